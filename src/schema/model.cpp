@@ -114,7 +114,7 @@ void Tovimar_Trigger::CalcObjectIncluded() {
     QStringList extras;
     // A trigger takes part only when its table and the trigger itself are both included.
     ObjectIncluded = db->IsObjectIncluded(QStringLiteral("ta"), Table->FullName(), 2, Table->Owner, flags, extras) &&
-                     db->IsObjectIncluded(QStringLiteral("tr"), FullName(true), 3, Table->Owner, flags, extras);
+                     db->IsObjectIncluded(QStringLiteral("tr"), FullName(true), 3, QString(), flags, extras);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,12 +9,13 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <algorithm>
 
 // Carriage return, line feed, space, horizontal tab and backspace: the delimiters of
 // GetObjectNameAt and ReplaceObjectName.
-extern const QString WhiteSpaceChars;
+inline constexpr QStringView WhiteSpaceChars = u"\r\n \t\b";
 
 // ---- Value and string literals -------------------------------------------------------------
 

@@ -46,7 +46,7 @@ QString OverallHelp() {
         "       tovimar-cli --help | --version\n"
         "       tovimar-cli help COMMAND\n"
         "\n"
-        "Compares and synchronises SQL Server 2000 database schemas without windows.\n"
+        "The command-line companion of Tovimar, which compares SQL Server 2000 database schemas.\n"
         "\n"
         "Commands:\n");
     for (const CliCommand* command : Commands)
@@ -62,7 +62,7 @@ QString OverallHelp() {
 }
 
 QString CommandHelp(const CliCommand& command) {
-    QString text = QStringLiteral("Usage: tovimar-cli %1 %2\n\n%3\n")
+    QString text = QStringLiteral("Usage: tovimar-cli %1 %2\n\n%3.\n\n")
                        .arg(QLatin1String(command.Name), QLatin1String(command.Usage), QLatin1String(command.Summary));
     text += QLatin1String(command.Help);
     if (QLatin1String(command.Usage).contains(QLatin1String("SOURCE")))

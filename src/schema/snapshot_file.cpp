@@ -147,7 +147,16 @@ int ReadInteger(const QString& text) {
     return static_cast<int>(LeadingNumber(text, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
 quint8 ReadByte(const QString& text) { return static_cast<quint8>(LeadingNumber(text, 0, 255)); }
-bool ReadFlag(const QString& text) { return ReadLong(text) != 0; }
+// A flag is true when its leading number is not zero, however large it is.
+bool ReadFlag(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype len = text.size();
+    while (i < len && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
+    if (i < len && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) ++i;
+    for (; i < len && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
+        if (text[i] != QLatin1Char('0')) return true;
+    return false;
+}
 
 // The fields of one record, with the checks every record needs.
 class Record {

@@ -207,7 +207,8 @@ public:
                 element.Flags |= FilterFileGroups;
             } else if (is(word, "CopyData") || is(word, "Copy Data")) {
                 element.Flags |= FilterCopyData;
-            } else if (is(word, "Copy") && i + 1 < tokens.size() && is(tokens[i + 1].Text, "Data")) {
+            } else if (is(word, "Copy") && i + 1 < tokens.size() &&
+                       (is(tokens[i + 1].Text, "Data") || is(tokens[i + 1].Text, "Data,"))) {
                 element.Flags |= FilterCopyData;
                 ++i;
             } else if (is(word, "-Cache")) {

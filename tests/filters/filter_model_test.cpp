@@ -180,6 +180,11 @@ TEST_F(FilterModelTest, CollationAndFileGroupOptOutsWinOverOptIns) {
     AddElement(set, FilterOpInclude, "%", "Proc", FilterNoFileGroups);
     EXPECT_EQ(Ask(sets, "pr", Name("dbo", "P"), 2).Flags, 4);
 
+    // The same among the root's own elements, where no parent set clears them afterwards.
+    sets.InitFilterSets();
+    AddElement(sets.Root(), FilterOpInclude, "%", "Tab", FilterCollations | FilterFileGroups);
+    EXPECT_EQ(Ask(sets, "ta", Name("dbo", "T"), 2).Flags, 1 | 4);
+
     // +Collations below cannot undo the root's -Collations: bit 1 stays, so collations are
     // not compared.
     sets.InitFilterSets();

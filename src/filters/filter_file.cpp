@@ -22,7 +22,6 @@ struct ParsedElement {
     QString ObjectTypes;
     long Flags = 0;
     QStringList ExtraLines;
-    bool HasExtra = false;
     bool Checked = true;
 };
 
@@ -256,7 +255,6 @@ public:
                 QString content = raw.mid(bar + 1);
                 if (content.startsWith(QLatin1Char(' '))) content.remove(0, 1);
                 lastElement->ExtraLines << content;
-                lastElement->HasExtra = true;
                 continue;
             }
             lastElement = nullptr;

@@ -112,6 +112,8 @@ class FilterSets : public ObjectFilter {
 public:
     // Starts with the root set and its two default elements (see InitFilterSets).
     FilterSets();
+    FilterSets(const FilterSets&) = delete;
+    FilterSets& operator=(const FilterSets&) = delete;
 
     // Empties both registries and creates the root set with two checked default elements:
     // #-1 Include "%" on tables and views without collations, #-2 Include "%" on tables

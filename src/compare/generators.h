@@ -129,6 +129,10 @@ QString FTI_DeleteSQLColumn(Tovimar_Table& table, Tovimar_Field& field);
 int GenerateFTIScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, Tovimar_Table* other,
                       GenerationContext& ctx);
 
+// True for the full-text script of an unchanged full-text index: its only step activates the index
+// when it is inactive. Such a script comes with every full-text table; it is no difference.
+bool IsFTIActivationOnly(const Tovimar_Script& script);
+
 // ---- Index, constraint and code-object texts used by other families -------------------------
 
 // The drop text of an index or key constraint (preceded by FTI_DeleteSQL for the full-text key).

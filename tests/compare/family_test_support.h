@@ -6,7 +6,16 @@
 #include "support/model_builder.h"
 
 #include <QSet>
+#include <ostream>
 #include <string>
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i) *os << (i ? ", " : "") << '"' << list[i].toStdString() << '"';
+    *os << '}';
+}
 
 namespace family_test {
 

@@ -99,15 +99,24 @@ TEST(CodeObjectScripts, ProcedureGroups) {
     p.src.Procedure(dbo, QStringLiteral("P_Same"), {QStringLiteral("CREATE PROC P_Same AS SELECT 1")});
     p.dst.Procedure(dbo, QStringLiteral("P_Same"), {QStringLiteral("CREATE PROC [dbo].[P_Same] AS SELECT 1")});
     p.dst.Procedure(dbo, QStringLiteral("P_Gone"), {QStringLiteral("CREATE PROC P_Gone AS SELECT 1")});
+    // Renamed with the same numbering: the rename, then every definition altered.
+    Tovimar_Procedure& renamed = p.src.Procedure(dbo, QStringLiteral("P_Renamed"),
+                                                 {QStringLiteral("CREATE PROC P_Renamed AS SELECT 1"),
+                                                  QStringLiteral("CREATE PROC P_Renamed;2 AS SELECT 2")});
+    Tovimar_Procedure& old = p.dst.Procedure(dbo, QStringLiteral("P_Old"),
+                                             {QStringLiteral("CREATE PROC [dbo].[P_Old] AS SELECT 1"),
+                                              QStringLiteral("CREATE PROC [dbo].[P_Old];2 AS SELECT 2")});
     LinkPair(p.src, p.dst);
+    Tovimar_Database::SetLink(&renamed, &old);
 
     ScriptList scripts;
     GenerateScripts(p.src->Procedures, p.dst->Procedures, scripts, p.ctx);
     EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Procedure [dbo].[P_Create]", "CHANGE Procedure [dbo].[P_Alter]",
-                                           "CHANGE Procedure [dbo].[P_Regroup]", "DELETE Procedure [dbo].[P_Gone]"}));
+                                           "CHANGE Procedure [dbo].[P_Regroup]", "CHANGE Procedure [dbo].[P_Renamed]",
+                                           "DELETE Procedure [dbo].[P_Gone]"}));
     QList<int> steps;
     for (const ScriptPtr& script : scripts) steps << script->GetSQLCount();
-    EXPECT_EQ(steps, (QList<int>{2, 1, 3, 1}));
+    EXPECT_EQ(steps, (QList<int>{2, 1, 3, 3, 1}));
     ExpectGoldenScripts(QStringLiteral("procedure_groups"), scripts);
     // Dropped and created again: its permissions must be granted anew.
     EXPECT_TRUE(regroup.DeleteRecreate);
@@ -145,14 +154,20 @@ TEST(CodeObjectScripts, FunctionCreateChangeDrop) {
     p.src.Function(dbo, QStringLiteral("F_Same"), QStringLiteral("CREATE FUNCTION F_Same() RETURNS int AS BEGIN RETURN 1 END"));
     p.dst.Function(dbo, QStringLiteral("F_Same"), QStringLiteral("CREATE FUNCTION [dbo].[F_Same]() RETURNS int AS BEGIN RETURN 1 END"));
     p.dst.Function(dbo, QStringLiteral("F_Gone"), QStringLiteral("CREATE FUNCTION F_Gone() RETURNS int AS BEGIN RETURN 1 END"));
+    Tovimar_Function& renamed = p.src.Function(
+        dbo, QStringLiteral("F_Renamed"), QStringLiteral("CREATE FUNCTION F_Renamed() RETURNS int AS BEGIN RETURN 1 END"));
+    Tovimar_Function& old = p.dst.Function(
+        dbo, QStringLiteral("F_Old"), QStringLiteral("CREATE FUNCTION [dbo].[F_Renamed]() RETURNS int AS BEGIN RETURN 1 END"));
     LinkPair(p.src, p.dst);
+    Tovimar_Database::SetLink(&renamed, &old);
     ScriptList scripts;
     GenerateScripts(p.src->Functions, p.dst->Functions, scripts, p.ctx);
     EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Function [dbo].[F_New]", "CHANGE Function [dbo].[F_Changed]",
-                                           "DELETE Function [dbo].[F_Gone]"}));
+                                           "RENAME Function [dbo].[F_Renamed]", "DELETE Function [dbo].[F_Gone]"}));
     ExpectGoldenScripts(QStringLiteral("function_scripts"), scripts);
     EXPECT_TRUE(changed.DeleteRecreate);
     EXPECT_FALSE(scripts[1]->GetSQL(0).contains(QStringLiteral("ALTER")));
+    EXPECT_FALSE(renamed.DeleteRecreate);
 }
 
 struct TriggerPair : Pair {

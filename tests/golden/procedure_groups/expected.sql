@@ -74,6 +74,39 @@ SET ANSI_NULLS ON
 ----------------------------------------------------------------------
 GO
 --------------------------------------------------------------------------------
+-- SCRIPT CHANGE for Procedure [dbo].[P_Renamed]
+--------------------------------------------------------------------------------
+-- Part 1:
+EXEC sp_rename '[dbo].[P_Old]', 'P_Renamed', 'OBJECT'
+----------------------------------------------------------------------
+GO
+-- Part 2:
+SET QUOTED_IDENTIFIER ON
+GO
+SET ANSI_NULLS ON
+GO
+
+ALTER PROC [dbo].[P_Renamed] AS SELECT 1
+GO
+SET QUOTED_IDENTIFIER OFF
+GO
+SET ANSI_NULLS ON
+----------------------------------------------------------------------
+GO
+-- Part 3:
+SET QUOTED_IDENTIFIER ON
+GO
+SET ANSI_NULLS ON
+GO
+
+ALTER PROC [dbo].[P_Renamed];2 AS SELECT 2
+GO
+SET QUOTED_IDENTIFIER OFF
+GO
+SET ANSI_NULLS ON
+----------------------------------------------------------------------
+GO
+--------------------------------------------------------------------------------
 -- SCRIPT DELETE for Procedure [dbo].[P_Gone]
 --------------------------------------------------------------------------------
 DROP PROCEDURE [dbo].[P_Gone]

@@ -147,7 +147,8 @@ void ApplyRenames(const QList<QPair<QString, QString>>& renames, Tovimar_Databas
     }
 }
 
-// Decides inclusion again for a model loaded without filters.
+// Decides inclusion again for a model loaded without filters. The filter stays with the database
+// while scripts are generated: permissions ask it for their grantee then.
 void ApplyFilter(Tovimar_Database& db, ObjectFilter& filter) {
     db.Filter = &filter;
     for (const TablePtr& table : db.Tables) {
@@ -159,7 +160,6 @@ void ApplyFilter(Tovimar_Database& db, ObjectFilter& filter) {
     for (const FunctionPtr& function : db.Functions) function->CalcObjectIncluded();
     for (const RolePtr& role : db.Roles) role->CalcObjectIncluded();
     for (const CatalogPtr& catalog : db.Catalogs) catalog->CalcObjectIncluded();
-    db.Filter = nullptr;
 }
 
 void WriteOutput(const QString& path, const QString& text) {
@@ -207,6 +207,8 @@ ScriptList Generate(Tovimar_Database& source, Tovimar_Database& dest, const Opti
     ctx.IgnoreDataLoss = options.IgnoreDataLoss;
     ScriptList scripts = GenerateAllScripts(ctx, &progress, false);
     progress.Close();
+    source.Filter = nullptr;
+    dest.Filter = nullptr;
     return scripts;
 }
 

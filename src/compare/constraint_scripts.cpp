@@ -1,0 +1,230 @@
+// Scripts for the table constraints that are not indexes: foreign keys (relations), column
+// defaults and check constraints. A constraint only in the Source is added, one only in the
+// Destination dropped, a renamed one renamed with sp_rename, and a changed one — or a linked one
+// whose table is rebuilt — replaced.
+#include "compare/generators.h"
+
+#include "schema/sql_text.h"
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+QString TableName(const Tovimar_TableObject& object) { return object.Table ? object.Table->FullName() : QString(); }
+
+QString FieldListSQL(const Collection<QString>& names) {
+    QStringList quoted;
+    for (const QString& name : names) quoted << QuoteName(name);
+    return QLatin1Char('(') + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+// ---- Relations -------------------------------------------------------------------------------
+
+// The referenced table's name: from the model when that table is loaded, else as stored.
+QString PrimaryTableFullName(const Tovimar_Relation& relation) {
+    return relation.PrimaryTable ? relation.PrimaryTable->FullName() : relation.PrimaryTableFullName;
+}
+
+QString PrimaryTableName(const Tovimar_Relation& relation) {
+    return relation.PrimaryTable ? relation.PrimaryTable->Name : relation.PrimaryTableFullName;
+}
+
+bool HasDataCopy(const Tovimar_Table* table) { return table && !table->DataCopyDefs.IsEmpty(); }
+
+// Drops the foreign key when it exists (looked up by its name as stored).
+QString DropRelationSQL(const Tovimar_Relation& relation) {
+    return GetSQLIfExists(relation.Name, QStringLiteral("IsForeignKey"),
+                          QStringLiteral("ALTER TABLE ") + TableName(relation) + QStringLiteral(" DROP CONSTRAINT ") +
+                              QuoteName(relation.Name));
+}
+
+QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, const GenerationContext& ctx) {
+    // Rows copied into a rebuilt table must satisfy the key.
+    if (HasDataCopy(relation.Table) || HasDataCopy(relation.PrimaryTable)) withNoCheck = false;
+    const QString table = TableName(relation);
+    QString body = QStringLiteral("ALTER TABLE ") + table +
+                   ((relation.NoCheckConstraint || withNoCheck) ? QStringLiteral(" WITH NOCHECK") : QString()) +
+                   QStringLiteral(" ADD") + CRLF + QStringLiteral("CONSTRAINT ") + QuoteName(relation.Name) + CRLF +
+                   QStringLiteral("FOREIGN KEY ") + FieldListSQL(relation.FieldNames) + CRLF +
+                   QStringLiteral("REFERENCES ") + PrimaryTableFullName(relation) + QLatin1Char(' ') +
+                   FieldListSQL(relation.PrimaryFieldNames);
+    if (relation.DeleteCascade) body += CRLF + QStringLiteral("ON DELETE CASCADE");
+    if (relation.UpdateCascade) body += CRLF + QStringLiteral("ON UPDATE CASCADE");
+    if (relation.NotForRepl) body += CRLF + QStringLiteral("NOT FOR REPLICATION");
+    // A disabled key is created and then disabled again.
+    if (relation.NoCheckConstraint)
+        body += CRLF + QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" NOCHECK CONSTRAINT ") +
+                QuoteName(relation.Name);
+    if (ctx.DiffViewMode) return body;
+
+    // Drop the key if it exists, then create it only when both tables exist.
+    const QString block = QStringLiteral("BEGIN") + CRLF + body + CRLF + QStringLiteral("END");
+    const QString property = QStringLiteral("IsUserTable");
+    const QString guarded =
+        GetSQLIfExists(table, property, GetSQLIfExists(PrimaryTableFullName(relation), property, block));
+    return DropRelationSQL(relation) + CRLF + guarded;
+}
+
+bool RelationDiffers(const Tovimar_Relation& relation, const Tovimar_Relation& other) {
+    const QString tableName = relation.Table ? relation.Table->Name : QString();
+    const QString otherTableName = other.Table ? other.Table->Name : QString();
+    return relation.NotForRepl != other.NotForRepl || relation.NoCheckConstraint != other.NoCheckConstraint ||
+           relation.DeleteCascade != other.DeleteCascade || relation.UpdateCascade != other.UpdateCascade ||
+           TextDiffers(tableName, otherTableName) || TextDiffers(PrimaryTableName(relation), PrimaryTableName(other)) ||
+           FieldNamesDiffer(relation.FieldNames, other.FieldNames) ||
+           FieldNamesDiffer(relation.PrimaryFieldNames, other.PrimaryFieldNames);
+}
+
+// ---- Defaults --------------------------------------------------------------------------------
+
+QString AddDefaultSQL(const Tovimar_Default& def, const QString& alterPrefix) {
+    return alterPrefix + QStringLiteral("ADD CONSTRAINT ") + QuoteName(def.Name) + QStringLiteral(" DEFAULT ") +
+           def.Value + QStringLiteral(" FOR ") + QuoteName(def.Field ? def.Field->Name : QString());
+}
+
+QString DropConstraintSQL(const Tovimar_TableObject& object) {
+    return QStringLiteral("ALTER TABLE ") + TableName(object) + CRLF + QStringLiteral("DROP CONSTRAINT ") +
+           QuoteName(object.Name);
+}
+
+// ---- Checks ----------------------------------------------------------------------------------
+
+QString CreateCheckSQL(const Tovimar_Check& check) {
+    const QString table = TableName(check);
+    QString text = QStringLiteral("ALTER TABLE ") + table + CRLF + QStringLiteral("ADD CONSTRAINT ") +
+                   QuoteName(check.Name) + QStringLiteral(" CHECK ") +
+                   (check.NotForRepl ? QStringLiteral("NOT FOR REPLICATION ") : QString()) + check.Value;
+    if (check.NoCheckConstraint)
+        text += CRLF + QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" NOCHECK CONSTRAINT ") +
+                QuoteName(check.Name);
+    return text;
+}
+
+QString RenameConstraintSQL(const Tovimar_TableObject& other, const QString& newName) {
+    return RenameSQL(other.FullName(true), newName, QStringLiteral("OBJECT"));
+}
+
+void Add(ScriptList& scripts, const ScriptPtr& script, const QString& sql, int& count) {
+    script->AddSQL(sql);
+    scripts.push_back(script);
+    ++count;
+}
+
+}  // namespace
+
+int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scripts, GenerationContext& ctx,
+                   bool del, bool reCreate) {
+    if (!relation.Table) return 0;
+    const QString typ = QStringLiteral("Relation");
+    // A foreign key to a table outside the comparison is left alone, except while its own table
+    // is being rebuilt.
+    const bool scripted = (relation.PrimaryTable && relation.PrimaryTable->ObjectIncluded) ||
+                          relation.Table->InGenerateTemp;
+    int count = 0;
+
+    if (del) {
+        if (scripted)
+            Add(scripts, NewScript(fromSource, typ, QStringLiteral("DELETE"), relation), DropRelationSQL(relation),
+                count);
+        return count;
+    }
+    if (reCreate) {
+        if (scripted) {
+            ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RECREATE"), relation);
+            // Listed under the referenced table, which is the one being rebuilt.
+            script->SetTableFullName(PrimaryTableFullName(relation));
+            Add(scripts, script, CreateRelationSQL(relation, true, ctx), count);
+        }
+        return count;
+    }
+
+    Tovimar_Relation* other = relation.OtherObj();
+    bool changed = false;
+    if (!other) {
+        if (fromSource) {
+            if (scripted || ctx.DiffViewMode)
+                Add(scripts, NewScript(true, typ, QStringLiteral("CREATE"), relation),
+                    CreateRelationSQL(relation, false, ctx), count);
+        } else if (scripted) {
+            const QString kind = relation.Table->DeleteRecreate ? QStringLiteral("REDELETE") : QStringLiteral("DELETE");
+            Add(scripts, NewScript(false, typ, kind, relation), DropRelationSQL(relation), count);
+        } else if (relation.Table->DeleteRecreate) {
+            // The key is outside the comparison: restore it on the rebuilt table.
+            Add(scripts, NewScript(false, typ, QStringLiteral("RECREATE"), relation),
+                CreateRelationSQL(relation, false, ctx), count);
+        }
+    } else if (fromSource) {
+        if (TextDiffers(other->Name, relation.Name) && scripted)
+            Add(scripts, NewScript(true, typ, QStringLiteral("RENAME"), relation),
+                RenameConstraintSQL(*other, relation.Name), count);
+        changed = RelationDiffers(relation, *other);
+    } else {
+        return 0;
+    }
+
+    if ((other && relation.Table->DeleteRecreate) || changed) {
+        // A key that is only re-created with its rebuilt table is added WITH NOCHECK; a changed
+        // key is checked against the data. The create text drops the old key first.
+        Add(scripts,
+            NewScript(fromSource, typ, changed ? QStringLiteral("CHANGE") : QStringLiteral("RECREATE"), relation),
+            CreateRelationSQL(relation, !changed, ctx), count);
+    }
+    return count;
+}
+
+int GenerateScript(Tovimar_Default& def, bool fromSource, ScriptList& scripts, GenerationContext&) {
+    if (!def.Table) return 0;
+    const QString typ = QStringLiteral("Default");
+    const QString alterPrefix = QStringLiteral("ALTER TABLE ") + def.Table->FullName() + CRLF;
+    int count = 0;
+    Tovimar_Default* other = def.OtherObj();
+    if (!other) {
+        if (fromSource) {
+            // A new column gets its default in its ADD or CREATE TABLE text.
+            if (def.Field && def.Field->OtherObj())
+                Add(scripts, NewScript(true, typ, QStringLiteral("CREATE"), def), AddDefaultSQL(def, alterPrefix),
+                    count);
+        } else {
+            Add(scripts, NewScript(false, typ, QStringLiteral("DELETE"), def),
+                alterPrefix + QStringLiteral("DROP CONSTRAINT ") + QuoteName(def.Name), count);
+        }
+        return count;
+    }
+    if (!fromSource) return 0;
+    if (TextDiffers(other->Name, def.Name))
+        Add(scripts, NewScript(true, typ, QStringLiteral("RENAME"), def), RenameConstraintSQL(*other, def.Name), count);
+    if (TextDiffers(other->Value, def.Value))
+        Add(scripts, NewScript(true, typ, QStringLiteral("CHANGE"), def),
+            alterPrefix + QStringLiteral("DROP CONSTRAINT ") + QuoteName(def.Name) + CRLF +
+                AddDefaultSQL(def, alterPrefix),
+            count);
+    return count;
+}
+
+int GenerateScript(Tovimar_Check& check, bool fromSource, ScriptList& scripts, GenerationContext&) {
+    if (!check.Table) return 0;
+    const QString typ = QStringLiteral("Check");
+    int count = 0;
+    Tovimar_Check* other = check.OtherObj();
+    if (!other) {
+        if (fromSource)
+            Add(scripts, NewScript(true, typ, QStringLiteral("CREATE"), check), CreateCheckSQL(check), count);
+        else
+            Add(scripts, NewScript(false, typ, QStringLiteral("DELETE"), check), DropConstraintSQL(check), count);
+        return count;
+    }
+    if (!fromSource) return 0;
+    if (TextDiffers(other->Name, check.Name))
+        Add(scripts, NewScript(true, typ, QStringLiteral("RENAME"), check), RenameConstraintSQL(*other, check.Name),
+            count);
+    const bool changed = check.NotForRepl != other->NotForRepl || check.NoCheckConstraint != other->NoCheckConstraint ||
+                         TextDiffers(check.Value, other->Value);
+    const bool rebuilt = check.Table->DeleteRecreate;
+    if (rebuilt || changed) {
+        // A rebuilt table has lost its old checks already: only the create step remains.
+        const QString sql = (rebuilt ? QString() : DropConstraintSQL(check) + CRLF) + CreateCheckSQL(check);
+        Add(scripts, NewScript(true, typ, changed ? QStringLiteral("CHANGE") : QStringLiteral("RECREATE"), check), sql,
+            count);
+    }
+    return count;
+}

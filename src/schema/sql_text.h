@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+
 // Carriage return, line feed, space, horizontal tab and backspace: the delimiters of
 // GetObjectNameAt and ReplaceObjectName.
 extern const QString WhiteSpaceChars;
@@ -103,6 +105,16 @@ QString NormalizeLineBreaks(const QString& text);
 
 // ---- Lists ---------------------------------------------------------------------------------
 
-// The rows in ascending order of their element column, compared as text case-insensitively;
-// rows with equal keys keep their input order. A row without that element sorts as "".
+// The rows in ascending order of the text keyOf(row) returns, compared case-insensitively;
+// rows with equal keys keep their input order (a stable O(n log n) sort).
+template <typename Row, typename KeyOf>
+QList<Row> GetSortedCollection(const QList<Row>& rows, KeyOf keyOf) {
+    QList<Row> sorted = rows;
+    std::stable_sort(sorted.begin(), sorted.end(), [&keyOf](const Row& a, const Row& b) {
+        return QString::compare(keyOf(a), keyOf(b), Qt::CaseInsensitive) < 0;
+    });
+    return sorted;
+}
+
+// The rows in ascending order of their element column (a row without it sorts as "").
 QList<QStringList> GetSortedCollection(const QList<QStringList>& rows, int column);

@@ -7,6 +7,7 @@
 #include "schema/catalog_loader.h"
 #include "schema/catalog_queries.h"
 #include "schema/snapshot_file.h"
+#include "sqlsim/engine.h"
 #include "sqlsim/server.h"
 
 #include <QDir>
@@ -260,7 +261,10 @@ TEST(CatalogLoad, FullTextIndexAndColumns) {
 
 TEST(CatalogLoad, SqlServer70LeavesEveryCollationEmpty) {
     auto server = ServerWith(Scenario("shop.sql"));
-    RunScript(*server, QStringLiteral("master"), QStringLiteral("EXEC sp_dbcmptlevel 'master', 70\nEXEC sp_dbcmptlevel 'shop', 70\n"));
+    // A SQL Server 7.0 server: master (and the database) at compatibility level 70.
+    ASSERT_TRUE(server->State().Find(QStringLiteral("master")));
+    server->State().Find(QStringLiteral("master"))->cmptlevel = 70;
+    server->State().Find(QStringLiteral("shop"))->cmptlevel = 70;
     CountingProgress progress;
     const Loaded shop = Load(server, QStringLiteral("shop"), progress);
     EXPECT_EQ(shop.Db->SrvVer, 70);

@@ -28,8 +28,9 @@ QByteArray EncodeLocalText(const QString& text) {
     QByteArray bytes = encoder.encode(text);
     // Some encoders put "?" in place of what they cannot hold without reporting it; reading the
     // bytes back shows every such loss.
-    if (encoder.hasError() || QStringDecoder(name.constData(), QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom)
-                                      .decode(bytes) != text)
+    QStringDecoder check(name.constData(),
+                         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    if (encoder.hasError() || check.decode(bytes) != text)
         throw TovimarException(
             5, QStringLiteral("EncodeLocalText"),
             QStringLiteral("The text holds characters that the encoding %1 cannot represent")

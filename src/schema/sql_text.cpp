@@ -5,14 +5,13 @@
 #include <limits>
 #include <vector>
 
-const QString WhiteSpaceChars = QStringLiteral("\r\n \t\b");
-
 namespace {
 
-const QString kDefaultStartMarker = QString(QChar(2));
-const QString kDefaultEndMarker = QString(QChar(1));
-const QString kDefaultTerminator = QString(QChar(0));
-const QString kCrLf = QStringLiteral("\r\n");
+// Constants without dynamic initialisation, so that they can be used at any time.
+constexpr QChar kDefaultStartMarker(2);
+constexpr QChar kDefaultEndMarker(1);
+constexpr QChar kDefaultTerminator(0);
+constexpr QStringView kCrLf = u"\r\n";
 
 bool IsAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
@@ -173,7 +172,7 @@ const DelimiterTable& CommentDelimiters() {
     static const DelimiterTable table = {
         {QStringLiteral("'"), QStringLiteral("'"), QString(), QStringLiteral("''")},
         {QStringLiteral("/*"), QStringLiteral("*/")},
-        {QStringLiteral("--"), kCrLf, QString(QChar(0))},
+        {QStringLiteral("--"), kCrLf.toString(), QString(QChar(0))},
     };
     return table;
 }
@@ -231,9 +230,9 @@ struct EntryScanner {
 
 QString StringLiteralExtract(const QString& text, QStringList& literals, const DelimiterTable* delimiters,
                              const QString& startMarker, const QString& endMarker, const QString& terminator) {
-    const QString& start = startMarker.isEmpty() ? kDefaultStartMarker : startMarker;
-    const QString& end = endMarker.isEmpty() ? kDefaultEndMarker : endMarker;
-    const QString& term = terminator.isEmpty() ? kDefaultTerminator : terminator;
+    const QString start = startMarker.isEmpty() ? QString(kDefaultStartMarker) : startMarker;
+    const QString end = endMarker.isEmpty() ? QString(kDefaultEndMarker) : endMarker;
+    const QString term = terminator.isEmpty() ? QString(kDefaultTerminator) : terminator;
     const DelimiterTable& table = delimiters ? *delimiters : DefaultDelimiters();
 
     const QString input = text + term;
@@ -340,8 +339,8 @@ QString RestoreStepByStep(const QString& text, const QStringList& literals, cons
 
 QString StringLiteralRestore(const QString& text, const QStringList& literals, const QStringList* prefixes,
                              const QString& startMarker, const QString& endMarker) {
-    const QString& start = startMarker.isEmpty() ? kDefaultStartMarker : startMarker;
-    const QString& end = endMarker.isEmpty() ? kDefaultEndMarker : endMarker;
+    const QString start = startMarker.isEmpty() ? QString(kDefaultStartMarker) : startMarker;
+    const QString end = endMarker.isEmpty() ? QString(kDefaultEndMarker) : endMarker;
 
     // One pass gives the same text as the step-by-step replacement when the markers are single
     // non-digit characters, every start marker in the text begins a well-formed placeholder
@@ -410,8 +409,8 @@ bool IsNameDelimiter(QChar c) {
 // name ends it, so that a comment next to the name is neither read as the name nor swallowed.
 QString ReadObjectName(const QString& text, qsizetype& position, bool skipMasked) {
     const qsizetype n = text.size();
-    const QChar maskStart = kDefaultStartMarker[0];
-    const QChar maskEnd = kDefaultEndMarker[0];
+    const QChar maskStart = kDefaultStartMarker;
+    const QChar maskEnd = kDefaultEndMarker;
     enum class Quote { None, Bracket, Double } quote = Quote::None;
     bool started = false;
     bool done = false;
@@ -518,7 +517,7 @@ QString ReplaceObjectName(const QString& definition, const QString& findWord, co
         if (at >= 0) {
             // Past the keyword (PROC reaches over PROCEDURE); a bracket, a double quote or a
             // comment directly after the keyword already belongs to what follows.
-            const QChar maskStart = kDefaultStartMarker[0];
+            const QChar maskStart = kDefaultStartMarker;
             while (at < text.size() && !WhiteSpaceChars.contains(text[at]) && text[at] != QLatin1Char(';') &&
                    text[at] != QLatin1Char('[') && text[at] != QLatin1Char('"') && text[at] != maskStart)
                 ++at;
@@ -535,7 +534,7 @@ QString ReplaceObjectName(const QString& definition, const QString& findWord, co
 }
 
 QString NormalizeLineBreaks(const QString& text) {
-    QString out = kCrLf;
+    QString out = kCrLf.toString();
     out.reserve(text.size() + 2);
     const QStringView all(text);
     const qsizetype n = all.size();

@@ -9,18 +9,21 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <algorithm>
 
 // Carriage return, line feed, space, horizontal tab and backspace: the delimiters of
 // GetObjectNameAt and ReplaceObjectName.
-extern const QString WhiteSpaceChars;
+inline constexpr QStringView WhiteSpaceChars = u"\r\n \t\b";
 
 // ---- Value and string literals -------------------------------------------------------------
 
 // The value as a T-SQL literal: "NULL", "1"/"0", CONVERT(DATETIME, '...',120), a quoted
 // string (GetSQLString with quoting, control-character encoding and line splitting), a
-// binary constant 0x..., or the number's text with a decimal point.
+// binary constant 0x..., or the number's text with a decimal point. A date with milliseconds
+// is written with style 121 and its fraction; a float in the shortest text that reads back
+// as the same value.
 QString GetSQLValue(const DbValue& value);
 
 // QuoteString, then control characters (codes 0 to 31) written as ' + CHAR(n) + ' when
@@ -89,13 +92,15 @@ QString RestoreMasked(const QString& text, const QStringList& literals);
 
 // Reads the object name at or after position (1-based), sets position to its first character
 // and returns the name as written: brackets, double quotes, owner qualification and a ;n group
-// number included.
+// number included. ]] and "" inside a quoted part do not end it. When only delimiters follow,
+// the result is empty and position is not changed.
 QString GetObjectNameAt(const QString& text, int& position);
 
 // Rewrites the stored CREATE text of a view, procedure, function or trigger: the first findWord
 // becomes replaceWord (when both are given), the name after keyword becomes newName (+ ";" +
 // number when number > 1) and, when onName is given, the table name after ON becomes onName.
-// Comments are left untouched. The result is passed through NormalizeLineBreaks.
+// Comments are left untouched, also one between the keyword and the name or right after the
+// name. The result is passed through NormalizeLineBreaks.
 QString ReplaceObjectName(const QString& definition, const QString& findWord, const QString& replaceWord,
                           const QString& keyword, const QString& newName, const QString& onName, int number);
 

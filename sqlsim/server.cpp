@@ -1,0 +1,65 @@
+#include "sqlsim/server.h"
+
+#include "sqlsim/engine.h"
+#include "sqlsim/lexer.h"
+
+namespace sqlsim {
+
+QString VersionString() {
+    return QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n"
+                          "\tMay  3 2005 23:18:38 \n"
+                          "\tCopyright (c) 1988-2003 Microsoft Corporation\n"
+                          "\tSimulated by sqlsim (not a real server)\n");
+}
+
+Session::Session(Server& server, const QString& database) : server_(server), state_(new SessionState) {
+    state_->database = database;
+}
+
+Session::~Session() = default;
+
+BatchResult Session::Execute(const QString& batch) {
+    cancelRequested_.store(false);
+    BatchResult result;
+    Executor ex(server_.State(), *state_, result, cancelRequested_);
+    ex.RunBatch(batch);
+    return result;
+}
+
+BatchResult Session::ExecuteScript(const QString& scriptText) {
+    cancelRequested_.store(false);
+    BatchResult all;
+    for (const QString& batch : SplitBatches(scriptText)) {
+        if (batch.trimmed().isEmpty()) continue;
+        BatchResult r;
+        Executor ex(server_.State(), *state_, r, cancelRequested_);
+        ex.RunBatch(batch);
+        for (auto& rs : r.resultSets) all.resultSets.push_back(std::move(rs));
+        for (auto& m : r.messages) all.messages.push_back(std::move(m));
+        all.rowsAffected += r.rowsAffected;
+        if (r.cancelled || cancelRequested_.load()) {
+            all.cancelled = true;
+            break;
+        }
+        // A severity 20+ error ends the connection: nothing more runs.
+        bool fatal = false;
+        for (const Message& m : all.messages) fatal = fatal || m.severity >= 20;
+        if (fatal) break;
+    }
+    return all;
+}
+
+void Session::Cancel() { cancelRequested_.store(true); }
+
+QString Session::CurrentDatabase() const { return state_->database; }
+
+Server::Server() : state_(new ServerState) {}
+Server::~Server() = default;
+
+std::unique_ptr<Session> Server::Connect(const QString& database) {
+    Database* db = state_->Find(database);
+    if (!db) return nullptr;
+    return std::unique_ptr<Session>(new Session(*this, db->name));
+}
+
+}  // namespace sqlsim

@@ -2,6 +2,7 @@
 // line with SOURCE (or create all of SOURCE), in the text of a saved script file or as a summary.
 #include "cli/cli_command.h"
 #include "cli/source.h"
+#include "compare/connection_source_data.h"
 #include "compare/generation_driver.h"
 #include "compare/generators.h"
 #include "compare/linking.h"
@@ -205,6 +206,8 @@ ScriptList Generate(Tovimar_Database& source, Tovimar_Database& dest, const Opti
     ctx.DB1 = &source;
     ctx.DB2 = &dest;
     ctx.IgnoreDataLoss = options.IgnoreDataLoss;
+    ConnectionSourceData sourceData(source.Connection);
+    if (source.Connection) ctx.SourceData = &sourceData;
     ScriptList scripts = GenerateAllScripts(ctx, &progress, false);
     progress.Close();
     source.Filter = nullptr;

@@ -2,6 +2,7 @@
 // The state one generation run shares between the driver and every generator: the two
 // databases, the regeneration flag, the run options and the way to the Source rows that the
 // data copy of a rebuilt table reads. One object per run; nothing here is global.
+#include "platform/db/db_connection.h"
 #include "platform/db_value.h"
 #include "schema/model.h"
 
@@ -13,7 +14,7 @@
 
 // The provider type code of binary columns (timestamp columns arrive with it too); the data copy
 // leaves such columns out.
-constexpr int ProviderTypeBinary = 128;
+constexpr int ProviderTypeBinary = AdoType::Binary;
 
 // The rows of one query, read by position, with each column's name and provider type code.
 struct SourceRows {

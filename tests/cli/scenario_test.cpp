@@ -1,0 +1,68 @@
+// Scenarios: a Source and a Destination script (tests/scenarios/<name>/source.sql, dest.sql) run
+// on simulated servers, loaded back and compared by tovimar-cli. The script list (--summary) and
+// the script text without its time-stamped header are checked against expected_summary.txt and
+// expected.sql in the same folder. A scenario may add filter.txt (--filter-file) and args.txt
+// (further arguments, one per line). UPDATE_GOLDEN=1 rewrites the expected files.
+#include "support/qt_print.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString ScenarioDir = QStringLiteral(TOVIMAR_TEST_DATA_DIR "/scenarios");
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray RunCompare(const QString& dir, bool summary, int& exitCode) {
+    QStringList args{QStringLiteral("compare"), dir + QStringLiteral("/source.sql"), dir + QStringLiteral("/dest.sql")};
+    if (summary) args << QStringLiteral("--summary");
+    if (QFile::exists(dir + QStringLiteral("/filter.txt")))
+        args << QStringLiteral("--filter-file") << dir + QStringLiteral("/filter.txt");
+    const QString extra = QString::fromUtf8(ReadFile(dir + QStringLiteral("/args.txt")));
+    args << extra.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QProcess process;
+    process.start(QStringLiteral(TOVIMAR_CLI), args);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "tovimar-cli did not finish";
+    }
+    exitCode = process.exitCode();
+    const QByteArray err = process.readAllStandardError();
+    if (exitCode == 2) ADD_FAILURE() << err.toStdString();
+    return process.readAllStandardOutput();
+}
+
+void ExpectFile(const QString& path, const QByteArray& actual) {
+    if (qEnvironmentVariableIntValue("UPDATE_GOLDEN") == 1) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(actual);
+        return;
+    }
+    EXPECT_EQ(actual.toStdString(), ReadFile(path).toStdString()) << path.toStdString();
+}
+
+}  // namespace
+
+TEST(ScenarioTest, EveryScenarioGivesItsExpectedScripts) {
+    const QStringList names = QDir(ScenarioDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QString dir = ScenarioDir + QLatin1Char('/') + name;
+        int exitCode = -1;
+        ExpectFile(dir + QStringLiteral("/expected_summary.txt"), RunCompare(dir, true, exitCode));
+        EXPECT_EQ(exitCode, 1);
+        QByteArray text = RunCompare(dir, false, exitCode);
+        // The header names the Destination and the time of the run: leave its seven lines out.
+        for (int line = 0; line < 7; ++line) text = text.mid(text.indexOf('\n') + 1);
+        ExpectFile(dir + QStringLiteral("/expected.sql"), text);
+    }
+}

@@ -1,0 +1,8 @@
+CREATE TABLE dbo.Customers (ID int NOT NULL PRIMARY KEY, Name nvarchar(40) NOT NULL)
+GO
+CREATE TABLE dbo.Orders (ID int IDENTITY(1,1) NOT NULL CONSTRAINT PK_Orders PRIMARY KEY, CustomerID int NOT NULL, Amount decimal(10,2) NULL)
+GO
+ALTER TABLE dbo.Orders ADD CONSTRAINT FK_Orders_Customers FOREIGN KEY (CustomerID) REFERENCES dbo.Customers (ID)
+GO
+CREATE VIEW dbo.V AS SELECT ID FROM dbo.Orders
+GO

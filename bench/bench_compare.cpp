@@ -1,0 +1,204 @@
+// Comparison benchmark: two synthetic snapshots of N tables (20 columns, 3 indexes, 2 foreign keys
+// each, plus views, procedures and permissions) with about 10% of the objects changed — columns
+// widened (a table rebuild), added and dropped, tables created and dropped, indexes, views,
+// procedures and permissions changed. For each N it writes both snapshots, then times loading
+// them, linking and generating the scripts, and writing the script text, and reports the peak
+// memory of the process; "diff" of the two files is the baseline.
+//
+//   bench_compare [N,N,...]      (default 1000,5000,20000)
+#include "compare/generation_driver.h"
+#include "compare/linking.h"
+#include "compare/script_export.h"
+#include "schema/model.h"
+#include "schema/snapshot_file.h"
+#include "schema/sql_text.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+long PeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+FieldPtr AddColumn(Tovimar_Table& table, const QString& name, const QString& type, long length) {
+    auto field = std::make_shared<Tovimar_Field>();
+    field->Name = name;
+    field->DataType = type;
+    field->ColID = static_cast<int>(table.Fields.Count()) + 1;
+    field->DataPrecision = length;
+    field->DataSize = length > 0 ? length : 4;
+    field->CanBeNull = field->ColID > 1;
+    field->FTI_Language = -1;
+    table.AddField(field);
+    return field;
+}
+
+void AddIndex(Tovimar_Database& db, Tovimar_Table& table, const QString& name, const QStringList& columns, bool primary,
+              long fillFactor) {
+    auto index = std::make_shared<Tovimar_Index>();
+    index->Name = name;
+    index->Table = &table;
+    index->IsPrimaryKey = index->IsUnique = index->IsClustered = primary;
+    index->IndexFillFactor = fillFactor;
+    index->FileGroupName = QStringLiteral("PRIMARY");
+    for (const QString& column : columns) index->FieldNames.Add(column);
+    if (primary) table.PrimaryKey = index.get();
+    table.Indexes.Add(index, index->FullName(false));
+    db.Indexes.Add(index, index->FullName(true));
+}
+
+// side 0: Source, 1: Destination.
+std::unique_ptr<Tovimar_Database> Build(int tables, int side) {
+    auto db = std::make_unique<Tovimar_Database>();
+    db->Server = QStringLiteral("BENCH");
+    db->Name = side == 0 ? QStringLiteral("Source") : QStringLiteral("Destination");
+    db->SrvVer = 80;
+    db->CmptLevel = 80;
+    db->DefaultFileGroupID = 1;
+    db->FileGroups.Add(Tovimar_FileGroup{1, QStringLiteral("PRIMARY")}, QStringLiteral("#1"));
+    auto role = std::make_shared<Tovimar_Role>();
+    role->Name = QStringLiteral("Readers");
+    role->ObjectIncluded = true;
+    role->SetDatabase(db.get());
+    db->Roles.Add(role, role->FullName());
+    auto name = [](int i) { return QStringLiteral("T%1").arg(i, 6, 10, QLatin1Char('0')); };
+    for (int i = 0; i < tables; ++i) {
+        if ((i % 100 == 3 && side == 1) || (i % 100 == 4 && side == 0)) continue;  // created / dropped
+        auto table = std::make_shared<Tovimar_Table>();
+        table->Owner = QStringLiteral("dbo");
+        table->Name = name(i);
+        table->ObjectID = 1000 + i;
+        table->ObjectIncluded = table->CollationsIncluded = table->FileGroupsIncluded = true;
+        table->FileGroupName = table->TextFileGroupName = QStringLiteral("PRIMARY");
+        table->SetDatabase(db.get());
+        db->Tables.Add(table, table->FullName());
+        AddColumn(*table, QStringLiteral("ID"), QStringLiteral("int"), 0);
+        for (int c = 1; c < 20; ++c) {
+            const bool widened = c == 5 && i % 50 == 0 && side == 0;
+            AddColumn(*table, QStringLiteral("C%1").arg(c), c % 2 ? QStringLiteral("varchar") : QStringLiteral("int"),
+                      c % 2 ? (widened ? 60 : 50) : 0);
+        }
+        if (i % 50 == 1 && side == 0) AddColumn(*table, QStringLiteral("Added"), QStringLiteral("int"), 0);
+        if (i % 50 == 2 && side == 1) AddColumn(*table, QStringLiteral("Dropped"), QStringLiteral("int"), 0);
+        AddIndex(*db, *table, QStringLiteral("PK_") + table->Name, {QStringLiteral("ID")}, true, 0);
+        AddIndex(*db, *table, QStringLiteral("IX1_") + table->Name, {QStringLiteral("C1")}, false,
+                 i % 50 == 5 && side == 0 ? 80 : 0);
+        AddIndex(*db, *table, QStringLiteral("IX2_") + table->Name, {QStringLiteral("C2"), QStringLiteral("C3")}, false, 0);
+        auto permission = std::make_shared<Tovimar_Permission>();
+        permission->SetDatabase(db.get());
+        permission->SecObject = table.get();
+        permission->Grantee = QStringLiteral("Readers");
+        permission->Grantor = QStringLiteral("dbo");
+        permission->SelectRight = 1;
+        permission->UpdateRight = i % 20 == 7 && side == 0 ? 1 : 0;
+        permission->Name = permission->FullName();
+        db->Permissions.Add(permission, permission->FullName());
+    }
+    for (int i = 0; i < tables; ++i) {
+        const TablePtr table = db->Tables.Item(QuoteName(QStringLiteral("dbo"), name(i)));
+        if (!table) continue;
+        for (int k = 1; k <= 2; ++k) {
+            const TablePtr primary = db->Tables.Item(QuoteName(QStringLiteral("dbo"), name((i + tables - k) % tables)));
+            if (!primary || primary == table) continue;
+            auto relation = std::make_shared<Tovimar_Relation>();
+            relation->Name = QStringLiteral("FK_%1_%2").arg(table->Name, primary->Name);
+            relation->Table = table.get();
+            relation->PrimaryTable = primary.get();
+            relation->PrimaryTableFullName = primary->FullName();
+            relation->FieldNames.Add(QStringLiteral("C%1").arg(2 * k));
+            relation->PrimaryFieldNames.Add(QStringLiteral("ID"));
+            table->Relations.Add(relation, relation->FullName(false));
+            db->Relations.Add(relation, relation->FullName(true));
+        }
+    }
+    for (int i = 0; i < tables / 10; ++i) {
+        auto view = std::make_shared<Tovimar_View>();
+        view->Owner = QStringLiteral("dbo");
+        view->Name = QStringLiteral("V%1").arg(i);
+        view->ObjStatus = 24;
+        view->ObjectIncluded = true;
+        view->CollationsIncluded = true;
+        view->SetDatabase(db.get());
+        view->Definition = QStringLiteral("CREATE VIEW dbo.V%1 AS SELECT ID, C1 FROM dbo.%2 WHERE C2 > %3")
+                               .arg(i).arg(name(i * 10 + 5)).arg(i % 10 == 0 && side == 0 ? 1 : 0);
+        db->Views.Add(view, view->FullName());
+        auto procedure = std::make_shared<Tovimar_Procedure>();
+        procedure->Owner = QStringLiteral("dbo");
+        procedure->Name = QStringLiteral("P%1").arg(i);
+        procedure->ObjStatus = 24;
+        procedure->ObjectIncluded = true;
+        procedure->SetDatabase(db.get());
+        procedure->SetDefinition(1, QStringLiteral("CREATE PROCEDURE dbo.P%1 @id int AS\r\nSELECT * FROM dbo.%2 WHERE ID = @id%3")
+                                        .arg(i).arg(name(i * 10 + 6))
+                                        .arg(i % 10 == 1 && side == 0 ? QStringLiteral(" OR ID = 0") : QString()));
+        db->Procedures.Add(procedure, procedure->FullName());
+    }
+    return db;
+}
+
+double Seconds(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QList<int> sizes = {1000, 5000, 20000};
+    if (argc > 1) {
+        sizes.clear();
+        for (const QString& part : QString::fromLocal8Bit(argv[1]).split(QLatin1Char(','))) sizes << part.toInt();
+    }
+    QTemporaryDir dir;
+    std::printf("tables\tsnapshot MB\tdiff s\tload s\tgenerate s\twrite s\tscripts\tpeak MB\n");
+    for (int tables : sizes) {
+        const QString sourcePath = dir.filePath(QStringLiteral("source_%1.schema").arg(tables));
+        const QString destPath = dir.filePath(QStringLiteral("dest_%1.schema").arg(tables));
+        {
+            const auto source = Build(tables, 0);
+            const auto dest = Build(tables, 1);
+            SaveSchemaFile(sourcePath, *source);
+            SaveSchemaFile(destPath, *dest);
+        }
+        QElapsedTimer timer;
+        timer.start();
+        QProcess diff;
+        diff.start(QStringLiteral("diff"), {sourcePath, destPath});
+        diff.waitForFinished(-1);
+        const double diffSeconds = Seconds(timer);
+
+        timer.restart();
+        Tovimar_Database source;
+        Tovimar_Database dest;
+        LoadSchemaFile(sourcePath, source, false);
+        LoadSchemaFile(destPath, dest, false);
+        const double loadSeconds = Seconds(timer);
+
+        timer.restart();
+        LinkDatabases(source, dest);
+        GenerationContext ctx;
+        ctx.DB1 = &source;
+        ctx.DB2 = &dest;
+        const ScriptList scripts = GenerateAllScripts(ctx, nullptr, false);
+        const double generateSeconds = Seconds(timer);
+
+        timer.restart();
+        const QString text = ExportScriptsText(scripts, dest, QDateTime::currentDateTime());
+        const QByteArray bytes = text.toUtf8();
+        const double writeSeconds = Seconds(timer);
+
+        std::printf("%d\t%.1f\t%.2f\t%.2f\t%.2f\t%.2f\t%zu\t%ld\n", tables,
+                    static_cast<double>(QFileInfo(sourcePath).size()) / 1048576.0, diffSeconds, loadSeconds,
+                    generateSeconds, writeSeconds, scripts.size(), PeakMegabytes());
+        std::fflush(stdout);
+    }
+    return 0;
+}

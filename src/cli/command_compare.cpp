@@ -241,7 +241,8 @@ int RunExport(const QStringList& args, Progress& progress) {
                                   "current Filter Selections!\n"));
         return 1;
     }
-    WriteOutput(options.Output, ExportScriptsText(scripts, empty, QDateTime::currentDateTime()));
+    // An export names the exported database in its header.
+    WriteOutput(options.Output, ExportScriptsText(scripts, *source, QDateTime::currentDateTime()));
     return 0;
 }
 

@@ -123,6 +123,7 @@ TEST(CompareCliTest, ExportWritesCreateScriptsOrSaysThatNothingIsLeft) {
     const Result r = RunTool({QStringLiteral("export"), Example});
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_TRUE(r.Out.contains(QStringLiteral("-- SCRIPT CREATE for Table [dbo].[OrderLines]\r\n")));
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("\r\n-- USE [Bookshop]\r\n")));
 
     QTemporaryDir dir;
     const QString filter = Write(dir, QStringLiteral("tables.filter"), "set All\n  Exclude dbo.% Tab\nend\n");

@@ -354,3 +354,48 @@ TEST(FullTextTest, DeleteTextMarksTheIndexForRecreation) {
     d->DeleteRecreate = true;
     EXPECT_EQ(S(FTI_DeleteSQL(*d)), "");
 }
+
+TEST(RebuildTest, NewIdentityColumnGetsNoOnStepButTheOffStep) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("T"));
+    src.Col(Q("A"), Q("int"));
+    src.Col(Q("NewID"), Q("int")).Identity(1, 1);
+    src.Col(Q("B"), Q("int"));
+    auto dst = p.Dst.Table(dbo, Q("T"));
+    dst.Col(Q("A"), Q("int"));
+    dst.Col(Q("B"), Q("int"));
+    const ScriptList scripts = [&] {
+        p.Link();
+        return p.Generate();
+    }();
+    ASSERT_FALSE(scripts.empty());
+    const Tovimar_Script& rebuild = *scripts[0];
+    ASSERT_EQ(rebuild.Typ, Q("Table"));
+    QStringList steps;
+    for (int i = 1; i <= rebuild.GetSQLCount(); ++i) steps << rebuild.GetSQL(i, false).section(Q("\r\n"), 0, 0);
+    EXPECT_EQ(steps, QStringList({Q("BEGIN TRANSACTION"), Q("CREATE TABLE [dbo].[Tmp_T] ("), Q("IF EXISTS(SELECT * FROM [dbo].[T])"),
+                                  Q("SET IDENTITY_INSERT [dbo].[Tmp_T] OFF"), Q("DROP TABLE [dbo].[T]"),
+                                  Q("EXEC sp_rename '[dbo].[Tmp_T]', 'T', 'OBJECT'"), Q("COMMIT")}));
+}
+
+TEST(CreateTableTest, PartsOfANewTableFollowAsSeparateScripts) {
+    Pair p;
+    auto customers = p.Src.Table(dbo, Q("Customers"));
+    customers.Col(Q("ID"), Q("int"));
+    customers.PrimaryKey(Q("PK_Customers"), {"ID"});
+    auto t = p.Src.Table(dbo, Q("Orders"));
+    t.Col(Q("ID"), Q("int"));
+    t.Col(Q("CustomerID"), Q("int")).Default(Q("DF_Orders_Customer"), Q("(0)"));
+    t.PrimaryKey(Q("PK_Orders"), {"ID"});
+    t.Check(Q("CK_Orders"), Q("([ID] > 0)"));
+    t.Relation(Q("FK_Orders_Customers"), dbo, Q("Customers"), {"CustomerID"}, {"ID"});
+    t.Trigger(Q("trOrders"), Q("CREATE TRIGGER trOrders ON Orders FOR INSERT AS RETURN"));
+    p.Link();
+    ScriptList scripts;
+    EXPECT_EQ(GenerateScript(*t, true, scripts, p.Ctx), 5);
+    QStringList kinds;
+    for (const ScriptPtr& s : scripts) kinds << s->Action + QLatin1Char(' ') + s->Typ;
+    EXPECT_EQ(kinds, QStringList({Q("CREATE Table"), Q("CREATE Check"), Q("CREATE Index"), Q("CREATE Relation"),
+                                  Q("CREATE Trigger")}));
+    EXPECT_TRUE(scripts[0]->GetSQL(0).contains(Q("CONSTRAINT [DF_Orders_Customer] DEFAULT (0)")));
+}

@@ -8,6 +8,9 @@
 #include "platform/tovimar_exception.h"
 #include "schema/sql_text.h"
 
+#include <QRegularExpression>
+#include <QSet>
+
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
@@ -96,6 +99,35 @@ QString DataCopyKeepFilter(const Tovimar_Table& table) {
     return QStringLiteral(" WHERE NOT (") + any.mid(4) + QLatin1Char(')');
 }
 
+// A column name as the data copy writes it in its INSERT column list: as the Source returned it,
+// bracket-quoted only when it is not a regular identifier (a blank, a bracket, a leading digit,
+// a reserved word), so that such a column does not break the statement.
+QString InsertColumnName(const QString& name) {
+    static const QRegularExpression regular(QStringLiteral("^[A-Za-z_@#][A-Za-z0-9_@#$]*$"));
+    static const QSet<QString> reserved = [] {
+        const char* words =
+            "ADD ALL ALTER AND ANY AS ASC AUTHORIZATION BACKUP BEGIN BETWEEN BREAK BROWSE BULK BY CASCADE CASE "
+            "CHECK CHECKPOINT CLOSE CLUSTERED COALESCE COLLATE COLUMN COMMIT COMPUTE CONSTRAINT CONTAINS "
+            "CONTAINSTABLE CONTINUE CONVERT CREATE CROSS CURRENT CURRENT_DATE CURRENT_TIME CURRENT_TIMESTAMP "
+            "CURRENT_USER CURSOR DATABASE DBCC DEALLOCATE DECLARE DEFAULT DELETE DENY DESC DISK DISTINCT "
+            "DISTRIBUTED DOUBLE DROP DUMMY DUMP ELSE END ERRLVL ESCAPE EXCEPT EXEC EXECUTE EXISTS EXIT FETCH "
+            "FILE FILLFACTOR FOR FOREIGN FREETEXT FREETEXTTABLE FROM FULL FUNCTION GOTO GRANT GROUP HAVING "
+            "HOLDLOCK IDENTITY IDENTITY_INSERT IDENTITYCOL IF IN INDEX INNER INSERT INTERSECT INTO IS JOIN KEY "
+            "KILL LEFT LIKE LINENO LOAD NATIONAL NOCHECK NONCLUSTERED NOT NULL NULLIF OF OFF OFFSETS ON OPEN "
+            "OPENDATASOURCE OPENQUERY OPENROWSET OPENXML OPTION OR ORDER OUTER OVER PERCENT PLAN PRECISION "
+            "PRIMARY PRINT PROC PROCEDURE PUBLIC RAISERROR READ READTEXT RECONFIGURE REFERENCES REPLICATION "
+            "RESTORE RESTRICT RETURN REVOKE RIGHT ROLLBACK ROWCOUNT ROWGUIDCOL RULE SAVE SCHEMA SELECT "
+            "SESSION_USER SET SETUSER SHUTDOWN SOME STATISTICS SYSTEM_USER TABLE TEXTSIZE THEN TO TOP TRAN "
+            "TRANSACTION TRIGGER TRUNCATE TSEQUAL UNION UNIQUE UPDATE UPDATETEXT USE USER VALUES VARYING VIEW "
+            "WAITFOR WHEN WHERE WHILE WITH WRITETEXT";
+        QSet<QString> set;
+        for (const QString& word : QString::fromLatin1(words).split(QLatin1Char(' '))) set.insert(word);
+        return set;
+    }();
+    if (regular.match(name).hasMatch() && !reserved.contains(name.toUpper())) return name;
+    return QuoteName(name);
+}
+
 QString InsertValuesSQL(const QString& tableName, const QString& columns, const QString& values) {
     return QStringLiteral("INSERT INTO ") + tableName + CrLf + QLatin1Char('(') + columns + QLatin1Char(')') + CrLf +
            QStringLiteral("VALUES (") + values + QLatin1Char(')');
@@ -138,7 +170,7 @@ QString DataCopySQL(const Tovimar_Table& table, const QString& tableName, bool h
                 const QString& name = rows.ColumnNames[i];
                 if (rows.ColumnTypes.value(i) == ProviderTypeBinary || excluded.Contains(QuoteName(name))) continue;
                 copied << i;
-                columnNames << name;
+                columnNames << InsertColumnName(name);
                 const FieldPtr field = table.Fields.Item(QuoteName(name));
                 if (field && field->Identity && hasIdentity) identityOn = true;
             }

@@ -399,3 +399,27 @@ TEST(CreateTableTest, PartsOfANewTableFollowAsSeparateScripts) {
                                   Q("CREATE Trigger")}));
     EXPECT_TRUE(scripts[0]->GetSQL(0).contains(Q("CONSTRAINT [DF_Orders_Customer] DEFAULT (0)")));
 }
+
+TEST(RebuildTest, DataCopyQuotesColumnNamesThatAreNoPlainIdentifiers) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("T"));
+    src.Col(Q("ID"), Q("int"));
+    src.Col(Q("Order Date"), Q("datetime")).Nullable();
+    src.Col(Q("Key"), Q("int")).Nullable();
+    src.Col(Q("a]b"), Q("int")).Nullable();
+    src.DataCopy(QString(), Q("ID = 1"));
+    p.Link();
+    FakeSourceData source;
+    SourceRows rows;
+    rows.ColumnNames = QStringList{Q("ID"), Q("Order Date"), Q("Key"), Q("a]b")};
+    rows.ColumnTypes = {3, 135, 3, 3};
+    rows.Rows << Row({DbValue::FromInt(1), DbValue::FromDateTime(QDateTime(QDate(2003, 1, 31), QTime(13, 45))),
+                      DbValue::FromInt(2), DbValue::Null()});
+    source.Answers.insert(Q("SELECT * FROM [dbo].[T] WHERE ID = 1"), rows);
+    p.Ctx.SourceData = &source;
+    const ScriptList scripts = p.Generate();
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(S(scripts[0]->GetSQL(3, false)),
+              "INSERT INTO [dbo].[Tmp_T]\r\n(ID,[Order Date],[Key],[a]]b])\r\n"
+              "VALUES (1,CONVERT(DATETIME, '2003-01-31 13:45:00',120),2,NULL)\r\n");
+}

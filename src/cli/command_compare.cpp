@@ -235,6 +235,9 @@ int RunExport(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args, QStringLiteral("export"), false);
     const auto source = LoadSource(options.Sources[0], progress);
     Tovimar_Database empty;  // never connected: everything is created
+    // The scripts are written for a server like the Source's (full-text column languages, for one,
+    // are only written for version 80 and above).
+    empty.SrvVer = source->SrvVer;
     const ScriptList scripts = Generate(*source, empty, options, progress);
     if (scripts.empty()) {
         PrintError(QStringLiteral("The specified Database is either empty or all Objects have been filtered by "

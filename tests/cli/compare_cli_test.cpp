@@ -124,6 +124,8 @@ TEST(CompareCliTest, ExportWritesCreateScriptsOrSaysThatNothingIsLeft) {
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_TRUE(r.Out.contains(QStringLiteral("-- SCRIPT CREATE for Table [dbo].[OrderLines]\r\n")));
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\r\n-- USE [Bookshop]\r\n")));
+    // Written for a server like the Source's: the full-text column languages are kept.
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("exec sp_fulltext_column '[dbo].[Books]','Title', 'add', 1033\r\n")));
 
     QTemporaryDir dir;
     const QString filter = Write(dir, QStringLiteral("tables.filter"), "set All\n  Exclude dbo.% Tab\nend\n");

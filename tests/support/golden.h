@@ -68,3 +68,12 @@ inline void ExpectGolden(const QString& caseName, const QString& actual,
 inline void ExpectGoldenScripts(const QString& caseName, const ScriptList& scripts) {
     ExpectGolden(caseName, golden::RenderScripts(scripts));
 }
+
+// Readable failure messages for scripts.
+inline void PrintTo(const Tovimar_Script& script, std::ostream* os) {
+    *os << script.GetTitle().toStdString() << " (" << script.GetSQLCount() << " parts)";
+}
+inline void PrintTo(const ScriptPtr& script, std::ostream* os) {
+    if (script) PrintTo(*script, os);
+    else *os << "(no script)";
+}

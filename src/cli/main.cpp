@@ -58,7 +58,8 @@ QString OverallHelp() {
             QStringLiteral(
                 "\n"
                 "Exit status: 0 on success, 2 on any error (the error on stderr as \"Error Number: \" and\n"
-                "\"Description: \" lines). Ctrl-C stops the command (\"Operation has been aborted!\").\n"
+                "\"Description: \" lines); compare and export use 1 as their help says. Ctrl-C stops the\n"
+                "command (\"Operation has been aborted!\").\n"
                 "Run \"tovimar-cli COMMAND --help\" for a command's own help.\n");
     return text;
 }

@@ -146,3 +146,15 @@ TEST(CompareCliTest, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--bogus")}).ExitCode, 2);
     EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("x")}).ExitCode, 2);
 }
+
+TEST(CompareCliTest, IgnoreDataLossConvertsTheCopiedColumns) {
+    const QString dir = QStringLiteral(TOVIMAR_TEST_DATA_DIR "/scenarios/table_changes/");
+    const Result plain = RunTool({QStringLiteral("compare"), dir + QStringLiteral("source.sql"), dir + QStringLiteral("dest.sql")});
+    EXPECT_TRUE(plain.Out.contains(QStringLiteral("SELECT [ID], [Name] FROM [dbo].[Customers] TABLOCKX ")));
+    const Result r = RunTool({QStringLiteral("compare"), dir + QStringLiteral("source.sql"), dir + QStringLiteral("dest.sql"),
+                              QStringLiteral("--ignore-data-loss")});
+    EXPECT_EQ(r.ExitCode, 1) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.contains(
+        QStringLiteral("SELECT CONVERT([int], [ID]), CONVERT([nvarchar](40), [Name]) FROM [dbo].[Customers] TABLOCKX ")))
+        << r.Out.toStdString();
+}

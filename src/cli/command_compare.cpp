@@ -98,6 +98,7 @@ QStringList NameParts(const QString& text) {
         }
     }
     parts << current;
+    if (inBracket) return {};  // an unclosed bracket names nothing
     for (QString& part : parts) part = part.trimmed();
     return parts;
 }
@@ -113,7 +114,8 @@ void ApplyRenames(const QList<QPair<QString, QString>>& renames, Tovimar_Databas
     for (const auto& [oldText, newText] : renames) {
         const QStringList oldParts = NameParts(oldText);
         const QStringList newParts = NameParts(newText);
-        if (oldParts.contains(QString()) || newParts.contains(QString()) || oldParts.size() > 3 || newParts.size() > 2)
+        if (oldParts.isEmpty() || newParts.isEmpty() || oldParts.contains(QString()) || newParts.contains(QString()) ||
+            oldParts.size() > 3 || newParts.size() > 2)
             throw CliUsageError(QStringLiteral("--rename %1=%2: not a table or column name").arg(oldText, newText));
         if (oldParts.size() == 3) {
             if (newParts.size() != 1)

@@ -145,6 +145,11 @@ TEST(CompareCliTest, BadArgumentsAreUsageErrors) {
     EXPECT_EQ(RunTool({QStringLiteral("compare"), Example}).ExitCode, 2);
     EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--bogus")}).ExitCode, 2);
     EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("x")}).ExitCode, 2);
+    const Result unclosed = RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"),
+                                     QStringLiteral("[dbo].[Authors=[dbo].[Books]")});
+    EXPECT_EQ(unclosed.ExitCode, 2);
+    EXPECT_TRUE(unclosed.Err.contains(QStringLiteral("not a table or column name"))) << unclosed.Err.toStdString();
+    EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, QStringLiteral("/nonexistent/x.schema")}).ExitCode, 2);
 }
 
 TEST(CompareCliTest, IgnoreDataLossConvertsTheCopiedColumns) {

@@ -13,7 +13,7 @@ const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
 struct Builder {
     Relation& rel;
     explicit Builder(Relation& r) : rel(r) {}
-    void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length}); }
+    void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length, true}); }
     std::vector<Value>& Row() {
         rel.rows.emplace_back();
         rel.rows.back().reserve(rel.columns.size());

@@ -516,6 +516,10 @@ void CollectExecs(const std::vector<StmtPtr>& body, QStringList& procs, QStringL
     for (const StmtPtr& s : body) {
         if (s->kind == StmtKind::Exec) procs << (s->object.owner.isEmpty() ? s->object.name : s->object.owner + "." + s->object.name);
         if (s->select) CollectTableNames(*s->select, tables);
+        for (const ExprPtr& e : s->args) CollectExprTables(e, tables);
+        CollectExprTables(s->where, tables);
+        for (const auto& a : s->assignments) CollectExprTables(a.second, tables);
+        for (const auto& p : s->params) CollectExprTables(p.defaultValue, tables);
         if (s->kind == StmtKind::Insert || s->kind == StmtKind::Update || s->kind == StmtKind::Delete)
             tables << (s->object.owner.isEmpty() ? s->object.name : s->object.owner + "." + s->object.name);
         CollectExecs(s->body, procs, tables);

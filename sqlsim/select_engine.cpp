@@ -383,6 +383,8 @@ struct JoinInput {
 
 }  // namespace
 
+static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, const Scope* outer);
+
 static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, JoinKind kind, const ExprPtr& on,
                               const std::vector<ExprPtr>& extraEqui, const Scope* outer) {
     if (kind == JoinKind::Right) {
@@ -431,6 +433,7 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
         else if (bl >= 0 && br == -1 && ar >= 0 && al == -1) keys.emplace_back(bl, ar);
     }
 
+    BindCheck(on, out.columns, outer);
     Scope scope;
     scope.columns = &out.columns;
     scope.outer = outer;
@@ -659,6 +662,35 @@ TypeInfo InferType(const Expr& e, const std::vector<RelColumn>& cols) {
 
 }  // namespace
 
+// Resolves every column name of an expression once, so that a wrong name is reported even
+// when no row is ever evaluated (the server binds names when it compiles the query).
+static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, const Scope* outer) {
+    if (!e) return;
+    if (e->kind == ExprKind::Column) {
+        int slot = FindSlot(cols, e->parts);
+        if (slot == -2) throw ErrGeneric(209, 16, QStringLiteral("Ambiguous column name '%1'.").arg(e->parts.last()));
+        if (slot >= 0) return;
+        for (const Scope* s = outer; s; s = s->outer) {
+            if (!s->columns) continue;
+            int o = FindSlot(*s->columns, e->parts);
+            if (o == -2) throw ErrGeneric(209, 16, QStringLiteral("Ambiguous column name '%1'.").arg(e->parts.last()));
+            if (o >= 0) return;
+        }
+        if (e->parts.size() >= 2)
+            throw ErrGeneric(107, 16, QStringLiteral("The column prefix '%1' does not match with a table name or alias name used in the query.")
+                                          .arg(e->parts.mid(0, e->parts.size() - 1).join(u'.')));
+        throw ErrInvalidColumn(e->parts.last());
+    }
+    if (e->kind == ExprKind::Function && !e->args.empty() &&
+        (e->name == "DATEPART" || e->name == "DATENAME" || e->name == "DATEADD" || e->name == "DATEDIFF")) {
+        for (size_t i = 1; i < e->args.size(); ++i) BindCheck(e->args[i], cols, outer);
+        return;
+    }
+    for (const ExprPtr& a : e->args) BindCheck(a, cols, outer);
+    BindCheck(e->operand, cols, outer);
+    BindCheck(e->elseExpr, cols, outer);
+}
+
 Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     if (cancel_.load()) throw ErrGeneric(0, 0, QStringLiteral("cancelled"));
     if (q.unionNext) {
@@ -756,6 +788,13 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     scope.columns = &src.columns;
     scope.outer = outer;
     scope.generation = NewScopeGeneration();
+
+    for (const SelectItem& si : q.items)
+        if (si.expr->kind != ExprKind::Star) BindCheck(si.expr, src.columns, outer);
+    for (const auto& a : q.assignments) BindCheck(a.second, src.columns, outer);
+    BindCheck(q.where, src.columns, outer);
+    for (const ExprPtr& g : q.groupBy) BindCheck(g, src.columns, outer);
+    BindCheck(q.having, src.columns, outer);
 
     // WHERE
     std::vector<const std::vector<Value>*> rows;

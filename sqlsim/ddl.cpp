@@ -255,7 +255,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
     case ConstraintDef::Kind::Unique: {
         const bool pk = c.kind == ConstraintDef::Kind::PrimaryKey;
         k.type = pk ? QStringLiteral("PK") : QStringLiteral("UQ");
-        k.name = c.name.isEmpty() ? (pk ? QStringLiteral("PK__") : QStringLiteral("UQ__")) + tname.left(8) + "__" + Hex8(k.id) : c.name;
+        k.name = c.name.isEmpty() ? (pk ? QStringLiteral("PK__") : QStringLiteral("UQ__")) + tname.left(9) + "__" + Hex8(k.id) : c.name;
         if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
         IndexInfo ix;
         bool hasClustered = false;
@@ -904,6 +904,8 @@ void Executor::DoGrant(const Statement& s) {
             apply(4, p.refadd, p.refmod);
         }
         auto empty = [](const QByteArray& b) { return b.count('\0') == b.size(); };
+        for (QByteArray* map : {&p.seladd, &p.selmod, &p.updadd, &p.updmod, &p.refadd, &p.refmod})
+            if (empty(*map)) *map = QByteArray();
         if (p.actadd == 0 && p.actmod == 0 && empty(p.seladd) && empty(p.selmod) && empty(p.updadd) && empty(p.updmod) &&
             empty(p.refadd) && empty(p.refmod))
             db.permissions.erase(it);

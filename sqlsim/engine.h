@@ -97,7 +97,6 @@ public:
     const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
 
 private:
-    friend class StatementRunner;
     void RunStatements(const std::vector<StmtPtr>& stmts, bool& stop);
     void RunStatement(const Statement& s, bool& stop);
 

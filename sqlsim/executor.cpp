@@ -630,8 +630,6 @@ void Executor::DoExec(const Statement& s) {
     }
     session_.database = db.name;
     bool stop = false;
-    auto body = proc->viewQuery ? std::vector<StmtPtr>() : std::vector<StmtPtr>();
-    std::shared_ptr<std::vector<StmtPtr>> stmts;
     ParseResult pr = ParseBatch(proc->texts.empty() ? QString() : proc->texts[0].second, proc->quotedIdent);
     try {
         if (pr.ok && !pr.statements.empty()) RunStatements(pr.statements[0]->body, stop);

@@ -837,6 +837,10 @@ Relation Executor::ResolveTable(const TableRef& ref) {
     } else {
         for (const Column& c : o->columns) r.columns.push_back(RelColumn{qualifier, c.name, c.xtype, c.length, c.nullable});
         r.rows = o->rows;
+        if (o->id == hiddenRowTable_) {
+            r.columns.push_back(RelColumn{qualifier, QStringLiteral("\x01rowid"), XInt, 4, false});
+            for (size_t i = 0; i < r.rows.size(); ++i) r.rows[i].push_back(Value::Int(static_cast<long long>(i)));
+        }
     }
     for (RelColumn& c : r.columns) c.qualifier = qualifier;
     return r;

@@ -91,3 +91,19 @@ TEST_F(Scripts, CancelFromAnotherThreadStopsTheBatch) {
     EXPECT_TRUE(result.cancelled);
     EXPECT_TRUE(result.resultSets.empty());
 }
+
+TEST_F(Scripts, UpdateAndDeleteWithFromClauses) {
+    One(QStringLiteral("CREATE TABLE o (id int NOT NULL, name varchar(10) NULL, note varchar(20) NULL)\n"
+                       "CREATE TABLE prev (name varchar(10) NULL, note varchar(20) NULL)\n"
+                       "INSERT o VALUES (1, 'a', NULL) INSERT o VALUES (2, 'b', NULL) INSERT o VALUES (3, 'c', NULL)\n"
+                       "INSERT prev VALUES ('a', 'kept a') INSERT prev VALUES ('c', 'kept c')\n"));
+    One(QStringLiteral("UPDATE o SET note = P.note FROM o INNER JOIN prev AS P ON P.name = o.name"));
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM o WHERE note LIKE 'kept%'")), QStringLiteral("2"));
+    One(QStringLiteral("UPDATE N SET note = 'x' FROM o AS N WHERE N.id = 2"));
+    EXPECT_EQ(One(QStringLiteral("SELECT note FROM o WHERE id = 2")), QStringLiteral("x"));
+    One(QStringLiteral("DELETE o FROM o, prev WHERE prev.name = o.name AND prev.note = 'kept c'"));
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM o")), QStringLiteral("2"));
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("UPDATE o SET id = id + 1 SELECT @@ROWCOUNT"));
+    ASSERT_EQ(r.resultSets.size(), 1u);
+    EXPECT_EQ(r.resultSets[0].rows[0][0].AsInt(), 2);
+}

@@ -83,6 +83,7 @@ public:
     Value Eval(const Expr& e, const Scope& scope);
     Relation RunQuery(const SelectStmt& q, const Scope* outer);
     Value CallFunction(const Expr& e, const Scope& scope);
+    Value CallUserFunction(const Object& fn, const std::vector<Value>& args);
     Relation ResolveTable(const TableRef& ref);
     bool EvalPredicate(const Expr& e, const Scope& scope);  // true only when the condition is TRUE
 

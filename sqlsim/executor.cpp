@@ -19,7 +19,9 @@ bool AbortsBatch(const SqlError& e) {
     }
 }
 
-struct ReturnSignal {};
+struct ReturnSignal {
+    Value value;
+};
 struct CancelSignal {};
 
 QString FormatRaisError(const QString& fmt, const std::vector<Value>& args) {
@@ -203,7 +205,10 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             break;
         }
         case StmtKind::Grant: DoGrant(s); break;
-        case StmtKind::Return: throw ReturnSignal{};
+        case StmtKind::Return: {
+            Scope empty;
+            throw ReturnSignal{s.args.empty() ? Value::Null() : Eval(*s.args[0], empty)};
+        }
         case StmtKind::BeginTran: ++session_.tranCount; break;
         case StmtKind::CommitTran:
             if (session_.tranCount == 0)
@@ -231,6 +236,45 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         AddMessage(e.number, e.severity, e.state, e.text);
         if (AbortsBatch(e)) stop = true;
     }
+}
+
+Value Executor::CallUserFunction(const Object& fn, const std::vector<Value>& args) {
+    if (!fn.IsType("FN"))
+        throw ErrGeneric(40004, 16, QStringLiteral("Table-valued function '%1' cannot be used as a scalar.").arg(fn.name));
+    if (args.size() != fn.params.size())
+        throw ErrGeneric(313, 16, QStringLiteral("An insufficient number of arguments were supplied for the procedure or function %1.").arg(fn.name));
+    if (++execDepth_ > 32) {
+        --execDepth_;
+        throw ErrGeneric(217, 16, QStringLiteral("Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32)."));
+    }
+    QHash<QString, Value> saved = variables_;
+    variables_.clear();
+    for (size_t i = 0; i < args.size(); ++i)
+        variables_[fn.params[i].name.toLower()] = args[i].IsNull() ? args[i] : ConvertToType(args[i], fn.params[i].type, 0, session_.options.dateFormat);
+    Value result = Value::Null();
+    ParseResult pr = ParseBatch(fn.texts.empty() ? QString() : fn.texts[0].second, fn.quotedIdent);
+    bool stop = false;
+    const size_t messagesBefore = result_.messages.size();
+    try {
+        if (pr.ok && !pr.statements.empty()) RunStatements(pr.statements[0]->body, stop);
+    } catch (const ReturnSignal& r) {
+        result = r.value;
+    } catch (...) {
+        variables_ = saved;
+        --execDepth_;
+        throw;
+    }
+    variables_ = saved;
+    --execDepth_;
+    // An error inside the function ends the calling statement.
+    for (size_t i = messagesBefore; i < result_.messages.size(); ++i) {
+        const Message m = result_.messages[i];
+        if (m.severity >= 11) {
+            result_.messages.erase(result_.messages.begin() + static_cast<long>(i));
+            throw ErrGeneric(m.number, m.severity, m.text, m.state);
+        }
+    }
+    return result;
 }
 
 void Executor::DoSelect(const Statement& s) {

@@ -309,6 +309,18 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     Database& db = CurrentDb();
 
     if (f == "DEFAULT") throw ErrKeywordNear(QStringLiteral("DEFAULT"));
+    if (e.parts.size() >= 2) {
+        // owner.function(...): a user-defined scalar function.
+        const QString owner = e.parts[e.parts.size() - 2];
+        Database* fdb = e.parts.size() >= 3 ? DatabaseFor(e.parts[e.parts.size() - 3]) : &db;
+        const Object* fn = fdb ? fdb->FindObject(owner, e.parts.last()) : nullptr;
+        if (!fn || !(fn->IsType("FN") || fn->IsType("IF") || fn->IsType("TF")))
+            throw ErrGeneric(208, 16, QStringLiteral("Invalid object name '%1'.").arg(e.parts.join(u'.')));
+        std::vector<Value> values;
+        for (size_t i = 0; i < argc; ++i) values.push_back(arg(i));
+        return CallUserFunction(*fn, values);
+    }
+    if (f == "UPDATE" || f == "COLUMNS_UPDATED") return Value::Int(1);  // inside triggers
     if (f == "OBJECT_ID") {
         need(1, 2);
         Value v = arg(0);

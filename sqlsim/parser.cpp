@@ -140,6 +140,11 @@ private:
     ObjectName ParseObjectName() {
         // [server.][database.][owner.]name, with empty parts allowed (db..name).
         QStringList parts;
+        if (Peek().kind == TokKind::Variable) {  // a table variable
+            ObjectName n;
+            n.name = Next().text;
+            return n;
+        }
         if (!IsName()) Fail();
         parts << Next().text;
         while (IsOp(".")) {
@@ -633,7 +638,17 @@ private:
         do { s.objects.push_back(ParseObjectName()); } while (AcceptOp(","));
     }
 
-    QString CodeText(const Statement& s) const { return text_.mid(s.start); }
+    // The stored definition runs from CREATE to the end of the batch; an ALTER is stored as the
+    // CREATE it amounts to, so that definitions read back compare equal.
+    QString CodeText(const Statement& s) const {
+        QString text = text_.mid(s.start);
+        if (text.startsWith(QLatin1String("ALTER"), Qt::CaseInsensitive)) {
+            const bool upper = text.startsWith(QLatin1String("ALTER"));
+            const bool lower = text.startsWith(QLatin1String("alter"));
+            text.replace(0, 5, upper ? QStringLiteral("CREATE") : lower ? QStringLiteral("create") : QStringLiteral("Create"));
+        }
+        return text;
+    }
 
     void ParseCreate(Statement& s, bool firstInBatch) {
         ++pos_;
@@ -1300,7 +1315,7 @@ private:
             return inner;
         }
         ObjectName n = ParseObjectName();
-        r->server = n.server;
+        r->server = n.server;  // a table variable keeps its @name
         r->database = n.database;
         r->owner = n.owner;
         r->name = n.name;
@@ -1611,7 +1626,7 @@ private:
                 e->name = u == "CURRENT_TIMESTAMP" ? QStringLiteral("GETDATE") : u;
                 return Finish(e);
             }
-            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT"))) Fail();
+            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT" || u == "UPDATE"))) Fail();
         }
         // Names: column references and function calls.
         QStringList parts;

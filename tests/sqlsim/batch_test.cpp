@@ -107,3 +107,22 @@ TEST_F(Scripts, UpdateAndDeleteWithFromClauses) {
     ASSERT_EQ(r.resultSets.size(), 1u);
     EXPECT_EQ(r.resultSets[0].rows[0][0].AsInt(), 2);
 }
+
+TEST_F(Scripts, FunctionsTriggersAndAlteredCode) {
+    sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral(
+        "CREATE TABLE t (a int NOT NULL PRIMARY KEY, b varchar(10) NULL)\nINSERT t VALUES (3, 'x')\nGO\n"
+        "CREATE FUNCTION dbo.Twice (@a int) RETURNS int AS BEGIN DECLARE @r int SET @r = @a * 2 RETURN @r END\nGO\n"
+        "CREATE FUNCTION Rows (@b varchar(10)) RETURNS TABLE AS RETURN (SELECT * FROM t WHERE b = @b)\nGO\n"
+        "CREATE FUNCTION Multi () RETURNS @r TABLE (x int) AS BEGIN INSERT @r VALUES (1) RETURN END\nGO\n"
+        "CREATE TRIGGER trg ON t FOR INSERT, UPDATE AS IF UPDATE(b) PRINT 'b changed'\nGO\n"
+        "CREATE PROCEDURE pp AS SELECT 1\nGO\nALTER PROCEDURE pp AS SELECT 2\nGO\n"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(One(QStringLiteral("SELECT dbo.Twice(a) FROM t")), QStringLiteral("6"));
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE xtype IN ('FN', 'IF', 'TF', 'TR')")), QStringLiteral("4"));
+    // An altered procedure is stored as the CREATE it amounts to.
+    EXPECT_EQ(One(QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('pp')")), QStringLiteral("CREATE PROCEDURE pp AS SELECT 2\n"));
+    EXPECT_EQ(One(QStringLiteral("EXEC pp")), QStringLiteral("2"));
+    r = session_->Execute(QStringLiteral("ALTER PROCEDURE nosuch AS SELECT 1"));
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].number, 208);
+}

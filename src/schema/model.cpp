@@ -1,0 +1,343 @@
+#include "schema/model.h"
+
+#include "schema/sql_text.h"
+
+// ---------------------------------------------------------------------------------------------
+// Shared pieces
+
+void Tovimar_DbObject::SetDatabase(Tovimar_Database* db) {
+    DatabaseProxy = db ? db->Proxy() : nullptr;
+}
+
+QString Tovimar_FieldOwner::FullName(bool) const { return QuoteName(Owner, Name); }
+
+QString Tovimar_TableObject::FullName(bool withTable) const {
+    QString name = QuoteName(Name);
+    if (withTable && Table) name = Table->FullName() + QLatin1Char('.') + name;
+    return name;
+}
+
+Tovimar_Database* Tovimar_TableObject::Database() const { return Table ? Table->Database() : nullptr; }
+
+namespace {
+// Clears every object of a collection (used when an owner ends or forgets its contents).
+template <class P>
+void ClearEach(const Collection<P>& collection) {
+    for (const auto& object : collection)
+        if (object) object->Clear();
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Columns
+
+Tovimar_Field::~Tovimar_Field() = default;
+
+QString Tovimar_Field::FullName(bool withTable) const {
+    QString name = QuoteName(Name);
+    if (withTable && Parent) name = Parent->FullName() + QLatin1Char('.') + name;
+    return name;
+}
+
+Tovimar_Database* Tovimar_Field::Database() const { return Parent ? Parent->Database() : nullptr; }
+
+void Tovimar_Field::Clear() {
+    SetOtherObj(nullptr);
+    Parent = nullptr;
+    Default = nullptr;
+}
+
+Tovimar_Table* Tovimar_Field::Table() const { return dynamic_cast<Tovimar_Table*>(Parent); }
+Tovimar_View* Tovimar_Field::View() const { return dynamic_cast<Tovimar_View*>(Parent); }
+
+QString Tovimar_Field::DataTypeText(bool quote) const {
+    return FormatDataType(quote, DataType, static_cast<int>(DataPrecision), static_cast<int>(DataDecimals));
+}
+
+QString Tovimar_Field::DefinitionText() const {
+    QString text = DataTypeText(false);
+    text += CanBeNull ? QStringLiteral("  NULL") : QStringLiteral("  NOT NULL");
+    if (!Formula.isEmpty()) text += QStringLiteral("  COMPUTED");
+    if (Identity) text += QStringLiteral("  IDENTITY");
+    if (Default) text += QStringLiteral("  DEFAULT ") + Default->Value;
+    return text;
+}
+
+QString Tovimar_Field::GetTagString() const {
+    return QStringLiteral("Column") + TagSeparator + FullName(false) + TagSeparator +
+           (Parent ? Parent->FullName() : QString());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Table contents
+
+Tovimar_Index::~Tovimar_Index() = default;
+void Tovimar_Index::Clear() {
+    SetOtherObj(nullptr);
+    Table = nullptr;
+}
+bool Tovimar_Index::IsFileGroupsIncluded() const { return Table && Table->IsFileGroupsIncluded(); }
+
+Tovimar_Relation::~Tovimar_Relation() = default;
+void Tovimar_Relation::Clear() {
+    SetOtherObj(nullptr);
+    Table = nullptr;
+    PrimaryTable = nullptr;
+}
+
+Tovimar_Default::~Tovimar_Default() = default;
+void Tovimar_Default::Clear() {
+    SetOtherObj(nullptr);
+    Field = nullptr;
+    Table = nullptr;
+}
+
+Tovimar_Check::~Tovimar_Check() = default;
+void Tovimar_Check::Clear() {
+    SetOtherObj(nullptr);
+    Table = nullptr;
+}
+
+Tovimar_Trigger::~Tovimar_Trigger() = default;
+void Tovimar_Trigger::Clear() {
+    SetOtherObj(nullptr);
+    Table = nullptr;
+}
+
+void Tovimar_Trigger::CalcObjectIncluded() {
+    Tovimar_Database* db = Database();
+    if (!db || !Table) {
+        ObjectIncluded = false;
+        return;
+    }
+    long flags = 0;
+    QStringList extras;
+    // A trigger takes part only when its table and the trigger itself are both included; the
+    // owner has been asked about with the table already.
+    ObjectIncluded = db->IsObjectIncluded(QStringLiteral("ta"), Table->FullName(), 2, Table->Owner, flags, extras) &&
+                     db->IsObjectIncluded(QStringLiteral("tr"), FullName(true), 3, QString(), flags, extras);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tables and views
+
+Tovimar_Table::~Tovimar_Table() { Clear(); }
+
+void Tovimar_Table::Clear() {
+    ClearEach(Fields);
+    ClearEach(FieldsByColID);
+    ClearEach(Relations);
+    ClearEach(Defaults);
+    ClearEach(Checks);
+    ClearEach(Triggers);
+    ClearEach(Indexes);
+    FTI_Columns.reset();
+    SetOtherObj(nullptr);
+    PrimaryKey = nullptr;
+}
+
+QString Tovimar_Table::GetAnyFTICatalog() const {
+    if (!FTI_Catalog.isEmpty()) return FTI_Catalog;
+    return OtherObj() ? OtherObj()->FTI_Catalog : QString();
+}
+
+bool Tovimar_Table::IsCollationsIncluded() const {
+    return CollationsIncluded && (!OtherObj() || OtherObj()->CollationsIncluded);
+}
+
+bool Tovimar_Table::IsFileGroupsIncluded() const {
+    return FileGroupsIncluded && (!OtherObj() || OtherObj()->FileGroupsIncluded);
+}
+
+QString Tovimar_Table::GetTagString() const { return QStringLiteral("Table") + TagSeparator + FullName(); }
+
+void Tovimar_Table::CalcObjectIncluded() {
+    Tovimar_Database* db = Database();
+    long flags = 0;
+    QStringList extras;
+    ObjectIncluded = db ? db->IsObjectIncluded(QStringLiteral("ta"), FullName(), 2, Owner, flags, extras) : true;
+    CollationsIncluded = (flags & 1) == 0;
+    FileGroupsIncluded = (flags & 4) == 0;
+    DataCopyDefs.Clear();
+    if (flags & 16)
+        for (const QString& extra : extras) DataCopyDefs.Add(extra);
+    if (!ObjectIncluded && db && !db->CreateCache)
+        db->TableExcludeIDs += QLatin1Char(',') + QString::number(ObjectID);
+}
+
+void Tovimar_Table::AddField(const FieldPtr& field) {
+    field->Parent = this;
+    FieldsByColID.Add(field, QStringLiteral("#") + QString::number(field->ColID));
+    Fields.Add(field, field->FullName(false));
+    FieldNames.Add(field->Name);
+}
+
+Tovimar_View::~Tovimar_View() { Clear(); }
+
+void Tovimar_View::Clear() {
+    SetOtherObj(nullptr);
+    ClearEach(Fields);
+    Fields.Clear();
+}
+
+bool Tovimar_View::IsCollationsIncluded() const {
+    const bool own = CollationsIncluded.value_or(false);
+    return own && (!OtherObj() || OtherObj()->CollationsIncluded.value_or(false));
+}
+
+void Tovimar_View::CalcObjectIncluded() {
+    Tovimar_Database* db = Database();
+    long flags = 0;
+    QStringList extras;
+    ObjectIncluded = db ? db->IsObjectIncluded(QStringLiteral("vi"), FullName(), 2, Owner, flags, extras) : true;
+    CollationsIncluded = (flags & 1) == 0;
+}
+
+void Tovimar_View::AddField(const FieldPtr& field) {
+    field->Parent = this;
+    Fields.Add(field, field->FullName(false));
+    FieldNames.Add(field->Name);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Code objects, roles, catalogs, permissions
+
+namespace {
+bool AskFilter(Tovimar_DbObject& object, const char* code, const QString& fullName, int parts,
+               const QString& owner) {
+    Tovimar_Database* db = object.Database();
+    if (!db) return true;
+    long flags = 0;
+    QStringList extras;
+    return db->IsObjectIncluded(QString::fromLatin1(code), fullName, parts, owner, flags, extras);
+}
+}  // namespace
+
+Tovimar_Procedure::~Tovimar_Procedure() = default;
+QString Tovimar_Procedure::FullName(bool) const { return QuoteName(Owner, Name); }
+void Tovimar_Procedure::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "pr", FullName(), 2, Owner); }
+
+QString Tovimar_Procedure::Definition(int number) const {
+    const NumberedDefinition* item = definitions_.Find(QString::number(number) + QLatin1Char(';'));
+    return item ? item->Text : QString();
+}
+
+void Tovimar_Procedure::SetDefinition(int number, const QString& text) {
+    const QString key = QString::number(number) + QLatin1Char(';');
+    definitions_.Remove(key);
+    definitions_.Add(NumberedDefinition{number, text}, key);
+}
+
+QList<int> Tovimar_Procedure::DefinitionsNumbers() const {
+    QList<int> numbers;
+    numbers.reserve(definitions_.Count());
+    for (const NumberedDefinition& item : definitions_) numbers.append(item.Number);
+    return numbers;
+}
+
+Tovimar_Function::~Tovimar_Function() = default;
+QString Tovimar_Function::FullName(bool) const { return QuoteName(Owner, Name); }
+void Tovimar_Function::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "fu", FullName(), 2, Owner); }
+
+Tovimar_Role::~Tovimar_Role() = default;
+QString Tovimar_Role::FullName(bool) const { return QuoteName(Name); }
+void Tovimar_Role::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "gr", FullName(), 1, QString()); }
+
+Tovimar_Catalog::~Tovimar_Catalog() = default;
+QString Tovimar_Catalog::FullName(bool) const { return Name; }
+// A catalog's FullName is its bare name, but filter patterns are matched against bracket-quoted
+// names: the catalog is asked about as [name].
+void Tovimar_Catalog::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "ca", QuoteName(Name), 1, QString()); }
+
+Tovimar_Permission::~Tovimar_Permission() = default;
+
+QString Tovimar_Permission::FullName(bool) const {
+    if (!SecObject) return Name;
+    return SecObject->FullName() + QLatin1Char('.') + QuoteName(Grantee);
+}
+
+void Tovimar_Permission::Clear() {
+    SetOtherObj(nullptr);
+    SecObject = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The database
+
+Tovimar_Database::Tovimar_Database() : proxy_(std::make_shared<Tovimar_DatabaseProxy>()) {
+    proxy_->db_ = this;
+}
+
+Tovimar_Database::~Tovimar_Database() {
+    SetOtherObj(nullptr);
+    ClearAll();
+    proxy_->db_ = nullptr;  // objects that outlive the database read it as none
+}
+
+void Tovimar_Database::SetOtherObj(Tovimar_Database* other) {
+    if (other == other_) return;
+    if (other_ && other_->other_ == this) other_->other_ = nullptr;
+    other_ = other;
+    if (other) {
+        if (other->other_ && other->other_ != this && other->other_->other_ == other)
+            other->other_->other_ = nullptr;
+        other->other_ = this;
+    }
+}
+
+QString Tovimar_Database::GroupName(long groupId) const {
+    const Tovimar_FileGroup* group = FileGroups.Find(QStringLiteral("#") + QString::number(groupId));
+    return group ? group->Name : QString();
+}
+
+bool Tovimar_Database::IsObjectIncluded(const QString& typeCode, const QString& fullName, int nameParts,
+                                        const QString& owner, long& flags, QStringList& extras) const {
+    flags = 0;
+    extras.clear();
+    if (!Filter) return true;
+    return Filter->IsObjectIncluded(typeCode, fullName, nameParts, owner, flags, extras);
+}
+
+void Tovimar_Database::ClearAll() {
+    // Break every link first: counterparts in the other model, then back pointers inside this
+    // one, so that objects still held elsewhere (scripts, windows) point at nothing stale.
+    ClearOtherObj(Tables);
+    ClearOtherObj(Relations);
+    ClearOtherObj(Defaults);
+    ClearOtherObj(Checks);
+    ClearOtherObj(Triggers);
+    ClearOtherObj(Indexes);
+    ClearOtherObj(Views);
+    ClearOtherObj(Procedures);
+    ClearOtherObj(Functions);
+    ClearOtherObj(Roles);
+    ClearOtherObj(Permissions);
+    ClearOtherObj(Catalogs);
+    ClearEach(Tables);
+    ClearEach(Relations);
+    ClearEach(Defaults);
+    ClearEach(Checks);
+    ClearEach(Triggers);
+    ClearEach(Indexes);
+    ClearEach(Views);
+    ClearEach(Permissions);
+    Tables.Clear();
+    Relations.Clear();
+    Defaults.Clear();
+    Checks.Clear();
+    Triggers.Clear();
+    Indexes.Clear();
+    Views.Clear();
+    Procedures.Clear();
+    Functions.Clear();
+    Roles.Clear();
+    Permissions.Clear();
+    Catalogs.Clear();
+    FileGroups.Clear();
+}
+
+void Tovimar_Database::Initialize() {
+    ClearAll();
+    TableExcludeIDs.clear();
+    ViewExcludeIDs.clear();
+}

@@ -228,7 +228,24 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             o->identityUsed = false;
             break;
         }
-        case StmtKind::Noop: break;
+        case StmtKind::Noop:
+            if (s.kindWord == "ADD FILEGROUP" || s.kindWord == "DEFAULT FILEGROUP") {
+                Database* db = server_.Find(s.text);
+                if (!db)
+                    throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(s.text));
+                auto it = std::find_if(db->fileGroups.begin(), db->fileGroups.end(), [&](const FileGroup& g) { return g.name.compare(s.names[0], Qt::CaseInsensitive) == 0; });
+                if (s.kindWord == "ADD FILEGROUP") {
+                    if (it != db->fileGroups.end())
+                        throw ErrGeneric(1828, 16, QStringLiteral("The filegroup name '%1' already exists in this database.").arg(s.names[0]));
+                    int id = 0;
+                    for (const FileGroup& g : db->fileGroups) id = std::max(id, g.groupid);
+                    db->fileGroups.push_back(FileGroup{id + 1, s.names[0], false});
+                } else {
+                    if (it == db->fileGroups.end()) throw ErrGeneric(1921, 16, QStringLiteral("Invalid filegroup '%1' specified.").arg(s.names[0]));
+                    for (FileGroup& g : db->fileGroups) g.isDefault = g.name.compare(s.names[0], Qt::CaseInsensitive) == 0;
+                }
+            }
+            break;
         }
         if (s.kind != StmtKind::If && s.kind != StmtKind::Block && s.kind != StmtKind::While) session_.lastError = 0;
     } catch (const SqlError& e) {

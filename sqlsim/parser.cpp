@@ -1031,8 +1031,23 @@ private:
         }
         if (what == "DATABASE") {
             s.kind = StmtKind::Noop;
-            ExpectAnyWord();
-            while (!AtEnd() && !IsOp(";")) Next();
+            s.text = ExpectAnyWord();
+            if (IsWord("ADD") && IsWord("FILEGROUP", 1)) {
+                pos_ += 2;
+                s.kindWord = QStringLiteral("ADD FILEGROUP");
+                s.names << ExpectAnyWord();
+                return;
+            }
+            if (IsWord("MODIFY") && IsWord("FILEGROUP", 1)) {
+                pos_ += 2;
+                s.names << ExpectAnyWord();
+                if (AcceptWord("DEFAULT")) s.kindWord = QStringLiteral("DEFAULT FILEGROUP");
+                else ExpectAnyWord();
+                return;
+            }
+            // Other database options change nothing the catalog shows; they run to the end of the line.
+            const int line = LineOf(Peek().start);
+            while (!AtEnd() && !IsOp(";") && LineOf(Peek().start) == line) Next();
             return;
         }
         Fail(toks_[pos_ - 1]);

@@ -116,7 +116,8 @@ void SysColumns(const Database& db, Relation& rel) {
                                     : IsBinaryType(c.xtype) ? I(c.length, XSmallInt) : N(XSmallInt);
             Value scale = (c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XMoney ||
                            c.xtype == XSmallMoney)
-                              ? I(c.scale) : N();
+                              ? I(c.scale)
+                              : c.xtype == XDateTime ? I(3) : c.xtype == XSmallDateTime ? I(0) : N();
             r_add(rel, {S(c.name), I(id), I(c.xtype, XTinyInt), I(0, XTinyInt), I(c.xusertype, XSmallInt),
                         I(c.length, XSmallInt), I(fixedPrec ? c.prec : 0, XTinyInt), I(c.scale, XTinyInt),
                         I(c.colid, XSmallInt), I(0, XSmallInt), I(0, XTinyInt), I(0, XTinyInt),

@@ -248,3 +248,19 @@ TEST_F(Catalog, CompatibilityLevelCanBeSet) {
     ASSERT_EQ(r.messages.size(), 1u);
     EXPECT_EQ(r.messages[0].number, 15048);
 }
+
+TEST_F(Catalog, FileGroupsCanBeAddedAndUsed) {
+    Run(QStringLiteral("ALTER DATABASE cat ADD FILEGROUP [SECONDARY]\n"
+                       "CREATE TABLE onsec (a int NOT NULL, t text NULL) ON [SECONDARY] TEXTIMAGE_ON [PRIMARY]\n"));
+    sqlsim::ResultSet fg = Query(*session_, cq::FileGroups());
+    ASSERT_EQ(fg.rows.size(), 2u);
+    EXPECT_EQ(Text(fg, 1, "groupname").toStdString(), "SECONDARY");
+    EXPECT_EQ(Int(fg, 1, "IsDefault"), 0);
+    sqlsim::ResultSet t = Query(*session_, cq::Tables(1));
+    ASSERT_EQ(t.rows.size(), 1u);
+    EXPECT_EQ(Int(t, 0, "FileGroupID"), 2);
+    EXPECT_EQ(Int(t, 0, "TextFileGroupID"), 1);
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("CREATE TABLE bad (a int) ON [NOSUCH]"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 1921);
+}

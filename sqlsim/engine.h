@@ -45,6 +45,7 @@ struct RelColumn {
     QString name;
     int xtype = XVarChar;
     int length = 0;
+    bool nullable = true;
 };
 struct Relation {
     std::vector<RelColumn> columns;
@@ -82,6 +83,7 @@ public:
     Value Eval(const Expr& e, const Scope& scope);
     Relation RunQuery(const SelectStmt& q, const Scope* outer);
     Value CallFunction(const Expr& e, const Scope& scope);
+    Value CallUserFunction(const Object& fn, const std::vector<Value>& args);
     Relation ResolveTable(const TableRef& ref);
     bool EvalPredicate(const Expr& e, const Scope& scope);  // true only when the condition is TRUE
 
@@ -96,7 +98,6 @@ public:
     const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
 
 private:
-    friend class StatementRunner;
     void RunStatements(const std::vector<StmtPtr>& stmts, bool& stop);
     void RunStatement(const Statement& s, bool& stop);
 
@@ -105,9 +106,10 @@ private:
     BatchResult& result_;
     const std::atomic<bool>& cancel_;
     QHash<QString, Value> variables_;  // by lower-case name
-    int returnRequested_ = 0;
     int execDepth_ = 0;
 public:
+    // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column.
+    int hiddenRowTable_ = 0;
     // Statement implementations (executor.cpp, ddl.cpp).
     void DoCreateTable(const Statement& s);
     void DoCreateIndex(const Statement& s);

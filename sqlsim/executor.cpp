@@ -19,7 +19,9 @@ bool AbortsBatch(const SqlError& e) {
     }
 }
 
-struct ReturnSignal {};
+struct ReturnSignal {
+    Value value;
+};
 struct CancelSignal {};
 
 QString FormatRaisError(const QString& fmt, const std::vector<Value>& args) {
@@ -203,7 +205,10 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             break;
         }
         case StmtKind::Grant: DoGrant(s); break;
-        case StmtKind::Return: throw ReturnSignal{};
+        case StmtKind::Return: {
+            Scope empty;
+            throw ReturnSignal{s.args.empty() ? Value::Null() : Eval(*s.args[0], empty)};
+        }
         case StmtKind::BeginTran: ++session_.tranCount; break;
         case StmtKind::CommitTran:
             if (session_.tranCount == 0)
@@ -223,7 +228,24 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             o->identityUsed = false;
             break;
         }
-        case StmtKind::Noop: break;
+        case StmtKind::Noop:
+            if (s.kindWord == "ADD FILEGROUP" || s.kindWord == "DEFAULT FILEGROUP") {
+                Database* db = server_.Find(s.text);
+                if (!db)
+                    throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(s.text));
+                auto it = std::find_if(db->fileGroups.begin(), db->fileGroups.end(), [&](const FileGroup& g) { return g.name.compare(s.names[0], Qt::CaseInsensitive) == 0; });
+                if (s.kindWord == "ADD FILEGROUP") {
+                    if (it != db->fileGroups.end())
+                        throw ErrGeneric(1828, 16, QStringLiteral("The filegroup name '%1' already exists in this database.").arg(s.names[0]));
+                    int id = 0;
+                    for (const FileGroup& g : db->fileGroups) id = std::max(id, g.groupid);
+                    db->fileGroups.push_back(FileGroup{id + 1, s.names[0], false});
+                } else {
+                    if (it == db->fileGroups.end()) throw ErrGeneric(1921, 16, QStringLiteral("Invalid filegroup '%1' specified.").arg(s.names[0]));
+                    for (FileGroup& g : db->fileGroups) g.isDefault = g.name.compare(s.names[0], Qt::CaseInsensitive) == 0;
+                }
+            }
+            break;
         }
         if (s.kind != StmtKind::If && s.kind != StmtKind::Block && s.kind != StmtKind::While) session_.lastError = 0;
     } catch (const SqlError& e) {
@@ -231,6 +253,45 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         AddMessage(e.number, e.severity, e.state, e.text);
         if (AbortsBatch(e)) stop = true;
     }
+}
+
+Value Executor::CallUserFunction(const Object& fn, const std::vector<Value>& args) {
+    if (!fn.IsType("FN"))
+        throw ErrGeneric(40004, 16, QStringLiteral("Table-valued function '%1' cannot be used as a scalar.").arg(fn.name));
+    if (args.size() != fn.params.size())
+        throw ErrGeneric(313, 16, QStringLiteral("An insufficient number of arguments were supplied for the procedure or function %1.").arg(fn.name));
+    if (++execDepth_ > 32) {
+        --execDepth_;
+        throw ErrGeneric(217, 16, QStringLiteral("Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32)."));
+    }
+    QHash<QString, Value> saved = variables_;
+    variables_.clear();
+    for (size_t i = 0; i < args.size(); ++i)
+        variables_[fn.params[i].name.toLower()] = args[i].IsNull() ? args[i] : ConvertToType(args[i], fn.params[i].type, 0, session_.options.dateFormat);
+    Value result = Value::Null();
+    ParseResult pr = ParseBatch(fn.texts.empty() ? QString() : fn.texts[0].second, fn.quotedIdent);
+    bool stop = false;
+    const size_t messagesBefore = result_.messages.size();
+    try {
+        if (pr.ok && !pr.statements.empty()) RunStatements(pr.statements[0]->body, stop);
+    } catch (const ReturnSignal& r) {
+        result = r.value;
+    } catch (...) {
+        variables_ = saved;
+        --execDepth_;
+        throw;
+    }
+    variables_ = saved;
+    --execDepth_;
+    // An error inside the function ends the calling statement.
+    for (size_t i = messagesBefore; i < result_.messages.size(); ++i) {
+        const Message m = result_.messages[i];
+        if (m.severity >= 11) {
+            result_.messages.erase(result_.messages.begin() + static_cast<long>(i));
+            throw ErrGeneric(m.number, m.severity, m.text, m.state);
+        }
+    }
+    return result;
 }
 
 void Executor::DoSelect(const Statement& s) {
@@ -581,6 +642,20 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
+    if (name == "sp_dbcmptlevel") {
+        Database* d = server_.Find(a.Str(0));
+        if (!d) throw ErrGeneric(15010, 16, QStringLiteral("The database '%1' does not exist. Use sp_helpdb to show available databases.").arg(a.Str(0)));
+        if (!a.Has(1)) {
+            AddMessage(15055, 0, 1, QStringLiteral("The current compatibility level is %1.").arg(d->cmptlevel));
+        } else {
+            long long level = a.values[1].AsInt();
+            if (level != 60 && level != 65 && level != 70 && level != 80)
+                throw ErrGeneric(15048, 16, QStringLiteral("Valid values of database compatibility level are 60, 65, 70, or 80."));
+            d->cmptlevel = static_cast<int>(level);
+        }
+        setReturn(0);
+        return;
+    }
     static const QSet<QString> harmless = {"sp_dboption", "sp_configure", "sp_recompile", "sp_refreshview", "sp_addlogin",
                                            "sp_droplogin", "sp_defaultdb", "sp_password", "sp_changedbowner",
                                            "sp_addsrvrolemember", "sp_dropsrvrolemember", "sp_grantlogin", "sp_denylogin",
@@ -630,8 +705,6 @@ void Executor::DoExec(const Statement& s) {
     }
     session_.database = db.name;
     bool stop = false;
-    auto body = proc->viewQuery ? std::vector<StmtPtr>() : std::vector<StmtPtr>();
-    std::shared_ptr<std::vector<StmtPtr>> stmts;
     ParseResult pr = ParseBatch(proc->texts.empty() ? QString() : proc->texts[0].second, proc->quotedIdent);
     try {
         if (pr.ok && !pr.statements.empty()) RunStatements(pr.statements[0]->body, stop);

@@ -140,6 +140,11 @@ private:
     ObjectName ParseObjectName() {
         // [server.][database.][owner.]name, with empty parts allowed (db..name).
         QStringList parts;
+        if (Peek().kind == TokKind::Variable) {  // a table variable
+            ObjectName n;
+            n.name = Next().text;
+            return n;
+        }
         if (!IsName()) Fail();
         parts << Next().text;
         while (IsOp(".")) {
@@ -231,7 +236,8 @@ private:
         } else if (w == "USE") {
             ++pos_;
             s->kind = StmtKind::Use;
-            s->text = ExpectAnyWord();
+            if (Peek().kind == TokKind::String) s->text = Next().text;
+            else s->text = ExpectAnyWord();
         } else if (w == "SET") {
             ParseSet(*s);
         } else if (w == "DECLARE") {
@@ -632,7 +638,17 @@ private:
         do { s.objects.push_back(ParseObjectName()); } while (AcceptOp(","));
     }
 
-    QString CodeText(const Statement& s) const { return text_.mid(s.start); }
+    // The stored definition runs from CREATE to the end of the batch; an ALTER is stored as the
+    // CREATE it amounts to, so that definitions read back compare equal.
+    QString CodeText(const Statement& s) const {
+        QString text = text_.mid(s.start);
+        if (text.startsWith(QLatin1String("ALTER"), Qt::CaseInsensitive)) {
+            const bool upper = text.startsWith(QLatin1String("ALTER"));
+            const bool lower = text.startsWith(QLatin1String("alter"));
+            text.replace(0, 5, upper ? QStringLiteral("CREATE") : lower ? QStringLiteral("create") : QStringLiteral("Create"));
+        }
+        return text;
+    }
 
     void ParseCreate(Statement& s, bool firstInBatch) {
         ++pos_;
@@ -989,7 +1005,6 @@ private:
         if (what == "VIEW" || what == "PROC" || what == "PROCEDURE" || what == "FUNCTION" || what == "TRIGGER") {
             if (!firstInBatch)
                 throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == "PROC" ? QStringLiteral("PROCEDURE") : what))};
-            Statement tmp;
             s.kindWord = QStringLiteral("ALTER");
             if (what == "VIEW") {
                 s.kind = StmtKind::CreateView;
@@ -1016,8 +1031,23 @@ private:
         }
         if (what == "DATABASE") {
             s.kind = StmtKind::Noop;
-            ExpectAnyWord();
-            while (!AtEnd() && !IsOp(";")) Next();
+            s.text = ExpectAnyWord();
+            if (IsWord("ADD") && IsWord("FILEGROUP", 1)) {
+                pos_ += 2;
+                s.kindWord = QStringLiteral("ADD FILEGROUP");
+                s.names << ExpectAnyWord();
+                return;
+            }
+            if (IsWord("MODIFY") && IsWord("FILEGROUP", 1)) {
+                pos_ += 2;
+                s.names << ExpectAnyWord();
+                if (AcceptWord("DEFAULT")) s.kindWord = QStringLiteral("DEFAULT FILEGROUP");
+                else ExpectAnyWord();
+                return;
+            }
+            // Other database options change nothing the catalog shows; they run to the end of the line.
+            const int line = LineOf(Peek().start);
+            while (!AtEnd() && !IsOp(";") && LineOf(Peek().start) == line) Next();
             return;
         }
         Fail(toks_[pos_ - 1]);
@@ -1300,7 +1330,7 @@ private:
             return inner;
         }
         ObjectName n = ParseObjectName();
-        r->server = n.server;
+        r->server = n.server;  // a table variable keeps its @name
         r->database = n.database;
         r->owner = n.owner;
         r->name = n.name;
@@ -1611,7 +1641,7 @@ private:
                 e->name = u == "CURRENT_TIMESTAMP" ? QStringLiteral("GETDATE") : u;
                 return Finish(e);
             }
-            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT"))) Fail();
+            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT" || u == "UPDATE"))) Fail();
         }
         // Names: column references and function calls.
         QStringList parts;

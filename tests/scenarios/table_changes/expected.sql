@@ -58,10 +58,10 @@ ALTER COLUMN [Name] [nvarchar](40) COLLATE SQL_Latin1_General_CP1_CI_AS NOT NULL
 */
 GO
 --------------------------------------------------------------------------------
--- SCRIPT RECREATE for Index [dbo].[Customers].[PK__Customer__75D80025]
+-- SCRIPT RECREATE for Index [dbo].[Customers].[PK_Customers]
 --------------------------------------------------------------------------------
 ALTER TABLE [dbo].[Customers]
-ADD CONSTRAINT [PK__Customer__75D80025] PRIMARY KEY CLUSTERED
+ADD CONSTRAINT [PK_Customers] PRIMARY KEY CLUSTERED
 ([ID])
 ON [PRIMARY]
 GO

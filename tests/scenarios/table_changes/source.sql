@@ -1,4 +1,4 @@
-CREATE TABLE dbo.Customers (ID int NOT NULL PRIMARY KEY, Name nvarchar(40) NOT NULL)
+CREATE TABLE dbo.Customers (ID int NOT NULL CONSTRAINT PK_Customers PRIMARY KEY, Name nvarchar(40) NOT NULL)
 GO
 CREATE TABLE dbo.Orders (ID int IDENTITY(1,1) NOT NULL CONSTRAINT PK_Orders PRIMARY KEY, CustomerID int NOT NULL, Amount decimal(10,2) NULL)
 GO

@@ -10,6 +10,9 @@ void ResetRunState(Tovimar_Database& db) {
     for (const TablePtr& table : db.Tables) {
         table->FieldsAppended = 0;
         table->FieldsDropped = 0;
+        // Set again in this run when a full-text key index is dropped; a mark left by an earlier
+        // run (before a rename was declared) must not re-create an unchanged full-text index.
+        table->FTI_DeleteRecreate = false;
     }
     for (const TablePtr& table : db.Tables) table->DeleteRecreate = table->DataCopyDefs.Count() > 0;
     for (const ViewPtr& view : db.Views) view->DeleteRecreate = false;

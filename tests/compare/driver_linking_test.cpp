@@ -107,6 +107,22 @@ TEST(DriverTest, RunStateIsResetOnceAndRefreshOnlyScriptsTables) {
     EXPECT_EQ(scripts[0]->Index, 1);
 }
 
+TEST(DriverTest, AFullTextMarkOfAnEarlierRunDoesNotRecreateTheIndex) {
+    Pair p;
+    for (TestDb* db : {&p.Src, &p.Dst}) {
+        auto t = db->Table(dbo, Q("Doc"));
+        t.FullTextIndex(Q("Cat"), Q("PK_Doc"));
+        t.Col(Q("ID"), Q("int"));
+        t.Col(Q("Body"), Q("ntext")).Nullable().FullText();
+        t.PrimaryKey(Q("PK_Doc"), {"ID"});
+        t->FTI_DeleteRecreate = true;
+    }
+    const ScriptList scripts = p.Generate();
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(scripts[0]->Action, Q("CHANGE"));
+    EXPECT_TRUE(IsFTIActivationOnly(*scripts[0]));
+}
+
 TEST(DriverTest, NoDifferencesGiveAnEmptyList) {
     Pair p;
     for (TestDb* db : {&p.Src, &p.Dst}) {

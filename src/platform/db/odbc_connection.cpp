@@ -238,6 +238,8 @@ OdbcConnection::OdbcConnection(const QString& serverName, const QString& databas
     handles_->Environment = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     SQLSetEnvAttr(handles_->Environment.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     handles_->Connection = Allocate(SQL_HANDLE_DBC, handles_->Environment.Get());
+    // An unreachable server fails after 15 seconds instead of hanging (the usual login time-out).
+    SQLSetConnectAttr(handles_->Connection.Get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
     QString text = connectionString;
     SQLWCHAR out[1024];
     SQLSMALLINT outLength = 0;

@@ -255,7 +255,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
     case ConstraintDef::Kind::Unique: {
         const bool pk = c.kind == ConstraintDef::Kind::PrimaryKey;
         k.type = pk ? QStringLiteral("PK") : QStringLiteral("UQ");
-        k.name = c.name.isEmpty() ? (pk ? QStringLiteral("PK__") : QStringLiteral("UQ__")) + tname.left(8) + "__" + Hex8(k.id) : c.name;
+        k.name = c.name.isEmpty() ? (pk ? QStringLiteral("PK__") : QStringLiteral("UQ__")) + tname.left(9) + "__" + Hex8(k.id) : c.name;
         if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
         IndexInfo ix;
         bool hasClustered = false;
@@ -383,7 +383,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
         {
             std::vector<Value> nullRow(table().columns.size());
             std::vector<RelColumn> cols;
-            for (const Column& col : table().columns) cols.push_back(RelColumn{tname, col.name, col.xtype, col.length});
+            for (const Column& col : table().columns) cols.push_back(RelColumn{tname, col.name, col.xtype, col.length, col.nullable});
             Scope sc;
             sc.columns = &cols;
             sc.row = &nullRow;
@@ -516,6 +516,10 @@ void CollectExecs(const std::vector<StmtPtr>& body, QStringList& procs, QStringL
     for (const StmtPtr& s : body) {
         if (s->kind == StmtKind::Exec) procs << (s->object.owner.isEmpty() ? s->object.name : s->object.owner + "." + s->object.name);
         if (s->select) CollectTableNames(*s->select, tables);
+        for (const ExprPtr& e : s->args) CollectExprTables(e, tables);
+        CollectExprTables(s->where, tables);
+        for (const auto& a : s->assignments) CollectExprTables(a.second, tables);
+        for (const auto& p : s->params) CollectExprTables(p.defaultValue, tables);
         if (s->kind == StmtKind::Insert || s->kind == StmtKind::Update || s->kind == StmtKind::Delete)
             tables << (s->object.owner.isEmpty() ? s->object.name : s->object.owner + "." + s->object.name);
         CollectExecs(s->body, procs, tables);
@@ -587,7 +591,8 @@ void Executor::DoCreateCode(const Statement& s) {
                 c.length = r.columns[i].length > 0 ? r.columns[i].length : (b ? b->length : 4);
                 c.prec = b ? b->prec : 0;
                 c.scale = b ? b->scale : 0;
-                c.nullable = true;
+                if (IsStringType(c.xtype) || IsBinaryType(c.xtype)) c.prec = 0;
+                c.nullable = r.columns[i].nullable;
                 c.colid = ++colid;
                 if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
                 o.columns.push_back(c);
@@ -899,6 +904,8 @@ void Executor::DoGrant(const Statement& s) {
             apply(4, p.refadd, p.refmod);
         }
         auto empty = [](const QByteArray& b) { return b.count('\0') == b.size(); };
+        for (QByteArray* map : {&p.seladd, &p.selmod, &p.updadd, &p.updmod, &p.refadd, &p.refmod})
+            if (empty(*map)) *map = QByteArray();
         if (p.actadd == 0 && p.actmod == 0 && empty(p.seladd) && empty(p.selmod) && empty(p.updadd) && empty(p.updmod) &&
             empty(p.refadd) && empty(p.refmod))
             db.permissions.erase(it);

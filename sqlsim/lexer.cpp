@@ -166,7 +166,8 @@ std::vector<QString> SplitBatches(const QString& script) {
     bool inString = false, inQuoted = false;
     int commentDepth = 0;
     const QStringList lines = script.split(u'\n');
-    for (const QString& rawLine : lines) {
+    for (int lineNo = 0; lineNo < lines.size(); ++lineNo) {
+        const QString& rawLine = lines[lineNo];
         QString line = rawLine;
         if (line.endsWith(u'\r')) line.chop(1);
         const bool normalAtStart = !inString && !inQuoted && commentDepth == 0;
@@ -192,7 +193,7 @@ std::vector<QString> SplitBatches(const QString& script) {
             else if (c == u'[') inQuoted = true;
         }
         current += rawLine;
-        current += u'\n';
+        if (lineNo + 1 < lines.size()) current += u'\n';
     }
     if (!current.trimmed().isEmpty()) batches.push_back(current);
     return batches;

@@ -1,0 +1,239 @@
+// What DDL leaves in the system tables: definitions, indexes, permissions, roles, full-text.
+#include "catalog_queries.h"
+#include "sim_test_util.h"
+
+#include <QRegularExpression>
+
+using namespace simtest;
+namespace cq = catalog_queries;
+
+namespace {
+
+class Catalog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session_ = server_.Connect();
+        ASSERT_EQ(Errors(session_->ExecuteScript(QStringLiteral("CREATE DATABASE cat\nGO\nUSE cat\n"))).toStdString(), std::string());
+    }
+    void Run(const QString& script) { ASSERT_EQ(Errors(session_->ExecuteScript(script)).toStdString(), std::string()) << script.toStdString(); }
+    sqlsim::Server server_;
+    std::unique_ptr<sqlsim::Session> session_;
+};
+
+}  // namespace
+
+TEST_F(Catalog, LongDefinitionsAreSplitIntoChunksOf4000Characters) {
+    QString view = QStringLiteral("CREATE VIEW dbo.LongView AS SELECT 1 AS a -- ") + QString(9000, u'x') + "\n";
+    Run(view);
+    sqlsim::ResultSet rs = Query(*session_, cq::Views());
+    ASSERT_EQ(rs.rows.size(), 3u);
+    QString joined;
+    for (size_t i = 0; i < rs.rows.size(); ++i) {
+        EXPECT_EQ(Int(rs, i, "colid"), static_cast<long long>(i + 1));
+        joined += Text(rs, i, "Definition");
+    }
+    EXPECT_EQ(Text(rs, 0, "Definition").size(), 4000);
+    EXPECT_EQ(joined.size(), view.size());
+    EXPECT_TRUE(joined == view);
+}
+
+TEST_F(Catalog, ProcedureGroupsKeepTheirNumbers) {
+    Run(QStringLiteral("CREATE PROCEDURE grp AS SELECT 1\nGO\nCREATE PROCEDURE grp;2 AS SELECT 2\nGO\n"));
+    sqlsim::ResultSet rs = Query(*session_, cq::Procedures());
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(Int(rs, 0, "number"), 1);
+    EXPECT_EQ(Int(rs, 1, "number"), 2);
+    EXPECT_TRUE(Text(rs, 1, "Definition").startsWith(QLatin1String("CREATE PROCEDURE grp;2")));
+}
+
+TEST_F(Catalog, SessionSettingsAreRecordedWithCodeObjects) {
+    Run(QStringLiteral("SET ANSI_NULLS OFF\nSET QUOTED_IDENTIFIER OFF\nGO\nCREATE PROCEDURE p_off AS SELECT 1\nGO\n"
+                       "SET ANSI_NULLS ON\nGO\nCREATE PROCEDURE p_ansi AS SELECT 1\nGO\n"));
+    sqlsim::ResultSet rs = Query(*session_, cq::Procedures());
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(Text(rs, 0, "Procedure").toStdString(), "p_ansi");
+    EXPECT_EQ(Int(rs, 0, "Status"), 16);
+    EXPECT_EQ(Int(rs, 1, "Status"), 0);
+}
+
+TEST_F(Catalog, ComputedColumnFormulasUseTheColumnIdAsNumber) {
+    Run(QStringLiteral("CREATE TABLE calc (a int NULL, b int NULL, total AS a + b, twice AS (a * 2))"));
+    sqlsim::ResultSet rs = Query(*session_, cq::Formulas());
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(Int(rs, 0, "number"), 3);
+    EXPECT_EQ(Text(rs, 0, "Definition").toStdString(), "([a] + [b])");
+    EXPECT_EQ(Int(rs, 1, "number"), 4);
+    EXPECT_EQ(Text(rs, 1, "Definition").toStdString(), "([a] * 2)");
+}
+
+TEST_F(Catalog, SysindexesHasHeapClusteredAndTextRows) {
+    Run(QStringLiteral("CREATE TABLE heap (a int NOT NULL, t text NULL)\n"
+                       "CREATE TABLE clus (a int NOT NULL CONSTRAINT PK_clus PRIMARY KEY CLUSTERED, b varchar(5) NULL)\n"
+                       "CREATE UNIQUE NONCLUSTERED INDEX ix_b ON clus (b) WITH IGNORE_DUP_KEY, STATISTICS_NORECOMPUTE, FILLFACTOR = 80, PAD_INDEX\n"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT o.name AS t, i.indid, i.name, i.status, i.OrigFillFactor FROM sysindexes i "
+                                                           "INNER JOIN sysobjects o ON o.id = i.id WHERE o.type = 'U' ORDER BY o.name, i.indid"));
+    ASSERT_EQ(rs.rows.size(), 4u);
+    EXPECT_EQ(Text(rs, 0, "t").toStdString(), "clus");
+    EXPECT_EQ(Int(rs, 0, "indid"), 1);
+    EXPECT_EQ(Int(rs, 1, "indid"), 2);
+    EXPECT_EQ(Int(rs, 1, "status") & 1, 1);
+    EXPECT_EQ(Int(rs, 1, "status") & 16777216, 16777216);
+    EXPECT_EQ(Int(rs, 1, "OrigFillFactor"), 80);
+    EXPECT_EQ(Text(rs, 2, "t").toStdString(), "heap");
+    EXPECT_EQ(Int(rs, 2, "indid"), 0);
+    EXPECT_EQ(Int(rs, 3, "indid"), 255);
+    sqlsim::ResultSet ix = Query(*session_, cq::Indexes());
+    bool sawPad = false;
+    for (size_t i = 0; i < ix.rows.size(); ++i)
+        if (Text(ix, i, "Index") == "ix_b") {
+            sawPad = true;
+            EXPECT_EQ(Int(ix, i, "IsPadIndex"), 1);
+            EXPECT_EQ(Int(ix, i, "IndexFillFactor"), 80);
+            EXPECT_EQ(Int(ix, i, "IsUnique"), 1);
+        }
+    EXPECT_TRUE(sawPad);
+    // A clustered table has no heap row, so the tables query falls back to the default group.
+    sqlsim::ResultSet t = Query(*session_, cq::Tables(1));
+    ASSERT_EQ(t.rows.size(), 2u);
+    EXPECT_EQ(Int(t, 0, "FileGroupID"), 1);
+}
+
+TEST_F(Catalog, GeneratedConstraintNamesFollowTheServerPattern) {
+    Run(QStringLiteral("CREATE TABLE publishers (pub_id char(4) NOT NULL PRIMARY KEY, country varchar(30) NULL DEFAULT('USA'),"
+                       " state char(2) NULL CHECK (state <> 'XX'))\n"
+                       "CREATE TABLE titles (title_id int NOT NULL, pub_id char(4) NULL REFERENCES publishers(pub_id))\n"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT name, type FROM sysobjects WHERE parent_obj <> 0 ORDER BY type"));
+    ASSERT_EQ(rs.rows.size(), 4u);
+    // Table names are cut to nine characters, column names to five, followed by the id in hex.
+    auto matches = [&](size_t row, const char* pattern) {
+        return QRegularExpression(QLatin1String(pattern)).match(Text(rs, row, "name")).hasMatch();
+    };
+    EXPECT_TRUE(matches(0, "^CK__publisher__state__[0-9A-F]{8}$")) << Text(rs, 0, "name").toStdString();
+    EXPECT_TRUE(matches(1, "^DF__publisher__count__[0-9A-F]{8}$")) << Text(rs, 1, "name").toStdString();
+    EXPECT_TRUE(matches(2, "^FK__titles__pub_i__[0-9A-F]{8}$")) << Text(rs, 2, "name").toStdString();
+    EXPECT_TRUE(matches(3, "^PK__publisher__[0-9A-F]{8}$")) << Text(rs, 3, "name").toStdString();
+}
+
+TEST_F(Catalog, PermissionsWithActionBitsAndColumnBitmaps) {
+    Run(QStringLiteral("CREATE TABLE t (a int NULL, b int NULL, c int NULL)\nGO\nCREATE PROCEDURE pr AS SELECT 1\nGO\n"
+                       "EXEC sp_addrole 'readers'\nGRANT SELECT, INSERT ON t TO readers\nDENY DELETE ON t TO readers\n"
+                       "GRANT UPDATE (b, c) ON t TO public\nDENY SELECT (a) ON t TO public\nGRANT EXECUTE ON pr TO readers\n"));
+    sqlsim::ResultSet rs = Query(*session_, cq::Permissions() + " ORDER BY GranteeName, Object");
+    ASSERT_EQ(rs.rows.size(), 3u);
+    EXPECT_EQ(Text(rs, 0, "GranteeName").toStdString(), "public");
+    EXPECT_EQ(Text(rs, 0, "GrantorName").toStdString(), "dbo");
+    int updadd = Col(rs, "updadd"), selmod = Col(rs, "selmod"), seladd = Col(rs, "seladd");
+    ASSERT_GE(updadd, 0);
+    EXPECT_EQ(rs.rows[0][updadd].AsBinary().toHex().toStdString(), "0c");  // bits for colids 2 and 3
+    EXPECT_EQ(rs.rows[0][selmod].AsBinary().toHex().toStdString(), "02");  // colid 1
+    EXPECT_TRUE(rs.rows[0][seladd].IsNull());
+    EXPECT_EQ(Text(rs, 1, "Object").toStdString(), "pr");
+    EXPECT_EQ(Int(rs, 1, "actadd"), 32);
+    EXPECT_EQ(Text(rs, 2, "Object").toStdString(), "t");
+    EXPECT_EQ(Int(rs, 2, "actadd"), 1 | 8);
+    EXPECT_EQ(Int(rs, 2, "actmod"), 16);
+    EXPECT_EQ(Text(rs, 2, "type").trimmed().toStdString(), "U");
+}
+
+TEST_F(Catalog, RolesWithMembersAndUpdateDate) {
+    Run(QStringLiteral("EXEC sp_addrole 'r1'\nEXEC sp_addrole 'r2'\nEXEC sp_adduser 'alice'\nEXEC sp_addrolemember 'r1', 'alice'\n"
+                       "EXEC sp_addrolemember 'r1', 'r2'\n"));
+    sqlsim::ResultSet rs = Query(*session_, cq::Roles());
+    ASSERT_EQ(rs.rows.size(), 3u);
+    EXPECT_EQ(Text(rs, 0, "Role").toStdString(), "r1");
+    EXPECT_EQ(Text(rs, 2, "Role").toStdString(), "r2");
+    EXPECT_EQ(Text(rs, 2, "Member").toStdString(), "NULL");
+    QStringList members = {Text(rs, 0, "Member"), Text(rs, 1, "Member")};
+    members.sort();
+    EXPECT_EQ(members.join(u',').toStdString(), "alice,r2");
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("EXEC sp_addrole 'r1'"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 15023);
+}
+
+TEST_F(Catalog, FullTextCatalogsTablesAndColumns) {
+    Run(QStringLiteral("CREATE TABLE doc (id int NOT NULL CONSTRAINT PK_doc PRIMARY KEY, body text NULL, title varchar(50) NULL)\n"
+                       "EXEC sp_fulltext_database 'enable'\nEXEC sp_fulltext_catalog 'Cat1', 'create'\n"
+                       "EXEC sp_fulltext_table 'doc', 'create', 'Cat1', 'PK_doc'\nEXEC sp_fulltext_column 'doc', 'body', 'add', 1033\n"
+                       "EXEC sp_fulltext_column 'doc', 'title', 'add'\nEXEC sp_fulltext_table 'doc', 'start_change_tracking'\n"
+                       "EXEC sp_fulltext_table 'doc', 'activate'\n"));
+    sqlsim::ResultSet cats = Query(*session_, cq::Catalogs());
+    ASSERT_EQ(cats.rows.size(), 1u);
+    EXPECT_EQ(Text(cats, 0, "Name").toStdString(), "Cat1");
+    sqlsim::ResultSet tables = Query(*session_, QStringLiteral("EXEC sp_help_fulltext_tables"));
+    ASSERT_EQ(tables.rows.size(), 1u);
+    EXPECT_EQ(Text(tables, 0, "TABLE_OWNER").toStdString(), "dbo");
+    EXPECT_EQ(Text(tables, 0, "FULLTEXT_CATALOG_NAME").toStdString(), "Cat1");
+    EXPECT_EQ(Text(tables, 0, "FULLTEXT_KEY_INDEX_NAME").toStdString(), "PK_doc");
+    sqlsim::ResultSet cols = Query(*session_, QStringLiteral("EXEC sp_help_fulltext_columns"));
+    ASSERT_EQ(cols.rows.size(), 2u);
+    EXPECT_EQ(Text(cols, 0, "FULLTEXT_COLUMN_NAME").toStdString(), "body");
+    EXPECT_EQ(Int(cols, 0, "FULLTEXT_LANGUAGE"), 1033);
+    sqlsim::ResultSet id = Query(*session_, QStringLiteral("SELECT OBJECT_ID('doc')"));
+    sqlsim::ResultSet props = Query(*session_, cq::FullTextProperties(static_cast<int>(id.rows[0][0].AsInt())));
+    EXPECT_EQ(Int(props, 0, "Tracking"), 1);
+    EXPECT_EQ(Int(props, 0, "BGUpdate"), 0);
+}
+
+TEST_F(Catalog, UserTypesAndDatabases) {
+    Run(QStringLiteral("EXEC sp_addtype empid, 'char(9)', 'NOT NULL'\nEXEC sp_addtype note, 'varchar(20)'\n"
+                       "CREATE TABLE e (id empid, n note)\n"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT c.name, t.name AS tn, c.length, c.isnullable FROM syscolumns c "
+                                                           "INNER JOIN systypes t ON t.xusertype = c.xusertype WHERE c.id = OBJECT_ID('e') ORDER BY c.colid"));
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(Text(rs, 0, "tn").toStdString(), "empid");
+    EXPECT_EQ(Int(rs, 0, "length"), 9);
+    EXPECT_EQ(Int(rs, 0, "isnullable"), 0);
+    EXPECT_EQ(Int(rs, 1, "isnullable"), 1);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT DB_NAME()")).rows[0][0].AsString().toStdString(), "cat");
+    sqlsim::ResultSet dbs = Query(*session_, QStringLiteral("SELECT name, cmptlevel FROM master.dbo.sysdatabases WHERE name = 'cat'"));
+    ASSERT_EQ(dbs.rows.size(), 1u);
+    EXPECT_EQ(Int(dbs, 0, "cmptlevel"), 80);
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("DROP DATABASE cat"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 3702);  // in use by this session
+}
+
+TEST_F(Catalog, SchemaVersionChangesOnEverySchemaChange) {
+    Run(QStringLiteral("CREATE TABLE t (a int NULL)"));
+    auto ver = [&] { return Query(*session_, QStringLiteral("SELECT schema_ver FROM sysobjects WHERE name = 't'")).rows[0][0].AsInt(); };
+    long long v1 = ver();
+    Run(QStringLiteral("CREATE INDEX ix ON t (a)"));
+    long long v2 = ver();
+    EXPECT_NE(v1, v2);
+    Run(QStringLiteral("ALTER TABLE t ADD CONSTRAINT CK_t CHECK (a > 0)"));
+    EXPECT_NE(ver(), v2);
+}
+
+TEST_F(Catalog, ToolStatementsForFilterAndDocumentationTables) {
+    Run(QStringLiteral(
+        "CREATE TABLE [_TovimarFilterSet] (\r\n  [FilterSetID] [int] IDENTITY (1, 1) NOT NULL ,\r\n  [FilterSet_Path] [varchar] (500) NOT NULL ,\r\n"
+        "  [FilterSet_Name] [varchar] (50) NOT NULL ,\r\n  CONSTRAINT [PK__TovimarFilterSet] PRIMARY KEY  CLUSTERED\r\n  (\r\n    [FilterSetID]\r\n  )  ON [PRIMARY]\r\n)\r\n"
+        "CREATE TABLE [_TovimarFilterElement] (\r\n  [FilterElementID] [int] IDENTITY (1, 1) NOT NULL ,\r\n  [FilterElement_SetREF] [int] NOT NULL ,\r\n"
+        "  [FilterElement_Op] [tinyint] NOT NULL ,\r\n  [FilterElement_ObjectTypes] [varchar] (100) NOT NULL ,\r\n"
+        "  [FilterElement_ObjectName] [nvarchar] (200) NOT NULL ,\r\n  [FilterElement_Flags] [int] NOT NULL ,\r\n  [FilterElement_Extra] [ntext] NULL ,\r\n"
+        "  CONSTRAINT [PK__TovimarFilterElement] PRIMARY KEY  CLUSTERED\r\n  (\r\n    [FilterElementID]\r\n  )  ON [PRIMARY] ,\r\n"
+        "  CONSTRAINT [FK__TovimarFilterElement__TovimarFilterSet] FOREIGN KEY\r\n  (\r\n    [FilterElement_SetREF]\r\n  ) REFERENCES [_TovimarFilterSet] (\r\n"
+        "    [FilterSetID]\r\n  )\r\n)\r\nGRANT SELECT ON [dbo].[_TovimarFilterSet] TO public\r\nGRANT SELECT ON [dbo].[_TovimarFilterElement] TO public"));
+    Run(QStringLiteral("INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.', 'New Set')\n"
+                       "INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.New Set.', 'Child')\n"
+                       "INSERT INTO _TovimarFilterElement (FilterElement_SetREF, FilterElement_Op, FilterElement_ObjectTypes, FilterElement_ObjectName, FilterElement_Flags) VALUES (2, 1, 'ta', N'%', 0)\n"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral(
+        "SELECT S.FilterSet_Path, S.FilterSet_Name, E.* FROM _TovimarFilterSet AS S (NOLOCK) INNER JOIN _TovimarFilterElement AS E (NOLOCK) "
+        "ON E.FilterElement_SetREF = S.FilterSetID ORDER BY FilterSet_Path, FilterSet_Name, FilterElement_Op, FilterElement_ObjectName, FilterElement_Flags"));
+    ASSERT_EQ(rs.rows.size(), 1u);
+    EXPECT_EQ(Text(rs, 0, "FilterSet_Name").toStdString(), "Child");
+    EXPECT_EQ(Text(rs, 0, "FilterElement_Extra").toStdString(), "NULL");
+    Run(QStringLiteral("UPDATE _TovimarFilterSet SET FilterSet_Path = '.Renamed.' + SUBSTRING(FilterSet_Path,11,2000) WHERE FilterSet_Path LIKE '.New Set.%'"));
+    rs = Query(*session_, QStringLiteral("SELECT FilterSetID, FilterSet_Path, FilterSet_Name FROM _TovimarFilterSet (NOLOCK) WHERE FilterSet_Path LIKE '.%' ORDER BY FilterSet_Path, FilterSet_Name"));
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(Text(rs, 1, "FilterSet_Path").toStdString(), ".Renamed.");
+    sqlsim::BatchResult del = session_->Execute(QStringLiteral("DELETE _TovimarFilterSet WHERE FilterSetID = 2"));
+    ASSERT_EQ(del.messages.size(), 1u);
+    EXPECT_EQ(del.messages[0].number, 547);  // the element still references it
+    Run(QStringLiteral("DELETE _TovimarFilterElement WHERE FilterElement_SetREF IN (SELECT FilterSetID FROM _TovimarFilterSet WHERE FilterSetID = 2 OR FilterSet_Path LIKE '.Renamed.%')\n"
+                       "DELETE _TovimarFilterSet WHERE FilterSetID = 2"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM _TovimarFilterSet")).rows[0][0].AsInt(), 1);
+    Run(QStringLiteral("EXEC sp_rename '[dbo].[_TovimarFilterSet]', '_Renamed', 'OBJECT'"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM _Renamed")).rows[0][0].AsInt(), 1);
+}

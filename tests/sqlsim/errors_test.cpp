@@ -1,0 +1,149 @@
+// Errors are reported with SQL Server 2000's numbers, severities and texts, and end the
+// statement or the batch as the server does.
+#include "sim_test_util.h"
+
+using namespace simtest;
+
+namespace {
+
+class Errors2000 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session_ = server_.Connect(QStringLiteral("tempdb"));
+        sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral(
+            "CREATE TABLE p (id int NOT NULL CONSTRAINT PK_p PRIMARY KEY, name varchar(5) NOT NULL)\n"
+            "CREATE TABLE c (id int NOT NULL, pid int NULL CONSTRAINT FK_c_p REFERENCES p(id), qty int NULL CONSTRAINT CK_qty CHECK (qty > 0))\n"
+            "INSERT p VALUES (1, 'a')\n"));
+        ASSERT_EQ(Errors(r).toStdString(), std::string());
+    }
+    sqlsim::Message First(const QString& sql) {
+        sqlsim::BatchResult r = session_->Execute(sql);
+        for (const auto& m : r.messages)
+            if (m.severity >= 11) return m;
+        return sqlsim::Message{0, 0, 0, QStringLiteral("<no error>")};
+    }
+    sqlsim::Server server_;
+    std::unique_ptr<sqlsim::Session> session_;
+};
+
+}  // namespace
+
+TEST_F(Errors2000, NameResolution) {
+    sqlsim::Message m = First(QStringLiteral("SELECT * FROM nosuch"));
+    EXPECT_EQ(m.number, 208);
+    EXPECT_EQ(m.severity, 16);
+    EXPECT_EQ(m.text.toStdString(), "Invalid object name 'nosuch'.");
+    m = First(QStringLiteral("SELECT nosuchcol FROM p"));
+    EXPECT_EQ(m.number, 207);
+    EXPECT_EQ(m.text.toStdString(), "Invalid column name 'nosuchcol'.");
+    EXPECT_EQ(First(QStringLiteral("SELECT id FROM p, c")).number, 209);  // ambiguous
+}
+
+TEST_F(Errors2000, Syntax) {
+    sqlsim::Message m = First(QStringLiteral("SELECT FROM p"));
+    EXPECT_EQ(m.number, 156);
+    EXPECT_EQ(m.severity, 15);
+    m = First(QStringLiteral("SELECT * FROM p WHERE (id = 1"));
+    EXPECT_EQ(m.number, 170);
+    EXPECT_EQ(m.severity, 15);
+}
+
+TEST_F(Errors2000, DuplicatesAndMissingObjectsInDdl) {
+    sqlsim::Message m = First(QStringLiteral("CREATE TABLE p (x int)"));
+    EXPECT_EQ(m.number, 2714);
+    EXPECT_EQ(m.text.toStdString(), "There is already an object named 'p' in the database.");
+    m = First(QStringLiteral("DROP TABLE nosuch"));
+    EXPECT_EQ(m.number, 3701);
+    EXPECT_EQ(m.severity, 11);
+    EXPECT_EQ(m.text.toStdString(), "Cannot drop the table 'nosuch', because it does not exist in the system catalog.");
+    EXPECT_EQ(First(QStringLiteral("DROP VIEW nosuch")).number, 3701);
+    EXPECT_EQ(First(QStringLiteral("DROP PROCEDURE nosuch")).number, 3701);
+    ASSERT_EQ(First(QStringLiteral("CREATE INDEX ix ON c (pid)")).number, 0);
+    m = First(QStringLiteral("CREATE INDEX ix ON c (qty)"));
+    EXPECT_EQ(m.number, 1913);
+    EXPECT_EQ(m.text.toStdString(), "There is already an index on table 'c' named 'ix'.");
+    m = First(QStringLiteral("ALTER TABLE c ADD CONSTRAINT PK_p PRIMARY KEY (id)"));
+    EXPECT_EQ(m.number, 2714);
+    EXPECT_EQ(First(QStringLiteral("DROP TABLE p")).number, 3726);  // referenced by FK_c_p
+}
+
+TEST_F(Errors2000, ConstraintViolationsEndTheStatementOnly) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "INSERT p VALUES (1, 'dup')\nINSERT p VALUES (2, NULL)\nINSERT c VALUES (1, 99, 1)\nINSERT c VALUES (1, 1, 0)\n"
+        "INSERT p VALUES (3, 'ok')\nSELECT COUNT(*) FROM p"));
+    ASSERT_GE(r.messages.size(), 4u);
+    EXPECT_EQ(r.messages[0].number, 2627);
+    EXPECT_EQ(r.messages[0].severity, 14);
+    EXPECT_EQ(r.messages[0].text.toStdString(), "Violation of PRIMARY KEY constraint 'PK_p'. Cannot insert duplicate key in object 'p'.");
+    EXPECT_EQ(r.messages[1].number, 515);
+    EXPECT_EQ(r.messages[1].text.toStdString(),
+              "Cannot insert the value NULL into column 'name', table 'tempdb.dbo.p'; column does not allow nulls. INSERT fails.");
+    EXPECT_EQ(r.messages[2].number, 547);
+    EXPECT_EQ(r.messages[2].text.toStdString(),
+              "INSERT statement conflicted with COLUMN FOREIGN KEY constraint 'FK_c_p'. The conflict occurred in database 'tempdb', table 'p', column 'id'.");
+    EXPECT_EQ(r.messages[3].number, 547);
+    EXPECT_EQ(r.messages[3].text.toStdString(),
+              "INSERT statement conflicted with COLUMN CHECK constraint 'CK_qty'. The conflict occurred in database 'tempdb', table 'c', column 'qty'.");
+    ASSERT_EQ(r.resultSets.size(), 1u);
+    EXPECT_EQ(r.resultSets[0].rows[0][0].AsInt(), 2);  // 1 and 3; the failed rows were not added
+    // Disabled constraints are not checked.
+    EXPECT_EQ(First(QStringLiteral("ALTER TABLE c NOCHECK CONSTRAINT ALL INSERT c VALUES (1, 99, 0)")).number, 0);
+}
+
+TEST_F(Errors2000, NameResolutionErrorsEndTheBatch) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT * FROM nosuch\nINSERT p VALUES (5, 'x')"));
+    EXPECT_EQ(r.messages.size(), 1u);
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT COUNT(*) FROM p WHERE id = 5"));
+    EXPECT_EQ(rs.rows[0][0].AsInt(), 0);
+}
+
+TEST_F(Errors2000, DeferredNameResolution) {
+    // A procedure that calls a missing procedure is created, with message 2007 (severity 11).
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("CREATE PROCEDURE p1 AS EXEC missing_proc"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 2007);
+    EXPECT_EQ(r.messages[0].severity, 11);
+    EXPECT_EQ(r.messages[0].text.toStdString(),
+              "Cannot add rows to sysdepends for the current stored procedure because it depends on the missing object 'missing_proc'. The stored procedure will still be created.");
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name = 'p1' AND type = 'P'")).rows[0][0].AsInt(), 1);
+    // A procedure that reads a missing table is created silently.
+    r = session_->Execute(QStringLiteral("CREATE PROCEDURE p2 AS SELECT * FROM missing_table"));
+    EXPECT_EQ(r.messages.size(), 0u);
+    // A view or function over a missing table fails with 208 and is not created.
+    EXPECT_EQ(First(QStringLiteral("CREATE VIEW v1 AS SELECT * FROM missing_table")).number, 208);
+    EXPECT_EQ(First(QStringLiteral("CREATE FUNCTION f1() RETURNS int AS BEGIN RETURN (SELECT COUNT(*) FROM missing_table) END")).number, 208);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name IN ('v1', 'f1')")).rows[0][0].AsInt(), 0);
+    // Running the procedure reports the missing table then.
+    EXPECT_EQ(First(QStringLiteral("EXEC p2")).number, 208);
+    EXPECT_EQ(First(QStringLiteral("EXEC nosuchproc")).number, 2812);
+}
+
+TEST_F(Errors2000, IdentityInsertRules) {
+    session_->Execute(QStringLiteral("CREATE TABLE t (id int IDENTITY(10, 5) NOT NULL, v int NULL)"));
+    EXPECT_EQ(First(QStringLiteral("INSERT t (id, v) VALUES (1, 1)")).number, 544);
+    EXPECT_EQ(First(QStringLiteral("SET IDENTITY_INSERT t ON INSERT t (id, v) VALUES (100, 1) SET IDENTITY_INSERT t OFF")).number, 0);
+    EXPECT_EQ(First(QStringLiteral("INSERT t (v) VALUES (2) INSERT t VALUES (3)")).number, 0);
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT id FROM t ORDER BY v"));
+    ASSERT_EQ(rs.rows.size(), 3u);
+    EXPECT_EQ(rs.rows[1][0].AsInt(), 105);
+    EXPECT_EQ(rs.rows[2][0].AsInt(), 110);
+    EXPECT_EQ(First(QStringLiteral("INSERT t VALUES (1, 2)")).number, 213);
+}
+
+TEST_F(Errors2000, RaiserrorAndPrintMessages) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("PRINT 'hello' raiserror('at %s, %d', 16, 3, 'x', 7) with nowait"));
+    ASSERT_EQ(r.messages.size(), 2u);
+    EXPECT_EQ(r.messages[0].text.toStdString(), "hello");
+    EXPECT_EQ(r.messages[0].severity, 0);
+    EXPECT_EQ(r.messages[1].number, 50000);
+    EXPECT_EQ(r.messages[1].severity, 16);
+    EXPECT_EQ(r.messages[1].state, 3);
+    EXPECT_EQ(r.messages[1].text.toStdString(), "at x, 7");
+}
+
+TEST_F(Errors2000, CancelStopsBeforeTheNextStatement) {
+    session_->Cancel();  // a cancel before the batch starts is cleared by Execute
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT 1"));
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_EQ(r.resultSets.size(), 1u);
+}

@@ -1,0 +1,162 @@
+// Tokens, batch splitting and parsing of the dialect real scripts use.
+#include "sqlsim/lexer.h"
+#include "sqlsim/parser.h"
+
+#include <gtest/gtest.h>
+
+using namespace sqlsim;
+
+namespace {
+
+std::vector<Token> Lex(const char* text, bool quoted = true) {
+    LexResult r = Tokenize(QString::fromUtf8(text), quoted);
+    EXPECT_TRUE(r.ok);
+    return r.tokens;
+}
+
+}  // namespace
+
+TEST(Lexer, LiteralsIdentifiersAndVariables) {
+    auto t = Lex("SELECT N'it''s', 'a', 0x1F2e, $20.00, 1.5, 2e3, 42, @v, @@ERROR, [Order Details], \"x y\" FROM t");
+    ASSERT_GE(t.size(), 23u);
+    EXPECT_EQ(t[1].kind, TokKind::NString);
+    EXPECT_EQ(t[1].text.toStdString(), "it's");
+    EXPECT_EQ(t[3].kind, TokKind::String);
+    EXPECT_EQ(t[5].kind, TokKind::Binary);
+    EXPECT_EQ(t[5].text.toStdString(), "1F2e");
+    EXPECT_EQ(t[7].kind, TokKind::Money);
+    EXPECT_EQ(t[7].text.toStdString(), "20.00");
+    EXPECT_EQ(t[9].kind, TokKind::Decimal);
+    EXPECT_EQ(t[11].kind, TokKind::Float);
+    EXPECT_EQ(t[13].kind, TokKind::Integer);
+    EXPECT_EQ(t[15].kind, TokKind::Variable);
+    EXPECT_EQ(t[17].text.toStdString(), "@@ERROR");
+    EXPECT_EQ(t[19].kind, TokKind::QuotedIdent);
+    EXPECT_EQ(t[19].text.toStdString(), "Order Details");
+    EXPECT_EQ(t[21].kind, TokKind::QuotedIdent);
+    EXPECT_EQ(t[21].text.toStdString(), "x y");
+}
+
+TEST(Lexer, DoubleQuotesAreStringsWithQuotedIdentifierOff) {
+    auto t = Lex("select \"abc\"", false);
+    EXPECT_EQ(t[1].kind, TokKind::String);
+}
+
+TEST(Lexer, CommentsOfBothFormsAreSkippedAndNest) {
+    auto t = Lex("a -- line comment\n/* block /* nested */ still */ b");
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[0].text.toStdString(), "a");
+    EXPECT_EQ(t[1].text.toStdString(), "b");
+}
+
+TEST(Lexer, UnclosedQuoteAndCommentAreErrors) {
+    LexResult r = Tokenize(QStringLiteral("select 'abc"), true);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.errorNumber, 105);
+    r = Tokenize(QStringLiteral("select /* abc"), true);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.errorNumber, 113);
+}
+
+TEST(Batches, SplitAtGoLinesInAnyCaseButNotInsideStringsOrComments) {
+    auto b = SplitBatches(QStringLiteral("select 1\r\nGO\r\nselect 'x\ngo\ny'\n  go  \n/*\nGO\n*/ select 3\nGo\n"));
+    ASSERT_EQ(b.size(), 3u);
+    EXPECT_TRUE(b[0].startsWith(QLatin1String("select 1")));
+    EXPECT_TRUE(b[1].contains(QLatin1String("go\ny'")));
+    EXPECT_TRUE(b[2].contains(QLatin1String("select 3")));
+    // GO as part of a longer line does not split.
+    EXPECT_EQ(SplitBatches(QStringLiteral("select 1 GO\nselect 2")).size(), 1u);
+}
+
+TEST(Parser, StatementsSeparatedByJuxtapositionAndSemicolons) {
+    ParseResult r = ParseBatch(QStringLiteral("SET NOCOUNT ON select 1; select 2 PRINT 'x' insert t values (1)"), true);
+    ASSERT_TRUE(r.ok) << r.error.text.toStdString();
+    ASSERT_EQ(r.statements.size(), 5u);
+    EXPECT_EQ(r.statements[0]->kind, StmtKind::Set);
+    EXPECT_EQ(r.statements[4]->kind, StmtKind::Insert);
+}
+
+TEST(Parser, CreateTableColumnForms) {
+    ParseResult r = ParseBatch(QStringLiteral(
+        "CREATE TABLE \"dbo\".\"Employees\" (\"EmployeeID\" \"int\" IDENTITY (1, 1) NOT FOR REPLICATION NOT NULL ,"
+        " \"LastName\" nvarchar (20) COLLATE Latin1_General_CI_AS NOT NULL, g uniqueidentifier ROWGUIDCOL,"
+        " au_id id CHECK (au_id like '[0-9]') CONSTRAINT UPKCL_auidind PRIMARY KEY CLUSTERED,"
+        " job_id smallint NOT NULL DEFAULT 1 REFERENCES jobs(job_id), discount dec(4,2), total AS a + b,"
+        " CONSTRAINT \"FK_E\" FOREIGN KEY (\"ReportsTo\") REFERENCES \"dbo\".\"Employees\" (\"EmployeeID\") ON DELETE CASCADE,"
+        " CONSTRAINT CK_x CHECK NOT FOR REPLICATION (a > 0)) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]"), true);
+    ASSERT_TRUE(r.ok) << r.error.text.toStdString();
+    const Statement& s = *r.statements[0];
+    EXPECT_EQ(s.object.owner.toStdString(), "dbo");
+    ASSERT_EQ(s.columns.size(), 7u);
+    EXPECT_TRUE(s.columns[0].identity);
+    EXPECT_TRUE(s.columns[0].identityNotForRepl);
+    EXPECT_EQ(s.columns[0].nullable, 0);
+    EXPECT_EQ(s.columns[1].type.length, 20);
+    EXPECT_EQ(s.columns[1].collation.toStdString(), "Latin1_General_CI_AS");
+    EXPECT_TRUE(s.columns[2].rowGuidCol);
+    EXPECT_EQ(s.columns[3].constraints.size(), 2u);
+    EXPECT_EQ(s.columns[4].constraints.size(), 2u);
+    EXPECT_EQ(s.columns[4].constraints[0].exprText.toStdString(), "1");
+    EXPECT_EQ(s.columns[5].type.name.toStdString(), "decimal");
+    EXPECT_EQ(s.columns[5].type.scale, 2);
+    EXPECT_EQ(s.columns[6].computedText.toStdString(), "a + b");
+    ASSERT_EQ(s.constraints.size(), 2u);
+    EXPECT_TRUE(s.constraints[0].cascadeDelete);
+    EXPECT_TRUE(s.constraints[1].notForReplication);
+    EXPECT_EQ(s.fileGroup.toStdString(), "PRIMARY");
+}
+
+TEST(Parser, CodeObjectsKeepTheirTextToTheEndOfTheBatch) {
+    const QString text = QStringLiteral("create procedure \"Sales by Year\" \n\t@Beginning_Date DateTime, @Ending_Date DateTime AS\n"
+                                        "SELECT a FROM t WHERE d Between @Beginning_Date And @Ending_Date\n-- trailing comment\n");
+    ParseResult r = ParseBatch(text, true);
+    ASSERT_TRUE(r.ok) << r.error.text.toStdString();
+    EXPECT_EQ(r.statements[0]->text.toStdString(), text.toStdString());
+    EXPECT_EQ(r.statements[0]->params.size(), 2u);
+    r = ParseBatch(QStringLiteral("CREATE PROCEDURE reptq1 AS select case when grouping(pub_id) = 1 then 'ALL' else pub_id end as pub_id,"
+                                  " avg(price) from titles group by pub_id with rollup order by pub_id"), true);
+    EXPECT_TRUE(r.ok) << r.error.text.toStdString();
+}
+
+TEST(Parser, CreateViewMustStartTheBatch) {
+    ParseResult r = ParseBatch(QStringLiteral("select 1 create view v as select 1 as a"), true);
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(r.error.number, 111);
+}
+
+TEST(Parser, SyntaxErrorsNameKeywordOrToken) {
+    ParseResult r = ParseBatch(QStringLiteral("select * from where x = 1"), true);
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(r.error.number, 156);
+    EXPECT_EQ(r.error.text.toStdString(), "Incorrect syntax near the keyword 'WHERE'.");
+    r = ParseBatch(QStringLiteral("select 1\nselect (2"), true);
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(r.error.number, 170);
+    EXPECT_EQ(r.error.severity, 15);
+    EXPECT_EQ(r.error.text.toStdString(), "Line 2: Incorrect syntax near ''.");
+}
+
+TEST(Parser, DeepNestingIsAnErrorNotACrash) {
+    QString deep = QStringLiteral("select ") + QString(100000, u'(') + "1" + QString(100000, u')');
+    ParseResult r = ParseBatch(deep, true);
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(r.error.number, 191);
+    QString deepIf = QString();
+    for (int i = 0; i < 5000; ++i) deepIf += QStringLiteral("if 1=1 begin ");
+    r = ParseBatch(deepIf, true);
+    EXPECT_FALSE(r.ok);
+}
+
+TEST(Parser, ExpressionPrecedence) {
+    // Bitwise AND binds tighter than comparison: sysstat & 0xf = 4.
+    ExprPtr e = ParseExpression(QStringLiteral("sysstat & 0xf = 4"), true);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->kind, ExprKind::Compare);
+    EXPECT_EQ(e->args[0]->kind, ExprKind::Binary);
+    e = ParseExpression(QStringLiteral("a = 1 or b = 2 and c = 3"), true);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->kind, ExprKind::Or);
+    e = ParseExpression(QStringLiteral("-2147483648"), true);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->value.AsInt(), -2147483648LL);
+}

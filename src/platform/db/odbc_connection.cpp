@@ -363,6 +363,11 @@ DbBatchOutcome OdbcConnection::RunBatch(const QString& sql) {
     QString text = sql;
     SQLRETURN rc = SQLExecDirectW(stmt, WideMutable(text), SQL_NTS);
     collect(rc);
+    if (rc == SQL_NO_DATA) {
+        // The batch's first statement changed no rows; later statements may still have results.
+        rc = SQLMoreResults(stmt);
+        collect(rc);
+    }
     // Walk every result: rows, counts and the messages between them. After an error the
     // following results may still carry messages or rows, so keep going until SQL_NO_DATA.
     for (int guard = 0; rc != SQL_NO_DATA && rc != SQL_INVALID_HANDLE && guard < 1000000; ++guard) {

@@ -118,9 +118,8 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
         throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
 
     CatalogLoader loader(db, progress);
-    if (loader.LoadVersion()) return true;  // the snapshot was still current
-
     const bool completed = [&] {
+        if (loader.LoadVersion()) return true;  // the snapshot was still current
         if (!loader.LoadFileGroups()) return false;
         if (!loader.LoadTables()) return false;
         if (!definitionObjectsOnly && !db.CreateCache && !loader.LoadRelations(true)) return false;

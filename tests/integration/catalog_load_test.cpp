@@ -1,5 +1,6 @@
 // The catalog loader end to end: scripts run on the simulated server, the schema read back
 // through the real queries, the model checked.
+#include "filters/filter_model.h"
 #include "platform/app_paths.h"
 #include "platform/db/sim_connection.h"
 #include "platform/progress.h"
@@ -225,6 +226,28 @@ TEST(CatalogLoad, ExcludedTableReferencingAnIncludedOneIsLoadedInDetail) {
     EXPECT_EQ(orders->Indexes.Count(), 2);
     EXPECT_EQ(orders->Relations.Count(), 1);
     EXPECT_EQ(heap->Fields.Count(), 0);  // related to nothing: stays out
+}
+
+// The filter layer's own sets drive the exclusion lists: the pre-queries hand it the owner by
+// its plain name, as the tables do.
+TEST(CatalogLoad, FilterSetsDriveTheExclusionLists) {
+    FilterSets filters;
+    Tovimar_FilterSet* root = filters.Root();
+    root->Elements.Add(filters.NewFilterElement(1, FilterOpForceExclude, QStringLiteral("dbo.Heap"), QStringLiteral("Tab"),
+                                                0, QString(), true),
+                       QStringLiteral("#1"));
+    root->Elements.Add(filters.NewFilterElement(2, FilterOpExclude, QStringLiteral("dbo.Get%"), QStringLiteral("Proc"),
+                                                0, QString(), true),
+                       QStringLiteral("#2"));
+    const Loaded shop = LoadShop(&filters);
+    const Tovimar_Database& db = *shop.Db;
+    EXPECT_FALSE(TableOf(db, "[dbo].[Heap]")->ObjectIncluded);
+    EXPECT_TRUE(TableOf(db, "[dbo].[Orders]")->ObjectIncluded);
+    EXPECT_EQ(db.TableExcludeIDs, QString::number(TableOf(db, "[dbo].[Heap]")->ObjectID));
+    EXPECT_EQ(TableOf(db, "[dbo].[Heap]")->Fields.Count(), 0);
+    EXPECT_EQ(db.Procedures.Count(), 0);  // excluded before its definition was read
+    EXPECT_EQ(db.Triggers.Count(), 1);
+    EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->Fields.Count(), 4);
 }
 
 TEST(CatalogLoad, ColumnPermissionBitmapsAreDecodedToNames) {

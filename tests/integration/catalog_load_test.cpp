@@ -228,6 +228,29 @@ TEST(CatalogLoad, ExcludedTableReferencingAnIncludedOneIsLoadedInDetail) {
     EXPECT_EQ(heap->Fields.Count(), 0);  // related to nothing: stays out
 }
 
+TEST(CatalogLoad, RolesFunctionsAndComputedColumns) {
+    const QString script = QStringLiteral(
+        "CREATE DATABASE misc\nGO\nUSE misc\nGO\n"
+        "EXEC sp_addrole 'Readers'\nEXEC sp_addrole 'Nobody'\nEXEC sp_addlogin 'alice', 'pw'\n"
+        "EXEC sp_adduser 'alice'\nEXEC sp_addrolemember 'Readers', 'alice'\nGO\n"
+        "CREATE TABLE dbo.Line (Qty int NOT NULL, Price money NOT NULL, Total AS (Qty * Price))\nGO\n"
+        "CREATE FUNCTION dbo.Twice (@x int) RETURNS int AS BEGIN RETURN @x * 2 END\nGO\n");
+    CountingProgress progress;
+    const Loaded loaded = Load(ServerWith(script), QStringLiteral("misc"), progress);
+    const Tovimar_Database& db = *loaded.Db;
+    const RolePtr readers = db.Roles.Item(QStringLiteral("[Readers]"));
+    ASSERT_TRUE(readers);
+    ASSERT_EQ(readers->MemberNames.Count(), 1);
+    EXPECT_EQ(readers->MemberNames.At(0), QStringLiteral("alice"));
+    ASSERT_TRUE(db.Roles.Item(QStringLiteral("[Nobody]")));
+    EXPECT_EQ(db.Roles.Count(), 2);  // the fixed database roles have no sid and stay out
+    ASSERT_EQ(db.Functions.Count(), 1);
+    EXPECT_TRUE(db.Functions.At(0)->Definition.startsWith(QStringLiteral("CREATE FUNCTION dbo.Twice")));
+    EXPECT_EQ(db.Functions.At(0)->ObjStatus, 24);  // ANSI_NULLS and QUOTED_IDENTIFIER were on
+    EXPECT_FALSE(FieldOf(TableOf(db, "[dbo].[Line]"), "[Total]")->Formula.isEmpty());
+    EXPECT_TRUE(FieldOf(TableOf(db, "[dbo].[Line]"), "[Qty]")->Formula.isEmpty());
+}
+
 // The filter layer's own sets drive the exclusion lists: the pre-queries hand it the owner by
 // its plain name, as the tables do.
 TEST(CatalogLoad, FilterSetsDriveTheExclusionLists) {

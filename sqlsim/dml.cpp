@@ -4,6 +4,7 @@
 #include "sqlsim/parser.h"
 #include "sqlsim/value_ops.h"
 
+#include <functional>
 #include <unordered_set>
 
 namespace sqlsim {
@@ -270,19 +271,65 @@ void Executor::DoInsert(const Statement& s) {
 
 namespace {
 
-// Finds the rows of the target table that a WHERE clause (and optional FROM) selects.
+// Finds the rows of the target table that a WHERE clause (and optional FROM) selects, with the
+// new values of the assigned columns for UPDATE.
 std::vector<size_t> MatchingRows(Executor& ex, Object& t, const Statement& s, std::vector<std::vector<Value>>* newValues,
                                  const std::vector<std::pair<int, ExprPtr>>* sets) {
+    std::vector<size_t> hits;
+    if (!s.from.empty()) {
+        // Join through a query whose first column is the target row's position.
+        SelectStmt q;
+        q.from = s.from;
+        bool targetInFrom = false;
+        std::function<void(const TableRef&)> visit = [&](const TableRef& r) {
+            if (r.kind == TableRef::Kind::Join) { visit(*r.left); visit(*r.right); return; }
+            if (r.kind == TableRef::Kind::Named &&
+                (r.name.compare(s.object.name, Qt::CaseInsensitive) == 0 || r.alias.compare(s.object.name, Qt::CaseInsensitive) == 0))
+                targetInFrom = true;
+        };
+        for (const TableRefPtr& r : s.from) visit(*r);
+        if (!targetInFrom) {
+            auto self = std::make_shared<TableRef>();
+            self->name = t.name;
+            self->owner = s.object.owner;
+            self->database = s.object.database;
+            q.from.insert(q.from.begin(), self);
+        }
+        q.where = s.where;
+        auto rowid = std::make_shared<Expr>();
+        rowid->kind = ExprKind::Column;
+        rowid->parts = QStringList{QStringLiteral("\x01rowid")};
+        q.items.push_back(SelectItem{rowid, QString(), false});
+        if (sets)
+            for (const auto& [pos, e] : *sets) q.items.push_back(SelectItem{e, QString(), false});
+        ex.hiddenRowTable_ = t.id;
+        Relation r;
+        try {
+            r = ex.RunQuery(q, nullptr);
+        } catch (...) {
+            ex.hiddenRowTable_ = 0;
+            throw;
+        }
+        ex.hiddenRowTable_ = 0;
+        std::unordered_set<size_t> seen;
+        for (const auto& row : r.rows) {
+            size_t pos = static_cast<size_t>(row[0].AsInt());
+            if (!seen.insert(pos).second) continue;  // the first matching row wins, as on the server
+            hits.push_back(pos);
+            if (newValues && sets) {
+                std::vector<Value> updated = t.rows[pos];
+                size_t k = 1;
+                for (const auto& [col, e] : *sets) updated[col] = row[k++];
+                newValues->push_back(std::move(updated));
+            }
+        }
+        return hits;
+    }
     std::vector<RelColumn> cols;
     for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length, c.nullable});
     Scope sc;
     sc.columns = &cols;
     sc.generation = NewScopeGeneration();
-    std::vector<size_t> hits;
-    if (!s.from.empty()) {
-        // UPDATE/DELETE ... FROM: join through a query that carries the row position.
-        throw ErrGeneric(40002, 16, QStringLiteral("UPDATE or DELETE with a FROM clause is not supported by the simulator."));
-    }
     for (size_t i = 0; i < t.rows.size(); ++i) {
         sc.row = &t.rows[i];
         if (s.where && !ex.EvalPredicate(*s.where, sc)) continue;
@@ -296,11 +343,31 @@ std::vector<size_t> MatchingRows(Executor& ex, Object& t, const Statement& s, st
     return hits;
 }
 
+// The table an UPDATE or DELETE changes: its name, or an alias defined in its FROM clause.
+ObjectName ResolveTargetName(const Statement& s) {
+    ObjectName n = s.object;
+    if (!n.owner.isEmpty() || s.from.empty()) return n;
+    std::function<bool(const TableRef&)> visit = [&](const TableRef& r) -> bool {
+        if (r.kind == TableRef::Kind::Join) return visit(*r.left) || visit(*r.right);
+        if (r.kind == TableRef::Kind::Named && r.alias.compare(s.object.name, Qt::CaseInsensitive) == 0) {
+            n.name = r.name;
+            n.owner = r.owner;
+            n.database = r.database;
+            return true;
+        }
+        return false;
+    };
+    for (const TableRefPtr& r : s.from)
+        if (visit(*r)) break;
+    return n;
+}
+
 }  // namespace
 
 void Executor::DoUpdate(const Statement& s) {
-    Object* t = TargetTable(*this, s.object);
-    Database& db = *DatabaseFor(s.object.database);
+    const ObjectName target = ResolveTargetName(s);
+    Object* t = TargetTable(*this, target);
+    Database& db = *DatabaseFor(target.database);
     std::vector<std::pair<int, ExprPtr>> sets;
     for (const auto& [name, e] : s.assignments) {
         if (name.startsWith(u'@')) throw ErrGeneric(40003, 16, QStringLiteral("Variable assignment in UPDATE is not supported by the simulator."));
@@ -337,8 +404,9 @@ void Executor::DoUpdate(const Statement& s) {
 }
 
 void Executor::DoDelete(const Statement& s) {
-    Object* t = TargetTable(*this, s.object);
-    Database& db = *DatabaseFor(s.object.database);
+    const ObjectName target = ResolveTargetName(s);
+    Object* t = TargetTable(*this, target);
+    Database& db = *DatabaseFor(target.database);
     std::vector<size_t> hits = MatchingRows(*this, *t, s, nullptr, nullptr);
     std::unordered_set<size_t> gone(hits.begin(), hits.end());
     for (const auto& [id, k] : db.objects) {

@@ -97,7 +97,6 @@ public:
     const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
 
 private:
-    friend class StatementRunner;
     void RunStatements(const std::vector<StmtPtr>& stmts, bool& stop);
     void RunStatement(const Statement& s, bool& stop);
 
@@ -106,9 +105,10 @@ private:
     BatchResult& result_;
     const std::atomic<bool>& cancel_;
     QHash<QString, Value> variables_;  // by lower-case name
-    int returnRequested_ = 0;
     int execDepth_ = 0;
 public:
+    // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column.
+    int hiddenRowTable_ = 0;
     // Statement implementations (executor.cpp, ddl.cpp).
     void DoCreateTable(const Statement& s);
     void DoCreateIndex(const Statement& s);

@@ -581,6 +581,20 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
+    if (name == "sp_dbcmptlevel") {
+        Database* d = server_.Find(a.Str(0));
+        if (!d) throw ErrGeneric(15010, 16, QStringLiteral("The database '%1' does not exist. Use sp_helpdb to show available databases.").arg(a.Str(0)));
+        if (!a.Has(1)) {
+            AddMessage(15055, 0, 1, QStringLiteral("The current compatibility level is %1.").arg(d->cmptlevel));
+        } else {
+            long long level = a.values[1].AsInt();
+            if (level != 60 && level != 65 && level != 70 && level != 80)
+                throw ErrGeneric(15048, 16, QStringLiteral("Valid values of database compatibility level are 60, 65, 70, or 80."));
+            d->cmptlevel = static_cast<int>(level);
+        }
+        setReturn(0);
+        return;
+    }
     static const QSet<QString> harmless = {"sp_dboption", "sp_configure", "sp_recompile", "sp_refreshview", "sp_addlogin",
                                            "sp_droplogin", "sp_defaultdb", "sp_password", "sp_changedbowner",
                                            "sp_addsrvrolemember", "sp_dropsrvrolemember", "sp_grantlogin", "sp_denylogin",
@@ -630,8 +644,6 @@ void Executor::DoExec(const Statement& s) {
     }
     session_.database = db.name;
     bool stop = false;
-    auto body = proc->viewQuery ? std::vector<StmtPtr>() : std::vector<StmtPtr>();
-    std::shared_ptr<std::vector<StmtPtr>> stmts;
     ParseResult pr = ParseBatch(proc->texts.empty() ? QString() : proc->texts[0].second, proc->quotedIdent);
     try {
         if (pr.ok && !pr.statements.empty()) RunStatements(pr.statements[0]->body, stop);

@@ -4,6 +4,7 @@
 #include "sqlsim/value_ops.h"
 
 #include <QUuid>
+#include <algorithm>
 #include <cmath>
 
 namespace sqlsim {
@@ -550,7 +551,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(3, 3);
         Value a = arg(0), b = arg(1), c = arg(2);
         if (a.IsNull() || b.IsNull() || c.IsNull()) return Value::Null(strType(a));
-        long long start = b.AsInt(), len = c.AsInt();
+        long long start = std::clamp(b.AsInt(), -1000000000LL, 1000000000LL), len = std::min(c.AsInt(), 1000000000LL);
         if (len < 0) throw ErrGeneric(536, 16, QStringLiteral("Invalid length parameter passed to the substring function."));
         long long from = std::max(1LL, start), to = start + len;  // exclusive
         if (a.GetKind() == Value::Kind::Binary) {
@@ -608,7 +609,9 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         QString unit = f == "SPACE" ? QStringLiteral(" ") : str(arg(0));
         Value n = f == "SPACE" ? arg(0) : arg(1);
         if (n.IsNull() || n.AsInt() < 0) return Value::Null(XVarChar);
-        return Value::String(unit.repeated(std::min<long long>(n.AsInt(), 8000)), XVarChar);
+        // Results are limited to 8000 characters, like the server's varchar.
+        long long count = std::min<long long>(n.AsInt(), unit.isEmpty() ? 0 : 8000 / unit.size());
+        return Value::String(unit.repeated(count), XVarChar);
     }
     if (f == "CHARINDEX") {
         need(2, 3);
@@ -700,6 +703,8 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (n.IsNull() || v.IsNull()) return Value::Null(XDateTime);
         QDateTime t = toDate(v).AsDateTime();
         long long k = n.AsInt();
+        const SqlError overflow = ErrGeneric(517, 16, QStringLiteral("Adding a value to a 'datetime' column caused overflow."));
+        if (k > 3000000000LL || k < -3000000000LL) throw overflow;
         switch (part) {
         case 0: t = t.addYears(static_cast<int>(k)); break;
         case 1: t = t.addMonths(static_cast<int>(k * 3)); break;
@@ -711,6 +716,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         case 10: t = t.addMSecs(k); break;
         default: t = t.addDays(k); break;
         }
+        if (!t.isValid() || t.date().year() < 1753 || t.date().year() > 9999) throw overflow;
         return Value::DateTime(t, XDateTime);
     }
     if (f == "DATEDIFF") {
@@ -837,6 +843,10 @@ Relation Executor::ResolveTable(const TableRef& ref) {
     } else {
         for (const Column& c : o->columns) r.columns.push_back(RelColumn{qualifier, c.name, c.xtype, c.length, c.nullable});
         r.rows = o->rows;
+        if (o->id == hiddenRowTable_) {
+            r.columns.push_back(RelColumn{qualifier, QStringLiteral("\x01rowid"), XInt, 4, false});
+            for (size_t i = 0; i < r.rows.size(); ++i) r.rows[i].push_back(Value::Int(static_cast<long long>(i)));
+        }
     }
     for (RelColumn& c : r.columns) c.qualifier = qualifier;
     return r;

@@ -231,7 +231,8 @@ private:
         } else if (w == "USE") {
             ++pos_;
             s->kind = StmtKind::Use;
-            s->text = ExpectAnyWord();
+            if (Peek().kind == TokKind::String) s->text = Next().text;
+            else s->text = ExpectAnyWord();
         } else if (w == "SET") {
             ParseSet(*s);
         } else if (w == "DECLARE") {
@@ -989,7 +990,6 @@ private:
         if (what == "VIEW" || what == "PROC" || what == "PROCEDURE" || what == "FUNCTION" || what == "TRIGGER") {
             if (!firstInBatch)
                 throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == "PROC" ? QStringLiteral("PROCEDURE") : what))};
-            Statement tmp;
             s.kindWord = QStringLiteral("ALTER");
             if (what == "VIEW") {
                 s.kind = StmtKind::CreateView;

@@ -498,6 +498,15 @@ Value Arithmetic(const QString& op, const Value& aIn, const Value& bIn) {
     // Division keeps at least six decimals, as the server does for numeric results.
     int s = std::max(6, x.scale);
     if (rt == XMoney || rt == XSmallMoney) s = 4;
+    // Keep the scaled dividend inside 128 bits: fewer decimals for very large operands.
+    auto digits = [](Int128 v) {
+        int d = 1;
+        if (v < 0) v = -v;
+        while (v >= 10) { v /= 10; ++d; }
+        return d;
+    };
+    while (s > 0 && digits(x.v) + (s - x.scale + y.scale + 1) > 37) --s;
+    if (digits(x.v) + (s - x.scale + y.scale + 1) > 37) throw Overflow(TypeName(rt));
     Int128 num = x.v * Pow10(s - x.scale + y.scale + 1);
     Int128 q = num / y.v;
     q = (q >= 0 ? q + 5 : q - 5) / 10;

@@ -237,3 +237,14 @@ TEST_F(Catalog, ToolStatementsForFilterAndDocumentationTables) {
     Run(QStringLiteral("EXEC sp_rename '[dbo].[_TovimarFilterSet]', '_Renamed', 'OBJECT'"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM _Renamed")).rows[0][0].AsInt(), 1);
 }
+
+TEST_F(Catalog, CompatibilityLevelCanBeSet) {
+    Run(QStringLiteral("EXEC sp_dbcmptlevel 'cat', 70"));
+    sqlsim::ResultSet rs = Query(*session_, cq::DatabaseLevel(QStringLiteral("'cat'")));
+    ASSERT_EQ(rs.rows.size(), 1u);
+    EXPECT_EQ(Int(rs, 0, "CmptLevel"), 70);
+    EXPECT_EQ(Int(Query(*session_, cq::DatabaseLevel(QStringLiteral("'master'"))), 0, "CmptLevel"), 80);
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("EXEC sp_dbcmptlevel 'cat', 75"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 15048);
+}

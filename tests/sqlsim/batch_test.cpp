@@ -1,0 +1,109 @@
+// Control flow, variables, dynamic SQL, procedures and cancellation across batches.
+#include "sim_test_util.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace simtest;
+
+namespace {
+
+class Scripts : public ::testing::Test {
+protected:
+    void SetUp() override { session_ = server_.Connect(QStringLiteral("tempdb")); }
+    QString One(const QString& sql) {
+        sqlsim::BatchResult r = session_->ExecuteScript(sql);
+        EXPECT_EQ(Errors(r).toStdString(), std::string()) << sql.toStdString();
+        if (r.resultSets.empty() || r.resultSets.back().rows.empty()) return QStringLiteral("<none>");
+        const sqlsim::Value& v = r.resultSets.back().rows[0][0];
+        return v.IsNull() ? QStringLiteral("NULL") : v.AsString();
+    }
+    sqlsim::Server server_;
+    std::unique_ptr<sqlsim::Session> session_;
+};
+
+}  // namespace
+
+TEST_F(Scripts, IfExistsElseAndBlocks) {
+    EXPECT_EQ(One(QStringLiteral("IF EXISTS (SELECT * FROM sysobjects WHERE name = 'nothing') SELECT 'yes' ELSE BEGIN SELECT 'no' END")),
+              QStringLiteral("no"));
+    EXPECT_EQ(One(QStringLiteral("IF NOT EXISTS (SELECT * FROM sysobjects WHERE name = 'nothing') BEGIN PRINT 'x' SELECT 'created' END")),
+              QStringLiteral("created"));
+}
+
+TEST_F(Scripts, DropGuardsOfRealScriptsWork) {
+    One(QStringLiteral("CREATE TABLE dbo.Guarded (a int NULL)\nGO\nCREATE VIEW GuardView AS SELECT a FROM Guarded\nGO\n"
+                       "CREATE PROCEDURE GuardProc AS SELECT 1\nGO\n"));
+    sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral(
+        "if exists (select * from sysobjects where id = object_id('dbo.GuardProc') and sysstat & 0xf = 4) drop procedure \"dbo\".\"GuardProc\"\nGO\n"
+        "if exists (select * from sysobjects where id = object_id('dbo.GuardView') and sysstat & 0xf = 2) drop view \"dbo\".\"GuardView\"\nGO\n"
+        "if exists (select * from sysobjects where id = object_id('dbo.Guarded') and sysstat & 0xf = 3) drop table \"dbo\".\"Guarded\"\nGO\n"));
+    EXPECT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name LIKE 'Guard%'")), QStringLiteral("0"));
+}
+
+TEST_F(Scripts, DynamicSqlAndDatabaseCreation) {
+    sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral(
+        "USE master\nDECLARE @device_directory NVARCHAR(520)\n"
+        "SELECT @device_directory = SUBSTRING(filename, 1, CHARINDEX(N'master.mdf', LOWER(filename)) - 1) FROM master.dbo.sysaltfiles WHERE dbid = 1 AND fileid = 1\n"
+        "EXECUTE (N'CREATE DATABASE Dyn ON PRIMARY (NAME = N''Dyn'', FILENAME = N''' + @device_directory + N'dyn.mdf'') LOG ON (NAME = N''Dyn_log'',  FILENAME = N''' + @device_directory + N'dyn.ldf'')')\n"
+        "GO\nuse \"Dyn\"\nGO\n"));
+    EXPECT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(session_->CurrentDatabase().toStdString(), "Dyn");
+    EXPECT_EQ(One(QStringLiteral("SELECT db_name()")), QStringLiteral("Dyn"));
+    // Variables of the batch are not visible inside EXEC('...').
+    r = session_->Execute(QStringLiteral("DECLARE @x int SET @x = 1 EXEC ('SELECT @x')"));
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].number, 137);
+}
+
+TEST_F(Scripts, ProceduresWithParametersDefaultsAndReturn) {
+    One(QStringLiteral("CREATE TABLE n (v int NULL)\nINSERT n VALUES (1) INSERT n VALUES (2) INSERT n VALUES (3)\nGO\n"
+                       "CREATE PROCEDURE Above @min int, @label varchar(10) = 'rows' AS\n"
+                       "IF @min > 100 RETURN\nSELECT @label + ':' + CONVERT(varchar, COUNT(*)) FROM n WHERE v > @min\nGO\n"));
+    EXPECT_EQ(One(QStringLiteral("EXEC Above 1")), QStringLiteral("rows:2"));
+    EXPECT_EQ(One(QStringLiteral("EXEC Above @label = 'n', @min = 0")), QStringLiteral("n:3"));
+    EXPECT_EQ(One(QStringLiteral("EXEC Above 500")), QStringLiteral("<none>"));
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("EXEC Above"));
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].number, 201);
+}
+
+TEST_F(Scripts, WhileLoopsAndDateFormat) {
+    EXPECT_EQ(One(QStringLiteral("DECLARE @i int SET @i = 0 WHILE @i < 10 SET @i = @i + 1 SELECT @i")), QStringLiteral("10"));
+    One(QStringLiteral("CREATE TABLE d (v datetime NULL)"));
+    One(QStringLiteral("SET DATEFORMAT dmy\nINSERT d VALUES ('4/7/1996')\nSET DATEFORMAT mdy"));
+    EXPECT_EQ(One(QStringLiteral("SELECT CONVERT(varchar(10), v, 112) FROM d")), QStringLiteral("19960704"));
+}
+
+TEST_F(Scripts, CancelFromAnotherThreadStopsTheBatch) {
+    std::atomic<bool> done{false};
+    sqlsim::BatchResult result;
+    std::thread worker([&] {
+        result = session_->Execute(QStringLiteral("DECLARE @i int SET @i = 0 WHILE @i < 900000 SET @i = @i + 1 SELECT @i"));
+        done = true;
+    });
+    while (!done) {
+        session_->Cancel();
+        std::this_thread::yield();
+    }
+    worker.join();
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(result.resultSets.empty());
+}
+
+TEST_F(Scripts, UpdateAndDeleteWithFromClauses) {
+    One(QStringLiteral("CREATE TABLE o (id int NOT NULL, name varchar(10) NULL, note varchar(20) NULL)\n"
+                       "CREATE TABLE prev (name varchar(10) NULL, note varchar(20) NULL)\n"
+                       "INSERT o VALUES (1, 'a', NULL) INSERT o VALUES (2, 'b', NULL) INSERT o VALUES (3, 'c', NULL)\n"
+                       "INSERT prev VALUES ('a', 'kept a') INSERT prev VALUES ('c', 'kept c')\n"));
+    One(QStringLiteral("UPDATE o SET note = P.note FROM o INNER JOIN prev AS P ON P.name = o.name"));
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM o WHERE note LIKE 'kept%'")), QStringLiteral("2"));
+    One(QStringLiteral("UPDATE N SET note = 'x' FROM o AS N WHERE N.id = 2"));
+    EXPECT_EQ(One(QStringLiteral("SELECT note FROM o WHERE id = 2")), QStringLiteral("x"));
+    One(QStringLiteral("DELETE o FROM o, prev WHERE prev.name = o.name AND prev.note = 'kept c'"));
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM o")), QStringLiteral("2"));
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("UPDATE o SET id = id + 1 SELECT @@ROWCOUNT"));
+    ASSERT_EQ(r.resultSets.size(), 1u);
+    EXPECT_EQ(r.resultSets[0].rows[0][0].AsInt(), 2);
+}

@@ -1,0 +1,92 @@
+// Conversions, comparisons and arithmetic follow SQL Server's rules.
+#include "sqlsim/value_ops.h"
+
+#include <gtest/gtest.h>
+
+using namespace sqlsim;
+
+namespace {
+
+std::string Conv(const Value& v, int xtype, int length = 30, int prec = 18, int scale = 0, int style = 0, const char* fmt = "mdy") {
+    try {
+        Value r = ConvertTo(v, xtype, length, prec, scale, style, QString::fromLatin1(fmt));
+        return r.IsNull() ? "NULL" : r.AsString().toStdString();
+    } catch (const SqlError& e) {
+        return "Msg " + std::to_string(e.number);
+    }
+}
+
+QDateTime Date(const char* text, const char* fmt = "mdy") {
+    QDateTime t;
+    EXPECT_TRUE(ParseDateTime(QString::fromLatin1(text), QString::fromLatin1(fmt), t)) << text;
+    return t;
+}
+
+}  // namespace
+
+TEST(Values, DateStringsFollowTheDateFormat) {
+    EXPECT_EQ(FormatDateTime(Date("7/4/1996"), 121).toStdString(), "1996-07-04 00:00:00.000");
+    EXPECT_EQ(FormatDateTime(Date("7/4/1996", "dmy"), 121).toStdString(), "1996-04-07 00:00:00.000");
+    EXPECT_EQ(FormatDateTime(Date("06/12/94"), 121).toStdString(), "1994-06-12 00:00:00.000");
+    EXPECT_EQ(FormatDateTime(Date("19970101"), 121).toStdString(), "1997-01-01 00:00:00.000");
+    EXPECT_EQ(FormatDateTime(Date("1998-05-06 13:45:10.123"), 121).toStdString(), "1998-05-06 13:45:10.123");
+    EXPECT_EQ(FormatDateTime(Date("Jan 5 2000 3:04PM"), 121).toStdString(), "2000-01-05 15:04:00.000");
+    QDateTime bad;
+    EXPECT_FALSE(ParseDateTime(QStringLiteral("2/30/2000"), QStringLiteral("mdy"), bad));
+    EXPECT_FALSE(ParseDateTime(QStringLiteral("not a date"), QStringLiteral("mdy"), bad));
+}
+
+TEST(Values, DateTimeStyles) {
+    QDateTime t = Date("1996-07-04 09:05:03.007");
+    EXPECT_EQ(FormatDateTime(t, 0).toStdString(), "Jul  4 1996  9:05AM");
+    EXPECT_EQ(FormatDateTime(t, 101).toStdString(), "07/04/1996");
+    EXPECT_EQ(FormatDateTime(t, 111).toStdString(), "1996/07/04");
+    EXPECT_EQ(FormatDateTime(t, 112).toStdString(), "19960704");
+    EXPECT_EQ(FormatDateTime(t, 113).toStdString(), "04 Jul 1996 09:05:03:007");
+    EXPECT_EQ(FormatDateTime(t, 120).toStdString(), "1996-07-04 09:05:03");
+}
+
+TEST(Values, NumericConversions) {
+    EXPECT_EQ(Conv(Value::String(QStringLiteral(" 42 ")), XInt), "42");
+    EXPECT_EQ(Conv(Value::String(QStringLiteral("4x")), XInt), "Msg 245");
+    EXPECT_EQ(Conv(Value::Int(300), XTinyInt), "Msg 8115");
+    EXPECT_EQ(Conv(Value::Int(70000), XSmallInt), "Msg 8115");
+    EXPECT_EQ(Conv(Value::Float(2.345), XDecimal, 9, 5, 2), "2.35");
+    EXPECT_EQ(Conv(Value::Decimal(-2345, 3), XDecimal, 9, 5, 2), "-2.35");
+    EXPECT_EQ(Conv(Value::Int(123456), XDecimal, 9, 5, 2), "Msg 8115");
+    EXPECT_EQ(Conv(Value::String(QStringLiteral("12.3456")), XMoney), "12.35");  // money prints two decimals
+    EXPECT_EQ(Conv(Value::Float(7.9), XInt), "7");                                // truncation
+    EXPECT_EQ(Conv(Value::Int(5), XBit), "1");
+    EXPECT_EQ(Conv(Value::String(QStringLiteral("abcdef")), XChar, 3), "abc");
+    EXPECT_EQ(Conv(Value::String(QStringLiteral("ab")), XChar, 4), "ab  ");
+    EXPECT_EQ(Conv(Value::Int(1234567), XVarChar, 3), "Msg 8115");
+    EXPECT_EQ(Conv(Value::Null(), XInt), "NULL");
+}
+
+TEST(Values, ComparisonIgnoresCaseAndTrailingBlanks) {
+    EXPECT_EQ(CompareValues(Value::String(QStringLiteral("abc")), Value::String(QStringLiteral("ABC  "))), 0);
+    EXPECT_LT(CompareValues(Value::String(QStringLiteral("a")), Value::String(QStringLiteral("B"))), 0);
+    EXPECT_EQ(CompareValues(Value::Int(1), Value::Decimal(100, 2)), 0);
+    EXPECT_EQ(CompareValues(Value::String(QStringLiteral("10")), Value::Int(9)), 1);  // converted to a number
+    EXPECT_EQ(CompareValues(Value::DateTime(Date("1/2/1997")), Value::String(QStringLiteral("19970102"))), 0);
+    // Equal values hash alike, so joins and GROUP BY treat them as one.
+    EXPECT_EQ(HashKey(Value::Int(1)), HashKey(Value::Decimal(100, 2)));
+    EXPECT_EQ(HashKey(Value::String(QStringLiteral("Ab "))), HashKey(Value::String(QStringLiteral("aB"))));
+    EXPECT_NE(HashKey(Value::Null()), HashKey(Value::String(QString())));
+}
+
+TEST(Values, ArithmeticTypes) {
+    Value m = Arithmetic(QStringLiteral("*"), Value::Decimal(215000, 4, XMoney), Value::Int(3));
+    EXPECT_EQ(m.XTypeCode(), XMoney);
+    EXPECT_EQ(m.AsString().toStdString(), "64.50");
+    Value d = Arithmetic(QStringLiteral("/"), Value::Decimal(10, 1, XNumeric), Value::Int(3));
+    EXPECT_EQ(d.AsString().toStdString(), "0.333333");
+    EXPECT_THROW(Arithmetic(QStringLiteral("/"), Value::Int(1), Value::Int(0)), SqlError);
+    EXPECT_THROW(Arithmetic(QStringLiteral("+"), Value::Int(2147483647), Value::Int(1)), SqlError);
+    EXPECT_EQ(Arithmetic(QStringLiteral("+"), Value::Int(2147483647, XBigInt), Value::Int(1)).AsInt(), 2147483648LL);
+    Value f = Arithmetic(QStringLiteral("*"), Value::Float(0.5, XReal), Value::Decimal(200, 2));
+    EXPECT_EQ(f.GetKind(), Value::Kind::Float);
+    EXPECT_TRUE(Arithmetic(QStringLiteral("+"), Value::Int(1), Value::Null()).IsNull());
+    Value later = Arithmetic(QStringLiteral("+"), Value::DateTime(Date("1/31/2000")), Value::Int(1));
+    EXPECT_EQ(FormatDateTime(later.AsDateTime(), 112).toStdString(), "20000201");
+}

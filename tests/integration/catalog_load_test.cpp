@@ -8,7 +8,6 @@
 #include "schema/catalog_loader.h"
 #include "schema/catalog_queries.h"
 #include "schema/snapshot_file.h"
-#include "sqlsim/engine.h"
 #include "sqlsim/server.h"
 
 #include <QDir>
@@ -308,9 +307,8 @@ TEST(CatalogLoad, FullTextIndexAndColumns) {
 TEST(CatalogLoad, SqlServer70LeavesEveryCollationEmpty) {
     auto server = ServerWith(Scenario("shop.sql"));
     // A SQL Server 7.0 server: master (and the database) at compatibility level 70.
-    ASSERT_TRUE(server->State().Find(QStringLiteral("master")));
-    server->State().Find(QStringLiteral("master"))->cmptlevel = 70;
-    server->State().Find(QStringLiteral("shop"))->cmptlevel = 70;
+    RunScript(*server, QStringLiteral("master"),
+              QStringLiteral("EXEC sp_dbcmptlevel 'master', 70\nEXEC sp_dbcmptlevel 'shop', 70\n"));
     CountingProgress progress;
     const Loaded shop = Load(server, QStringLiteral("shop"), progress);
     EXPECT_EQ(shop.Db->SrvVer, 70);

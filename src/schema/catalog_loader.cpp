@@ -118,9 +118,8 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
         throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
 
     CatalogLoader loader(db, progress);
-    if (loader.LoadVersion()) return true;  // the snapshot was still current
-
     const bool completed = [&] {
+        if (loader.LoadVersion()) return true;  // the snapshot was still current
         if (!loader.LoadFileGroups()) return false;
         if (!loader.LoadTables()) return false;
         if (!definitionObjectsOnly && !db.CreateCache && !loader.LoadRelations(true)) return false;
@@ -320,7 +319,6 @@ template <class T>
 struct CodeObjectKind {
     QString Phase;
     QString Kind;
-    QString TypeCode;
     QString NameColumn;
     Collection<std::shared_ptr<T>>* Target;
 };
@@ -372,7 +370,7 @@ bool LoadCodeObjects(Tovimar_Database& db, Progress& progress, const CodeObjectK
 bool CatalogLoader::LoadViews() {
     return LoadCodeObjects<Tovimar_View>(
         db_, progress_,
-        {QStringLiteral("SCANNING VIEWS..."), QStringLiteral("VIEW"), QStringLiteral("vi"), QStringLiteral("View"),
+        {QStringLiteral("SCANNING VIEWS..."), QStringLiteral("VIEW"), QStringLiteral("View"),
          &db_.Views},
         [&] { return ExcludedIDs(Q::ViewNames(), QStringLiteral("vi"), false); }, &Q::Views, &db_.ViewExcludeIDs);
 }
@@ -380,16 +378,16 @@ bool CatalogLoader::LoadViews() {
 bool CatalogLoader::LoadProcedures() {
     return LoadCodeObjects<Tovimar_Procedure>(
         db_, progress_,
-        {QStringLiteral("SCANNING PROCEDURES..."), QStringLiteral("PROCEDURE"), QStringLiteral("pr"),
-         QStringLiteral("Procedure"), &db_.Procedures},
+        {QStringLiteral("SCANNING PROCEDURES..."), QStringLiteral("PROCEDURE"), QStringLiteral("Procedure"),
+         &db_.Procedures},
         [&] { return ExcludedIDs(Q::ProcedureNames(), QStringLiteral("pr"), false); }, &Q::Procedures, nullptr);
 }
 
 bool CatalogLoader::LoadFunctions() {
     return LoadCodeObjects<Tovimar_Function>(
         db_, progress_,
-        {QStringLiteral("SCANNING FUNCTIONS..."), QStringLiteral("FUNCTION"), QStringLiteral("fu"),
-         QStringLiteral("Function"), &db_.Functions},
+        {QStringLiteral("SCANNING FUNCTIONS..."), QStringLiteral("FUNCTION"), QStringLiteral("Function"),
+         &db_.Functions},
         [&] { return ExcludedIDs(Q::FunctionNames(), QStringLiteral("fu"), false); }, &Q::Functions, nullptr);
 }
 

@@ -1,5 +1,6 @@
 // The catalog loader end to end: scripts run on the simulated server, the schema read back
 // through the real queries, the model checked.
+#include "filters/filter_model.h"
 #include "platform/app_paths.h"
 #include "platform/db/sim_connection.h"
 #include "platform/progress.h"
@@ -7,7 +8,6 @@
 #include "schema/catalog_loader.h"
 #include "schema/catalog_queries.h"
 #include "schema/snapshot_file.h"
-#include "sqlsim/engine.h"
 #include "sqlsim/server.h"
 
 #include <QDir>
@@ -227,6 +227,51 @@ TEST(CatalogLoad, ExcludedTableReferencingAnIncludedOneIsLoadedInDetail) {
     EXPECT_EQ(heap->Fields.Count(), 0);  // related to nothing: stays out
 }
 
+TEST(CatalogLoad, RolesFunctionsAndComputedColumns) {
+    const QString script = QStringLiteral(
+        "CREATE DATABASE misc\nGO\nUSE misc\nGO\n"
+        "EXEC sp_addrole 'Readers'\nEXEC sp_addrole 'Nobody'\nEXEC sp_addlogin 'alice', 'pw'\n"
+        "EXEC sp_adduser 'alice'\nEXEC sp_addrolemember 'Readers', 'alice'\nGO\n"
+        "CREATE TABLE dbo.Line (Qty int NOT NULL, Price money NOT NULL, Total AS (Qty * Price))\nGO\n"
+        "CREATE FUNCTION dbo.Twice (@x int) RETURNS int AS BEGIN RETURN @x * 2 END\nGO\n");
+    CountingProgress progress;
+    const Loaded loaded = Load(ServerWith(script), QStringLiteral("misc"), progress);
+    const Tovimar_Database& db = *loaded.Db;
+    const RolePtr readers = db.Roles.Item(QStringLiteral("[Readers]"));
+    ASSERT_TRUE(readers);
+    ASSERT_EQ(readers->MemberNames.Count(), 1);
+    EXPECT_EQ(readers->MemberNames.At(0), QStringLiteral("alice"));
+    ASSERT_TRUE(db.Roles.Item(QStringLiteral("[Nobody]")));
+    EXPECT_EQ(db.Roles.Count(), 2);  // the fixed database roles have no sid and stay out
+    ASSERT_EQ(db.Functions.Count(), 1);
+    EXPECT_TRUE(db.Functions.At(0)->Definition.startsWith(QStringLiteral("CREATE FUNCTION dbo.Twice")));
+    EXPECT_EQ(db.Functions.At(0)->ObjStatus, 24);  // ANSI_NULLS and QUOTED_IDENTIFIER were on
+    EXPECT_FALSE(FieldOf(TableOf(db, "[dbo].[Line]"), "[Total]")->Formula.isEmpty());
+    EXPECT_TRUE(FieldOf(TableOf(db, "[dbo].[Line]"), "[Qty]")->Formula.isEmpty());
+}
+
+// The filter layer's own sets drive the exclusion lists: the pre-queries hand it the owner by
+// its plain name, as the tables do.
+TEST(CatalogLoad, FilterSetsDriveTheExclusionLists) {
+    FilterSets filters;
+    Tovimar_FilterSet* root = filters.Root();
+    root->Elements.Add(filters.NewFilterElement(1, FilterOpForceExclude, QStringLiteral("dbo.Heap"), QStringLiteral("Tab"),
+                                                0, QString(), true),
+                       QStringLiteral("#1"));
+    root->Elements.Add(filters.NewFilterElement(2, FilterOpExclude, QStringLiteral("dbo.Get%"), QStringLiteral("Proc"),
+                                                0, QString(), true),
+                       QStringLiteral("#2"));
+    const Loaded shop = LoadShop(&filters);
+    const Tovimar_Database& db = *shop.Db;
+    EXPECT_FALSE(TableOf(db, "[dbo].[Heap]")->ObjectIncluded);
+    EXPECT_TRUE(TableOf(db, "[dbo].[Orders]")->ObjectIncluded);
+    EXPECT_EQ(db.TableExcludeIDs, QString::number(TableOf(db, "[dbo].[Heap]")->ObjectID));
+    EXPECT_EQ(TableOf(db, "[dbo].[Heap]")->Fields.Count(), 0);
+    EXPECT_EQ(db.Procedures.Count(), 0);  // excluded before its definition was read
+    EXPECT_EQ(db.Triggers.Count(), 1);
+    EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->Fields.Count(), 4);
+}
+
 TEST(CatalogLoad, ColumnPermissionBitmapsAreDecodedToNames) {
     const Loaded shop = LoadShop();
     const PermissionPtr customers = shop.Db->Permissions.Item(QStringLiteral("[dbo].[Customers].[public]"));
@@ -262,9 +307,8 @@ TEST(CatalogLoad, FullTextIndexAndColumns) {
 TEST(CatalogLoad, SqlServer70LeavesEveryCollationEmpty) {
     auto server = ServerWith(Scenario("shop.sql"));
     // A SQL Server 7.0 server: master (and the database) at compatibility level 70.
-    ASSERT_TRUE(server->State().Find(QStringLiteral("master")));
-    server->State().Find(QStringLiteral("master"))->cmptlevel = 70;
-    server->State().Find(QStringLiteral("shop"))->cmptlevel = 70;
+    RunScript(*server, QStringLiteral("master"),
+              QStringLiteral("EXEC sp_dbcmptlevel 'master', 70\nEXEC sp_dbcmptlevel 'shop', 70\n"));
     CountingProgress progress;
     const Loaded shop = Load(server, QStringLiteral("shop"), progress);
     EXPECT_EQ(shop.Db->SrvVer, 70);

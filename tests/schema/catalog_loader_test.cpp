@@ -470,6 +470,35 @@ TEST(CatalogLoader, WithoutUserTablesTheFirstPassRunsPlain) {
     EXPECT_EQ(db.SrvVer, 65);
 }
 
+TEST(CatalogLoader, ConnectFailureGivesTheUserMessage) {
+    Tovimar_Database db;
+    QString message;
+    // Nothing listens on port 1 of this machine.
+    EXPECT_FALSE(LoadDatabase(db, QStringLiteral("127.0.0.1,1"), QStringLiteral("pubs"), QStringLiteral("sa"),
+                              QStringLiteral("secret"), &message));
+    EXPECT_EQ(db.Server, QStringLiteral("127.0.0.1,1"));
+    EXPECT_EQ(db.Name, QStringLiteral("pubs"));
+    EXPECT_FALSE(db.Connection);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Error connection to Database \r\n127.0.0.1,1\\pubs\r\n\r\nError Number: ")))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("secret")));
+}
+
+TEST(CatalogLoader, ExecuteSqlReturnsTrueOrPassesTheErrorOn) {
+    Shop shop;
+    EXPECT_TRUE(ExecuteSQL(shop.Db, QStringLiteral("UPDATE x SET y = 1")));
+    shop.Connection->Failing.insert(QStringLiteral("DROP TABLE x"));
+    try {
+        ExecuteSQL(shop.Db, QStringLiteral("DROP TABLE x"));
+        FAIL() << "expected the error";
+    } catch (const TovimarException& e) {
+        EXPECT_EQ(e.Number, 7601);
+    }
+    EXPECT_EQ(shop.Connection->Errors().size(), 1);
+    Tovimar_Database unconnected;
+    EXPECT_THROW(ExecuteSQL(unconnected, QStringLiteral("SELECT 1")), TovimarException);
+}
+
 TEST(CatalogQueries, TextsAreFixed) {
     EXPECT_EQ(Q::NotIn(QString()), QString());
     EXPECT_EQ(Q::TablesNotIn(QStringLiteral("1,2")), QStringLiteral(" AND systables.id NOT IN(1,2)"));

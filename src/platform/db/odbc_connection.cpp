@@ -238,6 +238,8 @@ OdbcConnection::OdbcConnection(const QString& serverName, const QString& databas
     handles_->Environment = Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     SQLSetEnvAttr(handles_->Environment.Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     handles_->Connection = Allocate(SQL_HANDLE_DBC, handles_->Environment.Get());
+    // An unreachable server fails after 15 seconds instead of hanging (the usual login time-out).
+    SQLSetConnectAttr(handles_->Connection.Get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
     QString text = connectionString;
     SQLWCHAR out[1024];
     SQLSMALLINT outLength = 0;
@@ -361,6 +363,11 @@ DbBatchOutcome OdbcConnection::RunBatch(const QString& sql) {
     QString text = sql;
     SQLRETURN rc = SQLExecDirectW(stmt, WideMutable(text), SQL_NTS);
     collect(rc);
+    if (rc == SQL_NO_DATA) {
+        // The batch's first statement changed no rows; later statements may still have results.
+        rc = SQLMoreResults(stmt);
+        collect(rc);
+    }
     // Walk every result: rows, counts and the messages between them. After an error the
     // following results may still carry messages or rows, so keep going until SQL_NO_DATA.
     for (int guard = 0; rc != SQL_NO_DATA && rc != SQL_INVALID_HANDLE && guard < 1000000; ++guard) {

@@ -107,11 +107,12 @@ DbBatchOutcome SimConnection::RunBatch(const QString& sql) {
         for (const sqlsim::ResultColumn& column : source.columns)
             target.Columns.push_back(DbColumn{column.name, AdoTypeFromXType(column.xtype)});
         target.Rows.reserve(source.rows.size());
-        for (const std::vector<sqlsim::Value>& row : source.rows) {
+        for (std::vector<sqlsim::Value>& row : source.rows) {
             std::vector<DbValue> values;
             values.reserve(row.size());
             for (const sqlsim::Value& value : row) values.push_back(ToDbValue(value));
             target.Rows.push_back(std::move(values));
+            std::vector<sqlsim::Value>().swap(row);  // large results are not held twice
         }
         outcome.ResultSets.push_back(std::move(target));
     }

@@ -1,0 +1,138 @@
+// sqlsim: an in-memory stand-in for a SQL Server 2000 server.
+//
+// A Server holds databases (master included). A Session is one connection: it has a current
+// database and the SET options in force, and executes T-SQL batches, returning result sets and
+// messages the way the real server reports them.
+#pragma once
+
+#include <QString>
+#include <QByteArray>
+#include <QDateTime>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace sqlsim {
+
+// systypes.xtype codes of the built-in types.
+enum XType : int {
+    XImage = 34, XText = 35, XUniqueIdentifier = 36, XTinyInt = 48, XSmallInt = 52, XInt = 56,
+    XSmallDateTime = 58, XReal = 59, XMoney = 60, XDateTime = 61, XFloat = 62, XSqlVariant = 98,
+    XNText = 99, XBit = 104, XDecimal = 106, XNumeric = 108, XSmallMoney = 122, XBigInt = 127,
+    XVarBinary = 165, XVarChar = 167, XBinary = 173, XChar = 175, XTimestamp = 189,
+    XNVarChar = 231, XNChar = 239, XSysname = 231
+};
+
+// One typed value. Money and decimal values are kept exact as a scaled 128-bit-free integer
+// (value * 10^scale in a long long), which covers every precision the tool meets.
+class Value {
+public:
+    enum class Kind { Null, Int, Float, Decimal, DateTime, String, Binary };
+
+    Value() = default;
+    static Value Null(int xtype = XInt);
+    static Value Int(long long v, int xtype = XInt);
+    static Value Float(double v, int xtype = XFloat);
+    static Value Decimal(long long scaled, int scale, int xtype = XDecimal);
+    static Value DateTime(const QDateTime& v, int xtype = XDateTime);
+    static Value String(const QString& v, int xtype = XVarChar);
+    static Value Binary(const QByteArray& v, int xtype = XVarBinary);
+
+    Kind GetKind() const { return kind_; }
+    bool IsNull() const { return kind_ == Kind::Null; }
+    int XTypeCode() const { return xtype_; }
+    void SetXType(int xtype) { xtype_ = xtype; }
+
+    long long AsInt() const;      // truncating conversion; 0 for null/unconvertible
+    double AsDouble() const;
+    QString AsString() const;     // the text SQL Server gives when converting to varchar
+    QByteArray AsBinary() const;
+    QDateTime AsDateTime() const;
+    long long DecimalScaled() const { return i_; }
+    int DecimalScale() const { return scale_; }
+    bool IsNumeric() const { return kind_ == Kind::Int || kind_ == Kind::Float || kind_ == Kind::Decimal; }
+    bool IsText() const { return kind_ == Kind::String; }
+
+private:
+    Kind kind_ = Kind::Null;
+    int xtype_ = XInt;
+    long long i_ = 0;
+    int scale_ = 0;
+    double d_ = 0;
+    QString s_;
+    QByteArray b_;
+    QDateTime t_;
+};
+
+struct ResultColumn {
+    QString name;
+    int xtype = XInt;  // systypes.xtype of the column's type
+    int length = 4;
+};
+
+struct ResultSet {
+    std::vector<ResultColumn> columns;
+    std::vector<std::vector<Value>> rows;
+};
+
+struct Message {
+    int number = 0;
+    int severity = 0;
+    int state = 1;
+    QString text;
+};
+
+struct BatchResult {
+    std::vector<ResultSet> resultSets;
+    std::vector<Message> messages;
+    long long rowsAffected = 0;
+    bool cancelled = false;
+};
+
+class Server;
+struct ServerState;
+struct SessionState;
+
+class Session {
+public:
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Runs one batch (no GO splitting).
+    BatchResult Execute(const QString& batch);
+    // Splits the text at lines holding only GO (any case) and runs every batch in turn.
+    BatchResult ExecuteScript(const QString& scriptText);
+    // Thread-safe: the running batch stops before its next statement and reports cancelled.
+    void Cancel();
+    QString CurrentDatabase() const;
+
+private:
+    friend class Server;
+    Session(Server& server, const QString& database);
+    Server& server_;
+    std::unique_ptr<SessionState> state_;
+    std::atomic<bool> cancelRequested_{false};
+};
+
+class Server {
+public:
+    Server();
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Opens a session on the database; nullptr when it does not exist (the real server's
+    // message 4060, "Cannot open database requested in login '...'. Login fails.").
+    std::unique_ptr<Session> Connect(const QString& database = QStringLiteral("master"));
+    ServerState& State() { return *state_; }
+
+private:
+    std::unique_ptr<ServerState> state_;
+};
+
+// The @@VERSION text of the simulator.
+QString VersionString();
+
+}  // namespace sqlsim

@@ -1,0 +1,44 @@
+#include "platform/app_paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+QString& TestRoot() {
+    static QString root;
+    return root;
+}
+
+// True when files can be created in folder: it is a writable folder, or it does not exist and
+// its nearest existing ancestor is writable.
+bool CanWriteIn(const QString& folder) {
+    QFileInfo info(folder);
+    if (info.exists()) return info.isDir() && info.isWritable();
+    const QString parent = info.absolutePath();
+    return parent != info.absoluteFilePath() && CanWriteIn(parent);
+}
+}  // namespace
+
+QString ProgramFolder() {
+    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
+    // Without an application object (library use, tests) ask the system for the executable.
+    const QFileInfo exe(QStringLiteral("/proc/self/exe"));
+    return exe.exists() ? QFileInfo(exe.symLinkTarget()).absolutePath() : QString();
+}
+
+QString AppDataFolder(const QString& name) {
+    if (!TestRoot().isEmpty()) return QDir(TestRoot()).filePath(name);
+    const QString program = ProgramFolder();
+    if (!program.isEmpty()) {
+        const QString beside = QDir(program).filePath(name);
+        if (CanWriteIn(beside)) return beside;
+    }
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || QDir::isRelativePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir(data).filePath(QStringLiteral("Pellow/Tovimar/") + name);
+}
+
+void SetAppDataRootForTesting(const QString& root) { TestRoot() = root; }

@@ -1,0 +1,166 @@
+#include "platform/db/db_connection.h"
+
+#include "platform/tovimar_exception.h"
+
+namespace {
+const QString kCursorSource = QStringLiteral("DbCursor");
+const QString kConnectionSource = QStringLiteral("DbConnection");
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Cursor
+
+DbCursor::DbCursor(DbResultSet resultSet) : resultSet_(std::move(resultSet)) {
+    for (int i = 0; i < ColumnCount(); ++i) {
+        const QString folded = resultSet_.Columns[static_cast<size_t>(i)].Name.toCaseFolded();
+        if (!byName_.contains(folded)) byName_.insert(folded, i);
+    }
+}
+
+const std::vector<DbValue>& DbCursor::CurrentRow() const {
+    if (EndOfRows())
+        throw TovimarException(3021, kCursorSource,
+                               QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+    return resultSet_.Rows[row_];
+}
+
+bool DbCursor::HasColumn(const QString& columnName) const { return byName_.contains(columnName.toCaseFolded()); }
+
+DbValue DbCursor::Value(const QString& columnName) const {
+    auto it = byName_.constFind(columnName.toCaseFolded());
+    if (it == byName_.cend())
+        throw TovimarException(3265, kCursorSource,
+                               QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                              "requested name or ordinal: ") + columnName);
+    const std::vector<DbValue>& row = CurrentRow();
+    const size_t pos = static_cast<size_t>(it.value());
+    return pos < row.size() ? row[pos] : DbValue::Null();
+}
+
+namespace {
+TovimarException BadPosition(int position) {
+    return TovimarException(3265, kCursorSource,
+                            QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                           "requested name or ordinal: %1").arg(position));
+}
+}  // namespace
+
+QString DbCursor::ColumnName(int position) const {
+    if (position < 0 || position >= ColumnCount()) throw BadPosition(position);
+    return resultSet_.Columns[static_cast<size_t>(position)].Name;
+}
+
+int DbCursor::ColumnType(int position) const {
+    if (position < 0 || position >= ColumnCount()) throw BadPosition(position);
+    return resultSet_.Columns[static_cast<size_t>(position)].Type;
+}
+
+DbValue DbCursor::ValueAt(int position) const {
+    if (position < 0 || position >= ColumnCount()) throw BadPosition(position);
+    const std::vector<DbValue>& row = CurrentRow();
+    const size_t pos = static_cast<size_t>(position);
+    return pos < row.size() ? row[pos] : DbValue::Null();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection
+
+DbConnection::~DbConnection() {
+    // Implementations join in their own destructor (their handles must outlive the worker);
+    // this is the last safety net.
+    if (worker_.joinable()) worker_.join();
+}
+
+void DbConnection::JoinWorker() {
+    if (worker_.joinable()) {
+        if (executing_.load()) {
+            try {
+                CancelRunning();
+            } catch (...) {
+            }
+        }
+        worker_.join();
+    }
+    executing_ = false;
+}
+
+DbError FirstError(const QList<DbError>& errors) {
+    for (const DbError& error : errors)
+        if (!error.Informational) return error;
+    if (!errors.isEmpty()) return errors.first();
+    return DbError{0, QStringLiteral("The statement failed without a message."), false};
+}
+
+void DbConnection::ThrowFailure(const DbBatchOutcome& outcome, const QString& source) const {
+    if (outcome.Cancelled && !outcome.Failed)
+        throw TovimarException(0, source, QStringLiteral("Operation cancelled"));
+    const DbError first = FirstError(outcome.Errors);
+    throw TovimarException(first.Number, source, first.Description);
+}
+
+DbBatchOutcome DbConnection::RunAndRecord(const QString& sql) {
+    if (executing_.load())
+        throw TovimarException(3709, kConnectionSource,
+                               QStringLiteral("The connection is still executing another statement."));
+    if (worker_.joinable()) worker_.join();
+    errors_.clear();
+    DbBatchOutcome outcome = RunBatch(sql);
+    errors_ = outcome.Errors;
+    return outcome;
+}
+
+DbBatchOutcome DbConnection::Execute(const QString& sql) { return RunAndRecord(sql); }
+
+std::unique_ptr<DbCursor> DbConnection::RunQuery(const QString& sql) {
+    DbBatchOutcome outcome = RunAndRecord(sql);
+    if (outcome.Failed || outcome.Cancelled) ThrowFailure(outcome, QStringLiteral("RunQuery"));
+    if (outcome.ResultSets.empty()) return std::make_unique<DbCursor>();
+    return std::make_unique<DbCursor>(std::move(outcome.ResultSets.front()));
+}
+
+bool DbConnection::ExecuteSQL(const QString& sql) {
+    DbBatchOutcome outcome = RunAndRecord(sql);
+    if (outcome.Failed || outcome.Cancelled) ThrowFailure(outcome, QStringLiteral("ExecuteSQL"));
+    return true;
+}
+
+void DbConnection::ExecuteAsync(const QString& sql) {
+    if (executing_.load())
+        throw TovimarException(3709, kConnectionSource,
+                               QStringLiteral("The connection is still executing another statement."));
+    if (worker_.joinable()) worker_.join();
+    errors_.clear();
+    asyncOutcome_ = DbBatchOutcome{};
+    asyncError_ = nullptr;
+    executing_ = true;
+    worker_ = std::thread([this, sql] {
+        try {
+            asyncOutcome_ = RunBatch(sql);
+        } catch (...) {
+            asyncError_ = std::current_exception();
+        }
+        executing_ = false;
+    });
+}
+
+void DbConnection::Cancel() {
+    if (executing_.load()) CancelRunning();
+}
+
+DbBatchOutcome DbConnection::FinishExecute() {
+    if (worker_.joinable()) worker_.join();
+    executing_ = false;
+    if (asyncError_) {
+        std::exception_ptr error = asyncError_;
+        asyncError_ = nullptr;
+        std::rethrow_exception(error);
+    }
+    errors_ = asyncOutcome_.Errors;
+    return std::move(asyncOutcome_);
+}
+
+QString ConnectionFailureMessage(const QString& serverName, const QString& databaseName, long number,
+                                 const QString& description) {
+    return QStringLiteral("Error connection to Database \r\n") + serverName + QLatin1Char('\\') + databaseName +
+           QStringLiteral("\r\n\r\n") + FormatErrorLines(number, description);
+}

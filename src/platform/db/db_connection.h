@@ -1,0 +1,176 @@
+#pragma once
+// Database access as the engine sees it: one connection per database, queries that return a
+// forward-only cursor read by column name, statements executed synchronously or in the
+// background (polled with IsExecuting, stopped with Cancel), and the messages the server
+// reported for the last statement as (native number, description) entries in server order.
+//
+// Two implementations: OdbcConnection (unixODBC, for real servers) and SimConnection (an
+// in-process sqlsim session, for tests and dry runs).
+#include "platform/db_value.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Data type codes of result columns, as the data copy expects them (the ADO numbering).
+namespace AdoType {
+enum : int {
+    Empty = 0,
+    SmallInt = 2,
+    Integer = 3,
+    Single = 4,
+    Double = 5,
+    Currency = 6,
+    Boolean = 11,
+    Variant = 12,
+    Decimal = 14,
+    UnsignedTinyInt = 17,
+    BigInt = 20,
+    Guid = 72,
+    Binary = 128,
+    Char = 129,
+    WChar = 130,
+    Numeric = 131,
+    DBTimeStamp = 135,
+    VarChar = 200,
+    LongVarChar = 201,
+    VarWChar = 202,
+    LongVarWChar = 203,
+    VarBinary = 204,
+    LongVarBinary = 205,
+};
+}  // namespace AdoType
+
+// One message of the server or the driver.
+struct DbError {
+    long Number = 0;        // the server's native error number (0 when the driver raised it)
+    QString Description;    // the message text, without driver prefixes
+    bool Informational = false;  // a PRINT, RAISERROR below severity 11 or another notice
+
+    bool operator==(const DbError& other) const {
+        return Number == other.Number && Description == other.Description && Informational == other.Informational;
+    }
+};
+
+struct DbColumn {
+    QString Name;
+    int Type = AdoType::Empty;  // AdoType code
+};
+
+// The rows of one result set.
+struct DbResultSet {
+    std::vector<DbColumn> Columns;
+    std::vector<std::vector<DbValue>> Rows;
+};
+
+// What one batch produced.
+struct DbBatchOutcome {
+    std::vector<DbResultSet> ResultSets;
+    QList<DbError> Errors;  // every message, in the order the server sent them
+    bool Failed = false;     // at least one error (not a notice) was reported
+    bool Cancelled = false;
+    qint64 RowsAffected = 0;
+};
+
+// A forward-only cursor over one result set.
+class DbCursor {
+public:
+    DbCursor() = default;
+    explicit DbCursor(DbResultSet resultSet);
+
+    // True when there is no current row (no rows at all, or moved past the last).
+    bool EndOfRows() const { return row_ >= resultSet_.Rows.size(); }
+    void MoveNext() {
+        if (!EndOfRows()) ++row_;
+    }
+    // The current row's value of the named column (case-insensitive). Throws TovimarException
+    // 3265 for a column the result does not have; reading past the end throws 3021.
+    DbValue Value(const QString& columnName) const;
+    bool HasColumn(const QString& columnName) const;
+
+    int ColumnCount() const { return static_cast<int>(resultSet_.Columns.size()); }
+    QString ColumnName(int position) const;
+    int ColumnType(int position) const;
+    DbValue ValueAt(int position) const;
+
+private:
+    const std::vector<DbValue>& CurrentRow() const;
+
+    DbResultSet resultSet_;
+    QHash<QString, int> byName_;  // case-folded name -> first position
+    size_t row_ = 0;
+};
+
+// One open connection. RunQuery and ExecuteSQL run on the caller's thread; ExecuteAsync runs
+// the batch on a worker thread, the caller polls IsExecuting and may Cancel, and
+// FinishExecute collects the outcome. One statement at a time.
+class DbConnection {
+public:
+    DbConnection() = default;
+    virtual ~DbConnection();
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+
+    // Runs a SELECT or EXEC and returns a cursor over its first result set (an empty cursor when
+    // it returned none). Throws TovimarException (first error's number and text) on failure.
+    std::unique_ptr<DbCursor> RunQuery(const QString& sql);
+    // Runs a statement (or batch); returns true on success, throws TovimarException on failure.
+    bool ExecuteSQL(const QString& sql);
+    // Runs a batch and hands back everything it produced, failure included (never throws for a
+    // server error; throws only when the connection is unusable).
+    DbBatchOutcome Execute(const QString& sql);
+
+    // Background execution.
+    void ExecuteAsync(const QString& sql);
+    bool IsExecuting() const { return executing_.load(); }
+    // Asks the server to stop the running statement; harmless when nothing runs.
+    void Cancel();
+    // Waits for the background batch and returns its outcome.
+    DbBatchOutcome FinishExecute();
+
+    // The messages of the last statement, in server order.
+    const QList<DbError>& Errors() const { return errors_; }
+    void ClearErrors() { errors_.clear(); }
+
+    // The database the connection was opened on, and the server as the user named it.
+    virtual QString ServerName() const = 0;
+    virtual QString DatabaseName() const = 0;
+
+protected:
+    // Runs one batch to its end on the calling thread; implementations collect every result set
+    // and message. May be called on a worker thread.
+    virtual DbBatchOutcome RunBatch(const QString& sql) = 0;
+    // Called from the caller's thread while RunBatch runs on the worker.
+    virtual void CancelRunning() = 0;
+    // Implementations call this in their destructor so that no worker outlives them.
+    void JoinWorker();
+
+private:
+    DbBatchOutcome RunAndRecord(const QString& sql);
+    [[noreturn]] void ThrowFailure(const DbBatchOutcome& outcome, const QString& source) const;
+
+    QList<DbError> errors_;
+    std::thread worker_;
+    std::atomic<bool> executing_{false};
+    DbBatchOutcome asyncOutcome_;
+    std::exception_ptr asyncError_;
+};
+
+// The first error of an outcome that is not a notice (or the first message); a fallback entry
+// when the outcome carries none.
+DbError FirstError(const QList<DbError>& errors);
+
+// Opens a connection to a real server over ODBC: server as HOST, HOST\INSTANCE or HOST,PORT;
+// an empty user name asks for integrated login. Throws TovimarException with the driver's
+// native error number and description when the connection cannot be made.
+std::shared_ptr<DbConnection> OpenConnection(const QString& serverName, const QString& databaseName,
+                                             const QString& userName, const QString& password);
+
+// The text the user sees when a connection fails.
+QString ConnectionFailureMessage(const QString& serverName, const QString& databaseName, long number,
+                                 const QString& description);

@@ -1,0 +1,39 @@
+#pragma once
+// DbConnection over an in-process sqlsim session: the engine talks to the simulated server
+// exactly as it talks to a real one (queries, statements, background execution, cancel and
+// the message list).
+#include "platform/db/db_connection.h"
+
+#include <memory>
+
+namespace sqlsim {
+class Server;
+class Session;
+class Value;
+}  // namespace sqlsim
+
+class SimConnection : public DbConnection {
+public:
+    // Opens a session on the database; throws TovimarException 4060 when it does not exist.
+    // The connection keeps the server alive.
+    SimConnection(std::shared_ptr<sqlsim::Server> server, const QString& databaseName,
+                  const QString& serverName = QStringLiteral("sqlsim"));
+    ~SimConnection() override;
+
+    QString ServerName() const override { return serverName_; }
+    QString DatabaseName() const override { return databaseName_; }
+    sqlsim::Server& Server() const { return *server_; }
+
+protected:
+    DbBatchOutcome RunBatch(const QString& sql) override;
+    void CancelRunning() override;
+
+private:
+    std::shared_ptr<sqlsim::Server> server_;
+    std::unique_ptr<sqlsim::Session> session_;
+    QString databaseName_;
+    QString serverName_;
+};
+
+// The ADO type code of a column of the given systypes.xtype.
+int AdoTypeFromXType(int xtype);

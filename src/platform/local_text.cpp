@@ -1,0 +1,39 @@
+#include "platform/local_text.h"
+
+#include "platform/tovimar_exception.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <langinfo.h>
+
+namespace {
+// The locale's codeset, or UTF-8 where that cannot serve.
+QByteArray EncodingName() {
+    const char* codeset = nl_langinfo(CODESET);
+    QByteArray name = codeset ? QByteArray(codeset) : QByteArray();
+    const QByteArray upper = name.toUpper();
+    if (name.isEmpty() || upper == "ANSI_X3.4-1968" || upper == "ASCII" || upper == "US-ASCII" ||
+        upper == "646")
+        return QByteArrayLiteral("UTF-8");
+    if (!QStringEncoder(name.constData()).isValid()) return QByteArrayLiteral("UTF-8");
+    return name;
+}
+}  // namespace
+
+QString LocalTextEncodingName() { return QString::fromLatin1(EncodingName()); }
+
+QByteArray EncodeLocalText(const QString& text) {
+    QStringEncoder encoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        throw TovimarException(
+            5, QStringLiteral("EncodeLocalText"),
+            QStringLiteral("The text holds characters that the encoding %1 cannot represent")
+                .arg(LocalTextEncodingName()));
+    return bytes;
+}
+
+QString DecodeLocalText(const QByteArray& bytes) {
+    QStringDecoder decoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}

@@ -1,0 +1,772 @@
+#include "schema/snapshot_file.h"
+
+#include "platform/app_paths.h"
+#include "platform/local_text.h"
+#include "platform/progress.h"
+#include "platform/tovimar_exception.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+const QString ReaderSource = QStringLiteral("LoadSchemaFile");
+const QString WriterSource = QStringLiteral("SaveSchemaFile");
+
+// ---- Escapes ---------------------------------------------------------------------------------
+
+// Reads one escape starting at the "\" at text[pos] and appends its meaning to out. Returns the
+// number of characters consumed and sets lineBreak when the escape was a continued line.
+qsizetype DecodeEscape(const QString& text, qsizetype pos, QString& out, bool& lineBreak) {
+    lineBreak = false;
+    const qsizetype len = text.size();
+    if (pos + 1 >= len) return 1;  // a final "\" with nothing after it marks no value character
+    const QChar next = text[pos + 1];
+    switch (next.unicode()) {
+    case '\\': out += QLatin1Char('\\'); return 2;
+    case ';': out += QLatin1Char(';'); return 2;
+    case 'r':
+    case 'R': out += QLatin1Char('\n'); return 2;
+    case 'n':
+    case 'N': out += QLatin1Char('\r'); return 2;
+    case '\n':
+        out += CRLF;
+        lineBreak = true;
+        return 2;
+    case '\r':
+        if (pos + 2 < len && text[pos + 2] == QLatin1Char('\n')) {
+            out += CRLF;
+            lineBreak = true;
+            return 3;
+        }
+        break;
+    default: break;
+    }
+    out += QLatin1Char('\\');  // not an escape: the backslash is part of the value
+    return 1;
+}
+
+// Splits the decoded text of a file into records, one logical line at a time, decoding every
+// field's escapes in the same left-to-right pass (so "\\" before ";" or before a continued line
+// cannot be mistaken for an escaped separator or a continuation mark).
+class RecordScanner {
+public:
+    explicit RecordScanner(const QString& text) : text_(text) {}
+
+    // The next record's fields (element 0 is the text before the first ";"); false at the end.
+    bool Next(QStringList& fields) {
+        fields.clear();
+        if (pos_ >= text_.size()) return false;
+        startLine_ = line_;
+        QString field;
+        const qsizetype len = text_.size();
+        while (pos_ < len) {
+            const QChar c = text_[pos_];
+            if (c == QLatin1Char('\\')) {
+                bool lineBreak = false;
+                pos_ += DecodeEscape(text_, pos_, field, lineBreak);
+                if (lineBreak) ++line_;
+            } else if (c == QLatin1Char(';')) {
+                fields.append(field);
+                field.clear();
+                ++pos_;
+            } else if (c == QLatin1Char('\n')) {
+                ++pos_;
+                ++line_;
+                break;
+            } else if (c == QLatin1Char('\r') && pos_ + 1 < len && text_[pos_ + 1] == QLatin1Char('\n')) {
+                pos_ += 2;
+                ++line_;
+                break;
+            } else {
+                // Copy the run of ordinary characters at once.
+                qsizetype end = pos_ + 1;
+                while (end < len) {
+                    const QChar d = text_[end];
+                    if (d == QLatin1Char('\\') || d == QLatin1Char(';') || d == QLatin1Char('\n') ||
+                        d == QLatin1Char('\r'))
+                        break;
+                    ++end;
+                }
+                field += QStringView(text_).mid(pos_, end - pos_);
+                pos_ = end;
+            }
+        }
+        fields.append(field);
+        return true;
+    }
+
+    // The physical line (1-based) on which the last record began.
+    int StartLine() const { return startLine_; }
+
+private:
+    const QString& text_;
+    qsizetype pos_ = 0;
+    int line_ = 1;
+    int startLine_ = 1;
+};
+
+// ---- Reading values --------------------------------------------------------------------------
+
+[[noreturn]] void Fail(long number, const QString& description) {
+    throw TovimarException(number, ReaderSource, description);
+}
+
+// The leading whole number of the text (blanks, an optional sign and digits; 0 when there is
+// none), which must lie in [low, high].
+qint64 LeadingNumber(const QString& text, qint64 low, qint64 high) {
+    qsizetype i = 0;
+    const qsizetype len = text.size();
+    while (i < len && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
+    bool negative = false;
+    if (i < len && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    const qint64 limit = std::max(high, -low);
+    qint64 value = 0;
+    for (; i < len && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+        value = value * 10 + (text[i].unicode() - '0');
+        if (value > limit) Fail(6, QStringLiteral("Overflow: the number %1 is out of range").arg(text));
+    }
+    if (negative) value = -value;
+    if (value < low || value > high) Fail(6, QStringLiteral("Overflow: the number %1 is out of range").arg(text));
+    return value;
+}
+
+long ReadLong(const QString& text) {
+    return static_cast<long>(LeadingNumber(text, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+}
+int ReadInteger(const QString& text) {
+    return static_cast<int>(LeadingNumber(text, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
+}
+quint8 ReadByte(const QString& text) { return static_cast<quint8>(LeadingNumber(text, 0, 255)); }
+bool ReadFlag(const QString& text) { return ReadLong(text) != 0; }
+
+// The fields of one record, with the checks every record needs.
+class Record {
+public:
+    Record(const QStringList& fields) : fields_(fields) {}
+    QString Type() const { return fields_.value(1); }
+    // Field n (numbered as elements of the split line, from 2).
+    const QString& Text(qsizetype n) const {
+        if (n >= fields_.size())
+            Fail(9, QStringLiteral("The %1 record has %2 fields; at least %3 are needed")
+                        .arg(Type())
+                        .arg(fields_.size() - 2)
+                        .arg(n - 1));
+        return fields_[n];
+    }
+    long Long(qsizetype n) const { return ReadLong(Text(n)); }
+    bool Flag(qsizetype n) const { return ReadFlag(Text(n)); }
+    quint8 Byte(qsizetype n) const { return ReadByte(Text(n)); }
+    const QStringList& Fields() const { return fields_; }
+
+private:
+    const QStringList& fields_;
+};
+
+template <class T>
+T* Require(T* parent, const Record& record, const char* parentKind) {
+    if (!parent)
+        Fail(91, QStringLiteral("The %1 record has no %2 record before it").arg(record.Type(), QLatin1String(parentKind)));
+    return parent;
+}
+
+// ---- Writing ---------------------------------------------------------------------------------
+
+class RecordWriter {
+public:
+    // Starts a record of the given type; fields follow through operator<<.
+    RecordWriter& Begin(const QString& type) {
+        out_ += QLatin1Char(';');
+        out_ += type;
+        return *this;
+    }
+    RecordWriter& operator<<(const QString& text) {
+        out_ += QLatin1Char(';');
+        out_ += EncodeCacheField(text);
+        return *this;
+    }
+    RecordWriter& operator<<(bool value) { return *this << FormatCacheValue(value); }
+    RecordWriter& operator<<(long value) { return *this << FormatCacheValue(value); }
+    RecordWriter& operator<<(int value) { return *this << FormatCacheValue(value); }
+    RecordWriter& operator<<(quint8 value) { return *this << FormatCacheValue(static_cast<int>(value)); }
+    void End() { out_ += CRLF; }
+    void AppendLine(const QString& line) {
+        out_ += line;
+        out_ += CRLF;
+    }
+    const QString& Text() const { return out_; }
+
+private:
+    QString out_;
+};
+
+void WriteNames(RecordWriter& w, const QString& type, const Collection<QString>& names) {
+    for (const QString& name : names) {
+        w.Begin(type) << name;
+        w.End();
+    }
+}
+
+void WriteTable(RecordWriter& w, const Tovimar_Table& table) {
+    w.Begin(QStringLiteral("Table")) << table.Name << table.Owner << table.FTI_Catalog << table.FTI_UniqueIndex
+                                     << table.FTI_ChangeTracking << table.FTI_BackgroundUpdate << table.FileGroupName
+                                     << table.TextFileGroupName;
+    w.End();
+    for (const FieldPtr& field : table.Fields) w.AppendLine(FormatFieldRecord(QStringLiteral("TableColumn"), *field));
+    for (const IndexPtr& index : table.Indexes) {
+        w.Begin(QStringLiteral("Index")) << index->Name << index->IsUnique << index->IsPrimaryKey << index->IsClustered
+                                         << index->IsUniqueConstraint << index->IsPadIndex << index->IgnoreDupKey
+                                         << index->Statistics_NoRecompute << index->FileGroupName;
+        w.End();
+        WriteNames(w, QStringLiteral("IndexFieldName"), index->FieldNames);
+    }
+    for (const DefaultPtr& def : table.Defaults) {
+        w.Begin(QStringLiteral("Default")) << def->Name << def->Value
+                                           << (def->Field ? def->Field->FullName(false) : QString());
+        w.End();
+    }
+    for (const CheckPtr& check : table.Checks) {
+        w.Begin(QStringLiteral("Check")) << check->Name << check->Value << check->NotForRepl << check->NoCheckConstraint;
+        w.End();
+    }
+    for (const RelationPtr& relation : table.Relations) {
+        w.Begin(QStringLiteral("Relation")) << relation->Name << relation->NotForRepl << relation->NoCheckConstraint
+                                            << relation->DeleteCascade << relation->UpdateCascade
+                                            << relation->PrimaryTableFullName;
+        w.End();
+        WriteNames(w, QStringLiteral("RelationFieldName"), relation->FieldNames);
+        WriteNames(w, QStringLiteral("RelationPrimaryFieldName"), relation->PrimaryFieldNames);
+    }
+    for (const TriggerPtr& trigger : table.Triggers) {
+        w.Begin(QStringLiteral("Trigger")) << trigger->Name << trigger->ObjStatus << trigger->Definition;
+        w.End();
+    }
+}
+
+QString SchemaText(const Tovimar_Database& db) {
+    RecordWriter w;
+    w.Begin(QStringLiteral("Database")) << db.Name << db.Server << db.Version << db.CmptLevel << db.SrvVer
+                                        << db.DefaultFileGroupID;
+    w.End();
+    for (const Tovimar_FileGroup& group : db.FileGroups) {
+        w.Begin(QStringLiteral("FileGroup")) << group.ID << group.Name;
+        w.End();
+    }
+    for (const TablePtr& table : db.Tables) WriteTable(w, *table);
+    for (const ViewPtr& view : db.Views) {
+        w.Begin(QStringLiteral("View")) << view->Name << view->Owner << view->ObjStatus << view->Definition;
+        w.End();
+        for (const FieldPtr& field : view->Fields) w.AppendLine(FormatFieldRecord(QStringLiteral("ViewField"), *field));
+    }
+    for (const ProcedurePtr& procedure : db.Procedures) {
+        w.Begin(QStringLiteral("Procedure")) << procedure->Name << procedure->Owner << procedure->ObjStatus;
+        w.End();
+        for (int number : procedure->DefinitionsNumbers()) {
+            w.Begin(QStringLiteral("ProcedureDefinition")) << number << procedure->Definition(number);
+            w.End();
+        }
+    }
+    for (const FunctionPtr& function : db.Functions) {
+        w.Begin(QStringLiteral("Function")) << function->Name << function->Owner << function->ObjStatus
+                                            << function->Definition;
+        w.End();
+    }
+    for (const RolePtr& role : db.Roles) {
+        w.Begin(QStringLiteral("Role")) << role->Name;
+        w.End();
+        WriteNames(w, QStringLiteral("RoleMemberName"), role->MemberNames);
+    }
+    for (const PermissionPtr& permission : db.Permissions) {
+        const Tovimar_DbObject* secured = permission->SecObject;
+        w.Begin(QStringLiteral("Permission")) << permission->Name << permission->Grantee << permission->Grantor
+                                              << permission->SelectRight << permission->InsertRight
+                                              << permission->UpdateRight << permission->DeleteRight
+                                              << permission->ExecRight << permission->DRIRight
+                                              << (secured ? secured->Typ : QString())
+                                              << (secured ? secured->FullName() : QString());
+        w.End();
+        WriteNames(w, QStringLiteral("SelectDeny"), permission->SelectDeny);
+        WriteNames(w, QStringLiteral("SelectGrant"), permission->SelectGrant);
+        WriteNames(w, QStringLiteral("UpdateDeny"), permission->UpdateDeny);
+        WriteNames(w, QStringLiteral("UpdateGrant"), permission->UpdateGrant);
+        WriteNames(w, QStringLiteral("ReferenceDeny"), permission->ReferenceDeny);
+        WriteNames(w, QStringLiteral("ReferenceGrant"), permission->ReferenceGrant);
+    }
+    for (const CatalogPtr& catalog : db.Catalogs) {
+        w.Begin(QStringLiteral("Catalog")) << catalog->Name;
+        w.End();
+    }
+    return w.Text();
+}
+
+// ---- Reading ---------------------------------------------------------------------------------
+
+bool Is(const QString& type, const char* name) { return type.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
+
+// One read of one file into one model: the current parents of the records that follow them.
+class SchemaReader {
+public:
+    SchemaReader(Tovimar_Database& db, bool headerOnly, Progress* progress)
+        : db_(db), headerOnly_(headerOnly), progress_(progress) {}
+
+    enum class Outcome { Continue, Done, Cancelled };
+
+    Outcome Read(const QStringList& fields) {
+        const Record r(fields);
+        const QString type = r.Type();
+        if (Is(type, "Database")) return ReadDatabase(r);
+        if (Is(type, "FileGroup")) {
+            const QString id = r.Text(2);
+            db_.FileGroups.Add(Tovimar_FileGroup{ReadLong(id), r.Text(3)}, QStringLiteral("#") + id);
+        } else if (Is(type, "Table")) {
+            return ReadTable(r);
+        } else if (Is(type, "TableColumn")) {
+            Tovimar_Table* table = Require(table_, r, "Table");
+            FieldPtr field = ReadFieldRecord(fields, *table);
+            table->AddField(field);
+            if (field->FTI_Field) {
+                if (!table->FTI_Columns) table->FTI_Columns.emplace();
+                table->FTI_Columns->Add(field, field->Name);
+            }
+        } else if (Is(type, "Index")) {
+            Tovimar_Table* table = Require(table_, r, "Table");
+            auto index = std::make_shared<Tovimar_Index>();
+            index->Name = r.Text(2);
+            index->IsUnique = r.Flag(3);
+            index->IsPrimaryKey = r.Flag(4);
+            index->IsClustered = r.Flag(5);
+            index->IsUniqueConstraint = r.Flag(6);
+            index->IsPadIndex = r.Flag(7);
+            index->IgnoreDupKey = r.Flag(8);
+            index->Statistics_NoRecompute = r.Flag(9);
+            index->FileGroupName = r.Text(10);
+            index->Table = table;
+            table->Indexes.Add(index, index->FullName(false));
+            db_.Indexes.Add(index, index->FullName(true));
+            if (index->IsPrimaryKey) table->PrimaryKey = index.get();
+            index_ = index.get();
+        } else if (Is(type, "IndexFieldName")) {
+            Require(index_, r, "Index")->FieldNames.Add(r.Text(2));
+        } else if (Is(type, "Default")) {
+            Tovimar_Table* table = Require(table_, r, "Table");
+            auto def = std::make_shared<Tovimar_Default>();
+            def->Name = r.Text(2);
+            def->Value = r.Text(3);
+            def->Table = table;
+            const FieldPtr field = table->Fields.Item(r.Text(4));
+            if (!field)
+                Fail(5, QStringLiteral("The default %1 names the column %2, which the table %3 does not have")
+                            .arg(def->Name, r.Text(4), table->FullName()));
+            table->Defaults.Add(def, def->FullName(false));
+            db_.Defaults.Add(def, def->FullName(true));
+            field->Default = def.get();
+            def->Field = field.get();
+        } else if (Is(type, "Check")) {
+            Tovimar_Table* table = Require(table_, r, "Table");
+            auto check = std::make_shared<Tovimar_Check>();
+            check->Name = r.Text(2);
+            check->Value = r.Text(3);
+            check->NotForRepl = r.Flag(4);
+            check->NoCheckConstraint = r.Flag(5);
+            check->Table = table;
+            table->Checks.Add(check, check->FullName(false));
+            db_.Checks.Add(check, check->FullName(true));
+        } else if (Is(type, "Relation")) {
+            Tovimar_Table* table = Require(table_, r, "Table");
+            auto relation = std::make_shared<Tovimar_Relation>();
+            relation->Name = r.Text(2);
+            relation->NotForRepl = r.Flag(3);
+            relation->NoCheckConstraint = r.Flag(4);
+            relation->DeleteCascade = r.Flag(5);
+            relation->UpdateCascade = r.Flag(6);
+            relation->PrimaryTableFullName = r.Text(7);
+            relation->Table = table;
+            table->Relations.Add(relation, relation->FullName(false));
+            db_.Relations.Add(relation, relation->FullName(true));
+            relation_ = relation.get();
+        } else if (Is(type, "RelationFieldName")) {
+            Require(relation_, r, "Relation")->FieldNames.Add(r.Text(2));
+        } else if (Is(type, "RelationPrimaryFieldName")) {
+            Require(relation_, r, "Relation")->PrimaryFieldNames.Add(r.Text(2));
+        } else if (Is(type, "Trigger")) {
+            return ReadTrigger(r);
+        } else if (Is(type, "View")) {
+            return ReadView(r);
+        } else if (Is(type, "ViewField")) {
+            Tovimar_View* view = Require(view_, r, "View");
+            view->AddField(ReadFieldRecord(fields, *view));
+        } else if (Is(type, "Procedure")) {
+            return ReadProcedure(r);
+        } else if (Is(type, "ProcedureDefinition")) {
+            Require(procedure_, r, "Procedure")->SetDefinition(ReadInteger(r.Text(2)), r.Text(3));
+        } else if (Is(type, "Function")) {
+            return ReadFunction(r);
+        } else if (Is(type, "Role")) {
+            auto role = std::make_shared<Tovimar_Role>();
+            role->Name = r.Text(2);
+            role->SetDatabase(&db_);
+            db_.Roles.Add(role, role->FullName());
+            role->CalcObjectIncluded();
+            role_ = role.get();
+        } else if (Is(type, "RoleMemberName")) {
+            Require(role_, r, "Role")->MemberNames.Add(r.Text(2));
+        } else if (Is(type, "Permission")) {
+            ReadPermission(r);
+        } else if (Is(type, "SelectDeny")) {
+            AddColumnName(r, &Tovimar_Permission::SelectDeny);
+        } else if (Is(type, "SelectGrant")) {
+            AddColumnName(r, &Tovimar_Permission::SelectGrant);
+        } else if (Is(type, "UpdateDeny")) {
+            AddColumnName(r, &Tovimar_Permission::UpdateDeny);
+        } else if (Is(type, "UpdateGrant")) {
+            AddColumnName(r, &Tovimar_Permission::UpdateGrant);
+        } else if (Is(type, "ReferenceDeny")) {
+            AddColumnName(r, &Tovimar_Permission::ReferenceDeny);
+        } else if (Is(type, "ReferenceGrant")) {
+            AddColumnName(r, &Tovimar_Permission::ReferenceGrant);
+        } else if (Is(type, "Catalog")) {
+            auto catalog = std::make_shared<Tovimar_Catalog>();
+            catalog->Name = r.Text(2);
+            catalog->SetDatabase(&db_);
+            db_.Catalogs.Add(catalog, catalog->FullName());
+            catalog->CalcObjectIncluded();
+        }
+        // Records of any other type are skipped.
+        return Outcome::Continue;
+    }
+
+    // After the last record: every relation finds its referenced table.
+    void Finish() {
+        for (const RelationPtr& relation : db_.Relations) {
+            const TablePtr primary = db_.Tables.Item(relation->PrimaryTableFullName);
+            if (!primary)
+                Fail(5, QStringLiteral("The relation %1 references the table %2, which the file does not hold")
+                            .arg(relation->FullName(true), relation->PrimaryTableFullName));
+            relation->PrimaryTable = primary.get();
+        }
+    }
+
+private:
+    // Reports the object about to be loaded; true when the user cancelled.
+    bool Announce(const QString& type, const QString& fullName) {
+        return progress_ && progress_->ShowMessage(QStringLiteral("Loading saved ") + type + QLatin1Char(' ') + fullName);
+    }
+
+    Outcome ReadDatabase(const Record& r) {
+        db_.Name = r.Text(2);
+        db_.Server = r.Text(3);
+        db_.Version = r.Text(4);
+        db_.CmptLevel = r.Long(5);
+        db_.SrvVer = r.Long(6);
+        // Restored as well, so that rewriting a snapshot reproduces it exactly; the catalog
+        // loader reads this id only while it queries the server, never after a cache load.
+        if (r.Fields().size() > 7) db_.DefaultFileGroupID = r.Long(7);
+        return headerOnly_ ? Outcome::Done : Outcome::Continue;
+    }
+
+    Outcome ReadTable(const Record& r) {
+        auto table = std::make_shared<Tovimar_Table>();
+        table->Name = r.Text(2);
+        table->Owner = r.Text(3);
+        table->FTI_Catalog = r.Text(4);
+        table->FTI_UniqueIndex = r.Text(5);
+        table->FTI_ChangeTracking = r.Flag(6);
+        table->FTI_BackgroundUpdate = r.Flag(7);
+        table->FileGroupName = r.Text(8);
+        table->TextFileGroupName = r.Text(9);
+        table->Typ = r.Type();
+        table->SetDatabase(&db_);
+        if (Announce(r.Type(), table->FullName())) return Outcome::Cancelled;
+        db_.Tables.Add(table, table->FullName());
+        table->CalcObjectIncluded();
+        table_ = table.get();
+        return Outcome::Continue;
+    }
+
+    Outcome ReadTrigger(const Record& r) {
+        Tovimar_Table* table = Require(table_, r, "Table");
+        auto trigger = std::make_shared<Tovimar_Trigger>();
+        trigger->Name = r.Text(2);
+        trigger->ObjStatus = r.Long(3);
+        trigger->Definition = r.Text(4);
+        trigger->Table = table;
+        if (Announce(r.Type(), trigger->FullName(true))) return Outcome::Cancelled;
+        table->Triggers.Add(trigger, trigger->FullName(false));
+        db_.Triggers.Add(trigger, trigger->FullName(true));
+        trigger->CalcObjectIncluded();
+        return Outcome::Continue;
+    }
+
+    Outcome ReadView(const Record& r) {
+        auto view = std::make_shared<Tovimar_View>();
+        view->Name = r.Text(2);
+        view->Owner = r.Text(3);
+        view->ObjStatus = r.Long(4);
+        view->Definition = r.Text(5);
+        view->Typ = r.Type();
+        view->SetDatabase(&db_);
+        if (Announce(r.Type(), view->FullName())) return Outcome::Cancelled;
+        db_.Views.Add(view, view->FullName());
+        view->CalcObjectIncluded();
+        view_ = view.get();
+        return Outcome::Continue;
+    }
+
+    Outcome ReadProcedure(const Record& r) {
+        auto procedure = std::make_shared<Tovimar_Procedure>();
+        procedure->Name = r.Text(2);
+        procedure->Owner = r.Text(3);
+        procedure->ObjStatus = r.Long(4);
+        procedure->Typ = r.Type();
+        procedure->SetDatabase(&db_);
+        if (Announce(r.Type(), procedure->FullName())) return Outcome::Cancelled;
+        db_.Procedures.Add(procedure, procedure->FullName());
+        procedure->CalcObjectIncluded();
+        procedure_ = procedure.get();
+        return Outcome::Continue;
+    }
+
+    Outcome ReadFunction(const Record& r) {
+        auto function = std::make_shared<Tovimar_Function>();
+        function->Name = r.Text(2);
+        function->Owner = r.Text(3);
+        function->ObjStatus = r.Long(4);
+        function->Definition = r.Text(5);
+        function->Typ = r.Type();
+        function->SetDatabase(&db_);
+        if (Announce(r.Type(), function->FullName())) return Outcome::Cancelled;
+        db_.Functions.Add(function, function->FullName());
+        function->CalcObjectIncluded();
+        return Outcome::Continue;
+    }
+
+    void ReadPermission(const Record& r) {
+        auto permission = std::make_shared<Tovimar_Permission>();
+        permission->Name = r.Text(2);
+        permission->Grantee = r.Text(3);
+        permission->Grantor = r.Text(4);
+        permission->SelectRight = r.Byte(5);
+        permission->InsertRight = r.Byte(6);
+        permission->UpdateRight = r.Byte(7);
+        permission->DeleteRight = r.Byte(8);
+        permission->ExecRight = r.Byte(9);
+        permission->DRIRight = r.Byte(10);
+        const QString securedType = r.Text(11);
+        const QString securedName = r.Text(12);
+        permission->SetDatabase(&db_);
+        Tovimar_DbObject* secured = nullptr;
+        bool knownType = true;
+        if (Is(securedType, "Table"))
+            secured = db_.Tables.Item(securedName).get();
+        else if (Is(securedType, "View"))
+            secured = db_.Views.Item(securedName).get();
+        else if (Is(securedType, "Procedure"))
+            secured = db_.Procedures.Item(securedName).get();
+        else if (Is(securedType, "Function"))
+            secured = db_.Functions.Item(securedName).get();
+        else
+            knownType = false;
+        if (!knownType)
+            Fail(5, QStringLiteral("The permission %1 secures an object of the unknown type \"%2\"")
+                        .arg(permission->Name, securedType));
+        if (!secured)
+            Fail(5, QStringLiteral("The permission %1 secures the %2 %3, which the file does not hold before it")
+                        .arg(permission->Name, securedType, securedName));
+        permission->SecObject = secured;
+        db_.Permissions.Add(permission, permission->FullName());
+        permission_ = permission.get();
+    }
+
+    void AddColumnName(const Record& r, Collection<QString> Tovimar_Permission::*list) {
+        Tovimar_Permission* permission = Require(permission_, r, "Permission");
+        const QString& column = r.Text(2);
+        (permission->*list).Add(column, column);
+    }
+
+    Tovimar_Database& db_;
+    const bool headerOnly_;
+    Progress* const progress_;
+    Tovimar_Table* table_ = nullptr;
+    Tovimar_Index* index_ = nullptr;
+    Tovimar_Relation* relation_ = nullptr;
+    Tovimar_View* view_ = nullptr;
+    Tovimar_Procedure* procedure_ = nullptr;
+    Tovimar_Role* role_ = nullptr;
+    Tovimar_Permission* permission_ = nullptr;
+};
+
+}  // namespace
+
+// ---- Values and fields -----------------------------------------------------------------------
+
+QString FormatCacheValue(const DbValue& value) {
+    switch (value.GetKind()) {
+    case DbValue::Kind::Empty:
+    case DbValue::Kind::Null: return QString();
+    case DbValue::Kind::Bool: return FormatCacheValue(value.ToBool());
+    case DbValue::Kind::Int: return QString::number(value.ToInt());
+    case DbValue::Kind::Float:
+    case DbValue::Kind::Currency:
+    case DbValue::Kind::Decimal: return value.ToString().replace(QLatin1Char(','), QLatin1Char('.'));
+    case DbValue::Kind::DateTime: return value.ToDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case DbValue::Kind::String:
+    case DbValue::Kind::Binary: return value.ToString();
+    }
+    return QString();
+}
+
+QString EncodeCacheField(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / 8 + 4);
+    const qsizetype len = text.size();
+    for (qsizetype i = 0; i < len; ++i) {
+        const QChar c = text[i];
+        switch (c.unicode()) {
+        case '\\': out += QLatin1String("\\\\"); break;
+        case ';': out += QLatin1String("\\;"); break;
+        case '\r':
+            if (i + 1 < len && text[i + 1] == QLatin1Char('\n')) {
+                out += QLatin1String("\\\r\n");  // a real line break, continued on the next line
+                ++i;
+            } else {
+                out += QLatin1String("\\n");  // a lone carriage return
+            }
+            break;
+        case '\n': out += QLatin1String("\\r"); break;  // a lone line feed
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+QString DecodeCacheField(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    const qsizetype len = text.size();
+    for (qsizetype i = 0; i < len;) {
+        if (text[i] == QLatin1Char('\\')) {
+            bool lineBreak = false;
+            i += DecodeEscape(text, i, out, lineBreak);
+        } else {
+            out += text[i];
+            ++i;
+        }
+    }
+    return out;
+}
+
+QString FormatFieldRecord(const QString& recordType, const Tovimar_Field& column) {
+    RecordWriter w;
+    w.Begin(recordType) << column.Name << column.ColID << column.DataType << column.CanBeNull << column.DataSize
+                        << column.DataPrecision << column.DataDecimals << column.Identity << column.IdentityNoRepl
+                        << column.IdentitySeed << column.IdentityIncr << column.IsRowGUID << column.Collation
+                        << column.Formula << column.FTI_Field << column.FTI_ImageTypeField << column.FTI_Language;
+    return w.Text();
+}
+
+FieldPtr ReadFieldRecord(const QStringList& fields, Tovimar_FieldOwner& parent) {
+    const Record r(fields);
+    auto field = std::make_shared<Tovimar_Field>();
+    field->Name = r.Text(2);
+    field->ColID = ReadInteger(r.Text(3));
+    field->DataType = r.Text(4);
+    field->CanBeNull = r.Flag(5);
+    field->DataSize = r.Long(6);
+    field->DataPrecision = r.Long(7);
+    field->DataDecimals = r.Long(8);
+    field->Identity = r.Flag(9);
+    field->IdentityNoRepl = r.Flag(10);
+    field->IdentitySeed = r.Long(11);
+    field->IdentityIncr = r.Long(12);
+    field->IsRowGUID = r.Flag(13);
+    field->Collation = r.Text(14);
+    field->Formula = r.Text(15);
+    field->FTI_Field = r.Flag(16);
+    field->FTI_ImageTypeField = r.Text(17);
+    field->FTI_Language = r.Long(18);
+    field->Parent = &parent;
+    return field;
+}
+
+// ---- Files -----------------------------------------------------------------------------------
+
+QString GetCacheFileName(const Tovimar_Database& db) {
+    QString name = db.FullName();
+    name.replace(QLatin1Char('\\'), QLatin1Char('$'));
+    name.replace(QLatin1Char('.'), QLatin1Char('-'));
+    return QStringLiteral("Tovimar_") + name + QStringLiteral(".schema");
+}
+
+QString GetCacheFilePath(const Tovimar_Database& db) { return QDir(SchemasFolder()).filePath(GetCacheFileName(db)); }
+
+void SaveSchemaFile(const QString& path, const Tovimar_Database& db) {
+    const QFileInfo info(path);
+    QDir().mkpath(info.absolutePath());  // a failure shows when the file is opened
+    const QByteArray bytes = EncodeLocalText(SchemaText(db));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw TovimarException(75, WriterSource,
+                               QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    file.write(bytes);
+    if (!file.commit())
+        throw TovimarException(75, WriterSource,
+                               QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress) {
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) return false;
+    QString text;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return false;
+        text = DecodeLocalText(file.readAll());
+    }  // the file is closed before any record is acted on, so an error leaves nothing open
+    RecordScanner scanner(text);
+    SchemaReader reader(db, headerOnly, progress);
+    QStringList fields;
+    try {
+        while (scanner.Next(fields)) {
+            switch (reader.Read(fields)) {
+            case SchemaReader::Outcome::Continue: break;
+            case SchemaReader::Outcome::Done: return true;
+            case SchemaReader::Outcome::Cancelled: return false;
+            }
+        }
+    } catch (const TovimarException& e) {
+        throw TovimarException(e.Number, ReaderSource,
+                               QStringLiteral("%1, line %2: %3")
+                                   .arg(QDir::toNativeSeparators(path))
+                                   .arg(scanner.StartLine())
+                                   .arg(e.Description));
+    }
+    try {
+        reader.Finish();
+    } catch (const TovimarException& e) {
+        throw TovimarException(e.Number, ReaderSource,
+                               QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.Description));
+    }
+    return true;
+}
+
+void SaveToCache(const Tovimar_Database& db) {
+    if (db.CreateCache) SaveSchemaFile(GetCacheFilePath(db), db);
+}
+
+bool LoadFromCache(Tovimar_Database& db, bool headerOnly, Progress* progress) {
+    if (!db.UseCache) return false;
+    if (!LoadSchemaFile(GetCacheFilePath(db), db, headerOnly, progress)) {
+        db.Version.clear();
+        return false;
+    }
+    return true;
+}

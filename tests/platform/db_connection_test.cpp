@@ -1,0 +1,172 @@
+#include "platform/db/db_connection.h"
+#include "platform/db/odbc_connection.h"
+#include "platform/tovimar_exception.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sql.h>
+#include <sqlext.h>
+
+namespace {
+
+OdbcSettings FreeTds() { return OdbcSettings{QStringLiteral("FreeTDS"), QStringLiteral("7.1")}; }
+
+TEST(OdbcConnectionString, SqlLoginQuotesEveryValueAndPinsTheTdsVersion) {
+    EXPECT_EQ(BuildOdbcConnectionString(FreeTds(), QStringLiteral("SRV\\INST"), QStringLiteral("Sales"),
+                                        QStringLiteral("sa"), QStringLiteral("secret")),
+              QStringLiteral("DRIVER={FreeTDS};SERVER={SRV\\INST};DATABASE={Sales};UID={sa};PWD={secret};"
+                             "TDS_Version={7.1};"));
+}
+
+TEST(OdbcConnectionString, EmptyUserMeansIntegratedLoginAndHostPortPassesThrough) {
+    EXPECT_EQ(BuildOdbcConnectionString(FreeTds(), QStringLiteral("db.example.com,1433"), QStringLiteral("Sales"),
+                                        QString(), QStringLiteral("ignored")),
+              QStringLiteral("DRIVER={FreeTDS};SERVER={db.example.com,1433};DATABASE={Sales};"
+                             "Trusted_Connection={Yes};TDS_Version={7.1};"));
+}
+
+TEST(OdbcConnectionString, SemicolonsInAPasswordCannotAddAttributes) {
+    const QString text = BuildOdbcConnectionString(FreeTds(), QStringLiteral("h"), QStringLiteral("d"),
+                                                   QStringLiteral("u"), QStringLiteral("a;DATABASE=master;x"));
+    EXPECT_TRUE(text.contains(QStringLiteral("PWD={a;DATABASE=master;x};")));
+    // A closing brace not followed by ";" is harmless for FreeTDS and is written as is.
+    EXPECT_EQ(QuoteOdbcValue(QStringLiteral("a}b}"), true), QStringLiteral("{a}b}}"));
+}
+
+TEST(OdbcConnectionString, FreeTdsRefusesAValueItCannotCarry) {
+    try {
+        BuildOdbcConnectionString(FreeTds(), QStringLiteral("h"), QStringLiteral("d"), QStringLiteral("u"),
+                                  QStringLiteral("x};DATABASE={master"));
+        FAIL() << "expected an error";
+    } catch (const TovimarException& e) {
+        EXPECT_TRUE(e.Description.contains(QStringLiteral("};"))) << e.Description.toStdString();
+    }
+}
+
+TEST(OdbcConnectionString, StandardDriversGetClosingBracesDoubled) {
+    OdbcSettings settings{QStringLiteral("ODBC Driver 17 for SQL Server"), QString()};
+    EXPECT_EQ(BuildOdbcConnectionString(settings, QStringLiteral("h"), QStringLiteral("d"), QStringLiteral("u"),
+                                        QStringLiteral("x};y")),
+              QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER={h};DATABASE={d};UID={u};PWD={x}};y};"));
+}
+
+TEST(OdbcConnectionString, DriverIsRecognisedByNameOrLibrary) {
+    EXPECT_TRUE(IsFreeTdsDriver(QStringLiteral("freetds")));
+    EXPECT_TRUE(IsFreeTdsDriver(QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so")));
+    EXPECT_FALSE(IsFreeTdsDriver(QStringLiteral("ODBC Driver 18 for SQL Server")));
+}
+
+TEST(OdbcSettingsFromEnvironment, DriverAndTdsVersionCanBeOverridden) {
+    ::setenv("TOVIMAR_ODBC_DRIVER", "MyDriver", 1);
+    ::setenv("TOVIMAR_TDS_VERSION", "auto", 1);
+    const OdbcSettings settings = CurrentOdbcSettings();
+    ::unsetenv("TOVIMAR_ODBC_DRIVER");
+    ::unsetenv("TOVIMAR_TDS_VERSION");
+    EXPECT_EQ(settings.Driver, QStringLiteral("MyDriver"));
+    EXPECT_EQ(settings.TdsVersion, QString());
+    EXPECT_EQ(CurrentOdbcSettings().Driver, QStringLiteral("FreeTDS"));
+    EXPECT_EQ(CurrentOdbcSettings().TdsVersion, QStringLiteral("7.1"));
+}
+
+TEST(OdbcDiagnostics, PrefixesAreStrippedAndNoticesMarked) {
+    const QList<DbError> errors = MapDiagRecords({
+        {QStringLiteral("01000"), 5701, QStringLiteral("[FreeTDS][SQL Server]Changed database context to 'pubs'.")},
+        {QStringLiteral("42S02"), 208, QStringLiteral("[FreeTDS][SQL Server]Invalid object name 'nix'.")},
+        {QStringLiteral("HY000"), 0, QStringLiteral("plain text [not a prefix]")},
+    });
+    ASSERT_EQ(errors.size(), 3);
+    EXPECT_EQ(errors[0], (DbError{5701, QStringLiteral("Changed database context to 'pubs'."), true}));
+    EXPECT_EQ(errors[1], (DbError{208, QStringLiteral("Invalid object name 'nix'."), false}));
+    EXPECT_EQ(errors[2].Description, QStringLiteral("plain text [not a prefix]"));
+    EXPECT_EQ(FirstError(errors).Number, 208);
+}
+
+TEST(OdbcDiagnostics, ConnectFailurePrefersTheRecordWithAServerNumber) {
+    const DbError error = ConnectFailureError({
+        {QStringLiteral("08001"), 0, QStringLiteral("[unixODBC][FreeTDS][SQL Server]Unable to connect to data source")},
+        {QStringLiteral("28000"), 18456, QStringLiteral("[FreeTDS][SQL Server]Login failed for user 'sa'.")},
+    });
+    EXPECT_EQ(error, (DbError{18456, QStringLiteral("Login failed for user 'sa'."), false}));
+    EXPECT_EQ(ConnectFailureError({{QStringLiteral("08001"), 0, QStringLiteral("[FreeTDS]No route")}}).Description,
+              QStringLiteral("No route"));
+    EXPECT_TRUE(IsCancelRecord({QStringLiteral("HY008"), 0, QStringLiteral("Operation canceled")}));
+}
+
+TEST(OdbcTypes, BinaryAndTimestampColumnsReadAsBinaryForTheDataCopy) {
+    EXPECT_EQ(AdoTypeFromOdbc(SQL_BINARY, QStringLiteral("binary")), AdoType::Binary);
+    EXPECT_EQ(AdoTypeFromOdbc(SQL_BINARY, QStringLiteral("timestamp")), AdoType::Binary);
+    EXPECT_EQ(AdoTypeFromOdbc(SQL_VARBINARY, QStringLiteral("varbinary")), AdoType::VarBinary);
+    EXPECT_EQ(AdoTypeFromOdbc(SQL_DECIMAL, QStringLiteral("money")), AdoType::Currency);
+    EXPECT_EQ(AdoTypeFromOdbc(SQL_WVARCHAR, QStringLiteral("nvarchar")), AdoType::VarWChar);
+    EXPECT_EQ(AdoTypeFromOdbc(SQL_TYPE_TIMESTAMP, QStringLiteral("datetime")), AdoType::DBTimeStamp);
+}
+
+TEST(ConnectionFailure, MessageNamesServerDatabaseNumberAndDescription) {
+    EXPECT_EQ(ConnectionFailureMessage(QStringLiteral("SRV\\INST"), QStringLiteral("Sales"), 18456,
+                                       QStringLiteral("Login failed.")),
+              QStringLiteral("Error connection to Database \r\nSRV\\INST\\Sales\r\n\r\nError Number: 18456\r\n"
+                             "Description: Login failed."));
+}
+
+// Through the real driver manager and FreeTDS: a port nobody listens on fails with a clear error
+// instead of hanging or crashing.
+TEST(OdbcConnection, UnreachableServerRaisesTheDriversError) {
+    SQLHENV env = nullptr;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)));
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLCHAR name[256], attrs[256];
+    SQLSMALLINT nameLength = 0, attrsLength = 0;
+    bool registered = false;
+    for (SQLUSMALLINT dir = SQL_FETCH_FIRST;
+         SQL_SUCCEEDED(SQLDrivers(env, dir, name, sizeof name, &nameLength, attrs, sizeof attrs, &attrsLength));
+         dir = SQL_FETCH_NEXT)
+        if (QString::fromLatin1(reinterpret_cast<char*>(name)).compare(QStringLiteral("FreeTDS"), Qt::CaseInsensitive) == 0)
+            registered = true;
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    if (!registered) GTEST_SKIP() << "the FreeTDS ODBC driver is not registered";
+
+    try {
+        OpenConnection(QStringLiteral("127.0.0.1,1"), QStringLiteral("pubs"), QStringLiteral("sa"), QStringLiteral("x;y"));
+        FAIL() << "expected a connection error";
+    } catch (const TovimarException& e) {
+        EXPECT_EQ(e.Source, QStringLiteral("OpenConnection"));
+        EXPECT_FALSE(e.Description.isEmpty());
+        EXPECT_FALSE(e.Description.startsWith(QLatin1Char('[')));
+    }
+}
+
+TEST(DbCursor, ReadsByNameCaseInsensitivelyAndByPosition) {
+    DbResultSet rs;
+    rs.Columns = {{QStringLiteral("ID"), AdoType::Integer}, {QStringLiteral("Name"), AdoType::VarChar}};
+    rs.Rows = {{DbValue::FromInt(1), DbValue::FromString(QStringLiteral("a"))},
+               {DbValue::FromInt(2), DbValue::Null()}};
+    DbCursor cursor(std::move(rs));
+    ASSERT_FALSE(cursor.EndOfRows());
+    EXPECT_EQ(cursor.Value(QStringLiteral("id")).ToInt(), 1);
+    EXPECT_EQ(cursor.Value(QStringLiteral("NAME")).ToString(), QStringLiteral("a"));
+    EXPECT_EQ(cursor.ColumnCount(), 2);
+    EXPECT_EQ(cursor.ColumnName(1), QStringLiteral("Name"));
+    EXPECT_EQ(cursor.ColumnType(0), AdoType::Integer);
+    cursor.MoveNext();
+    EXPECT_TRUE(cursor.ValueAt(1).IsNull());
+    cursor.MoveNext();
+    EXPECT_TRUE(cursor.EndOfRows());
+    EXPECT_THROW(cursor.Value(QStringLiteral("ID")), TovimarException);
+}
+
+TEST(DbCursor, UnknownColumnIsAClearError) {
+    DbResultSet rs;
+    rs.Columns = {{QStringLiteral("ID"), AdoType::Integer}};
+    rs.Rows = {{DbValue::FromInt(1)}};
+    DbCursor cursor(std::move(rs));
+    try {
+        cursor.Value(QStringLiteral("Missing"));
+        FAIL();
+    } catch (const TovimarException& e) {
+        EXPECT_EQ(e.Number, 3265);
+    }
+    EXPECT_TRUE(DbCursor().EndOfRows());
+}
+
+}  // namespace

@@ -135,6 +135,41 @@ void Tovimar_Table::Clear() {
     PrimaryKey = nullptr;
 }
 
+void Tovimar_Table::SetOtherObj(Tovimar_Table* other) {
+    Tovimar_Table* current = OtherObj();
+    if (current == other) return;
+    if (!other) {
+        StoreOtherObj(nullptr);
+        current->SetOtherObj(nullptr);  // unlinks the old counterpart and clears its contents
+        LinkContents(false, false);
+        return;
+    }
+    if (current && current->OtherObj()) current->SetOtherObj(nullptr);
+    StoreOtherObj(other);
+    if (other->OtherObj() != this) other->SetOtherObj(this);
+    LinkContents(false, false);
+}
+
+void Tovimar_Table::LinkContents(bool clearOnly, bool skipFields) {
+    if (!Database()) return;
+    Tovimar_Table* other = OtherObj();
+    if (clearOnly || !other) {
+        if (!skipFields) Tovimar_Database::ClearOtherObj(Fields);
+        Tovimar_Database::ClearOtherObj(Relations);
+        Tovimar_Database::ClearOtherObj(Defaults);
+        Tovimar_Database::ClearOtherObj(Checks);
+        Tovimar_Database::ClearOtherObj(Triggers);
+        Tovimar_Database::ClearOtherObj(Indexes);
+        return;
+    }
+    if (!skipFields) Tovimar_Database::LinkObjects(Fields, other->Fields);
+    Tovimar_Database::LinkObjects(Relations, other->Relations);
+    Tovimar_Database::LinkObjects(Defaults, other->Defaults);
+    Tovimar_Database::LinkObjects(Checks, other->Checks);
+    Tovimar_Database::LinkObjects(Triggers, other->Triggers);
+    Tovimar_Database::LinkObjects(Indexes, other->Indexes);
+}
+
 QString Tovimar_Table::GetAnyFTICatalog() const {
     if (!FTI_Catalog.isEmpty()) return FTI_Catalog;
     return OtherObj() ? OtherObj()->FTI_Catalog : QString();

@@ -82,6 +82,9 @@ public:
 protected:
     Tovimar_Linked() = default;
     ~Tovimar_Linked() { Link(nullptr); }
+    // Stores the counterpart on this side only; classes that re-link their contents (tables)
+    // build their own assignment on it.
+    void StoreOtherObj(T* other) { other_ = other; }
     Tovimar_Linked(const Tovimar_Linked&) = delete;
     Tovimar_Linked& operator=(const Tovimar_Linked&) = delete;
 
@@ -293,6 +296,14 @@ public:
     Tovimar_Object* OtherObject() const override { return OtherObj(); }
     void Clear() override;
 
+    // Assigning a table's counterpart also releases the previous counterparts (clearing their
+    // contents' links) and links the contents of the two tables by name.
+    void SetOtherObj(Tovimar_Table* other);
+    // Links Fields (unless skipFields), Relations, Defaults, Checks, Triggers and Indexes with the
+    // counterpart's, or clears their links when clearOnly or there is no counterpart. Does
+    // nothing for a table that belongs to no database.
+    void LinkContents(bool clearOnly, bool skipFields);
+
     Tovimar_Table* Table() { return this; }
     QString GetAnyFTICatalog() const;
     bool IsCollationsIncluded() const override;
@@ -476,6 +487,15 @@ public:
         ClearLink(object1);
         ClearLink(object2);
         if (object1 && object2) object1->SetOtherObj(object2);
+    }
+    // Links every object of col1 to the object of col2 with the same FullName (none when there
+    // is none), then every object of col2 the same way.
+    template <class P>
+    static void LinkObjects(const Collection<P>& col1, const Collection<P>& col2) {
+        for (const auto& object : col1)
+            if (object) object->SetOtherObj(col2.Item(object->FullName()).get());
+        for (const auto& object : col2)
+            if (object) object->SetOtherObj(col1.Item(object->FullName()).get());
     }
     template <class P>
     static void ClearOtherObj(const Collection<P>& collection) {

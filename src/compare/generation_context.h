@@ -1,0 +1,59 @@
+#pragma once
+// The state one generation run shares between the driver and every generator: the two
+// databases, the regeneration flag, the run options and the way to the Source rows that the
+// data copy of a rebuilt table reads. One object per run; nothing here is global.
+#include "platform/db_value.h"
+#include "schema/model.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// The provider type code of binary columns (timestamp columns arrive with it too); the data copy
+// leaves such columns out.
+constexpr int ProviderTypeBinary = 128;
+
+// The rows of one query, read by position, with each column's name and provider type code.
+struct SourceRows {
+    QStringList ColumnNames;
+    QList<int> ColumnTypes;
+    QList<QList<DbValue>> Rows;
+};
+
+// Reads rows of the Source database for the data copy. The database connection layer provides
+// an adapter; tests provide canned rows.
+class SourceDataReader {
+public:
+    virtual ~SourceDataReader() = default;
+    // Runs the query; throws TovimarException when the server rejects it.
+    virtual SourceRows Query(const QString& sql) = 0;
+};
+
+class GenerationContext {
+public:
+    Tovimar_Database* DB1 = nullptr;  // Source
+    Tovimar_Database* DB2 = nullptr;  // Destination
+    // Set by a table or column generator that has just switched a table to DeleteRecreate: the
+    // driver discards the pass and runs it again.
+    bool Regenerate = false;
+    // Convert every copied column explicitly to its new type when a table is rebuilt.
+    bool IgnoreDataLoss = false;
+    // True while the script window generates the definitions for the difference viewer: no
+    // comment wrapping, no existence guards around foreign keys.
+    bool DiffViewMode = false;
+    // The Source rows for the data copy; none when the Source has no connection (a data copy
+    // then writes the RAISERROR statement of a failed query).
+    SourceDataReader* SourceData = nullptr;
+
+    // The foreign keys of table's database that reference table (self-references left out), in
+    // the order of the database's tables and their relations. Built once per database and run.
+    const std::vector<Tovimar_Relation*>& ReferencingRelations(const Tovimar_Table& table);
+    // Forgets the lookups built from the models (the driver calls it when a run starts).
+    void ResetCaches() { referencing_.clear(); }
+
+private:
+    using RelationIndex = QHash<QString, std::vector<Tovimar_Relation*>>;
+    QHash<const Tovimar_Database*, RelationIndex> referencing_;
+};

@@ -1,0 +1,100 @@
+#include "compare/generators.h"
+
+#include "schema/sql_text.h"
+
+ScriptPtr NewScript(bool fromSource, const QString& typ, const QString& action, Tovimar_Object& obj) {
+    auto script = std::make_shared<Tovimar_Script>();
+    script->Typ = typ;
+    script->Action = action;
+    script->Checked = true;
+    Tovimar_Object* other = fromSource ? nullptr : obj.OtherObject();
+    script->ScriptedObj = other ? other : &obj;
+    return script;
+}
+
+QString GetSQLIfExists(const QString& fullName, const QString& property, const QString& sql) {
+    const QString name = GetSQLValue(DbValue::FromString(fullName));
+    QString text;
+    if (property.compare(QLatin1String("IsFunction"), Qt::CaseInsensitive) == 0) {
+        text = QStringLiteral("if exists (select * from dbo.sysobjects where id = object_id(") + name +
+               QStringLiteral(") and xtype in (N'FN', N'IF', N'TF')) \r\n\t");
+    } else {
+        text = QStringLiteral("if exists (select * from dbo.sysobjects where id = object_id(") + name +
+               QStringLiteral(") and OBJECTPROPERTY(id, ") + GetSQLValue(DbValue::FromString(property)) +
+               QStringLiteral(") = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)\r\n\t");
+    }
+    QString body = sql;
+    body.replace(QLatin1String("\r\n"), QLatin1String("\r\n\t"));
+    return text + body;
+}
+
+QString GetSQLIfExists(const Tovimar_Object& object, const QString& sql) {
+    const QString type = object.ObjectType();
+    QString property;
+    if (type == QLatin1String("Table")) property = QStringLiteral("IsUserTable");
+    else if (type == QLatin1String("View")) property = QStringLiteral("IsView");
+    else if (type == QLatin1String("Procedure")) property = QStringLiteral("IsProcedure");
+    else if (type == QLatin1String("Function")) property = QStringLiteral("IsFunction");
+    else return QString();
+    return GetSQLIfExists(object.FullName(), property, sql);
+}
+
+QString RenameSQL(const QString& oldName, const QString& newName, const QString& objectType) {
+    return QStringLiteral("EXEC sp_rename ") + QuoteString(oldName, true) + QStringLiteral(", ") +
+           QuoteString(newName, true) + QStringLiteral(", '") + objectType + QLatin1Char('\'');
+}
+
+bool TextDiffers(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) != 0; }
+
+bool FieldNamesDiffer(const Collection<QString>& mine, const Collection<QString>& theirs) {
+    if (mine.Count() != theirs.Count()) return true;
+    for (qsizetype i = 0; i < mine.Count(); ++i)
+        if (TextDiffers(mine[i], theirs[i])) return true;
+    return false;
+}
+
+bool ExecSettingsDiffer(long status1, long status2) { return ((status1 ^ status2) & (8 | 16)) != 0; }
+
+// ---- Literal writer fallback -------------------------------------------------------------------
+// Weak definitions of the two literal writers of the SQL text utilities, so that this layer links
+// while the schema layer does not yet define them; the schema layer's definitions replace them.
+// TODO(merge): delete this section once schema/sql_text.cpp defines GetSQLValue and GetSQLString.
+
+namespace {
+QString EncodeControlChars(QString text) {
+    for (int code = 0; code < 32; ++code) {
+        const QChar c(code);
+        if (text.contains(c))
+            text.replace(c, QStringLiteral("' + CHAR(%1) + '").arg(code));
+    }
+    return text;
+}
+}  // namespace
+
+__attribute__((weak)) QString GetSQLString(const QString& text, bool quote, bool encodeControlChars,
+                                           bool splitLines) {
+    QString quoted = QuoteString(text, quote);
+    if (!splitLines) return encodeControlChars ? EncodeControlChars(quoted) : quoted;
+    QStringList lines = quoted.split(QStringLiteral("\r\n"));
+    for (QString& line : lines) {
+        if (encodeControlChars) line = EncodeControlChars(line);
+        QString probe = line;
+        probe.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        if (probe.trimmed().compare(QLatin1String("GO"), Qt::CaseInsensitive) == 0) line += QStringLiteral("'+'");
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+__attribute__((weak)) QString GetSQLValue(const DbValue& value) {
+    switch (value.GetKind()) {
+    case DbValue::Kind::Empty:
+    case DbValue::Kind::Null: return QStringLiteral("NULL");
+    case DbValue::Kind::Bool: return value.ToBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case DbValue::Kind::DateTime:
+        return QStringLiteral("CONVERT(DATETIME, '") + value.ToDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+               QStringLiteral("',120)");
+    case DbValue::Kind::String: return GetSQLString(value.ToString(), true, true, true);
+    case DbValue::Kind::Binary: return QStringLiteral("0x") + QString::fromLatin1(value.ToBinary().toHex());
+    default: return value.ToString().replace(QLatin1Char(','), QLatin1Char('.'));
+    }
+}

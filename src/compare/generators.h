@@ -1,0 +1,139 @@
+#pragma once
+// The script generators of every object family and what they share.
+//
+// Calling convention: GenerateScript (object, fromSource, scripts, context) classifies the object
+// against its counterpart, appends the scripts that the classification calls for to scripts and
+// returns how many it appended. fromSource is true for Source objects (create or change) and
+// false for Destination objects without counterpart (delete). Scripts are made with NewScript,
+// filled with AddSQL and appended after their steps.
+//
+// Where each family lives:
+//   tables, full-text index, rebuild ......... table_scripts.cpp
+//   columns .................................. column_scripts.cpp
+//   indexes and key constraints .............. index_scripts.cpp
+//   relations, defaults, checks .............. constraint_scripts.cpp
+//   views, procedures, functions, triggers ... code_object_scripts.cpp
+//   roles, permissions, catalogs ............. security_scripts.cpp
+#include "compare/generation_context.h"
+#include "compare/script.h"
+#include "platform/progress.h"
+
+// ---- Script creation and collection ---------------------------------------------------------
+
+// A new, checked script without steps. ScriptedObj is obj when fromSource, else obj's
+// counterpart when it has one, else obj.
+ScriptPtr NewScript(bool fromSource, const QString& typ, const QString& action, Tovimar_Object& obj);
+
+int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+// del: only the drop script of a foreign key that references a dropped or rebuilt table;
+// reCreate: only its re-create script after the rebuild. Both come with fromSource false.
+int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scripts, GenerationContext& ctx,
+                   bool del = false, bool reCreate = false);
+int GenerateScript(Tovimar_Default& def, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Check& check, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Trigger& trigger, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_View& view, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Procedure& procedure, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Function& function, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Role& role, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Catalog& catalog, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+
+// An empty collection of any kind, for the "nothing on this side" arguments.
+template <class P>
+const Collection<P>& EmptyCollection() {
+    static const Collection<P> empty;
+    return empty;
+}
+
+// Every object of sourceCol (fromSource true), then every object of destCol without counterpart
+// (fromSource false), in collection order. Returns the number of scripts added.
+template <class P>
+int GenerateScripts(const Collection<P>& sourceCol, const Collection<P>& destCol, ScriptList& scripts,
+                    GenerationContext& ctx) {
+    int count = 0;
+    for (const P& object : sourceCol)
+        if (object) count += GenerateScript(*object, true, scripts, ctx);
+    for (const P& object : destCol)
+        if (object && !object->OtherObj()) count += GenerateScript(*object, false, scripts, ctx);
+    return count;
+}
+
+// Drop scripts for every object of col, whether or not it has a counterpart: the counterpart link
+// is put aside while the object generates with fromSource false, then restored.
+template <class P>
+int GenerateDeleteScripts(const Collection<P>& col, ScriptList& scripts, GenerationContext& ctx) {
+    int count = 0;
+    for (const P& object : col) {
+        if (!object) continue;
+        auto* saved = object->OtherObj();
+        object->SetOtherObj(nullptr);
+        struct Restore {
+            P object;
+            decltype(saved) other;
+            ~Restore() { object->SetOtherObj(other); }
+        } restore{object, saved};
+        count += GenerateScript(*object, false, scripts, ctx);
+    }
+    return count;
+}
+
+// ---- Texts shared between families -----------------------------------------------------------
+
+// Guards sql by an existence test of the object fullName: the test line ("if exists (select *
+// from dbo.sysobjects where id = object_id('…') and OBJECTPROPERTY(id, 'property') = 1 and
+// OBJECTPROPERTY(id, 'IsMSShipped') = 0)", for "IsFunction" a test of the function xtypes), CR LF,
+// tab, then sql with every line break followed by a tab.
+QString GetSQLIfExists(const QString& fullName, const QString& property, const QString& sql);
+// The guard of a table ("IsUserTable"), view ("IsView"), procedure ("IsProcedure") or function
+// ("IsFunction"); for any other object (a role) the empty text.
+QString GetSQLIfExists(const Tovimar_Object& object, const QString& sql);
+
+// "EXEC sp_rename '<oldName>', '<newName>', '<objectType>'" with both names written as string
+// literals (a ' in a name is doubled).
+QString RenameSQL(const QString& oldName, const QString& newName, const QString& objectType);
+
+// Case-insensitive text comparison of names, types and definitions.
+bool TextDiffers(const QString& a, const QString& b);
+
+// Key column lists compared position by position, both ways: true when a position of either
+// list has no entry or a different name (text comparison) in the other.
+bool FieldNamesDiffer(const Collection<QString>& mine, const Collection<QString>& theirs);
+
+// The execution settings of two code objects differ (bit values 8 and 16 of ObjStatus).
+bool ExecSettingsDiffer(long status1, long status2);
+
+// Code-object definitions compared in their normalised form: the Source text rewritten with
+// ReplaceObjectName (no keyword change, the canonical name, the table name for triggers, the
+// group number for numbered procedures, else 0), the Destination text through
+// NormalizeLineBreaks, then compared as text.
+bool DefinitionsDiffer(const QString& sourceDefinition, const QString& destDefinition, const QString& keyword,
+                       const QString& fullName, const QString& tableName, int number);
+
+// ---- Table and full-text texts used by other families ---------------------------------------
+
+// The CREATE TABLE text; an empty tableName becomes the table's FullName.
+QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const GenerationContext& ctx);
+// Drops the table's full-text index before its key index goes away and marks the full-text index
+// for re-creation; empty when the table is rebuilt.
+QString FTI_DeleteSQL(Tovimar_Table& table);
+// Deactivates the full-text index and drops the column from it before the column is dropped;
+// empty when the table is rebuilt or the column is not full-text indexed.
+QString FTI_DeleteSQLColumn(Tovimar_Table& table, Tovimar_Field& field);
+// The full-text index script of a table (0 or 1 scripts).
+int GenerateFTIScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, Tovimar_Table* other,
+                      GenerationContext& ctx);
+
+// ---- Index, constraint and code-object texts used by other families -------------------------
+
+// The drop text of an index or key constraint (preceded by FTI_DeleteSQL for the full-text key).
+QString Create_Delete(Tovimar_Index& index);
+// Adds one step carrying a code-object definition, with the SET QUOTED_IDENTIFIER / ANSI_NULLS
+// statements of status as Pre and the defaults as Post.
+void AddCodeObjectSQL(Tovimar_Script& script, long status, const QString& sql);
+// The recompile scripts: one "CHANGE" script per view, procedure, function and trigger, numbered
+// in generation order. Returns their number.
+int GenerateUpdateObjectScripts(Tovimar_Database& db, Progress* progress, ScriptList& scripts,
+                                GenerationContext& ctx);

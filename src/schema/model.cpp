@@ -112,7 +112,8 @@ void Tovimar_Trigger::CalcObjectIncluded() {
     }
     long flags = 0;
     QStringList extras;
-    // A trigger takes part only when its table and the trigger itself are both included.
+    // A trigger takes part only when its table and the trigger itself are both included; the
+    // owner has been asked about with the table already.
     ObjectIncluded = db->IsObjectIncluded(QStringLiteral("ta"), Table->FullName(), 2, Table->Owner, flags, extras) &&
                      db->IsObjectIncluded(QStringLiteral("tr"), FullName(true), 3, QString(), flags, extras);
 }
@@ -279,7 +280,9 @@ void Tovimar_Role::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "gr"
 
 Tovimar_Catalog::~Tovimar_Catalog() = default;
 QString Tovimar_Catalog::FullName(bool) const { return Name; }
-void Tovimar_Catalog::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "ca", FullName(), 1, QString()); }
+// A catalog's FullName is its bare name, but filter patterns are matched against bracket-quoted
+// names: the catalog is asked about as [name].
+void Tovimar_Catalog::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "ca", QuoteName(Name), 1, QString()); }
 
 Tovimar_Permission::~Tovimar_Permission() = default;
 

@@ -1,0 +1,147 @@
+// tovimar-cli: the schema engine without windows. Each subcommand is a CliCommand defined in
+// its own file; this file parses the first argument, prints help and turns every error into the
+// "Error Number: " / "Description: " lines on stderr and exit status 2.
+#include "cli/cli_command.h"
+#include "cli/source.h"
+#include "cli/terminal_progress.h"
+#include "platform/local_text.h"
+#include "platform/tovimar_exception.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#ifndef TOVIMAR_VERSION
+#define TOVIMAR_VERSION "0.0.0"
+#endif
+
+namespace {
+
+const CliCommand* const Commands[] = {
+    &InfoCommand,
+    &SnapshotCommand,
+};
+
+const CliCommand* FindCommand(const QString& name) {
+    for (const CliCommand* command : Commands)
+        if (name == QLatin1String(command->Name)) return command;
+    return nullptr;
+}
+
+void PrintErr(const QString& text) {
+    QByteArray bytes;
+    try {
+        bytes = EncodeLocalText(text);
+    } catch (...) {
+        bytes = text.toUtf8();
+    }
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+QString OverallHelp() {
+    QString text = QStringLiteral(
+        "Usage: tovimar-cli COMMAND [ARGUMENTS]\n"
+        "       tovimar-cli --help | --version\n"
+        "       tovimar-cli help COMMAND\n"
+        "\n"
+        "The command-line companion of Tovimar, which compares SQL Server 2000 database schemas.\n"
+        "\n"
+        "Commands:\n");
+    for (const CliCommand* command : Commands)
+        text += QStringLiteral("  %1 %2\n      %3\n")
+                    .arg(QLatin1String(command->Name), QLatin1String(command->Usage), QLatin1String(command->Summary));
+    text += QStringLiteral("\nSOURCE is one of:\n") + SourceFormsHelp() +
+            QStringLiteral(
+                "\n"
+                "Exit status: 0 on success, 2 on any error (the error on stderr as \"Error Number: \" and\n"
+                "\"Description: \" lines). Ctrl-C stops the command (\"Operation has been aborted!\").\n"
+                "Run \"tovimar-cli COMMAND --help\" for a command's own help.\n");
+    return text;
+}
+
+QString CommandHelp(const CliCommand& command) {
+    QString text = QStringLiteral("Usage: tovimar-cli %1 %2\n\n%3.\n\n")
+                       .arg(QLatin1String(command.Name), QLatin1String(command.Usage), QLatin1String(command.Summary));
+    text += QLatin1String(command.Help);
+    if (QLatin1String(command.Usage).contains(QLatin1String("SOURCE")))
+        text += QStringLiteral("\nSOURCE is one of:\n") + SourceFormsHelp();
+    return text;
+}
+
+int UsageError(const QString& message) {
+    PrintErr(QStringLiteral("tovimar-cli: %1\nRun \"tovimar-cli --help\" for usage.\n").arg(message));
+    return 2;
+}
+
+bool IsHelp(const QString& arg) { return arg == QLatin1String("--help") || arg == QLatin1String("-h"); }
+
+int Run(const QStringList& args) {
+    if (args.isEmpty()) return UsageError(QStringLiteral("no command given"));
+    const QString& first = args[0];
+    if (IsHelp(first)) {
+        PrintOut(OverallHelp());
+        return 0;
+    }
+    if (first == QLatin1String("--version")) {
+        PrintOut(QStringLiteral("tovimar-cli " TOVIMAR_VERSION "\n"));
+        return 0;
+    }
+    if (first == QLatin1String("help")) {
+        if (args.size() == 1) {
+            PrintOut(OverallHelp());
+            return 0;
+        }
+        const CliCommand* command = FindCommand(args[1]);
+        if (!command || args.size() > 2) return UsageError(QStringLiteral("unknown command %1").arg(args.mid(1).join(' ')));
+        PrintOut(CommandHelp(*command));
+        return 0;
+    }
+    const CliCommand* command = FindCommand(first);
+    if (!command) return UsageError(QStringLiteral("unknown command %1").arg(first));
+    const QStringList rest = args.mid(1);
+    for (const QString& arg : rest)
+        if (IsHelp(arg)) {
+            PrintOut(CommandHelp(*command));
+            return 0;
+        }
+
+    TerminalProgress progress;
+    try {
+        return command->Run(rest, progress);
+    } catch (const TovimarException& e) {
+        progress.Close();
+        PrintErr(QStringLiteral("Error Number: %1\nDescription: %2\n").arg(e.Number).arg(e.Description));
+    } catch (const CliUsageError& e) {
+        progress.Close();
+        return UsageError(e.Message());
+    } catch (const OperationAborted&) {
+        progress.Close();
+        PrintErr(QStringLiteral("Operation has been aborted!\n"));
+    } catch (const std::bad_alloc&) {
+        progress.Close();
+        PrintErr(QStringLiteral("Error Number: 7\nDescription: Out of memory\n"));
+    }
+    return 2;
+}
+
+}  // namespace
+
+void PrintOut(const QString& text) {
+    QByteArray bytes;
+    try {
+        bytes = EncodeLocalText(text);
+    } catch (...) {
+        bytes = text.toUtf8();
+    }
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    return Run(args);
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Turns a SOURCE argument of tovimar-cli into a loaded schema model. This is the one place
+// that knows the forms a SOURCE may take; every command that reads a schema goes through it.
+#include "schema/model.h"
+
+#include <QString>
+#include <memory>
+
+class Progress;
+
+// The forms of SOURCE, for the help texts (one line per form, indented by two blanks).
+QString SourceFormsHelp();
+
+// Loads the schema named by source. Throws TovimarException when it cannot be loaded,
+// CliUsageError when the argument has none of the known forms, OperationAborted when the user
+// cancelled through progress.
+std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress);

@@ -1,0 +1,27 @@
+#pragma once
+// Progress for tovimar-cli: the current step on one line of stderr (only when stderr is a
+// terminal, so that redirected output stays clean) and Ctrl-C as Cancel. A second Ctrl-C ends
+// the program at once, for work that does not reach a progress point.
+#include "platform/progress.h"
+
+class TerminalProgress : public Progress {
+public:
+    TerminalProgress();
+    ~TerminalProgress() override;
+    TerminalProgress(const TerminalProgress&) = delete;
+    TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+    // Unlike the progress window, a caption does not clear the cancelled flag: a Ctrl-C is never
+    // forgotten between two steps of one command.
+    void ShowCaption(const QString& caption) override;
+    bool ShowMessage(const QString& text) override;
+    bool Cancelled() const override;
+    // Removes the progress line.
+    void Close() override;
+
+private:
+    void Draw(const QString& text);
+    bool showing_ = false;
+    bool visible_ = false;
+    QString caption_;
+};

@@ -1,0 +1,765 @@
+#include "schema/catalog_loader.h"
+
+#include "platform/db/db_connection.h"
+#include "platform/progress.h"
+#include "platform/tovimar_exception.h"
+#include "schema/catalog_queries.h"
+#include "schema/snapshot_file.h"
+#include "schema/sql_text.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSet>
+#include <QThread>
+#include <functional>
+
+namespace Q = CatalogQueries;
+
+namespace {
+const QString kSource = QStringLiteral("LoadDBObjects");
+
+QString Text(const DbCursor& row, const char* column) { return row.Value(QLatin1String(column)).ToString(); }
+long Number(const DbCursor& row, const char* column) {
+    return static_cast<long>(row.Value(QLatin1String(column)).ToInt());
+}
+bool Flag(const DbCursor& row, const char* column) { return row.Value(QLatin1String(column)).ToInt() != 0; }
+bool IsNull(const DbCursor& row, const char* column) { return row.Value(QLatin1String(column)).IsNull(); }
+
+// "[name]" as QUOTENAME writes it, back to name.
+QString Unquote(const QString& quoted) {
+    if (quoted.size() >= 2 && quoted.startsWith(QLatin1Char('[')) && quoted.endsWith(QLatin1Char(']')))
+        return quoted.mid(1, quoted.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
+    return quoted;
+}
+
+// Adds an object under key unless the key is taken (a row seen twice must not end loading).
+template <class P>
+bool AddOnce(Collection<P>& collection, const P& object, const QString& key) {
+    if (collection.Contains(key)) return false;
+    collection.Add(object, key);
+    return true;
+}
+
+void AddName(Collection<QString>& names, const QString& name) {
+    if (!names.Contains(name)) names.Add(name, name);
+}
+
+// Closes the progress window however loading ends.
+class ProgressCloser {
+public:
+    explicit ProgressCloser(Progress& progress) : progress_(progress) {}
+    ~ProgressCloser() { progress_.Close(); }
+    ProgressCloser(const ProgressCloser&) = delete;
+    ProgressCloser& operator=(const ProgressCloser&) = delete;
+
+private:
+    Progress& progress_;
+};
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Connecting
+
+bool LoadDatabase(Tovimar_Database& db, const QString& serverName, const QString& databaseName,
+                  const QString& userName, const QString& password, QString* failureMessage) {
+    db.Server = serverName;
+    db.Name = databaseName;
+    db.Connection.reset();
+    try {
+        db.Connection = OpenConnection(serverName, databaseName, userName, password);
+    } catch (const TovimarException& e) {
+        if (failureMessage) *failureMessage = ConnectionFailureMessage(serverName, databaseName, e.Number, e.Description);
+        return false;
+    }
+    return db.Connection != nullptr;
+}
+
+void LoadDatabase(Tovimar_Database& db, std::shared_ptr<DbConnection> connection) {
+    if (connection) {
+        db.Server = connection->ServerName();
+        db.Name = connection->DatabaseName();
+    }
+    db.Connection = std::move(connection);
+}
+
+bool ExecuteSQL(Tovimar_Database& db, const QString& sql, Progress* progress) {
+    if (!db.Connection) throw TovimarException(3709, QStringLiteral("ExecuteSQL"), QStringLiteral("The database is not connected."));
+    DbConnection& connection = *db.Connection;
+    connection.ClearErrors();
+    try {
+        return connection.ExecuteSQL(sql);
+    } catch (const TovimarException&) {
+        // A statement that reported its error may still be running on the server: give it a
+        // moment, then cancel it before passing the error on.
+        for (int wait = 0; wait < 3 && connection.IsExecuting(); ++wait) {
+            QThread::msleep(200);
+            if (progress) progress->Yield();
+        }
+        if (connection.IsExecuting()) {
+            try {
+                connection.Cancel();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Driving the loaders
+
+bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObjectsOnly) {
+    db.TableExcludeIDs.clear();
+    db.ViewExcludeIDs.clear();
+    ProgressCloser closer(progress);
+    progress.ShowCaption(QStringLiteral("Reading ") + db.FullName());
+    db.Initialize();
+    if (!db.Connection)
+        throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
+
+    CatalogLoader loader(db, progress);
+    if (loader.LoadVersion()) return true;  // the snapshot was still current
+
+    const bool completed = [&] {
+        if (!loader.LoadFileGroups()) return false;
+        if (!loader.LoadTables()) return false;
+        if (!definitionObjectsOnly && !db.CreateCache && !loader.LoadRelations(true)) return false;
+        if (!loader.LoadViews() || !loader.LoadProcedures() || !loader.LoadFunctions() || !loader.LoadRoles() ||
+            !loader.LoadTriggers())
+            return false;
+        if (definitionObjectsOnly) return true;
+        return loader.LoadColumns() && loader.LoadFormulas() && loader.LoadIndexes() && loader.LoadCatalogs() &&
+               loader.LoadFullTextIndexes() && loader.LoadDefaults() && loader.LoadChecks() &&
+               loader.LoadPermissions() && loader.LoadRelations(false);
+    }();
+    if (!completed) return false;
+    SaveToCache(db);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The loaders
+
+CatalogLoader::CatalogLoader(Tovimar_Database& db, Progress& progress) : db_(db), progress_(progress) {}
+
+DbConnection& CatalogLoader::Connection() const {
+    if (!db_.Connection) throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
+    return *db_.Connection;
+}
+
+bool CatalogLoader::Show(const QString& kind, const QString& fullName) { return !progress_.ShowObjectLoad(kind, fullName); }
+
+TablePtr CatalogLoader::FindTable(const QString& owner, const QString& name) const {
+    return db_.Tables.Item(QuoteName(owner, name));
+}
+
+QString CatalogLoader::ExcludedIDs(const QString& preQuery, const QString& typeCode, bool triggers) {
+    QStringList ids;
+    auto rows = Connection().RunQuery(preQuery);
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        // The pre-query quotes the owner; filters are asked about owners by their plain name,
+        // as tables are.
+        const QString owner = Unquote(Text(*rows, "Owner"));
+        long flags = 0;
+        QStringList extras;
+        bool included = db_.IsObjectIncluded(typeCode, Text(*rows, "FullName"), 2, owner, flags, extras);
+        if (included && triggers)
+            included = db_.IsObjectIncluded(QStringLiteral("tr"), Text(*rows, "FullName2"), 3, QString(), flags, extras);
+        if (!included) ids.append(QString::number(rows->Value(QStringLiteral("id")).ToInt()));
+    }
+    return ids.join(QLatin1Char(','));
+}
+
+bool CatalogLoader::LoadVersion() {
+    if (db_.UseCache) {
+        try {
+            if (!LoadFromCache(db_, true, &progress_)) db_.Version.clear();
+        } catch (const TovimarException&) {
+            db_.Version.clear();  // an unreadable snapshot only means the catalog is read
+        }
+    }
+    db_.CmptLevel = 65;
+    db_.SrvVer = 65;
+    {
+        auto rows = Connection().RunQuery(Q::SysDatabases(GetSQLValue(DbValue::FromString(db_.Name))));
+        if (!rows->EndOfRows()) db_.CmptLevel = Number(*rows, "CmptLevel");
+    }
+    {
+        auto rows = Connection().RunQuery(Q::SysDatabases(QStringLiteral("'master'")));
+        if (!rows->EndOfRows()) db_.SrvVer = Number(*rows, "CmptLevel");
+    }
+    // Without permissions the fingerprint expression is NULL: then there is no fingerprint and
+    // a snapshot is never taken for current.
+    QString fingerprint;
+    {
+        auto rows = Connection().RunQuery(Q::Fingerprint());
+        if (!rows->EndOfRows() && !IsNull(*rows, "Version")) fingerprint = QStringLiteral("10;") + Text(*rows, "Version");
+    }
+    if (!fingerprint.isEmpty() && fingerprint.compare(db_.Version, Qt::CaseInsensitive) == 0) {
+        db_.Initialize();
+        if (LoadFromCache(db_, false, &progress_)) return true;
+    }
+    db_.Initialize();
+    db_.Version = fingerprint;
+    return false;
+}
+
+bool CatalogLoader::LoadFileGroups() {
+    db_.FileGroups.Clear();
+    auto rows = Connection().RunQuery(Q::FileGroups());
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        Tovimar_FileGroup group;
+        group.ID = Number(*rows, "GroupID");
+        group.Name = Text(*rows, "GroupName");
+        AddOnce(db_.FileGroups, group, QStringLiteral("#") + QString::number(group.ID));
+        if (Flag(*rows, "IsDefault")) db_.DefaultFileGroupID = group.ID;
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadTables() {
+    db_.TableExcludeIDs.clear();
+    auto rows = Connection().RunQuery(Q::Tables(db_.DefaultFileGroupID));
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        auto table = std::make_shared<Tovimar_Table>();
+        table->Name = Text(*rows, "Table");
+        table->Owner = Text(*rows, "Owner");
+        table->ObjectID = Number(*rows, "ID");
+        table->FileGroupName = db_.GroupName(Number(*rows, "FileGroupID"));
+        table->TextFileGroupName = table->FileGroupName;
+        if (!IsNull(*rows, "TextFileGroupID")) table->TextFileGroupName = db_.GroupName(Number(*rows, "TextFileGroupID"));
+        table->SetDatabase(&db_);
+        if (!Show(QStringLiteral("TABLE"), table->FullName())) return false;
+        if (db_.Tables.Contains(table->FullName())) continue;
+        table->CalcObjectIncluded();
+        db_.Tables.Add(table, table->FullName());
+    }
+    if (db_.TableExcludeIDs.startsWith(QLatin1Char(','))) db_.TableExcludeIDs.remove(0, 1);
+    return true;
+}
+
+bool CatalogLoader::LoadRelations(bool firstPass) {
+    if (firstPass) {
+        if (progress_.ShowMessage(QStringLiteral("SCANNING RELATIONS..."))) return false;
+        auto rows = Connection().RunQuery(Q::RelationsFirstPass(db_.TableExcludeIDs));
+        // Tables related to an included table are loaded in detail too (one level deep).
+        QSet<QString> related;
+        for (; !rows->EndOfRows(); rows->MoveNext()) {
+            related.insert(QString::number(rows->Value(QStringLiteral("FTABLE_ID")).ToInt()));
+            related.insert(QString::number(rows->Value(QStringLiteral("PTABLE_ID")).ToInt()));
+        }
+        QStringList kept;
+        for (const QString& id : db_.TableExcludeIDs.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            if (!related.contains(id.trimmed())) kept.append(id);
+        db_.TableExcludeIDs = kept.join(QLatin1Char(','));
+        return true;
+    }
+
+    auto rows = Connection().RunQuery(Q::RelationsSecondPass(db_.TableExcludeIDs));
+    // The key columns fkey1, fkey2, ... and rkey1, rkey2, ... in the order of the row.
+    static const QRegularExpression fkey(QStringLiteral("^fkey\\d+$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression rkey(QStringLiteral("^rkey\\d+$"), QRegularExpression::CaseInsensitiveOption);
+    QList<int> fkeyColumns, rkeyColumns;
+    for (int i = 0; i < rows->ColumnCount(); ++i) {
+        if (fkey.match(rows->ColumnName(i)).hasMatch()) fkeyColumns.append(i);
+        if (rkey.match(rows->ColumnName(i)).hasMatch()) rkeyColumns.append(i);
+    }
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const TablePtr table = FindTable(Text(*rows, "ForeignTableOwner"), Text(*rows, "ForeignTable"));
+        const TablePtr primary = FindTable(Text(*rows, "PrimaryTableOwner"), Text(*rows, "PrimaryTable"));
+        if (!table || !primary) continue;
+        auto relation = std::make_shared<Tovimar_Relation>();
+        relation->Name = Text(*rows, "Relation");
+        relation->Table = table.get();
+        relation->PrimaryTableFullName = QuoteName(Text(*rows, "PrimaryTableOwner"), Text(*rows, "PrimaryTable"));
+        relation->PrimaryTable = primary.get();
+        relation->NotForRepl = Flag(*rows, "NotForRepl");
+        relation->NoCheckConstraint = Flag(*rows, "IsNoCheck");
+        relation->DeleteCascade = Flag(*rows, "DeleteCascade");
+        relation->UpdateCascade = Flag(*rows, "UpdateCascade");
+        bool complete = true;
+        auto addKeys = [&](const QList<int>& columns, Tovimar_Table& owner, Collection<QString>& names) {
+            for (int column : columns) {
+                const qint64 colid = rows->ValueAt(column).ToInt();
+                if (colid == 0) continue;
+                const FieldPtr field = owner.FieldsByColID.Item(QStringLiteral("#") + QString::number(colid));
+                if (!field) {
+                    complete = false;
+                    return;
+                }
+                names.Add(field->Name);
+            }
+        };
+        addKeys(fkeyColumns, *table, relation->FieldNames);
+        if (complete) addKeys(rkeyColumns, *primary, relation->PrimaryFieldNames);
+        if (!complete) {
+            relation->Clear();
+            continue;
+        }
+        if (!Show(QStringLiteral("RELATION"), relation->FullName())) {
+            relation->Clear();
+            return false;
+        }
+        if (!AddOnce(table->Relations, relation, relation->FullName(false))) {
+            relation->Clear();
+            continue;
+        }
+        AddOnce(db_.Relations, relation, relation->FullName(true));
+    }
+    return true;
+}
+
+namespace {
+// What differs between the view, procedure and function loaders.
+template <class T>
+struct CodeObjectKind {
+    QString Phase;
+    QString Kind;
+    QString TypeCode;
+    QString NameColumn;
+    Collection<std::shared_ptr<T>>* Target;
+};
+
+void AppendChunk(Tovimar_View& view, const DbCursor&, const QString& chunk) { view.Definition += chunk; }
+void AppendChunk(Tovimar_Function& function, const DbCursor&, const QString& chunk) { function.Definition += chunk; }
+void AppendChunk(Tovimar_Procedure& procedure, const DbCursor& row, const QString& chunk) {
+    const int number = static_cast<int>(row.Value(QStringLiteral("Number")).ToInt());
+    procedure.SetDefinition(number, procedure.Definition(number) + chunk);
+}
+
+template <class T>
+bool LoadCodeObjects(Tovimar_Database& db, Progress& progress, const CodeObjectKind<T>& kind,
+                     const std::function<QString()>& excluded, const std::function<QString(const QString&)>& mainQuery,
+                     QString* excludeIDs) {
+    QString list;
+    if (!db.CreateCache) {
+        if (progress.ShowMessage(kind.Phase)) return false;
+        list = excluded();
+    }
+    if (excludeIDs) *excludeIDs = list;
+    auto rows = db.Connection->RunQuery(mainQuery(list));
+    QString previousKey;
+    std::shared_ptr<T> current;
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const QString name = rows->Value(kind.NameColumn).ToString();
+        const QString owner = rows->Value(QStringLiteral("Owner")).ToString();
+        const QString key = owner + QLatin1Char('.') + name;
+        if (!current || key != previousKey) {
+            previousKey = key;
+            current = kind.Target->Item(QuoteName(owner, name));
+            if (!current) {
+                current = std::make_shared<T>();
+                current->Name = name;
+                current->Owner = owner;
+                current->ObjStatus = static_cast<long>(rows->Value(QStringLiteral("Status")).ToInt());
+                current->SetDatabase(&db);
+                current->CalcObjectIncluded();
+                kind.Target->Add(current, current->FullName());
+            }
+        }
+        AppendChunk(*current, *rows, rows->Value(QStringLiteral("Definition")).ToString());
+        if (progress.ShowObjectLoad(kind.Kind, current->FullName())) return false;
+    }
+    return true;
+}
+}  // namespace
+
+bool CatalogLoader::LoadViews() {
+    return LoadCodeObjects<Tovimar_View>(
+        db_, progress_,
+        {QStringLiteral("SCANNING VIEWS..."), QStringLiteral("VIEW"), QStringLiteral("vi"), QStringLiteral("View"),
+         &db_.Views},
+        [&] { return ExcludedIDs(Q::ViewNames(), QStringLiteral("vi"), false); }, &Q::Views, &db_.ViewExcludeIDs);
+}
+
+bool CatalogLoader::LoadProcedures() {
+    return LoadCodeObjects<Tovimar_Procedure>(
+        db_, progress_,
+        {QStringLiteral("SCANNING PROCEDURES..."), QStringLiteral("PROCEDURE"), QStringLiteral("pr"),
+         QStringLiteral("Procedure"), &db_.Procedures},
+        [&] { return ExcludedIDs(Q::ProcedureNames(), QStringLiteral("pr"), false); }, &Q::Procedures, nullptr);
+}
+
+bool CatalogLoader::LoadFunctions() {
+    return LoadCodeObjects<Tovimar_Function>(
+        db_, progress_,
+        {QStringLiteral("SCANNING FUNCTIONS..."), QStringLiteral("FUNCTION"), QStringLiteral("fu"),
+         QStringLiteral("Function"), &db_.Functions},
+        [&] { return ExcludedIDs(Q::FunctionNames(), QStringLiteral("fu"), false); }, &Q::Functions, nullptr);
+}
+
+bool CatalogLoader::LoadRoles() {
+    auto rows = Connection().RunQuery(Q::Roles());
+    RolePtr current;
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const QString name = Text(*rows, "Role");
+        if (!current || name != current->Name) {
+            current = db_.Roles.Item(QuoteName(name));
+            if (!current) {
+                current = std::make_shared<Tovimar_Role>();
+                current->Name = name;
+                current->SetDatabase(&db_);
+                current->CalcObjectIncluded();
+                db_.Roles.Add(current, current->FullName());
+            }
+        }
+        if (!IsNull(*rows, "Member")) AddName(current->MemberNames, Text(*rows, "Member"));
+        if (!Show(QStringLiteral("ROLE"), current->FullName())) return false;
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadTriggers() {
+    QString list;
+    if (!db_.CreateCache) {
+        if (progress_.ShowMessage(QStringLiteral("SCANNING TRIGGERS..."))) return false;
+        list = ExcludedIDs(Q::TriggerNames(), QStringLiteral("ta"), true);
+    }
+    auto rows = Connection().RunQuery(Q::Triggers(list, db_.TableExcludeIDs));
+    QString previousKey;
+    TriggerPtr current;
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const QString key = Text(*rows, "TableOwner") + QLatin1Char('.') + Text(*rows, "Table") + QLatin1Char('.') +
+                            Text(*rows, "Trigger");
+        if (key != previousKey) {
+            previousKey = key;
+            current.reset();
+            const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
+            if (!table) continue;
+            auto trigger = std::make_shared<Tovimar_Trigger>();
+            trigger->Name = Text(*rows, "Trigger");
+            trigger->Table = table.get();
+            const QString fullName = trigger->FullName(true);
+            current = db_.Triggers.Item(fullName);
+            if (!current) {
+                trigger->ObjStatus = Number(*rows, "Status");
+                trigger->CalcObjectIncluded();
+                table->Triggers.Add(trigger, trigger->FullName(false));
+                db_.Triggers.Add(trigger, fullName);
+                current = trigger;
+            } else {
+                trigger->Clear();
+            }
+        }
+        if (!current) continue;  // its table is not in the model
+        current->Definition += Text(*rows, "Definition");
+        if (!Show(QStringLiteral("TRIGGER"), current->FullName())) return false;
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadColumns() {
+    auto rows = Connection().RunQuery(Q::Columns(db_.SrvVer >= 80, db_.TableExcludeIDs, db_.ViewExcludeIDs));
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        auto field = std::make_shared<Tovimar_Field>();
+        field->Name = Text(*rows, "Name");
+        field->ColID = static_cast<int>(Number(*rows, "ColID"));
+        field->DataSize = Number(*rows, "Length");
+        if (!IsNull(*rows, "prec")) field->DataPrecision = Number(*rows, "prec");
+        if (!IsNull(*rows, "Scale")) field->DataDecimals = Number(*rows, "Scale");
+        if (!IsNull(*rows, "Collation")) field->Collation = Text(*rows, "Collation");
+        field->CanBeNull = Flag(*rows, "isnullable");
+        field->DataType = Text(*rows, "datentyp");
+        if (Flag(*rows, "IsIdentity")) {
+            field->Identity = true;
+            field->IdentitySeed = Number(*rows, "id_start");
+            field->IdentityIncr = Number(*rows, "id_schritt");
+            field->IdentityNoRepl = Flag(*rows, "IsIdNotForRepl");
+        }
+        field->IsRowGUID = Flag(*rows, "IsRowGuidCol");
+
+        const QString parentKey = QuoteName(Text(*rows, "TableOwner"), Text(*rows, "Table"));
+        if (Text(*rows, "ObjType").trimmed() == QStringLiteral("U")) {
+            const TablePtr table = db_.Tables.Item(parentKey);
+            if (!table || table->Fields.Contains(field->FullName(false)) ||
+                table->FieldsByColID.Contains(QStringLiteral("#") + QString::number(field->ColID)))
+                continue;
+            field->Parent = table.get();
+            if (!Show(QStringLiteral("COLUMN"), field->FullName())) return false;
+            table->AddField(field);
+        } else {
+            const ViewPtr view = db_.Views.Item(parentKey);
+            if (!view || view->Fields.Contains(field->FullName(false))) continue;
+            field->Parent = view.get();
+            if (!Show(QStringLiteral("COLUMN"), field->FullName())) return false;
+            view->AddField(field);
+        }
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadFormulas() {
+    auto rows = Connection().RunQuery(Q::Formulas(db_.TableExcludeIDs));
+    QString previousKey;
+    TablePtr table;
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const QString key = QuoteName(Text(*rows, "Owner"), Text(*rows, "Table"));
+        if (key != previousKey) {
+            previousKey = key;
+            table = db_.Tables.Item(key);
+        }
+        if (!table) continue;
+        const FieldPtr field = table->FieldsByColID.Item(QStringLiteral("#") + QString::number(Number(*rows, "Number")));
+        if (!field) continue;
+        field->Formula += Text(*rows, "Definition");
+        if (!Show(QStringLiteral("FIELD FORMULA"), field->FullName())) return false;
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadIndexes() {
+    auto rows = Connection().RunQuery(Q::Indexes(db_.TableExcludeIDs));
+    QString previousKey;
+    IndexPtr current;
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const QString key = QuoteName(Text(*rows, "TableOwner"), Text(*rows, "Table"), Text(*rows, "Index"));
+        if (key != previousKey) {
+            previousKey = key;
+            current.reset();
+            const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
+            if (!table) continue;
+            auto index = std::make_shared<Tovimar_Index>();
+            index->Name = Text(*rows, "Index");
+            index->Table = table.get();
+            if (table->Indexes.Contains(index->FullName(false))) {
+                index->Clear();
+                continue;  // rows of one index arrive together; a second run of them is ignored
+            }
+            index->IsUnique = Flag(*rows, "IsUnique");
+            index->IsPadIndex = Flag(*rows, "IsPadIndex");
+            index->IndexFillFactor = Number(*rows, "IndexFillFactor");
+            const qint64 status = rows->Value(QStringLiteral("Status")).ToInt();
+            index->IgnoreDupKey = (status & 1) != 0;
+            index->Statistics_NoRecompute = (status & 16777216) != 0;
+            index->FileGroupName = db_.GroupName(Number(*rows, "GroupID"));
+            index->IsUniqueConstraint = Flag(*rows, "IsUniqueConstraint");
+            index->IsClustered = Flag(*rows, "IsClustered");
+            if (!index->IsUniqueConstraint && (Flag(*rows, "IsPrimaryClustered") || Flag(*rows, "IsPrimaryNonClustered"))) {
+                index->IsPrimaryKey = true;
+                index->IsClustered = Flag(*rows, "IsPrimaryClustered");
+                table->PrimaryKey = index.get();
+            }
+            table->Indexes.Add(index, index->FullName(false));
+            if (!Show(QStringLiteral("INDEX"), index->FullName())) return false;
+            AddOnce(db_.Indexes, index, index->FullName(true));
+            current = index;
+        }
+        if (current) current->FieldNames.Add(Text(*rows, "Field"));
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadCatalogs() {
+    auto rows = Connection().RunQuery(Q::FullTextCatalogs());
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        auto catalog = std::make_shared<Tovimar_Catalog>();
+        catalog->Name = Text(*rows, "Name");  // a Null name reads as empty
+        catalog->SetDatabase(&db_);
+        if (!Show(QStringLiteral("FULLTEXT CATALOG"), catalog->FullName())) return false;
+        catalog->CalcObjectIncluded();
+        AddOnce(db_.Catalogs, catalog, catalog->FullName());
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadFullTextIndexes() {
+    if (progress_.ShowMessage(QStringLiteral("SCANNING FULLTEXT INDEXES..."))) return false;
+    std::unique_ptr<DbCursor> rows;
+    try {
+        rows = Connection().RunQuery(Q::FullTextTables());
+    } catch (const TovimarException&) {
+        Connection().ClearErrors();  // no full-text search on this server
+        return true;
+    }
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const TablePtr table = FindTable(Text(*rows, "TABLE_OWNER"), Text(*rows, "TABLE_NAME"));
+        if (!table) continue;
+        if (!Show(QStringLiteral("FULLTEXT INDEX"), table->FullName())) return false;
+        table->FTI_Catalog = Text(*rows, "FULLTEXT_CATALOG_NAME");
+        table->FTI_UniqueIndex = Text(*rows, "FULLTEXT_KEY_INDEX_NAME");
+        long flags = 0;
+        QStringList extras;
+        if (db_.IsObjectIncluded(QStringLiteral("ca"), QuoteName(table->FTI_Catalog), 1, QString(), flags, extras)) {
+            auto properties = Connection().RunQuery(Q::FullTextTableProperties(table->ObjectID));
+            if (!properties->EndOfRows()) {
+                table->FTI_BackgroundUpdate = Flag(*properties, "BGUpdate");
+                table->FTI_ChangeTracking = Flag(*properties, "Tracking");
+            }
+        }
+    }
+
+    if (progress_.ShowMessage(QStringLiteral("SCANNING FULLTEXT FIELDS..."))) return false;
+    try {
+        rows = Connection().RunQuery(Q::FullTextColumns());
+    } catch (const TovimarException&) {
+        Connection().ClearErrors();
+        return true;
+    }
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const TablePtr table = FindTable(Text(*rows, "TABLE_OWNER"), Text(*rows, "TABLE_NAME"));
+        if (!table) continue;
+        const FieldPtr field = table->Fields.Item(QuoteName(Text(*rows, "FULLTEXT_COLUMN_NAME")));
+        if (!field) continue;
+        field->FTI_Field = true;
+        field->FTI_ImageTypeField = Text(*rows, "FULLTEXT_BLOBTP_COLNAME");
+        field->FTI_Language = Number(*rows, "FULLTEXT_LANGUAGE");
+        if (!table->FTI_Columns) table->FTI_Columns.emplace();
+        AddOnce(*table->FTI_Columns, field, field->Name);
+        if (!Show(QStringLiteral("FULLTEXT FIELD"), field->FullName())) return false;
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadDefaults() {
+    auto rows = Connection().RunQuery(Q::Defaults(db_.TableExcludeIDs));
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
+        if (!table) continue;
+        const FieldPtr field = table->Fields.Item(QuoteName(Text(*rows, "Field")));
+        if (!field) continue;
+        auto constraint = std::make_shared<Tovimar_Default>();
+        constraint->Name = Text(*rows, "Default");
+        constraint->Value = Text(*rows, "Definition");
+        constraint->Table = table.get();
+        constraint->Field = field.get();
+        if (!Show(QStringLiteral("DEFAULT"), constraint->FullName())) {
+            constraint->Clear();
+            return false;
+        }
+        // Further chunks of a long definition come as further rows of the same default.
+        if (const DefaultPtr stored = db_.Defaults.Item(constraint->FullName(true))) {
+            stored->Value += constraint->Value;
+            constraint->Clear();
+            continue;
+        }
+        table->Defaults.Add(constraint, constraint->FullName(false));
+        db_.Defaults.Add(constraint, constraint->FullName(true));
+        field->Default = constraint.get();
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadChecks() {
+    auto rows = Connection().RunQuery(Q::Checks(db_.TableExcludeIDs));
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
+        if (!table) continue;
+        auto check = std::make_shared<Tovimar_Check>();
+        check->Name = Text(*rows, "Check");
+        check->Value = Text(*rows, "Definition");
+        check->Table = table.get();
+        const qint64 status = rows->Value(QStringLiteral("Status")).ToInt();
+        check->NotForRepl = (status & 1024) != 0;
+        check->NoCheckConstraint = (status & 256) != 0;
+        if (!Show(QStringLiteral("CHECK"), check->FullName())) {
+            check->Clear();
+            return false;
+        }
+        if (const CheckPtr stored = db_.Checks.Item(check->FullName(true))) {
+            stored->Value += check->Value;
+            check->Clear();
+            continue;
+        }
+        table->Checks.Add(check, check->FullName(false));
+        db_.Checks.Add(check, check->FullName(true));
+    }
+    return true;
+}
+
+namespace {
+// Object rights: 2 when the bit is set in the "mod" column (denied), else 1 when set in the
+// "add" column (granted), else 0.
+quint8 Right(qint64 actadd, qint64 actmod, qint64 bit) {
+    if (actmod & bit) return 2;
+    if (actadd & bit) return 1;
+    return 0;
+}
+
+// The columns whose bits are set: byte by byte, each from its lowest bit, the n-th bit standing
+// for the n-th column name.
+void DecodeColumnBitmap(const DbValue& bitmap, const Collection<QString>& fieldNames, Collection<QString>& target) {
+    if (bitmap.IsNull()) return;
+    const QByteArray bytes = bitmap.ToBinary();
+    qsizetype n = 0;
+    for (const char byte : bytes) {
+        for (int bit = 0; bit < 8; ++bit, ++n) {
+            if (n >= fieldNames.Count()) return;
+            if (static_cast<unsigned char>(byte) & (1u << bit)) AddName(target, fieldNames.At(n));
+        }
+    }
+}
+
+void MergeNames(Collection<QString>& target, const Collection<QString>& source) {
+    for (const QString& name : source) AddName(target, name);
+}
+}  // namespace
+
+bool CatalogLoader::LoadPermissions() {
+    auto rows = Connection().RunQuery(Q::Permissions());
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const QString type = Text(*rows, "Type").trimmed().toUpper();
+        const QString key = QuoteName(Text(*rows, "Owner"), Text(*rows, "Object"));
+        Tovimar_DbObject* object = nullptr;
+        Tovimar_FieldOwner* columns = nullptr;
+        if (type == QStringLiteral("U")) {
+            if (const TablePtr t = db_.Tables.Item(key)) object = columns = t.get();
+        } else if (type == QStringLiteral("V")) {
+            if (const ViewPtr v = db_.Views.Item(key)) object = columns = v.get();
+        } else if (type == QStringLiteral("P")) {
+            if (const ProcedurePtr p = db_.Procedures.Item(key)) object = p.get();
+        } else if (type == QStringLiteral("FN") || type == QStringLiteral("IF") || type == QStringLiteral("TF")) {
+            if (const FunctionPtr f = db_.Functions.Item(key)) object = f.get();
+        }
+        if (!object) continue;
+
+        auto permission = std::make_shared<Tovimar_Permission>();
+        permission->SecObject = object;
+        permission->Grantee = Text(*rows, "GranteeName");
+        permission->Grantor = Text(*rows, "GrantorName");
+        permission->SetDatabase(&db_);
+        permission->Name = permission->FullName();
+        if (!Show(QStringLiteral("PERMISSION"), permission->FullName())) {
+            permission->Clear();
+            return false;
+        }
+        if (object->ObjectIncluded) {
+            const qint64 actadd = rows->Value(QStringLiteral("actadd")).ToInt();
+            const qint64 actmod = rows->Value(QStringLiteral("actmod")).ToInt();
+            permission->SelectRight = Right(actadd, actmod, 1);
+            permission->UpdateRight = Right(actadd, actmod, 2);
+            permission->DRIRight = Right(actadd, actmod, 4);
+            permission->InsertRight = Right(actadd, actmod, 8);
+            permission->DeleteRight = Right(actadd, actmod, 16);
+            permission->ExecRight = Right(actadd, actmod, 32);
+            if (columns) {
+                const Collection<QString>& names = columns->FieldNames;
+                DecodeColumnBitmap(rows->Value(QStringLiteral("seladd")), names, permission->SelectGrant);
+                DecodeColumnBitmap(rows->Value(QStringLiteral("selmod")), names, permission->SelectDeny);
+                DecodeColumnBitmap(rows->Value(QStringLiteral("updadd")), names, permission->UpdateGrant);
+                DecodeColumnBitmap(rows->Value(QStringLiteral("updmod")), names, permission->UpdateDeny);
+                DecodeColumnBitmap(rows->Value(QStringLiteral("refadd")), names, permission->ReferenceGrant);
+                DecodeColumnBitmap(rows->Value(QStringLiteral("refmod")), names, permission->ReferenceDeny);
+            }
+        }
+        // The same grantee may hold rights on one object from several grantors: one permission
+        // carries them all (the stronger state of each right wins).
+        if (const PermissionPtr stored = db_.Permissions.Item(permission->FullName())) {
+            stored->SelectRight = qMax(stored->SelectRight, permission->SelectRight);
+            stored->UpdateRight = qMax(stored->UpdateRight, permission->UpdateRight);
+            stored->DRIRight = qMax(stored->DRIRight, permission->DRIRight);
+            stored->InsertRight = qMax(stored->InsertRight, permission->InsertRight);
+            stored->DeleteRight = qMax(stored->DeleteRight, permission->DeleteRight);
+            stored->ExecRight = qMax(stored->ExecRight, permission->ExecRight);
+            MergeNames(stored->SelectGrant, permission->SelectGrant);
+            MergeNames(stored->SelectDeny, permission->SelectDeny);
+            MergeNames(stored->UpdateGrant, permission->UpdateGrant);
+            MergeNames(stored->UpdateDeny, permission->UpdateDeny);
+            MergeNames(stored->ReferenceGrant, permission->ReferenceGrant);
+            MergeNames(stored->ReferenceDeny, permission->ReferenceDeny);
+            permission->Clear();
+            continue;
+        }
+        db_.Permissions.Add(permission, permission->FullName());
+    }
+    return true;
+}

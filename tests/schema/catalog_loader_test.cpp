@@ -1,0 +1,468 @@
+// The catalog loader against a scripted connection: what it asks, in which order, and what it
+// makes of the answers — including rows that do not fit the model.
+#include "catalog_test_support.h"
+
+#include "platform/app_paths.h"
+#include "platform/tovimar_exception.h"
+#include "schema/catalog_loader.h"
+#include "schema/catalog_queries.h"
+#include "schema/snapshot_file.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace Q = CatalogQueries;
+
+namespace {
+
+const QString kFingerprint = QStringLiteral("1.500000;3.000000;7.000000;14.000000;2026-12-06 10:00:00.000");
+
+// A small shop: Customers and Orders included; Secret and Audit rejected by the filter, but
+// Secret references Customers and is therefore loaded in detail.
+void Script(ScriptedConnection& c, int srvVer = 80) {
+    c.Answers[Q::SysDatabases(QStringLiteral("'Shop'"))] = Rows({"name", "cmptlevel"}, {{S("Shop"), I(srvVer)}});
+    c.Answers[Q::SysDatabases(QStringLiteral("'master'"))] = Rows({"name", "cmptlevel"}, {{S("master"), I(srvVer)}});
+    c.Answers[Q::Fingerprint()] = Rows({"Version"}, {{S(kFingerprint)}});
+    c.Answers[Q::FileGroups()] =
+        Rows({"groupid", "groupname", "IsDefault"}, {{I(1), S("PRIMARY"), I(1)}, {I(2), S("SECONDARY"), I(0)}});
+    c.Answers[Q::Tables(1)] = Rows({"Table", "ID", "Owner", "FileGroupID", "TextFileGroupID"},
+                                   {{S("Audit"), I(13), S("dbo"), I(1), N()},
+                                    {S("Customers"), I(11), S("dbo"), I(1), N()},
+                                    {S("Orders"), I(10), S("dbo"), I(2), I(1)},
+                                    {S("Secret"), I(12), S("dbo"), I(1), N()}});
+    c.Answers[Q::RelationsFirstPass(QStringLiteral("13,12"))] =
+        Rows({"FTABLE_ID", "PTABLE_ID"}, {{I(10), I(11)}, {I(12), I(11)}});
+    c.Answers[Q::ViewNames()] = Rows({"Owner", "id", "FullName"},
+                                     {{S("[dbo]"), I(20), S("[dbo].[V1]")}, {S("[dbo]"), I(21), S("[dbo].[Hidden]")}});
+    c.Answers[Q::Views(QStringLiteral("21"))] =
+        Rows({"Status", "View", "Owner", "colid", "Definition"},
+             {{I(24), S("V1"), S("dbo"), I(1), S("CREATE VIEW V1 AS ")},
+              {I(24), S("V1"), S("dbo"), I(2), S("SELECT CustomerID ")},
+              {I(24), S("V1"), S("dbo"), I(3), S("FROM Customers")}});
+    c.Answers[Q::ProcedureNames()] = Rows({"Owner", "id", "FullName"}, {{S("[dbo]"), I(30), S("[dbo].[P]")}});
+    c.Answers[Q::Procedures(QString())] =
+        Rows({"Status", "Procedure", "Owner", "colid", "number", "Definition"},
+             {{I(16), S("P"), S("dbo"), I(1), I(1), S("CREATE PROC P;1 AS ")},
+              {I(16), S("P"), S("dbo"), I(2), I(1), S("SELECT 1")},
+              {I(16), S("P"), S("dbo"), I(1), I(2), S("CREATE PROC P;2 AS SELECT 2")}});
+    c.Answers[Q::Roles()] = Rows({"uid", "Role", "Member"}, {{I(16400), S("Readers"), S("alice")},
+                                                            {I(16400), S("Readers"), S("bob")},
+                                                            {I(16401), S("Empty"), N()}});
+    c.Answers[Q::TriggerNames()] =
+        Rows({"Owner", "id", "FullName", "FullName2"}, {{S("[dbo]"), I(40), S("[dbo].[Orders]"), S("[dbo].[Orders].[trg]")}});
+    c.Answers[Q::Triggers(QString(), QStringLiteral("13"))] =
+        Rows({"Status", "Trigger", "Table", "TableOwner", "colid", "Definition"},
+             {{I(8), S("trg"), S("Orders"), S("dbo"), I(1), S("CREATE TRIGGER trg ON Orders ")},
+              {I(8), S("trg"), S("Orders"), S("dbo"), I(2), S("FOR INSERT AS RETURN")},
+              {I(8), S("old"), S("Gone"), S("dbo"), I(1), S("CREATE TRIGGER old ON Gone")}});
+    const QStringList columnNames = {"ObjType",   "Table",      "TableOwner", "Datentyp",       "name",     "colid",
+                                     "length",    "prec",       "scale",      "isnullable",     "Collation", "IsIdentity",
+                                     "IsIdNotForRepl", "IsRowGuidCol", "ID_Start", "ID_Schritt"};
+    c.Answers[Q::Columns(srvVer >= 80, QStringLiteral("13"), QStringLiteral("21"))] = Rows(
+        columnNames,
+        {{S("U"), S("Customers"), S("dbo"), S("int"), S("CustomerID"), I(1), I(4), I(10), I(0), I(0), N(), I(1), I(1), I(0), I(100), I(5)},
+         {S("U"), S("Customers"), S("dbo"), S("nvarchar"), S("Name"), I(2), I(80), I(40), N(), I(1),
+          srvVer >= 80 ? S("Latin1_General_CI_AS") : N(), I(0), I(0), I(0), I(0), I(0)},
+         {S("U "), S("Orders"), S("dbo"), S("int"), S("OrderID"), I(1), I(4), I(10), I(0), I(0), N(), I(0), I(0), I(0), N(), N()},
+         {S("U "), S("Orders"), S("dbo"), S("int"), S("CustomerID"), I(2), I(4), I(10), I(0), I(0), N(), I(0), I(0), I(0), N(), N()},
+         {S("U "), S("Orders"), S("dbo"), S("int"), S("Total"), I(3), I(4), I(10), I(0), I(1), N(), I(0), I(0), I(0), N(), N()},
+         {S("U "), S("Secret"), S("dbo"), S("int"), S("CustomerID"), I(1), I(4), I(10), I(0), I(0), N(), I(0), I(0), I(0), N(), N()},
+         {S("U "), S("Gone"), S("dbo"), S("int"), S("X"), I(1), I(4), I(10), I(0), I(0), N(), I(0), I(0), I(0), N(), N()},
+         {S("V "), S("V1"), S("dbo"), S("int"), S("CustomerID"), I(1), I(4), I(10), I(0), I(0), N(), I(0), I(0), I(0), I(0), I(0)}});
+    c.Answers[Q::Formulas(QStringLiteral("13"))] =
+        Rows({"Table", "Owner", "colid", "number", "Definition"},
+             {{S("Orders"), S("dbo"), I(1), I(3), S("([OrderID] ")},
+              {S("Orders"), S("dbo"), I(2), I(3), S("* 2)")},
+              {S("Orders"), S("dbo"), I(1), I(9), S("(1)")}});
+    c.Answers[Q::Indexes(QStringLiteral("13"))] = Rows(
+        {"Index", "indid", "Table", "TableOwner", "Field", "status", "groupid", "IsUnique", "IsClustered", "IndexFillFactor",
+         "IsPadIndex", "IsUniqueConstraint", "IsPrimaryClustered", "IsPrimaryNonClustered"},
+        {{S("PK_Customers"), I(1), S("Customers"), S("dbo"), S("CustomerID"), I(2048), I(1), I(1), I(0), I(90), I(0), I(0), I(1), I(0)},
+         {S("IX_Orders"), I(2), S("Orders"), S("dbo"), S("CustomerID"), I(1 | 16777216), I(2), I(0), I(0), I(0), I(1), I(0), I(0), I(0)},
+         {S("IX_Orders"), I(2), S("Orders"), S("dbo"), S("OrderID"), I(1 | 16777216), I(2), I(0), I(0), I(0), I(1), I(0), I(0), I(0)},
+         {S("IX_Gone"), I(2), S("Gone"), S("dbo"), S("X"), I(0), I(1), I(0), I(0), I(0), I(0), I(0), I(0), I(0)}});
+    c.Answers[Q::FullTextCatalogs()] = Rows({"Name"}, {{S("ShopCatalog")}});
+    c.Answers[Q::FullTextTables()] =
+        Rows({"TABLE_OWNER", "TABLE_NAME", "FULLTEXT_KEY_INDEX_NAME", "FULLTEXT_CATALOG_NAME"},
+             {{S("dbo"), S("Customers"), S("PK_Customers"), S("ShopCatalog")}});
+    c.Answers[Q::FullTextTableProperties(11)] = Rows({"Tracking", "BGUpdate"}, {{I(1), N()}});
+    c.Answers[Q::FullTextColumns()] =
+        Rows({"TABLE_OWNER", "TABLE_NAME", "FULLTEXT_COLUMN_NAME", "FULLTEXT_BLOBTP_COLNAME", "FULLTEXT_LANGUAGE"},
+             {{S("dbo"), S("Customers"), S("Name"), N(), I(1033)}, {S("dbo"), S("Customers"), S("Nope"), N(), I(1033)}});
+    c.Answers[Q::Defaults(QStringLiteral("13"))] =
+        Rows({"Table", "TableOwner", "Default", "Field", "Definition"},
+             {{S("Customers"), S("dbo"), S("DF_Name"), S("Name"), S("('x")},
+              {S("Customers"), S("dbo"), S("DF_Name"), S("Name"), S("y')")},
+              {S("Customers"), S("dbo"), S("DF_Gone"), S("Nope"), S("(0)")}});
+    c.Answers[Q::Checks(QStringLiteral("13"))] =
+        Rows({"Table", "status", "TableOwner", "Check", "Definition"},
+             {{S("Orders"), I(1024 | 256), S("dbo"), S("CK_Orders"), S("([Total] > 0)")}});
+    c.Answers[Q::Permissions()] = Rows(
+        {"Object", "type", "Owner", "GranteeName", "GrantorName", "id", "actadd", "actmod", "seladd", "selmod", "updadd",
+         "updmod", "refadd", "refmod"},
+        {{S("Customers"), S("U "), S("dbo"), S("public"), S("dbo"), I(11), I(1 | 8), I(16), B("\x02"), N(), B("\x03\xFF"), N(), N(), N()},
+         {S("Customers"), S("U "), S("dbo"), S("public"), S("guest"), I(11), I(2), I(0), N(), B("\x01"), N(), N(), N(), N()},
+         {S("P"), S("P "), S("dbo"), S("public"), S("dbo"), I(30), I(32), I(0), N(), N(), N(), N(), N(), N()},
+         {S("Nope"), S("U "), S("dbo"), S("public"), S("dbo"), I(99), I(1), I(0), N(), N(), N(), N(), N(), N()}});
+    c.Answers[Q::RelationsSecondPass(QStringLiteral("13"))] = Rows(
+        {"Relation", "Status", "ForeignTable", "PrimaryTable", "ForeignTableOwner", "PrimaryTableOwner", "constid",
+         "fkeyid", "rkeyid", "keycnt", "fkeydbid", "fkey1", "fkey2", "rkey1", "rkey2", "NotForRepl", "IsNoCheck",
+         "DeleteCascade", "UpdateCascade"},
+        {{S("FK_Orders_Customers"), I(0), S("Orders"), S("Customers"), S("dbo"), S("dbo"), I(50), I(10), I(11), I(1),
+          I(0), I(2), I(0), I(1), I(0), I(0), I(1), I(1), I(0)},
+         {S("FK_Secret_Customers"), I(0), S("Secret"), S("Customers"), S("dbo"), S("dbo"), I(51), I(12), I(11), I(1),
+          I(0), I(1), I(0), I(1), I(0), I(1), I(0), I(0), I(1)},
+         {S("FK_Bad"), I(0), S("Orders"), S("Customers"), S("dbo"), S("dbo"), I(52), I(10), I(11), I(1), I(0), I(99),
+          I(0), I(1), I(0), I(0), I(0), I(0), I(0)}});
+}
+
+struct Shop {
+    std::shared_ptr<ScriptedConnection> Connection = std::make_shared<ScriptedConnection>();
+    RejectingFilter Filter;
+    Tovimar_Database Db;
+
+    explicit Shop(int srvVer = 80) {
+        Script(*Connection, srvVer);
+        Filter.Rejected = {QStringLiteral("ta:[dbo].[Secret]"), QStringLiteral("ta:[dbo].[Audit]"),
+                           QStringLiteral("vi:[dbo].[Hidden]")};
+        LoadDatabase(Db, Connection);
+        Db.Filter = &Filter;
+    }
+};
+
+TEST(CatalogLoader, AsksOneQueryPerKindInLoadingOrder) {
+    Shop shop;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    const QStringList expected = {
+        Q::SysDatabases(QStringLiteral("'Shop'")), Q::SysDatabases(QStringLiteral("'master'")), Q::Fingerprint(),
+        Q::FileGroups(), Q::Tables(1), Q::RelationsFirstPass(QStringLiteral("13,12")), Q::ViewNames(),
+        Q::Views(QStringLiteral("21")), Q::ProcedureNames(), Q::Procedures(QString()), Q::FunctionNames(),
+        Q::Functions(QString()), Q::Roles(), Q::TriggerNames(), Q::Triggers(QString(), QStringLiteral("13")),
+        Q::Columns(true, QStringLiteral("13"), QStringLiteral("21")), Q::Formulas(QStringLiteral("13")),
+        Q::Indexes(QStringLiteral("13")), Q::FullTextCatalogs(), Q::FullTextTables(), Q::FullTextTableProperties(11),
+        Q::FullTextColumns(), Q::Defaults(QStringLiteral("13")), Q::Checks(QStringLiteral("13")), Q::Permissions(),
+        Q::RelationsSecondPass(QStringLiteral("13"))};
+    EXPECT_EQ(shop.Connection->Sent, expected);
+    EXPECT_EQ(progress.Calls.first(), QStringLiteral("CAPTION Reading SRV#Shop"));
+    for (const char* phase : {"SCANNING RELATIONS...", "SCANNING VIEWS...", "SCANNING PROCEDURES...",
+                              "SCANNING FUNCTIONS...", "SCANNING TRIGGERS...", "SCANNING FULLTEXT INDEXES...",
+                              "SCANNING FULLTEXT FIELDS..."})
+        EXPECT_TRUE(progress.Calls.contains(QLatin1String(phase))) << phase;
+    EXPECT_TRUE(progress.Calls.contains(QStringLiteral("LOAD TABLE [dbo].[Orders]")));
+    EXPECT_TRUE(progress.Calls.contains(QStringLiteral("LOAD FIELD FORMULA [Total]")));
+    EXPECT_TRUE(progress.Closed);
+    EXPECT_EQ(shop.Db.Version, QStringLiteral("10;") + kFingerprint);
+    EXPECT_EQ(shop.Db.CmptLevel, 80);
+    EXPECT_EQ(shop.Db.SrvVer, 80);
+}
+
+TEST(CatalogLoader, TablesFileGroupsAndTheExclusionLists) {
+    Shop shop;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    const Tovimar_Database& db = shop.Db;
+    EXPECT_EQ(db.Tables.Count(), 4);
+    EXPECT_EQ(db.TableExcludeIDs, QStringLiteral("13"));  // Secret references Customers: loaded in detail
+    EXPECT_EQ(db.ViewExcludeIDs, QStringLiteral("21"));
+    const TablePtr orders = db.Tables.Item(QStringLiteral("[dbo].[Orders]"));
+    ASSERT_TRUE(orders);
+    EXPECT_EQ(orders->FileGroupName, QStringLiteral("SECONDARY"));
+    EXPECT_EQ(orders->TextFileGroupName, QStringLiteral("PRIMARY"));
+    EXPECT_EQ(orders->ObjectID, 10);
+    EXPECT_TRUE(orders->ObjectIncluded);
+    const TablePtr customers = db.Tables.Item(QStringLiteral("[dbo].[Customers]"));
+    EXPECT_EQ(customers->TextFileGroupName, QStringLiteral("PRIMARY"));
+    const TablePtr secret = db.Tables.Item(QStringLiteral("[dbo].[Secret]"));
+    EXPECT_FALSE(secret->ObjectIncluded);
+    EXPECT_EQ(secret->Fields.Count(), 1);
+    EXPECT_EQ(db.Tables.Item(QStringLiteral("[dbo].[Audit]"))->Fields.Count(), 0);
+}
+
+TEST(CatalogLoader, CodeObjectsJoinTheirChunksAndKeepProcedureNumbers) {
+    Shop shop;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    ASSERT_EQ(shop.Db.Views.Count(), 1);
+    const ViewPtr view = shop.Db.Views.Item(QStringLiteral("[dbo].[V1]"));
+    EXPECT_EQ(view->Definition, QStringLiteral("CREATE VIEW V1 AS SELECT CustomerID FROM Customers"));
+    EXPECT_EQ(view->ObjStatus, 24);
+    EXPECT_EQ(view->FieldNames.Count(), 1);
+    const ProcedurePtr proc = shop.Db.Procedures.Item(QStringLiteral("[dbo].[P]"));
+    ASSERT_TRUE(proc);
+    EXPECT_EQ(proc->DefinitionsNumbers(), (QList<int>{1, 2}));
+    EXPECT_EQ(proc->Definition(1), QStringLiteral("CREATE PROC P;1 AS SELECT 1"));
+    EXPECT_EQ(proc->Definition(2), QStringLiteral("CREATE PROC P;2 AS SELECT 2"));
+    const TriggerPtr trigger = shop.Db.Triggers.Item(QStringLiteral("[dbo].[Orders].[trg]"));
+    ASSERT_TRUE(trigger);
+    EXPECT_EQ(trigger->Definition, QStringLiteral("CREATE TRIGGER trg ON Orders FOR INSERT AS RETURN"));
+    EXPECT_EQ(shop.Db.Triggers.Count(), 1);  // the trigger of a table that is gone is skipped
+    const RolePtr readers = shop.Db.Roles.Item(QStringLiteral("[Readers]"));
+    ASSERT_TRUE(readers);
+    EXPECT_EQ(readers->MemberNames.Count(), 2);
+    EXPECT_EQ(shop.Db.Roles.Item(QStringLiteral("[Empty]"))->MemberNames.Count(), 0);
+    // Pre-queries quote the owner; the filter hears the plain name, as for tables.
+    EXPECT_TRUE(shop.Filter.Asked.contains(QStringLiteral("vi:[dbo].[V1]:2:dbo")));
+    EXPECT_TRUE(shop.Filter.Asked.contains(QStringLiteral("tr:[dbo].[Orders].[trg]:3:")));
+}
+
+TEST(CatalogLoader, ColumnsIndexesAndConstraints) {
+    Shop shop;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    const TablePtr customers = shop.Db.Tables.Item(QStringLiteral("[dbo].[Customers]"));
+    const FieldPtr id = customers->FieldsByColID.Item(QStringLiteral("#1"));
+    ASSERT_TRUE(id);
+    EXPECT_TRUE(id->Identity);
+    EXPECT_TRUE(id->IdentityNoRepl);
+    EXPECT_EQ(id->IdentitySeed, 100);
+    EXPECT_EQ(id->IdentityIncr, 5);
+    const FieldPtr name = customers->Fields.Item(QStringLiteral("[Name]"));
+    EXPECT_EQ(name->Collation, QStringLiteral("Latin1_General_CI_AS"));
+    EXPECT_EQ(name->DataType, QStringLiteral("nvarchar"));
+    EXPECT_TRUE(name->CanBeNull);
+    EXPECT_EQ(name->DataSize, 80);
+    EXPECT_EQ(name->DataDecimals, 0);  // Null scale leaves the default
+
+    const TablePtr orders = shop.Db.Tables.Item(QStringLiteral("[dbo].[Orders]"));
+    EXPECT_EQ(orders->Fields.Item(QStringLiteral("[Total]"))->Formula, QStringLiteral("([OrderID] * 2)"));
+
+    ASSERT_TRUE(customers->PrimaryKey);
+    EXPECT_EQ(customers->PrimaryKey->Name, QStringLiteral("PK_Customers"));
+    EXPECT_TRUE(customers->PrimaryKey->IsClustered);
+    EXPECT_EQ(customers->PrimaryKey->IndexFillFactor, 90);
+    const IndexPtr ix = shop.Db.Indexes.Item(QStringLiteral("[dbo].[Orders].[IX_Orders]"));
+    ASSERT_TRUE(ix);
+    EXPECT_EQ(ix->FieldNames.Count(), 2);
+    EXPECT_EQ(ix->FieldNames.At(1), QStringLiteral("OrderID"));
+    EXPECT_TRUE(ix->IgnoreDupKey);
+    EXPECT_TRUE(ix->Statistics_NoRecompute);
+    EXPECT_TRUE(ix->IsPadIndex);
+    EXPECT_EQ(ix->FileGroupName, QStringLiteral("SECONDARY"));
+    EXPECT_EQ(shop.Db.Indexes.Count(), 2);
+
+    const DefaultPtr df = shop.Db.Defaults.Item(QStringLiteral("[dbo].[Customers].[DF_Name]"));
+    ASSERT_TRUE(df);
+    EXPECT_EQ(df->Value, QStringLiteral("('xy')"));
+    EXPECT_EQ(name->Default, df.get());
+    EXPECT_EQ(shop.Db.Defaults.Count(), 1);
+    const CheckPtr ck = orders->Checks.Item(QStringLiteral("[CK_Orders]"));
+    ASSERT_TRUE(ck);
+    EXPECT_TRUE(ck->NotForRepl);
+    EXPECT_TRUE(ck->NoCheckConstraint);
+
+    ASSERT_EQ(shop.Db.Relations.Count(), 2);  // FK_Bad names a column that does not exist
+    const RelationPtr fk = orders->Relations.Item(QStringLiteral("[FK_Orders_Customers]"));
+    ASSERT_TRUE(fk);
+    EXPECT_EQ(fk->PrimaryTable, customers.get());
+    EXPECT_EQ(fk->PrimaryTableFullName, QStringLiteral("[dbo].[Customers]"));
+    EXPECT_EQ(fk->FieldNames.At(0), QStringLiteral("CustomerID"));
+    EXPECT_EQ(fk->PrimaryFieldNames.At(0), QStringLiteral("CustomerID"));
+    EXPECT_TRUE(fk->NoCheckConstraint);
+    EXPECT_TRUE(fk->DeleteCascade);
+    EXPECT_FALSE(fk->UpdateCascade);
+}
+
+TEST(CatalogLoader, FullTextIndexAndColumns) {
+    Shop shop;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    EXPECT_EQ(shop.Db.Catalogs.Count(), 1);
+    const TablePtr customers = shop.Db.Tables.Item(QStringLiteral("[dbo].[Customers]"));
+    EXPECT_EQ(customers->FTI_Catalog, QStringLiteral("ShopCatalog"));
+    EXPECT_EQ(customers->FTI_UniqueIndex, QStringLiteral("PK_Customers"));
+    EXPECT_TRUE(customers->FTI_ChangeTracking);
+    EXPECT_FALSE(customers->FTI_BackgroundUpdate);
+    ASSERT_TRUE(customers->FTI_Columns.has_value());
+    EXPECT_EQ(customers->FTI_Columns->Count(), 1);
+    const FieldPtr name = customers->Fields.Item(QStringLiteral("[Name]"));
+    EXPECT_TRUE(name->FTI_Field);
+    EXPECT_EQ(name->FTI_Language, 1033);
+}
+
+TEST(CatalogLoader, MissingFullTextServiceIsTolerated) {
+    Shop shop;
+    shop.Connection->Failing.insert(Q::FullTextTables());
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    EXPECT_EQ(shop.Db.Tables.Item(QStringLiteral("[dbo].[Customers]"))->FTI_Catalog, QString());
+    EXPECT_EQ(shop.Db.Permissions.Count(), 2);  // loading went on after the failed call
+}
+
+TEST(CatalogLoader, PermissionRightsAndColumnBitmaps) {
+    Shop shop;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    ASSERT_EQ(shop.Db.Permissions.Count(), 2);  // two grantors on Customers make one permission
+    const PermissionPtr p = shop.Db.Permissions.Item(QStringLiteral("[dbo].[Customers].[public]"));
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->SelectRight, 1);
+    EXPECT_EQ(p->InsertRight, 1);
+    EXPECT_EQ(p->DeleteRight, 2);
+    EXPECT_EQ(p->UpdateRight, 1);  // from the second grantor
+    EXPECT_EQ(p->ExecRight, 0);
+    // seladd 0x02: the second column; updadd 0x03 0xFF: the first two, and no more columns exist.
+    ASSERT_EQ(p->SelectGrant.Count(), 1);
+    EXPECT_EQ(p->SelectGrant.At(0), QStringLiteral("Name"));
+    EXPECT_EQ(p->UpdateGrant.Count(), 2);
+    ASSERT_EQ(p->SelectDeny.Count(), 1);
+    EXPECT_EQ(p->SelectDeny.At(0), QStringLiteral("CustomerID"));
+    EXPECT_EQ(p->ReferenceGrant.Count(), 0);
+    EXPECT_EQ(p->Grantor, QStringLiteral("dbo"));
+    EXPECT_EQ(shop.Db.Permissions.Item(QStringLiteral("[dbo].[P].[public]"))->ExecRight, 1);
+}
+
+TEST(CatalogLoader, SqlServer70LeavesCollationsEmpty) {
+    Shop shop(70);
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    EXPECT_EQ(shop.Db.SrvVer, 70);
+    EXPECT_TRUE(shop.Connection->Sent.contains(Q::Columns(false, QStringLiteral("13"), QStringLiteral("21"))));
+    EXPECT_TRUE(Q::Columns(false, QString(), QString()).contains(QStringLiteral(" CONVERT(varchar,NULL) AS Collation, ")));
+    for (const TablePtr& table : shop.Db.Tables)
+        for (const FieldPtr& field : table->Fields) EXPECT_EQ(field->Collation, QString()) << field->Name.toStdString();
+}
+
+TEST(CatalogLoader, DefinitionObjectsOnlyStopsAfterTriggers) {
+    Shop shop;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress, true));
+    EXPECT_EQ(shop.Connection->Sent.last(), Q::Triggers(QString(), QStringLiteral("13,12")));
+    EXPECT_FALSE(shop.Connection->Sent.contains(Q::RelationsFirstPass(QStringLiteral("13,12"))));
+    EXPECT_EQ(shop.Db.Tables.Item(QStringLiteral("[dbo].[Orders]"))->Fields.Count(), 0);
+}
+
+// Every progress call is a place where Cancel is noticed: cancelling at any of them ends
+// loading with false, never with an error, and closes the progress window.
+TEST(CatalogLoader, CancelAtEveryProgressCallStopsCleanly) {
+    int total = 0;
+    {
+        Shop shop;
+        RecordingProgress progress;
+        ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+        total = progress.Count;
+    }
+    ASSERT_GT(total, 40);
+    for (int n = 1; n <= total; ++n) {
+        Shop shop;
+        RecordingProgress progress(n);
+        EXPECT_FALSE(LoadDBObjects(shop.Db, progress)) << "cancelled at call " << n;
+        EXPECT_TRUE(progress.Closed);
+        EXPECT_EQ(progress.Count, n) << "a loader went on after the cancel at call " << n;
+    }
+}
+
+class CatalogLoaderCache : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder_.isValid());
+        SetAppDataRootForTesting(folder_.path());
+    }
+    void TearDown() override { SetAppDataRootForTesting(QString()); }
+    QTemporaryDir folder_;
+};
+
+TEST_F(CatalogLoaderCache, CreatingASnapshotExcludesNothingAndWritesTheFile) {
+    Shop shop;
+    shop.Db.CreateCache = true;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
+    EXPECT_FALSE(shop.Connection->Sent.contains(Q::ViewNames()));
+    EXPECT_FALSE(shop.Connection->Sent.contains(Q::TriggerNames()));
+    EXPECT_FALSE(shop.Connection->Sent.contains(Q::RelationsFirstPass(QString())));
+    EXPECT_FALSE(progress.Calls.contains(QStringLiteral("SCANNING VIEWS...")));
+    EXPECT_EQ(shop.Db.TableExcludeIDs, QString());
+    EXPECT_TRUE(shop.Connection->Sent.contains(Q::Views(QString())));
+    EXPECT_TRUE(shop.Connection->Sent.contains(Q::Columns(true, QString(), QString())));
+    EXPECT_TRUE(QFile::exists(GetCacheFilePath(shop.Db)));
+}
+
+TEST_F(CatalogLoaderCache, MatchingFingerprintReadsTheSnapshotInsteadOfTheCatalog) {
+    {
+        Shop writer;
+        writer.Db.CreateCache = true;
+        writer.Connection->Answers[Q::Views(QString())] = writer.Connection->Answers[Q::Views(QStringLiteral("21"))];
+        RecordingProgress progress;
+        ASSERT_TRUE(LoadDBObjects(writer.Db, progress));
+    }
+    Shop reader;
+    reader.Db.UseCache = true;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(reader.Db, progress));
+    EXPECT_EQ(reader.Connection->Sent,
+              (QStringList{Q::SysDatabases(QStringLiteral("'Shop'")), Q::SysDatabases(QStringLiteral("'master'")),
+                           Q::Fingerprint()}));
+    EXPECT_EQ(reader.Db.Tables.Count(), 4);
+    EXPECT_EQ(reader.Db.Views.Item(QStringLiteral("[dbo].[V1]"))->Definition,
+              QStringLiteral("CREATE VIEW V1 AS SELECT CustomerID FROM Customers"));
+    EXPECT_FALSE(reader.Db.Tables.Item(QStringLiteral("[dbo].[Secret]"))->ObjectIncluded);  // verdicts recomputed
+
+    // A changed fingerprint: the catalog is read again.
+    Shop changed;
+    changed.Db.UseCache = true;
+    changed.Connection->Answers[Q::Fingerprint()] = Rows({"Version"}, {{S("2.0;4.0;7.0;14.0;2026-12-06 11:00:00.000")}});
+    RecordingProgress progress2;
+    ASSERT_TRUE(LoadDBObjects(changed.Db, progress2));
+    EXPECT_TRUE(changed.Connection->Sent.contains(Q::Tables(1)));
+    EXPECT_EQ(changed.Db.Version, QStringLiteral("10;2.0;4.0;7.0;14.0;2026-12-06 11:00:00.000"));
+}
+
+// Without any permission the fingerprint expression is NULL for every database state; such a
+// fingerprint must never let a snapshot stand in for the catalog.
+TEST_F(CatalogLoaderCache, NullFingerprintNeverMatches) {
+    {
+        Shop writer;
+        writer.Db.CreateCache = true;
+        writer.Connection->Answers[Q::Fingerprint()] = Rows({"Version"}, {{N()}});
+        RecordingProgress progress;
+        ASSERT_TRUE(LoadDBObjects(writer.Db, progress));
+        EXPECT_EQ(writer.Db.Version, QString());
+    }
+    Shop reader;
+    reader.Db.UseCache = true;
+    reader.Connection->Answers[Q::Fingerprint()] = Rows({"Version"}, {{N()}});
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(reader.Db, progress));
+    EXPECT_TRUE(reader.Connection->Sent.contains(Q::Tables(1)));
+}
+
+TEST(CatalogLoader, QueryErrorsArePassedOnAndTheProgressClosed) {
+    Shop shop;
+    shop.Connection->Failing.insert(Q::Indexes(QStringLiteral("13")));
+    RecordingProgress progress;
+    try {
+        LoadDBObjects(shop.Db, progress);
+        FAIL() << "expected the query error";
+    } catch (const TovimarException& e) {
+        EXPECT_EQ(e.Number, 7601);
+    }
+    EXPECT_TRUE(progress.Closed);
+}
+
+TEST(CatalogLoader, WithoutUserTablesTheFirstPassRunsPlain) {
+    auto connection = std::make_shared<ScriptedConnection>();
+    Tovimar_Database db;
+    LoadDatabase(db, connection);
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(db, progress));
+    EXPECT_EQ(db.Tables.Count(), 0);
+    EXPECT_EQ(db.TableExcludeIDs, QString());
+    EXPECT_TRUE(connection->Sent.contains(Q::RelationsFirstPass(QString())));
+    EXPECT_EQ(db.CmptLevel, 65);  // no sysdatabases row: the oldest level
+    EXPECT_EQ(db.SrvVer, 65);
+}
+
+TEST(CatalogQueries, TextsAreFixed) {
+    EXPECT_EQ(Q::NotIn(QString()), QString());
+    EXPECT_EQ(Q::TablesNotIn(QStringLiteral("1,2")), QStringLiteral(" AND systables.id NOT IN(1,2)"));
+    EXPECT_EQ(Q::Is(QStringLiteral("IsUserTable"), QStringLiteral("sysobjects.id")),
+              QStringLiteral(" (objectproperty(sysobjects.id,'IsUserTable') <> 0) "));
+    EXPECT_EQ(Q::Roles(), QStringLiteral("SELECT sysusers.uid, sysusers.name AS Role, myusers.name AS Member\r\n"
+                                         "FROM sysusers\r\n"
+                                         "LEFT OUTER JOIN sysmembers ON sysmembers.groupuid=sysusers.uid\r\n"
+                                         "LEFT OUTER JOIN sysusers AS myusers ON sysmembers.memberuid=myusers.uid\r\n"
+                                         "WHERE sysusers.issqlrole = 1 AND sysusers.isapprole = 0 AND sysusers.sid IS NOT NULL\r\n"
+                                         "ORDER BY sysusers.uid, sysusers.name"));
+}
+
+}  // namespace

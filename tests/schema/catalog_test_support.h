@@ -1,0 +1,87 @@
+#pragma once
+// Test doubles for the catalog loader: a connection that answers queries from a table of
+// canned result sets and records what was sent, a progress that records and can cancel at
+// the N-th call, and a filter that rejects listed names.
+#include "platform/db/db_connection.h"
+#include "platform/progress.h"
+#include "schema/model.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+inline DbValue I(qint64 v) { return DbValue::FromInt(v); }
+inline DbValue S(const char* v) { return DbValue::FromString(QString::fromUtf8(v)); }
+inline DbValue S(const QString& v) { return DbValue::FromString(v); }
+inline DbValue N() { return DbValue::Null(); }
+inline DbValue B(const QByteArray& v) { return DbValue::FromBinary(v); }
+
+inline DbResultSet Rows(const QStringList& columns, std::vector<std::vector<DbValue>> rows) {
+    DbResultSet rs;
+    for (const QString& c : columns) rs.Columns.push_back(DbColumn{c, AdoType::VarChar});
+    rs.Rows = std::move(rows);
+    return rs;
+}
+
+class ScriptedConnection : public DbConnection {
+public:
+    ~ScriptedConnection() override { JoinWorker(); }
+    QHash<QString, DbResultSet> Answers;  // by exact query text
+    QSet<QString> Failing;                // queries that fail with error 7601
+    QStringList Sent;
+
+    QString ServerName() const override { return QStringLiteral("SRV"); }
+    QString DatabaseName() const override { return QStringLiteral("Shop"); }
+
+protected:
+    DbBatchOutcome RunBatch(const QString& sql) override {
+        Sent.append(sql);
+        DbBatchOutcome outcome;
+        if (Failing.contains(sql)) {
+            outcome.Failed = true;
+            outcome.Errors.append(DbError{7601, QStringLiteral("Full-text search is not enabled."), false});
+            return outcome;
+        }
+        auto it = Answers.constFind(sql);
+        if (it != Answers.cend()) outcome.ResultSets.push_back(it.value());
+        return outcome;
+    }
+    void CancelRunning() override {}
+};
+
+class RecordingProgress : public Progress {
+public:
+    explicit RecordingProgress(int cancelAt = 0) : cancelAt_(cancelAt) {}
+    QStringList Calls;
+    bool Closed = false;
+    int Count = 0;
+
+    void ShowCaption(const QString& caption) override {
+        Calls.append(QStringLiteral("CAPTION ") + caption);
+        cancelled_ = false;
+    }
+    bool ShowMessage(const QString& text) override {
+        Calls.append(text);
+        if (++Count == cancelAt_) cancelled_ = true;
+        return cancelled_;
+    }
+    bool Cancelled() const override { return cancelled_; }
+    void Close() override { Closed = true; }
+
+private:
+    int cancelAt_;
+    bool cancelled_ = false;
+};
+
+class RejectingFilter : public ObjectFilter {
+public:
+    QSet<QString> Rejected;  // "code:fullName"
+    QStringList Asked;
+    bool IsObjectIncluded(const QString& typeCode, const QString& fullName, int nameParts, const QString& owner,
+                          long& flags, QStringList& extras) override {
+        flags = 0;
+        extras.clear();
+        Asked.append(QStringLiteral("%1:%2:%3:%4").arg(typeCode, fullName).arg(nameParts).arg(owner));
+        return !Rejected.contains(typeCode + QLatin1Char(':') + fullName);
+    }
+};

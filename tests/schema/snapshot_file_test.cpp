@@ -1,0 +1,448 @@
+#include "schema/snapshot_file.h"
+
+#include "platform/app_paths.h"
+#include "platform/progress.h"
+#include "platform/tovimar_exception.h"
+#include "sample_database.h"
+#include "schema/sql_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records every progress message and reports a cancel at the N-th one (0: never).
+class RecordingProgress : public Progress {
+public:
+    explicit RecordingProgress(int cancelAt = 0) : cancelAt_(cancelAt) {}
+    QStringList Messages;
+    void ShowCaption(const QString&) override {}
+    bool ShowMessage(const QString& text) override {
+        Messages << text;
+        if (cancelAt_ > 0 && Messages.size() >= cancelAt_) cancelled_ = true;
+        return cancelled_;
+    }
+    bool Cancelled() const override { return cancelled_; }
+
+private:
+    int cancelAt_;
+    bool cancelled_ = false;
+};
+
+class SnapshotFileTest : public ::testing::Test {
+protected:
+    QString PathOf(const QString& name) const { return dir_.filePath(name); }
+
+    QString WriteRaw(const QByteArray& bytes, const QString& name = QStringLiteral("raw.schema")) {
+        const QString path = PathOf(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // Lines joined and ended by CR LF, as a file holds them.
+    QString WriteLines(const QStringList& lines, const QString& name = QStringLiteral("raw.schema")) {
+        return WriteRaw((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(), name);
+    }
+
+    QByteArray ReadRaw(const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }
+
+    QTemporaryDir dir_;
+};
+
+TablePtr AddTable(Tovimar_Database& db, const QString& owner, const QString& name) {
+    auto table = std::make_shared<Tovimar_Table>();
+    table->Owner = owner;
+    table->Name = name;
+    table->SetDatabase(&db);
+    db.Tables.Add(table, table->FullName());
+    return table;
+}
+
+const QString DatabaseLine = QStringLiteral(";Database;Shop;SRV;10;1;2;3;4;2001-01-01;80;80;1");
+
+}  // namespace
+
+// ---- Field encoding ----------------------------------------------------------------------------
+
+TEST(SnapshotEncodingTest, EncodesEscapesAndLineBreaksAsStored) {
+    EXPECT_EQ(EncodeCacheField(QStringLiteral("a\\b;c")), QStringLiteral("a\\\\b\\;c"));
+    // A CR LF pair continues the value on the next physical line; a lone LF is "\r", a lone CR "\n".
+    EXPECT_EQ(EncodeCacheField(QStringLiteral("x\r\ny\nz\rw")), QStringLiteral("x\\\r\ny\\rz\\nw"));
+    EXPECT_EQ(EncodeCacheField(QStringLiteral("\r\r\n")), QStringLiteral("\\n\\\r\n"));
+    EXPECT_EQ(EncodeCacheField(QString()), QString());
+}
+
+TEST(SnapshotEncodingTest, DecodingInvertsEncodingForHostileValues) {
+    const QStringList values = {
+        QStringLiteral("ends in \\"),
+        QStringLiteral("\\"),
+        QStringLiteral("\\\\;\\;;"),
+        QStringLiteral("before break\\\r\nafter"),
+        QStringLiteral("codes \x01 \x02 \x03 and \x03\r\n"),
+        QStringLiteral("lone\rcr lone\nlf \n\r"),
+        QStringLiteral("\\r\\n are not line breaks"),
+        QString(),
+    };
+    for (const QString& value : values) EXPECT_EQ(DecodeCacheField(EncodeCacheField(value)), value) << value.toStdString();
+}
+
+TEST(SnapshotEncodingTest, DecodingReadsEscapeLettersInAnyCaseAndKeepsUnknownEscapes) {
+    EXPECT_EQ(DecodeCacheField(QStringLiteral("a\\Rb\\Nc")), QStringLiteral("a\nb\rc"));
+    EXPECT_EQ(DecodeCacheField(QStringLiteral("C:\\temp\\x")), QStringLiteral("C:\\temp\\x"));
+    EXPECT_EQ(DecodeCacheField(QStringLiteral("\\\\r")), QStringLiteral("\\r"));
+}
+
+TEST(SnapshotEncodingTest, FormatsValuesOfEveryKind) {
+    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(true)), QStringLiteral("-1"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(false)), QStringLiteral("0"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromInt(-42)), QStringLiteral("-42"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromFloat(2.5)), QStringLiteral("2.5"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromDateTime(QDateTime(QDate(2004, 2, 29), QTime(17, 5, 9)))),
+              QStringLiteral("2004-02-29 17:05:09"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromString(QStringLiteral("t"))), QStringLiteral("t"));
+    EXPECT_EQ(FormatCacheValue(DbValue::Null()), QString());
+    EXPECT_EQ(FormatCacheValue(DbValue()), QString());
+}
+
+TEST(SnapshotEncodingTest, CacheFileNameReplacesBackslashesAndDots) {
+    Tovimar_Database db;
+    db.Server = QStringLiteral("MAIN\\SQL2");
+    db.Name = QStringLiteral("Sales.Archive");
+    EXPECT_EQ(GetCacheFileName(db), QStringLiteral("Tovimar_MAIN$SQL2#Sales-Archive.schema"));
+    db.Server = QStringLiteral(".");
+    db.Name = QStringLiteral("Pubs");
+    EXPECT_EQ(GetCacheFileName(db), QStringLiteral("Tovimar_-#Pubs.schema"));
+}
+
+// ---- Round trips -------------------------------------------------------------------------------
+
+TEST_F(SnapshotFileTest, SampleDatabaseRoundTripsEveryRecordTypeAndRewritesByteForByte) {
+    Tovimar_Database original;
+    BuildSampleDatabase(original);
+    const QString first = PathOf(QStringLiteral("first.schema"));
+    SaveSchemaFile(first, original);
+
+    Tovimar_Database db;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadSchemaFile(first, db, false, &progress));
+    const QString second = PathOf(QStringLiteral("second.schema"));
+    SaveSchemaFile(second, db);
+    EXPECT_EQ(ReadRaw(second), ReadRaw(first));
+
+    EXPECT_EQ(db.Name, QStringLiteral("Bookshop"));
+    EXPECT_EQ(db.Server, QStringLiteral("PELLOW01"));
+    EXPECT_EQ(db.Version, original.Version);
+    EXPECT_EQ(db.CmptLevel, 80);
+    EXPECT_EQ(db.GroupName(2), QStringLiteral("ARCHIVE"));
+
+    // Links between the objects are rebuilt, not only their texts.
+    const TablePtr books = db.Tables.Item(QStringLiteral("[dbo].[Books]"));
+    ASSERT_TRUE(books);
+    ASSERT_TRUE(books->PrimaryKey);
+    EXPECT_EQ(books->PrimaryKey->Name, QStringLiteral("PK_Books"));
+    EXPECT_EQ(books->PrimaryKey->IndexFillFactor, 0);
+    EXPECT_EQ(books->FieldsByColID.Item(QStringLiteral("#1"))->Name, QStringLiteral("BookID"));
+    EXPECT_EQ(books->TextFileGroupName, QStringLiteral("ARCHIVE"));
+    const FieldPtr price = books->Fields.Item(QStringLiteral("[Price]"));
+    ASSERT_TRUE(price && price->Default);
+    EXPECT_EQ(price->Default->Value, QStringLiteral("(0)"));
+    EXPECT_EQ(price->Default->Field, price.get());
+    ASSERT_TRUE(books->FTI_Columns);
+    EXPECT_EQ(books->FTI_Columns->Count(), 2);
+    EXPECT_TRUE(books->Fields.Item(QStringLiteral("[RowGuid]"))->IsRowGUID);
+    EXPECT_EQ(db.Tables.Item(QStringLiteral("[dbo].[OrderLines]"))->Fields.Item(QStringLiteral("[LineTotal]"))->Formula,
+              QStringLiteral("([Quantity] * [UnitPrice])"));
+
+    const RelationPtr self = db.Relations.Item(QStringLiteral("[dbo].[Categories].[FK_Categories_Parent]"));
+    ASSERT_TRUE(self);
+    EXPECT_EQ(self->PrimaryTable, db.Tables.Item(QStringLiteral("[dbo].[Categories]")).get());
+    EXPECT_EQ(self->Table, self->PrimaryTable);
+
+    const ProcedurePtr getBook = db.Procedures.Item(QStringLiteral("[dbo].[GetBook]"));
+    ASSERT_TRUE(getBook);
+    EXPECT_EQ(getBook->DefinitionsNumbers(), (QList<int>{1, 2}));
+    EXPECT_EQ(getBook->Definition(2), original.Procedures.Item(QStringLiteral("[dbo].[GetBook]"))->Definition(2));
+    EXPECT_EQ(db.Procedures.Item(QStringLiteral("[dbo].[ExportOrders]"))->Definition(1),
+              original.Procedures.Item(QStringLiteral("[dbo].[ExportOrders]"))->Definition(1));
+
+    const PermissionPtr lines = db.Permissions.Item(QStringLiteral("[dbo].[OrderLines].[Sales]"));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->SecObject, db.Tables.Item(QStringLiteral("[dbo].[OrderLines]")).get());
+    EXPECT_TRUE(lines->SelectDeny.Contains(QStringLiteral("UnitPrice")));
+    EXPECT_EQ(lines->SelectGrant.Count(), 4);
+    EXPECT_EQ(db.Permissions.Item(QStringLiteral("[dbo].[ExportOrders].[Sales]"))->ExecRight, 2);
+    EXPECT_EQ(db.Roles.Item(QStringLiteral("[Managers]"))->MemberNames.At(1), QStringLiteral("Sales"));
+    EXPECT_EQ(db.Views.Item(QStringLiteral("[dbo].[BookList]"))->FieldNames.Count(), 4);
+    EXPECT_EQ(db.Triggers.Count(), 2);
+    EXPECT_TRUE(db.Catalogs.Contains(QStringLiteral("BookshopCatalog")));
+
+    // Progress names each table, trigger, view, procedure and function before it is added.
+    EXPECT_EQ(progress.Messages.first(), QStringLiteral("Loading saved Table [dbo].[Authors]"));
+    EXPECT_TRUE(progress.Messages.contains(QStringLiteral("Loading saved Trigger [dbo].[Books].[trg_Books_Published]")));
+    EXPECT_EQ(progress.Messages.size(), 5 + 2 + 2 + 3 + 1);
+}
+
+TEST_F(SnapshotFileTest, HostileValuesInEveryPositionReadBackExactly) {
+    const QStringList hostile = {
+        QStringLiteral("ends in \\"), QStringLiteral("\\"), QStringLiteral("semi;colon\\;"),
+        QStringLiteral("slash before break\\\r\nnext"), QStringLiteral("codes\x01\x02\x03"),
+        QStringLiteral("lone\rCR\nLF\r\n\r\n"), QString(),
+    };
+    Tovimar_Database db;
+    db.Name = QStringLiteral("db\\");
+    db.Server = QStringLiteral("srv;\\");
+    for (int i = 0; i < hostile.size(); ++i) {
+        const TablePtr table = AddTable(db, hostile[i], QStringLiteral("T%1").arg(i));
+        table->FTI_Catalog = hostile[i];
+        table->TextFileGroupName = hostile[i];  // the last field of its record
+        auto field = std::make_shared<Tovimar_Field>();
+        field->Name = hostile[i] + QString::number(i);
+        field->Formula = hostile[i];
+        field->FTI_ImageTypeField = hostile[i];
+        table->AddField(field);
+        auto check = std::make_shared<Tovimar_Check>();
+        check->Name = QStringLiteral("CK%1").arg(i);
+        check->Value = hostile[i];
+        check->Table = table.get();
+        table->Checks.Add(check, check->FullName(false));
+        db.Checks.Add(check, check->FullName(true));
+    }
+    auto role = std::make_shared<Tovimar_Role>();
+    role->Name = QStringLiteral("r");
+    for (const QString& member : hostile) role->MemberNames.Add(member);
+    db.Roles.Add(role, role->FullName());
+
+    const QString path = PathOf(QStringLiteral("hostile.schema"));
+    SaveSchemaFile(path, db);
+    Tovimar_Database back;
+    ASSERT_TRUE(LoadSchemaFile(path, back, false));
+    EXPECT_EQ(back.Name, db.Name);
+    EXPECT_EQ(back.Server, db.Server);
+    ASSERT_EQ(back.Tables.Count(), hostile.size());
+    for (int i = 0; i < hostile.size(); ++i) {
+        const TablePtr& table = back.Tables.At(i);
+        EXPECT_EQ(table->Owner, hostile[i]) << i;
+        EXPECT_EQ(table->FTI_Catalog, hostile[i]) << i;
+        EXPECT_EQ(table->TextFileGroupName, hostile[i]) << i;
+        EXPECT_EQ(table->Fields.At(0)->Name, hostile[i] + QString::number(i)) << i;
+        EXPECT_EQ(table->Fields.At(0)->Formula, hostile[i]) << i;
+        EXPECT_EQ(table->Fields.At(0)->FTI_ImageTypeField, hostile[i]) << i;
+        EXPECT_EQ(table->Checks.At(0)->Value, hostile[i]) << i;
+    }
+    const RolePtr backRole = back.Roles.Item(QStringLiteral("[r]"));
+    ASSERT_TRUE(backRole);
+    ASSERT_EQ(backRole->MemberNames.Count(), hostile.size());
+    for (int i = 0; i < hostile.size(); ++i) EXPECT_EQ(backRole->MemberNames.At(i), hostile[i]) << i;
+}
+
+TEST_F(SnapshotFileTest, WritesTheDocumentedLayout) {
+    Tovimar_Database db;
+    db.Name = QStringLiteral("Shop");
+    db.Server = QStringLiteral("SRV");
+    db.CmptLevel = 80;
+    db.FileGroups.Add(Tovimar_FileGroup{1, QStringLiteral("PRIMARY")}, QStringLiteral("#1"));
+    const TablePtr table = AddTable(db, QStringLiteral("dbo"), QStringLiteral("T"));
+    table->FTI_ChangeTracking = true;
+    auto proc = std::make_shared<Tovimar_Procedure>();
+    proc->Owner = QStringLiteral("dbo");
+    proc->Name = QStringLiteral("P");
+    proc->SetDefinition(1, QStringLiteral("CREATE PROCEDURE P\r\nAS\r\nSELECT 1"));
+    db.Procedures.Add(proc, proc->FullName());
+    auto role = std::make_shared<Tovimar_Role>();
+    db.Roles.Add(role, role->FullName());
+
+    const QString path = PathOf(QStringLiteral("layout.schema"));
+    SaveSchemaFile(path, db);
+    EXPECT_EQ(QString::fromUtf8(ReadRaw(path)),
+              QStringLiteral(";Database;Shop;SRV;;80;0;0\r\n"
+                             ";FileGroup;1;PRIMARY\r\n"
+                             ";Table;T;dbo;;;-1;0;;\r\n"
+                             ";Procedure;P;dbo;0\r\n"
+                             ";ProcedureDefinition;1;CREATE PROCEDURE P\\\r\nAS\\\r\nSELECT 1\r\n"
+                             ";Role;\r\n"));
+}
+
+// ---- Reading files written elsewhere ------------------------------------------------------------
+
+TEST_F(SnapshotFileTest, ReadsRecordTypesAndEscapesInCapitals) {
+    const QString path = WriteLines({
+        QStringLiteral(";DATABASE;Shop;SRV;v1;80;80;1"),
+        QStringLiteral(";TABLE;Orders;dbo;;;0;0;PRIMARY;"),
+        QStringLiteral(";TABLECOLUMN;OrderID;1;int;0;4;10;0;-1;0;1;1;0;;;0;;0"),
+        QStringLiteral(";TABLECOLUMN;Note;2;varchar;-1;50;50;0;0;0;0;0;0;Latin1_General_CI_AS;;0;;0"),
+        QStringLiteral(";INDEX;PK_Orders;-1;-1;-1;0;0;0;0;PRIMARY"),
+        QStringLiteral(";INDEXFIELDNAME;OrderID"),
+        QStringLiteral(";DEFAULT;DF_Note;('a\\Rb');[Note]"),
+        QStringLiteral(";TRIGGER;trg;24;CREATE TRIGGER trg ON Orders FOR INSERT\\"),
+        QStringLiteral("AS\\"),
+        QStringLiteral("PRINT 'x\\;y'"),
+        QStringLiteral(";VIEW;V;dbo;16;CREATE VIEW V AS SELECT 1 AS One"),
+        QStringLiteral(";VIEWFIELD;One;1;int;0;4;10;0;0;0;0;0;0;;;0;;0"),
+        QStringLiteral(";Permission;[dbo].[V].[public];public;dbo;1;0;0;0;0;0;VIEW;[dbo].[V]"),
+    });
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(path, db, false));
+    const TablePtr orders = db.Tables.Item(QStringLiteral("[dbo].[Orders]"));
+    ASSERT_TRUE(orders);
+    EXPECT_EQ(orders->Typ, QStringLiteral("TABLE"));
+    EXPECT_EQ(orders->FieldNames.Count(), 2);
+    EXPECT_TRUE(orders->Fields.At(0)->Identity);
+    EXPECT_TRUE(orders->Fields.At(1)->CanBeNull);
+    EXPECT_EQ(orders->PrimaryKey, orders->Indexes.At(0).get());
+    EXPECT_EQ(orders->Fields.At(1)->Default->Value, QStringLiteral("('a\nb')"));
+    EXPECT_EQ(db.Triggers.At(0)->Definition,
+              QStringLiteral("CREATE TRIGGER trg ON Orders FOR INSERT\r\nAS\r\nPRINT 'x;y'"));
+    EXPECT_EQ(db.Triggers.At(0)->ObjStatus, 24);
+    EXPECT_EQ(db.Views.At(0)->Typ, QStringLiteral("VIEW"));
+    EXPECT_EQ(db.Permissions.At(0)->SecObject, db.Views.At(0).get());
+    EXPECT_EQ(db.DefaultFileGroupID, 1);
+}
+
+TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
+    // Hand-edited files: LF line ends, blank lines, a record type from a later version, numbers
+    // with trailing text.
+    const QString path = WriteRaw(QByteArrayLiteral(
+        ";Database;Shop;SRV;v;80abc;;0\n"
+        "\n"
+        ";FutureRecord;whatever\n"
+        ";Table;T;dbo;;;7;no;;\n"
+        ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"));
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(path, db, false));
+    EXPECT_EQ(db.CmptLevel, 80);
+    EXPECT_EQ(db.SrvVer, 0);
+    const TablePtr table = db.Tables.At(0);
+    EXPECT_TRUE(table->FTI_ChangeTracking);
+    EXPECT_FALSE(table->FTI_BackgroundUpdate);
+    const FieldPtr field = table->Fields.At(0);
+    EXPECT_EQ(field->ColID, 3);
+    EXPECT_TRUE(field->CanBeNull);
+    EXPECT_EQ(field->DataSize, -4);
+    EXPECT_EQ(field->IdentitySeed, -12);
+}
+
+TEST_F(SnapshotFileTest, HeaderOnlyStopsAfterTheDatabaseRecord) {
+    Tovimar_Database sample;
+    BuildSampleDatabase(sample);
+    const QString path = PathOf(QStringLiteral("sample.schema"));
+    SaveSchemaFile(path, sample);
+
+    Tovimar_Database db;
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadSchemaFile(path, db, true, &progress));
+    EXPECT_EQ(db.Name, QStringLiteral("Bookshop"));
+    EXPECT_EQ(db.Server, QStringLiteral("PELLOW01"));
+    EXPECT_EQ(db.Version, sample.Version);
+    EXPECT_EQ(db.SrvVer, 80);
+    EXPECT_EQ(db.FileGroups.Count(), 0);
+    EXPECT_EQ(db.Tables.Count(), 0);
+    EXPECT_TRUE(progress.Messages.isEmpty());
+}
+
+TEST_F(SnapshotFileTest, CancelAtTheNthProgressCallStopsWithWhatWasRead) {
+    Tovimar_Database sample;
+    BuildSampleDatabase(sample);
+    const QString path = PathOf(QStringLiteral("sample.schema"));
+    SaveSchemaFile(path, sample);
+
+    for (int n = 1; n <= 3; ++n) {
+        Tovimar_Database db;
+        RecordingProgress progress(n);
+        EXPECT_FALSE(LoadSchemaFile(path, db, false, &progress)) << n;
+        EXPECT_EQ(progress.Messages.size(), n);
+        // The object announced by the cancelled call is not added.
+        EXPECT_EQ(db.Tables.Count(), n - 1) << n;
+    }
+}
+
+// ---- Errors ------------------------------------------------------------------------------------
+
+TEST_F(SnapshotFileTest, MissingOrUnopenableFilesReadAsFalse) {
+    Tovimar_Database db;
+    EXPECT_FALSE(LoadSchemaFile(PathOf(QStringLiteral("none.schema")), db, false));
+    EXPECT_FALSE(LoadSchemaFile(dir_.path(), db, false));  // a folder, not a file
+}
+
+TEST_F(SnapshotFileTest, MalformedFilesRaiseErrorsNamingTheLine) {
+    struct Case {
+        const char* What;
+        QStringList Lines;
+        long Number;
+        const char* Fragment;
+    };
+    const QString table = QStringLiteral(";Table;T;dbo;;;0;0;;");
+    const QString column = QStringLiteral(";TableColumn;C;1;int;0;4;10;0;0;0;0;0;0;;;0;;0");
+    const QList<Case> cases = {
+        {"record without its parent", {DatabaseLine, QStringLiteral(";IndexFieldName;C")}, 91, "line 2"},
+        {"column record before any table", {column}, 91, "no Table record"},
+        {"default of a missing column", {table, column, QStringLiteral(";Default;DF;(0);[X]")}, 5, "[X]"},
+        {"table added twice", {table, table}, 457, "line 2"},
+        {"column id that overflows", {table, QStringLiteral(";TableColumn;C;40000;int;0;4;10;0;0;0;0;0;0;;;0;;0")}, 6, "40000"},
+        {"record with too few fields", {table, QStringLiteral(";Index;IX;0")}, 9, "Index"},
+        {"permission on an unknown kind",
+         {table, QStringLiteral(";Permission;p;public;dbo;1;0;0;0;0;0;Rule;[dbo].[T]")}, 5, "Rule"},
+        {"permission on a missing object",
+         {table, QStringLiteral(";Permission;p;public;dbo;1;0;0;0;0;0;View;[dbo].[T]")}, 5, "[dbo].[T]"},
+        {"right that does not fit a byte",
+         {table, QStringLiteral(";Permission;p;public;dbo;256;0;0;0;0;0;Table;[dbo].[T]")}, 6, "256"},
+        {"relation to a table not in the file",
+         {table, QStringLiteral(";Relation;FK;0;0;0;0;[dbo].[Gone]")}, 5, "[dbo].[Gone]"},
+    };
+    for (const Case& c : cases) {
+        Tovimar_Database db;
+        const QString path = WriteLines(c.Lines);
+        try {
+            LoadSchemaFile(path, db, false);
+            ADD_FAILURE() << c.What << ": no error";
+        } catch (const TovimarException& e) {
+            EXPECT_EQ(e.Number, c.Number) << c.What;
+            EXPECT_EQ(e.Source, QStringLiteral("LoadSchemaFile")) << c.What;
+            EXPECT_TRUE(e.Description.contains(QLatin1String(c.Fragment))) << c.What << ": " << e.Description.toStdString();
+        }
+    }
+}
+
+// ---- The cache of the catalog loader -------------------------------------------------------------
+
+TEST_F(SnapshotFileTest, CacheIsWrittenAndReadOnlyWhenItsFlagsAreSet) {
+    SetAppDataRootForTesting(dir_.path());
+    Tovimar_Database source;
+    BuildSampleDatabase(source);
+    const QString cachePath = QDir(dir_.path()).filePath(QStringLiteral("Schemas/Tovimar_PELLOW01#Bookshop.schema"));
+    EXPECT_EQ(GetCacheFilePath(source), cachePath);
+
+    SaveToCache(source);
+    EXPECT_FALSE(QFile::exists(cachePath));
+    source.CreateCache = true;
+    SaveToCache(source);  // creates the Schemas folder
+    EXPECT_TRUE(QFile::exists(cachePath));
+
+    Tovimar_Database db;
+    db.Server = source.Server;
+    db.Name = source.Name;
+    db.Version = QStringLiteral("kept");
+    EXPECT_FALSE(LoadFromCache(db, true));
+    EXPECT_EQ(db.Version, QStringLiteral("kept"));
+    db.UseCache = true;
+    EXPECT_TRUE(LoadFromCache(db, true));
+    EXPECT_EQ(db.Version, source.Version);
+    EXPECT_TRUE(LoadFromCache(db, false));
+    EXPECT_EQ(db.Tables.Count(), 5);
+
+    Tovimar_Database other;
+    other.Server = QStringLiteral("OTHER");
+    other.Name = QStringLiteral("Bookshop");
+    other.Version = QStringLiteral("10;x");
+    other.UseCache = true;
+    EXPECT_FALSE(LoadFromCache(other, true));
+    EXPECT_EQ(other.Version, QString());
+    SetAppDataRootForTesting(QString());
+}

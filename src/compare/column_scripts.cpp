@@ -1,5 +1,128 @@
-// Column scripts: add, drop, rename, and the switch of a table to the rebuild when a column
-// changes.
+// Column scripts: add, drop and rename a column. Every other change of a column, and every column
+// added in front of an existing one, is carried out by rebuilding the table: the generator marks
+// the table for the rebuild and from then on writes its own statements as comments that document
+// the change.
 #include "compare/generators.h"
 
-int GenerateScript(Tovimar_Field&, bool, ScriptList&, GenerationContext&) { return 0; }
+#include "schema/sql_text.h"
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+QString IdentityClause(const Tovimar_Field& field) {
+    if (!field.Identity) return QString();
+    QString text = QStringLiteral(" IDENTITY (%1, %2)").arg(field.IdentitySeed).arg(field.IdentityIncr);
+    if (field.IdentityNoRepl) text += QStringLiteral(" NOT FOR REPLICATION");
+    return text;
+}
+
+QString CollateClause(const Tovimar_Field& field, const Tovimar_Table& table) {
+    if (field.Collation.isEmpty() || !table.IsCollationsIncluded()) return QString();
+    return QStringLiteral(" COLLATE ") + field.Collation;
+}
+
+QString NullClause(const Tovimar_Field& field) {
+    return field.CanBeNull ? QStringLiteral(" NULL") : QStringLiteral(" NOT NULL");
+}
+
+QString AddColumnSQL(const Tovimar_Field& field, const Tovimar_Table& table, const QString& alterPrefix) {
+    QString text = alterPrefix + QStringLiteral("ADD ") + field.FullName(false);
+    if (!field.Formula.isEmpty()) return text + QStringLiteral(" AS ") + field.Formula;
+    text += QLatin1Char(' ') + field.DataTypeText(true) + IdentityClause(field);
+    if (field.IsRowGUID) text += QStringLiteral(" ROWGUIDCOL");
+    text += CollateClause(field, table) + NullClause(field);
+    if (field.Default)
+        text += QStringLiteral(" CONSTRAINT ") + QuoteName(field.Default->Name) + QStringLiteral(" DEFAULT ") +
+                field.Default->Value;
+    return text;
+}
+
+QString AlterColumnSQL(const Tovimar_Field& field, const Tovimar_Field& other, const Tovimar_Table& table,
+                       const QString& alterPrefix, bool diffViewMode) {
+    QString text = diffViewMode ? QString() : CrLf + QStringLiteral("/* Comment: ");
+    text += alterPrefix + QStringLiteral("ALTER COLUMN ") + field.FullName(false);
+    if (!field.Formula.isEmpty()) {
+        text += QStringLiteral(" AS ") + field.Formula;
+    } else {
+        text += QLatin1Char(' ') + field.DataTypeText(true) + IdentityClause(field);
+        if (field.IsRowGUID) text += QStringLiteral(" ROWGUIDCOL");
+        text += CollateClause(field, table) + NullClause(field);
+        if (field.IsRowGUID) text += QStringLiteral(" ADD ROWGUIDCOL");
+        else if (other.IsRowGUID) text += QStringLiteral(" DROP ROWGUIDCOL");
+    }
+    if (!diffViewMode) text += CrLf + QStringLiteral("*/");
+    return text;
+}
+
+bool ColumnChanged(const Tovimar_Field& field, const Tovimar_Field& other, const Tovimar_Table& table) {
+    return TextDiffers(field.DataType, other.DataType) || field.DataSize != other.DataSize ||
+           field.DataPrecision != other.DataPrecision || field.DataDecimals != other.DataDecimals ||
+           field.CanBeNull != other.CanBeNull || field.IsRowGUID != other.IsRowGUID ||
+           field.Identity != other.Identity || field.IdentityNoRepl != other.IdentityNoRepl ||
+           field.IdentitySeed != other.IdentitySeed || field.IdentityIncr != other.IdentityIncr ||
+           (table.IsCollationsIncluded() && TextDiffers(field.Collation, other.Collation)) ||
+           TextDiffers(field.Formula, other.Formula);
+}
+
+// Switches the table (and its counterpart) to the rebuild and asks the driver for a new pass.
+void SwitchToRebuild(Tovimar_Table& table, GenerationContext& ctx) {
+    if (table.DeleteRecreate) return;
+    table.DeleteRecreate = true;
+    if (Tovimar_Table* other = table.OtherObj()) other->DeleteRecreate = true;
+    ctx.Regenerate = true;
+}
+
+void AddScript(ScriptList& scripts, bool fromSource, const QString& action, Tovimar_Field& field, const QString& sql) {
+    ScriptPtr script = NewScript(fromSource, QStringLiteral("Column"), action, field);
+    script->AddSQL(sql);
+    scripts.push_back(script);
+}
+
+}  // namespace
+
+int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, GenerationContext& ctx) {
+    Tovimar_Table* table = field.Table();
+    if (!table) return 0;
+    const QString alterPrefix = QStringLiteral("ALTER TABLE ") + table->FullName() + CrLf;
+    const bool wrap = !ctx.DiffViewMode && table->DeleteRecreate;
+    const QString open = wrap ? CrLf + QStringLiteral("/* Comment:") : QString();
+    const QString close = wrap ? QStringLiteral("*/") + CrLf : QString();
+
+    Tovimar_Field* other = field.OtherObj();
+    if (!other && fromSource) {
+        ++table->FieldsAppended;
+        AddScript(scripts, fromSource, QStringLiteral("CREATE"), field, open + AddColumnSQL(field, *table, alterPrefix) + close);
+        return 1;
+    }
+    if (!other) {
+        ++table->FieldsDropped;
+        AddScript(scripts, fromSource, QStringLiteral("DELETE"), field,
+                  open + FTI_DeleteSQLColumn(*table, field) + alterPrefix + QStringLiteral("DROP COLUMN ") +
+                      field.FullName(false) + close);
+        // The fourth dropped column of a table switches it to the rebuild.
+        if (table->FieldsDropped > 3) SwitchToRebuild(*table, ctx);
+        return 1;
+    }
+
+    int count = 0;
+    const bool changed = ColumnChanged(field, *other, *table);
+    const bool renamed = TextDiffers(other->Name, field.Name);
+    if (renamed && (!changed || !table->DeleteRecreate)) {
+        AddScript(scripts, fromSource, QStringLiteral("RENAME"), field,
+                  open + QStringLiteral("EXEC sp_rename ") +
+                      GetSQLValue(DbValue::FromString(table->FullName() + QLatin1Char('.') + QuoteName(other->Name))) +
+                      QStringLiteral(", ") + GetSQLValue(DbValue::FromString(field.Name)) +
+                      QStringLiteral(", 'COLUMN'") + close);
+        ++count;
+    }
+    // A changed column, or one behind a column added in this pass (the new column would not be the
+    // last one), needs the table rebuilt.
+    if (changed || table->FieldsAppended + table->FieldsDropped > 0) SwitchToRebuild(*table, ctx);
+    if (changed) {
+        AddScript(scripts, fromSource, QStringLiteral("CHANGE"), field,
+                  AlterColumnSQL(field, *other, *table, alterPrefix, ctx.DiffViewMode));
+        ++count;
+    }
+    return count;
+}

@@ -46,6 +46,8 @@ public:
     // The Source rows for the data copy; none when the Source has no connection (a data copy
     // then writes the RAISERROR statement of a failed query).
     SourceDataReader* SourceData = nullptr;
+    // How many passes the last GenerateAllScripts needed (1 when no table switched to a rebuild).
+    int Passes = 0;
 
     // The foreign keys of table's database that reference table (self-references left out), in
     // the order of the database's tables and their relations. Built once per database and run.

@@ -68,7 +68,9 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
     ResetRunState(*ctx.DB2);
     // Every repeated pass has switched one more table to the rebuild, and that flag is never
     // cleared, so the passes end.
+    ctx.Passes = 0;
     for (;;) {
+        ++ctx.Passes;
         ScriptList scripts;
         if (GeneratePass(ctx, refresh, scripts)) return SortScripts(scripts);
     }

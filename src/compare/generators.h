@@ -114,6 +114,9 @@ bool DefinitionsDiffer(const QString& sourceDefinition, const QString& destDefin
 
 // ---- Table and full-text texts used by other families ---------------------------------------
 
+// The names of a comma-separated column list (bare or bracket-quoted; commas inside brackets do
+// not split), each bracket-quoted once, keyed by itself.
+Collection<QString> ParseFieldList(const QString& list);
 // The CREATE TABLE text; an empty tableName becomes the table's FullName.
 QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const GenerationContext& ctx);
 // Drops the table's full-text index before its key index goes away and marks the full-text index

@@ -1,9 +1,356 @@
-// Table scripts: create, drop, rename, the rebuild through a temporary table with its data copy,
-// and the full-text index script.
+// Table scripts: create, drop, rename, the rebuild through a temporary table with its row copy and
+// data copy, and the full-text index script. The table generator also drives the scripts of the
+// table's columns, checks, triggers, defaults, indexes and relations so that the scripts of one
+// table come out together.
+#include "compare/generation_driver.h"
 #include "compare/generators.h"
 
-int GenerateScript(Tovimar_Table&, bool, ScriptList&, GenerationContext&) { return 0; }
-QString CreateTableSQL(Tovimar_Table&, QString&, const GenerationContext&) { return QString(); }
-QString FTI_DeleteSQL(Tovimar_Table&) { return QString(); }
-QString FTI_DeleteSQLColumn(Tovimar_Table&, Tovimar_Field&) { return QString(); }
-int GenerateFTIScript(Tovimar_Table&, bool, ScriptList&, Tovimar_Table*, GenerationContext&) { return 0; }
+#include "platform/tovimar_exception.h"
+#include "schema/sql_text.h"
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+QString Literal(const QString& text) { return GetSQLValue(DbValue::FromString(text)); }
+
+bool IsLengthType(const QString& type) {
+    static const QStringList types = {QStringLiteral("char"),  QStringLiteral("varchar"), QStringLiteral("binary"),
+                                      QStringLiteral("varbinary"), QStringLiteral("nchar"), QStringLiteral("nvarchar")};
+    return types.contains(type, Qt::CaseInsensitive);
+}
+
+bool IsScaleType(const QString& type) {
+    return type.compare(QLatin1String("numeric"), Qt::CaseInsensitive) == 0 ||
+           type.compare(QLatin1String("decimal"), Qt::CaseInsensitive) == 0;
+}
+
+// Moves the complete text of the last n scripts of scripts, oldest first, into script as one step
+// each, and removes them from the list.
+void MergeScripts(size_t n, Tovimar_Script& script, ScriptList& scripts) {
+    if (n == 0 || n > scripts.size()) return;
+    const auto first = scripts.end() - static_cast<std::ptrdiff_t>(n);
+    for (auto it = first; it != scripts.end(); ++it) script.AddSQL((*it)->GetSQL(0, true));
+    scripts.erase(first, scripts.end());
+}
+
+// The foreign keys of other tables that point to table are dropped inside script.
+void DropReferencingRelations(const Tovimar_Table& table, Tovimar_Script& script, ScriptList& scripts,
+                              GenerationContext& ctx) {
+    // Copy: generating may not change the relations, but the list must not move under us.
+    const std::vector<Tovimar_Relation*> relations = ctx.ReferencingRelations(table);
+    for (Tovimar_Relation* relation : relations) {
+        const size_t before = scripts.size();
+        GenerateScript(*relation, false, scripts, ctx, true, false);
+        MergeScripts(scripts.size() - before, script, scripts);
+    }
+}
+
+// The same foreign keys are re-created after the rebuild, as separate scripts.
+int RecreateReferencingRelations(const Tovimar_Table& table, ScriptList& scripts, GenerationContext& ctx) {
+    const std::vector<Tovimar_Relation*> relations = ctx.ReferencingRelations(table);
+    int count = 0;
+    for (Tovimar_Relation* relation : relations) count += GenerateScript(*relation, false, scripts, ctx, false, true);
+    return count;
+}
+
+Tovimar_Field* IdentityField(const Tovimar_Table& table) {
+    for (const FieldPtr& field : table.Fields)
+        if (field->Identity || field->IdentityNoRepl) return field.get();
+    return nullptr;
+}
+
+// The target (or source) column list of the row copy from the old table.
+QString CopyFieldList(const Tovimar_Table& table, bool forTarget, const GenerationContext& ctx) {
+    QStringList list;
+    for (const FieldPtr& field : table.Fields) {
+        const Tovimar_Field* other = field->OtherObj();
+        if (!other || !field->Formula.isEmpty() ||
+            field->DataType.compare(QLatin1String("timestamp"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (forTarget) list << QuoteName(field->Name);
+        else if (ctx.IgnoreDataLoss)
+            list << QStringLiteral("CONVERT(") + field->DataTypeText(true) + QStringLiteral(", ") +
+                        QuoteName(other->Name) + QLatin1Char(')');
+        else list << QuoteName(other->Name);
+    }
+    return list.join(QStringLiteral(", "));
+}
+
+// The condition of a data copy definition: the trimmed text after its first line break.
+QString DataCopyCondition(const QString& definition) {
+    const qsizetype pos = definition.indexOf(CrLf);
+    return pos < 0 ? QString() : definition.mid(pos + 2).trimmed();
+}
+
+// Old rows that a data copy definition supplies again are not kept: " WHERE NOT (...)"; "-" when
+// a definition copies every row; empty without definitions.
+QString DataCopyKeepFilter(const Tovimar_Table& table) {
+    QString any;
+    for (const QString& definition : table.DataCopyDefs) {
+        const QString condition = DataCopyCondition(definition);
+        if (condition.isEmpty()) return QStringLiteral("-");
+        any += QStringLiteral(" OR (") + condition + QLatin1Char(')');
+    }
+    if (any.isEmpty()) return QString();
+    return QStringLiteral(" WHERE NOT (") + any.mid(4) + QLatin1Char(')');
+}
+
+QString InsertValuesSQL(const QString& tableName, const QString& columns, const QString& values) {
+    return QStringLiteral("INSERT INTO ") + tableName + CrLf + QLatin1Char('(') + columns + QLatin1Char(')') + CrLf +
+           QStringLiteral("VALUES (") + values + QLatin1Char(')');
+}
+
+// The Source rows selected by the data copy definitions, as INSERT statements into tableName.
+QString DataCopySQL(const Tovimar_Table& table, const QString& tableName, bool hasIdentity, GenerationContext& ctx) {
+    QString result;
+    QString earlier;  // " OR (c1) OR (c2) ..."
+    bool identityOn = false;
+    for (const QString& definition : table.DataCopyDefs) {
+        const QString text = QLatin1Char(' ') + definition;
+        const qsizetype pos = text.indexOf(CrLf);
+        const QString excludedList = pos < 0 ? text : text.left(pos);
+        const QString condition = pos < 0 ? QString() : text.mid(pos + 2).trimmed();
+        QString effective = condition;
+        if (!condition.isEmpty()) {
+            if (!earlier.isEmpty())
+                effective = QLatin1Char('(') + condition + QStringLiteral(") AND NOT (") + earlier.mid(4) + QLatin1Char(')');
+            earlier += QStringLiteral(" OR (") + condition + QLatin1Char(')');
+        }
+        const Collection<QString> excluded = ParseFieldList(excludedList);
+        const QString query = QStringLiteral("SELECT * FROM ") + table.FullName() +
+                              (condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + effective);
+        SourceRows rows;
+        try {
+            if (!ctx.SourceData)
+                throw TovimarException(3709, QStringLiteral("DataCopySQL"),
+                                       QStringLiteral("The Source database has no connection"));
+            rows = ctx.SourceData->Query(query);
+        } catch (const TovimarException&) {
+            // The failure shows when the script runs on the Destination.
+            return QStringLiteral("RAISERROR ('Invalid DataCopy Where Clause: %s',18,1,") + QuoteString(condition, true) +
+                   QLatin1Char(')');
+        }
+        QList<int> copied;
+        QStringList columnNames;
+        if (!rows.Rows.isEmpty()) {
+            for (int i = 0; i < rows.ColumnNames.size(); ++i) {
+                const QString& name = rows.ColumnNames[i];
+                if (rows.ColumnTypes.value(i) == ProviderTypeBinary || excluded.Contains(QuoteName(name))) continue;
+                copied << i;
+                columnNames << name;
+                const FieldPtr field = table.Fields.Item(QuoteName(name));
+                if (field && field->Identity && hasIdentity) identityOn = true;
+            }
+        }
+        QString part;
+        if (hasIdentity)
+            part = QStringLiteral("SET IDENTITY_INSERT ") + tableName +
+                   (identityOn ? QStringLiteral(" ON") : QStringLiteral(" OFF")) + CrLf;
+        const QString columns = columnNames.join(QLatin1Char(','));
+        for (const QList<DbValue>& row : rows.Rows) {
+            QStringList values;
+            for (int i : copied) values << GetSQLValue(row.value(i));
+            part += InsertValuesSQL(tableName, columns, values.join(QLatin1Char(','))) + CrLf;
+        }
+        result += part;
+    }
+    return result;
+}
+
+// A name for the temporary table that no table of either database uses.
+QString TempTableName(const Tovimar_Table& table) {
+    const QString base = QStringLiteral("Tmp_") + table.Name;
+    const Tovimar_Database* db = table.Database();
+    if (!db) return base;
+    const Tovimar_Database* other = db->OtherObj();
+    QString name = SetTempTableName(*db, table.Owner, base);
+    if (other && other->Tables.Contains(QuoteName(table.Owner, name))) {
+        for (qint64 n = 1;; ++n) {
+            name = base + QString::number(n);
+            const QString full = QuoteName(table.Owner, name);
+            if (!db->Tables.Contains(full) && !other->Tables.Contains(full)) break;
+        }
+    }
+    return name;
+}
+
+// The rebuild: a new table under a temporary name, the old rows copied into it (and Source rows
+// added by the data copy), the old table dropped and the new one renamed. Returns the number of
+// scripts that remain in scripts.
+int GenerateRecreateScript(Tovimar_Table& table, bool fromSource, QString kind, ScriptList& scripts,
+                           GenerationContext& ctx) {
+    const size_t startCount = scripts.size();
+    if (kind.isEmpty()) kind = QStringLiteral("CHANGE");
+    ScriptPtr script = NewScript(fromSource, QStringLiteral("Table"), kind, table);
+    script->AddSQL(QStringLiteral("BEGIN TRANSACTION\r\nSET QUOTED_IDENTIFIER ON\r\n"
+                                  "SET TRANSACTION ISOLATION LEVEL SERIALIZABLE\r\nCOMMIT\r\nBEGIN TRANSACTION"));
+    Tovimar_Table* old = table.OtherObj();
+    if (old) {
+        const size_t before = scripts.size();
+        old->InGenerateTemp = true;
+        try {
+            GenerateDeleteScripts(old->Relations, scripts, ctx);
+            GenerateDeleteScripts(old->Defaults, scripts, ctx);
+        } catch (...) {
+            old->InGenerateTemp = false;
+            throw;
+        }
+        old->InGenerateTemp = false;
+        MergeScripts(scripts.size() - before, *script, scripts);
+        DropReferencingRelations(*old, *script, scripts, ctx);
+        GenerateScripts(table.Fields, old->Fields, scripts, ctx);
+    }
+    const QString tmp = QuoteName(table.Owner, TempTableName(table));
+    QString tmpName = tmp;
+    script->AddSQL(CreateTableSQL(table, tmpName, ctx));
+    const Tovimar_Field* identity = IdentityField(table);
+    if (identity && (identity->OtherObj() || !old))
+        script->AddSQL(QStringLiteral("SET IDENTITY_INSERT ") + tmp + QStringLiteral(" ON"));
+    if (old) {
+        const QString targets = CopyFieldList(table, true, ctx);
+        const QString sources = CopyFieldList(table, false, ctx);
+        if (!targets.isEmpty()) {
+            const QString keep = DataCopyKeepFilter(table);
+            if (keep != QLatin1String("-")) {
+                const QString insert = QStringLiteral("INSERT INTO ") + tmp + QStringLiteral(" (") + targets +
+                                       QLatin1Char(')') + CrLf + QStringLiteral("SELECT ") + sources +
+                                       QStringLiteral(" FROM ") + old->FullName() + QStringLiteral(" TABLOCKX ") + keep;
+                script->AddSQL(QStringLiteral("IF EXISTS(SELECT * FROM ") + old->FullName() + QLatin1Char(')') + CrLf +
+                               QStringLiteral("EXEC( ") + QuoteString(insert, true) + QLatin1Char(')'));
+            }
+        }
+    }
+    if (table.DataCopyDefs.Count() > 0) {
+        const QString copy = DataCopySQL(table, tmp, identity != nullptr, ctx);
+        if (!copy.isEmpty()) script->AddSQL(copy);
+    }
+    if (identity) script->AddSQL(QStringLiteral("SET IDENTITY_INSERT ") + tmp + QStringLiteral(" OFF"));
+    if (old) script->AddSQL(QStringLiteral("DROP TABLE ") + old->FullName());
+    script->AddSQL(QStringLiteral("EXEC sp_rename ") + QuoteString(tmp, true) + QStringLiteral(", ") + Literal(table.Name) +
+                   QStringLiteral(", 'OBJECT'"));
+    GenerateScripts(table.Checks, EmptyCollection<CheckPtr>(), scripts, ctx);
+    GenerateScripts(table.Indexes, EmptyCollection<IndexPtr>(), scripts, ctx);
+    GenerateScripts(table.Relations, EmptyCollection<RelationPtr>(), scripts, ctx);
+    if (old) {
+        GenerateScripts(EmptyCollection<RelationPtr>(), old->Relations, scripts, ctx);
+        RecreateReferencingRelations(*old, scripts, ctx);
+    }
+    GenerateScripts(table.Triggers, EmptyCollection<TriggerPtr>(), scripts, ctx);
+    script->AddSQL(QStringLiteral("COMMIT"));
+    scripts.push_back(script);
+    GenerateFTIScript(table, fromSource, scripts, nullptr, ctx);
+    return static_cast<int>(scripts.size() - startCount);
+}
+
+}  // namespace
+
+Collection<QString> ParseFieldList(const QString& list) {
+    Collection<QString> names;
+    QStringList literals;
+    const QString masked = MaskBracketedNames(list, literals);
+    for (const QString& piece : masked.split(QLatin1Char(','))) {
+        QString name = RestoreMasked(piece.trimmed(), literals);
+        if (name.isEmpty()) continue;
+        if (!(name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))) name = QuoteName(name);
+        if (!names.Contains(name)) names.Add(name, name);
+    }
+    return names;
+}
+
+QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const GenerationContext&) {
+    if (tableName.isEmpty()) tableName = table.FullName();
+    QString text = QStringLiteral("CREATE TABLE ") + tableName + QStringLiteral(" (") + CrLf;
+    bool first = true;
+    for (const FieldPtr& field : table.Fields) {
+        if (!first) text += QStringLiteral(", ") + CrLf;
+        first = false;
+        text += QuoteName(field->Name);
+        if (!field->Formula.isEmpty()) {
+            text += QStringLiteral(" AS ") + field->Formula;
+        } else {
+            text += QuoteName(field->DataType);
+            if (IsLengthType(field->DataType)) text += QStringLiteral(" (%1)").arg(field->DataPrecision);
+            else if (IsScaleType(field->DataType))
+                text += QStringLiteral(" (%1, %2)").arg(field->DataPrecision).arg(field->DataDecimals);
+            if (field->Identity) {
+                text += QStringLiteral(" IDENTITY (%1, %2)").arg(field->IdentitySeed).arg(field->IdentityIncr);
+                if (field->IdentityNoRepl) text += QStringLiteral(" NOT FOR REPLICATION");
+            }
+            if (field->IsRowGUID) text += QStringLiteral(" ROWGUIDCOL");
+            if (!field->Collation.isEmpty() && table.IsCollationsIncluded())
+                text += QStringLiteral(" COLLATE ") + field->Collation;
+            text += field->CanBeNull ? QStringLiteral(" NULL") : QStringLiteral(" NOT NULL");
+        }
+        if (field->Default)
+            text += QStringLiteral(" CONSTRAINT ") + QuoteName(field->Default->Name) + QStringLiteral(" DEFAULT ") +
+                    field->Default->Value;
+    }
+    text += CrLf + QLatin1Char(')');
+    if (table.IsFileGroupsIncluded()) {
+        text += QStringLiteral(" ON ") + QuoteName(table.FileGroupName);
+        if (TextDiffers(table.TextFileGroupName, table.FileGroupName))
+            text += QStringLiteral(" TEXTIMAGE_ON ") + QuoteName(table.TextFileGroupName);
+    }
+    return text;
+}
+
+int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, GenerationContext& ctx) {
+    table.FTI_ColumnsDropped.emplace();
+    table.FieldsAppended = 0;
+    table.FieldsDropped = 0;
+    if (!table.ObjectIncluded) return 0;
+    const QString typ = QStringLiteral("Table");
+    Tovimar_Table* other = table.OtherObj();
+    int count = 0;
+
+    if (!other && fromSource) {
+        if (table.DataCopyDefs.Count() > 0) return GenerateRecreateScript(table, fromSource, QStringLiteral("CREATE"), scripts, ctx);
+        ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("CREATE"), table);
+        QString name;
+        script->AddSQL(CreateTableSQL(table, name, ctx));
+        scripts.push_back(script);
+        count = 1;
+        // Column defaults are part of the CREATE TABLE text.
+        count += GenerateScripts(table.Checks, EmptyCollection<CheckPtr>(), scripts, ctx);
+        count += GenerateScripts(table.Indexes, EmptyCollection<IndexPtr>(), scripts, ctx);
+        count += GenerateScripts(table.Relations, EmptyCollection<RelationPtr>(), scripts, ctx);
+        count += GenerateScripts(table.Triggers, EmptyCollection<TriggerPtr>(), scripts, ctx);
+        count += GenerateFTIScript(table, fromSource, scripts, nullptr, ctx);
+        return count;
+    }
+
+    if (!other) {
+        count = GenerateScripts(EmptyCollection<RelationPtr>(), table.Relations, scripts, ctx);
+        ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("DELETE"), table);
+        DropReferencingRelations(table, *script, scripts, ctx);
+        script->AddSQL(QStringLiteral("DROP TABLE ") + table.FullName());
+        scripts.push_back(script);
+        return count + 1;
+    }
+
+    if (table.DeleteRecreate) return GenerateRecreateScript(table, fromSource, QString(), scripts, ctx);
+
+    if (table.IsFileGroupsIncluded() && (TextDiffers(other->TextFileGroupName, table.TextFileGroupName) ||
+                                         TextDiffers(other->FileGroupName, table.FileGroupName))) {
+        // Moving a table to another file group takes the rebuild of the next pass.
+        table.DeleteRecreate = true;
+        ctx.Regenerate = true;
+        return 0;
+    }
+    other->FTI_ColumnsDropped.emplace();
+    if (TextDiffers(other->Name, table.Name)) {
+        ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RENAME"), table);
+        script->AddSQL(RenameSQL(other->FullName(), table.Name, QStringLiteral("OBJECT")));
+        scripts.push_back(script);
+        ++count;
+    }
+    count += GenerateScripts(table.Fields, other->Fields, scripts, ctx);
+    count += GenerateScripts(table.Checks, other->Checks, scripts, ctx);
+    count += GenerateScripts(table.Triggers, other->Triggers, scripts, ctx);
+    count += GenerateScripts(table.Defaults, other->Defaults, scripts, ctx);
+    count += GenerateScripts(table.Indexes, other->Indexes, scripts, ctx);
+    count += GenerateScripts(table.Relations, other->Relations, scripts, ctx);
+    count += GenerateFTIScript(table, fromSource, scripts, other, ctx);
+    return count;
+}

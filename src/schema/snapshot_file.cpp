@@ -147,7 +147,16 @@ int ReadInteger(const QString& text) {
     return static_cast<int>(LeadingNumber(text, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
 quint8 ReadByte(const QString& text) { return static_cast<quint8>(LeadingNumber(text, 0, 255)); }
-bool ReadFlag(const QString& text) { return ReadLong(text) != 0; }
+// A flag is true when its leading number is not zero, however large it is.
+bool ReadFlag(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype len = text.size();
+    while (i < len && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
+    if (i < len && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) ++i;
+    for (; i < len && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
+        if (text[i] != QLatin1Char('0')) return true;
+    return false;
+}
 
 // The fields of one record, with the checks every record needs.
 class Record {
@@ -158,9 +167,7 @@ public:
     const QString& Text(qsizetype n) const {
         if (n >= fields_.size())
             Fail(9, QStringLiteral("The %1 record has %2 fields; at least %3 are needed")
-                        .arg(Type())
-                        .arg(fields_.size() - 2)
-                        .arg(n - 1));
+                        .arg(Type(), QString::number(fields_.size() - 2), QString::number(n - 1)));
         return fields_[n];
     }
     long Long(qsizetype n) const { return ReadLong(Text(n)); }
@@ -325,8 +332,9 @@ public:
         const QString type = r.Type();
         if (Is(type, "Database")) return ReadDatabase(r);
         if (Is(type, "FileGroup")) {
-            const QString id = r.Text(2);
-            db_.FileGroups.Add(Tovimar_FileGroup{ReadLong(id), r.Text(3)}, QStringLiteral("#") + id);
+            // Keyed by the number as GroupName looks it up ("#1" also for a stored "01").
+            const long id = ReadLong(r.Text(2));
+            db_.FileGroups.Add(Tovimar_FileGroup{id, r.Text(3)}, QStringLiteral("#") + QString::number(id));
         } else if (Is(type, "Table")) {
             return ReadTable(r);
         } else if (Is(type, "TableColumn")) {
@@ -711,7 +719,7 @@ QString GetCacheFilePath(const Tovimar_Database& db) { return QDir(SchemasFolder
 void SaveSchemaFile(const QString& path, const Tovimar_Database& db) {
     const QFileInfo info(path);
     QDir().mkpath(info.absolutePath());  // a failure shows when the file is opened
-    const QByteArray bytes = EncodeLocalText(SchemaText(db));
+    const QByteArray bytes = EncodeLocalText(SchemaFileText(db));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw TovimarException(75, WriterSource,
@@ -722,15 +730,12 @@ void SaveSchemaFile(const QString& path, const Tovimar_Database& db) {
                                QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
 }
 
-bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress) {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) return false;
-    QString text;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) return false;
-        text = DecodeLocalText(file.readAll());
-    }  // the file is closed before any record is acted on, so an error leaves nothing open
+QString SchemaFileText(const Tovimar_Database& db) { return SchemaText(db); }
+
+bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerOnly, Progress* progress,
+                     const QString& sourceName) {
+    const QString text = DecodeLocalText(bytes);
+    const QString where = sourceName.isEmpty() ? QString() : sourceName + QStringLiteral(", ");
     RecordScanner scanner(text);
     SchemaReader reader(db, headerOnly, progress);
     QStringList fields;
@@ -744,18 +749,26 @@ bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, 
         }
     } catch (const TovimarException& e) {
         throw TovimarException(e.Number, ReaderSource,
-                               QStringLiteral("%1, line %2: %3")
-                                   .arg(QDir::toNativeSeparators(path))
-                                   .arg(scanner.StartLine())
-                                   .arg(e.Description));
+                               QStringLiteral("%1line %2: %3").arg(where, QString::number(scanner.StartLine()), e.Description));
     }
     try {
         reader.Finish();
     } catch (const TovimarException& e) {
-        throw TovimarException(e.Number, ReaderSource,
-                               QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.Description));
+        throw TovimarException(e.Number, ReaderSource, where + e.Description);
     }
     return true;
+}
+
+bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress) {
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) return false;
+    QByteArray bytes;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return false;
+        bytes = file.readAll();
+    }  // the file is closed before any record is acted on, so an error leaves nothing open
+    return ReadSchemaBytes(bytes, db, headerOnly, progress, QDir::toNativeSeparators(path));
 }
 
 void SaveToCache(const Tovimar_Database& db) {

@@ -68,6 +68,14 @@ void SaveSchemaFile(const QString& path, const Tovimar_Database& db);
 // each table, trigger, view, procedure and function is added.
 bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress = nullptr);
 
+// The text SaveSchemaFile writes (before it is encoded in the locale's encoding).
+QString SchemaFileText(const Tovimar_Database& db);
+
+// LoadSchemaFile on a snapshot's bytes already in memory: false only when the user cancelled.
+// sourceName (e.g. the file's path) starts the description of an error.
+bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerOnly, Progress* progress = nullptr,
+                     const QString& sourceName = QString());
+
 // When db.CreateCache is set, SaveSchemaFile(GetCacheFilePath(db), db); otherwise nothing.
 void SaveToCache(const Tovimar_Database& db);
 

@@ -313,7 +313,7 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
         ";Database;Shop;SRV;v;80abc;;0\n"
         "\n"
         ";FutureRecord;whatever\n"
-        ";Table;T;dbo;;;7;no;;\n"
+        ";Table;T;dbo;;;99999999999999999999;no;;\n"
         ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"));
     Tovimar_Database db;
     ASSERT_TRUE(LoadSchemaFile(path, db, false));

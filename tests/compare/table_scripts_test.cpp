@@ -1,0 +1,356 @@
+// Table, column and full-text index scripts, checked against golden files.
+#include "compare/generation_driver.h"
+#include "compare/generators.h"
+#include "support/fake_source_data.h"
+#include "support/golden.h"
+#include "support/model_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString dbo = QStringLiteral("dbo");
+QString Q(const char* text) { return QString::fromUtf8(text); }
+std::string S(const QString& text) { return text.toStdString(); }
+
+struct Pair {
+    TestDb Src{Q("SRV"), Q("Src")};
+    TestDb Dst{Q("SRV"), Q("Dst")};
+    GenerationContext Ctx;
+    Pair() {
+        Ctx.DB1 = Src.Get();
+        Ctx.DB2 = Dst.Get();
+    }
+    void Link() { LinkPair(Src, Dst); }
+    ScriptList Generate() { return GenerateAllScripts(Ctx, nullptr, false); }
+};
+
+QList<DbValue> Row(std::initializer_list<DbValue> values) { return QList<DbValue>(values); }
+
+}  // namespace
+
+TEST(CreateTableTest, ExampleTextFromIdentityKeyAndDefaultedColumn) {
+    TestDb db(Q("S"), Q("D"));
+    auto t = db.Table(dbo, Q("T"));
+    t.Col(Q("ID"), Q("int")).Identity(1, 1);
+    t.Col(Q("Name"), Q("nvarchar"), 50).Nullable().Default(Q("DF_T_Name"), Q("('x')"));
+    GenerationContext ctx;
+    QString name;
+    EXPECT_EQ(S(CreateTableSQL(*t, name, ctx)),
+              "CREATE TABLE [dbo].[T] (\r\n[ID][int] IDENTITY (1, 1) NOT NULL, \r\n[Name][nvarchar] (50) NULL "
+              "CONSTRAINT [DF_T_Name] DEFAULT ('x')\r\n) ON [PRIMARY]");
+    EXPECT_EQ(S(name), "[dbo].[T]");
+    t->FileGroupsIncluded = false;
+    name = Q("[dbo].[Tmp_T]");
+    EXPECT_TRUE(CreateTableSQL(*t, name, ctx).endsWith(Q("('x')\r\n)")));
+}
+
+TEST(CreateTableTest, EveryColumnFormInOneCreateScript) {
+    Pair p;
+    auto t = p.Src.Table(dbo, Q("Every Form"));
+    t->TextFileGroupName = Q("TEXTGROUP");
+    t.Col(Q("ID"), Q("int")).Identity(100, 5, true);
+    t.Col(Q("Code"), Q("char"), 3).Collate(Q("Latin1_General_CI_AS"));
+    t.Col(Q("Title"), Q("NVARCHAR"), 40).Nullable().Default(Q("DF_Title"), Q("(N'none')"));
+    t.Col(Q("Price"), Q("decimal"), 18, 2).Default(Q("DF_Price"), Q("(0)"));
+    t.Col(Q("Amount"), Q("numeric"), 9, 0).Nullable();
+    t.Col(Q("Raw"), Q("varbinary"), 16).Nullable();
+    t.Col(Q("Notes"), Q("text")).Nullable();
+    t.Col(Q("Created"), Q("datetime"));
+    t.Col(Q("Guid"), Q("uniqueidentifier")).RowGuid().Default(Q("DF_Guid"), Q("(newid())"));
+    t.Col(Q("Total"), Q("int")).Computed(Q("([Price] * 2)")).Default(Q("DF_Total"), Q("(1)"));
+    t.Col(Q("Ver"), Q("timestamp"));
+    t.Col(Q("Odd]Name"), Q("int")).Nullable();
+    p.Link();
+    ExpectGoldenScripts(Q("table_create_every_form"), p.Generate());
+}
+
+TEST(CreateTableTest, WithoutFileGroupsOrCollationsTheClausesAreLeftOut) {
+    Pair p;
+    auto t = p.Src.Table(dbo, Q("T"));
+    t->FileGroupsIncluded = false;
+    t->CollationsIncluded = false;
+    t->TextFileGroupName = Q("OTHER");
+    t.Col(Q("C"), Q("varchar"), 10).Collate(Q("Latin1_General_BIN"));
+    p.Link();
+    const ScriptList scripts = p.Generate();
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(S(scripts[0]->GetSQL(0)), "CREATE TABLE [dbo].[T] (\r\n[C][varchar] (10) NOT NULL\r\n)");
+}
+
+TEST(DropTableTest, DestinationOnlyTableIsDropped) {
+    Pair p;
+    auto t = p.Dst.Table(dbo, Q("Old"));
+    t.Col(Q("A"), Q("int"));
+    p.Link();
+    const ScriptList scripts = p.Generate();
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(S(scripts[0]->Action), "DELETE");
+    EXPECT_EQ(S(scripts[0]->GetSQL(0)), "DROP TABLE [dbo].[Old]");
+}
+
+TEST(RenameTableTest, RenamedTableGivesOneRenameScriptWithProperLiterals) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("New"));
+    src.Col(Q("A"), Q("int"));
+    auto dst = p.Dst.Table(dbo, Q("O'Old"));
+    dst.Col(Q("A"), Q("int"));
+    p.Link();
+    Tovimar_Database::SetLink(src.Ptr().get(), dst.Ptr().get());
+    EXPECT_EQ(dst->Fields[0]->OtherObj(), src->Fields[0].get());  // contents follow the rename
+    const ScriptList scripts = p.Generate();
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(S(scripts[0]->Action), "RENAME");
+    EXPECT_EQ(S(scripts[0]->GetSQL(0)), "EXEC sp_rename '[dbo].[O''Old]', 'New', 'OBJECT'");
+}
+
+TEST(RebuildTest, FileGroupChangeRebuildsInTheSecondPass) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("T"));
+    src.Col(Q("A"), Q("int"));
+    auto dst = p.Dst.Table(dbo, Q("T"));
+    dst->FileGroupName = Q("OLDGROUP");
+    dst.Col(Q("A"), Q("int"));
+    p.Link();
+    const ScriptList scripts = p.Generate();
+    EXPECT_EQ(p.Ctx.Passes, 2);
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(S(scripts[0]->Action), "CHANGE");
+    EXPECT_EQ(S(scripts[0]->GetSQL(4, false)), "DROP TABLE [dbo].[T]");
+}
+
+TEST(RebuildTest, IdentityRenamedColumnConversionAndDataCopy) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("T"));
+    src.Col(Q("ID"), Q("int")).Identity(1, 1);
+    auto newName = src.Col(Q("NewName"), Q("varchar"), 20);
+    src.Col(Q("Added"), Q("int")).Nullable();
+    src.Col(Q("Calc"), Q("int")).Computed(Q("([ID] + 1)"));
+    src.Col(Q("TS"), Q("timestamp"));
+    src.DataCopy(Q("Calc, [Added]"), Q("[ID] < 10"));
+    src.DataCopy(QString(), Q("Name LIKE 'a%'"));
+    auto dst = p.Dst.Table(dbo, Q("T"));
+    dst.Col(Q("ID"), Q("int")).Identity(1, 1);
+    auto oldName = dst.Col(Q("OldName"), Q("varchar"), 50);
+    dst.Col(Q("TS"), Q("timestamp"));
+    dst.Col(Q("Gone"), Q("int"));
+    // The temporary name is taken in the Destination by a table outside the comparison.
+    p.Dst.Table(dbo, Q("Tmp_T"))->ObjectIncluded = false;
+    p.Link();
+    Tovimar_Database::SetLink(newName.Ptr().get(), oldName.Ptr().get());
+    p.Ctx.IgnoreDataLoss = true;
+
+    FakeSourceData source;
+    SourceRows first;
+    first.ColumnNames = QStringList{Q("ID"), Q("NewName"), Q("Added"), Q("Calc"), Q("TS")};
+    first.ColumnTypes = {3, 200, 3, 3, ProviderTypeBinary};
+    first.Rows << Row({DbValue::FromInt(1), DbValue::FromString(Q("O'Brien")), DbValue::FromInt(5), DbValue::FromInt(2),
+                       DbValue::FromBinary(QByteArray("\x01\x02", 2))})
+               << Row({DbValue::FromInt(2), DbValue::Null(), DbValue::Null(), DbValue::FromInt(3),
+                       DbValue::FromBinary(QByteArray("\x01\x03", 2))});
+    source.Answers.insert(Q("SELECT * FROM [dbo].[T] WHERE [ID] < 10"), first);
+    SourceRows second = first;
+    second.Rows = {Row({DbValue::FromInt(40), DbValue::FromString(Q("abc")), DbValue::FromInt(7), DbValue::FromInt(41),
+                        DbValue::FromBinary(QByteArray("\x09", 1))})};
+    source.Answers.insert(Q("SELECT * FROM [dbo].[T] WHERE (Name LIKE 'a%') AND NOT (([ID] < 10))"), second);
+    p.Ctx.SourceData = &source;
+
+    const ScriptList scripts = p.Generate();
+    EXPECT_EQ(source.Asked.size(), 2);
+    ExpectGoldenScripts(Q("table_rebuild_identity_rename_copy"), scripts);
+}
+
+TEST(RebuildTest, DataCopyWithoutConditionSuppressesTheOldRowsAndAFailingQueryRaises) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("T"));
+    src.Col(Q("A"), Q("int"));
+    src.DataCopy(QString(), Q("A = 1"));
+    src.DataCopy(Q("[x,y]]z], B"), QString());
+    auto dst = p.Dst.Table(dbo, Q("T"));
+    dst.Col(Q("A"), Q("int"));
+    p.Link();
+    FakeSourceData source;
+    source.Failing << Q("SELECT * FROM [dbo].[T]");
+    p.Ctx.SourceData = &source;
+    const ScriptList scripts = p.Generate();
+    ASSERT_EQ(scripts.size(), 1u);
+    const QString text = scripts[0]->GetSQL(0);
+    EXPECT_FALSE(text.contains(Q("INSERT INTO [dbo].[Tmp_T] ([A])")));  // keep filter "-": no old rows
+    EXPECT_TRUE(text.contains(Q("\r\nGO\r\n\r\nRAISERROR ('Invalid DataCopy Where Clause: %s',18,1,'')\r\nGO")));
+    const Collection<QString> names = ParseFieldList(Q(" [x,y]]z], B,b,,[C] "));
+    ASSERT_EQ(names.Count(), 3);
+    EXPECT_EQ(S(names[0]), "[x,y]]z]");
+    EXPECT_EQ(S(names[1]), "[B]");
+    EXPECT_EQ(S(names[2]), "[C]");
+}
+
+TEST(RebuildTest, NewTableWithDataCopyIsCreatedThroughTheRebuild) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("N"));
+    src.Col(Q("ID"), Q("int")).Identity(1, 1);
+    src.Col(Q("V"), Q("nvarchar"), 10).Nullable();
+    src.DataCopy(QString(), Q("ID > 0"));
+    p.Link();
+    FakeSourceData source;
+    SourceRows rows;
+    rows.ColumnNames = QStringList{Q("ID"), Q("V")};
+    rows.ColumnTypes = {3, 202};
+    rows.Rows << Row({DbValue::FromInt(7), DbValue::FromString(Q("x\r\nGO\r\ny"))});
+    source.Answers.insert(Q("SELECT * FROM [dbo].[N] WHERE ID > 0"), rows);
+    p.Ctx.SourceData = &source;
+    ExpectGoldenScripts(Q("table_create_with_data_copy"), p.Generate());
+}
+
+TEST(ColumnScriptsTest, AddDropRenameAtTheEndNeedNoRebuild) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("T"));
+    src.Col(Q("A"), Q("int"));
+    auto renamed = src.Col(Q("New'Name"), Q("int"));
+    src.Col(Q("C"), Q("varchar"), 20).Nullable();
+    src.Col(Q("Qty"), Q("int")).Default(Q("DF_T_Qty"), Q("(0)"));
+    src.Col(Q("Calc"), Q("int")).Computed(Q("([A] * 2)")).Default(Q("DF_T_Calc"), Q("(1)"));
+    auto dst = p.Dst.Table(dbo, Q("T"));
+    dst.Col(Q("A"), Q("int"));
+    auto old = dst.Col(Q("Old'Name"), Q("int"));
+    dst.Col(Q("Gone"), Q("int"));
+    p.Link();
+    Tovimar_Database::SetLink(renamed.Ptr().get(), old.Ptr().get());
+    const ScriptList scripts = p.Generate();
+    EXPECT_EQ(p.Ctx.Passes, 1);
+    ExpectGoldenScripts(Q("column_add_drop_rename"), scripts);
+}
+
+TEST(ColumnScriptsTest, ChangedAndInsertedColumnsAreCommentedInTheRebuild) {
+    Pair p;
+    auto src = p.Src.Table(dbo, Q("T"));
+    src.Col(Q("A"), Q("int"));
+    src.Col(Q("Inserted"), Q("int")).Nullable();
+    auto renamed = src.Col(Q("B2"), Q("varchar"), 20);
+    src.Col(Q("G"), Q("uniqueidentifier"));
+    auto dst = p.Dst.Table(dbo, Q("T"));
+    dst.Col(Q("A"), Q("int"));
+    auto old = dst.Col(Q("B"), Q("varchar"), 50).Nullable();
+    dst.Col(Q("G"), Q("uniqueidentifier")).RowGuid();
+    p.Link();
+    Tovimar_Database::SetLink(renamed.Ptr().get(), old.Ptr().get());
+    const ScriptList scripts = p.Generate();
+    EXPECT_EQ(p.Ctx.Passes, 2);
+    ExpectGoldenScripts(Q("column_change_commented_rebuild"), scripts);
+
+    // The difference viewer sees the plain statements.
+    p.Ctx.DiffViewMode = true;
+    ScriptList viewer;
+    GenerateScript(*renamed, true, viewer, p.Ctx);
+    ASSERT_EQ(viewer.size(), 1u);
+    EXPECT_EQ(S(viewer[0]->GetSQL(0)), "ALTER TABLE [dbo].[T]\r\nALTER COLUMN [B2] [varchar](20) NOT NULL");
+}
+
+TEST(ColumnScriptsTest, CollationDifferenceCountsOnlyWhenCollationsAreIncluded) {
+    for (bool included : {false, true}) {
+        Pair p;
+        auto src = p.Src.Table(dbo, Q("T"));
+        src->CollationsIncluded = included;
+        src.Col(Q("C"), Q("varchar"), 10).Collate(Q("Latin1_General_BIN"));
+        auto dst = p.Dst.Table(dbo, Q("T"));
+        dst.Col(Q("C"), Q("varchar"), 10).Collate(Q("Latin1_General_CI_AS"));
+        p.Link();
+        const ScriptList scripts = p.Generate();
+        EXPECT_EQ(scripts.size(), included ? 2u : 0u) << included;
+    }
+}
+
+TEST(FullTextTest, EveryKindOfFullTextScript) {
+    QString text;
+    auto section = [&](const char* title, Pair& p) {
+        p.Link();
+        text += Q("-- case: ") + Q(title) + Q("\r\n") + golden::RenderScripts(p.Generate());
+    };
+    {
+        Pair p;  // a new table with a full-text index
+        auto t = p.Src.Table(dbo, Q("Doc"));
+        t.FullTextIndex(Q("Cat"), Q("PK_Doc"), true, false);
+        t.Col(Q("ID"), Q("int"));
+        t.Col(Q("Body"), Q("image")).Nullable().FullText(1033, Q("Ext"));
+        t.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText();
+        t.Col(Q("Ext"), Q("char"), 3).Nullable();
+        section("create", p);
+    }
+    {
+        Pair p;  // the same on a Destination server below version 80: no language or type column
+        p.Dst->SrvVer = 70;
+        auto t = p.Src.Table(dbo, Q("Doc"));
+        t.FullTextIndex(Q("Cat"), Q("PK_Doc"), false, true);
+        t.Col(Q("Body"), Q("image")).Nullable().FullText(1033, Q("Ext"));
+        section("create for version 70", p);
+    }
+    {
+        Pair p;  // the Source table lost its full-text index
+        auto s = p.Src.Table(dbo, Q("Doc"));
+        s.Col(Q("Title"), Q("nvarchar"), 100).Nullable();
+        auto d = p.Dst.Table(dbo, Q("Doc"));
+        d.FullTextIndex(Q("Cat"), Q("PK_Doc"));
+        d.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText();
+        section("delete", p);
+    }
+    {
+        Pair p;  // another catalog: drop and create
+        auto s = p.Src.Table(dbo, Q("Doc"));
+        s.FullTextIndex(Q("NewCat"), Q("PK_Doc"));
+        s.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText();
+        auto d = p.Dst.Table(dbo, Q("Doc"));
+        d.FullTextIndex(Q("Cat"), Q("PK_Doc"));
+        d.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText();
+        d.Col(Q("Old"), Q("nvarchar"), 100).Nullable().FullText();
+        section("change catalog", p);
+    }
+    {
+        Pair p;  // unchanged: only the activation
+        auto s = p.Src.Table(dbo, Q("Doc"));
+        s.FullTextIndex(Q("Cat"), Q("PK_Doc"));
+        s.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText(1033);
+        auto d = p.Dst.Table(dbo, Q("Doc"));
+        d.FullTextIndex(Q("Cat"), Q("PK_Doc"));
+        d.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText(-1);
+        section("unchanged", p);
+    }
+    {
+        Pair p;  // column level: one added, one with another language, one removed, tracking switched
+        auto s = p.Src.Table(dbo, Q("Doc"));
+        s.FullTextIndex(Q("Cat"), Q("PK_Doc"), false, true);
+        s.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText(1031);
+        s.Col(Q("Body"), Q("ntext")).Nullable().FullText();
+        s.Col(Q("Old"), Q("ntext")).Nullable();
+        auto d = p.Dst.Table(dbo, Q("Doc"));
+        d.FullTextIndex(Q("Cat"), Q("PK_Doc"), true, true);
+        d.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText(1033);
+        d.Col(Q("Body"), Q("ntext")).Nullable();
+        d.Col(Q("Old"), Q("ntext")).Nullable().FullText();
+        section("column changes", p);
+    }
+    {
+        Pair p;  // a dropped full-text column takes itself out of the index first
+        auto s = p.Src.Table(dbo, Q("Doc"));
+        s.FullTextIndex(Q("Cat"), Q("PK_Doc"));
+        s.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText();
+        auto d = p.Dst.Table(dbo, Q("Doc"));
+        d.FullTextIndex(Q("Cat"), Q("PK_Doc"));
+        d.Col(Q("Title"), Q("nvarchar"), 100).Nullable().FullText();
+        d.Col(Q("Gone"), Q("ntext")).Nullable().FullText();
+        section("dropped column", p);
+    }
+    ExpectGolden(Q("fulltext_kinds"), text);
+}
+
+TEST(FullTextTest, DeleteTextMarksTheIndexForRecreation) {
+    Pair p;
+    auto s = p.Src.Table(dbo, Q("Doc"));
+    auto d = p.Dst.Table(dbo, Q("Doc"));
+    p.Link();
+    EXPECT_EQ(S(FTI_DeleteSQL(*d)),
+              "IF OBJECTPROPERTY (OBJECT_ID('[dbo].[Doc]') , 'TableFulltextCatalogId' ) <> 0\r\n"
+              "  exec sp_fulltext_table '[dbo].[Doc]', 'drop'\r\n\r\n");
+    EXPECT_TRUE(s->FTI_DeleteRecreate);
+    EXPECT_TRUE(d->FTI_DeleteRecreate);
+    d->DeleteRecreate = true;
+    EXPECT_EQ(S(FTI_DeleteSQL(*d)), "");
+}

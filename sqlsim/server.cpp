@@ -1,35 +1,65 @@
 #include "sqlsim/server.h"
 
+#include "sqlsim/engine.h"
+#include "sqlsim/lexer.h"
+
 namespace sqlsim {
 
-struct ServerState {};
-struct SessionState { QString database; };
+QString VersionString() {
+    return QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (Intel X86) \n"
+                          "\tMay  3 2005 23:18:38 \n"
+                          "\tCopyright (c) 1988-2003 Microsoft Corporation\n"
+                          "\tSimulated by sqlsim (not a real server)\n");
+}
 
-Value Value::Null(int xtype) { Value v; v.xtype_ = xtype; return v; }
-Value Value::Int(long long x, int xtype) { Value v; v.kind_ = Kind::Int; v.i_ = x; v.xtype_ = xtype; return v; }
-Value Value::Float(double x, int xtype) { Value v; v.kind_ = Kind::Float; v.d_ = x; v.xtype_ = xtype; return v; }
-Value Value::Decimal(long long s, int sc, int xtype) { Value v; v.kind_ = Kind::Decimal; v.i_ = s; v.scale_ = sc; v.xtype_ = xtype; return v; }
-Value Value::DateTime(const QDateTime& x, int xtype) { Value v; v.kind_ = Kind::DateTime; v.t_ = x; v.xtype_ = xtype; return v; }
-Value Value::String(const QString& x, int xtype) { Value v; v.kind_ = Kind::String; v.s_ = x; v.xtype_ = xtype; return v; }
-Value Value::Binary(const QByteArray& x, int xtype) { Value v; v.kind_ = Kind::Binary; v.b_ = x; v.xtype_ = xtype; return v; }
-long long Value::AsInt() const { return i_; }
-double Value::AsDouble() const { return d_; }
-QString Value::AsString() const { return s_; }
-QByteArray Value::AsBinary() const { return b_; }
-QDateTime Value::AsDateTime() const { return t_; }
+Session::Session(Server& server, const QString& database) : server_(server), state_(new SessionState) {
+    state_->database = database;
+}
 
-Session::Session(Server& server, const QString& database) : server_(server), state_(new SessionState{database}) {}
 Session::~Session() = default;
-BatchResult Session::Execute(const QString&) { return {}; }
-BatchResult Session::ExecuteScript(const QString&) { return {}; }
-void Session::Cancel() { cancelRequested_ = true; }
+
+BatchResult Session::Execute(const QString& batch) {
+    cancelRequested_.store(false);
+    BatchResult result;
+    Executor ex(server_.State(), *state_, result, cancelRequested_);
+    ex.RunBatch(batch);
+    return result;
+}
+
+BatchResult Session::ExecuteScript(const QString& scriptText) {
+    cancelRequested_.store(false);
+    BatchResult all;
+    for (const QString& batch : SplitBatches(scriptText)) {
+        if (batch.trimmed().isEmpty()) continue;
+        BatchResult r;
+        Executor ex(server_.State(), *state_, r, cancelRequested_);
+        ex.RunBatch(batch);
+        for (auto& rs : r.resultSets) all.resultSets.push_back(std::move(rs));
+        for (auto& m : r.messages) all.messages.push_back(std::move(m));
+        all.rowsAffected += r.rowsAffected;
+        if (r.cancelled || cancelRequested_.load()) {
+            all.cancelled = true;
+            break;
+        }
+        // A severity 20+ error ends the connection: nothing more runs.
+        bool fatal = false;
+        for (const Message& m : all.messages) fatal = fatal || m.severity >= 20;
+        if (fatal) break;
+    }
+    return all;
+}
+
+void Session::Cancel() { cancelRequested_.store(true); }
+
 QString Session::CurrentDatabase() const { return state_->database; }
 
 Server::Server() : state_(new ServerState) {}
 Server::~Server() = default;
+
 std::unique_ptr<Session> Server::Connect(const QString& database) {
-    return std::unique_ptr<Session>(new Session(*this, database));
+    Database* db = state_->Find(database);
+    if (!db) return nullptr;
+    return std::unique_ptr<Session>(new Session(*this, db->name));
 }
-QString VersionString() { return QStringLiteral("Microsoft SQL Server  2000 - 8.00.2039 (simulated by sqlsim)"); }
 
 }  // namespace sqlsim

@@ -1,0 +1,176 @@
+// The catalog of one simulated database: users, types, objects with their columns, indexes,
+// constraints, definitions and permissions, and the rows of user tables. Everything is held by
+// value so that a database can be copied as a whole (a snapshot for ROLLBACK).
+#pragma once
+
+#include "sqlsim/ast.h"
+#include "sqlsim/server.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace sqlsim {
+
+struct UserType {
+    int xusertype;   // 257 and up for user types; equals xtype for built-in types
+    int xtype;       // base type
+    QString name;
+    int length;
+    int prec;
+    int scale;
+    bool allowNulls;
+    int uid = 1;
+};
+
+struct Column {
+    QString name;
+    int colid = 0;
+    int xtype = XInt;
+    int xusertype = XInt;
+    int length = 4;
+    int prec = 10;
+    int scale = 0;
+    bool nullable = true;
+    bool identity = false;
+    long long seed = 1, incr = 1;
+    bool identityNotForRepl = false;
+    bool rowGuid = false;
+    QString collation;
+    int cdefault = 0;      // id of the DEFAULT constraint object
+    int domain = 0;        // id of a bound rule or column check
+    bool computed = false;
+    QString formula;       // computed column text as stored in syscomments
+};
+
+struct IndexInfo {
+    QString name;
+    int indid = 0;
+    int status = 0;        // sysindexes.status bits
+    int fillFactor = 0;
+    int groupid = 1;
+    bool unique = false;
+    bool clustered = false;
+    bool padIndex = false;
+    bool statistics = false;  // auto-created statistics (never for our indexes)
+    std::vector<int> keys;    // column ids in key order
+    int constraintId = 0;     // PRIMARY KEY / UNIQUE constraint object id
+};
+
+struct Object {
+    int id = 0;
+    QString name;
+    int uid = 1;
+    QString type;           // two characters as in sysobjects.xtype: "U", "V", "P", "FN", "TR", "PK", ...
+    int parent = 0;
+    int category = 0;
+    int schemaVer = 0;
+    QDateTime created;
+    bool msShipped = false;
+    bool ansiNulls = true, quotedIdent = true;
+    // Definitions as stored in syscomments: (number, text).
+    std::vector<std::pair<int, QString>> texts;
+    // Tables.
+    std::vector<Column> columns;
+    std::vector<IndexInfo> indexes;
+    std::vector<std::vector<Value>> rows;
+    long long identityCurrent = 0;
+    bool identityUsed = false;
+    bool identityInsert = false;
+    int fullTextCatalog = 0;   // sysfulltextcatalogs.ftcatid, 0 when none
+    QString fullTextKeyIndex;
+    std::vector<std::pair<int, int>> fullTextColumns;  // (colid, language)
+    bool fullTextChangeTracking = false, fullTextBackgroundUpdate = false, fullTextActive = false;
+    // Constraints: PK/UQ use the index of that name; FK and CHECK keep their own data.
+    std::vector<int> fkeys, rkeys;
+    int refTable = 0;
+    bool cascadeDelete = false, cascadeUpdate = false;
+    bool notForRepl = false;
+    bool disabled = false;      // NOCHECK
+    int checkColumn = 0;        // column-level CHECK: the column id
+    ExprPtr expr;               // parsed CHECK/DEFAULT expression
+    // Code objects.
+    SelectPtr viewQuery;
+    std::vector<ProcParam> params;
+    bool trigInsert = false, trigUpdate = false, trigDelete = false, insteadOf = false;
+    bool procHasNumbers = false;
+
+    bool IsType(const char* t) const { return type == QLatin1String(t); }
+    bool IsTable() const { return type == QLatin1String("U") || type == QLatin1String("S"); }
+    const Column* FindColumn(const QString& col) const;
+    Column* FindColumn(const QString& col);
+    const IndexInfo* FindIndex(const QString& idx) const;
+};
+
+struct User {
+    int uid = 0;
+    QString name;
+    bool isSqlRole = false;
+    bool isAppRole = false;
+    bool isSqlUser = false;
+    bool hasSid = true;
+    QDateTime created, updated;
+};
+
+struct Permission {
+    int id = 0;
+    int grantee = 0;
+    int grantor = 1;
+    int actadd = 0, actmod = 0;
+    QByteArray seladd, selmod, updadd, updmod, refadd, refmod;
+};
+
+struct FileGroup {
+    int groupid;
+    QString name;
+    bool isDefault;
+};
+
+struct FullTextCatalog {
+    int ftcatid;
+    QString name;
+    QString path;
+};
+
+struct Database {
+    QString name;
+    int dbid = 0;
+    int cmptlevel = 80;
+    QDateTime created;
+    std::map<int, Object> objects;             // by id
+    QHash<QString, int> objectIds;             // "uid|lowername" -> id for schema-scoped objects
+    std::vector<User> users;
+    std::vector<std::pair<int, int>> members;  // (groupuid, memberuid)
+    std::vector<UserType> userTypes;
+    std::vector<Permission> permissions;
+    std::vector<FileGroup> fileGroups;
+    std::vector<FullTextCatalog> fullTextCatalogs;
+    bool fullTextEnabled = false;
+    int nextObjectId = 1977058079;
+    int schemaVersion = 0;
+    int nextUid = 5;
+    int nameCounter = 0;
+
+    Database();
+    const User* FindUser(const QString& name) const;
+    const User* FindUser(int uid) const;
+    const UserType* FindUserType(const QString& name) const;
+    const Object* FindObject(int id) const;
+    Object* FindObject(int id);
+    // Schema-scoped lookup (tables, views, procedures, functions, constraints, triggers).
+    Object* FindObject(const QString& owner, const QString& name);
+    const Object* FindObject(const QString& owner, const QString& name) const;
+    Object& AddObject(Object obj);
+    void RemoveObject(int id);
+    void Touch(Object& obj);  // bump schema_ver on change
+    int NewObjectId();
+    QString UniqueSuffix();   // hex suffix for generated constraint names
+};
+
+// Resolves a one-part or two-part name as the server does: owner given, else dbo.
+QString ObjectKey(int uid, const QString& name);
+
+}  // namespace sqlsim

@@ -1,0 +1,908 @@
+// CREATE / ALTER / DROP of tables, indexes, constraints and code objects, and GRANT/DENY/REVOKE.
+#include "sqlsim/engine.h"
+#include "sqlsim/lexer.h"
+#include "sqlsim/parser.h"
+#include "sqlsim/value_ops.h"
+
+namespace sqlsim {
+
+namespace {
+
+const char* const kDefaultCollation = "SQL_Latin1_General_CP1_CI_AS";
+
+int DecimalLength(int prec) { return prec <= 9 ? 5 : prec <= 19 ? 9 : prec <= 28 ? 13 : 17; }
+
+QString Hex8(int id) { return QString::number(static_cast<unsigned>(id), 16).toUpper().rightJustified(8, u'0'); }
+
+QString OwnerName(const Database& db, int uid) {
+    const User* u = db.FindUser(uid);
+    return u ? u->name : QStringLiteral("dbo");
+}
+
+int ResolveOwner(const Database& db, const QString& owner) {
+    if (owner.isEmpty()) return 1;
+    const User* u = db.FindUser(owner);
+    if (!u) throw ErrGeneric(2760, 16, QStringLiteral("Specified owner name '%1' either does not exist or you do not have permission to use it.").arg(owner));
+    return u->uid;
+}
+
+}  // namespace
+
+Column ColumnFromType(const Database& db, const TypeSpec& t) {
+    Column c;
+    if (const BuiltinType* b = FindBuiltinType(t.name)) {
+        c.xtype = b->xtype;
+        c.xusertype = b->xtype;
+        c.prec = b->prec;
+        c.scale = b->scale;
+        c.length = b->length;
+        if (b->xtype == XDecimal || b->xtype == XNumeric) {
+            c.prec = t.precision > 0 ? t.precision : 18;
+            c.scale = t.scale >= 0 ? t.scale : 0;
+            if (c.prec > 38 || c.scale > c.prec)
+                throw ErrGeneric(2750, 16, QStringLiteral("Column or parameter #1: Specified column precision %1 is greater than the maximum precision of 38.").arg(c.prec));
+            c.length = DecimalLength(c.prec);
+        } else if (b->variable) {
+            int n = t.length > 0 ? t.length : 1;
+            if (n > (IsUnicodeType(b->xtype) ? 4000 : 8000))
+                throw ErrGeneric(131, 15, QStringLiteral("The size (%1) given to the type '%2' exceeds the maximum allowed for any data type (8000).").arg(n).arg(QString::fromLatin1(b->name)));
+            c.length = IsUnicodeType(b->xtype) ? n * 2 : n;
+            c.prec = 0;
+        } else if (b->xtype == XFloat && t.precision > 0) {
+            if (t.precision <= 24) { c.xtype = c.xusertype = XReal; c.length = 4; c.prec = 24; }
+        }
+        if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+        return c;
+    }
+    if (t.name.compare(QLatin1String("sysname"), Qt::CaseInsensitive) == 0) {
+        c.xtype = XNVarChar;
+        c.xusertype = 256;
+        c.length = 256;
+        c.prec = 0;
+        c.nullable = false;
+        c.collation = QString::fromLatin1(kDefaultCollation);
+        return c;
+    }
+    if (const UserType* u = db.FindUserType(t.name)) {
+        c.xtype = u->xtype;
+        c.xusertype = u->xusertype;
+        c.length = u->length;
+        c.prec = u->prec;
+        c.scale = u->scale;
+        c.nullable = u->allowNulls;
+        if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+        return c;
+    }
+    throw ErrGeneric(2715, 16, QStringLiteral("Column or parameter #1: Cannot find data type %1.").arg(t.name));
+}
+
+QString NormalizeConstraintText(const QString& text, const Object& table, bool isDefault) {
+    // The server keeps the expression as written, with column names in brackets, inside one
+    // pair of parentheses.
+    LexResult lex = Tokenize(text, true);
+    QString out;
+    int last = 0;
+    if (lex.ok) {
+        for (size_t i = 0; i < lex.tokens.size(); ++i) {
+            const Token& t = lex.tokens[i];
+            if (t.kind != TokKind::Ident && t.kind != TokKind::QuotedIdent) continue;
+            bool isCall = i + 1 < lex.tokens.size() && lex.tokens[i + 1].IsOp("(");
+            if (isCall || !table.FindColumn(t.text)) continue;
+            out += text.mid(last, t.start - last);
+            out += u'[' + table.FindColumn(t.text)->name + u']';
+            last = t.end;
+        }
+    }
+    out += text.mid(last);
+    out = out.trimmed();
+    if (isDefault) {
+        // A default written with its own parentheses is kept as it is.
+        if (out.startsWith(u'(') && out.endsWith(u')')) {
+            int depth = 0;
+            bool wrapsAll = true;
+            for (int i = 0; i < out.size(); ++i) {
+                if (out[i] == u'(') ++depth;
+                else if (out[i] == u')' && --depth == 0 && i != out.size() - 1) { wrapsAll = false; break; }
+            }
+            if (wrapsAll) return out;
+        }
+    }
+    return u'(' + out + u')';
+}
+
+// ---------------------------------------------------------------- tables
+void Executor::DoCreateTable(const Statement& s) {
+    Database* dbp = DatabaseFor(s.object.database);
+    if (!dbp) throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(s.object.database));
+    Database& db = *dbp;
+    int uid = ResolveOwner(db, s.object.owner);
+    if (s.object.name.size() > 128)
+        throw ErrGeneric(103, 15, QStringLiteral("The identifier that starts with '%1' is too long. Maximum length is 128.").arg(s.object.name.left(128)));
+    if (s.object.name.startsWith(u'#')) {
+        // Temporary tables live in tempdb; the simulator keeps them in the current database.
+    }
+    if (db.FindObject(OwnerName(db, uid), s.object.name)) throw ErrAlreadyExists(s.object.name);
+    if (s.columns.empty()) throw ErrSyntaxNear(QStringLiteral(")"));
+    auto groupId = [&](const QString& name) {
+        if (name.isEmpty() || name.compare(QLatin1String("DEFAULT"), Qt::CaseInsensitive) == 0) {
+            for (const FileGroup& g : db.fileGroups) if (g.isDefault) return g.groupid;
+            return 1;
+        }
+        for (const FileGroup& g : db.fileGroups)
+            if (g.name.compare(name, Qt::CaseInsensitive) == 0) return g.groupid;
+        throw ErrGeneric(1921, 16, QStringLiteral("Invalid filegroup '%1' specified.").arg(name));
+    };
+    Object t;
+    t.name = s.object.name;
+    t.uid = uid;
+    t.type = QStringLiteral("U");
+    t.ansiNulls = session_.options.ansiNulls;
+    t.quotedIdent = session_.options.quotedIdentifier;
+    int colid = 0;
+    bool hasText = false;
+    for (const ColumnDef& cd : s.columns) {
+        if (t.FindColumn(cd.name))
+            throw ErrGeneric(2705, 16, QStringLiteral("Column names in each table must be unique. Column name '%1' in table '%2' is specified more than once.").arg(cd.name, t.name));
+        Column c;
+        if (cd.computed) {
+            c.computed = true;
+            c.xtype = XInt;
+            c.xusertype = XInt;
+            c.nullable = true;
+        } else {
+            c = ColumnFromType(db, cd.type);
+            bool typeNullable = c.nullable;
+            const bool userType = !FindBuiltinType(cd.type.name);
+            if (cd.nullable >= 0) c.nullable = cd.nullable == 1;
+            else if (userType) c.nullable = typeNullable;
+            else c.nullable = session_.options.ansiNullDefault;
+            if (c.xtype == XTimestamp) c.nullable = cd.nullable == 1;
+        }
+        if (!cd.collation.isEmpty()) c.collation = cd.collation;
+        c.name = cd.name;
+        c.colid = ++colid;
+        if (cd.identity) {
+            if (!(IsIntegerType(c.xtype) && c.xtype != XBit) && !((c.xtype == XDecimal || c.xtype == XNumeric) && c.scale == 0))
+                throw ErrGeneric(2749, 16, QStringLiteral("Identity column '%1' must be of data type int, bigint, smallint, tinyint, or decimal or numeric with a scale of 0, and constrained to be nonnullable.").arg(cd.name));
+            for (const Column& other : t.columns)
+                if (other.identity)
+                    throw ErrGeneric(2744, 16, QStringLiteral("Multiple identity columns specified for table '%1'. Only one identity column per table is allowed.").arg(t.name));
+            if (cd.nullable == 1)
+                throw ErrGeneric(8147, 16, QStringLiteral("Could not create IDENTITY attribute on nullable column '%1', table '%2'.").arg(cd.name, t.name));
+            c.identity = true;
+            c.seed = cd.seed;
+            c.incr = cd.incr;
+            c.nullable = false;
+        }
+        c.identityNotForRepl = cd.identityNotForRepl;
+        c.rowGuid = cd.rowGuidCol;
+        for (const ConstraintDef& k : cd.constraints)
+            if (k.kind == ConstraintDef::Kind::PrimaryKey && cd.nullable != 1) c.nullable = false;
+        if (c.xtype == XText || c.xtype == XNText || c.xtype == XImage) hasText = true;
+        if (cd.computed) c.formula = NormalizeConstraintText(cd.computedText, t, true);
+        t.columns.push_back(c);
+    }
+    for (const ConstraintDef& k : s.constraints) {
+        if (k.kind != ConstraintDef::Kind::PrimaryKey) continue;
+        for (const QString& cn : k.columns) {
+            Column* c = t.FindColumn(cn);
+            if (!c) continue;
+            bool explicitNull = false;
+            for (const ColumnDef& cd : s.columns)
+                if (cd.name.compare(cn, Qt::CaseInsensitive) == 0 && cd.nullable == 1) explicitNull = true;
+            if (!explicitNull) c->nullable = false;
+        }
+    }
+    // Computed column texts go to syscomments under the column id.
+    for (const Column& c : t.columns)
+        if (c.computed) t.texts.emplace_back(c.colid, c.formula);
+    IndexInfo heap;
+    heap.indid = 0;
+    heap.name = t.name;
+    heap.groupid = groupId(s.fileGroup);
+    t.indexes.push_back(heap);
+    if (hasText) {
+        IndexInfo text;
+        text.indid = 255;
+        text.name = QStringLiteral("t") + t.name;
+        text.groupid = s.textFileGroup.isEmpty() ? heap.groupid : groupId(s.textFileGroup);
+        t.indexes.push_back(text);
+    } else if (!s.textFileGroup.isEmpty()) {
+        throw ErrGeneric(1709, 16, QStringLiteral("Cannot use TEXTIMAGE_ON when a table has no text, ntext, or image columns."));
+    }
+    // Validate the computed expressions against the columns.
+    Object& table = db.AddObject(std::move(t));
+    const int tableId = table.id;
+    try {
+        for (const ColumnDef& cd : s.columns) {
+            for (const ConstraintDef& k : cd.constraints) {
+                ConstraintDef kk = k;
+                Object* tp = db.FindObject(tableId);
+                AddConstraint(db, *tp, kk, false, false);
+            }
+        }
+        for (const ConstraintDef& k : s.constraints) AddConstraint(db, *db.FindObject(tableId), k, false, false);
+    } catch (const SqlError& e) {
+        // The table is not created when one of its constraints fails.
+        std::vector<int> children;
+        for (const auto& [id, o] : db.objects) if (o.parent == tableId) children.push_back(id);
+        for (int id : children) db.RemoveObject(id);
+        db.RemoveObject(tableId);
+        if (e.number == 2714 || e.number == 1767 || e.number == 1776 || e.number == 1911 || e.number == 8111 || e.number == 1902) {
+            AddMessage(e.number, e.severity, e.state, e.text);
+            throw ErrGeneric(1750, 16, QStringLiteral("Could not create constraint. See previous errors."), 0);
+        }
+        throw;
+    }
+}
+
+void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef& c, bool fromAlter, bool withNoCheck) {
+    const int tableId = tableIn.id;
+    auto table = [&]() -> Object& { return *db.FindObject(tableId); };
+    Object k;
+    k.id = db.NewObjectId();
+    k.uid = table().uid;
+    k.parent = tableId;
+    const QString tname = table().name;
+    auto colOf = [&](const QString& name) -> const Column& {
+        const Column* col = table().FindColumn(name);
+        if (!col) throw ErrGeneric(1911, 16, QStringLiteral("Column name '%1' does not exist in the target table.").arg(name));
+        return *col;
+    };
+    QString firstCol = c.columns.isEmpty() ? c.forColumn : c.columns.first();
+    switch (c.kind) {
+    case ConstraintDef::Kind::PrimaryKey:
+    case ConstraintDef::Kind::Unique: {
+        const bool pk = c.kind == ConstraintDef::Kind::PrimaryKey;
+        k.type = pk ? QStringLiteral("PK") : QStringLiteral("UQ");
+        k.name = c.name.isEmpty() ? (pk ? QStringLiteral("PK__") : QStringLiteral("UQ__")) + tname.left(8) + "__" + Hex8(k.id) : c.name;
+        if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
+        IndexInfo ix;
+        bool hasClustered = false;
+        for (const IndexInfo& i : table().indexes) {
+            if (i.clustered) hasClustered = true;
+            if (pk && i.constraintId) {
+                const Object* other = db.FindObject(i.constraintId);
+                if (other && other->IsType("PK"))
+                    throw ErrGeneric(1779, 16, QStringLiteral("Table '%1' already has a primary key defined on it.").arg(tname));
+            }
+            if (i.name.compare(k.name, Qt::CaseInsensitive) == 0 && i.indid != 0)
+                throw ErrGeneric(1913, 16, QStringLiteral("There is already an index on table '%1' named '%2'.").arg(tname, k.name));
+        }
+        ix.clustered = c.clusteredGiven ? c.clustered : (pk && !hasClustered);
+        if (ix.clustered && hasClustered)
+            throw ErrGeneric(1902, 16, QStringLiteral("Cannot create more than one clustered index on table '%1'. Drop the existing clustered index '%2' before creating another.").arg(tname, [&] {
+                for (const IndexInfo& i : table().indexes) if (i.clustered) return i.name;
+                return QString();
+            }()));
+        for (const QString& cn : c.columns) {
+            const Column& col = colOf(cn);
+            if (pk && col.nullable)
+                throw ErrGeneric(8111, 16, QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column in table '%1'.").arg(tname));
+            ix.keys.push_back(col.colid);
+        }
+        ix.name = k.name;
+        ix.unique = true;
+        ix.fillFactor = c.fillFactor;
+        ix.constraintId = k.id;
+        ix.groupid = 1;
+        for (const IndexInfo& i : table().indexes) if (i.indid == 0) ix.groupid = i.groupid;
+        if (!c.fileGroup.isEmpty()) {
+            bool found = false;
+            for (const FileGroup& g : db.fileGroups)
+                if (g.name.compare(c.fileGroup, Qt::CaseInsensitive) == 0) { ix.groupid = g.groupid; found = true; }
+            if (!found) throw ErrGeneric(1921, 16, QStringLiteral("Invalid filegroup '%1' specified.").arg(c.fileGroup));
+        }
+        // Existing rows must be unique on the key.
+        QSet<QString> seen;
+        for (const auto& row : table().rows) {
+            QString key;
+            for (int colid : ix.keys) key += HashKey(row[colid - 1]) + QChar(0x1f);
+            if (seen.contains(key))
+                throw ErrGeneric(1505, 16, QStringLiteral("CREATE UNIQUE INDEX terminated because a duplicate key was found for index ID %1. Most significant primary key is '%2'.")
+                                               .arg(ix.clustered ? 1 : 2).arg(row[ix.keys[0] - 1].AsString()));
+            seen.insert(key);
+        }
+        if (ix.clustered) {
+            ix.indid = 1;
+        } else {
+            int indid = 2;
+            for (const IndexInfo& i : table().indexes) if (i.indid >= indid && i.indid < 255) indid = i.indid + 1;
+            ix.indid = indid;
+        }
+        db.AddObject(std::move(k));
+        table().indexes.push_back(ix);
+        break;
+    }
+    case ConstraintDef::Kind::ForeignKey: {
+        k.type = QStringLiteral("F");
+        k.name = c.name.isEmpty() ? QStringLiteral("FK__") + tname.left(9) + "__" + firstCol.left(5) + "__" + Hex8(k.id) : c.name;
+        if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
+        const Object* ref = db.FindObject(c.refTable.owner, c.refTable.name);
+        if (!ref || !ref->IsType("U"))
+            throw ErrGeneric(1767, 16, QStringLiteral("Foreign key '%1' references invalid table '%2'.").arg(k.name, c.refTable.name));
+        QStringList refCols = c.refColumns;
+        if (refCols.isEmpty()) {
+            for (const IndexInfo& i : ref->indexes) {
+                const Object* ko = i.constraintId ? db.FindObject(i.constraintId) : nullptr;
+                if (ko && ko->IsType("PK"))
+                    for (int colid : i.keys) for (const Column& rc : ref->columns) if (rc.colid == colid) refCols << rc.name;
+            }
+        }
+        if (refCols.size() != c.columns.size())
+            throw ErrGeneric(8139, 16, QStringLiteral("Number of referencing columns in foreign key differs from number of referenced columns, table '%1'.").arg(tname));
+        for (const QString& cn : c.columns) k.fkeys.push_back(colOf(cn).colid);
+        for (const QString& rn : refCols) {
+            const Column* rc = ref->FindColumn(rn);
+            if (!rc) throw ErrGeneric(1770, 16, QStringLiteral("Foreign key '%1' references invalid column '%2' in referenced table '%3'.").arg(k.name, rn, ref->name));
+            k.rkeys.push_back(rc->colid);
+        }
+        bool matchesKey = false;
+        for (const IndexInfo& i : ref->indexes) {
+            if (!i.unique || i.keys.size() != k.rkeys.size()) continue;
+            bool all = true;
+            for (int colid : k.rkeys) all = all && std::find(i.keys.begin(), i.keys.end(), colid) != i.keys.end();
+            matchesKey = matchesKey || all;
+        }
+        if (!matchesKey)
+            throw ErrGeneric(1776, 16, QStringLiteral("There are no primary or candidate keys in the referenced table '%1' that match the referencing column list in the foreign key '%2'.").arg(ref->name, k.name));
+        k.refTable = ref->id;
+        k.cascadeDelete = c.cascadeDelete;
+        k.cascadeUpdate = c.cascadeUpdate;
+        k.notForRepl = c.notForReplication;
+        if (fromAlter && !withNoCheck) {
+            for (const auto& row : table().rows) {
+                bool anyNull = false;
+                std::vector<Value> key;
+                for (int colid : k.fkeys) { key.push_back(row[colid - 1]); anyNull = anyNull || row[colid - 1].IsNull(); }
+                if (anyNull) continue;
+                bool found = false;
+                for (const auto& rrow : ref->rows) {
+                    bool eq = true;
+                    for (size_t i = 0; i < key.size() && eq; ++i) eq = CompareValues(key[i], rrow[k.rkeys[i] - 1]) == 0;
+                    if (eq) { found = true; break; }
+                }
+                if (!found)
+                    throw ErrGeneric(547, 16, QStringLiteral("ALTER TABLE statement conflicted with TABLE FOREIGN KEY constraint '%1'. The conflict occurred in database '%2', table '%3', column '%4'.")
+                                                  .arg(k.name, db.name, ref->name, ref->columns[k.rkeys[0] - 1].name));
+            }
+        }
+        db.AddObject(std::move(k));
+        break;
+    }
+    case ConstraintDef::Kind::Check: {
+        k.type = QStringLiteral("C");
+        const bool columnLevel = !c.forColumn.isEmpty() && !fromAlter;
+        k.name = c.name.isEmpty() ? QStringLiteral("CK__") + tname.left(9) + "__" + (columnLevel ? c.forColumn.left(5) + "__" : QString()) + Hex8(k.id) : c.name;
+        if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
+        if (columnLevel) k.checkColumn = colOf(c.forColumn).colid;
+        k.notForRepl = c.notForReplication;
+        k.expr = c.expr;
+        k.texts.emplace_back(0, NormalizeConstraintText(c.exprText, table(), false));
+        // The expression must only name columns of the table.
+        {
+            std::vector<Value> nullRow(table().columns.size());
+            std::vector<RelColumn> cols;
+            for (const Column& col : table().columns) cols.push_back(RelColumn{tname, col.name, col.xtype, col.length});
+            Scope sc;
+            sc.columns = &cols;
+            sc.row = &nullRow;
+            sc.generation = NewScopeGeneration();
+            try {
+                Eval(*c.expr, sc);
+            } catch (const SqlError& e) {
+                if (e.number == 207) throw ErrGeneric(207, 16, e.text, 1);
+                if (e.number == 137 || e.number == 195) throw;
+            }
+            if (fromAlter && !withNoCheck) {
+                for (const auto& row : table().rows) {
+                    sc.row = &row;
+                    Value v = Eval(*c.expr, sc);
+                    if (!v.IsNull() && !Truthy(v))
+                        throw ErrGeneric(547, 16, QStringLiteral("ALTER TABLE statement conflicted with TABLE CHECK constraint '%1'. The conflict occurred in database '%2', table '%3'.").arg(k.name, db.name, tname));
+                }
+            }
+        }
+        db.AddObject(std::move(k));
+        break;
+    }
+    case ConstraintDef::Kind::Default: {
+        k.type = QStringLiteral("D");
+        const QString colName = c.forColumn;
+        k.name = c.name.isEmpty() ? QStringLiteral("DF__") + tname.left(9) + "__" + colName.left(5) + "__" + Hex8(k.id) : c.name;
+        if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
+        const Column& col = colOf(colName);
+        if (col.cdefault) throw ErrGeneric(1781, 16, QStringLiteral("Column already has a DEFAULT bound to it."));
+        if (col.identity)
+            throw ErrGeneric(1754, 16, QStringLiteral("Defaults cannot be created on columns with an IDENTITY attribute. Table '%1', column '%2'.").arg(tname, colName));
+        k.expr = c.expr;
+        k.checkColumn = col.colid;
+        k.texts.emplace_back(0, NormalizeConstraintText(c.exprText, table(), true));
+        int id = k.id;
+        db.AddObject(std::move(k));
+        table().FindColumn(colName)->cdefault = id;
+        break;
+    }
+    }
+    db.Touch(table());
+}
+
+void Executor::DoCreateIndex(const Statement& s) {
+    Database* dbp = DatabaseFor(s.object.database);
+    if (!dbp) throw ErrInvalidObject(s.object.name);
+    Database& db = *dbp;
+    Object* t = db.FindObject(s.object.owner, s.object.name);
+    if (!t || !t->IsType("U"))
+        throw ErrGeneric(1088, 16, QStringLiteral("Cannot find the object '%1' because it does not exist or you do not have permission.").arg(s.object.name));
+    for (const IndexInfo& i : t->indexes)
+        if (i.indid != 0 && i.indid != 255 && i.name.compare(s.text, Qt::CaseInsensitive) == 0)
+            throw ErrGeneric(1913, 16, QStringLiteral("There is already an index on table '%1' named '%2'.").arg(t->name, s.text));
+    IndexInfo ix;
+    ix.name = s.text;
+    ix.unique = s.flag;
+    ix.clustered = s.clustered;
+    ix.fillFactor = s.fillFactor;
+    ix.status = s.indexStatus;
+    ix.padIndex = s.padIndex;
+    for (const QString& cn : s.names) {
+        const Column* c = t->FindColumn(cn);
+        if (!c) throw ErrGeneric(1911, 16, QStringLiteral("Column name '%1' does not exist in the target table.").arg(cn));
+        ix.keys.push_back(c->colid);
+    }
+    ix.groupid = 1;
+    for (const IndexInfo& i : t->indexes) if (i.indid == 0) ix.groupid = i.groupid;
+    if (!s.fileGroup.isEmpty()) {
+        bool found = false;
+        for (const FileGroup& g : db.fileGroups)
+            if (g.name.compare(s.fileGroup, Qt::CaseInsensitive) == 0) { ix.groupid = g.groupid; found = true; }
+        if (!found) throw ErrGeneric(1921, 16, QStringLiteral("Invalid filegroup '%1' specified.").arg(s.fileGroup));
+    }
+    if (ix.clustered) {
+        for (const IndexInfo& i : t->indexes)
+            if (i.clustered)
+                throw ErrGeneric(1902, 16, QStringLiteral("Cannot create more than one clustered index on table '%1'. Drop the existing clustered index '%2' before creating another.").arg(t->name, i.name));
+    }
+    if (ix.unique) {
+        QSet<QString> seen;
+        for (const auto& row : t->rows) {
+            QString key;
+            for (int colid : ix.keys) key += HashKey(row[colid - 1]) + QChar(0x1f);
+            if (seen.contains(key))
+                throw ErrGeneric(1505, 16, QStringLiteral("CREATE UNIQUE INDEX terminated because a duplicate key was found for index ID %1. Most significant primary key is '%2'.").arg(ix.clustered ? 1 : 2).arg(row[ix.keys[0] - 1].AsString()));
+            seen.insert(key);
+        }
+    }
+    if (ix.clustered) {
+        ix.indid = 1;
+    } else {
+        int indid = 2;
+        for (const IndexInfo& i : t->indexes) if (i.indid >= indid && i.indid < 255) indid = i.indid + 1;
+        if (indid > 250) throw ErrGeneric(1910, 16, QStringLiteral("Cannot create more than 249 nonclustered indices or column statistics on one table."));
+        ix.indid = indid;
+    }
+    t->indexes.push_back(ix);
+    db.Touch(*t);
+}
+
+// ---------------------------------------------------------------- code objects
+namespace {
+
+void CollectTableNames(const SelectStmt& q, QStringList& out);
+void CollectFromRef(const TableRef& r, QStringList& out) {
+    if (r.kind == TableRef::Kind::Join) {
+        CollectFromRef(*r.left, out);
+        CollectFromRef(*r.right, out);
+    } else if (r.kind == TableRef::Kind::Derived) {
+        CollectTableNames(*r.derived, out);
+    } else {
+        out << (r.owner.isEmpty() ? r.name : r.owner + "." + r.name);
+    }
+}
+void CollectExprTables(const ExprPtr& e, QStringList& out) {
+    if (!e) return;
+    if (e->subquery) CollectTableNames(*e->subquery, out);
+    for (const ExprPtr& a : e->args) CollectExprTables(a, out);
+    CollectExprTables(e->operand, out);
+    CollectExprTables(e->elseExpr, out);
+}
+void CollectTableNames(const SelectStmt& q, QStringList& out) {
+    for (const TableRefPtr& r : q.from) CollectFromRef(*r, out);
+    for (const SelectItem& i : q.items) CollectExprTables(i.expr, out);
+    CollectExprTables(q.where, out);
+    if (q.unionNext) CollectTableNames(*q.unionNext, out);
+}
+
+void CollectExecs(const std::vector<StmtPtr>& body, QStringList& procs, QStringList& tables) {
+    for (const StmtPtr& s : body) {
+        if (s->kind == StmtKind::Exec) procs << (s->object.owner.isEmpty() ? s->object.name : s->object.owner + "." + s->object.name);
+        if (s->select) CollectTableNames(*s->select, tables);
+        if (s->kind == StmtKind::Insert || s->kind == StmtKind::Update || s->kind == StmtKind::Delete)
+            tables << (s->object.owner.isEmpty() ? s->object.name : s->object.owner + "." + s->object.name);
+        CollectExecs(s->body, procs, tables);
+    }
+}
+
+}  // namespace
+
+void Executor::DoCreateCode(const Statement& s) {
+    Database* dbp = DatabaseFor(s.object.database);
+    if (!dbp || (!s.object.database.isEmpty() && dbp != &CurrentDb()))
+        throw ErrGeneric(166, 15, QStringLiteral("'CREATE %1' does not allow specifying the database name as a prefix to the object name.").arg(s.kind == StmtKind::CreateView ? "VIEW" : "PROCEDURE"));
+    Database& db = *dbp;
+    const bool alter = s.kindWord == "ALTER";
+    int uid = ResolveOwner(db, s.object.owner);
+    Object* existing = db.FindObject(OwnerName(db, uid), s.object.name);
+    const char* kindText = s.kind == StmtKind::CreateView ? "view" : s.kind == StmtKind::CreateProcedure ? "procedure"
+                         : s.kind == StmtKind::CreateFunction ? "function" : "trigger";
+    Object o;
+    if (s.kind == StmtKind::CreateView) o.type = QStringLiteral("V");
+    else if (s.kind == StmtKind::CreateProcedure) o.type = QStringLiteral("P");
+    else if (s.kind == StmtKind::CreateFunction) o.type = s.kindWord == "ALTER" ? QString() : s.kindWord;
+    else o.type = QStringLiteral("TR");
+    if (s.kind == StmtKind::CreateFunction && alter) o.type = existing ? existing->type : QStringLiteral("FN");
+    if (alter) {
+        if (!existing || (existing->type != o.type && !(s.kind == StmtKind::CreateFunction)))
+            throw ErrInvalidObject(s.object.name);
+    } else if (existing) {
+        // A numbered procedure adds to its group.
+        if (!(s.kind == StmtKind::CreateProcedure && existing->IsType("P") && s.object.number > 1)) throw ErrAlreadyExists(s.object.name);
+        for (const auto& t : existing->texts)
+            if (t.first == s.object.number) throw ErrAlreadyExists(s.object.name);
+        existing->texts.emplace_back(s.object.number, s.text);
+        db.Touch(*existing);
+        return;
+    }
+    o.name = s.object.name;
+    o.uid = uid;
+    o.ansiNulls = session_.options.ansiNulls;
+    o.quotedIdent = session_.options.quotedIdentifier;
+    o.params = s.params;
+    o.texts.emplace_back(s.kind == StmtKind::CreateProcedure ? std::max(1, s.object.number) : 0, s.text);
+    if (s.kind == StmtKind::CreateView || (s.kind == StmtKind::CreateFunction && s.select)) {
+        if (s.kind == StmtKind::CreateView) {
+            // Run the query once: a missing table or column fails the CREATE, and the result
+            // gives the view's columns.
+            QString saved = session_.database;
+            session_.database = db.name;
+            Relation r;
+            try {
+                r = RunQuery(*s.select, nullptr);
+            } catch (...) {
+                session_.database = saved;
+                throw;
+            }
+            session_.database = saved;
+            if (!s.names.isEmpty() && s.names.size() != static_cast<int>(r.columns.size()))
+                throw ErrGeneric(8159, 16, QStringLiteral("'%1' has fewer columns than were specified in the column list.").arg(o.name));
+            int colid = 0;
+            for (size_t i = 0; i < r.columns.size(); ++i) {
+                Column c;
+                c.name = s.names.isEmpty() ? r.columns[i].name : s.names[static_cast<int>(i)];
+                if (c.name.isEmpty())
+                    throw ErrGeneric(4511, 16, QStringLiteral("Create View or Function failed because no column name was specified for column %1.").arg(i + 1));
+                if (o.FindColumn(c.name))
+                    throw ErrGeneric(4506, 16, QStringLiteral("Column names in each view or function must be unique. Column name '%1' in view or function '%2' is specified more than once.").arg(c.name, o.name));
+                c.xtype = c.xusertype = r.columns[i].xtype;
+                const BuiltinType* b = FindBuiltinType(c.xtype);
+                c.length = r.columns[i].length > 0 ? r.columns[i].length : (b ? b->length : 4);
+                c.prec = b ? b->prec : 0;
+                c.scale = b ? b->scale : 0;
+                c.nullable = true;
+                c.colid = ++colid;
+                if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+                o.columns.push_back(c);
+            }
+        } else {
+            QStringList tables;
+            CollectTableNames(*s.select, tables);
+            for (const QString& t : tables) {
+                QStringList parts = SplitObjectNameText(t);
+                if (!db.FindObject(parts.size() > 1 ? parts[0] : QString(), parts.last()) && !IsSystemTableName(parts.last()))
+                    throw ErrInvalidObject(t);
+            }
+        }
+        o.viewQuery = s.select;
+    }
+    if (s.kind == StmtKind::CreateTrigger) {
+        const ObjectName& tn = s.objects[0];
+        Object* table = db.FindObject(tn.owner, tn.name);
+        if (!table) throw ErrInvalidObject(tn.name);
+        if (!table->IsType("U") && !(s.insteadOf && table->IsType("V")))
+            throw ErrGeneric(8197, 16, QStringLiteral("Cannot create trigger '%1' on view '%2' because the view is not valid for INSTEAD OF triggers.").arg(o.name, table->name));
+        o.parent = table->id;
+        o.trigInsert = s.insertTrigger;
+        o.trigUpdate = s.updateTrigger;
+        o.trigDelete = s.deleteTrigger;
+        o.insteadOf = s.insteadOf;
+    }
+    // Deferred name resolution: a missing callee is reported but the procedure is created;
+    // functions must find every table they read.
+    QStringList procs, tables;
+    CollectExecs(s.body, procs, tables);
+    if (s.kind == StmtKind::CreateFunction) {
+        for (const QString& t : tables) {
+            QStringList parts = SplitObjectNameText(t);
+            if (parts.last().startsWith(u'@') || parts.last().startsWith(u'#')) continue;
+            if (!db.FindObject(parts.size() > 1 ? parts[0] : QString(), parts.last()) && !IsSystemTableName(parts.last()) &&
+                parts.last().compare(QLatin1String("inserted"), Qt::CaseInsensitive) != 0 &&
+                parts.last().compare(QLatin1String("deleted"), Qt::CaseInsensitive) != 0)
+                throw ErrInvalidObject(t);
+        }
+    }
+    if (alter) {
+        existing->texts = o.texts;
+        existing->params = o.params;
+        existing->ansiNulls = o.ansiNulls;
+        existing->quotedIdent = o.quotedIdent;
+        existing->viewQuery = o.viewQuery;
+        if (s.kind == StmtKind::CreateView) existing->columns = o.columns;
+        existing->trigInsert = o.trigInsert;
+        existing->trigUpdate = o.trigUpdate;
+        existing->trigDelete = o.trigDelete;
+        db.Touch(*existing);
+    } else {
+        db.AddObject(std::move(o));
+    }
+    if (s.kind == StmtKind::CreateProcedure || s.kind == StmtKind::CreateTrigger || s.kind == StmtKind::CreateFunction) {
+        QSet<QString> reported;
+        for (const QString& p : procs) {
+            QStringList parts = SplitObjectNameText(p);
+            const QString last = parts.last().toLower();
+            if (last.startsWith(QLatin1String("sp_")) || last.startsWith(QLatin1String("xp_"))) continue;
+            if (db.FindObject(parts.size() > 1 ? parts[0] : QString(), parts.last())) continue;
+            if (reported.contains(last)) continue;
+            reported.insert(last);
+            AddMessage(2007, 11, 1, QStringLiteral("Cannot add rows to sysdepends for the current stored procedure because it depends on the missing object '%1'. The stored procedure will still be created.").arg(parts.last()));
+        }
+    }
+    (void)kindText;
+}
+
+// ---------------------------------------------------------------- ALTER TABLE
+void Executor::DoAlterTable(const Statement& s) {
+    Database* dbp = DatabaseFor(s.object.database);
+    if (!dbp) throw ErrInvalidObject(s.object.name);
+    Database& db = *dbp;
+    Object* t = db.FindObject(s.object.owner, s.object.name);
+    if (!t || !t->IsType("U")) throw ErrInvalidObject(s.object.name);
+    const int tableId = t->id;
+    if (s.kindWord == "ADD") {
+        for (const ColumnDef& cd : s.columns) {
+            Object* tp = db.FindObject(tableId);
+            if (tp->FindColumn(cd.name))
+                throw ErrGeneric(2705, 16, QStringLiteral("Column names in each table must be unique. Column name '%1' in table '%2' is specified more than once.").arg(cd.name, tp->name));
+            Column c = cd.computed ? Column() : ColumnFromType(db, cd.type);
+            if (cd.nullable >= 0) c.nullable = cd.nullable == 1;
+            else if (FindBuiltinType(cd.type.name) || cd.computed) c.nullable = session_.options.ansiNullDefault;
+            if (cd.identity) { c.identity = true; c.seed = cd.seed; c.incr = cd.incr; c.nullable = false; }
+            c.name = cd.name;
+            c.computed = cd.computed != nullptr;
+            int maxId = 0;
+            for (const Column& x : tp->columns) maxId = std::max(maxId, x.colid);
+            c.colid = maxId + 1;
+            bool hasDefault = false;
+            for (const ConstraintDef& k : cd.constraints) hasDefault = hasDefault || k.kind == ConstraintDef::Kind::Default;
+            if (!c.nullable && !hasDefault && !c.identity && !tp->rows.empty())
+                throw ErrGeneric(4901, 16, QStringLiteral("ALTER TABLE only allows columns to be added that can contain nulls or have a DEFAULT definition specified. Column '%1' cannot be added to table '%2' because it does not allow nulls and does not specify a DEFAULT definition.").arg(c.name, tp->name));
+            if (c.computed) {
+                c.formula = NormalizeConstraintText(cd.computedText, *tp, true);
+                tp->texts.emplace_back(c.colid, c.formula);
+            }
+            tp->columns.push_back(c);
+            for (auto& row : tp->rows) row.push_back(Value::Null(c.xtype));
+            for (const ConstraintDef& k : cd.constraints) AddConstraint(db, *db.FindObject(tableId), k, true, s.flag);
+            if (c.identity) {
+                Object* tt = db.FindObject(tableId);
+                long long v = c.seed;
+                for (auto& row : tt->rows) { row.back() = Value::Int(v, c.xtype); v += c.incr; }
+                if (!tt->rows.empty()) { tt->identityUsed = true; tt->identityCurrent = v - c.incr; }
+            } else if (hasDefault) {
+                Object* tt = db.FindObject(tableId);
+                const Column& nc = tt->columns.back();
+                for (auto& row : tt->rows) row.back() = DefaultValue(db, *tt, nc);
+            }
+        }
+        for (const ConstraintDef& k : s.constraints) AddConstraint(db, *db.FindObject(tableId), k, true, s.flag);
+        return;
+    }
+    if (s.kindWord == "NOCHECK" || s.kindWord == "CHECK") {
+        const bool disable = s.kindWord == "NOCHECK";
+        bool all = s.names.size() == 1 && s.names[0].compare(QLatin1String("ALL"), Qt::CaseInsensitive) == 0;
+        for (const QString& n : s.names) {
+            if (all) break;
+            Object* k = db.FindObject(OwnerName(db, t->uid), n);
+            if (!k || k->parent != tableId || !(k->IsType("F") || k->IsType("C")))
+                throw ErrGeneric(4917, 16, QStringLiteral("Constraint '%1' does not exist.").arg(n));
+        }
+        for (auto& [id, k] : db.objects) {
+            if (k.parent != tableId || !(k.IsType("F") || k.IsType("C"))) continue;
+            if (!all && !s.names.contains(k.name, Qt::CaseInsensitive)) continue;
+            k.disabled = disable;
+            db.Touch(k);
+        }
+        return;
+    }
+    if (s.kindWord == "DROP") {
+        for (int i = 0; i < s.names.size(); ++i) {
+            Object* tp = db.FindObject(tableId);
+            const QString& n = s.names[i];
+            Object* k = db.FindObject(OwnerName(db, tp->uid), n);
+            if (k && k->parent == tableId && (k->IsType("PK") || k->IsType("UQ") || k->IsType("F") || k->IsType("C") || k->IsType("D"))) {
+                int kid = k->id;
+                if (k->IsType("PK") || k->IsType("UQ")) {
+                    for (const auto& [id, f] : db.objects) {
+                        if (!f.IsType("F") || f.refTable != tableId) continue;
+                        for (const IndexInfo& ix : tp->indexes)
+                            if (ix.constraintId == kid)
+                                throw ErrGeneric(3725, 16, QStringLiteral("The constraint '%1' is being referenced by table '%2', foreign key constraint '%3'.").arg(n, db.FindObject(f.parent)->name, f.name));
+                    }
+                    auto& ixs = tp->indexes;
+                    ixs.erase(std::remove_if(ixs.begin(), ixs.end(), [&](const IndexInfo& x) { return x.constraintId == kid; }), ixs.end());
+                }
+                if (k->IsType("D"))
+                    for (Column& c : tp->columns) if (c.cdefault == kid) c.cdefault = 0;
+                db.RemoveObject(kid);
+                db.Touch(*db.FindObject(tableId));
+                continue;
+            }
+            Column* c = tp->FindColumn(n);
+            if (!c) throw ErrGeneric(3728, 16, QStringLiteral("'%1' is not a constraint.").arg(n));
+            int colid = c->colid;
+            for (const auto& [id, o] : db.objects)
+                if (o.parent == tableId && (o.checkColumn == colid || std::find(o.fkeys.begin(), o.fkeys.end(), colid) != o.fkeys.end()))
+                    throw ErrGeneric(5074, 16, QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o.name, n));
+            for (const IndexInfo& ix : tp->indexes)
+                if (std::find(ix.keys.begin(), ix.keys.end(), colid) != ix.keys.end())
+                    throw ErrGeneric(5074, 16, QStringLiteral("The index '%1' is dependent on column '%2'.").arg(ix.name, n));
+            size_t pos = 0;
+            while (pos < tp->columns.size() && tp->columns[pos].colid != colid) ++pos;
+            tp->columns.erase(tp->columns.begin() + static_cast<long>(pos));
+            for (auto& row : tp->rows) row.erase(row.begin() + static_cast<long>(pos));
+            db.Touch(*tp);
+        }
+        return;
+    }
+    if (s.kindWord == "ENABLE" || s.kindWord == "DISABLE") {
+        for (auto& [id, k] : db.objects)
+            if (k.IsType("TR") && k.parent == tableId &&
+                (s.names.contains(QStringLiteral("ALL")) || s.names.contains(k.name, Qt::CaseInsensitive)))
+                k.disabled = s.kindWord == "DISABLE";
+        return;
+    }
+    throw ErrGeneric(40000, 16, QStringLiteral("ALTER TABLE %1 is not supported by the simulator.").arg(s.kindWord));
+}
+
+// ---------------------------------------------------------------- DROP
+void Executor::DoDrop(const Statement& s) {
+    if (s.kind == StmtKind::DropDatabase) {
+        for (const QString& n : s.names) {
+            Database* db = server_.Find(n);
+            if (!db || n.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0)
+                throw ErrGeneric(3701, 11, QStringLiteral("Cannot drop the database '%1', because it does not exist in the system catalog.").arg(n), 1);
+            if (session_.database.compare(db->name, Qt::CaseInsensitive) == 0)
+                throw ErrGeneric(3702, 16, QStringLiteral("Cannot drop the database '%1' because it is currently in use.").arg(n), 3);
+            server_.databases.erase(n.toLower());
+            AddMessage(3738, 10, 1, QStringLiteral("Deleting database file '%1'.").arg(n));
+        }
+        return;
+    }
+    const QString kind = s.kindWord.toLower();
+    for (const ObjectName& on : s.objects) {
+        Database* dbp = DatabaseFor(on.database);
+        if (!dbp) throw ErrCannotDrop(kind, on.name);
+        Database& db = *dbp;
+        if (kind == "index") {
+            // DROP INDEX table.index
+            Object* t = on.owner.isEmpty() ? nullptr : db.FindObject(QString(), on.owner);
+            if (!t) t = db.FindObject(on.database, on.owner);
+            IndexInfo* ix = nullptr;
+            if (t)
+                for (IndexInfo& i : t->indexes)
+                    if (i.indid != 0 && i.indid != 255 && i.name.compare(on.name, Qt::CaseInsensitive) == 0) ix = &i;
+            if (!t || !ix)
+                throw ErrGeneric(3703, 11, QStringLiteral("Cannot drop the index '%1.%2', because it does not exist in the system catalog.").arg(on.owner, on.name), 7);
+            if (ix->constraintId)
+                throw ErrGeneric(3723, 16, QStringLiteral("An explicit DROP INDEX is not allowed on index '%1.%2'. It is being used for PRIMARY KEY constraint enforcement.").arg(t->name, on.name));
+            const QString iname = ix->name;
+            t->indexes.erase(std::remove_if(t->indexes.begin(), t->indexes.end(), [&](const IndexInfo& x) { return x.name == iname && x.indid != 0 && x.indid != 255; }), t->indexes.end());
+            db.Touch(*t);
+            continue;
+        }
+        Object* o = db.FindObject(on.owner, on.name);
+        const char* want = kind == "table" ? "U" : kind == "view" ? "V" : kind == "procedure" ? "P" : kind == "trigger" ? "TR"
+                         : kind == "default" ? "D" : kind == "rule" ? "R" : "FN";
+        bool matches = o && (o->type == QLatin1String(want) ||
+                             (kind == "function" && (o->IsType("FN") || o->IsType("IF") || o->IsType("TF"))));
+        if (o && !matches && o->parent == 0) {
+            const char* actual = o->IsType("U") ? "TABLE" : o->IsType("V") ? "VIEW" : o->IsType("P") ? "PROCEDURE" : o->IsType("TR") ? "TRIGGER" : "FUNCTION";
+            throw ErrGeneric(3705, 16, QStringLiteral("Cannot use DROP %1 with '%2' because '%2' is a %3. Use DROP %4.").arg(kind.toUpper(), on.name, QString::fromLatin1(actual).toLower(), QString::fromLatin1(actual)));
+        }
+        if (!matches) throw ErrCannotDrop(kind, on.name);
+        const int id = o->id;
+        if (o->IsType("U")) {
+            for (const auto& [fid, f] : db.objects)
+                if (f.IsType("F") && f.refTable == id && f.parent != id)
+                    throw ErrGeneric(3726, 16, QStringLiteral("Could not drop object '%1' because it is referenced by a FOREIGN KEY constraint.").arg(on.name));
+            std::vector<int> children;
+            for (const auto& [cid, c] : db.objects) if (c.parent == id) children.push_back(cid);
+            for (int cid : children) db.RemoveObject(cid);
+        }
+        db.permissions.erase(std::remove_if(db.permissions.begin(), db.permissions.end(), [&](const Permission& p) { return p.id == id; }), db.permissions.end());
+        db.RemoveObject(id);
+    }
+}
+
+// ---------------------------------------------------------------- permissions
+void Executor::DoGrant(const Statement& s) {
+    Database& db = CurrentDb();
+    if (s.object.name.isEmpty()) return;  // statement permissions change nothing the catalog shows here
+    Object* o = db.FindObject(s.object.owner, s.object.name);
+    if (!o) throw ErrInvalidObject(s.object.name);
+    int bits = 0;
+    const bool code = o->IsType("P") || o->IsType("FN");
+    for (const QString& p : s.privileges) {
+        if (p == "SELECT") bits |= 1;
+        else if (p == "UPDATE") bits |= 2;
+        else if (p == "REFERENCES") bits |= 4;
+        else if (p == "INSERT") bits |= 8;
+        else if (p == "DELETE") bits |= 16;
+        else if (p == "EXECUTE" || p == "EXEC") bits |= 32;
+        else if (p == "ALL") bits |= code ? 32 : (o->IsType("V") ? 1 | 2 | 8 | 16 : 1 | 2 | 4 | 8 | 16);
+        else throw ErrGeneric(4613, 16, QStringLiteral("Grantor does not have GRANT permission."));
+    }
+    if (code && (bits & ~32)) throw ErrGeneric(4606, 16, QStringLiteral("Granted or revoked privilege %1 is not compatible with object.").arg(s.privileges.join(u',')));
+    if (!code && !o->IsTable() && !o->IsType("V") && !o->IsType("IF") && !o->IsType("TF"))
+        throw ErrGeneric(4606, 16, QStringLiteral("Granted or revoked privilege %1 is not compatible with object.").arg(s.privileges.join(u',')));
+    std::vector<int> colids;
+    for (const QString& cn : s.names) {
+        const Column* c = o->FindColumn(cn);
+        if (!c) throw ErrInvalidColumn(cn);
+        colids.push_back(c->colid);
+    }
+    auto setBits = [&](QByteArray& map, bool on) {
+        for (int colid : colids) {
+            int byte = colid / 8;
+            if (map.size() <= byte) map.append(QByteArray(byte + 1 - map.size(), '\0'));
+            if (on) map[byte] = static_cast<char>(map[byte] | (1 << (colid % 8)));
+            else map[byte] = static_cast<char>(map[byte] & ~(1 << (colid % 8)));
+        }
+    };
+    for (const QString& g : s.grantees) {
+        const User* u = db.FindUser(g);
+        if (!u) throw ErrGeneric(4604, 16, QStringLiteral("There is no such user or group '%1'.").arg(g));
+        auto it = std::find_if(db.permissions.begin(), db.permissions.end(), [&](const Permission& p) { return p.id == o->id && p.grantee == u->uid; });
+        if (it == db.permissions.end()) {
+            if (s.kindWord == "REVOKE") continue;
+            Permission np;
+            np.id = o->id;
+            np.grantee = u->uid;
+            np.grantor = 1;
+            db.permissions.push_back(np);
+            it = db.permissions.end() - 1;
+        }
+        Permission& p = *it;
+        const bool grant = s.kindWord == "GRANT", deny = s.kindWord == "DENY";
+        if (colids.empty()) {
+            if (grant) { p.actadd |= bits; p.actmod &= ~bits; }
+            else if (deny) { p.actmod |= bits; p.actadd &= ~bits; }
+            else { p.actadd &= ~bits; p.actmod &= ~bits; }
+        } else {
+            auto apply = [&](int bit, QByteArray& add, QByteArray& mod) {
+                if (!(bits & bit)) return;
+                if (grant) { setBits(add, true); setBits(mod, false); }
+                else if (deny) { setBits(mod, true); setBits(add, false); }
+                else { setBits(add, false); setBits(mod, false); }
+            };
+            apply(1, p.seladd, p.selmod);
+            apply(2, p.updadd, p.updmod);
+            apply(4, p.refadd, p.refmod);
+        }
+        auto empty = [](const QByteArray& b) { return b.count('\0') == b.size(); };
+        if (p.actadd == 0 && p.actmod == 0 && empty(p.seladd) && empty(p.selmod) && empty(p.updadd) && empty(p.updmod) &&
+            empty(p.refadd) && empty(p.refmod))
+            db.permissions.erase(it);
+    }
+    db.Touch(*o);
+}
+
+}  // namespace sqlsim

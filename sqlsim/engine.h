@@ -1,0 +1,140 @@
+// Internal state of the simulated server and the interfaces between its parts.
+#pragma once
+
+#include "sqlsim/ast.h"
+#include "sqlsim/catalog.h"
+#include "sqlsim/errors.h"
+#include "sqlsim/server.h"
+
+#include <QHash>
+#include <atomic>
+#include <map>
+#include <memory>
+
+namespace sqlsim {
+
+struct ServerState {
+    std::map<QString, Database> databases;  // by lower-case name
+    int nextDbid = 5;
+    Database* Find(const QString& name);
+    ServerState();
+};
+
+struct SessionOptions {
+    bool ansiNulls = true;
+    bool quotedIdentifier = true;
+    bool noCount = false;
+    bool ansiNullDefault = true;  // columns without NULL/NOT NULL allow nulls (ANSI_NULL_DFLT_ON)
+    QString dateFormat = QStringLiteral("mdy");
+    long long rowCount = 0;
+};
+
+struct SessionState {
+    QString database;
+    SessionOptions options;
+    int tranCount = 0;
+    int lastError = 0;
+    long long lastRowCount = 0;
+    long long lastIdentity = 0;
+    bool lastIdentitySet = false;
+};
+
+// A relation: named, typed columns and rows of values.
+struct RelColumn {
+    QString qualifier;  // table name or alias
+    QString name;
+    int xtype = XVarChar;
+    int length = 0;
+};
+struct Relation {
+    std::vector<RelColumn> columns;
+    std::vector<std::vector<Value>> rows;
+};
+
+class Executor;
+
+// Name scope for evaluating expressions over one row (with outer scopes for correlation).
+struct Scope {
+    const std::vector<RelColumn>* columns = nullptr;
+    const std::vector<Value>* row = nullptr;
+    const Scope* outer = nullptr;
+    unsigned long long generation = 0;
+    // Grouped evaluation: the rows of the current group (aggregates read them).
+    const std::vector<const std::vector<Value>*>* group = nullptr;
+    // Aggregate results computed for the current group, by expression node.
+    const QHash<const Expr*, Value>* aggregates = nullptr;
+};
+
+unsigned long long NewScopeGeneration();
+
+// Builds a system table of a database (sysobjects, syscolumns, ...); false when the name is not one.
+bool BuildSystemTable(const ServerState& server, const Database& db, const QString& name, Relation& out);
+bool IsSystemTableName(const QString& name);
+
+class Executor {
+public:
+    Executor(ServerState& server, SessionState& session, BatchResult& result, const std::atomic<bool>& cancel)
+        : server_(server), session_(session), result_(result), cancel_(cancel) {}
+
+    void RunBatch(const QString& batch);
+
+    // Expression evaluation and queries (select_engine.cpp, functions.cpp).
+    Value Eval(const Expr& e, const Scope& scope);
+    Relation RunQuery(const SelectStmt& q, const Scope* outer);
+    Value CallFunction(const Expr& e, const Scope& scope);
+    Relation ResolveTable(const TableRef& ref);
+    bool EvalPredicate(const Expr& e, const Scope& scope);  // true only when the condition is TRUE
+
+    Database& CurrentDb();
+    Database* DatabaseFor(const QString& name);  // empty name: current
+    ServerState& Server() { return server_; }
+    SessionState& Session() { return session_; }
+    void AddMessage(int number, int severity, int state, const QString& text);
+    QHash<QString, Value>& Variables() { return variables_; }
+
+    // Catalog helpers used by the functions (functions.cpp).
+    const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
+
+private:
+    friend class StatementRunner;
+    void RunStatements(const std::vector<StmtPtr>& stmts, bool& stop);
+    void RunStatement(const Statement& s, bool& stop);
+
+    ServerState& server_;
+    SessionState& session_;
+    BatchResult& result_;
+    const std::atomic<bool>& cancel_;
+    QHash<QString, Value> variables_;  // by lower-case name
+    int returnRequested_ = 0;
+    int execDepth_ = 0;
+public:
+    // Statement implementations (executor.cpp, ddl.cpp).
+    void DoCreateTable(const Statement& s);
+    void DoCreateIndex(const Statement& s);
+    void DoCreateCode(const Statement& s);
+    void DoAlterTable(const Statement& s);
+    void DoDrop(const Statement& s);
+    void DoInsert(const Statement& s);
+    void DoUpdate(const Statement& s);
+    void DoDelete(const Statement& s);
+    void DoExec(const Statement& s);
+    void DoGrant(const Statement& s);
+    void DoSet(const Statement& s);
+    void DoSelect(const Statement& s);
+    void AddConstraint(Database& db, Object& table, const ConstraintDef& c, bool fromAlter, bool withNoCheck);
+    void ValidateRows(Database& db, Object& table, const std::vector<std::vector<Value>>& newRows,
+                      const std::vector<size_t>& replacedRows, const char* verb);
+    std::vector<Value> CoerceRow(Database& db, Object& table, std::vector<Value> row);
+    void EmitRowsAffected(long long n);
+    Value DefaultValue(Database& db, const Object& table, const Column& col);
+};
+
+// Column type from a TypeSpec and the database's user types; throws 2715 for unknown types.
+Column ColumnFromType(const Database& db, const TypeSpec& t);
+void SetThreadDateFormat(const QString& f);
+// Splits "owner.name" or "[a].[b]" text into parts.
+QStringList SplitObjectNameText(const QString& text);
+// The stored text of a CHECK constraint: column names bracketed, wrapped in parentheses.
+QString NormalizeConstraintText(const QString& text, const Object& table, bool isDefault);
+
+}  // namespace sqlsim

@@ -1,0 +1,841 @@
+// Scalar functions, property functions and table resolution.
+#include "sqlsim/engine.h"
+#include "sqlsim/parser.h"
+#include "sqlsim/value_ops.h"
+
+#include <QUuid>
+#include <cmath>
+
+namespace sqlsim {
+
+QStringList SplitObjectNameText(const QString& text) {
+    QStringList parts;
+    QString cur;
+    const int n = static_cast<int>(text.size());
+    for (int i = 0; i < n; ++i) {
+        QChar c = text[i];
+        if (c == u'[' || c == u'"') {
+            QChar close = c == u'[' ? u']' : u'"';
+            ++i;
+            while (i < n) {
+                if (text[i] == close) {
+                    if (i + 1 < n && text[i + 1] == close) { cur += close; i += 2; continue; }
+                    break;
+                }
+                cur += text[i++];
+            }
+            continue;
+        }
+        if (c == u'.') { parts << cur; cur.clear(); continue; }
+        cur += c;
+    }
+    parts << cur;
+    for (QString& p : parts) p = p.trimmed();
+    return parts;
+}
+
+Database& Executor::CurrentDb() {
+    Database* db = server_.Find(session_.database);
+    if (!db) db = server_.Find(QStringLiteral("master"));
+    return *db;
+}
+
+Database* Executor::DatabaseFor(const QString& name) {
+    if (name.isEmpty()) return &CurrentDb();
+    return server_.Find(name);
+}
+
+const Object* Executor::ObjectByName(const QString& text, Database** dbOut) {
+    QStringList parts = SplitObjectNameText(text);
+    if (parts.size() > 4 || parts.isEmpty() || parts.last().isEmpty()) return nullptr;
+    QString name = parts.takeLast();
+    QString owner = parts.isEmpty() ? QString() : parts.takeLast();
+    QString dbName = parts.isEmpty() ? QString() : parts.takeLast();
+    Database* db = DatabaseFor(dbName);
+    if (!db) return nullptr;
+    if (dbOut) *dbOut = db;
+    return db->FindObject(owner, name);
+}
+
+namespace {
+
+Value Bit(bool b) { return Value::Int(b ? 1 : 0, XInt); }
+Value NullInt() { return Value::Null(XInt); }
+
+bool IsConstraint(const Object& o) {
+    return o.IsType("PK") || o.IsType("UQ") || o.IsType("F") || o.IsType("C") || (o.IsType("D") && o.parent != 0);
+}
+
+const IndexInfo* ConstraintIndex(const Database& db, const Object& k) {
+    const Object* t = db.FindObject(k.parent);
+    if (!t) return nullptr;
+    for (const IndexInfo& ix : t->indexes)
+        if (ix.constraintId == k.id) return &ix;
+    return nullptr;
+}
+
+Value ObjectProperty(const Database& db, const Object& o, const QString& propIn) {
+    const QString p = propIn.toLower();
+    const bool code = o.IsType("P") || o.IsType("V") || o.IsType("TR") || o.IsType("FN") || o.IsType("IF") || o.IsType("TF");
+    if (p == "isusertable") return Bit(o.IsType("U"));
+    if (p == "issystemtable") return Bit(o.IsType("S"));
+    if (p == "istable") return Bit(o.IsTable());
+    if (p == "isview") return Bit(o.IsType("V"));
+    if (p == "isprocedure") return Bit(o.IsType("P") || o.IsType("X"));
+    if (p == "isextendedproc") return Bit(o.IsType("X"));
+    if (p == "isreplproc") return Bit(false);
+    if (p == "ismsshipped") return Bit(o.msShipped);
+    if (p == "istablefunction") return Bit(o.IsType("TF") || o.IsType("IF"));
+    if (p == "isinlinefunction") return Bit(o.IsType("IF"));
+    if (p == "isscalarfunction") return Bit(o.IsType("FN"));
+    if (p == "istrigger") return Bit(o.IsType("TR"));
+    if (p == "isconstraint") return Bit(IsConstraint(o));
+    if (p == "isprimarykey") return Bit(o.IsType("PK"));
+    if (p == "isforeignkey") return Bit(o.IsType("F"));
+    if (p == "ischeckcnst") return Bit(o.IsType("C"));
+    if (p == "isdefaultcnst") return Bit(o.IsType("D") && o.parent != 0);
+    if (p == "isuniquecnst") return Bit(o.IsType("UQ"));
+    if (p == "isdefault") return Bit(o.IsType("D") && o.parent == 0);
+    if (p == "isrule") return Bit(o.IsType("R"));
+    if (p == "ownerid") return Value::Int(o.uid);
+    if (p == "isencrypted") return Bit(false);
+    if (p == "isschemabound") return Bit(false);
+    if (p == "isdeterministic") return code ? Bit(false) : NullInt();
+    if (p == "isindexed") return Bit(o.IsTable() && o.indexes.size() > 1);
+    if (p == "isindexable") return Bit(o.IsTable());
+    if (p == "isexecuted") return Bit(code);
+    if (p == "execisansinullson" || p == "isansinullson") return code || p == "isansinullson" ? Bit(o.ansiNulls) : NullInt();
+    if (p == "execisquotedidenton" || p == "isquotedidenton") return code || p == "isquotedidenton" ? Bit(o.quotedIdent) : NullInt();
+    if (p == "execisinserttrigger") return Bit(o.IsType("TR") && o.trigInsert);
+    if (p == "execisupdatetrigger") return Bit(o.IsType("TR") && o.trigUpdate);
+    if (p == "execisdeletetrigger") return Bit(o.IsType("TR") && o.trigDelete);
+    if (p == "execisaftertrigger") return Bit(o.IsType("TR") && !o.insteadOf);
+    if (p == "execisinsteadoftrigger") return Bit(o.IsType("TR") && o.insteadOf);
+    if (p == "execisfirstinserttrigger" || p == "execisfirstupdatetrigger" || p == "execisfirstdeletetrigger" ||
+        p == "execislastinserttrigger" || p == "execislastupdatetrigger" || p == "execislastdeletetrigger")
+        return Bit(false);
+    if (p == "execistriggerdisabled") return Bit(o.IsType("TR") && o.disabled);
+    if (p == "execisstartup") return Bit(false);
+    if (p.startsWith(QLatin1String("cnst"))) {
+        if (!IsConstraint(o)) return NullInt();
+        if (p == "cnstisclustkey" || p == "cnstisnonclustkey") {
+            if (!o.IsType("PK") && !o.IsType("UQ")) return Bit(false);
+            const IndexInfo* ix = ConstraintIndex(db, o);
+            bool clustered = ix && ix->clustered;
+            return Bit(p == "cnstisclustkey" ? clustered : !clustered);
+        }
+        if (p == "cnstisdisabled") return Bit((o.IsType("F") || o.IsType("C")) && o.disabled);
+        if (p == "cnstisnotrepl") return Bit(o.notForRepl);
+        if (p == "cnstisdeletecascade") return o.IsType("F") ? Bit(o.cascadeDelete) : Bit(false);
+        if (p == "cnstisupdatecascade") return o.IsType("F") ? Bit(o.cascadeUpdate) : Bit(false);
+        if (p == "cnstiscolumn") return Bit(o.checkColumn != 0 || (o.IsType("D")));
+        if (p == "cnstisnotrusted") return Bit(false);
+        return NullInt();
+    }
+    if (p.startsWith(QLatin1String("table"))) {
+        if (!o.IsTable()) return NullInt();
+        auto hasChild = [&](const char* type) {
+            for (const auto& [id, c] : db.objects)
+                if (c.parent == o.id && c.IsType(type)) return true;
+            return false;
+        };
+        if (p == "tablehasidentity") {
+            for (const Column& c : o.columns) if (c.identity) return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehasrowguidcol") {
+            for (const Column& c : o.columns) if (c.rowGuid) return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehastextimage") {
+            for (const Column& c : o.columns)
+                if (c.xtype == XText || c.xtype == XNText || c.xtype == XImage) return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehasprimarykey") return Bit(hasChild("PK"));
+        if (p == "tablehasuniquecnst") return Bit(hasChild("UQ"));
+        if (p == "tablehasforeignkey") return Bit(hasChild("F"));
+        if (p == "tablehascheckcnst") return Bit(hasChild("C"));
+        if (p == "tablehasdefaultcnst") return Bit(hasChild("D"));
+        if (p == "tablehasforeignref") {
+            for (const auto& [id, c] : db.objects)
+                if (c.IsType("F") && c.refTable == o.id) return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehasclustindex") {
+            for (const IndexInfo& ix : o.indexes) if (ix.clustered) return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehasindex") {
+            for (const IndexInfo& ix : o.indexes) if (ix.indid > 0 && ix.indid < 255) return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehasnonclustindex") {
+            for (const IndexInfo& ix : o.indexes) if (ix.indid > 1 && ix.indid < 255) return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehasinserttrigger" || p == "tablehasupdatetrigger" || p == "tablehasdeletetrigger") {
+            for (const auto& [id, c] : db.objects)
+                if (c.IsType("TR") && c.parent == o.id &&
+                    ((p == "tablehasinserttrigger" && c.trigInsert) || (p == "tablehasupdatetrigger" && c.trigUpdate) ||
+                     (p == "tablehasdeletetrigger" && c.trigDelete)))
+                    return Bit(true);
+            return Bit(false);
+        }
+        if (p == "tablehasactivefulltextindex") return Bit(o.fullTextCatalog != 0 && o.fullTextActive);
+        if (p == "tablefulltextcatalogid") return Value::Int(o.fullTextCatalog);
+        if (p == "tablefulltextchangetrackingon") return Bit(o.fullTextCatalog != 0 && o.fullTextChangeTracking);
+        if (p == "tablefulltextbackgroundupdateindexon") return Bit(o.fullTextCatalog != 0 && o.fullTextBackgroundUpdate);
+        if (p == "tablefulltextkeycolumn") {
+            if (!o.fullTextCatalog) return Value::Int(0);
+            const IndexInfo* ix = o.FindIndex(o.fullTextKeyIndex);
+            return Value::Int(ix && !ix->keys.empty() ? ix->keys[0] : 0);
+        }
+        if (p == "tablefulltextpopulatestatus") return Value::Int(0);
+        if (p == "tableisfake") return Bit(false);
+        return NullInt();
+    }
+    if (p == "hasaftertrigger" || p == "hasinserttrigger" || p == "hasupdatetrigger" || p == "hasdeletetrigger") {
+        for (const auto& [id, c] : db.objects)
+            if (c.IsType("TR") && c.parent == o.id) return Bit(true);
+        return Bit(false);
+    }
+    return NullInt();
+}
+
+Value ColumnProperty(const Object& o, const QString& col, const QString& propIn) {
+    const QString p = propIn.toLower();
+    const Column* c = o.FindColumn(col);
+    if (!c) {
+        // Parameters of procedures and functions.
+        int colid = 0;
+        for (const ProcParam& par : o.params) {
+            ++colid;
+            if (par.name.compare(col, Qt::CaseInsensitive) != 0) continue;
+            if (p == "isoutparam") return Bit(par.output);
+            if (p == "columnid") return Value::Int(colid);
+            return NullInt();
+        }
+        return NullInt();
+    }
+    if (p == "isidentity") return Bit(c->identity);
+    if (p == "isidnotforrepl") return Bit(c->identityNotForRepl);
+    if (p == "isrowguidcol") return Bit(c->rowGuid);
+    if (p == "allowsnull") return Bit(c->nullable);
+    if (p == "iscomputed") return Bit(c->computed);
+    if (p == "precision") return Value::Int(IsStringType(c->xtype) ? (IsUnicodeType(c->xtype) ? c->length / 2 : c->length) : c->prec);
+    if (p == "scale") return Value::Int(c->scale);
+    if (p == "usesansitrim") return Bit(true);
+    if (p == "isfulltextindexed") {
+        for (const auto& [colid, lang] : o.fullTextColumns) if (colid == c->colid) return Bit(true);
+        return Bit(false);
+    }
+    if (p == "isoutparam") return Bit(false);
+    if (p == "columnid") return Value::Int(c->colid);
+    if (p == "isdeterministic" || p == "isprecise") return c->computed ? Bit(true) : NullInt();
+    return NullInt();
+}
+
+Value IndexProperty(const Object& o, const QString& idx, const QString& propIn) {
+    const QString p = propIn.toLower();
+    const IndexInfo* ix = nullptr;
+    for (const IndexInfo& i : o.indexes)
+        if (i.indid != 0 && i.indid != 255 && i.name.compare(idx, Qt::CaseInsensitive) == 0) { ix = &i; break; }
+    if (!ix) return NullInt();
+    if (p == "isunique") return Bit(ix->unique);
+    if (p == "isclustered") return Bit(ix->clustered);
+    if (p == "indexfillfactor") return Value::Int(ix->fillFactor);
+    if (p == "ispadindex") return Bit(ix->padIndex);
+    if (p == "isstatistics") return Bit(ix->statistics);
+    if (p == "isautostatistics") return Bit(false);
+    if (p == "isfulltextkey") return Bit(o.fullTextCatalog && o.fullTextKeyIndex.compare(ix->name, Qt::CaseInsensitive) == 0);
+    if (p == "indexdepth") return Value::Int(1);
+    if (p == "isrowlockdisallowed" || p == "ispagelockdisallowed" || p == "ishypothetical") return Bit(false);
+    if (p == "indexid") return Value::Int(ix->indid);
+    return NullInt();
+}
+
+QString Str(double v, int length, int decimals) {
+    if (length <= 0 || length > 8000) return QString();
+    if (decimals < 0) decimals = 0;
+    if (decimals > 16) decimals = 16;
+    QString s = QString::number(v, 'f', decimals);
+    if (s.size() > length) {
+        // Fewer decimals if that makes it fit; otherwise asterisks.
+        int intLen = static_cast<int>(QString::number(v, 'f', 0).size());
+        if (intLen > length) return QString(length, u'*');
+        int dec = length - intLen - 1;
+        s = dec > 0 ? QString::number(v, 'f', dec) : QString::number(v, 'f', 0);
+    }
+    return s.rightJustified(length, u' ');
+}
+
+int DatePartCode(const QString& w) {
+    const QString p = w.toLower();
+    if (p == "year" || p == "yy" || p == "yyyy") return 0;
+    if (p == "quarter" || p == "qq" || p == "q") return 1;
+    if (p == "month" || p == "mm" || p == "m") return 2;
+    if (p == "dayofyear" || p == "dy" || p == "y") return 3;
+    if (p == "day" || p == "dd" || p == "d") return 4;
+    if (p == "week" || p == "wk" || p == "ww") return 5;
+    if (p == "weekday" || p == "dw") return 6;
+    if (p == "hour" || p == "hh") return 7;
+    if (p == "minute" || p == "mi" || p == "n") return 8;
+    if (p == "second" || p == "ss" || p == "s") return 9;
+    if (p == "millisecond" || p == "ms") return 10;
+    return -1;
+}
+
+}  // namespace
+
+Value Executor::CallFunction(const Expr& e, const Scope& scope) {
+    const QString& f = e.name;
+    auto argc = e.args.size();
+    auto arg = [&](size_t i) { return i < argc ? Eval(*e.args[i], scope) : Value::Null(); };
+    auto need = [&](size_t lo, size_t hi) {
+        if (argc < lo || argc > hi)
+            throw ErrGeneric(174, 15, QStringLiteral("The %1 function requires %2 arguments.").arg(f.toLower()).arg(lo));
+    };
+    auto datePartWord = [&](size_t i) -> int {
+        const Expr& a = *e.args[i];
+        QString w = a.kind == ExprKind::Column ? a.parts.last() : Eval(a, scope).AsString();
+        int code = DatePartCode(w);
+        if (code < 0) throw ErrGeneric(155, 15, QStringLiteral("'%1' is not a recognized %2 option.").arg(w, f.toLower()));
+        return code;
+    };
+    auto toDate = [&](const Value& v) { return ConvertTo(v, XDateTime, 8, 0, 0, 0, session_.options.dateFormat); };
+    Database& db = CurrentDb();
+
+    if (f == "DEFAULT") throw ErrKeywordNear(QStringLiteral("DEFAULT"));
+    if (f == "OBJECT_ID") {
+        need(1, 2);
+        Value v = arg(0);
+        if (v.IsNull()) return NullInt();
+        const Object* o = ObjectByName(v.AsString());
+        return o ? Value::Int(o->id) : NullInt();
+    }
+    if (f == "OBJECT_NAME") {
+        need(1, 1);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(XNVarChar);
+        const Object* o = db.FindObject(static_cast<int>(v.AsInt()));
+        return o ? Value::String(o->name, XNVarChar) : Value::Null(XNVarChar);
+    }
+    if (f == "OBJECTPROPERTY") {
+        need(2, 2);
+        Value id = arg(0), prop = arg(1);
+        if (id.IsNull() || prop.IsNull()) return NullInt();
+        const Object* o = db.FindObject(static_cast<int>(id.AsInt()));
+        if (!o) return NullInt();
+        return ObjectProperty(db, *o, prop.AsString());
+    }
+    if (f == "COLUMNPROPERTY") {
+        need(3, 3);
+        Value id = arg(0), col = arg(1), prop = arg(2);
+        if (id.IsNull() || col.IsNull() || prop.IsNull()) return NullInt();
+        const Object* o = db.FindObject(static_cast<int>(id.AsInt()));
+        if (!o) return NullInt();
+        return ColumnProperty(*o, col.AsString(), prop.AsString());
+    }
+    if (f == "INDEXPROPERTY") {
+        need(3, 3);
+        Value id = arg(0), idx = arg(1), prop = arg(2);
+        if (id.IsNull() || idx.IsNull() || prop.IsNull()) return NullInt();
+        const Object* o = db.FindObject(static_cast<int>(id.AsInt()));
+        if (!o) return NullInt();
+        return IndexProperty(*o, idx.AsString(), prop.AsString());
+    }
+    if (f == "FILEGROUPPROPERTY") {
+        need(2, 2);
+        Value name = arg(0), prop = arg(1);
+        for (const FileGroup& g : db.fileGroups) {
+            if (g.name.compare(name.AsString(), Qt::CaseInsensitive) != 0) continue;
+            QString p = prop.AsString().toLower();
+            if (p == "isdefault") return Bit(g.isDefault);
+            if (p == "isreadonly") return Bit(false);
+            if (p == "isuserdefinedfg") return Bit(g.groupid != 1);
+            return NullInt();
+        }
+        return NullInt();
+    }
+    if (f == "DATABASEPROPERTY" || f == "DATABASEPROPERTYEX") {
+        need(2, 2);
+        Database* d = server_.Find(arg(0).AsString());
+        if (!d) return NullInt();
+        QString p = arg(1).AsString().toLower();
+        if (p == "version") return Value::Int(539);
+        if (p == "isfulltextenabled") return Bit(d->fullTextEnabled);
+        if (p == "collation") return Value::String(QStringLiteral("SQL_Latin1_General_CP1_CI_AS"), XNVarChar);
+        if (p == "status") return Value::String(QStringLiteral("ONLINE"), XNVarChar);
+        if (p == "updateability") return Value::String(QStringLiteral("READ_WRITE"), XNVarChar);
+        if (p == "useraccess") return Value::String(QStringLiteral("MULTI_USER"), XNVarChar);
+        if (p == "recovery") return Value::String(QStringLiteral("SIMPLE"), XNVarChar);
+        if (p == "istrunclog") return Bit(true);
+        if (p == "isansinulldefault" || p == "isansinullsenabled" || p == "isquotedidentifiersenabled" ||
+            p == "isansipaddingenabled" || p == "isansiwarningsenabled" || p == "isarithmeticabortenabled" ||
+            p == "isautoclose" || p == "isautoshrink" || p == "isreadonly" || p == "issingleuser" || p == "isdetached" ||
+            p == "isoffline" || p == "issuspect" || p == "isinload" || p == "isinrecovery" || p == "isinstandby" ||
+            p == "isdboonly" || p == "isemergencymode" || p == "isshutdown" || p == "isrecursivetriggersenabled" ||
+            p == "isconcatnullyieldsnull" || p == "isnumericroundabortenabled" || p == "islocalcursorsdefault" ||
+            p == "istornpagedetectionenabled" || p == "isbulkcopy" || p == "iscloseCursorsoncommitenabled")
+            return Bit(false);
+        if (p == "isautocreatestatistics" || p == "isautoupdatestatistics") return Bit(true);
+        return NullInt();
+    }
+    if (f == "DB_NAME") {
+        if (argc == 0) return Value::String(CurrentDb().name, XNVarChar);
+        Value id = arg(0);
+        for (const auto& [k, d] : server_.databases)
+            if (d.dbid == id.AsInt()) return Value::String(d.name, XNVarChar);
+        return Value::Null(XNVarChar);
+    }
+    if (f == "DB_ID") {
+        if (argc == 0) return Value::Int(CurrentDb().dbid, XSmallInt);
+        Database* d = server_.Find(arg(0).AsString());
+        return d ? Value::Int(d->dbid, XSmallInt) : Value::Null(XSmallInt);
+    }
+    if (f == "USER_NAME" || f == "USER" || f == "CURRENT_USER" || f == "SESSION_USER") {
+        if (argc == 0) return Value::String(QStringLiteral("dbo"), XNVarChar);
+        const User* u = db.FindUser(static_cast<int>(arg(0).AsInt()));
+        return u ? Value::String(u->name, XNVarChar) : Value::Null(XNVarChar);
+    }
+    if (f == "USER_ID") {
+        if (argc == 0) return Value::Int(1, XSmallInt);
+        const User* u = db.FindUser(arg(0).AsString());
+        return u ? Value::Int(u->uid, XSmallInt) : Value::Null(XSmallInt);
+    }
+    if (f == "SUSER_SNAME" || f == "SUSER_NAME" || f == "SYSTEM_USER") return Value::String(QStringLiteral("sa"), XNVarChar);
+    if (f == "SUSER_SID") return Value::Binary(QByteArray(1, '\x01'), XVarBinary);
+    if (f == "HOST_NAME") return Value::String(QStringLiteral("localhost"), XNVarChar);
+    if (f == "APP_NAME") return Value::String(QStringLiteral("sqlsim"), XNVarChar);
+    if (f == "IS_MEMBER" || f == "IS_SRVROLEMEMBER" || f == "HAS_DBACCESS") return Value::Int(1);
+    if (f == "PERMISSIONS") return Value::Int(0x7fffffff);
+    if (f == "IDENT_SEED" || f == "IDENT_INCR" || f == "IDENT_CURRENT") {
+        need(1, 1);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(XNumeric);
+        const Object* o = ObjectByName(v.AsString());
+        if (!o) return Value::Null(XNumeric);
+        for (const Column& c : o->columns) {
+            if (!c.identity) continue;
+            long long r = f == "IDENT_SEED" ? c.seed : f == "IDENT_INCR" ? c.incr
+                        : (o->identityUsed ? o->identityCurrent : c.seed);
+            return Value::Decimal(r, 0, XNumeric);
+        }
+        return Value::Null(XNumeric);
+    }
+    if (f == "SCOPE_IDENTITY") return session_.lastIdentitySet ? Value::Decimal(session_.lastIdentity, 0, XNumeric) : Value::Null(XNumeric);
+    if (f == "COL_NAME") {
+        need(2, 2);
+        const Object* o = db.FindObject(static_cast<int>(arg(0).AsInt()));
+        long long colid = arg(1).AsInt();
+        if (o)
+            for (const Column& c : o->columns)
+                if (c.colid == colid) return Value::String(c.name, XNVarChar);
+        return Value::Null(XNVarChar);
+    }
+    if (f == "COL_LENGTH") {
+        need(2, 2);
+        const Object* o = ObjectByName(arg(0).AsString());
+        const Column* c = o ? o->FindColumn(arg(1).AsString()) : nullptr;
+        return c ? Value::Int(c->length) : NullInt();
+    }
+    if (f == "INDEX_COL") {
+        need(3, 3);
+        const Object* o = ObjectByName(arg(0).AsString());
+        long long indid = arg(1).AsInt(), keyno = arg(2).AsInt();
+        if (o)
+            for (const IndexInfo& ix : o->indexes)
+                if (ix.indid == indid && keyno >= 1 && keyno <= static_cast<long long>(ix.keys.size()))
+                    for (const Column& c : o->columns)
+                        if (c.colid == ix.keys[keyno - 1]) return Value::String(c.name, XNVarChar);
+        return Value::Null(XNVarChar);
+    }
+    if (f == "TYPE_NAME") {
+        long long xt = arg(0).AsInt();
+        if (const BuiltinType* t = FindBuiltinType(static_cast<int>(xt))) return Value::String(QString::fromLatin1(t->name), XNVarChar);
+        for (const UserType& u : db.userTypes)
+            if (u.xusertype == xt) return Value::String(u.name, XNVarChar);
+        return Value::Null(XNVarChar);
+    }
+    if (f == "TYPEPROPERTY") return NullInt();
+    if (f == "FULLTEXTSERVICEPROPERTY") return Value::Int(1);
+    if (f == "FULLTEXTCATALOGPROPERTY") return Value::Int(0);
+    if (f == "SERVERPROPERTY") {
+        QString p = arg(0).AsString().toLower();
+        if (p == "productversion") return Value::String(QStringLiteral("8.00.2039"), XNVarChar);
+        if (p == "productlevel") return Value::String(QStringLiteral("SP4"), XNVarChar);
+        if (p == "edition") return Value::String(QStringLiteral("Developer Edition (simulated)"), XNVarChar);
+        if (p == "servername" || p == "machinename") return Value::String(QStringLiteral("SQLSIM"), XNVarChar);
+        if (p == "collation") return Value::String(QStringLiteral("SQL_Latin1_General_CP1_CI_AS"), XNVarChar);
+        if (p == "isfulltextinstalled") return Value::Int(1);
+        return Value::Null(XSqlVariant);
+    }
+    if (f == "QUOTENAME") {
+        need(1, 2);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(XNVarChar);
+        QString s = v.AsString();
+        if (s.size() > 128) return Value::Null(XNVarChar);
+        QString q = argc > 1 ? arg(1).AsString() : QStringLiteral("[");
+        QChar open = q.isEmpty() ? u'[' : q[0];
+        QChar close = open == u'[' || open == u']' ? u']' : open == u'(' || open == u')' ? u')' : open == u'<' || open == u'>' ? u'>' : open == u'{' || open == u'}' ? u'}' : open;
+        if (open == u']') open = u'[';
+        if (open == u')') open = u'(';
+        if (open == u'>') open = u'<';
+        if (open == u'}') open = u'{';
+        if (open != u'[' && open != u'"' && open != u'\'' && open != u'(' && open != u'<' && open != u'{' && open != u'`')
+            return Value::Null(XNVarChar);
+        s.replace(close, QString(2, close));
+        return Value::String(open + s + close, XNVarChar);
+    }
+    if (f == "ISNULL") {
+        need(2, 2);
+        Value a = arg(0);
+        if (!a.IsNull()) return a;
+        Value b = arg(1);
+        if (b.IsNull()) return Value::Null(a.XTypeCode());
+        if (IsStringType(a.XTypeCode()) && b.GetKind() == Value::Kind::String) return Value::String(b.AsString(), a.XTypeCode());
+        return b;
+    }
+    if (f == "COALESCE") {
+        for (size_t i = 0; i < argc; ++i) {
+            Value v = arg(i);
+            if (!v.IsNull()) return v;
+        }
+        return Value::Null();
+    }
+    if (f == "NULLIF") {
+        need(2, 2);
+        Value a = arg(0), b = arg(1);
+        if (!a.IsNull() && !b.IsNull() && CompareValues(a, b) == 0) return Value::Null(a.XTypeCode());
+        return a;
+    }
+    // String functions.
+    auto str = [&](const Value& v) {
+        return v.GetKind() == Value::Kind::String ? v.AsString() : ConvertTo(v, XVarChar, 8000, 0, 0, 0, session_.options.dateFormat).AsString();
+    };
+    auto strType = [](const Value& v) { return IsUnicodeType(v.XTypeCode()) ? XNVarChar : XVarChar; };
+    if (f == "LTRIM" || f == "RTRIM" || f == "UPPER" || f == "LOWER" || f == "REVERSE") {
+        need(1, 1);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(strType(v));
+        QString s = str(v);
+        if (f == "LTRIM") { int i = 0; while (i < s.size() && s[i] == u' ') ++i; s = s.mid(i); }
+        else if (f == "RTRIM") { int n = static_cast<int>(s.size()); while (n > 0 && s[n - 1] == u' ') --n; s.truncate(n); }
+        else if (f == "UPPER") s = s.toUpper();
+        else if (f == "LOWER") s = s.toLower();
+        else std::reverse(s.begin(), s.end());
+        return Value::String(s, strType(v));
+    }
+    if (f == "STR") {
+        need(1, 3);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(XChar);
+        int len = argc > 1 ? static_cast<int>(arg(1).AsInt()) : 10;
+        int dec = argc > 2 ? static_cast<int>(arg(2).AsInt()) : 0;
+        QString s = Str(v.AsDouble(), len, dec);
+        return s.isNull() ? Value::Null(XChar) : Value::String(s, XChar);
+    }
+    if (f == "REPLACE") {
+        need(3, 3);
+        Value a = arg(0), b = arg(1), c = arg(2);
+        if (a.IsNull() || b.IsNull() || c.IsNull()) return Value::Null(strType(a));
+        QString s = str(a);
+        if (!str(b).isEmpty()) s.replace(str(b), str(c), Qt::CaseInsensitive);
+        return Value::String(s, strType(a));
+    }
+    if (f == "SUBSTRING") {
+        need(3, 3);
+        Value a = arg(0), b = arg(1), c = arg(2);
+        if (a.IsNull() || b.IsNull() || c.IsNull()) return Value::Null(strType(a));
+        long long start = b.AsInt(), len = c.AsInt();
+        if (len < 0) throw ErrGeneric(536, 16, QStringLiteral("Invalid length parameter passed to the substring function."));
+        long long from = std::max(1LL, start), to = start + len;  // exclusive
+        if (a.GetKind() == Value::Kind::Binary) {
+            QByteArray ba = a.AsBinary();
+            return Value::Binary(to <= from ? QByteArray() : ba.mid(from - 1, to - from), XVarBinary);
+        }
+        QString s = str(a);
+        return Value::String(to <= from ? QString() : s.mid(from - 1, to - from), strType(a));
+    }
+    if (f == "LEFT" || f == "RIGHT") {
+        need(2, 2);
+        Value a = arg(0), b = arg(1);
+        if (a.IsNull() || b.IsNull()) return Value::Null(strType(a));
+        long long n = b.AsInt();
+        if (n < 0) throw ErrGeneric(536, 16, QStringLiteral("Invalid length parameter passed to the %1 function.").arg(f.toLower()));
+        QString s = str(a);
+        return Value::String(f == "LEFT" ? s.left(n) : s.right(n), strType(a));
+    }
+    if (f == "LEN") {
+        need(1, 1);
+        Value v = arg(0);
+        if (v.IsNull()) return NullInt();
+        QString s = str(v);
+        int n = static_cast<int>(s.size());
+        while (n > 0 && s[n - 1] == u' ') --n;
+        return Value::Int(n);
+    }
+    if (f == "DATALENGTH") {
+        need(1, 1);
+        Value v = arg(0);
+        if (v.IsNull()) return NullInt();
+        switch (v.GetKind()) {
+        case Value::Kind::String: return Value::Int(v.AsString().size() * (IsUnicodeType(v.XTypeCode()) ? 2 : 1));
+        case Value::Kind::Binary: return Value::Int(v.AsBinary().size());
+        default: {
+            const BuiltinType* t = FindBuiltinType(v.XTypeCode());
+            return Value::Int(t ? t->length : 8);
+        }
+        }
+    }
+    if (f == "CHAR" || f == "NCHAR") {
+        need(1, 1);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(XChar);
+        long long c = v.AsInt();
+        if (c < 0 || (f == "CHAR" && c > 255)) return Value::Null(XChar);
+        return Value::String(QString(QChar(static_cast<char16_t>(c))), f == "CHAR" ? XChar : XNChar);
+    }
+    if (f == "ASCII" || f == "UNICODE") {
+        Value v = arg(0);
+        if (v.IsNull() || str(v).isEmpty()) return NullInt();
+        return Value::Int(str(v)[0].unicode());
+    }
+    if (f == "SPACE" || f == "REPLICATE") {
+        QString unit = f == "SPACE" ? QStringLiteral(" ") : str(arg(0));
+        Value n = f == "SPACE" ? arg(0) : arg(1);
+        if (n.IsNull() || n.AsInt() < 0) return Value::Null(XVarChar);
+        return Value::String(unit.repeated(std::min<long long>(n.AsInt(), 8000)), XVarChar);
+    }
+    if (f == "CHARINDEX") {
+        need(2, 3);
+        Value a = arg(0), b = arg(1);
+        if (a.IsNull() || b.IsNull()) return NullInt();
+        long long start = argc > 2 ? std::max(1LL, arg(2).AsInt()) : 1;
+        int pos = static_cast<int>(str(b).indexOf(str(a), static_cast<int>(start - 1), Qt::CaseInsensitive));
+        return Value::Int(pos + 1);
+    }
+    if (f == "PATINDEX") {
+        need(2, 2);
+        Value a = arg(0), b = arg(1);
+        if (a.IsNull() || b.IsNull()) return NullInt();
+        QString s = str(b);
+        auto pattern = std::make_shared<Expr>();
+        pattern->kind = ExprKind::Literal;
+        for (int i = 0; i < s.size(); ++i) {
+            Expr like;
+            like.kind = ExprKind::Like;
+            auto l = std::make_shared<Expr>();
+            l->value = Value::String(s.mid(i));
+            auto p = std::make_shared<Expr>();
+            QString pat = str(a);
+            if (pat.startsWith(u'%')) pat.remove(0, 1);
+            p->value = Value::String(pat);
+            like.args = {l, p};
+            if (EvalPredicate(like, scope)) return Value::Int(i + 1);
+        }
+        return Value::Int(0);
+    }
+    if (f == "STUFF") {
+        need(4, 4);
+        Value a = arg(0);
+        if (a.IsNull()) return a;
+        QString s = str(a);
+        long long start = arg(1).AsInt(), len = arg(2).AsInt();
+        if (start < 1 || start > s.size() || len < 0) return Value::Null(strType(a));
+        s.replace(static_cast<int>(start - 1), static_cast<int>(len), str(arg(3)));
+        return Value::String(s, strType(a));
+    }
+    // Dates.
+    if (f == "GETDATE" || f == "GETUTCDATE") {
+        QDateTime now = QDateTime::currentDateTimeUtc();
+        if (f == "GETDATE") now = QDateTime(QDateTime::currentDateTime().date(), QDateTime::currentDateTime().time(), Qt::UTC);
+        return Value::DateTime(now, XDateTime);
+    }
+    if (f == "DATEPART" || f == "DATENAME") {
+        need(2, 2);
+        int part = datePartWord(0);
+        Value v = arg(1);
+        if (v.IsNull()) return f == "DATEPART" ? NullInt() : Value::Null(XNVarChar);
+        QDateTime t = toDate(v).AsDateTime();
+        QDate d = t.date();
+        long long r = 0;
+        switch (part) {
+        case 0: r = d.year(); break;
+        case 1: r = (d.month() - 1) / 3 + 1; break;
+        case 2: r = d.month(); break;
+        case 3: r = d.dayOfYear(); break;
+        case 4: r = d.day(); break;
+        case 5: r = (d.dayOfYear() + QDate(d.year(), 1, 1).dayOfWeek() % 7 - 1) / 7 + 1; break;
+        case 6: r = d.dayOfWeek() % 7 + 1; break;
+        case 7: r = t.time().hour(); break;
+        case 8: r = t.time().minute(); break;
+        case 9: r = t.time().second(); break;
+        default: r = t.time().msec(); break;
+        }
+        if (f == "DATENAME") {
+            static const char* const months[] = {"January", "February", "March", "April", "May", "June", "July",
+                                                 "August", "September", "October", "November", "December"};
+            static const char* const days[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+            if (part == 2) return Value::String(QString::fromLatin1(months[d.month() - 1]), XNVarChar);
+            if (part == 6) return Value::String(QString::fromLatin1(days[d.dayOfWeek() % 7]), XNVarChar);
+            return Value::String(QString::number(r), XNVarChar);
+        }
+        return Value::Int(r);
+    }
+    if (f == "YEAR" || f == "MONTH" || f == "DAY") {
+        need(1, 1);
+        Value v = arg(0);
+        if (v.IsNull()) return NullInt();
+        QDate d = toDate(v).AsDateTime().date();
+        return Value::Int(f == "YEAR" ? d.year() : f == "MONTH" ? d.month() : d.day());
+    }
+    if (f == "DATEADD") {
+        need(3, 3);
+        int part = datePartWord(0);
+        Value n = arg(1), v = arg(2);
+        if (n.IsNull() || v.IsNull()) return Value::Null(XDateTime);
+        QDateTime t = toDate(v).AsDateTime();
+        long long k = n.AsInt();
+        switch (part) {
+        case 0: t = t.addYears(static_cast<int>(k)); break;
+        case 1: t = t.addMonths(static_cast<int>(k * 3)); break;
+        case 2: t = t.addMonths(static_cast<int>(k)); break;
+        case 5: t = t.addDays(k * 7); break;
+        case 7: t = t.addSecs(k * 3600); break;
+        case 8: t = t.addSecs(k * 60); break;
+        case 9: t = t.addSecs(k); break;
+        case 10: t = t.addMSecs(k); break;
+        default: t = t.addDays(k); break;
+        }
+        return Value::DateTime(t, XDateTime);
+    }
+    if (f == "DATEDIFF") {
+        need(3, 3);
+        int part = datePartWord(0);
+        Value a = arg(1), b = arg(2);
+        if (a.IsNull() || b.IsNull()) return NullInt();
+        QDateTime x = toDate(a).AsDateTime(), y = toDate(b).AsDateTime();
+        long long r;
+        switch (part) {
+        case 0: r = y.date().year() - x.date().year(); break;
+        case 1: r = (y.date().year() * 4 + (y.date().month() - 1) / 3) - (x.date().year() * 4 + (x.date().month() - 1) / 3); break;
+        case 2: r = (y.date().year() * 12 + y.date().month()) - (x.date().year() * 12 + x.date().month()); break;
+        case 7: r = (y.toSecsSinceEpoch() / 3600) - (x.toSecsSinceEpoch() / 3600); break;
+        case 8: r = (y.toSecsSinceEpoch() / 60) - (x.toSecsSinceEpoch() / 60); break;
+        case 9: r = y.toSecsSinceEpoch() - x.toSecsSinceEpoch(); break;
+        case 10: r = y.toMSecsSinceEpoch() - x.toMSecsSinceEpoch(); break;
+        case 5: r = (x.date().daysTo(y.date()) + x.date().dayOfWeek() % 7) / 7; break;
+        default: r = x.date().daysTo(y.date()); break;
+        }
+        return Value::Int(r);
+    }
+    // Numbers.
+    if (f == "ABS") {
+        Value v = arg(0);
+        if (v.IsNull()) return v;
+        return CompareValues(v, Value::Int(0)) < 0 ? Negate(v) : v;
+    }
+    if (f == "ROUND") {
+        need(2, 3);
+        Value v = arg(0);
+        if (v.IsNull()) return v;
+        int digits = static_cast<int>(arg(1).AsInt());
+        double factor = std::pow(10.0, digits);
+        double r = argc > 2 && arg(2).AsInt() != 0 ? std::trunc(v.AsDouble() * factor) / factor
+                                                  : std::round(v.AsDouble() * factor) / factor;
+        if (v.GetKind() == Value::Kind::Decimal) {
+            Value d = ConvertTo(Value::Float(r), XNumeric, 0, 38, v.DecimalScale(), 0, session_.options.dateFormat);
+            return Value::Decimal(d.DecimalScaled(), d.DecimalScale(), v.XTypeCode());
+        }
+        if (v.GetKind() == Value::Kind::Int) return Value::Int(static_cast<long long>(r), v.XTypeCode());
+        return Value::Float(r, v.XTypeCode());
+    }
+    if (f == "FLOOR" || f == "CEILING") {
+        Value v = arg(0);
+        if (v.IsNull()) return v;
+        double r = f == "FLOOR" ? std::floor(v.AsDouble()) : std::ceil(v.AsDouble());
+        if (v.GetKind() == Value::Kind::Int) return v;
+        if (v.GetKind() == Value::Kind::Decimal) return Value::Decimal(static_cast<long long>(r), 0, v.XTypeCode() == XMoney ? XMoney : XNumeric);
+        return Value::Float(r);
+    }
+    if (f == "POWER" || f == "SQRT" || f == "SIGN" || f == "LOG" || f == "EXP" || f == "LOG10" || f == "PI" || f == "RAND") {
+        if (f == "PI") return Value::Float(M_PI);
+        if (f == "RAND") return Value::Float(0.5);
+        Value v = arg(0);
+        if (v.IsNull()) return v;
+        double x = v.AsDouble();
+        if (f == "SIGN") return Value::Int(x > 0 ? 1 : x < 0 ? -1 : 0);
+        if (f == "SQRT") return Value::Float(std::sqrt(x));
+        if (f == "LOG") return Value::Float(std::log(x));
+        if (f == "LOG10") return Value::Float(std::log10(x));
+        if (f == "EXP") return Value::Float(std::exp(x));
+        double r = std::pow(x, arg(1).AsDouble());
+        if (v.GetKind() == Value::Kind::Int) return Value::Int(static_cast<long long>(r), v.XTypeCode());
+        return Value::Float(r);
+    }
+    if (f == "ISNUMERIC") {
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Int(0);
+        if (v.IsNumeric()) return Value::Int(1);
+        bool ok = false;
+        str(v).trimmed().toDouble(&ok);
+        return Value::Int(ok ? 1 : 0);
+    }
+    if (f == "ISDATE") {
+        Value v = arg(0);
+        QDateTime t;
+        return Value::Int(!v.IsNull() && ParseDateTime(str(v), session_.options.dateFormat, t) ? 1 : 0);
+    }
+    if (f == "NEWID") return Value::String(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), XUniqueIdentifier);
+    throw ErrGeneric(195, 15, QStringLiteral("'%1' is not a recognized function name.").arg(e.parts.isEmpty() ? f : e.parts.last()));
+}
+
+Relation Executor::ResolveTable(const TableRef& ref) {
+    Database* db = DatabaseFor(ref.database);
+    if (!db)
+        throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(ref.database));
+    const QString qualifier = ref.alias.isEmpty() ? ref.name : ref.alias;
+    Relation r;
+    const Object* o = db->FindObject(ref.owner, ref.name);
+    if (!o && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r)) {
+        for (RelColumn& c : r.columns) c.qualifier = qualifier;
+        return r;
+    }
+    if (!o || (!o->IsTable() && !o->IsType("V"))) {
+        QStringList parts;
+        if (!ref.server.isEmpty()) parts << ref.server;
+        if (!ref.database.isEmpty() || !ref.server.isEmpty()) parts << ref.database;
+        if (!ref.owner.isEmpty() || !parts.isEmpty()) parts << ref.owner;
+        parts << ref.name;
+        throw ErrInvalidObject(parts.join(u'.'));
+    }
+    if (o->IsType("V")) {
+        if (!o->viewQuery) throw ErrInvalidObject(ref.name);
+        if (++execDepth_ > 32) {
+            --execDepth_;
+            throw ErrGeneric(217, 16, QStringLiteral("Maximum stored procedure, function, trigger, or view nesting level exceeded (limit 32)."));
+        }
+        QString saved = session_.database;
+        session_.database = db->name;
+        try {
+            r = RunQuery(*o->viewQuery, nullptr);
+        } catch (...) {
+            session_.database = saved;
+            --execDepth_;
+            throw;
+        }
+        session_.database = saved;
+        --execDepth_;
+        for (size_t i = 0; i < r.columns.size() && i < o->columns.size(); ++i) r.columns[i].name = o->columns[i].name;
+    } else {
+        for (const Column& c : o->columns) r.columns.push_back(RelColumn{qualifier, c.name, c.xtype, c.length});
+        r.rows = o->rows;
+    }
+    for (RelColumn& c : r.columns) c.qualifier = qualifier;
+    return r;
+}
+
+}  // namespace sqlsim

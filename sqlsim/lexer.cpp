@@ -1,0 +1,201 @@
+#include "sqlsim/lexer.h"
+
+#include <QStringList>
+
+namespace sqlsim {
+
+bool Token::IsWord(const char* upper) const {
+    return kind == TokKind::Ident && text.compare(QLatin1String(upper), Qt::CaseInsensitive) == 0;
+}
+
+namespace {
+
+bool IsIdentStart(QChar c) { return c.isLetter() || c == u'_' || c == u'#'; }
+bool IsIdentPart(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'#' || c == u'$' || c == u'@'; }
+
+QString Near(const QString& text, int pos) { return text.mid(pos, 30); }
+
+}  // namespace
+
+LexResult Tokenize(const QString& text, bool quotedIdentifier) {
+    LexResult r;
+    const int n = static_cast<int>(text.size());
+    int i = 0;
+    auto push = [&](TokKind k, QString t, int s, int e) { r.tokens.push_back(Token{k, std::move(t), s, e}); };
+    auto fail = [&](int number, int pos) {
+        r.ok = false;
+        r.errorNumber = number;
+        r.errorNear = Near(text, pos);
+    };
+    while (i < n && r.ok) {
+        const QChar c = text[i];
+        if (c.isSpace()) { ++i; continue; }
+        if (c == u'-' && i + 1 < n && text[i + 1] == u'-') {
+            while (i < n && text[i] != u'\n') ++i;
+            continue;
+        }
+        if (c == u'/' && i + 1 < n && text[i + 1] == u'*') {
+            // Block comments nest in T-SQL.
+            int depth = 0;
+            int s = i;
+            while (i < n) {
+                if (text[i] == u'/' && i + 1 < n && text[i + 1] == u'*') { ++depth; i += 2; continue; }
+                if (text[i] == u'*' && i + 1 < n && text[i + 1] == u'/') {
+                    i += 2;
+                    if (--depth == 0) break;
+                    continue;
+                }
+                ++i;
+            }
+            if (depth != 0) fail(113, s);
+            continue;
+        }
+        const int start = i;
+        auto readQuoted = [&](QChar close, int from, QString& out) -> bool {
+            int j = from;
+            while (j < n) {
+                if (text[j] == close) {
+                    if (j + 1 < n && text[j + 1] == close) { out += close; j += 2; continue; }
+                    i = j + 1;
+                    return true;
+                }
+                out += text[j++];
+            }
+            return false;
+        };
+        if ((c == u'N' || c == u'n') && i + 1 < n && text[i + 1] == u'\'') {
+            QString s;
+            if (!readQuoted(u'\'', i + 2, s)) { fail(105, start); break; }
+            push(TokKind::NString, s, start, i);
+            continue;
+        }
+        if (c == u'\'') {
+            QString s;
+            if (!readQuoted(u'\'', i + 1, s)) { fail(105, start); break; }
+            push(TokKind::String, s, start, i);
+            continue;
+        }
+        if (c == u'[') {
+            QString s;
+            if (!readQuoted(u']', i + 1, s)) { fail(105, start); break; }
+            push(TokKind::QuotedIdent, s, start, i);
+            continue;
+        }
+        if (c == u'"') {
+            QString s;
+            if (!readQuoted(u'"', i + 1, s)) { fail(105, start); break; }
+            push(quotedIdentifier ? TokKind::QuotedIdent : TokKind::String, s, start, i);
+            continue;
+        }
+        if (c == u'0' && i + 1 < n && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+            int j = i + 2;
+            while (j < n && (text[j].isDigit() || (text[j].toLower() >= u'a' && text[j].toLower() <= u'f'))) ++j;
+            push(TokKind::Binary, text.mid(i + 2, j - i - 2), start, j);
+            i = j;
+            continue;
+        }
+        if (c.isDigit() || (c == u'.' && i + 1 < n && text[i + 1].isDigit()) || c == u'$') {
+            int j = i;
+            bool money = false;
+            if (c == u'$') {
+                money = true;
+                ++j;
+                if (j < n && (text[j] == u'-' || text[j] == u'+')) ++j;
+            }
+            bool dot = false, exp = false;
+            while (j < n && text[j].isDigit()) ++j;
+            if (j < n && text[j] == u'.') { dot = true; ++j; while (j < n && text[j].isDigit()) ++j; }
+            if (!money && j < n && (text[j] == u'e' || text[j] == u'E')) {
+                int k = j + 1;
+                if (k < n && (text[k] == u'+' || text[k] == u'-')) ++k;
+                if (k < n && text[k].isDigit()) {
+                    exp = true;
+                    j = k;
+                    while (j < n && text[j].isDigit()) ++j;
+                }
+            }
+            if (money && j == i + 1) {  // a lone '$' is not a literal
+                push(TokKind::Op, QStringLiteral("$"), start, j);
+                i = j;
+                continue;
+            }
+            TokKind k = money ? TokKind::Money : exp ? TokKind::Float : dot ? TokKind::Decimal : TokKind::Integer;
+            push(k, text.mid(i + (money ? 1 : 0), j - i - (money ? 1 : 0)), start, j);
+            i = j;
+            continue;
+        }
+        if (c == u'@') {
+            int j = i + 1;
+            while (j < n && IsIdentPart(text[j])) ++j;
+            push(TokKind::Variable, text.mid(i, j - i), start, j);
+            i = j;
+            continue;
+        }
+        if (IsIdentStart(c)) {
+            int j = i + 1;
+            while (j < n && IsIdentPart(text[j])) ++j;
+            push(TokKind::Ident, text.mid(i, j - i), start, j);
+            i = j;
+            continue;
+        }
+        static const char* const twoChar[] = {"<>", "!=", ">=", "<=", "!<", "!>", "*=", "=*"};
+        bool matched = false;
+        if (i + 1 < n) {
+            const QString two = text.mid(i, 2);
+            for (const char* op : twoChar) {
+                if (two == QLatin1String(op)) {
+                    // "*=" is the old outer join only when not a multiplication followed by '='.
+                    push(TokKind::Op, two, start, i + 2);
+                    i += 2;
+                    matched = true;
+                    break;
+                }
+            }
+        }
+        if (matched) continue;
+        push(TokKind::Op, QString(c), start, i + 1);
+        ++i;
+    }
+    r.tokens.push_back(Token{TokKind::End, QString(), n, n});
+    return r;
+}
+
+std::vector<QString> SplitBatches(const QString& script) {
+    std::vector<QString> batches;
+    QString current;
+    bool inString = false, inQuoted = false;
+    int commentDepth = 0;
+    const QStringList lines = script.split(u'\n');
+    for (const QString& rawLine : lines) {
+        QString line = rawLine;
+        if (line.endsWith(u'\r')) line.chop(1);
+        const bool normalAtStart = !inString && !inQuoted && commentDepth == 0;
+        if (normalAtStart && line.trimmed().compare(QLatin1String("GO"), Qt::CaseInsensitive) == 0) {
+            batches.push_back(current);
+            current.clear();
+            continue;
+        }
+        // Track strings and block comments so that a GO line inside them does not split.
+        const int n = static_cast<int>(line.size());
+        for (int i = 0; i < n; ++i) {
+            const QChar c = line[i];
+            if (commentDepth > 0) {
+                if (c == u'*' && i + 1 < n && line[i + 1] == u'/') { --commentDepth; ++i; }
+                else if (c == u'/' && i + 1 < n && line[i + 1] == u'*') { ++commentDepth; ++i; }
+                continue;
+            }
+            if (inString) { if (c == u'\'') inString = false; continue; }
+            if (inQuoted) { if (c == u']') inQuoted = false; continue; }
+            if (c == u'-' && i + 1 < n && line[i + 1] == u'-') break;
+            if (c == u'/' && i + 1 < n && line[i + 1] == u'*') { ++commentDepth; ++i; continue; }
+            if (c == u'\'') inString = true;
+            else if (c == u'[') inQuoted = true;
+        }
+        current += rawLine;
+        current += u'\n';
+    }
+    if (!current.trimmed().isEmpty()) batches.push_back(current);
+    return batches;
+}
+
+}  // namespace sqlsim

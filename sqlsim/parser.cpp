@@ -1,0 +1,1703 @@
+#include "sqlsim/parser.h"
+
+#include <QSet>
+
+namespace sqlsim {
+
+namespace {
+
+const int kMaxDepth = 200;
+
+const QSet<QString>& ReservedWords() {
+    static const QSet<QString> words = [] {
+        QSet<QString> s;
+        for (const char* w : {"ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "BACKUP", "BEGIN", "BETWEEN",
+                              "BREAK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED",
+                              "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT", "CONTINUE", "CONVERT",
+                              "CREATE", "CROSS", "CURRENT", "CURRENT_DATE", "CURRENT_TIMESTAMP", "CURRENT_USER",
+                              "CURSOR", "DATABASE", "DBCC", "DEALLOCATE", "DECLARE", "DEFAULT", "DELETE", "DENY",
+                              "DESC", "DISTINCT", "DROP", "ELSE", "END", "ESCAPE", "EXCEPT", "EXEC", "EXECUTE",
+                              "EXISTS", "EXIT", "FETCH", "FOR", "FOREIGN", "FROM", "FULL", "FUNCTION", "GOTO",
+                              "GRANT", "GROUP", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT", "IF", "IN",
+                              "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "KILL", "LEFT",
+                              "LIKE", "NOCHECK", "NONCLUSTERED", "NOT", "NULL", "OF", "OFF", "ON", "OPEN", "OPTION",
+                              "OR", "ORDER", "OUTER", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "RAISERROR", "READ",
+                              "REFERENCES", "RETURN", "REVOKE", "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL",
+                              "RULE", "SELECT", "SESSION_USER", "SET", "SETUSER", "SOME", "STATISTICS",
+                              "SYSTEM_USER", "TABLE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION", "TRIGGER",
+                              "TRUNCATE", "UNION", "UNIQUE", "UPDATE", "USE", "USER", "VALUES", "VIEW", "WAITFOR",
+                              "WHEN", "WHERE", "WHILE", "WITH", "WRITETEXT"})
+            s.insert(QString::fromLatin1(w));
+        return s;
+    }();
+    return words;
+}
+
+const QSet<QString>& TableHints() {
+    static const QSet<QString> words = [] {
+        QSet<QString> s;
+        for (const char* w : {"NOLOCK", "READUNCOMMITTED", "HOLDLOCK", "UPDLOCK", "TABLOCK", "TABLOCKX", "PAGLOCK",
+                              "ROWLOCK", "NOWAIT", "READPAST", "XLOCK", "SERIALIZABLE", "REPEATABLEREAD",
+                              "READCOMMITTED", "INDEX", "FASTFIRSTROW", "NOEXPAND"})
+            s.insert(QString::fromLatin1(w));
+        return s;
+    }();
+    return words;
+}
+
+struct ParseError {
+    SqlError error;
+};
+
+class Parser {
+public:
+    Parser(const QString& text, std::vector<Token> tokens) : text_(text), toks_(std::move(tokens)) {}
+
+    std::vector<StmtPtr> ParseAll() {
+        std::vector<StmtPtr> out;
+        while (!AtEnd()) {
+            if (Peek().IsOp(";")) { ++pos_; continue; }
+            out.push_back(ParseStatement(out.empty()));
+        }
+        return out;
+    }
+
+    ExprPtr ParseStandaloneExpr() {
+        ExprPtr e = ParseExpr();
+        if (!AtEnd()) Fail();
+        return e;
+    }
+
+private:
+    const QString& text_;
+    std::vector<Token> toks_;
+    size_t pos_ = 0;
+    int depth_ = 0;
+
+    struct DepthGuard {
+        Parser& p;
+        explicit DepthGuard(Parser& parser) : p(parser) {
+            if (++p.depth_ > kMaxDepth)
+                throw ParseError{ErrGeneric(191, 15,
+                    QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries."))};
+        }
+        ~DepthGuard() { --p.depth_; }
+    };
+
+    const Token& Peek(size_t ahead = 0) const {
+        size_t i = pos_ + ahead;
+        return i < toks_.size() ? toks_[i] : toks_.back();
+    }
+    bool AtEnd() const { return Peek().kind == TokKind::End; }
+    const Token& Next() {
+        const Token& t = Peek();
+        if (pos_ < toks_.size() - 1) ++pos_;
+        return t;
+    }
+    int LineOf(int offset) const {
+        int line = 1;
+        for (int i = 0; i < offset && i < text_.size(); ++i)
+            if (text_[i] == u'\n') ++line;
+        return line;
+    }
+    [[noreturn]] void Fail() const { Fail(Peek()); }
+    [[noreturn]] void Fail(const Token& t) const {
+        if (t.kind == TokKind::Ident && IsReservedWord(t.text))
+            throw ParseError{ErrKeywordNear(t.text)};
+        QString near = t.kind == TokKind::End ? QString() : text_.mid(t.start, t.end - t.start);
+        SqlError e = ErrSyntaxNear(near);
+        e.text = QStringLiteral("Line %1: %2").arg(LineOf(t.start)).arg(e.text);
+        throw ParseError{e};
+    }
+    bool IsWord(const char* w, size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
+    bool IsOp(const char* op, size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
+    bool AcceptWord(const char* w) {
+        if (IsWord(w)) { ++pos_; return true; }
+        return false;
+    }
+    bool AcceptOp(const char* op) {
+        if (IsOp(op)) { ++pos_; return true; }
+        return false;
+    }
+    void ExpectWord(const char* w) { if (!AcceptWord(w)) Fail(); }
+    void ExpectOp(const char* op) { if (!AcceptOp(op)) Fail(); }
+    bool IsName(size_t ahead = 0) const {
+        const Token& t = Peek(ahead);
+        return t.kind == TokKind::QuotedIdent || (t.kind == TokKind::Ident && !IsReservedWord(t.text));
+    }
+    QString ExpectName() {
+        if (!IsName()) Fail();
+        return Next().text;
+    }
+    // Any identifier, reserved or not (option names, types).
+    QString ExpectAnyWord() {
+        const Token& t = Peek();
+        if (t.kind != TokKind::Ident && t.kind != TokKind::QuotedIdent) Fail();
+        return Next().text;
+    }
+    int LastEnd() const { return pos_ > 0 ? toks_[pos_ - 1].end : 0; }
+
+    ObjectName ParseObjectName() {
+        // [server.][database.][owner.]name, with empty parts allowed (db..name).
+        QStringList parts;
+        if (!IsName()) Fail();
+        parts << Next().text;
+        while (IsOp(".")) {
+            ++pos_;
+            if (IsOp(".")) { parts << QString(); continue; }
+            if (!IsName() && !(Peek().kind == TokKind::Ident)) Fail();
+            parts << Next().text;
+        }
+        if (parts.size() > 4) Fail();
+        ObjectName n;
+        n.name = parts.takeLast();
+        if (!parts.isEmpty()) n.owner = parts.takeLast();
+        if (!parts.isEmpty()) n.database = parts.takeLast();
+        if (!parts.isEmpty()) n.server = parts.takeLast();
+        return n;
+    }
+
+    long long ParseSignedInt() {
+        bool neg = false;
+        if (AcceptOp("-")) neg = true;
+        else AcceptOp("+");
+        if (Peek().kind != TokKind::Integer) Fail();
+        long long v = Next().text.toLongLong();
+        return neg ? -v : v;
+    }
+
+    TypeSpec ParseType() {
+        TypeSpec t;
+        const Token& tok = Peek();
+        if (tok.kind != TokKind::Ident && tok.kind != TokKind::QuotedIdent) Fail();
+        ++pos_;
+        t.name = tok.text;
+        if (tok.kind == TokKind::Ident && IsOp(".")) {  // owner-qualified user type
+            ++pos_;
+            t.name = ExpectAnyWord();
+        }
+        if (t.name.compare(QLatin1String("double"), Qt::CaseInsensitive) == 0 && IsWord("PRECISION")) {
+            ++pos_;
+            t.name = QStringLiteral("float");
+        }
+        if (t.name.compare(QLatin1String("dec"), Qt::CaseInsensitive) == 0) t.name = QStringLiteral("decimal");
+        if (t.name.compare(QLatin1String("integer"), Qt::CaseInsensitive) == 0) t.name = QStringLiteral("int");
+        if (AcceptOp("(")) {
+            long long a = ParseSignedInt();
+            if (AcceptOp(",")) {
+                t.precision = static_cast<int>(a);
+                t.scale = static_cast<int>(ParseSignedInt());
+            } else {
+                t.length = static_cast<int>(a);
+                t.precision = static_cast<int>(a);
+            }
+            ExpectOp(")");
+        }
+        return t;
+    }
+
+    // ---------------------------------------------------------------- statements
+    StmtPtr ParseStatement(bool firstInBatch) {
+        DepthGuard guard(*this);
+        const Token& t = Peek();
+        auto s = std::make_shared<Statement>();
+        s->start = t.start;
+        if (t.kind != TokKind::Ident) {
+            if (t.IsOp("(") ) {  // a parenthesised SELECT
+                s->kind = StmtKind::Select;
+                s->select = ParseQuery();
+                s->end = LastEnd();
+                return s;
+            }
+            Fail();
+        }
+        const QString w = t.text.toUpper();
+        if (w == "SELECT") {
+            s->kind = StmtKind::Select;
+            s->select = ParseQuery();
+        } else if (w == "INSERT") {
+            ParseInsert(*s);
+        } else if (w == "UPDATE") {
+            if (IsWord("STATISTICS", 1)) ParseUpdateStatistics(*s);
+            else ParseUpdate(*s);
+        } else if (w == "DELETE") {
+            ParseDelete(*s);
+        } else if (w == "CREATE") {
+            ParseCreate(*s, firstInBatch);
+        } else if (w == "ALTER") {
+            ParseAlter(*s, firstInBatch);
+        } else if (w == "DROP") {
+            ParseDrop(*s);
+        } else if (w == "USE") {
+            ++pos_;
+            s->kind = StmtKind::Use;
+            s->text = ExpectAnyWord();
+        } else if (w == "SET") {
+            ParseSet(*s);
+        } else if (w == "DECLARE") {
+            ParseDeclare(*s);
+        } else if (w == "IF") {
+            ++pos_;
+            s->kind = StmtKind::If;
+            s->where = ParseExpr();
+            s->body.push_back(ParseStatement(false));
+            if (AcceptOp(";")) {}
+            if (AcceptWord("ELSE")) s->body.push_back(ParseStatement(false));
+        } else if (w == "WHILE") {
+            ++pos_;
+            s->kind = StmtKind::While;
+            s->where = ParseExpr();
+            s->body.push_back(ParseStatement(false));
+        } else if (w == "BEGIN") {
+            ++pos_;
+            if (AcceptWord("TRAN") || AcceptWord("TRANSACTION") || AcceptWord("DISTRIBUTED")) {
+                AcceptWord("TRAN");
+                AcceptWord("TRANSACTION");
+                s->kind = StmtKind::BeginTran;
+                if (IsName() || Peek().kind == TokKind::Variable) Next();
+            } else {
+                s->kind = StmtKind::Block;
+                while (!IsWord("END")) {
+                    if (AtEnd()) Fail();
+                    if (AcceptOp(";")) continue;
+                    s->body.push_back(ParseStatement(false));
+                }
+                ++pos_;
+            }
+        } else if (w == "COMMIT" || w == "ROLLBACK") {
+            ++pos_;
+            s->kind = w == "COMMIT" ? StmtKind::CommitTran : StmtKind::RollbackTran;
+            if (AcceptWord("TRAN") || AcceptWord("TRANSACTION") || AcceptWord("WORK")) {
+                if (IsName() || Peek().kind == TokKind::Variable) Next();
+            }
+        } else if (w == "SAVE") {
+            ++pos_;
+            if (!AcceptWord("TRAN")) ExpectWord("TRANSACTION");
+            Next();
+            s->kind = StmtKind::Noop;
+        } else if (w == "EXEC" || w == "EXECUTE") {
+            ++pos_;
+            ParseExec(*s);
+        } else if (w == "PRINT") {
+            ++pos_;
+            s->kind = StmtKind::Print;
+            s->args.push_back(ParseExpr());
+        } else if (w == "RAISERROR") {
+            ParseRaisError(*s);
+        } else if (w == "GRANT" || w == "DENY" || w == "REVOKE") {
+            ParseGrant(*s);
+        } else if (w == "RETURN") {
+            ++pos_;
+            s->kind = StmtKind::Return;
+            if (!AtEnd() && !IsOp(";") && StartsExpression()) s->args.push_back(ParseExpr());
+        } else if (w == "CHECKPOINT") {
+            ++pos_;
+            s->kind = StmtKind::Noop;
+        } else if (w == "DBCC") {
+            ++pos_;
+            s->kind = StmtKind::Noop;
+            ExpectAnyWord();
+            if (IsOp("(")) SkipBalanced();
+            if (AcceptWord("WITH")) {
+                do { ExpectAnyWord(); } while (AcceptOp(","));
+            }
+        } else if (w == "SETUSER") {
+            ++pos_;
+            s->kind = StmtKind::Noop;
+            if (Peek().kind == TokKind::String || Peek().kind == TokKind::NString) {
+                ++pos_;
+                if (AcceptWord("WITH")) ExpectAnyWord();
+            }
+        } else if (w == "TRUNCATE") {
+            ++pos_;
+            ExpectWord("TABLE");
+            s->kind = StmtKind::Truncate;
+            s->object = ParseObjectName();
+        } else if (w == "WAITFOR") {
+            ++pos_;
+            s->kind = StmtKind::Noop;
+            ExpectAnyWord();
+            ParsePrimary();
+        } else if (w == "BREAK" || w == "CONTINUE") {
+            ++pos_;
+            s->kind = StmtKind::Noop;
+        } else if (firstInBatch && IsName()) {
+            // A batch may start with a procedure call without EXEC.
+            ParseExec(*s);
+        } else {
+            Fail();
+        }
+        s->end = LastEnd();
+        return s;
+    }
+
+    bool StartsExpression() const {
+        const Token& t = Peek();
+        if (t.kind == TokKind::End) return false;
+        if (t.kind == TokKind::Ident) {
+            const QString u = t.text.toUpper();
+            if (u == "NULL" || u == "CASE" || u == "CONVERT" || u == "EXISTS" || u == "NOT" || u == "CURRENT_USER" ||
+                u == "USER" || u == "SESSION_USER" || u == "SYSTEM_USER" || u == "CURRENT_TIMESTAMP")
+                return true;
+            return !IsReservedWord(t.text);
+        }
+        if (t.kind == TokKind::Op) return t.text == "(" || t.text == "-" || t.text == "+" || t.text == "~";
+        return true;
+    }
+
+    void SkipBalanced() {
+        ExpectOp("(");
+        int depth = 1;
+        while (depth > 0) {
+            if (AtEnd()) Fail();
+            const Token& t = Next();
+            if (t.IsOp("(")) ++depth;
+            else if (t.IsOp(")")) --depth;
+        }
+    }
+
+    void ParseUpdateStatistics(Statement& s) {
+        pos_ += 2;
+        s.kind = StmtKind::Noop;
+        ParseObjectName();
+        if (IsOp("(")) SkipBalanced();
+        else if (IsName()) Next();
+        if (AcceptWord("WITH")) {
+            do {
+                ExpectAnyWord();
+                if (AcceptOp("=")) Next();
+            } while (AcceptOp(","));
+        }
+    }
+
+    void ParseInsert(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::Insert;
+        AcceptWord("INTO");
+        s.object = ParseObjectName();
+        SkipTableHintsWith();
+        if (IsOp("(") && !IsWord("SELECT", 1)) {
+            ++pos_;
+            do { s.names << ExpectName(); } while (AcceptOp(","));
+            ExpectOp(")");
+        }
+        if (AcceptWord("VALUES")) {
+            ExpectOp("(");
+            std::vector<ExprPtr> row;
+            do {
+                if (IsWord("DEFAULT")) {
+                    ++pos_;
+                    auto e = std::make_shared<Expr>();
+                    e->kind = ExprKind::Function;
+                    e->name = QStringLiteral("DEFAULT");
+                    row.push_back(e);
+                } else {
+                    row.push_back(ParseExpr());
+                }
+            } while (AcceptOp(","));
+            ExpectOp(")");
+            s.rows.push_back(std::move(row));
+        } else if (IsWord("DEFAULT")) {
+            ++pos_;
+            ExpectWord("VALUES");
+            s.insertDefaultValues = true;
+        } else if (IsWord("SELECT") || IsOp("(")) {
+            s.select = ParseQuery();
+        } else if (IsWord("EXEC") || IsWord("EXECUTE")) {
+            ++pos_;
+            auto inner = std::make_shared<Statement>();
+            ParseExec(*inner);
+            s.body.push_back(inner);
+        } else {
+            Fail();
+        }
+    }
+
+    void SkipTableHintsWith() {
+        if (IsWord("WITH") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
+    }
+
+    void ParseUpdate(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::Update;
+        s.object = ParseObjectName();
+        SkipTableHintsWith();
+        if (IsOp("(") && Peek(1).kind == TokKind::Ident && TableHints().contains(Peek(1).text.toUpper())) SkipBalanced();
+        ExpectWord("SET");
+        do {
+            QString target;
+            if (Peek().kind == TokKind::Variable) {
+                target = Next().text;
+            } else {
+                ObjectName n = ParseObjectName();
+                target = n.name;
+            }
+            ExpectOp("=");
+            s.assignments.emplace_back(target, ParseExpr());
+        } while (AcceptOp(","));
+        if (AcceptWord("FROM")) s.from = ParseFromList();
+        if (AcceptWord("WHERE")) s.where = ParseExpr();
+    }
+
+    void ParseDelete(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::Delete;
+        AcceptWord("FROM");
+        s.object = ParseObjectName();
+        SkipTableHintsWith();
+        if (AcceptWord("FROM")) s.from = ParseFromList();
+        if (AcceptWord("WHERE")) s.where = ParseExpr();
+    }
+
+    void ParseSet(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::Set;
+        if (Peek().kind == TokKind::Variable) {
+            QString var = Next().text;
+            ExpectOp("=");
+            s.assignments.emplace_back(var, ParseExpr());
+            return;
+        }
+        QString option = ExpectAnyWord().toUpper();
+        if (option == "TRANSACTION") {
+            ExpectWord("ISOLATION");
+            ExpectWord("LEVEL");
+            s.text = option;
+            while (Peek().kind == TokKind::Ident && (IsWord("READ") || IsWord("UNCOMMITTED") || IsWord("COMMITTED") ||
+                                                     IsWord("REPEATABLE") || IsWord("SERIALIZABLE")))
+                ++pos_;
+            return;
+        }
+        if (option == "IDENTITY_INSERT") {
+            s.text = option;
+            s.object = ParseObjectName();
+            s.flag = ParseOnOff();
+            return;
+        }
+        // SET opt1, opt2 ON | SET opt value
+        s.text = option;
+        s.names << option;
+        while (AcceptOp(",")) s.names << ExpectAnyWord().toUpper();
+        const Token& v = Peek();
+        if (v.IsWord("ON") || v.IsWord("OFF")) {
+            s.flag = ParseOnOff();
+        } else if (v.kind == TokKind::Ident || v.kind == TokKind::QuotedIdent || v.kind == TokKind::String ||
+                   v.kind == TokKind::NString) {
+            s.args.push_back(std::make_shared<Expr>());
+            s.args.back()->value = Value::String(Next().text);
+        } else {
+            s.args.push_back(ParseExpr());
+        }
+    }
+
+    bool ParseOnOff() {
+        if (AcceptWord("ON")) return true;
+        if (AcceptWord("OFF")) return false;
+        Fail();
+    }
+
+    void ParseDeclare(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::Declare;
+        do {
+            if (Peek().kind != TokKind::Variable) Fail();
+            ProcParam p;
+            p.name = Next().text;
+            AcceptWord("AS");
+            if (IsWord("CURSOR")) Fail();
+            if (IsWord("TABLE")) {
+                ++pos_;
+                p.type.name = QStringLiteral("table");
+                SkipBalanced();
+            } else {
+                p.type = ParseType();
+            }
+            s.params.push_back(p);
+        } while (AcceptOp(","));
+    }
+
+    void ParseExec(Statement& s) {
+        if (IsOp("(")) {
+            ++pos_;
+            s.kind = StmtKind::ExecString;
+            s.args.push_back(ParseExpr());
+            ExpectOp(")");
+            return;
+        }
+        s.kind = StmtKind::Exec;
+        if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
+            s.returnVariable = Next().text;
+            ++pos_;
+        }
+        s.object = ParseObjectName();
+        if (AcceptOp(";")) {
+            if (Peek().kind != TokKind::Integer) Fail();
+            s.object.number = Next().text.toInt();
+        }
+        if (AtEnd() || IsOp(";") || !StartsExecArg()) return;
+        do {
+            QString argName;
+            if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
+                argName = Next().text;
+                ++pos_;
+            }
+            ExprPtr e;
+            if (IsWord("DEFAULT")) {
+                ++pos_;
+                e = std::make_shared<Expr>();
+                e->kind = ExprKind::Function;
+                e->name = QStringLiteral("DEFAULT");
+            } else if (Peek().kind == TokKind::Ident && !IsReservedWord(Peek().text) && !IsOp("(", 1) &&
+                       !IsOp(".", 1)) {
+                // Unquoted words are strings in procedure calls (sp_addtype id, ...).
+                e = std::make_shared<Expr>();
+                e->value = Value::String(Next().text, XNVarChar);
+            } else if (Peek().kind == TokKind::QuotedIdent) {
+                e = std::make_shared<Expr>();
+                e->value = Value::String(Next().text, XNVarChar);
+            } else {
+                e = ParseExpr();
+            }
+            AcceptWord("OUTPUT") || AcceptWord("OUT");
+            s.argNames << argName;
+            s.args.push_back(e);
+        } while (AcceptOp(","));
+        if (AcceptWord("WITH")) ExpectWord("RECOMPILE");
+    }
+
+    bool StartsExecArg() const {
+        const Token& t = Peek();
+        if (t.kind == TokKind::Ident) return !IsReservedWord(t.text) || t.IsWord("NULL") || t.IsWord("DEFAULT");
+        if (t.kind == TokKind::Op) return t.text == "-" || t.text == "+" || t.text == "(";
+        return t.kind != TokKind::End;
+    }
+
+    void ParseRaisError(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::RaisError;
+        ExpectOp("(");
+        do { s.args.push_back(ParseExpr()); } while (AcceptOp(","));
+        ExpectOp(")");
+        if (AcceptWord("WITH")) {
+            do {
+                if (!AcceptWord("NOWAIT") && !AcceptWord("LOG") && !AcceptWord("SETERROR")) Fail();
+            } while (AcceptOp(","));
+        }
+    }
+
+    void ParseGrant(Statement& s) {
+        s.kind = StmtKind::Grant;
+        s.kindWord = Next().text.toUpper();
+        if (s.kindWord == "REVOKE" && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
+        // privileges
+        do {
+            QString p = ExpectAnyWord().toUpper();
+            if (p == "ALL") AcceptWord("PRIVILEGES");
+            if (p == "CREATE" || p == "BACKUP") p += QLatin1Char(' ') + ExpectAnyWord().toUpper();
+            s.privileges << p;
+            if (IsOp("(")) {
+                ++pos_;
+                do { s.names << ExpectName(); } while (AcceptOp(","));
+                ExpectOp(")");
+            }
+        } while (AcceptOp(","));
+        if (AcceptWord("ON")) {
+            s.object = ParseObjectName();
+            if (IsOp("(")) {
+                ++pos_;
+                do { s.names << ExpectName(); } while (AcceptOp(","));
+                ExpectOp(")");
+            }
+        }
+        if (!AcceptWord("TO")) ExpectWord("FROM");
+        do { s.grantees << ExpectAnyWord(); } while (AcceptOp(","));
+        if (AcceptWord("WITH")) { ExpectWord("GRANT"); ExpectWord("OPTION"); s.withGrantOption = true; }
+        if (AcceptWord("CASCADE")) s.cascade = true;
+        if (AcceptWord("AS")) ExpectAnyWord();
+    }
+
+    void ParseDrop(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::Drop;
+        s.kindWord = ExpectAnyWord().toUpper();
+        if (s.kindWord == "PROC") s.kindWord = QStringLiteral("PROCEDURE");
+        if (s.kindWord == "DATABASE") {
+            s.kind = StmtKind::DropDatabase;
+            do { s.names << ExpectAnyWord(); } while (AcceptOp(","));
+            return;
+        }
+        static const QSet<QString> kinds = {"TABLE", "VIEW", "PROCEDURE", "FUNCTION", "TRIGGER", "DEFAULT", "RULE",
+                                            "INDEX", "STATISTICS"};
+        if (!kinds.contains(s.kindWord)) { --pos_; Fail(); }
+        do { s.objects.push_back(ParseObjectName()); } while (AcceptOp(","));
+    }
+
+    QString CodeText(const Statement& s) const { return text_.mid(s.start); }
+
+    void ParseCreate(Statement& s, bool firstInBatch) {
+        ++pos_;
+        bool unique = false, clustered = false, nonclustered = false;
+        for (;;) {
+            if (AcceptWord("UNIQUE")) { unique = true; continue; }
+            if (AcceptWord("CLUSTERED")) { clustered = true; continue; }
+            if (AcceptWord("NONCLUSTERED")) { nonclustered = true; continue; }
+            break;
+        }
+        const QString what = ExpectAnyWord().toUpper();
+        if ((unique || clustered || nonclustered) && what != "INDEX") Fail(toks_[pos_ - 1]);
+        auto needFirst = [&](const char* kindText) {
+            if (!firstInBatch)
+                throw ParseError{ErrGeneric(111, 15, QStringLiteral("'CREATE %1' must be the first statement in a query batch.").arg(QLatin1String(kindText)))};
+        };
+        if (what == "TABLE") {
+            ParseCreateTable(s);
+        } else if (what == "INDEX") {
+            s.kind = StmtKind::CreateIndex;
+            s.flag = unique;
+            s.clustered = clustered;
+            s.text = ExpectName();
+            ExpectWord("ON");
+            s.object = ParseObjectName();
+            ExpectOp("(");
+            do {
+                s.names << ExpectName();
+                if (!AcceptWord("ASC")) AcceptWord("DESC");
+            } while (AcceptOp(","));
+            ExpectOp(")");
+            if (AcceptWord("WITH")) ParseIndexOptions(s.fillFactor, s.indexStatus, s.padIndex);
+            if (AcceptWord("ON")) s.fileGroup = ExpectAnyWord();
+        } else if (what == "VIEW") {
+            needFirst("VIEW");
+            s.kind = StmtKind::CreateView;
+            s.object = ParseObjectName();
+            if (IsOp("(")) {
+                ++pos_;
+                do { s.names << ExpectName(); } while (AcceptOp(","));
+                ExpectOp(")");
+            }
+            if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+            ExpectWord("AS");
+            s.select = ParseQuery();
+            if (AcceptWord("WITH")) { ExpectWord("CHECK"); ExpectWord("OPTION"); }
+            AcceptOp(";");
+            if (!AtEnd()) Fail();
+            s.text = CodeText(s);
+        } else if (what == "PROC" || what == "PROCEDURE") {
+            needFirst("PROCEDURE");
+            s.kind = StmtKind::CreateProcedure;
+            ParseProcedureRest(s);
+        } else if (what == "FUNCTION") {
+            needFirst("FUNCTION");
+            s.kind = StmtKind::CreateFunction;
+            ParseFunctionRest(s);
+        } else if (what == "TRIGGER") {
+            needFirst("TRIGGER");
+            s.kind = StmtKind::CreateTrigger;
+            ParseTriggerRest(s);
+        } else if (what == "DATABASE") {
+            s.kind = StmtKind::CreateDatabase;
+            s.text = ExpectAnyWord();
+            for (;;) {
+                if (AcceptWord("ON") || AcceptWord("PRIMARY") || AcceptOp(",")) continue;
+                if (AcceptWord("LOG")) { ExpectWord("ON"); continue; }
+                if (AcceptWord("FILEGROUP")) { ExpectAnyWord(); continue; }
+                if (IsOp("(")) { SkipBalanced(); continue; }
+                if (AcceptWord("COLLATE")) { ExpectAnyWord(); continue; }
+                if (AcceptWord("FOR")) { ExpectAnyWord(); continue; }
+                break;
+            }
+        } else if (what == "DEFAULT" || what == "RULE") {
+            needFirst(what == "DEFAULT" ? "DEFAULT" : "RULE");
+            s.kind = StmtKind::Noop;  // bound defaults and rules are stored as text only
+            s.kindWord = what;
+            s.object = ParseObjectName();
+            ExpectWord("AS");
+            s.args.push_back(ParseExpr());
+            s.text = CodeText(s);
+        } else {
+            Fail(toks_[pos_ - 1]);
+        }
+    }
+
+    void ParseIndexOptions(int& fillFactor, int& status, bool& pad) {
+        do {
+            QString o = ExpectAnyWord().toUpper();
+            if (o == "FILLFACTOR") {
+                ExpectOp("=");
+                fillFactor = static_cast<int>(ParseSignedInt());
+            } else if (o == "PAD_INDEX") {
+                pad = true;
+            } else if (o == "IGNORE_DUP_KEY") {
+                status |= 1;
+            } else if (o == "STATISTICS_NORECOMPUTE") {
+                status |= 16777216;
+            } else if (o == "DROP_EXISTING" || o == "SORT_IN_TEMPDB") {
+            } else {
+                --pos_;
+                Fail();
+            }
+        } while (AcceptOp(","));
+    }
+
+    void ParseCreateTable(Statement& s) {
+        s.kind = StmtKind::CreateTable;
+        s.object = ParseObjectName();
+        ExpectOp("(");
+        do {
+            if (IsOp(")")) break;  // a trailing comma before ')' is accepted by the server
+            if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("FOREIGN") || IsWord("CHECK")) {
+                s.constraints.push_back(ParseTableConstraint());
+            } else {
+                s.columns.push_back(ParseColumnDef());
+            }
+        } while (AcceptOp(","));
+        ExpectOp(")");
+        for (;;) {
+            if (AcceptWord("ON")) { s.fileGroup = ExpectAnyWord(); continue; }
+            if (AcceptWord("TEXTIMAGE_ON")) { s.textFileGroup = ExpectAnyWord(); continue; }
+            break;
+        }
+    }
+
+    QString TextFrom(int startTok) const {
+        const Token& a = toks_[startTok];
+        return text_.mid(a.start, LastEnd() - a.start);
+    }
+
+    ColumnDef ParseColumnDef() {
+        ColumnDef c;
+        c.name = ExpectName();
+        if (AcceptWord("AS")) {
+            int st = static_cast<int>(pos_);
+            c.computed = ParseExpr();
+            c.computedText = TextFrom(st);
+        } else {
+            c.type = ParseType();
+        }
+        for (;;) {
+            if (AcceptWord("NULL")) { c.nullable = 1; continue; }
+            if (IsWord("NOT") && IsWord("NULL", 1)) { pos_ += 2; c.nullable = 0; continue; }
+            if (IsWord("NOT") && IsWord("FOR", 1)) {
+                pos_ += 2;
+                ExpectWord("REPLICATION");
+                c.identityNotForRepl = true;
+                continue;
+            }
+            if (AcceptWord("IDENTITY")) {
+                c.identity = true;
+                if (AcceptOp("(")) {
+                    c.seed = ParseSignedInt();
+                    ExpectOp(",");
+                    c.incr = ParseSignedInt();
+                    ExpectOp(")");
+                }
+                continue;
+            }
+            if (AcceptWord("ROWGUIDCOL")) { c.rowGuidCol = true; continue; }
+            if (AcceptWord("COLLATE")) { c.collation = ExpectAnyWord(); continue; }
+            if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("REFERENCES") ||
+                IsWord("FOREIGN") || IsWord("CHECK") || IsWord("DEFAULT")) {
+                ConstraintDef k = ParseColumnConstraint();
+                if (k.kind != ConstraintDef::Kind::Check && k.kind != ConstraintDef::Kind::Default) k.columns << c.name;
+                k.forColumn = c.name;
+                c.constraints.push_back(k);
+                continue;
+            }
+            break;
+        }
+        return c;
+    }
+
+    void ParseKeyOptions(ConstraintDef& k) {
+        if (AcceptWord("CLUSTERED")) { k.clustered = true; k.clusteredGiven = true; }
+        else if (AcceptWord("NONCLUSTERED")) { k.clustered = false; k.clusteredGiven = true; }
+    }
+    void ParseKeyTail(ConstraintDef& k) {
+        if (AcceptWord("WITH")) {
+            int status = 0;
+            bool pad = false;
+            ParseIndexOptions(k.fillFactor, status, pad);
+        }
+        if (AcceptWord("ON")) k.fileGroup = ExpectAnyWord();
+    }
+    void ParseReferences(ConstraintDef& k) {
+        ExpectWord("REFERENCES");
+        k.refTable = ParseObjectName();
+        if (AcceptOp("(")) {
+            do { k.refColumns << ExpectName(); } while (AcceptOp(","));
+            ExpectOp(")");
+        }
+        for (;;) {
+            if (IsWord("ON") && (IsWord("DELETE", 1) || IsWord("UPDATE", 1))) {
+                ++pos_;
+                bool del = Next().IsWord("DELETE");
+                bool cascade = false;
+                if (AcceptWord("CASCADE")) cascade = true;
+                else { ExpectWord("NO"); ExpectWord("ACTION"); }
+                (del ? k.cascadeDelete : k.cascadeUpdate) = cascade;
+                continue;
+            }
+            if (IsWord("NOT") && IsWord("FOR", 1)) {
+                pos_ += 2;
+                ExpectWord("REPLICATION");
+                k.notForReplication = true;
+                continue;
+            }
+            break;
+        }
+    }
+    void ParseCheckBody(ConstraintDef& k) {
+        if (IsWord("NOT") && IsWord("FOR", 1)) {
+            pos_ += 2;
+            ExpectWord("REPLICATION");
+            k.notForReplication = true;
+        }
+        ExpectOp("(");
+        int st = static_cast<int>(pos_);
+        k.expr = ParseExpr();
+        k.exprText = TextFrom(st);
+        ExpectOp(")");
+    }
+
+    ConstraintDef ParseColumnConstraint() {
+        ConstraintDef k;
+        if (AcceptWord("CONSTRAINT")) k.name = ExpectName();
+        if (AcceptWord("PRIMARY")) {
+            ExpectWord("KEY");
+            k.kind = ConstraintDef::Kind::PrimaryKey;
+            k.clustered = true;
+            ParseKeyOptions(k);
+            ParseKeyTail(k);
+        } else if (AcceptWord("UNIQUE")) {
+            k.kind = ConstraintDef::Kind::Unique;
+            ParseKeyOptions(k);
+            ParseKeyTail(k);
+        } else if (IsWord("REFERENCES") || IsWord("FOREIGN")) {
+            if (AcceptWord("FOREIGN")) ExpectWord("KEY");
+            k.kind = ConstraintDef::Kind::ForeignKey;
+            ParseReferences(k);
+        } else if (AcceptWord("CHECK")) {
+            k.kind = ConstraintDef::Kind::Check;
+            ParseCheckBody(k);
+        } else if (AcceptWord("DEFAULT")) {
+            k.kind = ConstraintDef::Kind::Default;
+            int st = static_cast<int>(pos_);
+            k.expr = ParseAdditive();
+            k.exprText = TextFrom(st);
+        } else {
+            Fail();
+        }
+        return k;
+    }
+
+    ConstraintDef ParseTableConstraint() {
+        ConstraintDef k;
+        if (AcceptWord("CONSTRAINT")) k.name = ExpectName();
+        auto keyColumns = [&] {
+            ExpectOp("(");
+            do {
+                k.columns << ExpectName();
+                bool desc = false;
+                if (AcceptWord("DESC")) desc = true;
+                else AcceptWord("ASC");
+                k.descending.push_back(desc);
+            } while (AcceptOp(","));
+            ExpectOp(")");
+        };
+        if (AcceptWord("PRIMARY")) {
+            ExpectWord("KEY");
+            k.kind = ConstraintDef::Kind::PrimaryKey;
+            k.clustered = true;
+            ParseKeyOptions(k);
+            keyColumns();
+            ParseKeyTail(k);
+        } else if (AcceptWord("UNIQUE")) {
+            k.kind = ConstraintDef::Kind::Unique;
+            ParseKeyOptions(k);
+            keyColumns();
+            ParseKeyTail(k);
+        } else if (AcceptWord("FOREIGN")) {
+            ExpectWord("KEY");
+            k.kind = ConstraintDef::Kind::ForeignKey;
+            ExpectOp("(");
+            do { k.columns << ExpectName(); } while (AcceptOp(","));
+            ExpectOp(")");
+            ParseReferences(k);
+        } else if (AcceptWord("CHECK")) {
+            k.kind = ConstraintDef::Kind::Check;
+            ParseCheckBody(k);
+        } else if (AcceptWord("DEFAULT")) {
+            k.kind = ConstraintDef::Kind::Default;
+            int st = static_cast<int>(pos_);
+            k.expr = ParseAdditive();
+            k.exprText = TextFrom(st);
+            ExpectWord("FOR");
+            k.forColumn = ExpectName();
+        } else {
+            Fail();
+        }
+        return k;
+    }
+
+    void ParseAlter(Statement& s, bool firstInBatch) {
+        ++pos_;
+        const QString what = ExpectAnyWord().toUpper();
+        if (what == "TABLE") {
+            s.kind = StmtKind::AlterTable;
+            s.object = ParseObjectName();
+            bool withNoCheck = false;
+            if (AcceptWord("WITH")) {
+                if (AcceptWord("NOCHECK")) withNoCheck = true;
+                else ExpectWord("CHECK");
+            }
+            if (AcceptWord("ADD")) {
+                s.kindWord = QStringLiteral("ADD");
+                s.flag = withNoCheck;
+                do {
+                    if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("FOREIGN") ||
+                        IsWord("CHECK") || IsWord("DEFAULT"))
+                        s.constraints.push_back(ParseTableConstraint());
+                    else
+                        s.columns.push_back(ParseColumnDef());
+                } while (AcceptOp(","));
+            } else if (IsWord("NOCHECK") || IsWord("CHECK")) {
+                s.kindWord = Next().text.toUpper();  // NOCHECK / CHECK CONSTRAINT ALL | names
+                ExpectWord("CONSTRAINT");
+                if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
+                else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
+            } else if (AcceptWord("DROP")) {
+                s.kindWord = QStringLiteral("DROP");
+                do {
+                    if (AcceptWord("COLUMN")) s.args.push_back(std::make_shared<Expr>());  // marks a column drop
+                    else AcceptWord("CONSTRAINT");
+                    s.names << ExpectName();
+                } while (AcceptOp(","));
+            } else if (AcceptWord("ALTER")) {
+                ExpectWord("COLUMN");
+                s.kindWord = QStringLiteral("ALTER COLUMN");
+                s.columns.push_back(ParseColumnDef());
+            } else if (IsWord("ENABLE") || IsWord("DISABLE")) {
+                s.kindWord = Next().text.toUpper();
+                ExpectWord("TRIGGER");
+                if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
+                else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
+            } else {
+                Fail();
+            }
+            return;
+        }
+        if (what == "VIEW" || what == "PROC" || what == "PROCEDURE" || what == "FUNCTION" || what == "TRIGGER") {
+            if (!firstInBatch)
+                throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == "PROC" ? QStringLiteral("PROCEDURE") : what))};
+            Statement tmp;
+            s.kindWord = QStringLiteral("ALTER");
+            if (what == "VIEW") {
+                s.kind = StmtKind::CreateView;
+                s.object = ParseObjectName();
+                if (IsOp("(")) SkipBalanced();
+                if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+                ExpectWord("AS");
+                s.select = ParseQuery();
+                if (AcceptWord("WITH")) { ExpectWord("CHECK"); ExpectWord("OPTION"); }
+                AcceptOp(";");
+                if (!AtEnd()) Fail();
+                s.text = CodeText(s);
+            } else if (what == "FUNCTION") {
+                s.kind = StmtKind::CreateFunction;
+                ParseFunctionRest(s);
+            } else if (what == "TRIGGER") {
+                s.kind = StmtKind::CreateTrigger;
+                ParseTriggerRest(s);
+            } else {
+                s.kind = StmtKind::CreateProcedure;
+                ParseProcedureRest(s);
+            }
+            return;
+        }
+        if (what == "DATABASE") {
+            s.kind = StmtKind::Noop;
+            ExpectAnyWord();
+            while (!AtEnd() && !IsOp(";")) Next();
+            return;
+        }
+        Fail(toks_[pos_ - 1]);
+    }
+
+    std::vector<StmtPtr> ParseBodyToEnd() {
+        std::vector<StmtPtr> body;
+        while (!AtEnd()) {
+            if (AcceptOp(";")) continue;
+            body.push_back(ParseStatement(false));
+        }
+        return body;
+    }
+
+    void ParseParams(Statement& s, bool parens) {
+        do {
+            if (Peek().kind != TokKind::Variable) {
+                if (parens && IsOp(")")) return;
+                Fail();
+            }
+            ProcParam p;
+            p.name = Next().text;
+            AcceptWord("AS");
+            p.type = ParseType();
+            if (AcceptWord("VARYING")) {}
+            if (AcceptOp("=")) p.defaultValue = ParseUnary();
+            if (AcceptWord("OUTPUT") || AcceptWord("OUT")) p.output = true;
+            s.params.push_back(p);
+        } while (AcceptOp(","));
+    }
+
+    void ParseProcedureRest(Statement& s) {
+        s.object = ParseObjectName();
+        if (AcceptOp(";")) {
+            if (Peek().kind != TokKind::Integer) Fail();
+            s.object.number = Next().text.toInt();
+        }
+        if (AcceptOp("(")) {
+            ParseParams(s, true);
+            ExpectOp(")");
+        } else if (Peek().kind == TokKind::Variable) {
+            ParseParams(s, false);
+        }
+        if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+        if (AcceptWord("FOR")) ExpectWord("REPLICATION");
+        ExpectWord("AS");
+        s.body = ParseBodyToEnd();
+        s.text = CodeText(s);
+    }
+
+    void ParseFunctionRest(Statement& s) {
+        s.object = ParseObjectName();
+        ExpectOp("(");
+        if (!IsOp(")")) ParseParams(s, true);
+        ExpectOp(")");
+        ExpectWord("RETURNS");
+        if (Peek().kind == TokKind::Variable) {
+            Next();
+            ExpectWord("TABLE");
+            SkipBalanced();
+            s.kindWord = QStringLiteral("TF");
+        } else if (AcceptWord("TABLE")) {
+            s.kindWord = QStringLiteral("IF");
+        } else {
+            ParseType();
+            s.kindWord = QStringLiteral("FN");
+        }
+        if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+        AcceptWord("AS");
+        if (s.kindWord == "IF") {
+            ExpectWord("RETURN");
+            s.select = ParseQuery();
+            AcceptOp(";");
+            if (!AtEnd()) Fail();
+        } else {
+            s.body = ParseBodyToEnd();
+        }
+        s.text = CodeText(s);
+    }
+
+    void ParseTriggerRest(Statement& s) {
+        s.object = ParseObjectName();
+        ExpectWord("ON");
+        ObjectName table = ParseObjectName();
+        s.objects.push_back(table);
+        if (AcceptWord("WITH")) ExpectWord("ENCRYPTION");
+        if (AcceptWord("INSTEAD")) { ExpectWord("OF"); s.insteadOf = true; }
+        else if (!AcceptWord("AFTER")) ExpectWord("FOR");
+        do {
+            if (AcceptWord("INSERT")) s.insertTrigger = true;
+            else if (AcceptWord("UPDATE")) s.updateTrigger = true;
+            else if (AcceptWord("DELETE")) s.deleteTrigger = true;
+            else Fail();
+        } while (AcceptOp(","));
+        if (AcceptWord("WITH")) ExpectWord("APPEND");
+        if (IsWord("NOT") && IsWord("FOR", 1)) { pos_ += 2; ExpectWord("REPLICATION"); }
+        ExpectWord("AS");
+        s.body = ParseBodyToEnd();
+        s.text = CodeText(s);
+    }
+
+    // ---------------------------------------------------------------- queries
+    SelectPtr ParseQuery() {
+        DepthGuard guard(*this);
+        SelectPtr first = ParseQueryTerm();
+        SelectPtr cur = first;
+        while (AcceptWord("UNION")) {
+            cur->unionAll = AcceptWord("ALL");
+            cur->unionNext = ParseQueryTerm();
+            cur = cur->unionNext;
+        }
+        if (AcceptWord("ORDER")) {
+            ExpectWord("BY");
+            do {
+                OrderItem o;
+                o.expr = ParseExpr();
+                if (AcceptWord("DESC")) o.descending = true;
+                else AcceptWord("ASC");
+                first->orderBy.push_back(o);
+            } while (AcceptOp(","));
+        }
+        if (IsWord("COMPUTE") || (IsWord("FOR") && (IsWord("BROWSE", 1) || IsWord("XML", 1)))) Fail();
+        if (IsWord("OPTION") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
+        return first;
+    }
+
+    SelectPtr ParseQueryTerm() {
+        if (AcceptOp("(")) {
+            SelectPtr q = ParseQuery();
+            ExpectOp(")");
+            return q;
+        }
+        ExpectWord("SELECT");
+        auto q = std::make_shared<SelectStmt>();
+        if (AcceptWord("ALL")) {}
+        else if (AcceptWord("DISTINCT")) q->distinct = true;
+        if (AcceptWord("TOP")) {
+            if (AcceptOp("(")) { q->top = ParseExpr(); ExpectOp(")"); }
+            else q->top = ParsePrimary();
+            if (AcceptWord("PERCENT")) q->topPercent = true;
+            if (AcceptWord("WITH")) ExpectWord("TIES");
+        }
+        do { ParseSelectItem(*q); } while (AcceptOp(","));
+        if (AcceptWord("INTO")) q->intoTable = ParseObjectName().name;
+        if (AcceptWord("FROM")) q->from = ParseFromList();
+        if (AcceptWord("WHERE")) q->where = ParseExpr();
+        if (AcceptWord("GROUP")) {
+            ExpectWord("BY");
+            AcceptWord("ALL");
+            do { q->groupBy.push_back(ParseExpr()); } while (AcceptOp(","));
+            if (IsWord("WITH") && (IsWord("ROLLUP", 1) || IsWord("CUBE", 1))) {
+                ++pos_;
+                if (Next().IsWord("ROLLUP")) q->withRollup = true;
+                else q->withCube = true;
+            }
+        }
+        if (AcceptWord("HAVING")) q->having = ParseExpr();
+        return q;
+    }
+
+    void ParseSelectItem(SelectStmt& q) {
+        const Token& t = Peek();
+        if (t.IsOp("*")) {
+            ++pos_;
+            auto e = std::make_shared<Expr>();
+            e->kind = ExprKind::Star;
+            q.items.push_back(SelectItem{e, QString(), false});
+            return;
+        }
+        if (t.kind == TokKind::Variable && IsOp("=", 1)) {
+            QString var = Next().text;
+            ++pos_;
+            q.assignments.emplace_back(var, ParseExpr());
+            return;
+        }
+        if ((t.kind == TokKind::Ident || t.kind == TokKind::QuotedIdent || t.kind == TokKind::String) &&
+            IsOp("=", 1) && !(t.kind == TokKind::Ident && IsReservedWord(t.text))) {
+            QString alias = Next().text;
+            ++pos_;
+            q.items.push_back(SelectItem{ParseExpr(), alias, true});
+            return;
+        }
+        // qualifier.*
+        if (IsName() ) {
+            size_t k = 0;
+            QStringList parts;
+            while (Peek(k).kind == TokKind::Ident || Peek(k).kind == TokKind::QuotedIdent) {
+                parts << Peek(k).text;
+                if (!Peek(k + 1).IsOp(".")) break;
+                if (Peek(k + 2).IsOp("*")) {
+                    pos_ += k + 3;
+                    auto e = std::make_shared<Expr>();
+                    e->kind = ExprKind::Star;
+                    e->parts = parts;
+                    q.items.push_back(SelectItem{e, QString(), false});
+                    return;
+                }
+                k += 2;
+            }
+        }
+        SelectItem item;
+        item.expr = ParseExpr();
+        if (AcceptWord("AS")) {
+            const Token& a = Peek();
+            if (a.kind != TokKind::Ident && a.kind != TokKind::QuotedIdent && a.kind != TokKind::String &&
+                a.kind != TokKind::NString)
+                Fail();
+            item.alias = Next().text;
+            item.hasAlias = true;
+        } else if (IsName() || Peek().kind == TokKind::String) {
+            item.alias = Next().text;
+            item.hasAlias = true;
+        }
+        q.items.push_back(item);
+    }
+
+    std::vector<TableRefPtr> ParseFromList() {
+        std::vector<TableRefPtr> list;
+        do { list.push_back(ParseJoinedTable()); } while (AcceptOp(","));
+        return list;
+    }
+
+    TableRefPtr ParseJoinedTable() {
+        DepthGuard guard(*this);
+        TableRefPtr left = ParseTablePrimary();
+        for (;;) {
+            JoinKind kind;
+            if (AcceptWord("CROSS")) { ExpectWord("JOIN"); kind = JoinKind::Cross; }
+            else if (AcceptWord("INNER")) { ExpectWord("JOIN"); kind = JoinKind::Inner; }
+            else if (AcceptWord("JOIN")) kind = JoinKind::Inner;
+            else if (AcceptWord("LEFT")) { AcceptWord("OUTER"); ExpectWord("JOIN"); kind = JoinKind::Left; }
+            else if (AcceptWord("RIGHT")) { AcceptWord("OUTER"); ExpectWord("JOIN"); kind = JoinKind::Right; }
+            else if (AcceptWord("FULL")) { AcceptWord("OUTER"); ExpectWord("JOIN"); kind = JoinKind::Full; }
+            else break;
+            auto j = std::make_shared<TableRef>();
+            j->kind = TableRef::Kind::Join;
+            j->join = kind;
+            j->left = left;
+            j->right = kind == JoinKind::Cross ? ParseTablePrimary() : ParseJoinedTable();
+            if (kind != JoinKind::Cross) {
+                ExpectWord("ON");
+                j->on = ParseExpr();
+            }
+            left = j;
+        }
+        return left;
+    }
+
+    void ParseAliasAndHints(TableRef& r) {
+        if (AcceptWord("AS")) r.alias = ExpectName();
+        else if (IsName() && !IsTableHintParen()) r.alias = Next().text;
+        if (IsOp("(") && IsTableHintParen(1)) SkipBalanced();
+        if (IsWord("WITH") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
+    }
+    bool IsTableHintParen(size_t ahead = 0) const {
+        return Peek(ahead).kind == TokKind::Ident && TableHints().contains(Peek(ahead).text.toUpper());
+    }
+
+    TableRefPtr ParseTablePrimary() {
+        DepthGuard guard(*this);
+        auto r = std::make_shared<TableRef>();
+        if (IsOp("(")) {
+            if (IsWord("SELECT", 1) || IsOp("(", 1)) {
+                // A derived table, or a parenthesised join starting with a parenthesis.
+                size_t save = pos_;
+                if (IsWord("SELECT", 1)) {
+                    ++pos_;
+                    r->kind = TableRef::Kind::Derived;
+                    r->derived = ParseQuery();
+                    ExpectOp(")");
+                    ParseAliasAndHints(*r);
+                    if (r->alias.isEmpty()) Fail();
+                    return r;
+                }
+                pos_ = save;
+            }
+            ++pos_;
+            TableRefPtr inner = ParseJoinedTable();
+            ExpectOp(")");
+            return inner;
+        }
+        ObjectName n = ParseObjectName();
+        r->server = n.server;
+        r->database = n.database;
+        r->owner = n.owner;
+        r->name = n.name;
+        if (IsOp("(") && !IsTableHintParen(1)) Fail();  // table-valued functions are not supported
+        ParseAliasAndHints(*r);
+        return r;
+    }
+
+    // ---------------------------------------------------------------- expressions
+    ExprPtr Make(ExprKind k, int start) {
+        auto e = std::make_shared<Expr>();
+        e->kind = k;
+        e->start = start;
+        return e;
+    }
+    ExprPtr Finish(ExprPtr e) {
+        e->end = LastEnd();
+        return e;
+    }
+
+    ExprPtr ParseExpr() {
+        DepthGuard guard(*this);
+        int st = Peek().start;
+        ExprPtr left = ParseAnd();
+        while (AcceptWord("OR")) {
+            auto e = Make(ExprKind::Or, st);
+            e->args = {left, ParseAnd()};
+            left = Finish(e);
+        }
+        return left;
+    }
+    ExprPtr ParseAnd() {
+        int st = Peek().start;
+        ExprPtr left = ParseNot();
+        while (AcceptWord("AND")) {
+            auto e = Make(ExprKind::And, st);
+            e->args = {left, ParseNot()};
+            left = Finish(e);
+        }
+        return left;
+    }
+    ExprPtr ParseNot() {
+        DepthGuard guard(*this);
+        int st = Peek().start;
+        if (AcceptWord("NOT")) {
+            auto e = Make(ExprKind::Not, st);
+            e->args = {ParseNot()};
+            return Finish(e);
+        }
+        return ParsePredicate();
+    }
+    ExprPtr ParsePredicate() {
+        int st = Peek().start;
+        if (IsWord("EXISTS")) {
+            ++pos_;
+            ExpectOp("(");
+            auto e = Make(ExprKind::Exists, st);
+            e->subquery = ParseQuery();
+            ExpectOp(")");
+            return Finish(e);
+        }
+        ExprPtr left = ParseAdditive();
+        for (;;) {
+            const Token& t = Peek();
+            if (t.kind == TokKind::Op && (t.text == "=" || t.text == "<>" || t.text == "!=" || t.text == "<" ||
+                                          t.text == ">" || t.text == "<=" || t.text == ">=" || t.text == "!<" ||
+                                          t.text == "!>")) {
+                QString op = Next().text;
+                if (op == "!=") op = QStringLiteral("<>");
+                if (op == "!<") op = QStringLiteral(">=");
+                if (op == "!>") op = QStringLiteral("<=");
+                auto e = Make(ExprKind::Compare, st);
+                e->name = op;
+                if (IsWord("ALL") || IsWord("ANY") || IsWord("SOME")) Fail();
+                e->args = {left, ParseAdditive()};
+                left = Finish(e);
+                continue;
+            }
+            bool negated = false;
+            size_t save = pos_;
+            if (IsWord("NOT") && (IsWord("IN", 1) || IsWord("LIKE", 1) || IsWord("BETWEEN", 1))) {
+                ++pos_;
+                negated = true;
+            }
+            if (AcceptWord("IS")) {
+                auto e = Make(ExprKind::IsNull, st);
+                e->negated = AcceptWord("NOT");
+                ExpectWord("NULL");
+                e->args = {left};
+                left = Finish(e);
+                continue;
+            }
+            if (AcceptWord("IN")) {
+                auto e = Make(ExprKind::In, st);
+                e->negated = negated;
+                e->args = {left};
+                ExpectOp("(");
+                if (IsWord("SELECT")) {
+                    e->subquery = ParseQuery();
+                } else {
+                    do { e->args.push_back(ParseExpr()); } while (AcceptOp(","));
+                }
+                ExpectOp(")");
+                left = Finish(e);
+                continue;
+            }
+            if (AcceptWord("LIKE")) {
+                auto e = Make(ExprKind::Like, st);
+                e->negated = negated;
+                e->args = {left, ParseAdditive()};
+                if (AcceptWord("ESCAPE")) e->operand = ParseAdditive();
+                left = Finish(e);
+                continue;
+            }
+            if (AcceptWord("BETWEEN")) {
+                auto e = Make(ExprKind::Between, st);
+                e->negated = negated;
+                ExprPtr lo = ParseAdditive();
+                ExpectWord("AND");
+                e->args = {left, lo, ParseAdditive()};
+                left = Finish(e);
+                continue;
+            }
+            pos_ = save;
+            break;
+        }
+        return left;
+    }
+    ExprPtr ParseAdditive() {
+        DepthGuard guard(*this);
+        int st = Peek().start;
+        ExprPtr left = ParseMultiplicative();
+        for (;;) {
+            const Token& t = Peek();
+            if (t.kind == TokKind::Op && (t.text == "+" || t.text == "-" || t.text == "&" || t.text == "|" ||
+                                          t.text == "^")) {
+                auto e = Make(ExprKind::Binary, st);
+                e->name = Next().text;
+                e->args = {left, ParseMultiplicative()};
+                left = Finish(e);
+                continue;
+            }
+            break;
+        }
+        return left;
+    }
+    ExprPtr ParseMultiplicative() {
+        int st = Peek().start;
+        ExprPtr left = ParseUnary();
+        for (;;) {
+            const Token& t = Peek();
+            if (t.kind == TokKind::Op && (t.text == "*" || t.text == "/" || t.text == "%")) {
+                auto e = Make(ExprKind::Binary, st);
+                e->name = Next().text;
+                e->args = {left, ParseUnary()};
+                left = Finish(e);
+                continue;
+            }
+            break;
+        }
+        return left;
+    }
+    ExprPtr ParseUnary() {
+        DepthGuard guard(*this);
+        int st = Peek().start;
+        if (IsOp("-") || IsOp("+") || IsOp("~")) {
+            QString op = Next().text;
+            ExprPtr operand = ParseUnary();
+            if (op == "+") return operand;
+            if (op == "-" && operand->kind == ExprKind::Literal && operand->value.IsNumeric()) {
+                // Fold negative literals so that -2147483648 and money literals keep their type.
+                Value v = operand->value;
+                if (v.GetKind() == Value::Kind::Int) v = Value::Int(-v.AsInt(), v.XTypeCode());
+                else if (v.GetKind() == Value::Kind::Decimal) v = Value::Decimal(-v.DecimalScaled(), v.DecimalScale(), v.XTypeCode());
+                else v = Value::Float(-v.AsDouble(), v.XTypeCode());
+                operand->value = v;
+                operand->start = st;
+                return operand;
+            }
+            auto e = Make(ExprKind::Unary, st);
+            e->name = op;
+            e->args = {operand};
+            return Finish(e);
+        }
+        return ParsePrimary();
+    }
+
+    static Value NumberLiteral(const Token& t) {
+        switch (t.kind) {
+        case TokKind::Integer: {
+            bool ok = false;
+            long long v = t.text.toLongLong(&ok);
+            if (ok && v <= 2147483647LL) return Value::Int(v, XInt);
+            // Larger integers are numeric literals in SQL Server.
+            if (ok && t.text.size() <= 18) return Value::Decimal(v, 0, XNumeric);
+            return Value::Float(t.text.toDouble(), XFloat);
+        }
+        case TokKind::Decimal:
+        case TokKind::Money: {
+            QString digits = t.text;
+            int dot = static_cast<int>(digits.indexOf(u'.'));
+            int scale = dot < 0 ? 0 : static_cast<int>(digits.size()) - dot - 1;
+            if (dot >= 0) digits.remove(dot, 1);
+            bool neg = digits.startsWith(u'-');
+            if (neg || digits.startsWith(u'+')) digits.remove(0, 1);
+            if (digits.isEmpty()) digits = QStringLiteral("0");
+            if (t.kind == TokKind::Money) {
+                while (scale < 4) { digits += u'0'; ++scale; }
+                while (scale > 4) { digits.chop(1); --scale; }
+            }
+            if (digits.size() > 18) return Value::Float(t.text.toDouble(), XFloat);
+            long long v = digits.toLongLong();
+            if (neg) v = -v;
+            return Value::Decimal(v, scale, t.kind == TokKind::Money ? XMoney : XNumeric);
+        }
+        default:
+            return Value::Float(t.text.toDouble(), XFloat);
+        }
+    }
+
+    ExprPtr ParsePrimary() {
+        DepthGuard guard(*this);
+        const Token& t = Peek();
+        int st = t.start;
+        switch (t.kind) {
+        case TokKind::String:
+        case TokKind::NString: {
+            auto e = Make(ExprKind::Literal, st);
+            e->value = Value::String(t.text, t.kind == TokKind::NString ? XNVarChar : XVarChar);
+            ++pos_;
+            return Finish(e);
+        }
+        case TokKind::Integer:
+        case TokKind::Decimal:
+        case TokKind::Float:
+        case TokKind::Money: {
+            auto e = Make(ExprKind::Literal, st);
+            e->value = NumberLiteral(t);
+            ++pos_;
+            return Finish(e);
+        }
+        case TokKind::Binary: {
+            auto e = Make(ExprKind::Literal, st);
+            QString hex = t.text;
+            if (hex.size() % 2) hex.prepend(u'0');
+            e->value = Value::Binary(QByteArray::fromHex(hex.toLatin1()), XVarBinary);
+            ++pos_;
+            return Finish(e);
+        }
+        case TokKind::Variable: {
+            auto e = Make(ExprKind::Variable, st);
+            e->name = t.text;
+            ++pos_;
+            return Finish(e);
+        }
+        case TokKind::Op:
+            if (t.text == "(") {
+                ++pos_;
+                if (IsWord("SELECT")) {
+                    auto e = Make(ExprKind::Subquery, st);
+                    e->subquery = ParseQuery();
+                    ExpectOp(")");
+                    return Finish(e);
+                }
+                ExprPtr inner = ParseExpr();
+                ExpectOp(")");
+                return inner;
+            }
+            Fail();
+        case TokKind::End:
+            Fail();
+        case TokKind::Ident:
+        case TokKind::QuotedIdent:
+            break;
+        }
+        if (t.kind == TokKind::Ident) {
+            const QString u = t.text.toUpper();
+            if (u == "NULL") {
+                ++pos_;
+                auto e = Make(ExprKind::Literal, st);
+                e->value = Value::Null();
+                return Finish(e);
+            }
+            if (u == "CASE") return ParseCase();
+            if (u == "CAST" && IsOp("(", 1)) {
+                pos_ += 2;
+                auto e = Make(ExprKind::Cast, st);
+                e->args = {ParseExpr()};
+                ExpectWord("AS");
+                e->type = ParseType();
+                ExpectOp(")");
+                return Finish(e);
+            }
+            if (u == "CONVERT" && IsOp("(", 1)) {
+                pos_ += 2;
+                auto e = Make(ExprKind::Cast, st);
+                e->type = ParseType();
+                ExpectOp(",");
+                e->args = {ParseExpr()};
+                if (AcceptOp(",")) e->args.push_back(ParseExpr());
+                ExpectOp(")");
+                return Finish(e);
+            }
+            if (u == "CURRENT_USER" || u == "USER" || u == "SESSION_USER" || u == "SYSTEM_USER" ||
+                u == "CURRENT_TIMESTAMP") {
+                ++pos_;
+                auto e = Make(ExprKind::Function, st);
+                e->name = u == "CURRENT_TIMESTAMP" ? QStringLiteral("GETDATE") : u;
+                return Finish(e);
+            }
+            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT"))) Fail();
+        }
+        // Names: column references and function calls.
+        QStringList parts;
+        parts << Next().text;
+        while (IsOp(".")) {
+            ++pos_;
+            if (IsOp(".")) { parts << QString(); continue; }
+            const Token& p = Peek();
+            if (p.kind != TokKind::Ident && p.kind != TokKind::QuotedIdent) Fail();
+            parts << Next().text;
+        }
+        if (IsOp("(") && t.kind == TokKind::Ident) {
+            ++pos_;
+            auto e = Make(ExprKind::Function, st);
+            e->name = parts.last().toUpper();
+            e->parts = parts;
+            if (AcceptOp("*")) {
+                e->star = true;
+            } else if (!IsOp(")")) {
+                if (AcceptWord("DISTINCT")) e->distinct = true;
+                else AcceptWord("ALL");
+                do {
+                    // DATEPART-style first arguments are bare words.
+                    e->args.push_back(ParseExpr());
+                } while (AcceptOp(","));
+            }
+            ExpectOp(")");
+            return Finish(e);
+        }
+        auto e = Make(ExprKind::Column, st);
+        e->parts = parts;
+        return Finish(e);
+    }
+
+    ExprPtr ParseCase() {
+        int st = Peek().start;
+        ++pos_;
+        auto e = Make(ExprKind::Case, st);
+        if (!IsWord("WHEN")) e->operand = ParseExpr();
+        if (!IsWord("WHEN")) Fail();
+        while (AcceptWord("WHEN")) {
+            e->args.push_back(ParseExpr());
+            ExpectWord("THEN");
+            e->args.push_back(ParseExpr());
+        }
+        if (AcceptWord("ELSE")) e->elseExpr = ParseExpr();
+        ExpectWord("END");
+        return Finish(e);
+    }
+};
+
+}  // namespace
+
+bool IsReservedWord(const QString& word) { return ReservedWords().contains(word.toUpper()); }
+
+ParseResult ParseBatch(const QString& batch, bool quotedIdentifier) {
+    ParseResult r;
+    LexResult lex = Tokenize(batch, quotedIdentifier);
+    if (!lex.ok) {
+        r.ok = false;
+        if (lex.errorNumber == 113)
+            r.error = ErrGeneric(113, 15, QStringLiteral("Missing end comment mark '*/'."));
+        else
+            r.error = ErrGeneric(105, 15, QStringLiteral("Unclosed quotation mark before the character string '%1'.").arg(lex.errorNear));
+        return r;
+    }
+    Parser p(batch, std::move(lex.tokens));
+    try {
+        r.statements = p.ParseAll();
+    } catch (const ParseError& e) {
+        r.ok = false;
+        r.error = e.error;
+        r.statements.clear();
+    }
+    return r;
+}
+
+ExprPtr ParseExpression(const QString& text, bool quotedIdentifier) {
+    LexResult lex = Tokenize(text, quotedIdentifier);
+    if (!lex.ok) return nullptr;
+    Parser p(text, std::move(lex.tokens));
+    try {
+        return p.ParseStandaloneExpr();
+    } catch (const ParseError&) {
+        return nullptr;
+    }
+}
+
+}  // namespace sqlsim

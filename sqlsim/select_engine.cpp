@@ -1,0 +1,849 @@
+// Expression evaluation and the SELECT engine: joins (hashed on equality conditions), derived
+// tables, WHERE, GROUP BY with aggregates, DISTINCT, UNION, ORDER BY and TOP.
+#include "sqlsim/engine.h"
+#include "sqlsim/value_ops.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <unordered_map>
+
+namespace sqlsim {
+
+unsigned long long NewScopeGeneration() {
+    static std::atomic<unsigned long long> counter{1};
+    return ++counter;
+}
+
+namespace {
+
+const Value kTrue = Value::Int(1, XBit);
+const Value kFalse = Value::Int(0, XBit);
+
+Value Bool3(int v) { return v < 0 ? Value::Null(XBit) : v ? kTrue : kFalse; }
+int Tri(const Value& v) { return v.IsNull() ? -1 : (Truthy(v) ? 1 : 0); }
+
+bool NameMatches(const RelColumn& c, const QStringList& parts) {
+    if (c.name.compare(parts.last(), Qt::CaseInsensitive) != 0) return false;
+    if (parts.size() >= 2) {
+        const QString& q = parts[parts.size() - 2];
+        if (c.qualifier.compare(q, Qt::CaseInsensitive) != 0) return false;
+    }
+    return true;
+}
+
+// -1 not found, -2 ambiguous, else the slot.
+int FindSlot(const std::vector<RelColumn>& cols, const QStringList& parts) {
+    int found = -1;
+    for (int i = 0; i < static_cast<int>(cols.size()); ++i) {
+        if (NameMatches(cols[i], parts)) {
+            if (found >= 0) return -2;
+            found = i;
+        }
+    }
+    return found;
+}
+
+bool IsAggregateName(const QString& n) {
+    return n == "COUNT" || n == "SUM" || n == "AVG" || n == "MIN" || n == "MAX" || n == "COUNT_BIG" || n == "GROUPING";
+}
+
+void CollectAggregates(const ExprPtr& e, std::vector<const Expr*>& out) {
+    if (!e) return;
+    if (e->kind == ExprKind::Function && IsAggregateName(e->name) && e->parts.size() <= 1) {
+        out.push_back(e.get());
+        return;
+    }
+    for (const ExprPtr& a : e->args) CollectAggregates(a, out);
+    CollectAggregates(e->operand, out);
+    CollectAggregates(e->elseExpr, out);
+}
+
+bool LikeMatch(const QString& s, int si, const QString& p, int pi, QChar escape) {
+    const int sn = static_cast<int>(s.size()), pn = static_cast<int>(p.size());
+    while (pi < pn) {
+        QChar c = p[pi];
+        if (!escape.isNull() && c == escape && pi + 1 < pn) {
+            if (si >= sn || s[si].toLower() != p[pi + 1].toLower()) return false;
+            ++si;
+            pi += 2;
+            continue;
+        }
+        if (c == u'%') {
+            while (pi < pn && p[pi] == u'%') ++pi;
+            if (pi == pn) return true;
+            for (int k = si; k <= sn; ++k)
+                if (LikeMatch(s, k, p, pi, escape)) return true;
+            return false;
+        }
+        if (si >= sn) return false;
+        if (c == u'_') { ++si; ++pi; continue; }
+        if (c == u'[') {
+            int close = static_cast<int>(p.indexOf(u']', pi + 1));
+            if (close > pi) {
+                QString set = p.mid(pi + 1, close - pi - 1);
+                bool negate = set.startsWith(u'^');
+                if (negate) set.remove(0, 1);
+                bool match = false;
+                QChar ch = s[si].toLower();
+                for (int k = 0; k < set.size(); ++k) {
+                    if (k + 2 < set.size() && set[k + 1] == u'-') {
+                        if (ch >= set[k].toLower() && ch <= set[k + 2].toLower()) match = true;
+                        k += 2;
+                    } else if (set[k].toLower() == ch) {
+                        match = true;
+                    }
+                }
+                if (match == negate) return false;
+                ++si;
+                pi = close + 1;
+                continue;
+            }
+        }
+        if (s[si].toLower() != c.toLower()) return false;
+        ++si;
+        ++pi;
+    }
+    return si == sn;
+}
+
+QString RowKey(const std::vector<Value>& row) {
+    QString k;
+    for (const Value& v : row) {
+        k += HashKey(v);
+        k += QChar(0x1f);
+    }
+    return k;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- expressions
+bool Executor::EvalPredicate(const Expr& e, const Scope& scope) { return Tri(Eval(e, scope)) == 1; }
+
+Value Executor::Eval(const Expr& e, const Scope& scope) {
+    switch (e.kind) {
+    case ExprKind::Literal:
+        return e.value;
+    case ExprKind::Column: {
+        if (e.bindGen != 0) {
+            const Scope* s = &scope;
+            for (int d = 0; d < e.bindDepth && s; ++d) s = s->outer;
+            if (s && s->generation == e.bindGen && s->row) return (*s->row)[e.bindSlot];
+        }
+        int depth = 0;
+        for (const Scope* s = &scope; s; s = s->outer, ++depth) {
+            if (!s->columns) continue;
+            int slot = FindSlot(*s->columns, e.parts);
+            if (slot == -2) throw ErrGeneric(209, 16, QStringLiteral("Ambiguous column name '%1'.").arg(e.parts.last()));
+            if (slot >= 0) {
+                e.bindGen = s->generation;
+                e.bindDepth = depth;
+                e.bindSlot = slot;
+                if (!s->row) return Value::Null((*s->columns)[slot].xtype);
+                return (*s->row)[slot];
+            }
+        }
+        if (e.parts.size() >= 2)
+            throw ErrGeneric(107, 16, QStringLiteral("The column prefix '%1' does not match with a table name or alias name used in the query.")
+                                          .arg(e.parts.mid(0, e.parts.size() - 1).join(u'.')));
+        throw ErrInvalidColumn(e.parts.last());
+    }
+    case ExprKind::Variable: {
+        const QString n = e.name.toLower();
+        if (n.startsWith(QLatin1String("@@"))) {
+            if (n == "@@version") return Value::String(VersionString(), XNVarChar);
+            if (n == "@@error") return Value::Int(session_.lastError);
+            if (n == "@@rowcount") return Value::Int(session_.lastRowCount);
+            if (n == "@@identity") return session_.lastIdentitySet ? Value::Decimal(session_.lastIdentity, 0, XNumeric) : Value::Null(XNumeric);
+            if (n == "@@trancount") return Value::Int(session_.tranCount);
+            if (n == "@@spid") return Value::Int(51, XSmallInt);
+            if (n == "@@servername" || n == "@@servicename") return Value::String(QStringLiteral("SQLSIM"), XNVarChar);
+            if (n == "@@language") return Value::String(QStringLiteral("us_english"), XNVarChar);
+            if (n == "@@datefirst") return Value::Int(7, XTinyInt);
+            if (n == "@@max_precision") return Value::Int(38, XTinyInt);
+            if (n == "@@nestlevel") return Value::Int(0);
+            if (n == "@@options") return Value::Int(5496);
+            if (n == "@@fetch_status") return Value::Int(-1);
+            return Value::Null();
+        }
+        auto it = variables_.constFind(n);
+        if (it == variables_.constEnd())
+            throw ErrGeneric(137, 15, QStringLiteral("Must declare the variable '%1'.").arg(e.name));
+        return *it;
+    }
+    case ExprKind::Star:
+        throw ErrSyntaxNear(QStringLiteral("*"));
+    case ExprKind::Unary: {
+        Value v = Eval(*e.args[0], scope);
+        if (v.IsNull()) return v;
+        if (e.name == "~") return Value::Int(~v.AsInt(), v.XTypeCode());
+        return Negate(v);
+    }
+    case ExprKind::Binary:
+        return Arithmetic(e.name, Eval(*e.args[0], scope), Eval(*e.args[1], scope));
+    case ExprKind::Compare: {
+        Value a = Eval(*e.args[0], scope), b = Eval(*e.args[1], scope);
+        if (a.IsNull() || b.IsNull()) {
+            if (!session_.options.ansiNulls && (e.name == "=" || e.name == "<>")) {
+                bool both = a.IsNull() && b.IsNull();
+                return Bool3(e.name == "=" ? both : !both);
+            }
+            return Bool3(-1);
+        }
+        int c = CompareValues(a, b);
+        bool r = e.name == "=" ? c == 0 : e.name == "<>" ? c != 0 : e.name == "<" ? c < 0 : e.name == ">" ? c > 0
+               : e.name == "<=" ? c <= 0 : c >= 0;
+        return Bool3(r);
+    }
+    case ExprKind::And: {
+        int a = Tri(Eval(*e.args[0], scope));
+        if (a == 0) return kFalse;
+        int b = Tri(Eval(*e.args[1], scope));
+        if (b == 0) return kFalse;
+        return Bool3(a == 1 && b == 1 ? 1 : -1);
+    }
+    case ExprKind::Or: {
+        int a = Tri(Eval(*e.args[0], scope));
+        if (a == 1) return kTrue;
+        int b = Tri(Eval(*e.args[1], scope));
+        if (b == 1) return kTrue;
+        return Bool3(a == 0 && b == 0 ? 0 : -1);
+    }
+    case ExprKind::Not: {
+        int a = Tri(Eval(*e.args[0], scope));
+        return Bool3(a < 0 ? -1 : !a);
+    }
+    case ExprKind::IsNull: {
+        bool isNull = Eval(*e.args[0], scope).IsNull();
+        return Bool3(e.negated ? !isNull : isNull);
+    }
+    case ExprKind::In: {
+        Value v = Eval(*e.args[0], scope);
+        std::vector<Value> candidates;
+        if (e.subquery) {
+            Relation r = RunQuery(*e.subquery, &scope);
+            if (!r.columns.empty() && r.columns.size() != 1)
+                throw ErrGeneric(116, 16, QStringLiteral("Only one expression can be specified in the select list when the subquery is not introduced with EXISTS."));
+            for (auto& row : r.rows) candidates.push_back(row[0]);
+        } else {
+            for (size_t i = 1; i < e.args.size(); ++i) candidates.push_back(Eval(*e.args[i], scope));
+        }
+        if (v.IsNull()) return Bool3(-1);
+        bool sawNull = false;
+        for (const Value& c : candidates) {
+            if (c.IsNull()) { sawNull = true; continue; }
+            if (CompareValues(v, c) == 0) return Bool3(e.negated ? 0 : 1);
+        }
+        if (sawNull) return Bool3(-1);
+        return Bool3(e.negated ? 1 : 0);
+    }
+    case ExprKind::Between: {
+        Value v = Eval(*e.args[0], scope), lo = Eval(*e.args[1], scope), hi = Eval(*e.args[2], scope);
+        if (v.IsNull() || lo.IsNull() || hi.IsNull()) return Bool3(-1);
+        bool in = CompareValues(v, lo) >= 0 && CompareValues(v, hi) <= 0;
+        return Bool3(e.negated ? !in : in);
+    }
+    case ExprKind::Like: {
+        Value v = Eval(*e.args[0], scope), p = Eval(*e.args[1], scope);
+        if (v.IsNull() || p.IsNull()) return Bool3(-1);
+        QChar esc;
+        if (e.operand) {
+            Value ev = Eval(*e.operand, scope);
+            if (!ev.IsNull() && !ev.AsString().isEmpty()) esc = ev.AsString()[0];
+        }
+        QString s = v.GetKind() == Value::Kind::String ? v.AsString() : ConvertTo(v, XVarChar, 8000, 0, 0, 0, session_.options.dateFormat).AsString();
+        bool m = LikeMatch(s, 0, p.AsString(), 0, esc);
+        return Bool3(e.negated ? !m : m);
+    }
+    case ExprKind::Exists: {
+        Relation r = RunQuery(*e.subquery, &scope);
+        return Bool3(!r.rows.empty());
+    }
+    case ExprKind::Subquery: {
+        Relation r = RunQuery(*e.subquery, &scope);
+        if (r.rows.size() > 1)
+            throw ErrGeneric(512, 16, QStringLiteral("Subquery returned more than 1 value. This is not permitted when the subquery follows =, !=, <, <= , >, >= or when the subquery is used as an expression."));
+        if (r.rows.empty()) return Value::Null(r.columns.empty() ? XInt : r.columns[0].xtype);
+        return r.rows[0][0];
+    }
+    case ExprKind::Case: {
+        if (e.operand) {
+            Value v = Eval(*e.operand, scope);
+            for (size_t i = 0; i + 1 < e.args.size(); i += 2) {
+                Value w = Eval(*e.args[i], scope);
+                if (!v.IsNull() && !w.IsNull() && CompareValues(v, w) == 0) return Eval(*e.args[i + 1], scope);
+            }
+        } else {
+            for (size_t i = 0; i + 1 < e.args.size(); i += 2)
+                if (EvalPredicate(*e.args[i], scope)) return Eval(*e.args[i + 1], scope);
+        }
+        return e.elseExpr ? Eval(*e.elseExpr, scope) : Value::Null();
+    }
+    case ExprKind::Function:
+        if (scope.aggregates) {
+            auto it = scope.aggregates->constFind(&e);
+            if (it != scope.aggregates->constEnd()) return *it;
+        }
+        for (const Scope* s = scope.outer; s; s = s->outer) {
+            if (s->aggregates) {
+                auto it = s->aggregates->constFind(&e);
+                if (it != s->aggregates->constEnd()) return *it;
+            }
+        }
+        if (IsAggregateName(e.name) && e.parts.size() <= 1)
+            throw ErrGeneric(147, 15, QStringLiteral("An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a HAVING clause or a select list, and the column being aggregated is an outer reference."));
+        return CallFunction(e, scope);
+    case ExprKind::Cast: {
+        Value v = Eval(*e.args[0], scope);
+        int style = e.args.size() > 1 ? static_cast<int>(Eval(*e.args[1], scope).AsInt()) : 0;
+        return ConvertToType(v, e.type, style, session_.options.dateFormat);
+    }
+    }
+    return Value::Null();
+}
+
+// ---------------------------------------------------------------- aggregates
+namespace {
+
+Value Aggregate(Executor& ex, const Expr& agg, const std::vector<const std::vector<Value>*>& rows,
+                const std::vector<RelColumn>& cols, const Scope* outer, unsigned long long gen) {
+    Scope s;
+    s.columns = &cols;
+    s.outer = outer;
+    s.generation = gen;
+    if (agg.name == "GROUPING") return Value::Int(0, XInt);
+    if (agg.star) return Value::Int(static_cast<long long>(rows.size()), agg.name == "COUNT_BIG" ? XBigInt : XInt);
+    if (agg.args.empty()) throw ErrGeneric(174, 15, QStringLiteral("The %1 function requires 1 arguments.").arg(agg.name.toLower()));
+    std::vector<Value> vals;
+    vals.reserve(rows.size());
+    QSet<QString> seen;
+    for (const auto* r : rows) {
+        s.row = r;
+        Value v = ex.Eval(*agg.args[0], s);
+        if (v.IsNull()) continue;
+        if (agg.distinct) {
+            QString k = HashKey(v);
+            if (seen.contains(k)) continue;
+            seen.insert(k);
+        }
+        vals.push_back(v);
+    }
+    if (agg.name == "COUNT" || agg.name == "COUNT_BIG")
+        return Value::Int(static_cast<long long>(vals.size()), agg.name == "COUNT" ? XInt : XBigInt);
+    if (vals.empty()) return Value::Null(XInt);
+    if (agg.name == "MIN" || agg.name == "MAX") {
+        Value best = vals[0];
+        for (const Value& v : vals) {
+            int c = CompareValues(v, best);
+            if ((agg.name == "MIN" && c < 0) || (agg.name == "MAX" && c > 0)) best = v;
+        }
+        return best;
+    }
+    // SUM / AVG
+    Value sum = vals[0];
+    if (sum.GetKind() == Value::Kind::String)
+        throw ErrGeneric(409, 16, QStringLiteral("The %1 operation cannot take a varchar data type as an argument.").arg(agg.name.toLower()));
+    if (sum.GetKind() == Value::Kind::Int && sum.XTypeCode() != XBigInt) sum = Value::Int(sum.AsInt(), XInt);
+    for (size_t i = 1; i < vals.size(); ++i) sum = Arithmetic(QStringLiteral("+"), sum, vals[i]);
+    if (agg.name == "SUM") return sum;
+    Value count = Value::Int(static_cast<long long>(vals.size()), XInt);
+    if (sum.GetKind() == Value::Kind::Decimal && sum.XTypeCode() != XMoney && sum.XTypeCode() != XSmallMoney) {
+        // AVG of a numeric keeps at least six decimals.
+        int scale = std::max(6, sum.DecimalScale());
+        Value widened = ConvertTo(sum, XNumeric, 0, 38, scale, 0, QStringLiteral("mdy"));
+        Value r = Arithmetic(QStringLiteral("/"), widened, count);
+        return ConvertTo(r, XNumeric, 0, 38, scale, 0, QStringLiteral("mdy"));
+    }
+    return Arithmetic(QStringLiteral("/"), sum, count);
+}
+
+struct EquiPair {
+    const Expr* left;
+    const Expr* right;
+};
+
+void SplitConjuncts(const ExprPtr& e, std::vector<ExprPtr>& out) {
+    if (!e) return;
+    if (e->kind == ExprKind::And) {
+        SplitConjuncts(e->args[0], out);
+        SplitConjuncts(e->args[1], out);
+        return;
+    }
+    out.push_back(e);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- FROM
+namespace {
+
+struct JoinInput {
+    Relation rel;
+};
+
+}  // namespace
+
+static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, JoinKind kind, const ExprPtr& on,
+                              const std::vector<ExprPtr>& extraEqui, const Scope* outer) {
+    if (kind == JoinKind::Right) {
+        // Evaluate as a left join with the sides swapped, then restore the column order.
+        const size_t lc = left.columns.size(), rc = right.columns.size();
+        Relation swapped = JoinRelations(ex, std::move(right), std::move(left), JoinKind::Left, on, extraEqui, outer);
+        Relation out;
+        for (size_t i = 0; i < lc; ++i) out.columns.push_back(swapped.columns[rc + i]);
+        for (size_t i = 0; i < rc; ++i) out.columns.push_back(swapped.columns[i]);
+        out.rows.reserve(swapped.rows.size());
+        for (auto& row : swapped.rows) {
+            std::vector<Value> r;
+            r.reserve(lc + rc);
+            for (size_t i = 0; i < lc; ++i) r.push_back(std::move(row[rc + i]));
+            for (size_t i = 0; i < rc; ++i) r.push_back(std::move(row[i]));
+            out.rows.push_back(std::move(r));
+        }
+        return out;
+    }
+    Relation out;
+    out.columns = left.columns;
+    out.columns.insert(out.columns.end(), right.columns.begin(), right.columns.end());
+    const size_t lc = left.columns.size(), rc = right.columns.size();
+
+    // Equality conditions between a left column and a right column drive a hash lookup.
+    std::vector<ExprPtr> conjuncts;
+    SplitConjuncts(on, conjuncts);
+    for (const ExprPtr& x : extraEqui) conjuncts.push_back(x);
+    std::vector<std::pair<int, int>> keys;  // (left slot, right slot)
+    for (const ExprPtr& c : conjuncts) {
+        if (c->kind != ExprKind::Compare || c->name != "=") continue;
+        const Expr& a = *c->args[0];
+        const Expr& b = *c->args[1];
+        if (a.kind != ExprKind::Column || b.kind != ExprKind::Column) continue;
+        int al = FindSlot(left.columns, a.parts), ar = FindSlot(right.columns, a.parts);
+        int bl = FindSlot(left.columns, b.parts), br = FindSlot(right.columns, b.parts);
+        if (al >= 0 && ar == -1 && br >= 0 && bl == -1) keys.emplace_back(al, br);
+        else if (bl >= 0 && br == -1 && ar >= 0 && al == -1) keys.emplace_back(bl, ar);
+    }
+
+    Scope scope;
+    scope.columns = &out.columns;
+    scope.outer = outer;
+    scope.generation = NewScopeGeneration();
+    std::vector<Value> combined(lc + rc);
+    std::vector<bool> rightMatched(kind == JoinKind::Full ? right.rows.size() : 0, false);
+
+    auto keyOf = [&](const std::vector<Value>& row, bool isLeft, bool& hasNull) {
+        QString k;
+        hasNull = false;
+        for (auto& p : keys) {
+            const Value& v = row[isLeft ? p.first : p.second];
+            if (v.IsNull()) hasNull = true;
+            k += HashKey(v);
+            k += QChar(0x1f);
+        }
+        return k;
+    };
+    std::unordered_map<QString, std::vector<size_t>> index;
+    if (!keys.empty()) {
+        index.reserve(right.rows.size());
+        for (size_t i = 0; i < right.rows.size(); ++i) {
+            bool hasNull = false;
+            QString k = keyOf(right.rows[i], false, hasNull);
+            if (!hasNull) index[k].push_back(i);
+        }
+    }
+    std::vector<size_t> all;
+    if (keys.empty()) {
+        all.resize(right.rows.size());
+        for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+    }
+    static const std::vector<size_t> none;
+    for (auto& lrow : left.rows) {
+        const std::vector<size_t>* candidates = &all;
+        if (!keys.empty()) {
+            bool hasNull = false;
+            QString k = keyOf(lrow, true, hasNull);
+            auto it = hasNull ? index.end() : index.find(k);
+            candidates = it == index.end() ? &none : &it->second;
+        }
+        bool matched = false;
+        for (size_t i = 0; i < lc; ++i) combined[i] = lrow[i];
+        for (size_t ri : *candidates) {
+            const auto& rrow = right.rows[ri];
+            for (size_t i = 0; i < rc; ++i) combined[lc + i] = rrow[i];
+            scope.row = &combined;
+            if (on && !ex.EvalPredicate(*on, scope)) continue;
+            matched = true;
+            if (kind == JoinKind::Full) rightMatched[ri] = true;
+            out.rows.push_back(combined);
+        }
+        if (!matched && (kind == JoinKind::Left || kind == JoinKind::Full)) {
+            for (size_t i = 0; i < rc; ++i) combined[lc + i] = Value::Null(right.columns[i].xtype);
+            out.rows.push_back(combined);
+        }
+    }
+    if (kind == JoinKind::Full) {
+        for (size_t ri = 0; ri < right.rows.size(); ++ri) {
+            if (rightMatched[ri]) continue;
+            std::vector<Value> r(lc + rc);
+            for (size_t i = 0; i < lc; ++i) r[i] = Value::Null(left.columns[i].xtype);
+            for (size_t i = 0; i < rc; ++i) r[lc + i] = right.rows[ri][i];
+            out.rows.push_back(std::move(r));
+        }
+    }
+    return out;
+}
+
+static Relation BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer) {
+    if (ref.kind == TableRef::Kind::Join) {
+        Relation l = BuildFrom(ex, *ref.left, outer);
+        Relation r = BuildFrom(ex, *ref.right, outer);
+        return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
+    }
+    return ex.ResolveTable(ref);
+}
+
+// ---------------------------------------------------------------- SELECT
+namespace {
+
+struct OutputRow {
+    std::vector<Value> values;
+    std::vector<Value> orderKeys;
+};
+
+int StaticType(const Expr& e) {
+    switch (e.kind) {
+    case ExprKind::Literal: return e.value.XTypeCode();
+    case ExprKind::Cast: {
+        TypeSpec t = e.type;
+        if (const BuiltinType* b = FindBuiltinType(t.name)) return b->xtype;
+        return XVarChar;
+    }
+    case ExprKind::Compare: case ExprKind::And: case ExprKind::Or: case ExprKind::Not: return XBit;
+    case ExprKind::Function:
+        if (e.name == "COUNT") return XInt;
+        return XVarChar;
+    default: return XInt;
+    }
+}
+
+}  // namespace
+
+Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
+    if (cancel_.load()) throw ErrGeneric(0, 0, QStringLiteral("cancelled"));
+    if (q.unionNext) {
+        Relation acc;
+        bool first = true;
+        bool distinct = false;
+        for (const SelectStmt* term = &q; term; term = term->unionNext.get()) {
+            SelectStmt copy = *term;
+            copy.unionNext.reset();
+            copy.orderBy.clear();
+            Relation r = RunQuery(copy, outer);
+            if (first) {
+                acc = std::move(r);
+                first = false;
+            } else {
+                if (r.columns.size() != acc.columns.size())
+                    throw ErrGeneric(205, 16, QStringLiteral("All queries in an SQL statement containing a UNION operator must have an equal number of expressions in their target lists."));
+                for (auto& row : r.rows) acc.rows.push_back(std::move(row));
+            }
+            if (!term->unionAll && term->unionNext) distinct = true;
+        }
+        if (distinct) {
+            QSet<QString> seen;
+            std::vector<std::vector<Value>> rows;
+            for (auto& row : acc.rows) {
+                QString k = RowKey(row);
+                if (seen.contains(k)) continue;
+                seen.insert(k);
+                rows.push_back(std::move(row));
+            }
+            acc.rows = std::move(rows);
+            // UNION sorts its result as the server's distinct sort does.
+            std::stable_sort(acc.rows.begin(), acc.rows.end(), [](const auto& a, const auto& b) {
+                for (size_t i = 0; i < a.size(); ++i) {
+                    if (a[i].IsNull() != b[i].IsNull()) return a[i].IsNull();
+                    if (a[i].IsNull()) continue;
+                    int c = CompareValues(a[i], b[i]);
+                    if (c) return c < 0;
+                }
+                return false;
+            });
+        }
+        if (!q.orderBy.empty()) {
+            Scope s;
+            s.columns = &acc.columns;
+            s.outer = outer;
+            s.generation = NewScopeGeneration();
+            std::vector<std::pair<std::vector<Value>, size_t>> keyed;
+            for (size_t i = 0; i < acc.rows.size(); ++i) {
+                s.row = &acc.rows[i];
+                std::vector<Value> k;
+                for (const OrderItem& o : q.orderBy) {
+                    if (o.expr->kind == ExprKind::Literal && o.expr->value.GetKind() == Value::Kind::Int) {
+                        long long n = o.expr->value.AsInt();
+                        if (n < 1 || n > static_cast<long long>(acc.columns.size()))
+                            throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.").arg(n));
+                        k.push_back(acc.rows[i][n - 1]);
+                    } else {
+                        k.push_back(Eval(*o.expr, s));
+                    }
+                }
+                keyed.emplace_back(std::move(k), i);
+            }
+            std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+                for (size_t i = 0; i < q.orderBy.size(); ++i) {
+                    const Value &x = a.first[i], &y = b.first[i];
+                    int c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
+                    if (q.orderBy[i].descending) c = -c;
+                    if (c) return c < 0;
+                }
+                return false;
+            });
+            std::vector<std::vector<Value>> rows;
+            for (auto& kv : keyed) rows.push_back(std::move(acc.rows[kv.second]));
+            acc.rows = std::move(rows);
+        }
+        return acc;
+    }
+
+    // FROM
+    Relation src;
+    std::vector<ExprPtr> whereConjuncts;
+    SplitConjuncts(q.where, whereConjuncts);
+    if (q.from.empty()) {
+        src.rows.emplace_back();
+    } else {
+        src = BuildFrom(*this, *q.from[0], outer);
+        for (size_t i = 1; i < q.from.size(); ++i) {
+            Relation next = BuildFrom(*this, *q.from[i], outer);
+            src = JoinRelations(*this, std::move(src), std::move(next), JoinKind::Inner, nullptr, whereConjuncts, outer);
+        }
+    }
+
+    Scope scope;
+    scope.columns = &src.columns;
+    scope.outer = outer;
+    scope.generation = NewScopeGeneration();
+
+    // WHERE
+    std::vector<const std::vector<Value>*> rows;
+    rows.reserve(src.rows.size());
+    for (const auto& row : src.rows) {
+        scope.row = &row;
+        if (q.where && !EvalPredicate(*q.where, scope)) continue;
+        rows.push_back(&row);
+    }
+
+    // Select list with stars expanded.
+    struct Item {
+        ExprPtr expr;
+        QString name;
+        int slot = -1;  // direct column
+    };
+    std::vector<Item> items;
+    for (const SelectItem& si : q.items) {
+        if (si.expr->kind == ExprKind::Star) {
+            bool any = false;
+            for (int i = 0; i < static_cast<int>(src.columns.size()); ++i) {
+                const RelColumn& c = src.columns[i];
+                if (!si.expr->parts.isEmpty() && c.qualifier.compare(si.expr->parts.last(), Qt::CaseInsensitive) != 0)
+                    continue;
+                any = true;
+                items.push_back(Item{nullptr, c.name, i});
+            }
+            if (!any && !si.expr->parts.isEmpty())
+                throw ErrGeneric(107, 16, QStringLiteral("The column prefix '%1' does not match with a table name or alias name used in the query.").arg(si.expr->parts.join(u'.')));
+            if (q.from.empty()) throw ErrGeneric(263, 16, QStringLiteral("Must specify table to select from."));
+            continue;
+        }
+        Item it;
+        it.expr = si.expr;
+        if (si.hasAlias) it.name = si.alias;
+        else if (si.expr->kind == ExprKind::Column) it.name = si.expr->parts.last();
+        items.push_back(it);
+    }
+
+    // Aggregates and groups.
+    std::vector<const Expr*> aggs;
+    for (const SelectItem& si : q.items) CollectAggregates(si.expr, aggs);
+    for (const auto& a : q.assignments) CollectAggregates(a.second, aggs);
+    CollectAggregates(q.having, aggs);
+    for (const OrderItem& o : q.orderBy) CollectAggregates(o.expr, aggs);
+    const bool grouped = !q.groupBy.empty() || !aggs.empty();
+
+    std::vector<OutputRow> out;
+    std::vector<int> outTypes(items.size(), 0);
+    auto project = [&](const Scope& s) {
+        OutputRow r;
+        r.values.reserve(items.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            const Item& it = items[i];
+            Value v = it.slot >= 0 ? (s.row ? (*s.row)[it.slot] : Value::Null(src.columns[it.slot].xtype)) : Eval(*it.expr, s);
+            r.values.push_back(v);
+        }
+        for (const OrderItem& o : q.orderBy) {
+            const Expr& oe = *o.expr;
+            if (oe.kind == ExprKind::Literal && oe.value.GetKind() == Value::Kind::Int) {
+                long long n = oe.value.AsInt();
+                if (n < 1 || n > static_cast<long long>(items.size()))
+                    throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.").arg(n));
+                r.orderKeys.push_back(r.values[n - 1]);
+                continue;
+            }
+            int alias = -1;
+            if (oe.kind == ExprKind::Column && oe.parts.size() == 1) {
+                for (size_t i = 0; i < items.size(); ++i)
+                    if (q.items.size() == items.size() && q.items[i].hasAlias &&
+                        items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { alias = static_cast<int>(i); break; }
+                if (alias < 0 && FindSlot(src.columns, oe.parts) == -1) {
+                    for (size_t i = 0; i < items.size(); ++i)
+                        if (items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { alias = static_cast<int>(i); break; }
+                }
+            }
+            r.orderKeys.push_back(alias >= 0 ? r.values[alias] : Eval(oe, s));
+        }
+        out.push_back(std::move(r));
+    };
+
+    if (!grouped) {
+        for (const auto* row : rows) {
+            scope.row = row;
+            if (!q.assignments.empty()) {
+                for (const auto& a : q.assignments) variables_[a.first.toLower()] = Eval(*a.second, scope);
+                continue;
+            }
+            project(scope);
+        }
+    } else {
+        std::vector<std::vector<const std::vector<Value>*>> groups;
+        if (q.groupBy.empty()) {
+            groups.push_back(rows);
+        } else {
+            QHash<QString, size_t> groupIndex;
+            for (const auto* row : rows) {
+                scope.row = row;
+                QString k;
+                for (const ExprPtr& g : q.groupBy) {
+                    k += HashKey(Eval(*g, scope));
+                    k += QChar(0x1f);
+                }
+                auto it = groupIndex.constFind(k);
+                if (it == groupIndex.constEnd()) {
+                    groupIndex.insert(k, groups.size());
+                    groups.push_back({row});
+                } else {
+                    groups[*it].push_back(row);
+                }
+            }
+            // GROUP BY returns its groups sorted by the grouping values, as the server's sort does.
+            std::vector<std::pair<std::vector<Value>, size_t>> keyed;
+            for (size_t gi = 0; gi < groups.size(); ++gi) {
+                scope.row = groups[gi][0];
+                std::vector<Value> k;
+                for (const ExprPtr& g : q.groupBy) k.push_back(Eval(*g, scope));
+                keyed.emplace_back(std::move(k), gi);
+            }
+            std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+                for (size_t i = 0; i < a.first.size(); ++i) {
+                    const Value &x = a.first[i], &y = b.first[i];
+                    int c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
+                    if (c) return c < 0;
+                }
+                return false;
+            });
+            std::vector<std::vector<const std::vector<Value>*>> sorted;
+            for (auto& kv : keyed) sorted.push_back(std::move(groups[kv.second]));
+            groups = std::move(sorted);
+        }
+        std::vector<Value> nullRow(src.columns.size());
+        for (size_t i = 0; i < src.columns.size(); ++i) nullRow[i] = Value::Null(src.columns[i].xtype);
+        for (const auto& g : groups) {
+            QHash<const Expr*, Value> aggValues;
+            for (const Expr* a : aggs) aggValues.insert(a, Aggregate(*this, *a, g, src.columns, outer, scope.generation));
+            Scope gs = scope;
+            gs.row = g.empty() ? &nullRow : g[0];
+            gs.group = &g;
+            gs.aggregates = &aggValues;
+            if (q.having && !EvalPredicate(*q.having, gs)) continue;
+            if (!q.assignments.empty()) {
+                for (const auto& a : q.assignments) variables_[a.first.toLower()] = Eval(*a.second, gs);
+                continue;
+            }
+            project(gs);
+        }
+    }
+
+    Relation result;
+    if (!q.assignments.empty()) return result;
+    for (size_t i = 0; i < items.size(); ++i) {
+        RelColumn c;
+        c.name = items[i].name;
+        if (items[i].slot >= 0) {
+            c.xtype = src.columns[items[i].slot].xtype;
+            c.length = src.columns[items[i].slot].length;
+        } else if (items[i].expr->kind == ExprKind::Column) {
+            int slot = FindSlot(src.columns, items[i].expr->parts);
+            if (slot >= 0) {
+                c.xtype = src.columns[slot].xtype;
+                c.length = src.columns[slot].length;
+            } else {
+                c.xtype = StaticType(*items[i].expr);
+            }
+        } else {
+            c.xtype = 0;
+            for (const OutputRow& r : out)
+                if (!r.values[i].IsNull()) { c.xtype = r.values[i].XTypeCode(); break; }
+            if (c.xtype == 0) c.xtype = StaticType(*items[i].expr);
+            int maxLen = 0;
+            if (IsStringType(c.xtype) || IsBinaryType(c.xtype)) {
+                for (const OutputRow& r : out) {
+                    if (r.values[i].IsNull()) continue;
+                    int l = r.values[i].GetKind() == Value::Kind::Binary ? static_cast<int>(r.values[i].AsBinary().size())
+                                                                          : static_cast<int>(r.values[i].AsString().size());
+                    if (IsUnicodeType(c.xtype)) l *= 2;
+                    maxLen = std::max(maxLen, l);
+                }
+                c.length = std::max(1, maxLen);
+            } else if (const BuiltinType* b = FindBuiltinType(c.xtype)) {
+                c.length = b->length;
+            }
+        }
+        result.columns.push_back(c);
+    }
+
+    if (q.distinct) {
+        QSet<QString> seen;
+        std::vector<OutputRow> kept;
+        for (auto& r : out) {
+            QString k = RowKey(r.values);
+            if (seen.contains(k)) continue;
+            seen.insert(k);
+            kept.push_back(std::move(r));
+        }
+        out = std::move(kept);
+    }
+    if (!q.orderBy.empty()) {
+        std::stable_sort(out.begin(), out.end(), [&](const OutputRow& a, const OutputRow& b) {
+            for (size_t i = 0; i < q.orderBy.size(); ++i) {
+                const Value &x = a.orderKeys[i], &y = b.orderKeys[i];
+                int c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
+                if (q.orderBy[i].descending) c = -c;
+                if (c) return c < 0;
+            }
+            return false;
+        });
+    }
+    size_t limit = out.size();
+    if (q.top) {
+        Scope empty;
+        Value t = Eval(*q.top, empty);
+        long long n = t.AsInt();
+        if (q.topPercent) n = static_cast<long long>(std::ceil(t.AsDouble() * static_cast<double>(out.size()) / 100.0));
+        if (n >= 0 && static_cast<size_t>(n) < limit) limit = static_cast<size_t>(n);
+    }
+    result.rows.reserve(limit);
+    for (size_t i = 0; i < limit; ++i) result.rows.push_back(std::move(out[i].values));
+    return result;
+}
+
+}  // namespace sqlsim

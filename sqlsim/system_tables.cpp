@@ -1,0 +1,433 @@
+// The system tables of a database, built from its catalog with SQL Server 2000's columns.
+#include "sqlsim/engine.h"
+#include "sqlsim/value_ops.h"
+
+namespace sqlsim {
+
+void r_add(Relation& rel, std::vector<Value> row);
+
+namespace {
+
+const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
+
+struct Builder {
+    Relation& rel;
+    explicit Builder(Relation& r) : rel(r) {}
+    void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length}); }
+    std::vector<Value>& Row() {
+        rel.rows.emplace_back();
+        rel.rows.back().reserve(rel.columns.size());
+        return rel.rows.back();
+    }
+};
+
+Value I(long long v, int xt = XInt) { return Value::Int(v, xt); }
+Value S(const QString& s, int xt = XNVarChar) { return Value::String(s, xt); }
+Value N(int xt = XInt) { return Value::Null(xt); }
+Value B(const QByteArray& b, int xt = XVarBinary) { return b.isNull() ? Value::Null(xt) : Value::Binary(b, xt); }
+Value D(const QDateTime& t) { return Value::DateTime(t, XDateTime); }
+
+int SysStat(const Object& o) {
+    int base = 0;
+    if (o.IsType("S")) base = 1;
+    else if (o.IsType("V")) base = 2;
+    else if (o.IsType("U")) base = 3;
+    else if (o.IsType("P") || o.IsType("X")) base = 4;
+    else if (o.IsType("D")) base = 6;
+    else if (o.IsType("R")) base = 7;
+    else if (o.IsType("TR")) base = 8;
+    else if (o.IsType("PK") || o.IsType("UQ") || o.IsType("F") || o.IsType("C")) base = 9;
+    else if (o.IsType("FN") || o.IsType("IF") || o.IsType("TF")) base = 0;
+    return base | 0x20;  // 0x20: the object has been used / is resident, as on a real server
+}
+
+int ObjectStatus(const Object& o) {
+    int st = 0;
+    if (o.msShipped) st |= static_cast<int>(0x80000000u);
+    if (o.IsType("C")) {
+        if (o.checkColumn) st |= 2;
+        if (o.disabled) st |= 256;
+        if (o.notForRepl) st |= 1024;
+    }
+    if (o.IsType("F")) {
+        if (o.disabled) st |= 256;
+        if (o.notForRepl) st |= 1024;
+    }
+    if (o.IsType("D") && o.parent) st |= 2;
+    return st;
+}
+
+int FirstTrigger(const Database& db, const Object& table, int kind) {
+    for (const auto& [id, o] : db.objects) {
+        if (!o.IsType("TR") || o.parent != table.id) continue;
+        if ((kind == 0 && o.trigInsert) || (kind == 1 && o.trigUpdate) || (kind == 2 && o.trigDelete)) return id;
+    }
+    return 0;
+}
+
+void SysObjects(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("name", XNVarChar, 256); b.Col("id", XInt, 4); b.Col("xtype", XChar, 2); b.Col("uid", XSmallInt, 2);
+    b.Col("info", XSmallInt, 2); b.Col("status", XInt, 4); b.Col("base_schema_ver", XInt, 4);
+    b.Col("replinfo", XInt, 4); b.Col("parent_obj", XInt, 4); b.Col("crdate", XDateTime, 8);
+    b.Col("ftcatid", XSmallInt, 2); b.Col("schema_ver", XInt, 4); b.Col("stats_schema_ver", XInt, 4);
+    b.Col("type", XChar, 2); b.Col("userstat", XSmallInt, 2); b.Col("sysstat", XSmallInt, 2);
+    b.Col("indexdel", XSmallInt, 2); b.Col("refdate", XDateTime, 8); b.Col("version", XInt, 4);
+    b.Col("deltrig", XInt, 4); b.Col("instrig", XInt, 4); b.Col("updtrig", XInt, 4); b.Col("seltrig", XInt, 4);
+    b.Col("category", XInt, 4); b.Col("cache", XSmallInt, 2);
+    rel.rows.reserve(db.objects.size());
+    for (const auto& [id, o] : db.objects) {
+        auto& r = b.Row();
+        QString t = o.type.leftJustified(2, u' ');
+        r = {S(o.name), I(id), S(t, XChar), I(o.uid, XSmallInt), I(0, XSmallInt), I(ObjectStatus(o)), I(o.schemaVer),
+             I(0), I(o.parent), D(o.created), I(o.fullTextCatalog, XSmallInt), I(o.schemaVer), I(0), S(t, XChar),
+             I(o.IsType("U") ? 1 : 0, XSmallInt), I(SysStat(o), XSmallInt), I(0, XSmallInt), D(o.created), I(0),
+             I(o.IsType("U") ? FirstTrigger(db, o, 2) : 0), I(o.IsType("U") ? FirstTrigger(db, o, 0) : 0),
+             I(o.IsType("U") ? FirstTrigger(db, o, 1) : 0), I(0), I(o.msShipped ? 2 : 0), I(0, XSmallInt)};
+    }
+}
+
+void SysColumns(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("name", XNVarChar, 256); b.Col("id", XInt, 4); b.Col("xtype", XTinyInt, 1); b.Col("typestat", XTinyInt, 1);
+    b.Col("xusertype", XSmallInt, 2); b.Col("length", XSmallInt, 2); b.Col("xprec", XTinyInt, 1);
+    b.Col("xscale", XTinyInt, 1); b.Col("colid", XSmallInt, 2); b.Col("xoffset", XSmallInt, 2);
+    b.Col("bitpos", XTinyInt, 1); b.Col("reserved", XTinyInt, 1); b.Col("colstat", XSmallInt, 2);
+    b.Col("cdefault", XInt, 4); b.Col("domain", XInt, 4); b.Col("number", XSmallInt, 2);
+    b.Col("colorder", XSmallInt, 2); b.Col("autoval", XVarBinary, 255); b.Col("offset", XSmallInt, 2);
+    b.Col("collationid", XInt, 4); b.Col("language", XInt, 4); b.Col("status", XTinyInt, 1);
+    b.Col("type", XTinyInt, 1); b.Col("usertype", XSmallInt, 2); b.Col("printfmt", XVarChar, 255);
+    b.Col("prec", XSmallInt, 2); b.Col("scale", XInt, 4); b.Col("iscomputed", XInt, 4);
+    b.Col("isoutparam", XInt, 4); b.Col("isnullable", XInt, 4); b.Col("collation", XNVarChar, 256);
+    b.Col("tdscollation", XBinary, 5);
+    for (const auto& [id, o] : db.objects) {
+        auto add = [&](const Column& c, int number, bool outParam) {
+            bool isString = IsStringType(c.xtype);
+            bool fixedPrec = c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XFloat ||
+                             c.xtype == XReal || c.xtype == XMoney || c.xtype == XSmallMoney || c.xtype == XDateTime ||
+                             c.xtype == XSmallDateTime;
+            int status = (c.nullable ? 8 : 0) | (c.identity ? 0x80 : 0) | (outParam ? 0x40 : 0);
+            Value prec = fixedPrec ? I(c.prec, XSmallInt)
+                         : isString ? I(IsUnicodeType(c.xtype) ? c.length / 2 : c.length, XSmallInt)
+                                    : IsBinaryType(c.xtype) ? I(c.length, XSmallInt) : N(XSmallInt);
+            Value scale = (c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XMoney ||
+                           c.xtype == XSmallMoney)
+                              ? I(c.scale) : N();
+            r_add(rel, {S(c.name), I(id), I(c.xtype, XTinyInt), I(0, XTinyInt), I(c.xusertype, XSmallInt),
+                        I(c.length, XSmallInt), I(fixedPrec ? c.prec : 0, XTinyInt), I(c.scale, XTinyInt),
+                        I(c.colid, XSmallInt), I(0, XSmallInt), I(0, XTinyInt), I(0, XTinyInt),
+                        I((c.identity ? 1 : 0) | (c.computed ? 4 : 0) | (c.rowGuid ? 8 : 0) | (c.identityNotForRepl ? 0x10 : 0), XSmallInt),
+                        I(c.cdefault), I(c.domain), I(number, XSmallInt), I(c.colid, XSmallInt), N(XVarBinary),
+                        I(0, XSmallInt), isString && !c.collation.isEmpty() ? I(872468488) : N(), I(0),
+                        I(status, XTinyInt), I(c.xtype, XTinyInt), I(c.xusertype, XSmallInt), N(XVarChar), prec, scale,
+                        I(c.computed ? 1 : 0), I(outParam ? 1 : 0), I(c.nullable ? 1 : 0),
+                        isString ? S(c.collation.isEmpty() ? QString::fromLatin1(kCollation) : c.collation) : N(XNVarChar),
+                        N(XBinary)});
+        };
+        for (const Column& c : o.columns) add(c, 0, false);
+        int colid = 0;
+        for (const ProcParam& p : o.params) {
+            Column c = ColumnFromType(db, p.type);
+            c.name = p.name;
+            c.colid = ++colid;
+            c.nullable = true;
+            add(c, 1, p.output);
+        }
+    }
+}
+
+}  // namespace
+
+void r_add(Relation& rel, std::vector<Value> row) { rel.rows.push_back(std::move(row)); }
+
+namespace {
+
+void SysTypes(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("name", XNVarChar, 256); b.Col("xtype", XTinyInt, 1); b.Col("status", XTinyInt, 1);
+    b.Col("xusertype", XSmallInt, 2); b.Col("length", XSmallInt, 2); b.Col("xprec", XTinyInt, 1);
+    b.Col("xscale", XTinyInt, 1); b.Col("tdefault", XInt, 4); b.Col("domain", XInt, 4); b.Col("uid", XSmallInt, 2);
+    b.Col("reserved", XSmallInt, 2); b.Col("collationid", XInt, 4); b.Col("usertype", XSmallInt, 2);
+    b.Col("variable", XBit, 1); b.Col("allownulls", XBit, 1); b.Col("type", XTinyInt, 1);
+    b.Col("printfmt", XVarChar, 255); b.Col("prec", XSmallInt, 2); b.Col("scale", XTinyInt, 1);
+    b.Col("collation", XNVarChar, 256);
+    static const int order[] = {XImage, XText, XUniqueIdentifier, XTinyInt, XSmallInt, XInt, XSmallDateTime, XReal,
+                                XMoney, XDateTime, XFloat, XSqlVariant, XNText, XBit, XDecimal, XNumeric, XSmallMoney,
+                                XBigInt, XVarBinary, XVarChar, XBinary, XChar, XTimestamp, XNVarChar, XNChar};
+    int usertype = 0;
+    for (int xt : order) {
+        const BuiltinType* t = FindBuiltinType(xt);
+        int length = t->variable ? (IsUnicodeType(xt) ? 8000 : IsStringType(xt) || IsBinaryType(xt) ? 8000 : 17) : t->length;
+        if (xt == XDecimal || xt == XNumeric) length = 17;
+        bool str = IsStringType(xt);
+        b.Row() = {S(QString::fromLatin1(t->name)), I(xt, XTinyInt), I(0, XTinyInt), I(xt, XSmallInt), I(length, XSmallInt),
+                   I(t->prec, XTinyInt), I(t->scale, XTinyInt), I(0), I(0), I(4, XSmallInt), I(0, XSmallInt),
+                   str ? I(872468488) : N(), I(++usertype, XSmallInt), I(t->variable ? 1 : 0, XBit), I(1, XBit),
+                   I(xt, XTinyInt), N(XVarChar), I(str ? length / (IsUnicodeType(xt) ? 2 : 1) : t->prec, XSmallInt),
+                   I(t->scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)};
+    }
+    b.Row() = {S(QStringLiteral("sysname")), I(XNVarChar, XTinyInt), I(0, XTinyInt), I(256, XSmallInt), I(256, XSmallInt),
+               I(0, XTinyInt), I(0, XTinyInt), I(0), I(0), I(4, XSmallInt), I(0, XSmallInt), I(872468488),
+               I(18, XSmallInt), I(1, XBit), I(0, XBit), I(XNVarChar, XTinyInt), N(XVarChar), I(128, XSmallInt),
+               I(0, XTinyInt), S(QString::fromLatin1(kCollation))};
+    for (const UserType& u : db.userTypes) {
+        bool str = IsStringType(u.xtype);
+        b.Row() = {S(u.name), I(u.xtype, XTinyInt), I(0, XTinyInt), I(u.xusertype, XSmallInt), I(u.length, XSmallInt),
+                   I(u.prec, XTinyInt), I(u.scale, XTinyInt), I(0), I(0), I(u.uid, XSmallInt), I(0, XSmallInt),
+                   str ? I(872468488) : N(), I(u.xusertype, XSmallInt), I(0, XBit), I(u.allowNulls ? 1 : 0, XBit),
+                   I(u.xtype, XTinyInt), N(XVarChar), I(str ? u.length / (IsUnicodeType(u.xtype) ? 2 : 1) : u.prec, XSmallInt),
+                   I(u.scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)};
+    }
+}
+
+void SysComments(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("id", XInt, 4); b.Col("number", XSmallInt, 2); b.Col("colid", XSmallInt, 2); b.Col("status", XSmallInt, 2);
+    b.Col("ctext", XVarBinary, 8000); b.Col("texttype", XSmallInt, 2); b.Col("language", XSmallInt, 2);
+    b.Col("encrypted", XBit, 1); b.Col("compressed", XBit, 1); b.Col("text", XNVarChar, 8000);
+    for (const auto& [id, o] : db.objects) {
+        for (const auto& [number, text] : o.texts) {
+            // Definitions are kept in chunks of 4000 characters.
+            int colid = 0;
+            for (int pos = 0; pos < text.size() || pos == 0; pos += 4000) {
+                QString chunk = text.mid(pos, 4000);
+                b.Row() = {I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(0, XSmallInt),
+                           B(QByteArray(reinterpret_cast<const char*>(chunk.utf16()), chunk.size() * 2), XVarBinary),
+                           I(2, XSmallInt), I(0, XSmallInt), I(0, XBit), I(0, XBit), S(chunk)};
+                if (text.isEmpty()) break;
+            }
+        }
+    }
+}
+
+void SysIndexes(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("id", XInt, 4); b.Col("status", XInt, 4); b.Col("first", XBinary, 6); b.Col("indid", XSmallInt, 2);
+    b.Col("root", XBinary, 6); b.Col("minlen", XSmallInt, 2); b.Col("keycnt", XSmallInt, 2); b.Col("groupid", XSmallInt, 2);
+    b.Col("dpages", XInt, 4); b.Col("reserved", XInt, 4); b.Col("used", XInt, 4); b.Col("rowcnt", XBigInt, 8);
+    b.Col("rowmodctr", XInt, 4); b.Col("xmaxlen", XSmallInt, 2); b.Col("maxirow", XSmallInt, 2);
+    b.Col("OrigFillFactor", XTinyInt, 1); b.Col("StatVersion", XTinyInt, 1); b.Col("FirstIAM", XBinary, 6);
+    b.Col("impid", XSmallInt, 2); b.Col("lockflags", XSmallInt, 2); b.Col("pgmodctr", XInt, 4);
+    b.Col("keys", XVarBinary, 1088); b.Col("name", XNVarChar, 256); b.Col("statblob", XImage, 16);
+    b.Col("maxlen", XInt, 4); b.Col("rows", XInt, 4);
+    for (const auto& [id, o] : db.objects) {
+        if (!o.IsTable()) continue;
+        const long long rows = static_cast<long long>(o.rows.size());
+        auto add = [&](int indid, int status, int keycnt, int groupid, int fill, const QString& name) {
+            b.Row() = {I(id), I(status), N(XBinary), I(indid, XSmallInt), N(XBinary), I(0, XSmallInt),
+                       I(keycnt, XSmallInt), I(groupid, XSmallInt), I(rows / 50 + 1), I(rows / 50 + 2), I(rows / 50 + 2),
+                       I(rows, XBigInt), I(0), I(0, XSmallInt), I(0, XSmallInt), I(fill, XTinyInt), I(0, XTinyInt),
+                       N(XBinary), I(0, XSmallInt), I(0, XSmallInt), I(0), N(XVarBinary), S(name), N(XImage), I(8000),
+                       I(static_cast<int>(rows))};
+        };
+        bool clustered = false;
+        for (const IndexInfo& ix : o.indexes) clustered = clustered || ix.clustered;
+        int tableGroup = 1;
+        if (!o.texts.empty()) {}
+        for (const IndexInfo& ix : o.indexes)
+            if (ix.indid == 0) tableGroup = ix.groupid;
+        if (!clustered) {
+            // The heap row.
+            int g = 1;
+            for (const IndexInfo& ix : o.indexes)
+                if (ix.indid == 0) g = ix.groupid;
+            add(0, 0, 0, g, 0, o.name);
+        }
+        for (const IndexInfo& ix : o.indexes) {
+            if (ix.indid == 0 || ix.indid == 255) continue;
+            int status = ix.status;
+            if (ix.unique) status |= 2;
+            if (ix.clustered) status |= 16;
+            if (ix.padIndex) status |= 256;
+            if (ix.constraintId) {
+                const Object* k = db.FindObject(ix.constraintId);
+                if (k && k->IsType("PK")) status |= 2048;
+                if (k && k->IsType("UQ")) status |= 4096;
+            }
+            add(ix.indid, status, static_cast<int>(ix.keys.size()) + (ix.clustered ? 0 : 1), ix.groupid, ix.fillFactor, ix.name);
+        }
+        for (const IndexInfo& ix : o.indexes)
+            if (ix.indid == 255) add(255, 0, 0, ix.groupid, 0, QStringLiteral("t") + o.name);
+        (void)tableGroup;
+    }
+}
+
+void SysIndexKeys(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("id", XInt, 4); b.Col("indid", XSmallInt, 2); b.Col("colid", XSmallInt, 2); b.Col("keyno", XSmallInt, 2);
+    for (const auto& [id, o] : db.objects) {
+        for (const IndexInfo& ix : o.indexes) {
+            if (ix.indid == 0 || ix.indid == 255) continue;
+            int keyno = 0;
+            for (int colid : ix.keys) b.Row() = {I(id), I(ix.indid, XSmallInt), I(colid, XSmallInt), I(++keyno, XSmallInt)};
+        }
+    }
+}
+
+void SysReferences(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("constid", XInt, 4); b.Col("fkeyid", XInt, 4); b.Col("rkeyid", XInt, 4); b.Col("rkeyindid", XSmallInt, 2);
+    b.Col("keycnt", XSmallInt, 2); b.Col("forkeys", XVarBinary, 32); b.Col("refkeys", XVarBinary, 32);
+    b.Col("fkeydbid", XSmallInt, 2); b.Col("rkeydbid", XSmallInt, 2);
+    static const char* const fk[] = {"fkey1", "fkey2", "fkey3", "fkey4", "fkey5", "fkey6", "fkey7", "fkey8",
+                                     "fkey9", "fkey10", "fkey11", "fkey12", "fkey13", "fkey14", "fkey15", "fkey16"};
+    static const char* const rk[] = {"rkey1", "rkey2", "rkey3", "rkey4", "rkey5", "rkey6", "rkey7", "rkey8",
+                                     "rkey9", "rkey10", "rkey11", "rkey12", "rkey13", "rkey14", "rkey15", "rkey16"};
+    for (const char* n : fk) b.Col(n, XSmallInt, 2);
+    for (const char* n : rk) b.Col(n, XSmallInt, 2);
+    for (const auto& [id, o] : db.objects) {
+        if (!o.IsType("F")) continue;
+        const Object* ref = db.FindObject(o.refTable);
+        int rindid = 0;
+        if (ref) {
+            for (const IndexInfo& ix : ref->indexes)
+                if (ix.unique && ix.keys.size() == o.rkeys.size()) {
+                    bool same = true;
+                    for (size_t i = 0; i < ix.keys.size(); ++i) same = same && std::find(o.rkeys.begin(), o.rkeys.end(), ix.keys[i]) != o.rkeys.end();
+                    if (same) { rindid = ix.indid; break; }
+                }
+        }
+        auto& r = b.Row();
+        QByteArray forkeys, refkeys;
+        for (int k : o.fkeys) { forkeys.append(static_cast<char>(k & 0xff)); forkeys.append(static_cast<char>(k >> 8)); }
+        for (int k : o.rkeys) { refkeys.append(static_cast<char>(k & 0xff)); refkeys.append(static_cast<char>(k >> 8)); }
+        r = {I(id), I(o.parent), I(o.refTable), I(rindid, XSmallInt), I(static_cast<int>(o.fkeys.size()), XSmallInt),
+             B(forkeys), B(refkeys), I(0, XSmallInt), I(0, XSmallInt)};
+        for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.fkeys.size() ? o.fkeys[i] : 0, XSmallInt));
+        for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.rkeys.size() ? o.rkeys[i] : 0, XSmallInt));
+    }
+}
+
+void SysUsers(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("uid", XSmallInt, 2); b.Col("status", XSmallInt, 2); b.Col("name", XNVarChar, 256); b.Col("sid", XVarBinary, 85);
+    b.Col("roles", XVarBinary, 2048); b.Col("createdate", XDateTime, 8); b.Col("updatedate", XDateTime, 8);
+    b.Col("altuid", XSmallInt, 2); b.Col("password", XVarBinary, 256); b.Col("gid", XSmallInt, 2);
+    b.Col("environ", XVarChar, 255); b.Col("hasdbaccess", XInt, 4); b.Col("islogin", XInt, 4);
+    b.Col("isntname", XInt, 4); b.Col("isntgroup", XInt, 4); b.Col("isntuser", XInt, 4); b.Col("issqluser", XInt, 4);
+    b.Col("isaliased", XInt, 4); b.Col("issqlrole", XInt, 4); b.Col("isapprole", XInt, 4);
+    for (const User& u : db.users) {
+        QByteArray sid;
+        if (u.hasSid) {
+            sid = QByteArray::fromHex("0105000000000009040000");
+            sid.append(QByteArray::number(u.uid).rightJustified(8, '0'));
+        }
+        b.Row() = {I(u.uid, XSmallInt), I(u.isSqlRole ? 0 : 2, XSmallInt), S(u.name), B(sid), N(XVarBinary),
+                   D(u.created), D(u.updated), N(XSmallInt), N(XVarBinary), I(u.isSqlRole ? u.uid : 0, XSmallInt),
+                   N(XVarChar), I(u.isSqlUser && u.hasSid ? 1 : 0), I(u.isSqlUser && u.hasSid ? 1 : 0), I(0), I(0), I(0),
+                   I(u.isSqlUser ? 1 : 0), I(0), I(u.isSqlRole ? 1 : 0), I(u.isAppRole ? 1 : 0)};
+    }
+}
+
+void SysMembers(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("memberuid", XSmallInt, 2); b.Col("groupuid", XSmallInt, 2);
+    for (const auto& [g, m] : db.members) b.Row() = {I(m, XSmallInt), I(g, XSmallInt)};
+}
+
+void SysPermissions(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("id", XInt, 4); b.Col("grantee", XSmallInt, 2); b.Col("grantor", XSmallInt, 2); b.Col("actadd", XSmallInt, 2);
+    b.Col("actmod", XSmallInt, 2); b.Col("seladd", XVarBinary, 4000); b.Col("selmod", XVarBinary, 4000);
+    b.Col("updadd", XVarBinary, 4000); b.Col("updmod", XVarBinary, 4000); b.Col("refadd", XVarBinary, 4000);
+    b.Col("refmod", XVarBinary, 4000);
+    for (const Permission& p : db.permissions)
+        b.Row() = {I(p.id), I(p.grantee, XSmallInt), I(p.grantor, XSmallInt), I(p.actadd, XSmallInt), I(p.actmod, XSmallInt),
+                   B(p.seladd), B(p.selmod), B(p.updadd), B(p.updmod), B(p.refadd), B(p.refmod)};
+}
+
+void SysFileGroups(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("groupid", XSmallInt, 2); b.Col("allocpolicy", XSmallInt, 2); b.Col("status", XInt, 4); b.Col("groupname", XNVarChar, 256);
+    for (const FileGroup& g : db.fileGroups)
+        b.Row() = {I(g.groupid, XSmallInt), I(0, XSmallInt), I(g.isDefault ? 16 : 0), S(g.name)};
+}
+
+void SysFiles(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("fileid", XSmallInt, 2); b.Col("groupid", XSmallInt, 2); b.Col("size", XInt, 4); b.Col("maxsize", XInt, 4);
+    b.Col("growth", XInt, 4); b.Col("status", XInt, 4); b.Col("perf", XInt, 4); b.Col("name", XNChar, 256);
+    b.Col("filename", XNChar, 520);
+    b.Row() = {I(1, XSmallInt), I(1, XSmallInt), I(1024), I(-1), I(10), I(0x100002), I(0), S(db.name, XNChar),
+               S(QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\") + db.name + ".mdf", XNChar)};
+}
+
+void SysFullTextCatalogs(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("ftcatid", XSmallInt, 2); b.Col("name", XNVarChar, 256); b.Col("status", XSmallInt, 2); b.Col("path", XNVarChar, 520);
+    for (const FullTextCatalog& c : db.fullTextCatalogs)
+        b.Row() = {I(c.ftcatid, XSmallInt), S(c.name), I(0, XSmallInt), c.path.isEmpty() ? N(XNVarChar) : S(c.path)};
+}
+
+void SysDepends(const Database&, Relation& rel) {
+    Builder b(rel);
+    b.Col("id", XInt, 4); b.Col("depid", XInt, 4); b.Col("number", XSmallInt, 2); b.Col("depnumber", XSmallInt, 2);
+    b.Col("status", XSmallInt, 2); b.Col("deporder", XSmallInt, 2); b.Col("depdbid", XSmallInt, 2);
+    b.Col("depsiteid", XSmallInt, 2); b.Col("selall", XBit, 1); b.Col("resultobj", XBit, 1); b.Col("readobj", XBit, 1);
+}
+
+void SysDatabases(const ServerState& server, Relation& rel) {
+    Builder b(rel);
+    b.Col("name", XNVarChar, 256); b.Col("dbid", XSmallInt, 2); b.Col("sid", XVarBinary, 85); b.Col("mode", XSmallInt, 2);
+    b.Col("status", XInt, 4); b.Col("status2", XInt, 4); b.Col("crdate", XDateTime, 8); b.Col("reserved", XDateTime, 8);
+    b.Col("category", XInt, 4); b.Col("cmptlevel", XTinyInt, 1); b.Col("filename", XNVarChar, 520); b.Col("version", XSmallInt, 2);
+    std::vector<const Database*> dbs;
+    for (const auto& [key, db] : server.databases) dbs.push_back(&db);
+    std::sort(dbs.begin(), dbs.end(), [](const Database* a, const Database* c) { return a->dbid < c->dbid; });
+    for (const Database* db : dbs)
+        b.Row() = {S(db->name), I(db->dbid, XSmallInt), B(QByteArray::fromHex("01")), I(0, XSmallInt), I(16),
+                   I(1090519040), D(db->created), D(db->created), I(0), I(db->cmptlevel, XTinyInt),
+                   S(QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\") + db->name + ".mdf"),
+                   I(539, XSmallInt)};
+}
+
+void SysAltFiles(const ServerState& server, Relation& rel) {
+    Builder b(rel);
+    b.Col("fileid", XSmallInt, 2); b.Col("groupid", XSmallInt, 2); b.Col("size", XInt, 4); b.Col("maxsize", XInt, 4);
+    b.Col("growth", XInt, 4); b.Col("status", XInt, 4); b.Col("perf", XInt, 4); b.Col("dbid", XSmallInt, 2);
+    b.Col("name", XNVarChar, 256); b.Col("filename", XNVarChar, 520); b.Col("createlsn", XBinary, 10);
+    b.Col("droplsn", XBinary, 10);
+    for (const auto& [key, db] : server.databases) {
+        QString dir = QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\");
+        QString dataName = db.name == "master" ? QStringLiteral("master") : db.name;
+        b.Row() = {I(1, XSmallInt), I(1, XSmallInt), I(1024), I(-1), I(10), I(2), I(0), I(db.dbid, XSmallInt),
+                   S(db.name == "master" ? QStringLiteral("master") : db.name), S(dir + dataName + ".mdf"), N(XBinary), N(XBinary)};
+        b.Row() = {I(2, XSmallInt), I(0, XSmallInt), I(128), I(-1), I(10), I(0x42), I(0), I(db.dbid, XSmallInt),
+                   S(db.name == "master" ? QStringLiteral("mastlog") : db.name + "_log"),
+                   S(dir + (db.name == "master" ? QStringLiteral("mastlog") : db.name + "_log") + ".ldf"), N(XBinary), N(XBinary)};
+    }
+}
+
+}  // namespace
+
+bool IsSystemTableName(const QString& name) {
+    static const QSet<QString> names = {"sysobjects", "syscolumns", "systypes", "syscomments", "sysindexes", "sysindexkeys",
+                                        "sysreferences", "sysusers", "sysmembers", "syspermissions",
+                                        "sysfilegroups", "sysfiles", "sysfulltextcatalogs", "sysdepends",
+                                        "sysdatabases", "sysaltfiles"};
+    return names.contains(name.toLower());
+}
+
+bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out) {
+    const QString name = nameIn.toLower();
+    if (name == "sysobjects") SysObjects(db, out);
+    else if (name == "syscolumns") SysColumns(db, out);
+    else if (name == "systypes") SysTypes(db, out);
+    else if (name == "syscomments") SysComments(db, out);
+    else if (name == "sysindexes") SysIndexes(db, out);
+    else if (name == "sysindexkeys") SysIndexKeys(db, out);
+    else if (name == "sysreferences") SysReferences(db, out);
+    else if (name == "sysusers") SysUsers(db, out);
+    else if (name == "sysmembers") SysMembers(db, out);
+    else if (name == "syspermissions") SysPermissions(db, out);
+    else if (name == "sysfilegroups") SysFileGroups(db, out);
+    else if (name == "sysfiles") SysFiles(db, out);
+    else if (name == "sysfulltextcatalogs") SysFullTextCatalogs(db, out);
+    else if (name == "sysdepends") SysDepends(db, out);
+    else if (name == "sysdatabases" && db.name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0) SysDatabases(server, out);
+    else if (name == "sysaltfiles" && db.name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0) SysAltFiles(server, out);
+    else return false;
+    return true;
+}
+
+}  // namespace sqlsim

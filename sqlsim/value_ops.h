@@ -1,0 +1,46 @@
+// Conversions, comparison and arithmetic on Values following SQL Server's type rules.
+#pragma once
+
+#include "sqlsim/ast.h"
+#include "sqlsim/errors.h"
+#include "sqlsim/server.h"
+
+namespace sqlsim {
+
+struct SessionOptions;
+
+// Type names and sizes of the built-in types.
+struct BuiltinType {
+    const char* name;
+    int xtype;
+    int length;     // storage length (max for variable types)
+    int prec;
+    int scale;
+    bool variable;  // length given by the user
+};
+const BuiltinType* FindBuiltinType(const QString& name);
+const BuiltinType* FindBuiltinType(int xtype);
+bool IsStringType(int xtype);
+bool IsUnicodeType(int xtype);
+bool IsBinaryType(int xtype);
+bool IsExactNumericType(int xtype);
+bool IsIntegerType(int xtype);
+
+// -1, 0, 1; nulls must be handled by the caller. Strings compare case-insensitively and
+// ignoring trailing blanks, as under the default collation.
+int CompareValues(const Value& a, const Value& b);
+// A key for hash joins and grouping: equal values (under CompareValues) give equal keys.
+QString HashKey(const Value& v);
+
+Value Arithmetic(const QString& op, const Value& a, const Value& b);
+Value Negate(const Value& a);
+
+// dateFirst order: "mdy", "dmy", "ymd", ...
+Value ConvertTo(const Value& v, int xtype, int length, int prec, int scale, int style, const QString& dateFormat);
+Value ConvertToType(const Value& v, const TypeSpec& type, int style, const QString& dateFormat);
+bool ParseDateTime(const QString& text, const QString& dateFormat, QDateTime& out);
+QString FormatDateTime(const QDateTime& t, int style);
+QString FormatNumberLikeServer(const Value& v);  // varchar conversion of a number (style 0)
+bool Truthy(const Value& v);  // non-null and non-zero
+
+}  // namespace sqlsim

@@ -122,7 +122,7 @@ void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
 
     const int count = script->GetSQLCount();
     for (int part = std::max(startPart, 1); part <= count; ++part) {
-        Yield(progress_.ShowMessage(count >= 2 ? title + QStringLiteral(" (%1)").arg(part) : title));
+        NoteCancel(progress_.ShowMessage(count >= 2 ? title + QStringLiteral(" (%1)").arg(part) : title));
         const QString header = count >= 2 ? QStringLiteral("-- Part %1:").arg(part) + kCrLf : QString();
         const QString text = ExportOnly ? script->GetSQL(part, true) : QString();
         if (!header.isEmpty() || !text.isEmpty()) WriteLine(header + text);
@@ -263,7 +263,7 @@ void ScriptExecutor::ExecuteBatch(const QString& sql) {
     while (connection_->IsExecuting()) {
         ++polls;
         std::this_thread::sleep_for(polls < kShortPolls ? kShortSleep : kLongSleep);
-        Yield(progress_.Yield());
+        NoteCancel(progress_.Yield());
         if (cancelled_) throw CancelledError();
     }
     statementRunning_ = false;

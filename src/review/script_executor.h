@@ -66,7 +66,7 @@ private:
     void Rollback();
     void StopRunning();
     bool IsRepeatable(const Tovimar_Script& script) const;
-    void Yield(bool cancelled) { cancelled_ = cancelled_ || cancelled; }
+    void NoteCancel(bool cancelled) { cancelled_ = cancelled_ || cancelled; }
 
     void WriteHeader();
     void WriteLine(const QString& text);

@@ -33,21 +33,6 @@ TEST(CleanupGuard, OnErrorRunsOnlyWhileAnErrorUnwindsAndDismissStopsIt) {
     }
     EXPECT_EQ(cancelled, 1);
 
-    // A guard made while another error is already unwinding (in a destructor) still sees only
-    // its own scope.
-    struct CleansUpInDestructor {
-        int* count;
-        ~CleansUpInDestructor() {
-            CleanupGuard inner([this] { ++*count; }, CleanupWhen::OnError);
-        }
-    };
-    try {
-        CleansUpInDestructor outer{&cancelled};
-        throw std::runtime_error("y");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_EQ(cancelled, 1);
-
     {
         CleanupGuard close([&] { ++cancelled; });
         close.Dismiss();

@@ -47,13 +47,7 @@ protected:
     std::shared_ptr<sqlsim::Server> server = std::make_shared<sqlsim::Server>();
     Tovimar_Database dest;
     std::vector<std::shared_ptr<Tovimar_Object>> keep;
-    // Presses Cancel at the given yield (0: never).
-    class CountingProgress : public NullProgress {
-    public:
-        int CancelAt = 0;
-        int Yields = 0;
-        bool Yield() override { return CancelAt > 0 && ++Yields >= CancelAt; }
-    } progress;
+    NullProgress progress;
     ScriptExecutor executor{progress};
 };
 
@@ -87,25 +81,6 @@ TEST_F(SimExecutorTest, DependentViewIsRepeatedAndAFailedPartIsRolledBack) {
     const QByteArray text = log.readAll();
     EXPECT_TRUE(text.contains("-- STATUS=ERROR-REPEAT.\r\n--    ERR=208 - Invalid object name 'dbo.B'.")) << text.toStdString();
     EXPECT_TRUE(text.contains("-- REPEAT SCRIPT CREATE for View [dbo].[A]\r\n"));
-}
-
-TEST_F(SimExecutorTest, CancelStopsAStatementThatWouldNeverEnd) {
-    ScriptPtr endless = Script<Tovimar_Procedure>(
-        QStringLiteral("Procedure"), "P",
-        {QStringLiteral("DECLARE @i int\r\nSET @i = 0\r\nWHILE 1 = 1\r\n  SET @i = @i + 1"), QStringLiteral("SELECT 1")});
-    ScriptPtr after = Script<Tovimar_Table>(QStringLiteral("Table"), "T", {QStringLiteral("CREATE TABLE dbo.T (ID int)")});
-    progress.CancelAt = 3;
-    executor.ResultFile = root.filePath(QStringLiteral("log.txt"));
-    executor.Scripts = {endless, after};
-    executor.DB = &dest;
-    executor.RunScripts();
-
-    EXPECT_TRUE(executor.WasCancelled());
-    ASSERT_EQ(executor.ErrCollection.size(), 1u);
-    EXPECT_EQ(executor.ErrCollection[0]->ScriptIndex, 1);
-    EXPECT_EQ(executor.ErrCollection[0]->ErrorList, (QList<Tovimar_Error::Entry>{{1, QStringLiteral("Cancelled")}}));
-    // The run ended: the table was never created.
-    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name = 'T'")), 0);
 }
 
 }  // namespace

@@ -34,11 +34,11 @@ TerminalProgress::~TerminalProgress() {
 
 void TerminalProgress::ShowCaption(const QString& caption) {
     caption_ = caption;
-    Draw(QString());
+    Draw(QString(), true);
 }
 
 bool TerminalProgress::ShowMessage(const QString& text) {
-    Draw(text);
+    Draw(text, false);
     return Cancelled();
 }
 
@@ -51,8 +51,10 @@ void TerminalProgress::Close() {
     visible_ = false;
 }
 
-void TerminalProgress::Draw(const QString& text) {
+void TerminalProgress::Draw(const QString& text, bool force) {
     if (!showing_) return;
+    if (!force && sinceDraw_.isValid() && sinceDraw_.elapsed() < 50) return;
+    sinceDraw_.start();
     QString line = caption_;
     if (!text.isEmpty()) line += (line.isEmpty() ? QString() : QStringLiteral(": ")) + text;
     // Control characters of object names would move the cursor; show them as blanks.

@@ -4,6 +4,8 @@
 // the program at once, for work that does not reach a progress point.
 #include "platform/progress.h"
 
+#include <QElapsedTimer>
+
 class TerminalProgress : public Progress {
 public:
     TerminalProgress();
@@ -20,8 +22,9 @@ public:
     void Close() override;
 
 private:
-    void Draw(const QString& text);
+    void Draw(const QString& text, bool force);
     bool showing_ = false;
+    QElapsedTimer sinceDraw_;  // messages come faster than a terminal shows them
     bool visible_ = false;
     QString caption_;
 };

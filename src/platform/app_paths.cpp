@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace {
 QString& TestRoot() {
@@ -28,17 +27,20 @@ QString ProgramFolder() {
     return exe.exists() ? QFileInfo(exe.symLinkTarget()).absolutePath() : QString();
 }
 
-QString AppDataFolder(const QString& name) {
-    if (!TestRoot().isEmpty()) return QDir(TestRoot()).filePath(name);
-    const QString program = ProgramFolder();
-    if (!program.isEmpty()) {
-        const QString beside = QDir(program).filePath(name);
+QString ChooseAppDataFolder(const QString& programFolder, const QString& name) {
+    if (!programFolder.isEmpty()) {
+        const QString beside = QDir(programFolder).filePath(name);
         if (CanWriteIn(beside)) return beside;
     }
+    // A relative XDG_DATA_HOME is invalid and ignored, as the base directory rules say.
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || QDir::isRelativePath(data))
-        data = QDir::homePath() + QStringLiteral("/.local/share");
+    if (data.isEmpty() || QDir::isRelativePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
     return QDir(data).filePath(QStringLiteral("Pellow/Tovimar/") + name);
+}
+
+QString AppDataFolder(const QString& name) {
+    if (!TestRoot().isEmpty()) return QDir(TestRoot()).filePath(name);
+    return ChooseAppDataFolder(ProgramFolder(), name);
 }
 
 void SetAppDataRootForTesting(const QString& root) { TestRoot() = root; }

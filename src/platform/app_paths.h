@@ -15,5 +15,8 @@ QString AppDataFolder(const QString& name);
 inline QString SchemasFolder() { return AppDataFolder(QStringLiteral("Schemas")); }
 inline QString ScriptsFolder() { return AppDataFolder(QStringLiteral("Scripts")); }
 
+// The choice AppDataFolder makes for a given program folder (empty: none is known).
+QString ChooseAppDataFolder(const QString& programFolder, const QString& name);
+
 // Tests point the folders somewhere else; an empty root restores the normal choice.
 void SetAppDataRootForTesting(const QString& root);

@@ -23,9 +23,14 @@ QByteArray EncodingName() {
 QString LocalTextEncodingName() { return QString::fromLatin1(EncodingName()); }
 
 QByteArray EncodeLocalText(const QString& text) {
-    QStringEncoder encoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
+    const QByteArray name = EncodingName();
+    QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
     QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
+    // Some encoders put "?" in place of what they cannot hold without reporting it; reading the
+    // bytes back shows every such loss.
+    QStringDecoder check(name.constData(),
+                         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    if (encoder.hasError() || check.decode(bytes) != text)
         throw TovimarException(
             5, QStringLiteral("EncodeLocalText"),
             QStringLiteral("The text holds characters that the encoding %1 cannot represent")

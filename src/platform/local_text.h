@@ -12,5 +12,6 @@ QString LocalTextEncodingName();
 // represented in it (silently writing "?" would corrupt the file's data).
 QByteArray EncodeLocalText(const QString& text);
 
-// Bytes in the locale's encoding as text; invalid sequences become U+FFFD.
+// Bytes in the locale's encoding as text; a leading byte order mark is dropped, invalid
+// sequences become U+FFFD.
 QString DecodeLocalText(const QByteArray& bytes);

@@ -133,10 +133,11 @@ qint64 LeadingNumber(const QString& text, qint64 low, qint64 high) {
     qint64 value = 0;
     for (; i < len && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
         value = value * 10 + (text[i].unicode() - '0');
-        if (value > limit) Fail(6, QStringLiteral("Overflow: the number %1 is out of range").arg(text));
+        if (value > limit) break;
     }
     if (negative) value = -value;
-    if (value < low || value > high) Fail(6, QStringLiteral("Overflow: the number %1 is out of range").arg(text));
+    if (value > limit || value < low || value > high)
+        Fail(6, QStringLiteral("Overflow: the number %1 is out of range").arg(text.left(40)));
     return value;
 }
 
@@ -161,7 +162,7 @@ bool ReadFlag(const QString& text) {
 // The fields of one record, with the checks every record needs.
 class Record {
 public:
-    Record(const QStringList& fields) : fields_(fields) {}
+    explicit Record(const QStringList& fields) : fields_(fields) {}
     QString Type() const { return fields_.value(1); }
     // Field n (numbered as elements of the split line, from 2).
     const QString& Text(qsizetype n) const {

@@ -47,6 +47,21 @@ Database::Database() {
         if (fixed[i]) user(16384 + i, fixed[i], true, false, false);
     members.emplace_back(16384, 1);
     fileGroups.push_back(FileGroup{1, QStringLiteral("PRIMARY"), true});
+    // The system tables are objects of their own (type S, shipped with the server).
+    const std::pair<int, const char*> systemTables[] = {
+        {1, "sysobjects"}, {2, "sysindexes"}, {3, "syscolumns"}, {4, "systypes"}, {6, "syscomments"},
+        {9, "syspermissions"}, {10, "sysusers"}, {12, "sysdepends"}, {14, "sysreferences"},
+        {19, "sysfulltextcatalogs"}, {24, "sysindexkeys"}, {26, "sysmembers"}, {96, "sysfilegroups"}, {97, "sysfiles"}};
+    for (const auto& [id, name] : systemTables) {
+        Object o;
+        o.id = id;
+        o.name = QString::fromLatin1(name);
+        o.type = QStringLiteral("S");
+        o.msShipped = true;
+        o.created = created;
+        objectIds.insert(ObjectKey(o.uid, o.name), o.id);
+        objects[id] = std::move(o);
+    }
 }
 
 const User* Database::FindUser(const QString& n) const {
@@ -91,6 +106,7 @@ Object& Database::AddObject(Object obj) {
     if (!obj.created.isValid()) obj.created = QDateTime::currentDateTimeUtc();
     obj.schemaVer = ++schemaVersion * 16;
     objectIds.insert(ObjectKey(obj.uid, obj.name), obj.id);
+    if (obj.parent) childIds[obj.parent].append(obj.id);
     int id = obj.id;
     objects[id] = std::move(obj);
     return objects[id];
@@ -99,6 +115,8 @@ void Database::RemoveObject(int id) {
     auto it = objects.find(id);
     if (it == objects.end()) return;
     objectIds.remove(ObjectKey(it->second.uid, it->second.name));
+    if (it->second.parent) childIds[it->second.parent].removeAll(id);
+    childIds.remove(id);
     objects.erase(it);
     ++schemaVersion;
 }

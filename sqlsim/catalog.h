@@ -142,6 +142,7 @@ struct Database {
     QDateTime created;
     std::map<int, Object> objects;             // by id
     QHash<QString, int> objectIds;             // "uid|lowername" -> id for schema-scoped objects
+    QHash<int, QList<int>> childIds;           // parent_obj -> ids of its constraints and triggers
     std::vector<User> users;
     std::vector<std::pair<int, int>> members;  // (groupuid, memberuid)
     std::vector<UserType> userTypes;
@@ -164,6 +165,7 @@ struct Database {
     Object* FindObject(const QString& owner, const QString& name);
     const Object* FindObject(const QString& owner, const QString& name) const;
     Object& AddObject(Object obj);
+    QList<int> Children(int parentId) const { return childIds.value(parentId); }
     void RemoveObject(int id);
     void Touch(Object& obj);  // bump schema_ver on change
     int NewObjectId();

@@ -225,7 +225,7 @@ void Executor::DoCreateTable(const Statement& s) {
     } catch (const SqlError& e) {
         // The table is not created when one of its constraints fails.
         std::vector<int> children;
-        for (const auto& [id, o] : db.objects) if (o.parent == tableId) children.push_back(id);
+        for (int id : db.Children(tableId)) children.push_back(id);
         for (int id : children) db.RemoveObject(id);
         db.RemoveObject(tableId);
         if (e.number == 2714 || e.number == 1767 || e.number == 1776 || e.number == 1911 || e.number == 8111 || e.number == 1902) {
@@ -714,8 +714,9 @@ void Executor::DoAlterTable(const Statement& s) {
             if (!k || k->parent != tableId || !(k->IsType("F") || k->IsType("C")))
                 throw ErrGeneric(4917, 16, QStringLiteral("Constraint '%1' does not exist.").arg(n));
         }
-        for (auto& [id, k] : db.objects) {
-            if (k.parent != tableId || !(k.IsType("F") || k.IsType("C"))) continue;
+        for (int kid : db.Children(tableId)) {
+            Object& k = *db.FindObject(kid);
+            if (!(k.IsType("F") || k.IsType("C"))) continue;
             if (!all && !s.names.contains(k.name, Qt::CaseInsensitive)) continue;
             k.disabled = disable;
             db.Touch(k);
@@ -824,7 +825,7 @@ void Executor::DoDrop(const Statement& s) {
                 if (f.IsType("F") && f.refTable == id && f.parent != id)
                     throw ErrGeneric(3726, 16, QStringLiteral("Could not drop object '%1' because it is referenced by a FOREIGN KEY constraint.").arg(on.name));
             std::vector<int> children;
-            for (const auto& [cid, c] : db.objects) if (c.parent == id) children.push_back(cid);
+            for (int cid : db.Children(id)) children.push_back(cid);
             for (int cid : children) db.RemoveObject(cid);
         }
         db.permissions.erase(std::remove_if(db.permissions.begin(), db.permissions.end(), [&](const Permission& p) { return p.id == id; }), db.permissions.end());

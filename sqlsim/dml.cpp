@@ -25,7 +25,9 @@ QString KeyOf(const std::vector<Value>& row, const std::vector<int>& colids, boo
 Object* TargetTable(Executor& ex, const ObjectName& n) {
     Database* db = ex.DatabaseFor(n.database);
     Object* o = db ? db->FindObject(n.owner, n.name) : nullptr;
-    if (!o || !(o->IsType("U") || o->IsType("S"))) {
+    if (o && o->IsType("S"))
+        throw ErrGeneric(259, 16, QStringLiteral("Ad hoc updates to system catalogs are not enabled. The system administrator must reconfigure SQL Server to allow this."));
+    if (!o || !o->IsType("U")) {
         if (o && o->IsType("V")) throw ErrGeneric(4406, 16, QStringLiteral("Update or insert of view or function '%1' failed because it contains a derived or constant field.").arg(n.name));
         throw ErrInvalidObject(n.owner.isEmpty() ? n.name : n.owner + "." + n.name);
     }
@@ -108,8 +110,9 @@ void Executor::ValidateRows(Database& db, Object& t, const std::vector<std::vect
     Scope sc;
     sc.columns = &cols;
     sc.generation = NewScopeGeneration();
-    for (const auto& [id, k] : db.objects) {
-        if (k.parent != t.id || k.disabled) continue;
+    for (int kid : db.Children(t.id)) {
+        const Object& k = *db.FindObject(kid);
+        if (k.disabled) continue;
         if (k.IsType("C") && k.expr) {
             for (const auto& row : newRows) {
                 sc.row = &row;

@@ -67,6 +67,7 @@ bool IsConstraint(const Object& o) {
 }
 
 const IndexInfo* ConstraintIndex(const Database& db, const Object& k) {
+    // The index that enforces a PRIMARY KEY or UNIQUE constraint.
     const Object* t = db.FindObject(k.parent);
     if (!t) return nullptr;
     for (const IndexInfo& ix : t->indexes)
@@ -135,8 +136,8 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
     if (p.startsWith(QLatin1String("table"))) {
         if (!o.IsTable()) return NullInt();
         auto hasChild = [&](const char* type) {
-            for (const auto& [id, c] : db.objects)
-                if (c.parent == o.id && c.IsType(type)) return true;
+            for (int id : db.Children(o.id))
+                if (db.FindObject(id)->IsType(type)) return true;
             return false;
         };
         if (p == "tablehasidentity") {
@@ -175,8 +176,8 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
             return Bit(false);
         }
         if (p == "tablehasinserttrigger" || p == "tablehasupdatetrigger" || p == "tablehasdeletetrigger") {
-            for (const auto& [id, c] : db.objects)
-                if (c.IsType("TR") && c.parent == o.id &&
+            for (int id : db.Children(o.id))
+                if (const Object& c = *db.FindObject(id); c.IsType("TR") &&
                     ((p == "tablehasinserttrigger" && c.trigInsert) || (p == "tablehasupdatetrigger" && c.trigUpdate) ||
                      (p == "tablehasdeletetrigger" && c.trigDelete)))
                     return Bit(true);
@@ -196,8 +197,8 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
         return NullInt();
     }
     if (p == "hasaftertrigger" || p == "hasinserttrigger" || p == "hasupdatetrigger" || p == "hasdeletetrigger") {
-        for (const auto& [id, c] : db.objects)
-            if (c.IsType("TR") && c.parent == o.id) return Bit(true);
+        for (int id : db.Children(o.id))
+            if (db.FindObject(id)->IsType("TR")) return Bit(true);
         return Bit(false);
     }
     return NullInt();
@@ -800,7 +801,7 @@ Relation Executor::ResolveTable(const TableRef& ref) {
     const QString qualifier = ref.alias.isEmpty() ? ref.name : ref.alias;
     Relation r;
     const Object* o = db->FindObject(ref.owner, ref.name);
-    if (!o && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r)) {
+    if ((!o || o->IsType("S")) && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r)) {
         for (RelColumn& c : r.columns) c.qualifier = qualifier;
         return r;
     }

@@ -498,6 +498,15 @@ static Relation BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer)
         Relation r = BuildFrom(ex, *ref.right, outer);
         return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
     }
+    if (ref.kind == TableRef::Kind::Derived) {
+        Relation r = ex.RunQuery(*ref.derived, nullptr);
+        for (size_t i = 0; i < r.columns.size(); ++i) {
+            if (r.columns[i].name.isEmpty())
+                throw ErrGeneric(8155, 16, QStringLiteral("No column was specified for column %1 of '%2'.").arg(i + 1).arg(ref.alias));
+            r.columns[i].qualifier = ref.alias;
+        }
+        return r;
+    }
     return ex.ResolveTable(ref);
 }
 

@@ -58,8 +58,10 @@ int ObjectStatus(const Object& o) {
 }
 
 int FirstTrigger(const Database& db, const Object& table, int kind) {
-    for (const auto& [id, o] : db.objects) {
-        if (!o.IsType("TR") || o.parent != table.id) continue;
+    if (!table.IsType("U")) return 0;
+    for (int id : db.Children(table.id)) {
+        const Object& o = *db.FindObject(id);
+        if (!o.IsType("TR")) continue;
         if ((kind == 0 && o.trigInsert) || (kind == 1 && o.trigUpdate) || (kind == 2 && o.trigDelete)) return id;
     }
     return 0;

@@ -191,9 +191,14 @@ bool CatalogLoader::LoadVersion() {
     // Without permissions the fingerprint expression is NULL: then there is no fingerprint and
     // a snapshot is never taken for current.
     QString fingerprint;
-    {
+    try {
         auto rows = Connection().RunQuery(Q::Fingerprint());
         if (!rows->EndOfRows() && !IsNull(*rows, "Version")) fingerprint = QStringLiteral("10;") + Text(*rows, "Version");
+    } catch (const TovimarException&) {
+        // The fingerprint only serves snapshots: when none is read or written, a server that
+        // cannot compute it still has its catalog read.
+        if (db_.UseCache || db_.CreateCache) throw;
+        Connection().ClearErrors();
     }
     if (!fingerprint.isEmpty() && fingerprint.compare(db_.Version, Qt::CaseInsensitive) == 0) {
         db_.Initialize();
@@ -675,16 +680,19 @@ quint8 Right(qint64 actadd, qint64 actmod, qint64 bit) {
     return 0;
 }
 
-// The columns whose bits are set: byte by byte, each from its lowest bit, the n-th bit standing
-// for the n-th column name.
-void DecodeColumnBitmap(const DbValue& bitmap, const Collection<QString>& fieldNames, Collection<QString>& target) {
+// The columns whose bits are set. The server numbers the bits byte by byte, each byte from its
+// lowest bit, and bit n stands for the column with id n (bit 0 for the object as a whole, which
+// the object rights already carry). Names are added in column order.
+void DecodeColumnBitmap(const DbValue& bitmap, const QHash<int, QString>& namesByColID, Collection<QString>& target) {
     if (bitmap.IsNull()) return;
     const QByteArray bytes = bitmap.ToBinary();
-    qsizetype n = 0;
-    for (const char byte : bytes) {
-        for (int bit = 0; bit < 8; ++bit, ++n) {
-            if (n >= fieldNames.Count()) return;
-            if (static_cast<unsigned char>(byte) & (1u << bit)) AddName(target, fieldNames.At(n));
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(bytes.at(i));
+        for (int bit = 0; bit < 8; ++bit) {
+            const int colid = static_cast<int>(i * 8 + bit);
+            if (colid == 0 || !(byte & (1u << bit))) continue;
+            auto it = namesByColID.constFind(colid);
+            if (it != namesByColID.cend()) AddName(target, it.value());
         }
     }
 }
@@ -732,7 +740,8 @@ bool CatalogLoader::LoadPermissions() {
             permission->DeleteRight = Right(actadd, actmod, 16);
             permission->ExecRight = Right(actadd, actmod, 32);
             if (columns) {
-                const Collection<QString>& names = columns->FieldNames;
+                QHash<int, QString> names;
+                for (const FieldPtr& field : columns->Fields) names.insert(field->ColID, field->Name);
                 DecodeColumnBitmap(rows->Value(QStringLiteral("seladd")), names, permission->SelectGrant);
                 DecodeColumnBitmap(rows->Value(QStringLiteral("selmod")), names, permission->SelectDeny);
                 DecodeColumnBitmap(rows->Value(QStringLiteral("updadd")), names, permission->UpdateGrant);

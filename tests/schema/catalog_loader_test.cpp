@@ -100,8 +100,8 @@ void Script(ScriptedConnection& c, int srvVer = 80) {
     c.Answers[Q::Permissions()] = Rows(
         {"Object", "type", "Owner", "GranteeName", "GrantorName", "id", "actadd", "actmod", "seladd", "selmod", "updadd",
          "updmod", "refadd", "refmod"},
-        {{S("Customers"), S("U "), S("dbo"), S("public"), S("dbo"), I(11), I(1 | 8), I(16), B("\x02"), N(), B("\x03\xFF"), N(), N(), N()},
-         {S("Customers"), S("U "), S("dbo"), S("public"), S("guest"), I(11), I(2), I(0), N(), B("\x01"), N(), N(), N(), N()},
+        {{S("Customers"), S("U "), S("dbo"), S("public"), S("dbo"), I(11), I(1 | 8), I(16), B("\x04"), N(), B("\x07\xFF"), N(), N(), N()},
+         {S("Customers"), S("U "), S("dbo"), S("public"), S("guest"), I(11), I(2), I(0), N(), B("\x02"), N(), N(), N(), N()},
          {S("P"), S("P "), S("dbo"), S("public"), S("dbo"), I(30), I(32), I(0), N(), N(), N(), N(), N(), N()},
          {S("Nope"), S("U "), S("dbo"), S("public"), S("dbo"), I(99), I(1), I(0), N(), N(), N(), N(), N(), N()}});
     c.Answers[Q::RelationsSecondPass(QStringLiteral("13"))] = Rows(
@@ -301,7 +301,8 @@ TEST(CatalogLoader, PermissionRightsAndColumnBitmaps) {
     EXPECT_EQ(p->DeleteRight, 2);
     EXPECT_EQ(p->UpdateRight, 1);  // from the second grantor
     EXPECT_EQ(p->ExecRight, 0);
-    // seladd 0x02: the second column; updadd 0x03 0xFF: the first two, and no more columns exist.
+    // Bit n stands for column id n, bit 0 for the whole object: seladd 0x04 is column 2; updadd
+    // 0x07 0xFF is columns 1 and 2 (no others exist); selmod 0x02 is column 1.
     ASSERT_EQ(p->SelectGrant.Count(), 1);
     EXPECT_EQ(p->SelectGrant.At(0), QStringLiteral("Name"));
     EXPECT_EQ(p->UpdateGrant.Count(), 2);
@@ -437,6 +438,23 @@ TEST(CatalogLoader, QueryErrorsArePassedOnAndTheProgressClosed) {
         EXPECT_EQ(e.Number, 7601);
     }
     EXPECT_TRUE(progress.Closed);
+}
+
+// The fingerprint only serves snapshots: a server that cannot compute it has its catalog read
+// as long as no snapshot is involved.
+TEST(CatalogLoader, FailingFingerprintMattersOnlyForSnapshots) {
+    Shop plain;
+    plain.Connection->Failing.insert(Q::Fingerprint());
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(plain.Db, progress));
+    EXPECT_EQ(plain.Db.Version, QString());
+    EXPECT_EQ(plain.Db.Tables.Count(), 4);
+
+    Shop creating;
+    creating.Db.CreateCache = true;
+    creating.Connection->Failing.insert(Q::Fingerprint());
+    RecordingProgress progress2;
+    EXPECT_THROW(LoadDBObjects(creating.Db, progress2), TovimarException);
 }
 
 TEST(CatalogLoader, WithoutUserTablesTheFirstPassRunsPlain) {

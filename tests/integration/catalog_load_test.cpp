@@ -1,0 +1,396 @@
+// The catalog loader end to end: scripts run on the simulated server, the schema read back
+// through the real queries, the model checked.
+#include "platform/app_paths.h"
+#include "platform/db/sim_connection.h"
+#include "platform/progress.h"
+#include "platform/tovimar_exception.h"
+#include "schema/catalog_loader.h"
+#include "schema/catalog_queries.h"
+#include "schema/snapshot_file.h"
+#include "sqlsim/engine.h"
+#include "sqlsim/server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString ReadScript(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray bytes = file.readAll();
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xEF\xBB\xBF")) {
+        QStringDecoder decoder(QStringConverter::encodingForData(bytes).value_or(QStringConverter::Utf8));
+        return decoder(bytes);
+    }
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+QString Scenario(const char* name) {
+    return ReadScript(QStringLiteral(TOVIMAR_TEST_DATA_DIR "/integration/scenarios/") + QLatin1String(name));
+}
+
+// Runs a script on the server and reports every error it raised.
+void RunScript(sqlsim::Server& server, const QString& database, const QString& script) {
+    auto session = server.Connect(database);
+    ASSERT_TRUE(session) << database.toStdString();
+    const sqlsim::BatchResult result = session->ExecuteScript(script);
+    for (const sqlsim::Message& message : result.messages)
+        EXPECT_LE(message.severity, 10) << message.number << ": " << message.text.toStdString();
+}
+
+// A connection that remembers the queries it was sent.
+class RecordingSimConnection : public SimConnection {
+public:
+    using SimConnection::SimConnection;
+    QStringList Sent;
+
+protected:
+    DbBatchOutcome RunBatch(const QString& sql) override {
+        Sent.append(sql);
+        return SimConnection::RunBatch(sql);
+    }
+};
+
+class CountingProgress : public Progress {
+public:
+    explicit CountingProgress(int cancelAt = 0) : cancelAt_(cancelAt) {}
+    int Count = 0;
+    bool Closed = false;
+    void ShowCaption(const QString&) override { cancelled_ = false; }
+    bool ShowMessage(const QString&) override {
+        if (++Count == cancelAt_) cancelled_ = true;
+        return cancelled_;
+    }
+    bool Cancelled() const override { return cancelled_; }
+    void Close() override { Closed = true; }
+
+private:
+    int cancelAt_;
+    bool cancelled_ = false;
+};
+
+class NameFilter : public ObjectFilter {
+public:
+    QStringList Rejected;  // "code:fullName"
+    bool IsObjectIncluded(const QString& typeCode, const QString& fullName, int, const QString&, long& flags,
+                          QStringList& extras) override {
+        flags = 0;
+        extras.clear();
+        return !Rejected.contains(typeCode + QLatin1Char(':') + fullName, Qt::CaseInsensitive);
+    }
+};
+
+struct Loaded {
+    std::shared_ptr<sqlsim::Server> Server;
+    std::shared_ptr<RecordingSimConnection> Connection;
+    std::unique_ptr<Tovimar_Database> Db = std::make_unique<Tovimar_Database>();
+};
+
+std::shared_ptr<sqlsim::Server> ServerWith(const QString& script) {
+    auto server = std::make_shared<sqlsim::Server>();
+    RunScript(*server, QStringLiteral("master"), script);
+    return server;
+}
+
+// Connects to the database and loads it; the Db is returned even when loading was cancelled.
+Loaded Load(std::shared_ptr<sqlsim::Server> server, const QString& database, Progress& progress,
+            ObjectFilter* filter = nullptr, bool* completed = nullptr) {
+    Loaded loaded;
+    loaded.Server = server;
+    loaded.Connection = std::make_shared<RecordingSimConnection>(server, database);
+    LoadDatabase(*loaded.Db, loaded.Connection);
+    loaded.Db->Filter = filter;
+    const bool ok = LoadDBObjects(*loaded.Db, progress);
+    if (completed) *completed = ok;
+    else EXPECT_TRUE(ok);
+    return loaded;
+}
+
+Loaded LoadShop(ObjectFilter* filter = nullptr) {
+    CountingProgress progress;
+    return Load(ServerWith(Scenario("shop.sql")), QStringLiteral("shop"), progress, filter);
+}
+
+// The table under key; a missing one is a failure and reads as an empty table.
+TablePtr TableOf(const Tovimar_Database& db, const char* key) {
+    const TablePtr table = db.Tables.Item(QLatin1String(key));
+    if (table) return table;
+    ADD_FAILURE() << "no table " << key;
+    return std::make_shared<Tovimar_Table>();
+}
+
+// The column under key; a missing one is a failure and reads as an empty column.
+FieldPtr FieldOf(const TablePtr& table, const char* key) {
+    const FieldPtr field = table->Fields.Item(QLatin1String(key));
+    if (field) return field;
+    ADD_FAILURE() << "no column " << key << " in " << table->Name.toStdString();
+    return std::make_shared<Tovimar_Field>();
+}
+
+TEST(CatalogLoad, ShopTablesKeysAndConstraints) {
+    const Loaded shop = LoadShop();
+    const Tovimar_Database& db = *shop.Db;
+    EXPECT_EQ(db.Tables.Count(), 3);
+    const TablePtr customers = db.Tables.Item(QStringLiteral("[dbo].[Customers]"));
+    ASSERT_TRUE(customers);
+    EXPECT_EQ(customers->FieldNames.Count(), 4);
+    const FieldPtr id = FieldOf(customers, "[CustomerID]");
+    ASSERT_TRUE(id);
+    EXPECT_TRUE(id->Identity);
+    EXPECT_EQ(id->IdentitySeed, 1);
+    EXPECT_EQ(id->IdentityIncr, 1);
+    EXPECT_EQ(FieldOf(customers, "[Name]")->DataType, QStringLiteral("nvarchar"));
+    EXPECT_FALSE(FieldOf(customers, "[Name]")->Collation.isEmpty());
+    ASSERT_TRUE(customers->PrimaryKey);
+    EXPECT_TRUE(customers->PrimaryKey->IsClustered);
+
+    const TablePtr orders = db.Tables.Item(QStringLiteral("[dbo].[Orders]"));
+    ASSERT_TRUE(orders);
+    ASSERT_TRUE(orders->PrimaryKey);
+    EXPECT_FALSE(orders->PrimaryKey->IsClustered);
+    const IndexPtr ix = orders->Indexes.Item(QStringLiteral("[IX_Orders_Customer]"));
+    ASSERT_TRUE(ix);
+    ASSERT_EQ(ix->FieldNames.Count(), 2);
+    EXPECT_EQ(ix->FieldNames.At(0), QStringLiteral("CustomerID"));
+    EXPECT_EQ(ix->FieldNames.At(1), QStringLiteral("OrderID"));
+    EXPECT_EQ(db.Indexes.Count(), 3);
+
+    const RelationPtr fk = db.Relations.Item(QStringLiteral("[dbo].[Orders].[FK_Orders_Customers]"));
+    ASSERT_TRUE(fk);
+    EXPECT_EQ(fk->PrimaryTable, customers.get());
+    EXPECT_EQ(fk->FieldNames.At(0), QStringLiteral("CustomerID"));
+    EXPECT_EQ(fk->PrimaryFieldNames.At(0), QStringLiteral("CustomerID"));
+    const DefaultPtr df = orders->Defaults.Item(QStringLiteral("[DF_Orders_Total]"));
+    ASSERT_TRUE(df);
+    EXPECT_EQ(df->Value, QStringLiteral("(0)"));
+    EXPECT_EQ(FieldOf(orders, "[Total]")->Default, df.get());
+    ASSERT_TRUE(orders->Checks.Item(QStringLiteral("[CK_Orders_Total]")));
+    ASSERT_EQ(db.Triggers.Count(), 1);
+    EXPECT_TRUE(db.Triggers.At(0)->Definition.contains(QStringLiteral("CREATE TRIGGER trOrders")));
+}
+
+TEST(CatalogLoad, ClusteredTableGetsTheDefaultFileGroup) {
+    const Loaded shop = LoadShop();
+    const Tovimar_Database& db = *shop.Db;
+    ASSERT_GE(db.FileGroups.Count(), 1);
+    const QString primary = db.GroupName(db.DefaultFileGroupID);
+    EXPECT_EQ(primary, QStringLiteral("PRIMARY"));
+    EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->FileGroupName, primary);  // clustered: no indid 0 row
+    EXPECT_EQ(TableOf(db, "[dbo].[Heap]")->FileGroupName, primary);
+    EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->TextFileGroupName, primary);
+}
+
+TEST(CatalogLoad, ProcedureGroupHasTwoDefinitions) {
+    const Loaded shop = LoadShop();
+    ASSERT_EQ(shop.Db->Procedures.Count(), 1);
+    const ProcedurePtr proc = shop.Db->Procedures.At(0);
+    EXPECT_EQ(proc->DefinitionsNumbers(), (QList<int>{1, 2}));
+    EXPECT_TRUE(proc->Definition(1).contains(QStringLiteral("GetOrders;1")));
+    EXPECT_TRUE(proc->Definition(2).contains(QStringLiteral("@id")));
+}
+
+TEST(CatalogLoad, ViewTextOverThreeCommentRows) {
+    // 4000 characters go into one syscomments row: this view needs three.
+    QString body = QStringLiteral("CREATE VIEW dbo.LongView AS SELECT 1 AS One\r\n");
+    while (body.size() < 9000) body += QStringLiteral("-- padding line to make the definition long enough\r\n");
+    const QString script = QStringLiteral("CREATE DATABASE chunks\nGO\nUSE chunks\nGO\n") + body + QStringLiteral("GO\n");
+    CountingProgress progress;
+    const Loaded loaded = Load(ServerWith(script), QStringLiteral("chunks"), progress);
+    auto rows = loaded.Connection->RunQuery(QStringLiteral("SELECT COUNT(*) AS N FROM syscomments WHERE id = OBJECT_ID('dbo.LongView')"));
+    ASSERT_FALSE(rows->EndOfRows());
+    EXPECT_EQ(rows->Value(QStringLiteral("N")).ToInt(), 3);
+    ASSERT_EQ(loaded.Db->Views.Count(), 1);
+    const ViewPtr view = loaded.Db->Views.At(0);
+    EXPECT_EQ(view->Definition.trimmed(), body.trimmed());
+    EXPECT_EQ(view->FieldNames.Count(), 1);
+}
+
+TEST(CatalogLoad, ExcludedTableReferencingAnIncludedOneIsLoadedInDetail) {
+    NameFilter filter;
+    filter.Rejected = {QStringLiteral("ta:[dbo].[Orders]"), QStringLiteral("ta:[dbo].[Heap]")};
+    const Loaded shop = LoadShop(&filter);
+    const Tovimar_Database& db = *shop.Db;
+    const TablePtr orders = db.Tables.Item(QStringLiteral("[dbo].[Orders]"));
+    const TablePtr heap = db.Tables.Item(QStringLiteral("[dbo].[Heap]"));
+    ASSERT_TRUE(orders && heap);
+    EXPECT_FALSE(orders->ObjectIncluded);
+    EXPECT_EQ(db.TableExcludeIDs, QString::number(heap->ObjectID));
+    EXPECT_EQ(orders->Fields.Count(), 3);
+    EXPECT_EQ(orders->Indexes.Count(), 2);
+    EXPECT_EQ(orders->Relations.Count(), 1);
+    EXPECT_EQ(heap->Fields.Count(), 0);  // related to nothing: stays out
+}
+
+TEST(CatalogLoad, ColumnPermissionBitmapsAreDecodedToNames) {
+    const Loaded shop = LoadShop();
+    const PermissionPtr customers = shop.Db->Permissions.Item(QStringLiteral("[dbo].[Customers].[public]"));
+    ASSERT_TRUE(customers);
+    ASSERT_EQ(customers->SelectGrant.Count(), 2);
+    EXPECT_EQ(customers->SelectGrant.At(0), QStringLiteral("Name"));
+    EXPECT_EQ(customers->SelectGrant.At(1), QStringLiteral("Notes"));
+    EXPECT_EQ(customers->SelectRight, 0);  // column rights only
+    const PermissionPtr orders = shop.Db->Permissions.Item(QStringLiteral("[dbo].[Orders].[public]"));
+    ASSERT_TRUE(orders);
+    EXPECT_EQ(orders->SelectRight, 1);
+    EXPECT_EQ(orders->InsertRight, 1);
+    EXPECT_EQ(orders->DeleteRight, 2);
+    const PermissionPtr proc = shop.Db->Permissions.Item(QStringLiteral("[dbo].[GetOrders].[public]"));
+    ASSERT_TRUE(proc);
+    EXPECT_EQ(proc->ExecRight, 1);
+}
+
+TEST(CatalogLoad, FullTextIndexAndColumns) {
+    const Loaded shop = LoadShop();
+    ASSERT_EQ(shop.Db->Catalogs.Count(), 1);
+    EXPECT_EQ(shop.Db->Catalogs.At(0)->Name, QStringLiteral("ShopCatalog"));
+    const TablePtr customers = TableOf(*shop.Db, "[dbo].[Customers]");
+    EXPECT_EQ(customers->FTI_Catalog, QStringLiteral("ShopCatalog"));
+    EXPECT_EQ(customers->FTI_UniqueIndex, QStringLiteral("PK_Customers"));
+    ASSERT_TRUE(customers->FTI_Columns.has_value());
+    EXPECT_EQ(customers->FTI_Columns->Count(), 2);
+    const FieldPtr name = FieldOf(customers, "[Name]");
+    EXPECT_TRUE(name->FTI_Field);
+    EXPECT_EQ(name->FTI_Language, 1033);
+}
+
+TEST(CatalogLoad, SqlServer70LeavesEveryCollationEmpty) {
+    auto server = ServerWith(Scenario("shop.sql"));
+    // A SQL Server 7.0 server: master (and the database) at compatibility level 70.
+    ASSERT_TRUE(server->State().Find(QStringLiteral("master")));
+    server->State().Find(QStringLiteral("master"))->cmptlevel = 70;
+    server->State().Find(QStringLiteral("shop"))->cmptlevel = 70;
+    CountingProgress progress;
+    const Loaded shop = Load(server, QStringLiteral("shop"), progress);
+    EXPECT_EQ(shop.Db->SrvVer, 70);
+    EXPECT_EQ(shop.Db->CmptLevel, 70);
+    qsizetype columns = 0;
+    for (const TablePtr& table : shop.Db->Tables)
+        for (const FieldPtr& field : table->Fields) {
+            ++columns;
+            EXPECT_EQ(field->Collation, QString()) << field->Name.toStdString();
+        }
+    EXPECT_EQ(columns, 9);
+}
+
+TEST(CatalogLoad, CancelAtTheNthProgressCall) {
+    int total = 0;
+    {
+        CountingProgress progress;
+        const Loaded shop = Load(ServerWith(Scenario("shop.sql")), QStringLiteral("shop"), progress);
+        total = progress.Count;
+    }
+    ASSERT_GT(total, 10);
+    auto server = ServerWith(Scenario("shop.sql"));
+    for (int n : {1, 2, total / 2, total - 1, total}) {
+        CountingProgress progress(n);
+        bool completed = true;
+        const Loaded shop = Load(server, QStringLiteral("shop"), progress, nullptr, &completed);
+        EXPECT_FALSE(completed) << "cancelled at call " << n;
+        EXPECT_EQ(progress.Count, n);
+        EXPECT_TRUE(progress.Closed);
+    }
+}
+
+class CatalogLoadCache : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder_.isValid());
+        SetAppDataRootForTesting(folder_.path());
+    }
+    void TearDown() override { SetAppDataRootForTesting(QString()); }
+    QTemporaryDir folder_;
+};
+
+TEST_F(CatalogLoadCache, FingerprintChangesWithTheSchemaAndAMatchingSnapshotIsUsed) {
+    auto server = ServerWith(Scenario("shop.sql"));
+    QString first;
+    {
+        CountingProgress progress;
+        Loaded writer;
+        writer.Connection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
+        LoadDatabase(*writer.Db, writer.Connection);
+        writer.Db->CreateCache = true;
+        ASSERT_TRUE(LoadDBObjects(*writer.Db, progress));
+        first = writer.Db->Version;
+        EXPECT_TRUE(first.startsWith(QStringLiteral("10;")));
+        EXPECT_GT(first.size(), 3);
+        EXPECT_TRUE(QFile::exists(GetCacheFilePath(*writer.Db)));
+    }
+    {
+        // Unchanged schema: the snapshot stands in for the catalog.
+        CountingProgress progress;
+        auto connection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
+        Tovimar_Database db;
+        LoadDatabase(db, connection);
+        db.UseCache = true;
+        ASSERT_TRUE(LoadDBObjects(db, progress));
+        EXPECT_EQ(connection->Sent.size(), 3);
+        EXPECT_EQ(connection->Sent.last(), CatalogQueries::Fingerprint());
+        EXPECT_EQ(db.Tables.Count(), 3);
+        EXPECT_EQ(db.Version, first);
+    }
+    RunScript(*server, QStringLiteral("shop"), QStringLiteral("CREATE INDEX IX_Heap_ID ON dbo.Heap (ID)\n"));
+    {
+        CountingProgress progress;
+        auto connection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
+        Tovimar_Database db;
+        LoadDatabase(db, connection);
+        db.UseCache = true;
+        ASSERT_TRUE(LoadDBObjects(db, progress));
+        EXPECT_NE(db.Version, first);
+        EXPECT_GT(connection->Sent.size(), 3);
+        EXPECT_EQ(TableOf(db, "[dbo].[Heap]")->Indexes.Count(), 1);
+    }
+}
+
+// ---- The sample databases ------------------------------------------------------------------
+
+struct SampleCounts {
+    qsizetype Tables, Views, Procedures, Functions, Triggers, PrimaryKeys, Relations, Checks, Defaults, Indexes,
+        Identities;
+};
+
+void ExpectSample(const char* file, const char* database, const SampleCounts& expected) {
+    const QString path = QStringLiteral(TOVIMAR_SAMPLES_DIR "/") + QLatin1String(file);
+    if (!QFile::exists(path)) GTEST_SKIP() << "sample scripts not found at " << TOVIMAR_SAMPLES_DIR;
+    CountingProgress progress;
+    const Loaded loaded = Load(ServerWith(ReadScript(path)), QLatin1String(database), progress);
+    const Tovimar_Database& db = *loaded.Db;
+    qsizetype primaryKeys = 0, identities = 0;
+    for (const TablePtr& table : db.Tables) {
+        if (table->PrimaryKey) ++primaryKeys;
+        for (const FieldPtr& field : table->Fields)
+            if (field->Identity) ++identities;
+    }
+    EXPECT_EQ(db.Tables.Count(), expected.Tables);
+    EXPECT_EQ(db.Views.Count(), expected.Views);
+    EXPECT_EQ(db.Procedures.Count(), expected.Procedures);
+    EXPECT_EQ(db.Functions.Count(), expected.Functions);
+    EXPECT_EQ(db.Triggers.Count(), expected.Triggers);
+    EXPECT_EQ(primaryKeys, expected.PrimaryKeys);
+    EXPECT_EQ(db.Relations.Count(), expected.Relations);
+    EXPECT_EQ(db.Checks.Count(), expected.Checks);
+    EXPECT_EQ(db.Defaults.Count(), expected.Defaults);
+    EXPECT_EQ(db.Indexes.Count(), expected.Indexes);
+    EXPECT_EQ(identities, expected.Identities);
+    EXPECT_EQ(db.Roles.Count(), 0);
+    EXPECT_EQ(db.Permissions.Count(), 0);
+}
+
+TEST(CatalogLoadSamples, Northwind) {
+    // 13 primary keys and 26 plain indexes.
+    ExpectSample("instnwnd.sql", "Northwind", {13, 16, 7, 0, 0, 13, 13, 8, 9, 39, 6});
+}
+
+TEST(CatalogLoadSamples, Pubs) {
+    // 9 primary keys and 7 plain indexes; roysched and discounts have no key.
+    ExpectSample("instpubs.sql", "pubs", {11, 1, 4, 0, 1, 9, 10, 6, 9, 16, 1});
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// Helpers shared by the simulator tests.
+#pragma once
+
+#include "sqlsim/server.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace simtest {
+
+inline QString ReadSample(const char* name) {
+    QFile f(QStringLiteral(TOVIMAR_SAMPLES_DIR "/") + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+inline bool SamplesPresent() {
+    return QFile::exists(QStringLiteral(TOVIMAR_SAMPLES_DIR "/instnwnd.sql")) &&
+           QFile::exists(QStringLiteral(TOVIMAR_SAMPLES_DIR "/instpubs.sql"));
+}
+
+// Messages of severity 11 and more, one per line, for assertion output.
+inline QString Errors(const sqlsim::BatchResult& r) {
+    QStringList lines;
+    for (const auto& m : r.messages)
+        if (m.severity >= 11) lines << QStringLiteral("Msg %1, Level %2: %3").arg(m.number).arg(m.severity).arg(m.text);
+    return lines.join(u'\n');
+}
+
+// One server with Northwind and pubs loaded, shared by the tests of a program.
+struct Samples {
+    sqlsim::Server server;
+    sqlsim::BatchResult northwind, pubs;
+};
+inline Samples* LoadedSamples() {
+    static std::unique_ptr<Samples> samples = [] {
+        if (!SamplesPresent()) return std::unique_ptr<Samples>();
+        auto s = std::make_unique<Samples>();
+        auto session = s->server.Connect();
+        s->northwind = session->ExecuteScript(ReadSample("instnwnd.sql"));
+        s->pubs = session->ExecuteScript(ReadSample("instpubs.sql"));
+        return s;
+    }();
+    return samples.get();
+}
+
+inline int Col(const sqlsim::ResultSet& rs, const char* name) {
+    for (size_t i = 0; i < rs.columns.size(); ++i)
+        if (rs.columns[i].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+    ADD_FAILURE() << "no column " << name;
+    return -1;
+}
+
+inline QString Text(const sqlsim::ResultSet& rs, size_t row, const char* name) {
+    int c = Col(rs, name);
+    if (c < 0 || row >= rs.rows.size()) return QStringLiteral("<missing>");
+    const sqlsim::Value& v = rs.rows[row][c];
+    return v.IsNull() ? QStringLiteral("NULL") : v.AsString();
+}
+
+inline long long Int(const sqlsim::ResultSet& rs, size_t row, const char* name) {
+    int c = Col(rs, name);
+    if (c < 0 || row >= rs.rows.size()) return -99999;
+    return rs.rows[row][c].AsInt();
+}
+
+// Runs a batch that must succeed and return exactly one result set.
+inline sqlsim::ResultSet Query(sqlsim::Session& s, const QString& sql) {
+    sqlsim::BatchResult r = s.Execute(sql);
+    EXPECT_EQ(Errors(r).toStdString(), std::string()) << sql.left(300).toStdString();
+    EXPECT_EQ(r.resultSets.size(), 1u) << sql.left(300).toStdString();
+    return r.resultSets.empty() ? sqlsim::ResultSet() : r.resultSets[0];
+}
+
+}  // namespace simtest

@@ -35,3 +35,5 @@ void PrintOut(const QString& text);
 
 extern const CliCommand InfoCommand;
 extern const CliCommand SnapshotCommand;
+extern const CliCommand CompareCommand;
+extern const CliCommand ExportCommand;

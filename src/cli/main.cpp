@@ -21,6 +21,8 @@ namespace {
 const CliCommand* const Commands[] = {
     &InfoCommand,
     &SnapshotCommand,
+    &CompareCommand,
+    &ExportCommand,
 };
 
 const CliCommand* FindCommand(const QString& name) {

@@ -14,6 +14,21 @@ bool HasColumns(const std::optional<Collection<FieldPtr>>& columns) { return col
 
 }  // namespace
 
+namespace {
+QString ActivateSQL(const QString& name) {
+    return QStringLiteral("IF ISNULL(OBJECTPROPERTY (OBJECT_ID(") + name +
+           QStringLiteral(") , 'TableHasActiveFulltextIndex' ),0) = 0") + CrLf +
+           QStringLiteral("  exec sp_fulltext_table ") + name + QStringLiteral(", 'Activate'");
+}
+}  // namespace
+
+bool IsFTIActivationOnly(const Tovimar_Script& script) {
+    const auto* table = dynamic_cast<const Tovimar_Table*>(script.ScriptedObj);
+    return table && script.Typ == QLatin1String("FTI") && script.Action == QLatin1String("CHANGE") &&
+           script.GetSQLCount() == 1 && script.Steps()[0].Pre.isEmpty() && script.Steps()[0].Post.isEmpty() &&
+           script.Steps()[0].SQL == ActivateSQL(Literal(table->FullName()));
+}
+
 QString FTI_DeleteSQL(Tovimar_Table& table) {
     if (table.DeleteRecreate) return QString();
     table.FTI_DeleteRecreate = true;
@@ -123,9 +138,7 @@ int GenerateFTIScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts
         }
     }
 
-    const QString activate = QStringLiteral("IF ISNULL(OBJECTPROPERTY (OBJECT_ID(") + name +
-                             QStringLiteral(") , 'TableHasActiveFulltextIndex' ),0) = 0") + CrLf +
-                             QStringLiteral("  exec sp_fulltext_table ") + name + QStringLiteral(", 'Activate'");
+    const QString activate = ActivateSQL(name);
     if (deactivated && script->GetSQLCount() <= 1) {
         // Nothing changed at column level: only make sure that the index is active.
         script->ClearSQL();

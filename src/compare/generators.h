@@ -105,10 +105,9 @@ bool FieldNamesDiffer(const Collection<QString>& mine, const Collection<QString>
 // The execution settings of two code objects differ (bit values 8 and 16 of ObjStatus).
 bool ExecSettingsDiffer(long status1, long status2);
 
-// Code-object definitions compared in their normalised form: the Source text rewritten with
-// ReplaceObjectName (no keyword change, the canonical name, the table name for triggers, the
-// group number for numbered procedures, else 0), the Destination text through
-// NormalizeLineBreaks, then compared as text.
+// Code-object definitions compared in their normalised form: both texts rewritten with
+// ReplaceObjectName (no keyword change, the Source object's canonical name, the table name for
+// triggers, the group number for numbered procedures, else 0), then compared as text.
 bool DefinitionsDiffer(const QString& sourceDefinition, const QString& destDefinition, const QString& keyword,
                        const QString& fullName, const QString& tableName, int number);
 
@@ -128,6 +127,10 @@ QString FTI_DeleteSQLColumn(Tovimar_Table& table, Tovimar_Field& field);
 // The full-text index script of a table (0 or 1 scripts).
 int GenerateFTIScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, Tovimar_Table* other,
                       GenerationContext& ctx);
+
+// True for the full-text script of an unchanged full-text index: its only step activates the index
+// when it is inactive. Such a script comes with every full-text table; it is no difference.
+bool IsFTIActivationOnly(const Tovimar_Script& script);
 
 // ---- Index, constraint and code-object texts used by other families -------------------------
 

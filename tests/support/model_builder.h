@@ -15,6 +15,7 @@
 #include "compare/linking.h"
 #include "schema/model.h"
 #include "schema/sql_text.h"
+#include "support/qt_print.h"
 
 #include <QStringList>
 #include <initializer_list>

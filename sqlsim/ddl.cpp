@@ -383,7 +383,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
         {
             std::vector<Value> nullRow(table().columns.size());
             std::vector<RelColumn> cols;
-            for (const Column& col : table().columns) cols.push_back(RelColumn{tname, col.name, col.xtype, col.length});
+            for (const Column& col : table().columns) cols.push_back(RelColumn{tname, col.name, col.xtype, col.length, col.nullable});
             Scope sc;
             sc.columns = &cols;
             sc.row = &nullRow;
@@ -587,7 +587,8 @@ void Executor::DoCreateCode(const Statement& s) {
                 c.length = r.columns[i].length > 0 ? r.columns[i].length : (b ? b->length : 4);
                 c.prec = b ? b->prec : 0;
                 c.scale = b ? b->scale : 0;
-                c.nullable = true;
+                if (IsStringType(c.xtype) || IsBinaryType(c.xtype)) c.prec = 0;
+                c.nullable = r.columns[i].nullable;
                 c.colid = ++colid;
                 if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
                 o.columns.push_back(c);

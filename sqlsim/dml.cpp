@@ -106,7 +106,7 @@ void Executor::ValidateRows(Database& db, Object& t, const std::vector<std::vect
         }
     }
     std::vector<RelColumn> cols;
-    for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length});
+    for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length, c.nullable});
     Scope sc;
     sc.columns = &cols;
     sc.generation = NewScopeGeneration();
@@ -274,7 +274,7 @@ namespace {
 std::vector<size_t> MatchingRows(Executor& ex, Object& t, const Statement& s, std::vector<std::vector<Value>>* newValues,
                                  const std::vector<std::pair<int, ExprPtr>>* sets) {
     std::vector<RelColumn> cols;
-    for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length});
+    for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length, c.nullable});
     Scope sc;
     sc.columns = &cols;
     sc.generation = NewScopeGeneration();

@@ -45,6 +45,7 @@ struct RelColumn {
     QString name;
     int xtype = XVarChar;
     int length = 0;
+    bool nullable = true;
 };
 struct Relation {
     std::vector<RelColumn> columns;

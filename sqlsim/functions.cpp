@@ -830,9 +830,12 @@ Relation Executor::ResolveTable(const TableRef& ref) {
         }
         session_.database = saved;
         --execDepth_;
-        for (size_t i = 0; i < r.columns.size() && i < o->columns.size(); ++i) r.columns[i].name = o->columns[i].name;
+        for (size_t i = 0; i < r.columns.size() && i < o->columns.size(); ++i) {
+            r.columns[i].name = o->columns[i].name;
+            r.columns[i].nullable = o->columns[i].nullable;
+        }
     } else {
-        for (const Column& c : o->columns) r.columns.push_back(RelColumn{qualifier, c.name, c.xtype, c.length});
+        for (const Column& c : o->columns) r.columns.push_back(RelColumn{qualifier, c.name, c.xtype, c.length, c.nullable});
         r.rows = o->rows;
     }
     for (RelColumn& c : r.columns) c.qualifier = qualifier;

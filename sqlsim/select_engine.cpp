@@ -390,7 +390,10 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
         const size_t lc = left.columns.size(), rc = right.columns.size();
         Relation swapped = JoinRelations(ex, std::move(right), std::move(left), JoinKind::Left, on, extraEqui, outer);
         Relation out;
-        for (size_t i = 0; i < lc; ++i) out.columns.push_back(swapped.columns[rc + i]);
+        for (size_t i = 0; i < lc; ++i) {
+            out.columns.push_back(swapped.columns[rc + i]);
+            out.columns.back().nullable = true;
+        }
         for (size_t i = 0; i < rc; ++i) out.columns.push_back(swapped.columns[i]);
         out.rows.reserve(swapped.rows.size());
         for (auto& row : swapped.rows) {
@@ -406,6 +409,11 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
     out.columns = left.columns;
     out.columns.insert(out.columns.end(), right.columns.begin(), right.columns.end());
     const size_t lc = left.columns.size(), rc = right.columns.size();
+    for (size_t i = 0; i < out.columns.size(); ++i) {
+        const bool rightSide = i >= lc;
+        if ((rightSide && (kind == JoinKind::Left || kind == JoinKind::Full)) || (!rightSide && kind == JoinKind::Full))
+            out.columns[i].nullable = true;
+    }
 
     // Equality conditions between a left column and a right column drive a hash lookup.
     std::vector<ExprPtr> conjuncts;
@@ -518,19 +526,134 @@ struct OutputRow {
     std::vector<Value> orderKeys;
 };
 
-int StaticType(const Expr& e) {
-    switch (e.kind) {
-    case ExprKind::Literal: return e.value.XTypeCode();
-    case ExprKind::Cast: {
-        TypeSpec t = e.type;
-        if (const BuiltinType* b = FindBuiltinType(t.name)) return b->xtype;
-        return XVarChar;
+struct TypeInfo {
+    int xtype = XInt;
+    int length = 4;
+};
+
+int NumericRank(int x) {
+    switch (x) {
+    case XFloat: return 12;
+    case XReal: return 11;
+    case XDecimal: case XNumeric: return 10;
+    case XMoney: return 9;
+    case XSmallMoney: return 8;
+    case XBigInt: return 7;
+    case XInt: return 6;
+    case XSmallInt: return 5;
+    case XTinyInt: return 4;
+    case XBit: return 3;
+    default: return 0;
     }
-    case ExprKind::Compare: case ExprKind::And: case ExprKind::Or: case ExprKind::Not: return XBit;
-    case ExprKind::Function:
-        if (e.name == "COUNT") return XInt;
-        return XVarChar;
-    default: return XInt;
+}
+
+TypeInfo FixedType(int xtype) {
+    const BuiltinType* b = FindBuiltinType(xtype);
+    return TypeInfo{xtype, b ? b->length : 4};
+}
+
+// The type the server gives an expression when it compiles the query.
+TypeInfo InferType(const Expr& e, const std::vector<RelColumn>& cols) {
+    switch (e.kind) {
+    case ExprKind::Literal: {
+        const Value& v = e.value;
+        if (v.GetKind() == Value::Kind::String) {
+            int n = std::max(1, static_cast<int>(v.AsString().size()));
+            return TypeInfo{v.XTypeCode(), IsUnicodeType(v.XTypeCode()) ? 2 * n : n};
+        }
+        if (v.GetKind() == Value::Kind::Binary) return TypeInfo{XVarBinary, std::max(1, static_cast<int>(v.AsBinary().size()))};
+        if (v.IsNull()) return TypeInfo{XInt, 4};
+        return FixedType(v.XTypeCode());
+    }
+    case ExprKind::Column: {
+        int slot = FindSlot(cols, e.parts);
+        if (slot >= 0) return TypeInfo{cols[slot].xtype, cols[slot].length};
+        return TypeInfo{XInt, 4};
+    }
+    case ExprKind::Variable: return TypeInfo{XNVarChar, 256};
+    case ExprKind::Unary: return InferType(*e.args[0], cols);
+    case ExprKind::Binary: {
+        TypeInfo a = InferType(*e.args[0], cols), b = InferType(*e.args[1], cols);
+        if (e.name == "&" || e.name == "|" || e.name == "^") return NumericRank(a.xtype) >= NumericRank(b.xtype) ? a : b;
+        if (IsStringType(a.xtype) && IsStringType(b.xtype)) {
+            bool uni = IsUnicodeType(a.xtype) || IsUnicodeType(b.xtype);
+            int la = IsUnicodeType(a.xtype) ? a.length : (uni ? 2 * a.length : a.length);
+            int lb = IsUnicodeType(b.xtype) ? b.length : (uni ? 2 * b.length : b.length);
+            return TypeInfo{uni ? XNVarChar : XVarChar, std::min(uni ? 8000 : 8000, la + lb)};
+        }
+        if (a.xtype == XDateTime || b.xtype == XDateTime) return FixedType(XDateTime);
+        TypeInfo hi = NumericRank(a.xtype) >= NumericRank(b.xtype) ? a : b;
+        if (NumericRank(hi.xtype) == 0) return TypeInfo{XInt, 4};
+        if (hi.xtype == XReal) return FixedType(XFloat);
+        if (hi.xtype == XBit || hi.xtype == XTinyInt || hi.xtype == XSmallInt) return FixedType(XInt);
+        if (hi.xtype == XDecimal) return TypeInfo{XNumeric, 17};
+        return hi;
+    }
+    case ExprKind::Cast: {
+        const BuiltinType* b = FindBuiltinType(e.type.name);
+        if (!b) return TypeInfo{XNVarChar, 256};
+        int len = b->length;
+        if (b->variable && (IsStringType(b->xtype) || IsBinaryType(b->xtype))) {
+            int n = e.type.length > 0 ? e.type.length : 30;
+            len = IsUnicodeType(b->xtype) ? 2 * n : n;
+        }
+        if (b->xtype == XDecimal || b->xtype == XNumeric) len = 17;
+        return TypeInfo{b->xtype, len};
+    }
+    case ExprKind::Case: {
+        TypeInfo best{0, 0};
+        for (size_t i = 1; i < e.args.size(); i += 2) {
+            TypeInfo t = InferType(*e.args[i], cols);
+            if (best.xtype == 0 || NumericRank(t.xtype) > NumericRank(best.xtype) ||
+                (IsStringType(t.xtype) && IsStringType(best.xtype) && t.length > best.length))
+                best = t;
+        }
+        if (e.elseExpr) {
+            TypeInfo t = InferType(*e.elseExpr, cols);
+            if (best.xtype == 0 || NumericRank(t.xtype) > NumericRank(best.xtype) ||
+                (IsStringType(t.xtype) && IsStringType(best.xtype) && t.length > best.length))
+                best = t;
+        }
+        return best.xtype == 0 ? TypeInfo{XInt, 4} : best;
+    }
+    case ExprKind::Function: {
+        const QString& f = e.name;
+        auto arg = [&](size_t i) { return i < e.args.size() ? InferType(*e.args[i], cols) : TypeInfo{XInt, 4}; };
+        if (f == "COUNT" || f == "LEN" || f == "CHARINDEX" || f == "PATINDEX" || f == "DATALENGTH" || f == "OBJECT_ID" ||
+            f == "DATEPART" || f == "YEAR" || f == "MONTH" || f == "DAY" || f == "DATEDIFF" || f.endsWith(QLatin1String("PROPERTY")) ||
+            f == "ASCII" || f == "UNICODE" || f == "GROUPING" || f == "ISNUMERIC" || f == "ISDATE")
+            return FixedType(XInt);
+        if (f == "COUNT_BIG") return FixedType(XBigInt);
+        if (f == "SUM" || f == "AVG") {
+            TypeInfo t = arg(0);
+            if (t.xtype == XBit || t.xtype == XTinyInt || t.xtype == XSmallInt) return FixedType(XInt);
+            if (t.xtype == XReal) return FixedType(XFloat);
+            if (t.xtype == XSmallMoney) return FixedType(XMoney);
+            if (t.xtype == XDecimal) return TypeInfo{XNumeric, 17};
+            return t;
+        }
+        if (f == "MIN" || f == "MAX" || f == "ISNULL" || f == "COALESCE" || f == "NULLIF" || f == "ABS" || f == "ROUND" ||
+            f == "FLOOR" || f == "CEILING" || f == "LTRIM" || f == "RTRIM" || f == "UPPER" || f == "LOWER" ||
+            f == "REVERSE" || f == "SUBSTRING" || f == "LEFT" || f == "RIGHT" || f == "REPLACE" || f == "STUFF")
+            return arg(0);
+        if (f == "QUOTENAME") return TypeInfo{XNVarChar, 516};
+        if (f == "OBJECT_NAME" || f == "DB_NAME" || f == "USER_NAME" || f == "USER" || f == "CURRENT_USER" ||
+            f == "SUSER_SNAME" || f == "COL_NAME" || f == "INDEX_COL" || f == "TYPE_NAME" || f == "SESSION_USER" ||
+            f == "SYSTEM_USER" || f == "HOST_NAME" || f == "APP_NAME")
+            return TypeInfo{XNVarChar, 256};
+        if (f == "DATENAME") return TypeInfo{XNVarChar, 60};
+        if (f == "GETDATE" || f == "GETUTCDATE" || f == "DATEADD") return FixedType(XDateTime);
+        if (f == "STR") return TypeInfo{XChar, e.args.size() > 1 && e.args[1]->kind == ExprKind::Literal ? static_cast<int>(e.args[1]->value.AsInt()) : 10};
+        if (f == "CHAR") return TypeInfo{XChar, 1};
+        if (f == "NCHAR") return TypeInfo{XNChar, 2};
+        if (f == "SPACE" || f == "REPLICATE") return TypeInfo{XVarChar, 8000};
+        if (f == "IDENT_SEED" || f == "IDENT_INCR" || f == "IDENT_CURRENT" || f == "SCOPE_IDENTITY") return TypeInfo{XNumeric, 13};
+        if (f == "NEWID") return FixedType(XUniqueIdentifier);
+        if (f == "POWER" || f == "SQRT" || f == "LOG" || f == "EXP" || f == "LOG10" || f == "PI" || f == "RAND") return FixedType(XFloat);
+        return TypeInfo{0, 0};
+    }
+    case ExprKind::Subquery: return TypeInfo{0, 0};
+    default: return FixedType(XInt);
     }
 }
 
@@ -790,31 +913,34 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         if (items[i].slot >= 0) {
             c.xtype = src.columns[items[i].slot].xtype;
             c.length = src.columns[items[i].slot].length;
+            c.nullable = src.columns[items[i].slot].nullable;
         } else if (items[i].expr->kind == ExprKind::Column) {
             int slot = FindSlot(src.columns, items[i].expr->parts);
             if (slot >= 0) {
                 c.xtype = src.columns[slot].xtype;
                 c.length = src.columns[slot].length;
+                c.nullable = src.columns[slot].nullable;
             } else {
-                c.xtype = StaticType(*items[i].expr);
+                TypeInfo t = InferType(*items[i].expr, src.columns);
+                c.xtype = t.xtype;
+                c.length = t.length;
             }
         } else {
-            c.xtype = 0;
-            for (const OutputRow& r : out)
-                if (!r.values[i].IsNull()) { c.xtype = r.values[i].XTypeCode(); break; }
-            if (c.xtype == 0) c.xtype = StaticType(*items[i].expr);
-            int maxLen = 0;
-            if (IsStringType(c.xtype) || IsBinaryType(c.xtype)) {
-                for (const OutputRow& r : out) {
-                    if (r.values[i].IsNull()) continue;
-                    int l = r.values[i].GetKind() == Value::Kind::Binary ? static_cast<int>(r.values[i].AsBinary().size())
-                                                                          : static_cast<int>(r.values[i].AsString().size());
-                    if (IsUnicodeType(c.xtype)) l *= 2;
-                    maxLen = std::max(maxLen, l);
-                }
-                c.length = std::max(1, maxLen);
-            } else if (const BuiltinType* b = FindBuiltinType(c.xtype)) {
-                c.length = b->length;
+            TypeInfo t = InferType(*items[i].expr, src.columns);
+            c.xtype = t.xtype;
+            c.length = t.length;
+            if (c.xtype == 0) {
+                // Only known once computed (scalar subqueries): take the first value's type.
+                c.xtype = XInt;
+                c.length = 4;
+                for (const OutputRow& r : out)
+                    if (!r.values[i].IsNull()) {
+                        c.xtype = r.values[i].XTypeCode();
+                        const BuiltinType* b = FindBuiltinType(c.xtype);
+                        c.length = b ? b->length : 4;
+                        if (IsStringType(c.xtype)) c.length = std::max(1, static_cast<int>(r.values[i].AsString().size()) * (IsUnicodeType(c.xtype) ? 2 : 1));
+                        break;
+                    }
             }
         }
         result.columns.push_back(c);

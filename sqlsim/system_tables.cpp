@@ -13,7 +13,7 @@ const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
 struct Builder {
     Relation& rel;
     explicit Builder(Relation& r) : rel(r) {}
-    void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length}); }
+    void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length, true}); }
     std::vector<Value>& Row() {
         rel.rows.emplace_back();
         rel.rows.back().reserve(rel.columns.size());
@@ -102,7 +102,9 @@ void SysColumns(const Database& db, Relation& rel) {
     b.Col("prec", XSmallInt, 2); b.Col("scale", XInt, 4); b.Col("iscomputed", XInt, 4);
     b.Col("isoutparam", XInt, 4); b.Col("isnullable", XInt, 4); b.Col("collation", XNVarChar, 256);
     b.Col("tdscollation", XBinary, 5);
-    for (const auto& [id, o] : db.objects) {
+    for (const auto& entry : db.objects) {
+        const int id = entry.first;
+        const Object& o = entry.second;
         auto add = [&](const Column& c, int number, bool outParam) {
             bool isString = IsStringType(c.xtype);
             bool fixedPrec = c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XFloat ||
@@ -212,7 +214,9 @@ void SysIndexes(const Database& db, Relation& rel) {
     b.Col("impid", XSmallInt, 2); b.Col("lockflags", XSmallInt, 2); b.Col("pgmodctr", XInt, 4);
     b.Col("keys", XVarBinary, 1088); b.Col("name", XNVarChar, 256); b.Col("statblob", XImage, 16);
     b.Col("maxlen", XInt, 4); b.Col("rows", XInt, 4);
-    for (const auto& [id, o] : db.objects) {
+    for (const auto& entry : db.objects) {
+        const int id = entry.first;
+        const Object& o = entry.second;
         if (!o.IsTable()) continue;
         const long long rows = static_cast<long long>(o.rows.size());
         auto add = [&](int indid, int status, int keycnt, int groupid, int fill, const QString& name) {

@@ -51,6 +51,10 @@ ServerErrorKind ClassifyServerError(long number) {
 // The log file
 
 void ScriptExecutor::WriteLine(const QString& text) {
+    if (textOut_) {
+        *textOut_ += text + kCrLf;
+        return;
+    }
     const QByteArray bytes = EncodeLocalText(text + kCrLf);
     if (file_.write(bytes) != bytes.size())
         throw TovimarException(57, kSource,
@@ -74,8 +78,6 @@ void ScriptExecutor::WriteHeader() {
 
 void ScriptExecutor::RunScripts() {
     ErrCollection.clear();
-    finalTry_.clear();
-    pendingRetryType_.clear();
     statementRunning_ = false;
     if (!DB) throw TovimarException(91, kSource, QStringLiteral("No database to run the scripts on."));
     progress_.ShowCaption(QStringLiteral("Updating ") + DB->FullName());
@@ -99,7 +101,33 @@ void ScriptExecutor::RunScripts() {
         connection_ = nullptr;
         file_.close();
     });
+    Run();
+    if (!file_.flush())
+        throw TovimarException(57, kSource,
+                               QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString()));
+}
 
+QString ScriptExecutor::ExportText() {
+    ErrCollection.clear();
+    if (!DB) throw TovimarException(91, kSource, QStringLiteral("No database to write the scripts for."));
+    progress_.ShowCaption(QStringLiteral("Updating ") + DB->FullName());
+    cancelled_ = false;
+    connection_ = nullptr;
+    QString text;
+    const bool exportOnly = ExportOnly;
+    ExportOnly = true;
+    textOut_ = &text;
+    CleanupGuard restore([this, exportOnly] {
+        textOut_ = nullptr;
+        ExportOnly = exportOnly;
+    });
+    Run();
+    return text;
+}
+
+void ScriptExecutor::Run() {
+    finalTry_.clear();
+    pendingRetryType_.clear();
     WriteHeader();
     for (const ScriptPtr& script : Scripts) {
         if (!script) continue;
@@ -109,10 +137,6 @@ void ScriptExecutor::RunScripts() {
         if (cancelled_) break;
     }
     RetryPass(QString());
-
-    if (!file_.flush())
-        throw TovimarException(57, kSource,
-                               QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString()));
 }
 
 void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
@@ -286,6 +310,15 @@ QString GetScriptFileName(QString& baseName, const QString& extension, const QDa
     name.replace(QLatin1Char('/'), QLatin1Char('$')).replace(QLatin1Char('\\'), QLatin1Char('$'));
     return QDir(folder).filePath(QStringLiteral("Tovimar_") + now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) +
                                  name + (extension.isEmpty() ? QStringLiteral(".txt") : extension));
+}
+
+QString ScriptFileText(const ScriptList& scripts, Tovimar_Database& db, const QDateTime& now) {
+    NullProgress progress;
+    ScriptExecutor executor(progress);
+    executor.Scripts = scripts;
+    executor.DB = &db;
+    executor.Clock = [now] { return now; };
+    return executor.ExportText();
 }
 
 bool ExecuteScripts(Progress& progress, Prompt& prompt, const ScriptList& scripts, Tovimar_Database& db,

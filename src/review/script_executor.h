@@ -49,6 +49,9 @@ public:
     // stops the run; errors of the run itself (the file cannot be written, no connection) end
     // it: the running statement is cancelled, the file closed, and the error reaches the caller.
     void RunScripts();
+    // The export mode into text instead of a file (for standard output): the same text, without
+    // the encoding step. Ignores ResultFile and ExportOnly.
+    QString ExportText();
     // True when the user cancelled the last run.
     bool WasCancelled() const { return cancelled_; }
 
@@ -68,11 +71,13 @@ private:
     bool IsRepeatable(const Tovimar_Script& script) const;
     void NoteCancel(bool cancelled) { cancelled_ = cancelled_ || cancelled; }
 
+    void Run();
     void WriteHeader();
     void WriteLine(const QString& text);
 
     Progress& progress_;
     QFile file_;
+    QString* textOut_ = nullptr;     // export into text: the lines go here instead of file_
     DbConnection* connection_ = nullptr;
     bool statementRunning_ = false;  // started in the background and not yet collected
     bool cancelled_ = false;
@@ -87,6 +92,11 @@ private:
 // baseName becomes "Result". Path separators in baseName become "$".
 QString GetScriptFileName(QString& baseName, const QString& extension,
                           const QDateTime& now = QDateTime::currentDateTime());
+
+// The text of a script file for the Destination db: the header (time now), then per checked
+// script its title, the SQL of each part and "GO" lines. What ExecuteScripts writes in export
+// mode, as text for output that does not go to a file.
+QString ScriptFileText(const ScriptList& scripts, Tovimar_Database& db, const QDateTime& now);
 
 // What a run produced, for callers that report it themselves (the command-line program).
 struct ExecutionReport {

@@ -401,8 +401,10 @@ TEST_F(ExecutorTest, ExportWritesHeaderTitlesPartsAndGoWithoutStatusOrExecution)
     EXPECT_EQ(Body(), expected);
     EXPECT_TRUE(executor.ErrCollection.empty());
 
-    // The comparison layer's per-script text (its golden files) is the same text.
+    // The text for standard output, and the comparison layer's text for its golden files, are
+    // the same text.
     const QDateTime at(QDate(2024, 3, 5), QTime(7, 8, 9));
+    EXPECT_EQ(ScriptFileText({view, proc, unchecked}, dest, at), QString::fromUtf8(LogBytes()));
     EXPECT_EQ(QString::fromUtf8(LogBytes()), ExportScriptsText({view, proc, unchecked}, dest, at));
 }
 

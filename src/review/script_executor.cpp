@@ -1,0 +1,399 @@
+#include "review/script_executor.h"
+
+#include "compare/generation_driver.h"
+#include "platform/app_paths.h"
+#include "platform/cleanup_guard.h"
+#include "platform/db/db_connection.h"
+#include "platform/local_text.h"
+#include "platform/tovimar_exception.h"
+#include "schema/model.h"
+#include "schema/sql_text.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kGo = QStringLiteral("GO");
+const QString kSource = QStringLiteral("ScriptExecutor");
+const QString kRollback = QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK");
+
+QString Separator(int width) { return QString(width, QLatin1Char('-')); }
+
+// Polls of a running statement: short sleeps first, so that quick statements finish without
+// delay, longer ones once a statement has run for a couple of seconds.
+constexpr int kShortPolls = 200;
+constexpr auto kShortSleep = std::chrono::milliseconds(10);
+constexpr auto kLongSleep = std::chrono::milliseconds(200);
+
+TovimarException CancelledError() { return TovimarException(1, kSource, QStringLiteral("Cancelled")); }
+}  // namespace
+
+ServerErrorKind ClassifyServerError(long number) {
+    switch (number) {
+    case 1708:
+    case 1918:
+    case 15338:
+    case 15477: return ServerErrorKind::Ignored;
+    case 207:
+    case 208:
+    case 1902:
+    case 2007:
+    case 4413: return ServerErrorKind::Dependency;
+    default: return ServerErrorKind::Other;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The log file
+
+void ScriptExecutor::WriteLine(const QString& text) {
+    if (textOut_) {
+        *textOut_ += text + kCrLf;
+        return;
+    }
+    const QByteArray bytes = EncodeLocalText(text + kCrLf);
+    if (file_.write(bytes) != bytes.size())
+        throw TovimarException(57, kSource,
+                               QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString()));
+}
+
+void ScriptExecutor::WriteHeader() {
+    const QDateTime now = Clock ? Clock() : QDateTime::currentDateTime();
+    WriteLine(Separator(80));
+    WriteLine(QString());
+    WriteLine(QStringLiteral("-- Tovimar Script for Database: ") + DB->FullName() + QStringLiteral("  on: ") +
+              now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    WriteLine(QString());
+    WriteLine(QStringLiteral("-- USE ") + QuoteName(DB->Name));
+    WriteLine(QString());
+    WriteLine(Separator(80));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The run
+
+void ScriptExecutor::RunScripts() {
+    ErrCollection.clear();
+    statementRunning_ = false;
+    if (!DB) throw TovimarException(91, kSource, QStringLiteral("No database to run the scripts on."));
+    progress_.ShowCaption(QStringLiteral("Updating ") + DB->FullName());
+    cancelled_ = false;
+
+    connection_ = nullptr;
+    if (!ExportOnly) {
+        if (!DB->Connection)
+            throw TovimarException(3704, kSource,
+                                   QStringLiteral("The database %1 has no open connection.").arg(DB->FullName()));
+        connection_ = DB->Connection.get();
+    }
+
+    file_.setFileName(ResultFile);
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw TovimarException(75, kSource,
+                               QStringLiteral("Cannot open the file %1: %2").arg(ResultFile, file_.errorString()));
+    // Whatever ends the run, no statement keeps running and the file is closed.
+    CleanupGuard finish([this] {
+        StopRunning();
+        connection_ = nullptr;
+        file_.close();
+    });
+    Run();
+    if (!file_.flush())
+        throw TovimarException(57, kSource,
+                               QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString()));
+}
+
+QString ScriptExecutor::ExportText() {
+    ErrCollection.clear();
+    if (!DB) throw TovimarException(91, kSource, QStringLiteral("No database to write the scripts for."));
+    progress_.ShowCaption(QStringLiteral("Updating ") + DB->FullName());
+    cancelled_ = false;
+    connection_ = nullptr;
+    QString text;
+    const bool exportOnly = ExportOnly;
+    ExportOnly = true;
+    textOut_ = &text;
+    CleanupGuard restore([this, exportOnly] {
+        textOut_ = nullptr;
+        ExportOnly = exportOnly;
+    });
+    Run();
+    return text;
+}
+
+void ScriptExecutor::Run() {
+    finalTry_.clear();
+    pendingRetryType_.clear();
+    WriteHeader();
+    for (const ScriptPtr& script : Scripts) {
+        if (!script) continue;
+        RetryPass(script->Typ);
+        if (cancelled_) break;
+        if (script->Checked) ExecuteScript(script, 0);
+        if (cancelled_) break;
+    }
+    RetryPass(QString());
+}
+
+void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
+    const QString title = (startPart > 0 ? QStringLiteral("REPEAT ") : QString()) + script->GetTitle();
+    WriteLine(QStringLiteral("-- ") + title);
+    WriteLine(Separator(80));
+
+    const int count = script->GetSQLCount();
+    for (int part = std::max(startPart, 1); part <= count; ++part) {
+        NoteCancel(progress_.ShowMessage(count >= 2 ? title + QStringLiteral(" (%1)").arg(part) : title));
+        const QString header = count >= 2 ? QStringLiteral("-- Part %1:").arg(part) + kCrLf : QString();
+        const QString text = ExportOnly ? script->GetSQL(part, true) : QString();
+        if (!header.isEmpty() || !text.isEmpty()) WriteLine(header + text);
+        if (!header.isEmpty()) WriteLine(Separator(70));
+        if (ExportOnly) {
+            WriteLine(kGo);
+            continue;
+        }
+        bool goOn = true;
+        for (const QString& statement : script->GetSQLSteps(part)) {
+            goOn = ExecuteStatement(script, part, statement);
+            if (!goOn) break;
+        }
+        if (!goOn) break;
+    }
+    WriteLine(Separator(80));
+}
+
+bool ScriptExecutor::ExecuteStatement(const ScriptPtr& script, int part, const QString& sql) {
+    long runTimeNumber = 0;
+    QString runTimeDescription;
+    try {
+        ExecuteBatch(sql);
+        WriteLine(sql);
+        WriteLine(kGo);
+        WriteLine(QStringLiteral("-- STATUS=OK."));
+        WriteLine(kGo);
+        return true;
+    } catch (const TovimarException& e) {
+        runTimeNumber = e.Number;
+        runTimeDescription = e.Description;
+    } catch (const std::exception& e) {
+        runTimeDescription = QString::fromLocal8Bit(e.what());
+    }
+
+    ErrorPtr error = CreateError(script, part);
+    bool serverReportedError = false;
+    for (const DbError& reported : connection_->Errors()) {
+        if (!reported.Informational) serverReportedError = true;
+        switch (ClassifyServerError(reported.Number)) {
+        case ServerErrorKind::Ignored: break;
+        case ServerErrorKind::Dependency:
+            error->AddEntry(reported.Number, reported.Description);
+            if (IsRepeatable(*script)) {
+                error->TryAgain = true;
+                pendingRetryType_ = script->Typ;
+            }
+            break;
+        case ServerErrorKind::Other: error->AddEntry(reported.Number, reported.Description); break;
+        }
+    }
+    // A failure the server did not describe (Cancel, a broken connection) is recorded by its own
+    // error; one that the server reported only with ignored numbers counts as done.
+    if (error->ErrorList.isEmpty() && !serverReportedError) error->AddEntry(runTimeNumber, runTimeDescription);
+
+    WriteLine(sql);
+    WriteLine(kGo);
+    if (error->ErrorList.isEmpty()) {
+        WriteLine(QStringLiteral("-- STATUS=OK?"));
+        WriteLine(kGo);
+        return true;
+    }
+    ErrCollection.push_back(error);
+    WriteLine(error->TryAgain ? QStringLiteral("-- STATUS=ERROR-REPEAT.") : QStringLiteral("-- STATUS=ERROR."));
+    for (const Tovimar_Error::Entry& entry : error->ErrorList)
+        WriteLine(QStringLiteral("--    ERR=%1 - ").arg(entry.Number) + entry.Description);
+    WriteLine(kGo);
+    Rollback();
+    return false;
+}
+
+bool ScriptExecutor::IsRepeatable(const Tovimar_Script& script) const {
+    return script.Repeatable && !finalTry_.contains(&script);
+}
+
+void ScriptExecutor::RetryPass(const QString& currentTyp) {
+    size_t previousCount = 0;
+    // After Cancel nothing more is run; the waiting errors stay as they are.
+    while (!cancelled_ && !pendingRetryType_.isEmpty() && pendingRetryType_ != currentTyp) {
+        pendingRetryType_.clear();
+        ErrorCollection retry;
+        auto waiting = std::stable_partition(ErrCollection.begin(), ErrCollection.end(),
+                                             [](const ErrorPtr& e) { return !e->TryAgain; });
+        retry.assign(waiting, ErrCollection.end());
+        ErrCollection.erase(waiting, ErrCollection.end());
+
+        for (size_t i = 0; i < retry.size(); ++i) {
+            if (cancelled_) {
+                // The errors that were not retried remain the run's errors.
+                ErrCollection.insert(ErrCollection.end(), retry.begin() + static_cast<long>(i), retry.end());
+                return;
+            }
+            const ErrorPtr& error = retry[i];
+            // No progress since the previous pass: this try is the last.
+            if (retry.size() == previousCount) finalTry_.insert(error->Script.get());
+            ExecuteScript(error->Script, error->ScriptIndex);
+        }
+        previousCount = retry.size();
+    }
+}
+
+void ScriptExecutor::Rollback() {
+    // Synchronous and outside the Cancel check: a cancelled statement must still be rolled back.
+    try {
+        connection_->Execute(kRollback);
+    } catch (...) {
+        // The outcome of the rollback does not change the failure that is logged.
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// One statement
+
+void ScriptExecutor::StopRunning() {
+    if (!connection_ || !statementRunning_) return;
+    statementRunning_ = false;
+    try {
+        connection_->Cancel();
+    } catch (...) {
+    }
+    try {
+        // Waits for the statement to end and keeps the messages it produced.
+        connection_->FinishExecute();
+    } catch (...) {
+    }
+}
+
+void ScriptExecutor::ExecuteBatch(const QString& sql) {
+    if (!connection_) throw TovimarException(3704, kSource, QStringLiteral("No connection to execute on."));
+    StopRunning();
+    connection_->ClearErrors();
+    if (cancelled_) throw CancelledError();
+
+    CleanupGuard stopOnError([this] { StopRunning(); }, CleanupWhen::OnError);
+    connection_->ExecuteAsync(sql);
+    statementRunning_ = true;
+    int polls = 0;
+    while (connection_->IsExecuting()) {
+        ++polls;
+        std::this_thread::sleep_for(polls < kShortPolls ? kShortSleep : kLongSleep);
+        NoteCancel(progress_.Yield());
+        if (cancelled_) throw CancelledError();
+    }
+    statementRunning_ = false;
+    const DbBatchOutcome outcome = connection_->FinishExecute();
+    if (outcome.Cancelled && !outcome.Failed) throw CancelledError();
+    if (outcome.Failed) {
+        const DbError first = FirstError(outcome.Errors);
+        throw TovimarException(first.Number, kSource, first.Description);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Module operations
+
+QString GetScriptFileName(QString& baseName, const QString& extension, const QDateTime& now) {
+    const QString folder = ScriptsFolder();
+    QDir().mkpath(folder);  // it may exist; a failure shows when the file is opened
+    if (baseName.isEmpty()) baseName = QStringLiteral("Result");
+    QString name = baseName;
+    name.replace(QLatin1Char('/'), QLatin1Char('$')).replace(QLatin1Char('\\'), QLatin1Char('$'));
+    return QDir(folder).filePath(QStringLiteral("Tovimar_") + now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) +
+                                 name + (extension.isEmpty() ? QStringLiteral(".txt") : extension));
+}
+
+QString ScriptFileText(const ScriptList& scripts, Tovimar_Database& db, const QDateTime& now) {
+    NullProgress progress;
+    ScriptExecutor executor(progress);
+    executor.Scripts = scripts;
+    executor.DB = &db;
+    executor.Clock = [now] { return now; };
+    return executor.ExportText();
+}
+
+bool ExecuteScripts(Progress& progress, Prompt& prompt, const ScriptList& scripts, Tovimar_Database& db,
+                    bool exportOnly, QString& resultFile, ExecutionReport* report,
+                    const ShowErrorsWindow& showErrors) {
+    if (resultFile.isEmpty()) {
+        QString base = FileNamePart(db);
+        resultFile = GetScriptFileName(base, QString());
+    }
+
+    ErrorCollection errors;
+    bool cancelled = false;
+    {
+        CleanupGuard closeWindow([&progress] { progress.Close(); });
+        ScriptExecutor executor(progress);
+        executor.ResultFile = resultFile;
+        executor.Scripts = scripts;
+        executor.DB = &db;
+        executor.ExportOnly = exportOnly;
+        executor.RunScripts();
+        errors = std::move(executor.ErrCollection);
+        cancelled = executor.WasCancelled();
+    }
+    if (report) {
+        report->Errors = errors;
+        report->Cancelled = cancelled;
+    }
+
+    const QString what = exportOnly ? QStringLiteral("Open File?") : QStringLiteral("Open Execution Log?");
+    PromptAnswer answer;
+    if (!errors.empty()) {
+        answer = prompt.Ask(QStringLiteral("Done!\r\nThere have been errors encountered during Script-Execution!\r\n\r\n") +
+                                what,
+                            PromptIcon::Exclamation, PromptButtons::YesNo, PromptAnswer::Yes);
+    } else if (cancelled) {
+        // A cancelled run is not reported as a complete one.
+        answer = prompt.Ask((exportOnly ? QStringLiteral("Cancelled!\r\nThe file holds only part of the Scripts!\r\n\r\n")
+                                        : QStringLiteral("Cancelled!\r\nNot all Scripts have been executed!\r\n\r\n")) +
+                                what,
+                            PromptIcon::Exclamation, PromptButtons::YesNo, PromptAnswer::Yes);
+    } else if (exportOnly) {
+        answer = prompt.Ask(QStringLiteral("Scripts successfully saved to file!\r\n\r\n") + what, PromptIcon::Information,
+                            PromptButtons::YesNo, PromptAnswer::Yes);
+    } else {
+        answer = prompt.Ask(QStringLiteral("Done!\r\nNo Errors encountered!\r\n\r\n") + what, PromptIcon::Information,
+                            PromptButtons::YesNo, PromptAnswer::No);
+    }
+    if (answer == PromptAnswer::Yes && QFileInfo::exists(resultFile)) prompt.OpenFile(resultFile);
+
+    if (!errors.empty() && showErrors) return !showErrors(db, errors);
+    return false;
+}
+
+QString DefaultExportFileName(const Tovimar_Database& destination, const Tovimar_Database* source) {
+    QString name = source ? source->FullName() + QStringLiteral("_to_") + destination.FullName() : destination.FullName();
+    name.replace(QLatin1Char('\\'), QLatin1Char('$')).replace(QLatin1Char('/'), QLatin1Char('$'));
+    name.replace(QLatin1Char('.'), QLatin1Char('-'));
+    return QStringLiteral("Tovimar_") + name;
+}
+
+bool ExportScripts(Progress& progress, Prompt& prompt, const ScriptList& scripts, Tovimar_Database& destination,
+                   const QString& path) {
+    if (path.isEmpty()) return false;
+    QString resultFile = path;
+    QDir().mkpath(ScriptsFolder());
+    try {
+        ExecuteScripts(progress, prompt, scripts, destination, true, resultFile);
+        return true;
+    } catch (const TovimarException& e) {
+        prompt.Tell(QStringLiteral("Error saving file:\r\n") + path + QStringLiteral("\r\n\r\n") + FormatErrorLines(e),
+                    PromptIcon::Critical);
+    } catch (const std::exception& e) {
+        prompt.Tell(QStringLiteral("Error saving file:\r\n") + path + QStringLiteral("\r\n\r\n") +
+                        FormatErrorLines(0, QString::fromLocal8Bit(e.what())),
+                    PromptIcon::Critical);
+    }
+    return false;
+}

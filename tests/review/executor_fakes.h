@@ -1,0 +1,126 @@
+#pragma once
+// Fakes for executor tests: a database connection that answers per statement text with chosen
+// messages (and can hold a statement until it is cancelled), a progress that records and can
+// press Cancel, and a prompt with scripted answers.
+#include "platform/db/db_connection.h"
+#include "platform/progress.h"
+#include "platform/prompt.h"
+
+#include <QHash>
+#include <QList>
+#include <QStringList>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+class FakeConnection : public DbConnection {
+public:
+    // What one execution of a statement reports.
+    struct Answer {
+        QList<DbError> Messages;
+        bool WaitForCancel = false;  // runs until the statement is cancelled
+    };
+
+    ~FakeConnection() override { JoinWorker(); }
+
+    // The answers for a statement text, used one per execution; the last one repeats.
+    void On(const QString& sql, QList<Answer> answers) { answers_[sql] = std::move(answers); }
+    void FailWith(const QString& sql, long number, const QString& text) {
+        On(sql, {Answer{{DbError{number, text, false}}, false}});
+    }
+
+    QStringList Executed() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return executed_;
+    }
+    // True while a statement waits for its cancel.
+    bool Waiting() const { return waiting_.load(); }
+
+    QString ServerName() const override { return QStringLiteral("SRV"); }
+    QString DatabaseName() const override { return QStringLiteral("Dest"); }
+
+protected:
+    DbBatchOutcome RunBatch(const QString& sql) override {
+        Answer answer;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            executed_ << sql;
+            auto it = answers_.find(sql);
+            if (it != answers_.end() && !it->isEmpty()) answer = it->size() > 1 ? it->takeFirst() : it->first();
+        }
+        DbBatchOutcome outcome;
+        if (answer.WaitForCancel) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            cancelRequested_ = false;
+            waiting_ = true;
+            cancelled_.wait(lock, [this] { return cancelRequested_; });
+            waiting_ = false;
+            outcome.Cancelled = true;
+        }
+        outcome.Errors = answer.Messages;
+        for (const DbError& message : answer.Messages)
+            if (!message.Informational) outcome.Failed = true;
+        return outcome;
+    }
+    void CancelRunning() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cancelRequested_ = true;
+        cancelled_.notify_all();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable cancelled_;
+    bool cancelRequested_ = false;
+    std::atomic<bool> waiting_{false};
+    QHash<QString, QList<Answer>> answers_;
+    QStringList executed_;
+};
+
+class RecordingProgress : public Progress {
+public:
+    void ShowCaption(const QString& caption) override {
+        Captions << caption;
+        cancelled_ = false;
+    }
+    bool ShowMessage(const QString& text) override {
+        Messages << text;
+        return Poll();
+    }
+    bool Yield() override { return Poll(); }
+    bool Cancelled() const override { return cancelled_; }
+    void Close() override { ++Closed; }
+
+    // Asked at every message and yield; returning true presses Cancel.
+    std::function<bool()> PressCancelWhen;
+    QStringList Captions;
+    QStringList Messages;
+    int Closed = 0;
+
+private:
+    bool Poll() {
+        if (PressCancelWhen && PressCancelWhen()) cancelled_ = true;
+        return cancelled_;
+    }
+    bool cancelled_ = false;
+};
+
+class ScriptedPrompt : public Prompt {
+public:
+    struct Question {
+        QString Text;
+        PromptIcon Icon;
+        PromptButtons Buttons;
+        PromptAnswer Default;
+    };
+    PromptAnswer Ask(const QString& text, PromptIcon icon, PromptButtons buttons, PromptAnswer defaultButton) override {
+        Questions.append(Question{text, icon, buttons, defaultButton});
+        return Answers.isEmpty() ? defaultButton : Answers.takeFirst();
+    }
+    void OpenFile(const QString& path) override { Opened << path; }
+
+    QList<PromptAnswer> Answers;  // taken in order; the preselected button when none is left
+    QList<Question> Questions;
+    QStringList Opened;
+};

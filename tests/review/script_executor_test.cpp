@@ -1,0 +1,462 @@
+#include "compare/script.h"
+#include "compare/script_export.h"
+#include "executor_fakes.h"
+#include "platform/app_paths.h"
+#include "review/script_executor.h"
+#include "schema/model.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+static void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << "{\n";
+    for (const QString& text : list) *os << "  \"" << text.toStdString() << "\"\n";
+    *os << "}";
+}
+
+namespace {
+
+const QString kRollback = QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK");
+const QString kLine80 = QString(80, QLatin1Char('-'));
+const QString kLine70 = QString(70, QLatin1Char('-'));
+
+// A Source and a Destination database with a few objects, a fake connection on the Destination,
+// and the program's folders in a temporary place.
+class ExecutorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        SetAppDataRootForTesting(root.path());
+        source.Server = QStringLiteral("SRV");
+        source.Name = QStringLiteral("Src");
+        dest.Server = QStringLiteral("SRV");
+        dest.Name = QStringLiteral("Dest");
+        source.SetOtherObj(&dest);
+        connection = std::make_shared<FakeConnection>();
+        dest.Connection = connection;
+    }
+    void TearDown() override { SetAppDataRootForTesting(QString()); }
+
+    template <class T>
+    T* Object(const char* name) {
+        auto object = std::make_shared<T>();
+        object->Owner = QStringLiteral("dbo");
+        object->Name = QString::fromUtf8(name);
+        keep.push_back(object);
+        return object.get();
+    }
+    ScriptPtr Script(const QString& typ, Tovimar_Object* object, QStringList parts, bool repeatable = false) {
+        auto script = std::make_shared<Tovimar_Script>();
+        script->Typ = typ;
+        script->Action = QStringLiteral("CREATE");
+        script->ScriptedObj = object;
+        script->Repeatable = repeatable;
+        for (const QString& part : parts) script->AddSQL(part);
+        return script;
+    }
+    ScriptPtr View(const char* name, QStringList parts, bool repeatable = true) {
+        return Script(QStringLiteral("View"), Object<Tovimar_View>(name), std::move(parts), repeatable);
+    }
+
+    // Runs the executor directly on the scripts, with a fixed header time.
+    void Run(const ScriptList& scripts, bool exportOnly = false) {
+        executor.ResultFile = root.filePath(QStringLiteral("log.txt"));
+        executor.Scripts = scripts;
+        executor.DB = &dest;
+        executor.ExportOnly = exportOnly;
+        executor.Clock = [] { return QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)); };
+        executor.RunScripts();
+    }
+    QByteArray LogBytes() const {
+        QFile file(executor.ResultFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The log's lines (every one ends with CR LF); the header's 7 lines left out.
+    QStringList Body() const {
+        QStringList lines = QString::fromUtf8(LogBytes()).split(QStringLiteral("\r\n"));
+        EXPECT_EQ(lines.takeLast(), QString());  // the text ends with a line end
+        return lines.mid(7);
+    }
+    static QStringList OkStatement(const QString& sql) {
+        return {sql, QStringLiteral("GO"), QStringLiteral("-- STATUS=OK."), QStringLiteral("GO")};
+    }
+
+    QTemporaryDir root;
+    Tovimar_Database source;
+    Tovimar_Database dest;
+    std::shared_ptr<FakeConnection> connection;
+    std::vector<std::shared_ptr<Tovimar_Object>> keep;
+    RecordingProgress progress;
+    ScriptExecutor executor{progress};
+};
+
+// --- Successful runs ---------------------------------------------------------------------------
+
+TEST_F(ExecutorTest, AllOkRunLogsHeaderTitlesStatementsAndStatus) {
+    ScriptPtr table = Script(QStringLiteral("Table"), Object<Tovimar_Table>("T"), {QStringLiteral("CREATE TABLE T (A int)")});
+    ScriptPtr proc = Script(QStringLiteral("Procedure"), Object<Tovimar_Procedure>("P"), {});
+    proc->AddSQL(QStringLiteral("CREATE PROCEDURE P AS\r\nSELECT 1"), {QStringLiteral("SET QUOTED_IDENTIFIER ON")});
+    Run({table, proc});
+
+    const QByteArray bytes = LogBytes();
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));  // no bare line feeds
+    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
+    QStringList expected = {kLine80, QString(), QStringLiteral("-- Tovimar Script for Database: SRV#Dest  on: 2024-03-05 07:08:09"),
+                            QString(), QStringLiteral("-- USE [Dest]"), QString(), kLine80,
+                            QStringLiteral("-- SCRIPT CREATE for Table [dbo].[T]"), kLine80};
+    expected << OkStatement(QStringLiteral("CREATE TABLE T (A int)")) << kLine80
+             << QStringLiteral("-- SCRIPT CREATE for Procedure [dbo].[P]") << kLine80
+             << OkStatement(QStringLiteral("SET QUOTED_IDENTIFIER ON")) << QStringLiteral("CREATE PROCEDURE P AS")
+             << OkStatement(QStringLiteral("SELECT 1")) << kLine80 << QString();
+    EXPECT_EQ(lines, expected);
+
+    EXPECT_EQ(connection->Executed(), (QStringList{QStringLiteral("CREATE TABLE T (A int)"), QStringLiteral("SET QUOTED_IDENTIFIER ON"),
+                                                   QStringLiteral("CREATE PROCEDURE P AS\r\nSELECT 1")}));
+    EXPECT_TRUE(executor.ErrCollection.empty());
+    EXPECT_EQ(progress.Captions, QStringList{QStringLiteral("Updating SRV#Dest")});
+}
+
+TEST_F(ExecutorTest, ExecuteScriptsNamesTheLogByTheDatabasePairAndAsksAboutOpeningIt) {
+    ScriptedPrompt prompt;
+    prompt.Answers = {PromptAnswer::Yes};
+    QString resultFile;
+    ExecutionReport report;
+    const bool endApplication = ExecuteScripts(progress, prompt, {View("V", {QStringLiteral("CREATE VIEW V AS SELECT 1 AS A")})},
+                                               dest, false, resultFile, &report);
+    EXPECT_FALSE(endApplication);
+    EXPECT_TRUE(report.Errors.empty());
+    EXPECT_FALSE(report.Cancelled);
+    const QFileInfo info(resultFile);
+    EXPECT_EQ(info.absolutePath(), QDir(root.filePath(QStringLiteral("Scripts"))).absolutePath());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Tovimar_\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_SRV#Dest_to_SRV#Src\\.txt$"))
+                    .match(info.fileName())
+                    .hasMatch())
+        << info.fileName().toStdString();
+    ASSERT_EQ(prompt.Questions.size(), 1);
+    EXPECT_EQ(prompt.Questions[0].Text, QStringLiteral("Done!\r\nNo Errors encountered!\r\n\r\nOpen Execution Log?"));
+    EXPECT_EQ(prompt.Questions[0].Icon, PromptIcon::Information);
+    EXPECT_EQ(prompt.Questions[0].Default, PromptAnswer::No);
+    EXPECT_EQ(prompt.Opened, QStringList{resultFile});
+    EXPECT_EQ(progress.Closed, 1);
+}
+
+TEST_F(ExecutorTest, UncheckedScriptsAreNeitherExecutedNorLogged) {
+    ScriptPtr a = View("A", {QStringLiteral("CREATE VIEW A AS SELECT 1 AS X")});
+    ScriptPtr b = View("B", {QStringLiteral("CREATE VIEW B AS SELECT 2 AS X")});
+    ScriptPtr c = View("C", {QStringLiteral("CREATE VIEW C AS SELECT 3 AS X")});
+    b->Checked = false;
+    Run({a, b, c});
+    EXPECT_EQ(connection->Executed(),
+              (QStringList{QStringLiteral("CREATE VIEW A AS SELECT 1 AS X"), QStringLiteral("CREATE VIEW C AS SELECT 3 AS X")}));
+    const QString log = QString::fromUtf8(LogBytes());
+    EXPECT_FALSE(log.contains(QStringLiteral("[dbo].[B]")));
+    EXPECT_FALSE(log.contains(QStringLiteral("SELECT 2")));
+}
+
+// --- Failures ----------------------------------------------------------------------------------
+
+TEST_F(ExecutorTest, FailureInPartTwoOfThreeStopsTheScriptRollsBackAndGoesOn) {
+    ScriptPtr table = Script(QStringLiteral("Table"), Object<Tovimar_Table>("T"),
+                             {QStringLiteral("step one"), QStringLiteral("step two"), QStringLiteral("step three")});
+    ScriptPtr next = Script(QStringLiteral("Table"), Object<Tovimar_Table>("U"), {QStringLiteral("next script")});
+    connection->On(QStringLiteral("step two"),
+                   {{{DbError{2714, QStringLiteral("There is already an object named 'T' in the database."), false},
+                      DbError{3621, QStringLiteral("The statement has been terminated."), false}}}});
+    Run({table, next});
+
+    EXPECT_EQ(connection->Executed(), (QStringList{QStringLiteral("step one"), QStringLiteral("step two"), kRollback,
+                                                   QStringLiteral("next script")}));
+    ASSERT_EQ(executor.ErrCollection.size(), 1u);
+    const Tovimar_Error& error = *executor.ErrCollection[0];
+    EXPECT_EQ(error.Script, table);
+    EXPECT_EQ(error.ScriptIndex, 2);
+    EXPECT_FALSE(error.TryAgain);
+    EXPECT_EQ(error.ErrorList,
+              (QList<Tovimar_Error::Entry>{{2714, QStringLiteral("There is already an object named 'T' in the database.")},
+                                           {3621, QStringLiteral("The statement has been terminated.")}}));
+
+    QStringList expected = {QStringLiteral("-- SCRIPT CREATE for Table [dbo].[T]"), kLine80,
+                            QStringLiteral("-- Part 1:"), QString(), kLine70};
+    expected << OkStatement(QStringLiteral("step one"))
+             << QStringList{QStringLiteral("-- Part 2:"), QString(), kLine70, QStringLiteral("step two"), QStringLiteral("GO"),
+                            QStringLiteral("-- STATUS=ERROR."),
+                            QStringLiteral("--    ERR=2714 - There is already an object named 'T' in the database."),
+                            QStringLiteral("--    ERR=3621 - The statement has been terminated."), QStringLiteral("GO"), kLine80,
+                            QStringLiteral("-- SCRIPT CREATE for Table [dbo].[U]"), kLine80}
+             << OkStatement(QStringLiteral("next script")) << kLine80;
+    EXPECT_EQ(Body(), expected);
+}
+
+TEST_F(ExecutorTest, IgnoredNumbersAreNotRecordedAndDependenciesOfOtherScriptsAreFinal) {
+    // A caution next to a real error: only the real error is kept.
+    ScriptPtr rename = Script(QStringLiteral("Column"), Object<Tovimar_Table>("T"), {QStringLiteral("EXEC sp_rename 'T.A', 'B'")});
+    connection->On(QStringLiteral("EXEC sp_rename 'T.A', 'B'"),
+                   {{{DbError{15477, QStringLiteral("Caution: Changing any part of an object name could break scripts."), true},
+                      DbError{15248, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype is wrong."),
+                              false}}}});
+    // A failure the server reported only with ignored numbers counts as done: the script goes on.
+    ScriptPtr index = Script(QStringLiteral("Index"), Object<Tovimar_Table>("U"),
+                             {QStringLiteral("CREATE INDEX I ON U (A)"), QStringLiteral("after")});
+    connection->On(QStringLiteral("CREATE INDEX I ON U (A)"),
+                   {{{DbError{1708, QStringLiteral("Warning: The table 'U' has been created but its maximum row size exceeds."),
+                      false}}}});
+    // A missing dependency of a script that may not be repeated is a plain error.
+    ScriptPtr table = Script(QStringLiteral("Table"), Object<Tovimar_Table>("V"), {QStringLiteral("needs X")});
+    connection->FailWith(QStringLiteral("needs X"), 208, QStringLiteral("Invalid object name 'X'."));
+    Run({rename, index, table});
+
+    ASSERT_EQ(executor.ErrCollection.size(), 2u);
+    EXPECT_FALSE(executor.ErrCollection[1]->TryAgain);
+    EXPECT_EQ(connection->Executed().count(QStringLiteral("needs X")), 1);
+    EXPECT_EQ(executor.ErrCollection[0]->ErrorList,
+              (QList<Tovimar_Error::Entry>{
+                  {15248, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype is wrong.")}}));
+    const QStringList body = Body();
+    EXPECT_FALSE(body.join(QLatin1Char('\n')).contains(QStringLiteral("15477")));
+    const qsizetype at = body.indexOf(QStringLiteral("CREATE INDEX I ON U (A)"));
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(body.mid(at, 4), (QStringList{QStringLiteral("CREATE INDEX I ON U (A)"), QStringLiteral("GO"),
+                                            QStringLiteral("-- STATUS=OK?"), QStringLiteral("GO")}));
+    EXPECT_TRUE(connection->Executed().contains(QStringLiteral("after")));
+}
+
+TEST_F(ExecutorTest, ErrorsAreReportedAndShownInTheErrorsWindow) {
+    connection->FailWith(QStringLiteral("bad"), 547, QStringLiteral("conflict"));
+    ScriptedPrompt prompt;
+    prompt.Answers = {PromptAnswer::No};
+    QString resultFile = root.filePath(QStringLiteral("run.txt"));
+    ErrorCollection shown;
+    auto showErrors = [&](Tovimar_Database& db, const ErrorCollection& errors) {
+        EXPECT_EQ(&db, &dest);
+        shown = errors;
+        return false;  // closed other than with Close
+    };
+    ExecutionReport report;
+    const bool endApplication = ExecuteScripts(progress, prompt, {View("V", {QStringLiteral("bad")}, false)}, dest, false,
+                                               resultFile, &report, showErrors);
+    EXPECT_TRUE(endApplication);
+    EXPECT_EQ(resultFile, root.filePath(QStringLiteral("run.txt")));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(report.Errors, shown);
+    ASSERT_EQ(prompt.Questions.size(), 1);
+    EXPECT_EQ(prompt.Questions[0].Text,
+              QStringLiteral("Done!\r\nThere have been errors encountered during Script-Execution!\r\n\r\nOpen Execution Log?"));
+    EXPECT_EQ(prompt.Questions[0].Icon, PromptIcon::Exclamation);
+    EXPECT_EQ(prompt.Questions[0].Default, PromptAnswer::Yes);
+    EXPECT_TRUE(prompt.Opened.isEmpty());
+}
+
+// --- Retry passes ------------------------------------------------------------------------------
+
+TEST_F(ExecutorTest, RepeatableViewFailingWith208RunsAgainFromTheFailedPartAfterItsType) {
+    ScriptPtr a = View("A", {QStringLiteral("a part 1"), QStringLiteral("CREATE VIEW A AS SELECT X FROM B")});
+    ScriptPtr b = View("B", {QStringLiteral("CREATE VIEW B AS SELECT 1 AS X")});
+    ScriptPtr p = Script(QStringLiteral("Procedure"), Object<Tovimar_Procedure>("P"), {QStringLiteral("CREATE PROCEDURE P")});
+    connection->On(QStringLiteral("CREATE VIEW A AS SELECT X FROM B"),
+                   {{{DbError{208, QStringLiteral("Invalid object name 'B'."), false}}}, {}});
+    Run({a, b, p});
+
+    // The repetition comes after the last view and before the procedure, from part 2 on.
+    EXPECT_EQ(connection->Executed(),
+              (QStringList{QStringLiteral("a part 1"), QStringLiteral("CREATE VIEW A AS SELECT X FROM B"), kRollback,
+                           QStringLiteral("CREATE VIEW B AS SELECT 1 AS X"), QStringLiteral("CREATE VIEW A AS SELECT X FROM B"),
+                           QStringLiteral("CREATE PROCEDURE P")}));
+    EXPECT_TRUE(executor.ErrCollection.empty());
+
+    const QStringList body = Body();
+    EXPECT_TRUE(body.contains(QStringLiteral("-- STATUS=ERROR-REPEAT.")));
+    EXPECT_TRUE(body.contains(QStringLiteral("--    ERR=208 - Invalid object name 'B'.")));
+    const qsizetype repeat = body.indexOf(QStringLiteral("-- REPEAT SCRIPT CREATE for View [dbo].[A]"));
+    ASSERT_GE(repeat, 0);
+    QStringList expected = {QStringLiteral("-- REPEAT SCRIPT CREATE for View [dbo].[A]"), kLine80, QStringLiteral("-- Part 2:"),
+                            QString(), kLine70};
+    expected << OkStatement(QStringLiteral("CREATE VIEW A AS SELECT X FROM B")) << kLine80;
+    EXPECT_EQ(body.mid(repeat, expected.size()), expected);
+    EXPECT_TRUE(progress.Messages.contains(QStringLiteral("REPEAT SCRIPT CREATE for View [dbo].[A] (2)")));
+}
+
+TEST_F(ExecutorTest, ScriptsFailingAgainWithoutProgressEndAsPlainErrors) {
+    ScriptPtr a = View("A", {QStringLiteral("view a")});
+    ScriptPtr b = View("B", {QStringLiteral("view b")});
+    connection->FailWith(QStringLiteral("view a"), 208, QStringLiteral("Invalid object name 'Q'."));
+    connection->FailWith(QStringLiteral("view b"), 207, QStringLiteral("Invalid column name 'Z'."));
+    Run({a, b});
+
+    // First run, one pass with progress unknown, one pass without progress (the last try).
+    const QStringList once = {QStringLiteral("view a"), kRollback, QStringLiteral("view b"), kRollback};
+    EXPECT_EQ(connection->Executed(), once + once + once);
+    ASSERT_EQ(executor.ErrCollection.size(), 2u);
+    EXPECT_EQ(executor.ErrCollection[0]->Script, a);
+    EXPECT_EQ(executor.ErrCollection[1]->Script, b);
+    for (const ErrorPtr& error : executor.ErrCollection) EXPECT_FALSE(error->TryAgain);
+    const QStringList body = Body();
+    EXPECT_EQ(body.count(QStringLiteral("-- STATUS=ERROR-REPEAT.")), 4);
+    EXPECT_EQ(body.count(QStringLiteral("-- STATUS=ERROR.")), 2);
+    // The script list stays as generated, so that it can be run again.
+    EXPECT_TRUE(a->Repeatable);
+    EXPECT_TRUE(b->Repeatable);
+}
+
+TEST_F(ExecutorTest, PartialProgressKeepsRetryingUntilAPassChangesNothing) {
+    // C needs B, B needs A, A comes last: every pass resolves one more.
+    ScriptPtr c = View("C", {QStringLiteral("view c")});
+    ScriptPtr b = View("B", {QStringLiteral("view b")});
+    ScriptPtr a = View("A", {QStringLiteral("view a")});
+    const FakeConnection::Answer missing{{DbError{208, QStringLiteral("Invalid object name."), false}}, false};
+    connection->On(QStringLiteral("view c"), {missing, missing, {}});
+    connection->On(QStringLiteral("view b"), {missing, {}});
+    Run({c, b, a});
+    EXPECT_TRUE(executor.ErrCollection.empty());
+    EXPECT_EQ(connection->Executed().filter(QStringLiteral("view c")).size(), 3);
+}
+
+// --- Cancel ------------------------------------------------------------------------------------
+
+TEST_F(ExecutorTest, CancelEndsTheRunningStatementRollsBackAndEndsTheRun) {
+    ScriptPtr a = View("A", {QStringLiteral("long statement"), QStringLiteral("part two")});
+    ScriptPtr b = View("B", {QStringLiteral("never")});
+    ScriptPtr waiting = View("W", {QStringLiteral("waits for a retry")});
+    connection->FailWith(QStringLiteral("waits for a retry"), 208, QStringLiteral("Invalid object name 'Q'."));
+    connection->On(QStringLiteral("long statement"), {FakeConnection::Answer{{}, true}});
+    progress.PressCancelWhen = [this] { return connection->Waiting(); };
+    Run({waiting, a, b});
+
+    EXPECT_TRUE(executor.WasCancelled());
+    EXPECT_EQ(connection->Executed(), (QStringList{QStringLiteral("waits for a retry"), kRollback,
+                                                   QStringLiteral("long statement"), kRollback}));
+    ASSERT_EQ(executor.ErrCollection.size(), 2u);
+    // The error waiting for its retry is kept, not lost.
+    EXPECT_EQ(executor.ErrCollection[0]->Script, waiting);
+    const Tovimar_Error& error = *executor.ErrCollection[1];
+    EXPECT_EQ(error.Script, a);
+    EXPECT_EQ(error.ScriptIndex, 1);
+    EXPECT_EQ(error.ErrorList, (QList<Tovimar_Error::Entry>{{1, QStringLiteral("Cancelled")}}));
+    EXPECT_TRUE(Body().contains(QStringLiteral("--    ERR=1 - Cancelled")));
+}
+
+TEST_F(ExecutorTest, ErrorsTheServerReportedForACancelledStatementAreRecordedInstead) {
+    connection->On(QStringLiteral("long statement"),
+                   {FakeConnection::Answer{{DbError{1205, QStringLiteral("Transaction was deadlocked."), false}}, true}});
+    progress.PressCancelWhen = [this] { return connection->Waiting(); };
+    Run({View("A", {QStringLiteral("long statement")})});
+    ASSERT_EQ(executor.ErrCollection.size(), 1u);
+    EXPECT_EQ(executor.ErrCollection[0]->ErrorList,
+              (QList<Tovimar_Error::Entry>{{1205, QStringLiteral("Transaction was deadlocked.")}}));
+}
+
+TEST_F(ExecutorTest, ACancelledExportIsNotReportedAsComplete) {
+    // Every cancelled execution leaves a "Cancelled" error; an export has no statement to fail.
+    progress.PressCancelWhen = [this] { return progress.Messages.size() == 2; };
+    ScriptedPrompt prompt;
+    QString resultFile = root.filePath(QStringLiteral("part.sql"));
+    ExecutionReport report;
+    ExecuteScripts(progress, prompt, {View("A", {QStringLiteral("SELECT 'a'")}), View("B", {QStringLiteral("SELECT 'b'")}),
+                                      View("C", {QStringLiteral("SELECT 'c'")})},
+                   dest, true, resultFile, &report);
+    EXPECT_TRUE(report.Cancelled);
+    EXPECT_TRUE(report.Errors.empty());
+    QFile file(resultFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("SELECT 'b'"));
+    EXPECT_FALSE(text.contains("SELECT 'c'"));
+    ASSERT_EQ(prompt.Questions.size(), 1);
+    EXPECT_EQ(prompt.Questions[0].Text,
+              QStringLiteral("Cancelled!\r\nThe file holds only part of the Scripts!\r\n\r\nOpen File?"));
+}
+
+// --- Export mode -------------------------------------------------------------------------------
+
+TEST_F(ExecutorTest, ExportWritesHeaderTitlesPartsAndGoWithoutStatusOrExecution) {
+    dest.Connection.reset();  // the export never touches a server
+    ScriptPtr view = View("V", {QStringLiteral("CREATE VIEW V AS SELECT 1 AS A")});
+    ScriptPtr proc = Script(QStringLiteral("Procedure"), Object<Tovimar_Procedure>("P"), {QStringLiteral("DROP PROCEDURE P")});
+    proc->AddSQL(QStringLiteral("CREATE PROCEDURE P AS SELECT 1"), {QStringLiteral("SET ANSI_NULLS ON")});
+    ScriptPtr unchecked = View("U", {QStringLiteral("CREATE VIEW U AS SELECT 2 AS B")});
+    unchecked->Checked = false;
+    Run({view, proc, unchecked}, true);
+
+    const QStringList expected = {QStringLiteral("-- SCRIPT CREATE for View [dbo].[V]"),
+                                  kLine80,
+                                  QStringLiteral("CREATE VIEW V AS SELECT 1 AS A"),
+                                  QStringLiteral("GO"),
+                                  kLine80,
+                                  QStringLiteral("-- SCRIPT CREATE for Procedure [dbo].[P]"),
+                                  kLine80,
+                                  QStringLiteral("-- Part 1:"),
+                                  QStringLiteral("DROP PROCEDURE P"),
+                                  kLine70,
+                                  QStringLiteral("GO"),
+                                  QStringLiteral("-- Part 2:"),
+                                  QStringLiteral("SET ANSI_NULLS ON"),
+                                  QStringLiteral("GO"),
+                                  QStringLiteral("CREATE PROCEDURE P AS SELECT 1"),
+                                  kLine70,
+                                  QStringLiteral("GO"),
+                                  kLine80};
+    EXPECT_EQ(Body(), expected);
+    EXPECT_TRUE(executor.ErrCollection.empty());
+
+    // The text for standard output, and the comparison layer's text for its golden files, are
+    // the same text.
+    const QDateTime at(QDate(2024, 3, 5), QTime(7, 8, 9));
+    EXPECT_EQ(ScriptFileText({view, proc, unchecked}, dest, at), QString::fromUtf8(LogBytes()));
+    EXPECT_EQ(QString::fromUtf8(LogBytes()), ExportScriptsText({view, proc, unchecked}, dest, at));
+}
+
+TEST_F(ExecutorTest, ExportScriptsAsksToOpenTheFileAndReportsAFileItCannotWrite) {
+    ScriptedPrompt prompt;
+    const QString path = root.filePath(QStringLiteral("saved.sql"));
+    EXPECT_TRUE(ExportScripts(progress, prompt, {View("V", {QStringLiteral("SELECT 1")})}, dest, path));
+    EXPECT_TRUE(connection->Executed().isEmpty());
+    ASSERT_EQ(prompt.Questions.size(), 1);
+    EXPECT_EQ(prompt.Questions[0].Text, QStringLiteral("Scripts successfully saved to file!\r\n\r\nOpen File?"));
+    EXPECT_EQ(prompt.Questions[0].Default, PromptAnswer::Yes);
+    EXPECT_EQ(prompt.Opened, QStringList{path});
+
+    ScriptedPrompt failing;
+    const QString bad = root.filePath(QStringLiteral("no/such/folder/x.sql"));
+    EXPECT_FALSE(ExportScripts(progress, failing, {View("V", {QStringLiteral("SELECT 1")})}, dest, bad));
+    ASSERT_EQ(failing.Questions.size(), 1);
+    EXPECT_TRUE(failing.Questions[0].Text.startsWith(QStringLiteral("Error saving file:\r\n") + bad +
+                                                     QStringLiteral("\r\n\r\nError Number: 75\r\nDescription: ")))
+        << failing.Questions[0].Text.toStdString();
+    EXPECT_EQ(failing.Questions[0].Icon, PromptIcon::Critical);
+    EXPECT_FALSE(ExportScripts(progress, failing, {}, dest, QString()));
+}
+
+// --- Errors of the run itself and file names ---------------------------------------------------
+
+TEST_F(ExecutorTest, ARunWithoutConnectionFailsBeforeWritingAnything) {
+    dest.Connection.reset();
+    EXPECT_THROW(Run({View("V", {QStringLiteral("SELECT 1")})}), TovimarException);
+    EXPECT_FALSE(QFile::exists(executor.ResultFile));
+}
+
+TEST(ScriptFileNames, ResultFilesCarryTheTimeAndAPathSafeBaseName) {
+    QTemporaryDir root;
+    SetAppDataRootForTesting(root.path());
+    const QDateTime at(QDate(2024, 12, 31), QTime(23, 5, 9));
+    QString base;
+    EXPECT_EQ(GetScriptFileName(base, QString(), at),
+              QDir(root.filePath(QStringLiteral("Scripts"))).filePath(QStringLiteral("Tovimar_2024-12-31_23-05-09_Result.txt")));
+    EXPECT_EQ(base, QStringLiteral("Result"));
+    EXPECT_TRUE(QDir(root.filePath(QStringLiteral("Scripts"))).exists());
+    base = QStringLiteral("h#a/b_to_h#c");
+    EXPECT_TRUE(GetScriptFileName(base, QStringLiteral(".sql"), at).endsWith(QStringLiteral("/Tovimar_2024-12-31_23-05-09_h#a$b_to_h#c.sql")));
+    SetAppDataRootForTesting(QString());
+
+    Tovimar_Database a, b;
+    a.Server = QStringLiteral("SRV\\INST");
+    a.Name = QStringLiteral("Sales.2024");
+    b.Server = QStringLiteral("B");
+    b.Name = QStringLiteral("Y");
+    EXPECT_EQ(DefaultExportFileName(b, &a), QStringLiteral("Tovimar_SRV$INST#Sales-2024_to_B#Y"));
+    EXPECT_EQ(DefaultExportFileName(b, nullptr), QStringLiteral("Tovimar_B#Y"));
+}
+
+}  // namespace

@@ -54,6 +54,12 @@ struct Relation {
 
 class Executor;
 
+// Thrown by RETURN (with the function's value) and when a batch is cancelled.
+struct ReturnSignal {
+    Value value;
+};
+struct CancelSignal {};
+
 // Name scope for evaluating expressions over one row (with outer scopes for correlation).
 struct Scope {
     const std::vector<RelColumn>* columns = nullptr;

@@ -692,7 +692,7 @@ static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, cons
 }
 
 Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
-    if (cancel_.load()) throw ErrGeneric(0, 0, QStringLiteral("cancelled"));
+    if (cancel_.load()) throw CancelSignal{};
     if (q.unionNext) {
         Relation acc;
         bool first = true;

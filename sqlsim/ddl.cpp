@@ -351,20 +351,24 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
         k.cascadeUpdate = c.cascadeUpdate;
         k.notForRepl = c.notForReplication;
         if (fromAlter && !withNoCheck) {
-            for (const auto& row : table().rows) {
-                bool anyNull = false;
-                std::vector<Value> key;
-                for (int colid : k.fkeys) { key.push_back(row[colid - 1]); anyNull = anyNull || row[colid - 1].IsNull(); }
-                if (anyNull) continue;
-                bool found = false;
-                for (const auto& rrow : ref->rows) {
-                    bool eq = true;
-                    for (size_t i = 0; i < key.size() && eq; ++i) eq = CompareValues(key[i], rrow[k.rkeys[i] - 1]) == 0;
-                    if (eq) { found = true; break; }
+            // Existing rows must find their key in the referenced table.
+            auto keyOf = [](const std::vector<Value>& row, const std::vector<int>& colids, bool& anyNull) {
+                QString key;
+                anyNull = false;
+                for (int colid : colids) {
+                    anyNull = anyNull || row[colid - 1].IsNull();
+                    key += HashKey(row[colid - 1]) + QChar(0x1f);
                 }
-                if (!found)
-                    throw ErrGeneric(547, 16, QStringLiteral("ALTER TABLE statement conflicted with TABLE FOREIGN KEY constraint '%1'. The conflict occurred in database '%2', table '%3', column '%4'.")
-                                                  .arg(k.name, db.name, ref->name, ref->columns[k.rkeys[0] - 1].name));
+                return key;
+            };
+            QSet<QString> refKeys;
+            bool anyNull = false;
+            for (const auto& rrow : ref->rows) refKeys.insert(keyOf(rrow, k.rkeys, anyNull));
+            for (const auto& row : table().rows) {
+                QString key = keyOf(row, k.fkeys, anyNull);
+                if (anyNull || refKeys.contains(key)) continue;
+                throw ErrGeneric(547, 16, QStringLiteral("ALTER TABLE statement conflicted with TABLE FOREIGN KEY constraint '%1'. The conflict occurred in database '%2', table '%3', column '%4'.")
+                                              .arg(k.name, db.name, ref->name, ref->columns[k.rkeys[0] - 1].name));
             }
         }
         db.AddObject(std::move(k));
@@ -695,6 +699,7 @@ void Executor::DoAlterTable(const Statement& s) {
             }
             tp->columns.push_back(c);
             for (auto& row : tp->rows) row.push_back(Value::Null(c.xtype));
+            tp->rowsVersion = NextRowsVersion();
             for (const ConstraintDef& k : cd.constraints) AddConstraint(db, *db.FindObject(tableId), k, true, s.flag);
             if (c.identity) {
                 Object* tt = db.FindObject(tableId);
@@ -764,6 +769,20 @@ void Executor::DoAlterTable(const Statement& s) {
             while (pos < tp->columns.size() && tp->columns[pos].colid != colid) ++pos;
             tp->columns.erase(tp->columns.begin() + static_cast<long>(pos));
             for (auto& row : tp->rows) row.erase(row.begin() + static_cast<long>(pos));
+            // Column ids stay equal to positions: the later columns move up by one.
+            auto shift = [colid](int& id) { if (id > colid) --id; };
+            for (Column& c : tp->columns) shift(c.colid);
+            for (IndexInfo& ix : tp->indexes) for (int& k : ix.keys) shift(k);
+            for (auto& fc : tp->fullTextColumns) shift(fc.first);
+            for (auto& t : tp->texts) shift(t.first);
+            for (auto& [oid, o] : db.objects) {
+                if (o.parent == tableId) {
+                    shift(o.checkColumn);
+                    if (o.IsType("F")) for (int& k : o.fkeys) shift(k);
+                }
+                if (o.IsType("F") && o.refTable == tableId) for (int& k : o.rkeys) shift(k);
+            }
+            tp->rowsVersion = NextRowsVersion();
             db.Touch(*tp);
         }
         return;

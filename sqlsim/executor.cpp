@@ -222,6 +222,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             if (!o || !o->IsType("U")) throw ErrInvalidObject(s.object.name);
             o->rows.clear();
             o->identityUsed = false;
+            o->rowsVersion = NextRowsVersion();
             break;
         }
         case StmtKind::Noop:

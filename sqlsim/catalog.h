@@ -45,6 +45,7 @@ struct Column {
     int domain = 0;        // id of a bound rule or column check
     bool computed = false;
     QString formula;       // computed column text as stored in syscomments
+    ExprPtr computedExpr;  // the parsed formula, evaluated when the table is read
 };
 
 struct IndexInfo {

@@ -193,6 +193,26 @@ void Executor::DoCreateTable(const Statement& s) {
             if (!explicitNull) c->nullable = false;
         }
     }
+    // Computed columns take the type of their expression.
+    {
+        std::vector<RelColumn> cols;
+        for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length, c.nullable});
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            Column& c = t.columns[i];
+            if (!c.computed) continue;
+            for (const ColumnDef& cd : s.columns) {
+                if (cd.name.compare(c.name, Qt::CaseInsensitive) != 0 || !cd.computed) continue;
+                c.computedExpr = cd.computed;
+                auto [xtype, length] = StaticExpressionType(*cd.computed, cols);
+                const BuiltinType* b = FindBuiltinType(xtype);
+                c.xtype = c.xusertype = xtype;
+                c.length = length;
+                c.prec = b && !IsStringType(xtype) && !IsBinaryType(xtype) ? b->prec : 0;
+                c.scale = b ? b->scale : 0;
+                if (IsStringType(xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+            }
+        }
+    }
     // Computed column texts go to syscomments under the column id.
     for (const Column& c : t.columns)
         if (c.computed) t.texts.emplace_back(c.colid, c.formula);
@@ -694,6 +714,7 @@ void Executor::DoAlterTable(const Statement& s) {
             if (!c.nullable && !hasDefault && !c.identity && !tp->rows.empty())
                 throw ErrGeneric(4901, 16, QStringLiteral("ALTER TABLE only allows columns to be added that can contain nulls or have a DEFAULT definition specified. Column '%1' cannot be added to table '%2' because it does not allow nulls and does not specify a DEFAULT definition.").arg(c.name, tp->name));
             if (c.computed) {
+                c.computedExpr = cd.computed;
                 c.formula = NormalizeConstraintText(cd.computedText, *tp, true);
                 tp->texts.emplace_back(c.colid, c.formula);
             }

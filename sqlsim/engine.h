@@ -137,6 +137,8 @@ public:
     Value DefaultValue(Database& db, const Object& table, const Column& col);
 };
 
+// The type (xtype, length) the server gives an expression over the given columns.
+std::pair<int, int> StaticExpressionType(const Expr& e, const std::vector<RelColumn>& columns);
 // Column type from a TypeSpec and the database's user types; throws 2715 for unknown types.
 Column ColumnFromType(const Database& db, const TypeSpec& t);
 void SetThreadDateFormat(const QString& f);

@@ -1020,4 +1020,10 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     return result;
 }
 
+std::pair<int, int> StaticExpressionType(const Expr& e, const std::vector<RelColumn>& columns) {
+    TypeInfo t = InferType(e, columns);
+    if (t.xtype == 0) return {XInt, 4};
+    return {t.xtype, t.length};
+}
+
 }  // namespace sqlsim

@@ -64,6 +64,18 @@ TEST_F(Catalog, ComputedColumnFormulasUseTheColumnIdAsNumber) {
     EXPECT_EQ(Text(rs, 0, "Definition").toStdString(), "([a] + [b])");
     EXPECT_EQ(Int(rs, 1, "number"), 4);
     EXPECT_EQ(Text(rs, 1, "Definition").toStdString(), "([a] * 2)");
+    Run(QStringLiteral("CREATE TABLE names (f varchar(10) NULL, l nvarchar(20) NULL, full_name AS f + ' ' + l, price money NULL, gross AS price * 2)"));
+    sqlsim::ResultSet cols = Query(*session_, QStringLiteral("SELECT c.name, t.name AS tn, c.length FROM syscolumns c INNER JOIN systypes t "
+                                                             "ON t.xusertype = c.xusertype WHERE c.id = OBJECT_ID('names') ORDER BY c.colid"));
+    ASSERT_EQ(cols.rows.size(), 5u);
+    EXPECT_EQ(Text(cols, 2, "tn").toStdString(), "nvarchar");
+    EXPECT_EQ(Int(cols, 2, "length"), 62);
+    EXPECT_EQ(Text(cols, 4, "tn").toStdString(), "money");
+    Run(QStringLiteral("INSERT names (f, l, price) VALUES ('Ann', N'Lee', $2.50)"));
+    sqlsim::ResultSet v = Query(*session_, QStringLiteral("SELECT full_name, gross FROM names"));
+    ASSERT_EQ(v.rows.size(), 1u);
+    EXPECT_EQ(Text(v, 0, "full_name").toStdString(), "Ann Lee");
+    EXPECT_EQ(Text(v, 0, "gross").toStdString(), "5.00");
 }
 
 TEST_F(Catalog, SysindexesHasHeapClusteredAndTextRows) {

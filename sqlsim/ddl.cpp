@@ -588,6 +588,8 @@ void Executor::DoCreateCode(const Statement& s) {
     o.texts.emplace_back(s.kind == StmtKind::CreateProcedure ? std::max(1, s.object.number) : 0, s.text);
     if (s.kind == StmtKind::CreateView || (s.kind == StmtKind::CreateFunction && s.select)) {
         if (s.kind == StmtKind::CreateView) {
+            if (!s.select->orderBy.empty() && !s.select->top)
+                throw ErrGeneric(1033, 15, QStringLiteral("The ORDER BY clause is invalid in views, inline functions, derived tables, and subqueries, unless TOP is also specified."));
             // Run the query once: a missing table or column fails the CREATE, and the result
             // gives the view's columns.
             QString saved = session_.database;

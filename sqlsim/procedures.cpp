@@ -256,7 +256,30 @@ void Executor::DoExec(const Statement& s) {
     if (name == "sp_rename") {
         QString objText = a.Str(0), newName = a.Str(1), kind = a.Str(2).toUpper();
         QStringList parts = SplitObjectNameText(objText);
-        if (kind == "COLUMN") {
+        if (kind == "INDEX") {
+            if (parts.size() < 2) throw ErrGeneric(15248, 11, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype (INDEX) is wrong."));
+            QString indexName = parts.takeLast();
+            Object* t = db.FindObject(parts.size() > 1 ? parts[parts.size() - 2] : QString(), parts.last());
+            IndexInfo* ix = nullptr;
+            if (t)
+                for (IndexInfo& i : t->indexes)
+                    if (i.indid != 0 && i.indid != 255 && i.name.compare(indexName, Qt::CaseInsensitive) == 0) ix = &i;
+            if (!ix) throw ErrGeneric(15248, 11, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype (INDEX) is wrong."));
+            if (t->FindIndex(newName)) throw ErrGeneric(15335, 11, QStringLiteral("Error: The new name '%1' is already in use as a INDEX name and would cause a duplicate that is not permitted.").arg(newName));
+            if (ix->constraintId) {
+                // The constraint that the index enforces is renamed with it.
+                Object* k = db.FindObject(ix->constraintId);
+                if (k) {
+                    db.objectIds.remove(ObjectKey(k->uid, k->name));
+                    k->name = newName;
+                    db.objectIds.insert(ObjectKey(k->uid, k->name), k->id);
+                }
+            }
+            ix->name = newName;
+            db.Touch(*t);
+            AddMessage(15477, 10, 1, QStringLiteral("Caution: Changing any part of an object name could break scripts and stored procedures."));
+            AddMessage(0, 0, 1, QStringLiteral("The index was renamed to '%1'.").arg(newName));
+        } else if (kind == "COLUMN") {
             if (parts.size() < 2) throw ErrGeneric(15248, 11, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype (COLUMN) is wrong."));
             QString colName = parts.takeLast();
             Object* t = db.FindObject(parts.size() > 1 ? parts[parts.size() - 2] : QString(), parts.last());
@@ -272,6 +295,10 @@ void Executor::DoExec(const Statement& s) {
             if (!o) throw ErrGeneric(15248, 11, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype (%1) is wrong.").arg(kind.isEmpty() ? QStringLiteral("OBJECT") : kind));
             if (db.FindObject(QString(), newName)) throw ErrGeneric(15335, 11, QStringLiteral("Error: The new name '%1' is already in use as a object name and would cause a duplicate that is not permitted.").arg(newName));
             db.objectIds.remove(ObjectKey(o->uid, o->name));
+            if (o->IsType("PK") || o->IsType("UQ"))
+                if (Object* t = db.FindObject(o->parent))
+                    for (IndexInfo& ix : t->indexes)
+                        if (ix.constraintId == o->id) ix.name = newName;
             o->name = newName;
             db.objectIds.insert(ObjectKey(o->uid, o->name), o->id);
             db.Touch(*o);

@@ -276,3 +276,21 @@ TEST_F(Catalog, FileGroupsCanBeAddedAndUsed) {
     ASSERT_EQ(r.messages.size(), 1u);
     EXPECT_EQ(r.messages[0].number, 1921);
 }
+
+TEST_F(Catalog, RenamesKeepTheCatalogConsistent) {
+    Run(QStringLiteral("CREATE TABLE r (a int NOT NULL CONSTRAINT PK_r PRIMARY KEY, b int NULL)\nCREATE INDEX ix_b ON r (b)\n"
+                       "EXEC sp_rename 'r.ix_b', 'ix_b2', 'INDEX'\nEXEC sp_rename 'PK_r', 'PK_r2'\nEXEC sp_rename 'r.b', 'c', 'COLUMN'\n"));
+    sqlsim::ResultSet ix = Query(*session_, cq::Indexes());
+    QStringList names;
+    for (size_t i = 0; i < ix.rows.size(); ++i) names << Text(ix, i, "Index") + ":" + Text(ix, i, "Field");
+    names.sort();
+    EXPECT_EQ(names.join(u',').toStdString(), "PK_r2:a,ix_b2:c");
+    for (size_t i = 0; i < ix.rows.size(); ++i)
+        if (Text(ix, i, "Index") == "PK_r2") {
+            EXPECT_EQ(Int(ix, i, "IsPrimaryClustered"), 1);
+        }
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("CREATE VIEW ordered AS SELECT a FROM r ORDER BY a"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 1033);
+    EXPECT_EQ(Errors(session_->Execute(QStringLiteral("CREATE VIEW top_ordered AS SELECT TOP 5 a FROM r ORDER BY a"))).toStdString(), std::string());
+}

@@ -836,13 +836,12 @@ void Executor::DoDrop(const Statement& s) {
     }
     const QString kind = s.kindWord.toLower();
     for (const ObjectName& on : s.objects) {
-        Database* dbp = DatabaseFor(on.database);
-        if (!dbp) throw ErrCannotDrop(kind, on.name);
-        Database& db = *dbp;
         if (kind == "index") {
-            // DROP INDEX table.index
-            Object* t = on.owner.isEmpty() ? nullptr : db.FindObject(QString(), on.owner);
-            if (!t) t = db.FindObject(on.database, on.owner);
+            // DROP INDEX [owner.]table.index, or database.owner.table.index.
+            Database* idb = on.server.isEmpty() ? &CurrentDb() : DatabaseFor(on.server);
+            if (!idb) throw ErrCannotDrop(kind, on.name);
+            Database& db = *idb;
+            Object* t = on.owner.isEmpty() ? nullptr : db.FindObject(on.database, on.owner);
             IndexInfo* ix = nullptr;
             if (t)
                 for (IndexInfo& i : t->indexes)
@@ -856,6 +855,9 @@ void Executor::DoDrop(const Statement& s) {
             db.Touch(*t);
             continue;
         }
+        Database* dbp = DatabaseFor(on.database);
+        if (!dbp) throw ErrCannotDrop(kind, on.name);
+        Database& db = *dbp;
         Object* o = db.FindObject(on.owner, on.name);
         const char* want = kind == "table" ? "U" : kind == "view" ? "V" : kind == "procedure" ? "P" : kind == "trigger" ? "TR"
                          : kind == "default" ? "D" : kind == "rule" ? "R" : "FN";

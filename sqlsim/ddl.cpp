@@ -118,9 +118,7 @@ void Executor::DoCreateTable(const Statement& s) {
     int uid = ResolveOwner(db, s.object.owner);
     if (s.object.name.size() > 128)
         throw ErrGeneric(103, 15, QStringLiteral("The identifier that starts with '%1' is too long. Maximum length is 128.").arg(s.object.name.left(128)));
-    if (s.object.name.startsWith(u'#')) {
-        // Temporary tables live in tempdb; the simulator keeps them in the current database.
-    }
+    // Temporary tables (#name) are kept in the current database rather than in tempdb.
     if (db.FindObject(OwnerName(db, uid), s.object.name)) throw ErrAlreadyExists(s.object.name);
     if (s.columns.empty()) throw ErrSyntaxNear(QStringLiteral(")"));
     auto groupId = [&](const QString& name) {
@@ -560,8 +558,6 @@ void Executor::DoCreateCode(const Statement& s) {
     const bool alter = s.kindWord == "ALTER";
     int uid = ResolveOwner(db, s.object.owner);
     Object* existing = db.FindObject(OwnerName(db, uid), s.object.name);
-    const char* kindText = s.kind == StmtKind::CreateView ? "view" : s.kind == StmtKind::CreateProcedure ? "procedure"
-                         : s.kind == StmtKind::CreateFunction ? "function" : "trigger";
     Object o;
     if (s.kind == StmtKind::CreateView) o.type = QStringLiteral("V");
     else if (s.kind == StmtKind::CreateProcedure) o.type = QStringLiteral("P");
@@ -686,7 +682,6 @@ void Executor::DoCreateCode(const Statement& s) {
             AddMessage(2007, 11, 1, QStringLiteral("Cannot add rows to sysdepends for the current stored procedure because it depends on the missing object '%1'. The stored procedure will still be created.").arg(parts.last()));
         }
     }
-    (void)kindText;
 }
 
 // ---------------------------------------------------------------- ALTER TABLE

@@ -692,7 +692,7 @@ static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, cons
 }
 
 Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
-    if (cancel_.load()) throw ErrGeneric(0, 0, QStringLiteral("cancelled"));
+    if (cancel_.load()) throw CancelSignal{};
     if (q.unionNext) {
         Relation acc;
         bool first = true;
@@ -1018,6 +1018,12 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     result.rows.reserve(limit);
     for (size_t i = 0; i < limit; ++i) result.rows.push_back(std::move(out[i].values));
     return result;
+}
+
+std::pair<int, int> StaticExpressionType(const Expr& e, const std::vector<RelColumn>& columns) {
+    TypeInfo t = InferType(e, columns);
+    if (t.xtype == 0) return {XInt, 4};
+    return {t.xtype, t.length};
 }
 
 }  // namespace sqlsim

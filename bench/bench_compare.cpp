@@ -8,7 +8,7 @@
 //   bench_compare [N,N,...]      (default 1000,5000,20000)
 #include "compare/generation_driver.h"
 #include "compare/linking.h"
-#include "compare/script_export.h"
+#include "review/script_executor.h"
 #include "schema/model.h"
 #include "schema/snapshot_file.h"
 #include "schema/sql_text.h"
@@ -191,7 +191,7 @@ int main(int argc, char* argv[]) {
         const double generateSeconds = Seconds(timer);
 
         timer.restart();
-        const QString text = ExportScriptsText(scripts, dest, QDateTime::currentDateTime());
+        const QString text = ScriptFileText(scripts, dest, QDateTime::currentDateTime());
         const QByteArray bytes = text.toUtf8();
         const double writeSeconds = Seconds(timer);
 

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             LinkDatabases(source, dest);
             const ScriptList scripts = GenerateAllScripts(ctx, nullptr, ignoreDataLoss);
             for (const ScriptPtr& script : scripts) GetTagString(*script);
-            ExportScriptsText(scripts, dest, QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
+            for (const ScriptPtr& script : scripts) ExportScriptText(*script);
         } catch (const TovimarException&) {
         }
     }

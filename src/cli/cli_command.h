@@ -13,7 +13,7 @@ struct CliCommand {
     const char* Summary;  // one line for the overall help
     const char* Help;     // the command's own help, shown by "tovimar-cli NAME --help"
     // Runs the command with the arguments after its name; returns the exit status. Errors are
-    // thrown: TovimarException, CliUsageError, OperationAborted.
+    // thrown: TovimarException, CliUsageError, OperationAborted, CommandFailed.
     int (*Run)(const QStringList& args, Progress& progress);
 };
 
@@ -30,6 +30,12 @@ public:
     const char* what() const noexcept override { return "Operation has been aborted!"; }
 };
 
+// The command has told the user what went wrong already; the program ends with exit status 2.
+class CommandFailed : public std::exception {
+public:
+    const char* what() const noexcept override { return "The command failed"; }
+};
+
 // Writes text to stdout in the locale's encoding.
 void PrintOut(const QString& text);
 
@@ -37,3 +43,5 @@ extern const CliCommand InfoCommand;
 extern const CliCommand SnapshotCommand;
 extern const CliCommand CompareCommand;
 extern const CliCommand ExportCommand;
+extern const CliCommand SyncCommand;
+extern const CliCommand VerifyCommand;

@@ -23,6 +23,8 @@ const CliCommand* const Commands[] = {
     &SnapshotCommand,
     &CompareCommand,
     &ExportCommand,
+    &SyncCommand,
+    &VerifyCommand,
 };
 
 const CliCommand* FindCommand(const QString& name) {
@@ -58,8 +60,8 @@ QString OverallHelp() {
             QStringLiteral(
                 "\n"
                 "Exit status: 0 on success, 2 on any error (the error on stderr as \"Error Number: \" and\n"
-                "\"Description: \" lines); compare and export use 1 as their help says. Ctrl-C stops the\n"
-                "command (\"Operation has been aborted!\").\n"
+                "\"Description: \" lines); compare, export, sync and verify also use 1 (and sync 3) as\n"
+                "their help says. Ctrl-C stops the command (\"Operation has been aborted!\").\n"
                 "Run \"tovimar-cli COMMAND --help\" for a command's own help.\n");
     return text;
 }
@@ -122,6 +124,8 @@ int Run(const QStringList& args) {
     } catch (const OperationAborted&) {
         progress.Close();
         PrintErr(QStringLiteral("Operation has been aborted!\n"));
+    } catch (const CommandFailed&) {
+        progress.Close();
     } catch (const std::bad_alloc&) {
         progress.Close();
         PrintErr(QStringLiteral("Error Number: 7\nDescription: Out of memory\n"));

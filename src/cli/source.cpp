@@ -1,20 +1,17 @@
 #include "cli/source.h"
 
 #include "cli/cli_command.h"
+#include "main/sim_database.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
 #include "platform/db/db_connection.h"
-#include "platform/db/sim_connection.h"
-#include "platform/local_text.h"
 #include "schema/catalog_loader.h"
 #include "schema/snapshot_file.h"
-#include "sqlsim/server.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QUrl>
 
 namespace {
@@ -53,97 +50,27 @@ std::unique_ptr<Tovimar_Database> LoadSnapshot(const QString& path, Progress& pr
     return db;
 }
 
-// ---- FILE.sql[#DATABASE] --------------------------------------------------------------------
+// ---- FILE.sql[+FILE.sql...][#DATABASE] -----------------------------------------------------
 
-// "FILE.sql" or "FILE.sql#DATABASE": the path and the database (empty when not given).
-bool SplitScriptSource(const QString& source, QString& path, QString& database) {
+// "FILE.sql", "FILE.sql#DATABASE" or "FILE1.sql+FILE2.sql[#DATABASE]": the files and the
+// database (empty when not given). A name that holds ".sql+" itself is taken whole when such a
+// file exists.
+bool SplitScriptSource(const QString& source, QStringList& paths, QString& database) {
     static const QRegularExpression form(QStringLiteral("^(.*\\.sql)(?:#(.*))?$"),
                                          QRegularExpression::CaseInsensitiveOption |
                                              QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression plus(QStringLiteral("(?<=\\.sql)\\+"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = form.match(source);
     if (!match.hasMatch()) return false;
-    path = match.captured(1);
+    const QString files = match.captured(1);
     database = match.captured(2);
+    paths = QFileInfo::exists(files) ? QStringList{files} : files.split(plus);
     return true;
 }
 
-// Script files come as UTF-16 or UTF-8 (with or without a byte order mark) or in an 8-bit
-// code page; the last is read in the locale's encoding.
-QString DecodeScript(const QByteArray& bytes) {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xEF\xBB\xBF")) {
-        auto encoding = QStringConverter::encodingForData(bytes);
-        QStringDecoder decoder(encoding.value_or(QStringConverter::Utf8));
-        return decoder(bytes);
-    }
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = utf8(bytes);
-    if (!utf8.hasError()) return text;
-    return DecodeLocalText(bytes);
-}
-
-bool IsSystemDatabase(const QString& name) {
-    for (const char* system : {"master", "model", "msdb", "tempdb"})
-        if (name.compare(QLatin1String(system), Qt::CaseInsensitive) == 0) return true;
-    return false;
-}
-
-// The last user database the script switches to with USE (comments and string literals are
-// not looked into: a USE inside them is rare enough, and a wrong guess fails to connect).
-QString LastUsedDatabase(const QString& script) {
-    static const QRegularExpression use(
-        QStringLiteral("^[ \\t]*use[ \\t]+(\\[(?:[^\\]]|\\]\\])+\\]|\"[^\"]+\"|[^\\s;]+)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
-    QString last;
-    for (auto it = use.globalMatch(script); it.hasNext();) {
-        QString name = it.next().captured(1);
-        if (name.startsWith(QLatin1Char('[')))
-            name = name.mid(1, name.size() - 2).replace(QStringLiteral("]]"), QStringLiteral("]"));
-        else if (name.startsWith(QLatin1Char('"')))
-            name = name.mid(1, name.size() - 2);
-        if (!IsSystemDatabase(name)) last = name;
-    }
-    return last;
-}
-
-// Runs the script on a fresh simulated server and loads the database it built.
-std::unique_ptr<Tovimar_Database> LoadScript(const QString& path, QString database, Progress& progress) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw TovimarException(53, Source, QStringLiteral("File not found: %1").arg(QDir::toNativeSeparators(path)));
-    QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        throw TovimarException(75, Source, QStringLiteral("Cannot open %1").arg(QDir::toNativeSeparators(path)));
-    const QString script = DecodeScript(file.readAll());
-    file.close();
-
-    const QString used = LastUsedDatabase(script);
-    if (database.isEmpty()) database = used.isEmpty() ? info.completeBaseName() : used;
-
-    auto server = std::make_shared<sqlsim::Server>();
-    {
-        auto session = server->Connect(QStringLiteral("master"));
-        if (!session) throw TovimarException(4060, Source, QStringLiteral("The simulated server has no master database"));
-        if (used.isEmpty()) {
-            // A script that never switches databases builds its objects in one named after it.
-            const QString quoted = QLatin1Char('[') + QString(database).replace(QStringLiteral("]"), QStringLiteral("]]")) +
-                                   QLatin1Char(']');
-            const sqlsim::BatchResult created =
-                session->Execute(QStringLiteral("CREATE DATABASE ") + quoted + QStringLiteral("\nUSE ") + quoted);
-            for (const sqlsim::Message& message : created.messages)
-                if (message.severity > 10) throw TovimarException(message.number, Source, message.text);
-        }
-        progress.ShowMessage(QStringLiteral("RUNNING ") + QDir::toNativeSeparators(path));
-        const sqlsim::BatchResult result = session->ExecuteScript(script);
-        if (result.cancelled) throw OperationAborted();
-        for (const sqlsim::Message& message : result.messages)
-            if (message.severity > 10)
-                throw TovimarException(message.number, Source,
-                                       QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), message.text));
-    }
-
-    auto db = std::make_unique<Tovimar_Database>();
-    LoadDatabase(*db, std::make_shared<SimConnection>(server, database, QStringLiteral("sqlsim")));
-    if (!LoadDBObjects(*db, progress, false)) throw OperationAborted();
+std::unique_ptr<Tovimar_Database> LoadScripts(const QStringList& paths, const QString& database, Progress& progress) {
+    auto db = LoadScriptDatabase(paths, database, progress);
+    if (!db) throw OperationAborted();
     return db;
 }
 
@@ -225,16 +152,29 @@ QString SourceFormsHelp() {
         "  FILE.schema      a snapshot file written by the snapshot command\n"
         "  FILE.sql[#DB]    a T-SQL script, run on a fresh simulated server; the database is DB, else\n"
         "                   the last one the script USEs, else one named after the file\n"
+        "  FILE1.sql+FILE2.sql[+...][#DB]\n"
+        "                   several scripts run one after the other on the same simulated server, as\n"
+        "                   if they were one (e.g. a database script and a script of changes to it)\n"
         "  sqlserver://[USER[:PASSWORD]@]HOST[\\INSTANCE][:PORT]/DATABASE\n"
         "                   a live SQL Server over ODBC (no USER: integrated login; %XX escapes\n"
         "                   allowed in USER and PASSWORD)\n");
+}
+
+SourceKind SourceKindOf(const QString& source) {
+    if (IsSnapshotName(source)) return SourceKind::Snapshot;
+    if (source.startsWith(QStringLiteral("sqlserver://"), Qt::CaseInsensitive)) return SourceKind::Server;
+    QStringList paths;
+    QString database;
+    if (SplitScriptSource(source, paths, database)) return SourceKind::Script;
+    return SourceKind::Unknown;
 }
 
 std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress) {
     if (source.isEmpty()) throw CliUsageError(QStringLiteral("SOURCE is empty"));
     if (IsSnapshotName(source)) return LoadSnapshot(source, progress);
     if (source.startsWith(QStringLiteral("sqlserver://"), Qt::CaseInsensitive)) return LoadServer(source, progress);
-    QString path, database;
-    if (SplitScriptSource(source, path, database)) return LoadScript(path, database, progress);
+    QStringList paths;
+    QString database;
+    if (SplitScriptSource(source, paths, database)) return LoadScripts(paths, database, progress);
     throw CliUsageError(QStringLiteral("%1 is not a SOURCE this program knows; expected:\n%2").arg(source, SourceFormsHelp()));
 }

@@ -11,7 +11,12 @@ class Progress;
 // The forms of SOURCE, for the help texts (one line per form, indented by two blanks).
 QString SourceFormsHelp();
 
+enum class SourceKind { Snapshot, Script, Server, Unknown };
+// Which form a SOURCE argument has.
+SourceKind SourceKindOf(const QString& source);
+
 // Loads the schema named by source. Throws TovimarException when it cannot be loaded,
 // CliUsageError when the argument has none of the known forms, OperationAborted when the user
-// cancelled through progress.
+// cancelled through progress. A script source is loaded from a simulated server that stays
+// alive with the model's connection; a live server's model keeps its connection too.
 std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress);

@@ -28,7 +28,9 @@ TablePtr AddTable(Tovimar_Database& db, const QString& name, const QString& text
     table->Owner = QStringLiteral("dbo");
     table->Name = name;
     table->FileGroupName = QStringLiteral("PRIMARY");
-    table->TextFileGroupName = textFileGroup;
+    // A table keeps its text and image data with its rows unless it names a group for them, as the
+    // catalog reads it.
+    table->TextFileGroupName = textFileGroup.isEmpty() ? table->FileGroupName : textFileGroup;
     table->SetDatabase(&db);
     db.Tables.Add(table, table->FullName());
     table->CalcObjectIncluded();

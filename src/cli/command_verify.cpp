@@ -1,0 +1,138 @@
+// tovimar-cli verify SOURCE DEST: the dry run of a sync. DEST is built on a simulated server, the
+// sync scripts run there, and the result is compared with SOURCE again.
+#include "cli/cli_command.h"
+#include "cli/comparison_options.h"
+#include "cli/execution_errors.h"
+#include "cli/source.h"
+#include "main/sim_database.h"
+#include "main/sync_verification.h"
+#include "platform/progress.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+struct Options {
+    QStringList Sources;
+    ComparisonOptions Run;
+    QString Log;
+};
+
+Options ParseOptions(const QStringList& args) {
+    Options options;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--log")) {
+            if (!options.Log.isEmpty()) throw CliUsageError(QStringLiteral("only one log file may be given"));
+            options.Log = TakeValue(args, i);
+            if (options.Log.isEmpty()) throw CliUsageError(QStringLiteral("--log needs a file name"));
+        } else if (!TakeComparisonOption(args, i, options.Run)) {
+            TakeSourceArgument(arg, options.Sources);
+        }
+    }
+    if (options.Sources.size() != 2) throw CliUsageError(QStringLiteral("verify takes SOURCE and DEST"));
+    return options;
+}
+
+void PrintErr(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+// The Destination on a simulated server: a script runs there; a snapshot is built there by
+// executing its own create scripts.
+std::unique_ptr<Tovimar_Database> SimulatedDestination(const QString& dest, const QString& logFolder, Progress& progress) {
+    switch (SourceKindOf(dest)) {
+    case SourceKind::Script: return LoadSource(dest, progress);
+    case SourceKind::Snapshot: break;
+    case SourceKind::Server:
+        throw CliUsageError(QStringLiteral("verify builds DEST on a simulated server: give a .sql script or a .schema "
+                                           "snapshot (tovimar-cli snapshot %1 -o FILE.schema writes one)")
+                                .arg(dest));
+    case SourceKind::Unknown: return LoadSource(dest, progress);  // reports the forms it knows
+    }
+    const auto snapshot = LoadSource(dest, progress);
+    ErrorCollection errors;
+    auto built = BuildSimulatedDatabase(*snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
+    if (!built) throw OperationAborted();
+    if (!errors.empty()) {
+        PrintErr(QStringLiteral("The snapshot %1 could not be built on the simulated server:\n").arg(dest) +
+                 ExecutionErrorsText(errors));
+        throw CommandFailed();
+    }
+    return built;
+}
+
+QString ReportText(const VerificationReport& report) {
+    QString text = QStringLiteral("Scripts executed on the simulated Destination: %1\n").arg(report.Scripts.size());
+    text += QStringLiteral("\nExecution errors:");
+    text += report.Errors.empty() ? QStringLiteral(" none\n") : QStringLiteral("\n") + ExecutionErrorsText(report.Errors);
+    text += QStringLiteral("\nDifferences left after the sync:");
+    text += report.Remaining.isEmpty() ? QStringLiteral(" none\n")
+                                       : QStringLiteral("\n") + report.Remaining.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    text += QStringLiteral("\nRows per table (before, after):\n");
+    for (const VerificationReport::Rows& rows : report.RowCounts) {
+        const QString name = rows.Before.compare(rows.After, Qt::CaseInsensitive) == 0
+                                 ? rows.Before
+                                 : rows.Before + QStringLiteral(" -> ") + rows.After;
+        text += name + QStringLiteral("\t%1\t%2").arg(rows.RowsBefore).arg(rows.RowsAfter) +
+                (rows.RowsAfter < rows.RowsBefore ? QStringLiteral("\tROWS LOST\n") : QStringLiteral("\n"));
+    }
+    if (report.Converged()) {
+        text += QStringLiteral("\nVerified: the Scripts bring DEST in line with SOURCE without errors or lost rows.\n");
+    } else {
+        QStringList why;
+        if (!report.Errors.empty()) why << QStringLiteral("errors were recorded");
+        if (!report.Remaining.isEmpty()) why << QStringLiteral("differences are left");
+        if (report.LostRows()) why << QStringLiteral("rows were lost");
+        text += QStringLiteral("\nNOT verified: ") + why.join(QStringLiteral(", ")) + QStringLiteral(".\n");
+    }
+    return text;
+}
+
+int RunVerify(const QStringList& args, Progress& progress) {
+    const Options options = ParseOptions(args);
+    QTemporaryDir temp;
+    if (!temp.isValid()) throw CliUsageError(QStringLiteral("no temporary folder for the execution log"));
+    const auto source = LoadSource(options.Sources[0], progress);
+    const auto dest = SimulatedDestination(options.Sources[1], temp.path(), progress);
+    const QString log = options.Log.isEmpty() ? temp.filePath(QStringLiteral("verify.txt")) : options.Log;
+    VerificationReport report;
+    try {
+        report = VerifySync(*source, *dest, options.Run, log, progress);
+    } catch (const ComparisonInputError& e) {
+        throw CliUsageError(e.Message());
+    }
+    if (report.Cancelled) throw OperationAborted();
+    PrintOut(ReportText(report));
+    if (!options.Log.isEmpty()) PrintOut(QStringLiteral("Execution log: ") + QDir::toNativeSeparators(log) + QLatin1Char('\n'));
+    return report.Converged() ? 0 : 1;
+}
+
+}  // namespace
+
+const CliCommand VerifyCommand = {
+    "verify",
+    "SOURCE DEST [--ignore-data-loss] [--filter-file FILE] [--rename OLD=NEW]... [--log FILE]",
+    "Prove on a simulated server that sync would bring DEST in line with SOURCE",
+    "The dry run before a sync. DEST is built on a simulated SQL Server 2000 inside this program: a\n"
+    "script (FILE.sql, or several as FILE1.sql+FILE2.sql) is run there; a snapshot (FILE.schema) is\n"
+    "built by executing its own create scripts. The scripts that bring DEST in line with SOURCE are\n"
+    "generated and executed there as sync would execute them, the simulated DEST is read again and\n"
+    "compared with SOURCE once more. Printed: the execution errors (per object, with the SQL that\n"
+    "failed), the differences left (one line each, as compare --summary writes them) and, for every\n"
+    "table that existed before and after, its rows before and after.\n"
+    "\n"
+    "Options:\n"
+    TOVIMAR_COMPARISON_OPTIONS_HELP
+    "                        (the renames apply to the first comparison; the second one sees the\n"
+    "                        objects under their new names)\n"
+    "  --log FILE            keep the execution log in FILE\n"
+    "\n"
+    "Exit status: 0 when no error was recorded, no difference is left and no table lost rows; 1\n"
+    "otherwise; 2 on bad input or any other error.\n",
+    RunVerify,
+};

@@ -1,0 +1,157 @@
+#include "main/comparison_run.h"
+
+#include "compare/connection_source_data.h"
+#include "compare/generation_driver.h"
+#include "compare/generators.h"
+#include "compare/linking.h"
+#include "filters/filter_file.h"
+#include "filters/filter_model.h"
+#include "platform/cleanup_guard.h"
+#include "platform/progress.h"
+#include "schema/sql_text.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+QString TableKey(const QStringList& parts) {
+    return parts.size() == 1 ? QuoteName(QStringLiteral("dbo"), parts[0]) : QuoteName(parts[0], parts[1]);
+}
+
+bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+}  // namespace
+
+QStringList NameParts(const QString& text) {
+    QStringList parts;
+    QString current;
+    bool inBracket = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (inBracket) {
+            if (c == QLatin1Char(']')) {
+                if (i + 1 < text.size() && text[i + 1] == QLatin1Char(']')) {
+                    current += c;
+                    ++i;
+                } else {
+                    inBracket = false;
+                }
+            } else {
+                current += c;
+            }
+        } else if (c == QLatin1Char('[')) {
+            inBracket = true;
+        } else if (c == QLatin1Char('.')) {
+            parts << current;
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    parts << current;
+    if (inBracket) return {};  // an unclosed bracket names nothing
+    for (QString& part : parts) part = part.trimmed();
+    return parts;
+}
+
+void ApplyRenames(const QList<QPair<QString, QString>>& renames, Tovimar_Database& source, Tovimar_Database& dest) {
+    QList<QPair<QStringList, QStringList>> columns;
+    for (const auto& [oldText, newText] : renames) {
+        const QStringList oldParts = NameParts(oldText);
+        const QStringList newParts = NameParts(newText);
+        if (oldParts.isEmpty() || newParts.isEmpty() || oldParts.contains(QString()) || newParts.contains(QString()) ||
+            oldParts.size() > 3 || newParts.size() > 2)
+            throw ComparisonInputError(QStringLiteral("--rename %1=%2: not a table or column name").arg(oldText, newText));
+        if (oldParts.size() == 3) {
+            if (newParts.size() != 1)
+                throw ComparisonInputError(
+                    QStringLiteral("--rename %1=%2: the new column name has one part").arg(oldText, newText));
+            columns.append({oldParts, newParts});
+            continue;
+        }
+        const QString oldKey = TableKey(oldParts);
+        const QString newKey = TableKey(newParts);
+        const TablePtr oldTable = dest.Tables.Item(oldKey);
+        if (!oldTable) throw ComparisonInputError(QStringLiteral("--rename: the Destination has no table %1").arg(oldKey));
+        const TablePtr newTable = source.Tables.Item(newKey);
+        if (!newTable) throw ComparisonInputError(QStringLiteral("--rename: the Source has no table %1").arg(newKey));
+        Tovimar_Database::SetLink(newTable.get(), oldTable.get());
+    }
+    for (const auto& [oldParts, newParts] : columns) {
+        const QString tableKey = QuoteName(oldParts[0], oldParts[1]);
+        const TablePtr table = dest.Tables.Item(tableKey);
+        if (!table) throw ComparisonInputError(QStringLiteral("--rename: the Destination has no table %1").arg(tableKey));
+        const FieldPtr oldField = table->Fields.Item(QuoteName(oldParts[2]));
+        if (!oldField)
+            throw ComparisonInputError(QStringLiteral("--rename: the Destination table %1 has no column %2")
+                                           .arg(tableKey, QuoteName(oldParts[2])));
+        Tovimar_Table* counterpart = table->OtherObj();
+        if (!counterpart)
+            throw ComparisonInputError(
+                QStringLiteral("--rename: the Destination table %1 has no counterpart in the Source").arg(tableKey));
+        const FieldPtr newField = counterpart->Fields.Item(QuoteName(newParts[0]));
+        if (!newField)
+            throw ComparisonInputError(QStringLiteral("--rename: the Source table %1 has no column %2")
+                                           .arg(counterpart->FullName(), QuoteName(newParts[0])));
+        Tovimar_Database::SetLink(newField.get(), oldField.get());
+    }
+}
+
+void ApplyFilter(Tovimar_Database& db, ObjectFilter& filter) {
+    db.Filter = &filter;
+    for (const TablePtr& table : db.Tables) {
+        table->CalcObjectIncluded();
+        for (const TriggerPtr& trigger : table->Triggers) trigger->CalcObjectIncluded();
+    }
+    for (const ViewPtr& view : db.Views) view->CalcObjectIncluded();
+    for (const ProcedurePtr& procedure : db.Procedures) procedure->CalcObjectIncluded();
+    for (const FunctionPtr& function : db.Functions) function->CalcObjectIncluded();
+    for (const RolePtr& role : db.Roles) role->CalcObjectIncluded();
+    for (const CatalogPtr& catalog : db.Catalogs) catalog->CalcObjectIncluded();
+}
+
+ScriptList GenerateComparison(Tovimar_Database& source, Tovimar_Database& dest, const ComparisonOptions& options,
+                              Progress& progress) {
+    // The filter stays with the databases while scripts are generated: permissions ask it for
+    // their grantee then.
+    std::unique_ptr<FilterSets> filters;
+    CleanupGuard dropFilters([&source, &dest] {
+        source.Filter = nullptr;
+        dest.Filter = nullptr;
+    });
+    if (!options.FilterFile.isEmpty()) {
+        filters = std::make_unique<FilterSets>();
+        LoadFilterFile(options.FilterFile, *filters);
+        ApplyFilter(source, *filters);
+        ApplyFilter(dest, *filters);
+    }
+    LinkDatabases(source, dest);
+    ApplyRenames(options.Renames, source, dest);
+    GenerationContext ctx;
+    ctx.DB1 = &source;
+    ctx.DB2 = &dest;
+    ctx.IgnoreDataLoss = options.IgnoreDataLoss;
+    ConnectionSourceData sourceData(source.Connection);
+    if (source.Connection) ctx.SourceData = &sourceData;
+    ScriptList scripts = GenerateAllScripts(ctx, &progress, false);
+    progress.Close();
+    return scripts;
+}
+
+bool HasTableOrFieldDeletes(const ScriptList& scripts) {
+    return std::any_of(scripts.begin(), scripts.end(), [](const ScriptPtr& script) {
+        return script && (Same(script->Typ, QStringLiteral("Table")) || Same(script->Typ, QStringLiteral("Column"))) &&
+               Same(script->Action, QStringLiteral("DELETE"));
+    });
+}
+
+bool HasDifferences(const ScriptList& scripts) {
+    return std::any_of(scripts.begin(), scripts.end(),
+                       [](const ScriptPtr& script) { return script && !IsFTIActivationOnly(*script); });
+}
+
+QString SummaryLine(const Tovimar_Script& script) {
+    return QString::number(script.Index) + QLatin1Char('\t') + script.Action + QLatin1Char('\t') + script.Typ +
+           QLatin1Char('\t') + (script.ScriptedObj ? script.ScriptedObj->FullName(true) : QString());
+}

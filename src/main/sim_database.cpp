@@ -132,6 +132,15 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
     {
         auto session = MasterSession(*server);
         CreateDatabase(*session, name);
+        // The file groups are part of the database, not of its objects: made here so that the
+        // objects can be placed on them.
+        for (const Tovimar_FileGroup& group : model.FileGroups) {
+            if (group.Name.isEmpty() || group.Name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0) continue;
+            const sqlsim::BatchResult added = session->Execute(QStringLiteral("ALTER DATABASE ") + QuoteName(name) +
+                                                               QStringLiteral(" ADD FILEGROUP ") + QuoteName(group.Name));
+            if (const sqlsim::Message* error = FirstError(added))
+                throw TovimarException(error->number, Source, error->text);
+        }
         // A database kept at the level of SQL Server 7.0 reads its definitions as that version does.
         if (model.CmptLevel > 0 && model.CmptLevel < 80) {
             const sqlsim::BatchResult level = session->Execute(

@@ -29,9 +29,9 @@ QString LastUsedDatabase(const QString& script);
 // (the file and the server's message).
 std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, QString database, Progress& progress);
 
-// Creates model's database (its Name) on a fresh simulated server, at the model's compatibility
-// level, and executes the create scripts of all its objects there through the executor, which
-// writes its log to logFile. The errors of that run are handed back in errors; the database as
+// Creates model's database (its Name) with its file groups on a fresh simulated server, at the
+// model's compatibility level, and executes the create scripts of all its objects there through
+// the executor, which writes its log to logFile. The errors of that run are handed back in errors; the database as
 // built is loaded and returned (none when the user cancelled). Throws TovimarException when the
 // run itself fails.
 std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model, const QString& logFile,

@@ -125,6 +125,9 @@ ScriptList GenerateComparison(Tovimar_Database& source, Tovimar_Database& dest, 
         LoadFilterFile(options.FilterFile, *filters);
         ApplyFilter(source, *filters);
         ApplyFilter(dest, *filters);
+        if (options.NoDataCopy)
+            for (const TablePtr& table : source.Tables)
+                if (table) table->DataCopyDefs.Clear();
     }
     LinkDatabases(source, dest);
     ApplyRenames(options.Renames, source, dest);

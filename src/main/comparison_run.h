@@ -21,6 +21,9 @@ struct ComparisonOptions {
     // "owner.table" (owner dbo when left out), columns as "owner.table.column" = "column" with
     // the table named as in the Destination. Brackets quote names that hold dots.
     QList<QPair<QString, QString>> Renames;
+    // The Source data the filters ask to copy into rebuilt tables is not copied, and no table is
+    // rebuilt for it alone: for a comparison after a sync, when the data are there already.
+    bool NoDataCopy = false;
 };
 
 // The input of a run names something that is not there or is no name at all.

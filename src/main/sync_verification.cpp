@@ -65,7 +65,8 @@ VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, 
         return report;
     }
     ComparisonOptions again = options;
-    again.Renames.clear();  // done by the sync: the objects carry their new names now
+    again.Renames.clear();     // done by the sync: the objects carry their new names now
+    again.NoDataCopy = true;   // done by the sync as well
     const ScriptList remaining = GenerateComparison(source, reloaded, again, progress);
     for (const ScriptPtr& script : remaining)
         if (script && !IsFTIActivationOnly(*script)) report.Remaining << SummaryLine(*script);

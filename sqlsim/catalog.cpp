@@ -1,6 +1,13 @@
 #include "sqlsim/catalog.h"
 
+#include <atomic>
+
 namespace sqlsim {
+
+unsigned long long NextRowsVersion() {
+    static std::atomic<unsigned long long> version{0};
+    return ++version;
+}
 
 QString ObjectKey(int uid, const QString& name) { return QString::number(uid) + u'|' + name.toLower(); }
 
@@ -120,7 +127,10 @@ void Database::RemoveObject(int id) {
     objects.erase(it);
     ++schemaVersion;
 }
-void Database::Touch(Object& obj) { obj.schemaVer = ++schemaVersion * 16; }
+void Database::Touch(Object& obj) {
+    obj.schemaVer = ++schemaVersion * 16;
+    obj.rowsVersion = NextRowsVersion();  // indexes may have changed: cached keys are stale
+}
 int Database::NewObjectId() {
     // Ids grow by an odd step, which makes them look like the server's scattered ids.
     nextObjectId += 16003;

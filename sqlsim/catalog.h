@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <map>
 #include <memory>
@@ -44,6 +45,7 @@ struct Column {
     int domain = 0;        // id of a bound rule or column check
     bool computed = false;
     QString formula;       // computed column text as stored in syscomments
+    ExprPtr computedExpr;  // the parsed formula, evaluated when the table is read
 };
 
 struct IndexInfo {
@@ -77,6 +79,14 @@ struct Object {
     std::vector<Column> columns;
     std::vector<IndexInfo> indexes;
     std::vector<std::vector<Value>> rows;
+    // Every change of the rows takes a new version (never reused), which invalidates the cached
+    // keys of the unique indexes; copies of the object may share the cache safely.
+    unsigned long long rowsVersion = 0;
+    struct KeyCache {
+        unsigned long long version = 0;
+        QHash<int, QSet<QString>> keys;  // by indid
+    };
+    mutable std::shared_ptr<KeyCache> keyCache;
     long long identityCurrent = 0;
     bool identityUsed = false;
     bool identityInsert = false;
@@ -171,6 +181,8 @@ struct Database {
     int NewObjectId();
     QString UniqueSuffix();   // hex suffix for generated constraint names
 };
+
+unsigned long long NextRowsVersion();
 
 // Resolves a one-part or two-part name as the server does: owner given, else dbo.
 QString ObjectKey(int uid, const QString& name);

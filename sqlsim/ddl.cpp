@@ -118,9 +118,7 @@ void Executor::DoCreateTable(const Statement& s) {
     int uid = ResolveOwner(db, s.object.owner);
     if (s.object.name.size() > 128)
         throw ErrGeneric(103, 15, QStringLiteral("The identifier that starts with '%1' is too long. Maximum length is 128.").arg(s.object.name.left(128)));
-    if (s.object.name.startsWith(u'#')) {
-        // Temporary tables live in tempdb; the simulator keeps them in the current database.
-    }
+    // Temporary tables (#name) are kept in the current database rather than in tempdb.
     if (db.FindObject(OwnerName(db, uid), s.object.name)) throw ErrAlreadyExists(s.object.name);
     if (s.columns.empty()) throw ErrSyntaxNear(QStringLiteral(")"));
     auto groupId = [&](const QString& name) {
@@ -191,6 +189,26 @@ void Executor::DoCreateTable(const Statement& s) {
             for (const ColumnDef& cd : s.columns)
                 if (cd.name.compare(cn, Qt::CaseInsensitive) == 0 && cd.nullable == 1) explicitNull = true;
             if (!explicitNull) c->nullable = false;
+        }
+    }
+    // Computed columns take the type of their expression.
+    {
+        std::vector<RelColumn> cols;
+        for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length, c.nullable});
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            Column& c = t.columns[i];
+            if (!c.computed) continue;
+            for (const ColumnDef& cd : s.columns) {
+                if (cd.name.compare(c.name, Qt::CaseInsensitive) != 0 || !cd.computed) continue;
+                c.computedExpr = cd.computed;
+                auto [xtype, length] = StaticExpressionType(*cd.computed, cols);
+                const BuiltinType* b = FindBuiltinType(xtype);
+                c.xtype = c.xusertype = xtype;
+                c.length = length;
+                c.prec = b && !IsStringType(xtype) && !IsBinaryType(xtype) ? b->prec : 0;
+                c.scale = b ? b->scale : 0;
+                if (IsStringType(xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+            }
         }
     }
     // Computed column texts go to syscomments under the column id.
@@ -351,20 +369,24 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
         k.cascadeUpdate = c.cascadeUpdate;
         k.notForRepl = c.notForReplication;
         if (fromAlter && !withNoCheck) {
-            for (const auto& row : table().rows) {
-                bool anyNull = false;
-                std::vector<Value> key;
-                for (int colid : k.fkeys) { key.push_back(row[colid - 1]); anyNull = anyNull || row[colid - 1].IsNull(); }
-                if (anyNull) continue;
-                bool found = false;
-                for (const auto& rrow : ref->rows) {
-                    bool eq = true;
-                    for (size_t i = 0; i < key.size() && eq; ++i) eq = CompareValues(key[i], rrow[k.rkeys[i] - 1]) == 0;
-                    if (eq) { found = true; break; }
+            // Existing rows must find their key in the referenced table.
+            auto keyOf = [](const std::vector<Value>& row, const std::vector<int>& colids, bool& anyNull) {
+                QString key;
+                anyNull = false;
+                for (int colid : colids) {
+                    anyNull = anyNull || row[colid - 1].IsNull();
+                    key += HashKey(row[colid - 1]) + QChar(0x1f);
                 }
-                if (!found)
-                    throw ErrGeneric(547, 16, QStringLiteral("ALTER TABLE statement conflicted with TABLE FOREIGN KEY constraint '%1'. The conflict occurred in database '%2', table '%3', column '%4'.")
-                                                  .arg(k.name, db.name, ref->name, ref->columns[k.rkeys[0] - 1].name));
+                return key;
+            };
+            QSet<QString> refKeys;
+            bool anyNull = false;
+            for (const auto& rrow : ref->rows) refKeys.insert(keyOf(rrow, k.rkeys, anyNull));
+            for (const auto& row : table().rows) {
+                QString key = keyOf(row, k.fkeys, anyNull);
+                if (anyNull || refKeys.contains(key)) continue;
+                throw ErrGeneric(547, 16, QStringLiteral("ALTER TABLE statement conflicted with TABLE FOREIGN KEY constraint '%1'. The conflict occurred in database '%2', table '%3', column '%4'.")
+                                              .arg(k.name, db.name, ref->name, ref->columns[k.rkeys[0] - 1].name));
             }
         }
         db.AddObject(std::move(k));
@@ -536,8 +558,6 @@ void Executor::DoCreateCode(const Statement& s) {
     const bool alter = s.kindWord == "ALTER";
     int uid = ResolveOwner(db, s.object.owner);
     Object* existing = db.FindObject(OwnerName(db, uid), s.object.name);
-    const char* kindText = s.kind == StmtKind::CreateView ? "view" : s.kind == StmtKind::CreateProcedure ? "procedure"
-                         : s.kind == StmtKind::CreateFunction ? "function" : "trigger";
     Object o;
     if (s.kind == StmtKind::CreateView) o.type = QStringLiteral("V");
     else if (s.kind == StmtKind::CreateProcedure) o.type = QStringLiteral("P");
@@ -564,6 +584,8 @@ void Executor::DoCreateCode(const Statement& s) {
     o.texts.emplace_back(s.kind == StmtKind::CreateProcedure ? std::max(1, s.object.number) : 0, s.text);
     if (s.kind == StmtKind::CreateView || (s.kind == StmtKind::CreateFunction && s.select)) {
         if (s.kind == StmtKind::CreateView) {
+            if (!s.select->orderBy.empty() && !s.select->top)
+                throw ErrGeneric(1033, 15, QStringLiteral("The ORDER BY clause is invalid in views, inline functions, derived tables, and subqueries, unless TOP is also specified."));
             // Run the query once: a missing table or column fails the CREATE, and the result
             // gives the view's columns.
             QString saved = session_.database;
@@ -660,7 +682,6 @@ void Executor::DoCreateCode(const Statement& s) {
             AddMessage(2007, 11, 1, QStringLiteral("Cannot add rows to sysdepends for the current stored procedure because it depends on the missing object '%1'. The stored procedure will still be created.").arg(parts.last()));
         }
     }
-    (void)kindText;
 }
 
 // ---------------------------------------------------------------- ALTER TABLE
@@ -690,11 +711,13 @@ void Executor::DoAlterTable(const Statement& s) {
             if (!c.nullable && !hasDefault && !c.identity && !tp->rows.empty())
                 throw ErrGeneric(4901, 16, QStringLiteral("ALTER TABLE only allows columns to be added that can contain nulls or have a DEFAULT definition specified. Column '%1' cannot be added to table '%2' because it does not allow nulls and does not specify a DEFAULT definition.").arg(c.name, tp->name));
             if (c.computed) {
+                c.computedExpr = cd.computed;
                 c.formula = NormalizeConstraintText(cd.computedText, *tp, true);
                 tp->texts.emplace_back(c.colid, c.formula);
             }
             tp->columns.push_back(c);
             for (auto& row : tp->rows) row.push_back(Value::Null(c.xtype));
+            tp->rowsVersion = NextRowsVersion();
             for (const ConstraintDef& k : cd.constraints) AddConstraint(db, *db.FindObject(tableId), k, true, s.flag);
             if (c.identity) {
                 Object* tt = db.FindObject(tableId);
@@ -764,6 +787,20 @@ void Executor::DoAlterTable(const Statement& s) {
             while (pos < tp->columns.size() && tp->columns[pos].colid != colid) ++pos;
             tp->columns.erase(tp->columns.begin() + static_cast<long>(pos));
             for (auto& row : tp->rows) row.erase(row.begin() + static_cast<long>(pos));
+            // Column ids stay equal to positions: the later columns move up by one.
+            auto shift = [colid](int& id) { if (id > colid) --id; };
+            for (Column& c : tp->columns) shift(c.colid);
+            for (IndexInfo& ix : tp->indexes) for (int& k : ix.keys) shift(k);
+            for (auto& fc : tp->fullTextColumns) shift(fc.first);
+            for (auto& t : tp->texts) shift(t.first);
+            for (auto& [oid, o] : db.objects) {
+                if (o.parent == tableId) {
+                    shift(o.checkColumn);
+                    if (o.IsType("F")) for (int& k : o.fkeys) shift(k);
+                }
+                if (o.IsType("F") && o.refTable == tableId) for (int& k : o.rkeys) shift(k);
+            }
+            tp->rowsVersion = NextRowsVersion();
             db.Touch(*tp);
         }
         return;
@@ -794,13 +831,12 @@ void Executor::DoDrop(const Statement& s) {
     }
     const QString kind = s.kindWord.toLower();
     for (const ObjectName& on : s.objects) {
-        Database* dbp = DatabaseFor(on.database);
-        if (!dbp) throw ErrCannotDrop(kind, on.name);
-        Database& db = *dbp;
         if (kind == "index") {
-            // DROP INDEX table.index
-            Object* t = on.owner.isEmpty() ? nullptr : db.FindObject(QString(), on.owner);
-            if (!t) t = db.FindObject(on.database, on.owner);
+            // DROP INDEX [owner.]table.index, or database.owner.table.index.
+            Database* idb = on.server.isEmpty() ? &CurrentDb() : DatabaseFor(on.server);
+            if (!idb) throw ErrCannotDrop(kind, on.name);
+            Database& db = *idb;
+            Object* t = on.owner.isEmpty() ? nullptr : db.FindObject(on.database, on.owner);
             IndexInfo* ix = nullptr;
             if (t)
                 for (IndexInfo& i : t->indexes)
@@ -814,6 +850,9 @@ void Executor::DoDrop(const Statement& s) {
             db.Touch(*t);
             continue;
         }
+        Database* dbp = DatabaseFor(on.database);
+        if (!dbp) throw ErrCannotDrop(kind, on.name);
+        Database& db = *dbp;
         Object* o = db.FindObject(on.owner, on.name);
         const char* want = kind == "table" ? "U" : kind == "view" ? "V" : kind == "procedure" ? "P" : kind == "trigger" ? "TR"
                          : kind == "default" ? "D" : kind == "rule" ? "R" : "FN";

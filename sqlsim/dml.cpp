@@ -84,26 +84,47 @@ void Executor::ValidateRows(Database& db, Object& t, const std::vector<std::vect
                             const std::vector<size_t>& replacedRows, const char* verb) {
     const QString verbText = QString::fromLatin1(verb);
     std::unordered_set<size_t> replaced(replacedRows.begin(), replacedRows.end());
-    // Unique keys.
+    // Unique keys. Plain inserts check against the cached keys of the existing rows.
+    const bool insertOnly = replacedRows.empty();
+    if (insertOnly && (!t.keyCache || t.keyCache->version != t.rowsVersion)) {
+        auto cache = std::make_shared<Object::KeyCache>();
+        cache->version = t.rowsVersion;
+        for (const IndexInfo& ix : t.indexes) {
+            if (!ix.unique || ix.keys.empty()) continue;
+            QSet<QString>& keys = cache->keys[ix.indid];
+            for (const auto& row : t.rows) {
+                bool hasNull = false;
+                keys.insert(KeyOf(row, ix.keys, hasNull));
+            }
+        }
+        t.keyCache = cache;
+    }
     for (const IndexInfo& ix : t.indexes) {
         if (!ix.unique || ix.keys.empty()) continue;
-        QSet<QString> keys;
-        for (size_t i = 0; i < t.rows.size(); ++i) {
-            if (replaced.count(i)) continue;
-            bool hasNull = false;
-            keys.insert(KeyOf(t.rows[i], ix.keys, hasNull));
+        QSet<QString> rebuilt;
+        const QSet<QString>* existing = nullptr;
+        if (insertOnly) {
+            existing = &t.keyCache->keys[ix.indid];
+        } else {
+            for (size_t i = 0; i < t.rows.size(); ++i) {
+                if (replaced.count(i)) continue;
+                bool hasNull = false;
+                rebuilt.insert(KeyOf(t.rows[i], ix.keys, hasNull));
+            }
+            existing = &rebuilt;
         }
+        QSet<QString> added;
         for (const auto& row : newRows) {
             bool hasNull = false;
             QString k = KeyOf(row, ix.keys, hasNull);
-            if (keys.contains(k)) {
+            if (existing->contains(k) || added.contains(k)) {
                 const Object* kobj = ix.constraintId ? db.FindObject(ix.constraintId) : nullptr;
                 if (kobj)
                     throw ErrGeneric(2627, 14, QStringLiteral("Violation of %1 constraint '%2'. Cannot insert duplicate key in object '%3'.")
                                                    .arg(kobj->IsType("PK") ? "PRIMARY KEY" : "UNIQUE KEY", kobj->name, t.name));
                 throw ErrGeneric(2601, 14, QStringLiteral("Cannot insert duplicate key row in object '%1' with unique index '%2'.").arg(t.name, ix.name), 3);
             }
-            keys.insert(k);
+            added.insert(k);
         }
     }
     std::vector<RelColumn> cols;
@@ -259,6 +280,20 @@ void Executor::DoInsert(const Statement& s) {
         rows.push_back(CoerceRow(db, *t, std::move(row)));
     }
     ValidateRows(db, *t, rows, {}, "INSERT");
+    // The new keys go into the cache, which stays valid for the new version of the rows.
+    const unsigned long long version = NextRowsVersion();
+    if (t->keyCache && t->keyCache->version == t->rowsVersion) {
+        for (const IndexInfo& ix : t->indexes) {
+            if (!ix.unique || ix.keys.empty()) continue;
+            QSet<QString>& keys = t->keyCache->keys[ix.indid];
+            for (const auto& r : rows) {
+                bool hasNull = false;
+                keys.insert(KeyOf(r, ix.keys, hasNull));
+            }
+        }
+        t->keyCache->version = version;
+    }
+    t->rowsVersion = version;
     for (auto& r : rows) t->rows.push_back(std::move(r));
     if (producedIdentity) {
         t->identityUsed = true;
@@ -400,6 +435,7 @@ void Executor::DoUpdate(const Statement& s) {
         }
     }
     for (size_t h = 0; h < hits.size(); ++h) t->rows[hits[h]] = std::move(newRows[h]);
+    t->rowsVersion = NextRowsVersion();
     EmitRowsAffected(static_cast<long long>(hits.size()));
 }
 
@@ -432,6 +468,7 @@ void Executor::DoDelete(const Statement& s) {
     for (size_t i = 0; i < t->rows.size(); ++i)
         if (!gone.count(i)) kept.push_back(std::move(t->rows[i]));
     t->rows = std::move(kept);
+    t->rowsVersion = NextRowsVersion();
     EmitRowsAffected(static_cast<long long>(hits.size()));
 }
 

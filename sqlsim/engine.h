@@ -54,6 +54,12 @@ struct Relation {
 
 class Executor;
 
+// Thrown by RETURN (with the function's value) and when a batch is cancelled.
+struct ReturnSignal {
+    Value value;
+};
+struct CancelSignal {};
+
 // Name scope for evaluating expressions over one row (with outer scopes for correlation).
 struct Scope {
     const std::vector<RelColumn>* columns = nullptr;
@@ -131,6 +137,8 @@ public:
     Value DefaultValue(Database& db, const Object& table, const Column& col);
 };
 
+// The type (xtype, length) the server gives an expression over the given columns.
+std::pair<int, int> StaticExpressionType(const Expr& e, const std::vector<RelColumn>& columns);
 // Column type from a TypeSpec and the database's user types; throws 2715 for unknown types.
 Column ColumnFromType(const Database& db, const TypeSpec& t);
 void SetThreadDateFormat(const QString& f);

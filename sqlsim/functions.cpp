@@ -855,6 +855,18 @@ Relation Executor::ResolveTable(const TableRef& ref) {
     } else {
         for (const Column& c : o->columns) r.columns.push_back(RelColumn{qualifier, c.name, c.xtype, c.length, c.nullable});
         r.rows = o->rows;
+        // Computed columns are worked out from the other columns of each row.
+        for (size_t ci = 0; ci < o->columns.size(); ++ci) {
+            const Column& c = o->columns[ci];
+            if (!c.computed || !c.computedExpr) continue;
+            Scope sc;
+            sc.columns = &r.columns;
+            sc.generation = NewScopeGeneration();
+            for (auto& row : r.rows) {
+                sc.row = &row;
+                row[ci] = Eval(*c.computedExpr, sc);
+            }
+        }
         if (o->id == hiddenRowTable_) {
             r.columns.push_back(RelColumn{qualifier, QStringLiteral("\x01rowid"), XInt, 4, false});
             for (size_t i = 0; i < r.rows.size(); ++i) r.rows[i].push_back(Value::Int(static_cast<long long>(i)));

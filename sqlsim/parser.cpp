@@ -1298,7 +1298,11 @@ private:
 
     void ParseAliasAndHints(TableRef& r) {
         if (AcceptWord("AS")) r.alias = ExpectName();
-        else if (IsName() && !IsTableHintParen()) r.alias = Next().text;
+        else if (IsName()) {
+            // Old scripts write lock hints without parentheses (FROM t TABLOCKX).
+            if (Peek().kind == TokKind::Ident && TableHints().contains(Peek().text.toUpper()) && !IsOp(".", 1)) ++pos_;
+            else r.alias = Next().text;
+        }
         if (IsOp("(") && IsTableHintParen(1)) SkipBalanced();
         if (IsWord("WITH") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
     }

@@ -24,8 +24,9 @@ enum XType : int {
     XNVarChar = 231, XNChar = 239, XSysname = 231
 };
 
-// One typed value. Money and decimal values are kept exact as a scaled 128-bit-free integer
-// (value * 10^scale in a long long), which covers every precision the tool meets.
+// One typed value. Money and decimal values are kept exact as a scaled integer (value * 10^scale
+// in a long long), which covers every precision the tool meets. Date-times have no time zone:
+// AsDateTime() returns the server's wall-clock time with Qt::UTC as its time spec.
 class Value {
 public:
     enum class Kind { Null, Int, Float, Decimal, DateTime, String, Binary };
@@ -57,12 +58,11 @@ public:
 private:
     Kind kind_ = Kind::Null;
     int xtype_ = XInt;
-    long long i_ = 0;
+    long long i_ = 0;  // integer, scaled decimal, or milliseconds since 1970 for date-times
     int scale_ = 0;
     double d_ = 0;
     QString s_;
     QByteArray b_;
-    QDateTime t_;
 };
 
 struct ResultColumn {

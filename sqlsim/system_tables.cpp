@@ -229,10 +229,6 @@ void SysIndexes(const Database& db, Relation& rel) {
         };
         bool clustered = false;
         for (const IndexInfo& ix : o.indexes) clustered = clustered || ix.clustered;
-        int tableGroup = 1;
-        if (!o.texts.empty()) {}
-        for (const IndexInfo& ix : o.indexes)
-            if (ix.indid == 0) tableGroup = ix.groupid;
         if (!clustered) {
             // The heap row.
             int g = 1;
@@ -255,7 +251,6 @@ void SysIndexes(const Database& db, Relation& rel) {
         }
         for (const IndexInfo& ix : o.indexes)
             if (ix.indid == 255) add(255, 0, 0, ix.groupid, 0, QStringLiteral("t") + o.name);
-        (void)tableGroup;
     }
 }
 

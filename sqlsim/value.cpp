@@ -99,7 +99,13 @@ Value Value::Null(int xtype) { Value v; v.xtype_ = xtype; return v; }
 Value Value::Int(long long x, int xtype) { Value v; v.kind_ = Kind::Int; v.i_ = x; v.xtype_ = xtype; return v; }
 Value Value::Float(double x, int xtype) { Value v; v.kind_ = Kind::Float; v.d_ = x; v.xtype_ = xtype; return v; }
 Value Value::Decimal(long long s, int sc, int xtype) { Value v; v.kind_ = Kind::Decimal; v.i_ = s; v.scale_ = sc; v.xtype_ = xtype; return v; }
-Value Value::DateTime(const QDateTime& x, int xtype) { Value v; v.kind_ = Kind::DateTime; v.t_ = x; v.xtype_ = xtype; return v; }
+Value Value::DateTime(const QDateTime& x, int xtype) {
+    Value v;
+    v.kind_ = Kind::DateTime;
+    v.i_ = x.timeSpec() == Qt::UTC ? x.toMSecsSinceEpoch() : QDateTime(x.date(), x.time(), Qt::UTC).toMSecsSinceEpoch();
+    v.xtype_ = xtype;
+    return v;
+}
 Value Value::String(const QString& x, int xtype) { Value v; v.kind_ = Kind::String; v.s_ = x; v.xtype_ = xtype; return v; }
 Value Value::Binary(const QByteArray& x, int xtype) { Value v; v.kind_ = Kind::Binary; v.b_ = x; v.xtype_ = xtype; return v; }
 
@@ -137,7 +143,7 @@ QString Value::AsString() const {
         if (xtype_ == XMoney || xtype_ == XSmallMoney)
             return DecimalText(static_cast<long long>(Rescale(i_, scale_, 2)), 2);
         return DecimalText(i_, scale_);
-    case Kind::DateTime: return FormatDateTime(t_, 0);
+    case Kind::DateTime: return FormatDateTime(AsDateTime(), 0);
     case Kind::String: return s_;
     case Kind::Binary: return QString::fromLatin1(b_);
     }
@@ -157,7 +163,9 @@ QByteArray Value::AsBinary() const {
     }
 }
 
-QDateTime Value::AsDateTime() const { return t_; }
+QDateTime Value::AsDateTime() const {
+    return kind_ == Kind::DateTime ? QDateTime::fromMSecsSinceEpoch(i_, Qt::UTC) : QDateTime();
+}
 
 // ---------------------------------------------------------------- formatting
 QString FormatNumberLikeServer(const Value& v) {

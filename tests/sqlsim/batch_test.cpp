@@ -126,3 +126,18 @@ TEST_F(Scripts, FunctionsTriggersAndAlteredCode) {
     ASSERT_FALSE(r.messages.empty());
     EXPECT_EQ(r.messages[0].number, 208);
 }
+
+TEST_F(Scripts, GeneratedScriptForms) {
+    sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral(
+        "CREATE TABLE [dbo].[x] ([a] [int] NOT NULL , [b] [varchar] (10) NULL ) ON [PRIMARY]\nGO\n"
+        "CREATE  INDEX [ix_b] ON [dbo].[x]([b] DESC ) WITH  FILLFACTOR = 90 ON [PRIMARY]\nGO\n"
+        "INSERT x VALUES (1, 'one')\n"
+        "CREATE TABLE [dbo].[Tmp_x] ([a] [int] NOT NULL , [b] [varchar] (20) NULL )\n"
+        "INSERT INTO [dbo].[Tmp_x] ([a], [b]) SELECT [a], [b] FROM [dbo].[x] TABLOCKX\n"
+        "DROP INDEX [dbo].[x].[ix_b]\n"
+        "if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[x]') and OBJECTPROPERTY(id, N'IsUserTable') = 1)\n"
+        "drop table [dbo].[x]\nGO\nEXECUTE sp_rename N'dbo.Tmp_x', N'x', 'OBJECT'\nGO\n"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(One(QStringLiteral("SELECT b FROM x WHERE a = 1")), QStringLiteral("one"));
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM sysindexes WHERE name = 'ix_b'")), QStringLiteral("0"));
+}

@@ -64,6 +64,18 @@ TEST_F(Catalog, ComputedColumnFormulasUseTheColumnIdAsNumber) {
     EXPECT_EQ(Text(rs, 0, "Definition").toStdString(), "([a] + [b])");
     EXPECT_EQ(Int(rs, 1, "number"), 4);
     EXPECT_EQ(Text(rs, 1, "Definition").toStdString(), "([a] * 2)");
+    Run(QStringLiteral("CREATE TABLE names (f varchar(10) NULL, l nvarchar(20) NULL, full_name AS f + ' ' + l, price money NULL, gross AS price * 2)"));
+    sqlsim::ResultSet cols = Query(*session_, QStringLiteral("SELECT c.name, t.name AS tn, c.length FROM syscolumns c INNER JOIN systypes t "
+                                                             "ON t.xusertype = c.xusertype WHERE c.id = OBJECT_ID('names') ORDER BY c.colid"));
+    ASSERT_EQ(cols.rows.size(), 5u);
+    EXPECT_EQ(Text(cols, 2, "tn").toStdString(), "nvarchar");
+    EXPECT_EQ(Int(cols, 2, "length"), 62);
+    EXPECT_EQ(Text(cols, 4, "tn").toStdString(), "money");
+    Run(QStringLiteral("INSERT names (f, l, price) VALUES ('Ann', N'Lee', $2.50)"));
+    sqlsim::ResultSet v = Query(*session_, QStringLiteral("SELECT full_name, gross FROM names"));
+    ASSERT_EQ(v.rows.size(), 1u);
+    EXPECT_EQ(Text(v, 0, "full_name").toStdString(), "Ann Lee");
+    EXPECT_EQ(Text(v, 0, "gross").toStdString(), "5.00");
 }
 
 TEST_F(Catalog, SysindexesHasHeapClusteredAndTextRows) {
@@ -263,4 +275,22 @@ TEST_F(Catalog, FileGroupsCanBeAddedAndUsed) {
     sqlsim::BatchResult r = session_->Execute(QStringLiteral("CREATE TABLE bad (a int) ON [NOSUCH]"));
     ASSERT_EQ(r.messages.size(), 1u);
     EXPECT_EQ(r.messages[0].number, 1921);
+}
+
+TEST_F(Catalog, RenamesKeepTheCatalogConsistent) {
+    Run(QStringLiteral("CREATE TABLE r (a int NOT NULL CONSTRAINT PK_r PRIMARY KEY, b int NULL)\nCREATE INDEX ix_b ON r (b)\n"
+                       "EXEC sp_rename 'r.ix_b', 'ix_b2', 'INDEX'\nEXEC sp_rename 'PK_r', 'PK_r2'\nEXEC sp_rename 'r.b', 'c', 'COLUMN'\n"));
+    sqlsim::ResultSet ix = Query(*session_, cq::Indexes());
+    QStringList names;
+    for (size_t i = 0; i < ix.rows.size(); ++i) names << Text(ix, i, "Index") + ":" + Text(ix, i, "Field");
+    names.sort();
+    EXPECT_EQ(names.join(u',').toStdString(), "PK_r2:a,ix_b2:c");
+    for (size_t i = 0; i < ix.rows.size(); ++i)
+        if (Text(ix, i, "Index") == "PK_r2") {
+            EXPECT_EQ(Int(ix, i, "IsPrimaryClustered"), 1);
+        }
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("CREATE VIEW ordered AS SELECT a FROM r ORDER BY a"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 1033);
+    EXPECT_EQ(Errors(session_->Execute(QStringLiteral("CREATE VIEW top_ordered AS SELECT TOP 5 a FROM r ORDER BY a"))).toStdString(), std::string());
 }

@@ -147,3 +147,19 @@ TEST_F(Errors2000, CancelStopsBeforeTheNextStatement) {
     EXPECT_FALSE(r.cancelled);
     EXPECT_EQ(r.resultSets.size(), 1u);
 }
+
+TEST_F(Errors2000, UniqueKeysStayCheckedAcrossIndexChanges) {
+    // Keys of existing rows are cached between inserts; index changes and deletes must not
+    // leave stale keys behind.
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "CREATE TABLE u (a int NOT NULL, b int NULL)\nINSERT u VALUES (1, 1)\nINSERT u VALUES (2, 2)\n"
+        "CREATE UNIQUE INDEX ux ON u (b)\n"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(First(QStringLiteral("INSERT u VALUES (3, 2)")).number, 2601);
+    EXPECT_EQ(First(QStringLiteral("DELETE u WHERE b = 2 INSERT u VALUES (3, 2)")).number, 0);
+    EXPECT_EQ(First(QStringLiteral("INSERT u VALUES (4, 2)")).number, 2601);
+    EXPECT_EQ(First(QStringLiteral("ALTER TABLE u ADD CONSTRAINT PK_u PRIMARY KEY (a)")).number, 0);
+    EXPECT_EQ(First(QStringLiteral("INSERT u VALUES (1, 9)")).number, 2627);
+    EXPECT_EQ(First(QStringLiteral("UPDATE u SET a = 5 WHERE a = 1 INSERT u VALUES (1, 10)")).number, 0);
+    EXPECT_EQ(First(QStringLiteral("INSERT u SELECT 7, 20 UNION ALL SELECT 7, 21")).number, 2627);  // duplicates within one statement
+}

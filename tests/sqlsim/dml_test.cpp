@@ -1,0 +1,93 @@
+// What INSERT stores: defaults, identities, conversions to the column types, truncation.
+#include "catalog_queries.h"
+#include "sim_test_util.h"
+
+using namespace simtest;
+namespace cq = catalog_queries;
+
+namespace {
+
+class Inserts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session_ = server_.Connect(QStringLiteral("tempdb"));
+        sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+            "CREATE TABLE d (id int IDENTITY (100, 5) NOT NULL, code char(4) NOT NULL DEFAULT ('XY'), "
+            "qty smallint NULL CONSTRAINT DF_d_qty DEFAULT (7), price money NULL, at datetime NULL DEFAULT (getdate()), "
+            "note varchar(5) NULL)"));
+        ASSERT_EQ(Errors(r).toStdString(), std::string());
+    }
+    sqlsim::ResultSet All() { return Query(*session_, QStringLiteral("SELECT id, code, qty, price, at, note FROM d ORDER BY id")); }
+    sqlsim::Server server_;
+    std::unique_ptr<sqlsim::Session> session_;
+};
+
+}  // namespace
+
+TEST_F(Inserts, DefaultsFillOmittedColumns) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "INSERT d (note) VALUES ('a')\nINSERT d (code, qty, note) VALUES (DEFAULT, DEFAULT, 'b')\nINSERT d DEFAULT VALUES\n"
+        "INSERT d VALUES ('ZZ', NULL, 1.23456, '7/4/1996', 'c')"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    sqlsim::ResultSet rs = All();
+    ASSERT_EQ(rs.rows.size(), 4u);
+    EXPECT_EQ(Int(rs, 0, "id"), 100);
+    EXPECT_EQ(Int(rs, 3, "id"), 115);
+    EXPECT_EQ(Text(rs, 0, "code").toStdString(), "XY  ");  // char pads with blanks
+    EXPECT_EQ(Int(rs, 1, "qty"), 7);
+    EXPECT_EQ(Text(rs, 2, "note").toStdString(), "NULL");
+    EXPECT_NE(Text(rs, 2, "at").toStdString(), "NULL");
+    EXPECT_EQ(Text(rs, 3, "qty").toStdString(), "NULL");  // an explicit NULL is not replaced by the default
+    EXPECT_EQ(rs.rows[3][Col(rs, "price")].DecimalScaled(), 12346);  // money keeps four decimals, rounded
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT @@IDENTITY")).rows[0][0].AsInt(), 115);
+}
+
+TEST_F(Inserts, InsertSelectGeneratesIdentitiesInOrder) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "INSERT INTO d (note) SELECT 'x' UNION ALL SELECT 'y' UNION ALL SELECT 'z'"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(r.rowsAffected, 3);
+    sqlsim::ResultSet rs = All();
+    ASSERT_EQ(rs.rows.size(), 3u);
+    EXPECT_EQ(Int(rs, 2, "id"), 110);
+    EXPECT_EQ(Text(rs, 2, "note").toStdString(), "z");
+}
+
+TEST_F(Inserts, ValuesMustFitTheColumn) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("INSERT d (note) VALUES ('toolong')"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 8152);
+    EXPECT_EQ(r.messages[0].text.toStdString(), "String or binary data would be truncated.");
+    r = session_->Execute(QStringLiteral("INSERT d (qty) VALUES (40000)"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 8115);
+    r = session_->Execute(QStringLiteral("INSERT d (at) VALUES ('31/31/1999')"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 241);
+    r = session_->Execute(QStringLiteral("INSERT d (code) VALUES (NULL)"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 515);
+    // Trailing blanks beyond the length are dropped silently.
+    EXPECT_EQ(Errors(session_->Execute(QStringLiteral("INSERT d (note) VALUES ('abcde   ')"))).toStdString(), std::string());
+    EXPECT_EQ(All().rows.size(), 1u);
+}
+
+TEST_F(Inserts, IdentitySeedAndIncrementInTheColumnsQuery) {
+    sqlsim::ResultSet rs = Query(*session_, cq::Columns());
+    bool found = false;
+    for (size_t i = 0; i < rs.rows.size(); ++i)
+        if (Text(rs, i, "Table") == "d" && Text(rs, i, "name") == "id") {
+            found = true;
+            EXPECT_EQ(Int(rs, i, "ID_Start"), 100);
+            EXPECT_EQ(Int(rs, i, "ID_Schritt"), 5);
+        }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(Inserts, SystemTablesAreShippedObjects) {
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name = 'sysobjects' AND xtype = 'S'")).rows[0][0].AsInt(), 1);
+    EXPECT_EQ(Query(*session_, cq::Tables()).rows.size(), 1u);  // only d: system tables are shipped
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("DELETE sysobjects"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 259);
+}

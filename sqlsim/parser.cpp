@@ -991,7 +991,16 @@ private:
             } else if (AcceptWord("ALTER")) {
                 ExpectWord("COLUMN");
                 s.kindWord = QStringLiteral("ALTER COLUMN");
-                s.columns.push_back(ParseColumnDef());
+                if ((IsWord("ADD", 1) || IsWord("DROP", 1)) && IsWord("ROWGUIDCOL", 2)) {
+                    // ALTER COLUMN name ADD|DROP ROWGUIDCOL
+                    ColumnDef c;
+                    c.name = ExpectName();
+                    s.text = Next().text.toUpper();
+                    ++pos_;
+                    s.columns.push_back(std::move(c));
+                } else {
+                    s.columns.push_back(ParseColumnDef());
+                }
             } else if (IsWord("ENABLE") || IsWord("DISABLE")) {
                 s.kindWord = Next().text.toUpper();
                 ExpectWord("TRIGGER");

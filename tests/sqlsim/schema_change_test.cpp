@@ -240,3 +240,49 @@ TEST_F(SchemaChange, DataRules) {
     ASSERT_EQ(r.resultSets.size(), 1u);
     EXPECT_EQ(Int(r.resultSets[0], 0, "e"), 2627);
 }
+
+TEST(SchemaRoundTrip, NorthwindForeignKeysAndRenamesComeBackToTheStart) {
+    if (!SamplesPresent()) GTEST_SKIP() << "samples folder missing";
+    sqlsim::Server server;
+    auto session = server.Connect();
+    sqlsim::BatchResult loaded = session->ExecuteScript(ReadSample("instnwnd.sql"));
+    ASSERT_EQ(Errors(loaded).toStdString(), std::string());
+    session->Execute(QStringLiteral("USE Northwind"));
+    const QStringList before = CatalogDump(*session, true);
+    const QStringList rowsBefore = RowsDump(*session, {"Orders", "[Order Details]", "Customers", "Employees"});
+    // Every foreign key, with its columns in key order, read from the catalog.
+    sqlsim::ResultSet fks = Query(*session, QStringLiteral(
+        "SELECT k.name AS fk, t.name AS tbl, r.name AS ref, fc.name AS fcol, rc.name AS rcol, f.keyno"
+        " FROM sysforeignkeys f INNER JOIN sysobjects k ON k.id = f.constid"
+        " INNER JOIN sysobjects t ON t.id = f.fkeyid INNER JOIN sysobjects r ON r.id = f.rkeyid"
+        " INNER JOIN syscolumns fc ON fc.id = f.fkeyid AND fc.colid = f.fkey"
+        " INNER JOIN syscolumns rc ON rc.id = f.rkeyid AND rc.colid = f.rkey ORDER BY k.name, f.keyno"));
+    ASSERT_EQ(fks.rows.size(), 13u);
+    QStringList drops, creates;
+    for (size_t i = 0; i < fks.rows.size(); ++i) {
+        const QString fk = Text(fks, i, "fk");
+        if (i > 0 && Text(fks, i - 1, "fk") == fk) {
+            creates.last().replace(QLatin1String(") REFERENCES"), QStringLiteral(", [%1]) REFERENCES").arg(Text(fks, i, "fcol")));
+            creates.last().insert(creates.last().size() - 1, QStringLiteral(", [%1]").arg(Text(fks, i, "rcol")));
+            continue;
+        }
+        drops << QStringLiteral("ALTER TABLE [dbo].[%1] DROP CONSTRAINT [%2]").arg(Text(fks, i, "tbl"), fk);
+        creates << QStringLiteral("ALTER TABLE [dbo].[%1] ADD CONSTRAINT [%2] FOREIGN KEY ([%3]) REFERENCES [dbo].[%4] ([%5])")
+                       .arg(Text(fks, i, "tbl"), fk, Text(fks, i, "fcol"), Text(fks, i, "ref"), Text(fks, i, "rcol"));
+    }
+    sqlsim::BatchResult r = session->ExecuteScript(drops.join(QStringLiteral("\nGO\n")));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(Query(*session, QStringLiteral("SELECT COUNT(*) AS n FROM sysobjects WHERE xtype = 'F'")).rows[0][0].AsInt(), 0);
+    r = session->ExecuteScript(creates.join(QStringLiteral("\nGO\n")));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    r = session->ExecuteScript(QStringLiteral(
+        "EXEC sp_rename '[dbo].[Shippers]', 'Carriers', 'OBJECT'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[Phone]', 'Telephone', 'COLUMN'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[PK_Shippers]', 'PK_Carriers', 'INDEX'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[PK_Carriers]', 'PK_Shippers', 'INDEX'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[Telephone]', 'Phone', 'COLUMN'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers]', 'Shippers', 'OBJECT'\nGO\n"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(FirstDifference(CatalogDump(*session, true), before), std::string());
+    EXPECT_EQ(FirstDifference(RowsDump(*session, {"Orders", "[Order Details]", "Customers", "Employees"}), rowsBefore), std::string());
+}

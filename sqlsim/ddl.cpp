@@ -731,6 +731,7 @@ void Executor::DoAlterTable(const Statement& s) {
             }
         }
         for (const ConstraintDef& k : s.constraints) AddConstraint(db, *db.FindObject(tableId), k, true, s.flag);
+        db.Touch(*db.FindObject(tableId));
         return;
     }
     if (s.kindWord == "NOCHECK" || s.kindWord == "CHECK") {
@@ -805,6 +806,10 @@ void Executor::DoAlterTable(const Statement& s) {
         }
         return;
     }
+    if (s.kindWord == "ALTER COLUMN" && !s.columns.empty()) {
+        AlterColumn(db, *t, s);
+        return;
+    }
     if (s.kindWord == "ENABLE" || s.kindWord == "DISABLE") {
         for (auto& [id, k] : db.objects)
             if (k.IsType("TR") && k.parent == tableId &&
@@ -813,6 +818,104 @@ void Executor::DoAlterTable(const Statement& s) {
         return;
     }
     throw ErrGeneric(40000, 16, QStringLiteral("ALTER TABLE %1 is not supported by the simulator.").arg(s.kindWord));
+}
+
+// ALTER TABLE ... ALTER COLUMN: a new type or nullability, or ADD/DROP ROWGUIDCOL. The rows are
+// converted to the new type; any failure leaves the table as it was.
+void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
+    const ColumnDef& cd = s.columns[0];
+    Column* col = t.FindColumn(cd.name);
+    if (!col)
+        throw ErrGeneric(4924, 16, QStringLiteral("ALTER TABLE ALTER COLUMN failed because column '%1' does not exist in table '%2'.").arg(cd.name, t.name));
+    if (s.text == "ADD" || s.text == "DROP") {
+        if (s.text == "ADD") {
+            if (col->xtype != XUniqueIdentifier)
+                throw ErrGeneric(4929, 16, QStringLiteral("Cannot alter the ROWGUIDCOL property of column '%1'. The column must be of data type uniqueidentifier.").arg(col->name));
+            for (const Column& c : t.columns)
+                if (c.rowGuid && c.colid != col->colid)
+                    throw ErrGeneric(8196, 16, QStringLiteral("Duplicate column specified as ROWGUIDCOL."));
+        }
+        col->rowGuid = s.text == "ADD";
+        db.Touch(t);
+        return;
+    }
+    if (col->computed || cd.computed)
+        throw ErrGeneric(4928, 16, QStringLiteral("Cannot alter column '%1' because it is 'COMPUTED'.").arg(col->name));
+    Column nc = ColumnFromType(db, cd.type);
+    nc.name = col->name;
+    nc.colid = col->colid;
+    nc.nullable = cd.nullable >= 0 ? cd.nullable == 1 : session_.options.ansiNullDefault;
+    nc.identity = col->identity;
+    nc.seed = col->seed;
+    nc.incr = col->incr;
+    nc.identityNotForRepl = col->identityNotForRepl;
+    nc.rowGuid = col->rowGuid && nc.xtype == XUniqueIdentifier;
+    nc.cdefault = col->cdefault;
+    nc.domain = col->domain;
+    if (!cd.collation.isEmpty()) nc.collation = cd.collation;
+    else if (IsStringType(nc.xtype)) nc.collation = col->collation.isEmpty() ? QString::fromLatin1(kDefaultCollation) : col->collation;
+    if (nc.identity && nc.nullable) nc.nullable = false;
+    if (nc.xtype == XTimestamp || col->xtype == XTimestamp)
+        throw ErrGeneric(4927, 16, QStringLiteral("Cannot alter column '%1' to be data type timestamp.").arg(col->name));
+    // A column used by an index or a constraint may only widen a variable-length type and change
+    // its nullability (a key column stays NOT NULL).
+    const bool widening = nc.xtype == col->xtype && nc.length >= col->length &&
+                          (nc.xtype == XVarChar || nc.xtype == XNVarChar || nc.xtype == XVarBinary);
+    const bool sameType = nc.xtype == col->xtype && nc.length == col->length && nc.prec == col->prec && nc.scale == col->scale;
+    QStringList dependents;
+    for (const IndexInfo& ix : t.indexes)
+        if (ix.indid != 0 && ix.indid != 255 && std::find(ix.keys.begin(), ix.keys.end(), col->colid) != ix.keys.end()) {
+            if (ix.constraintId && nc.nullable && db.FindObject(ix.constraintId) && db.FindObject(ix.constraintId)->IsType("PK"))
+                throw ErrGeneric(8111, 16, QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column in table '%1'.").arg(t.name));
+            if (!sameType && !widening) dependents << (ix.constraintId && db.FindObject(ix.constraintId) ? db.FindObject(ix.constraintId)->name : ix.name);
+        }
+    for (int kid : db.Children(t.id)) {
+        const Object* k = db.FindObject(kid);
+        if (k && !sameType && ((k->IsType("C") && k->checkColumn == col->colid) ||
+                               (k->IsType("F") && std::find(k->fkeys.begin(), k->fkeys.end(), col->colid) != k->fkeys.end())))
+            dependents << k->name;
+    }
+    for (const auto& [fid, f] : db.objects)
+        if (!sameType && f.IsType("F") && f.refTable == t.id && std::find(f.rkeys.begin(), f.rkeys.end(), col->colid) != f.rkeys.end())
+            dependents << f.name;
+    if (!dependents.isEmpty()) {
+        dependents.removeDuplicates();
+        for (const QString& d : dependents)
+            AddMessage(5074, 16, 1, QStringLiteral("The object '%1' is dependent on column '%2'.").arg(d, col->name));
+        throw ErrGeneric(4922, 16, QStringLiteral("ALTER TABLE ALTER COLUMN %1 failed because one or more objects access this column.").arg(col->name));
+    }
+    size_t pos = 0;
+    while (pos < t.columns.size() && t.columns[pos].colid != col->colid) ++pos;
+    // Convert every row first; only then replace the column and the rows.
+    std::vector<std::vector<Value>> rows;
+    rows.reserve(t.rows.size());
+    const QString owner = db.FindUser(t.uid) ? db.FindUser(t.uid)->name : QStringLiteral("dbo");
+    for (const auto& row : t.rows) {
+        std::vector<Value> r = row;
+        Value& v = r[pos];
+        if (v.IsNull()) {
+            if (!nc.nullable)
+                throw ErrGeneric(515, 16, QStringLiteral("Cannot insert the value NULL into column '%1', table '%2.%3.%4'; column does not allow nulls. UPDATE fails.").arg(nc.name, db.name, owner, t.name), 2);
+            v = Value::Null(nc.xtype);
+            rows.push_back(std::move(r));
+            continue;
+        }
+        if (IsStringType(nc.xtype) && nc.xtype != XText && nc.xtype != XNText) {
+            QString sv = v.AsString();
+            int chars = IsUnicodeType(nc.xtype) ? nc.length / 2 : nc.length;
+            int n = static_cast<int>(sv.size());
+            while (n > chars && sv[n - 1] == u' ') --n;
+            if (n > chars) throw ErrGeneric(8152, 16, QStringLiteral("String or binary data would be truncated."), 9);
+        } else if (IsBinaryType(nc.xtype) && v.GetKind() == Value::Kind::Binary && v.AsBinary().size() > nc.length) {
+            throw ErrGeneric(8152, 16, QStringLiteral("String or binary data would be truncated."), 9);
+        }
+        v = ConvertTo(v, nc.xtype, nc.length, nc.prec, nc.scale, 0, session_.options.dateFormat);
+        rows.push_back(std::move(r));
+    }
+    *col = nc;
+    t.rows = std::move(rows);
+    t.rowsVersion = NextRowsVersion();
+    db.Touch(t);
 }
 
 // ---------------------------------------------------------------- DROP

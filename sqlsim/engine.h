@@ -33,6 +33,9 @@ struct SessionState {
     QString database;
     SessionOptions options;
     int tranCount = 0;
+    // The databases as they were at the outermost BEGIN TRANSACTION; ROLLBACK puts them back.
+    std::unique_ptr<std::map<QString, Database>> tranSnapshot;
+    int tranSnapshotNextDbid = 0;
     int lastError = 0;
     long long lastRowCount = 0;
     long long lastIdentity = 0;
@@ -121,6 +124,7 @@ public:
     void DoCreateIndex(const Statement& s);
     void DoCreateCode(const Statement& s);
     void DoAlterTable(const Statement& s);
+    void AlterColumn(Database& db, Object& table, const Statement& s);
     void DoDrop(const Statement& s);
     void DoInsert(const Statement& s);
     void DoUpdate(const Statement& s);

@@ -205,16 +205,36 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             Scope empty;
             throw ReturnSignal{s.args.empty() ? Value::Null() : Eval(*s.args[0], empty)};
         }
-        case StmtKind::BeginTran: ++session_.tranCount; break;
+        case StmtKind::BeginTran:
+            if (session_.tranCount == 0) {
+                session_.tranSnapshot = std::make_unique<std::map<QString, Database>>(server_.databases);
+                session_.tranSnapshotNextDbid = server_.nextDbid;
+            }
+            ++session_.tranCount;
+            break;
         case StmtKind::CommitTran:
             if (session_.tranCount == 0)
                 throw ErrGeneric(3902, 16, QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
-            --session_.tranCount;
+            if (--session_.tranCount == 0) session_.tranSnapshot.reset();
             break;
         case StmtKind::RollbackTran:
             if (session_.tranCount == 0)
                 throw ErrGeneric(3903, 16, QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
             session_.tranCount = 0;
+            if (session_.tranSnapshot) {
+                // Every database goes back to its state at the outermost BEGIN TRANSACTION. The
+                // SET IDENTITY_INSERT state is a session setting and survives, as on the server.
+                std::map<QString, Database> restored = std::move(*session_.tranSnapshot);
+                session_.tranSnapshot.reset();
+                for (auto& [name, db] : restored) {
+                    if (Database* now = server_.Find(name))
+                        for (auto& [id, o] : db.objects)
+                            if (const Object* cur = now->FindObject(id)) o.identityInsert = cur->identityInsert;
+                }
+                server_.databases = std::move(restored);
+                server_.nextDbid = session_.tranSnapshotNextDbid;
+                if (!server_.Find(session_.database)) session_.database = QStringLiteral("master");
+            }
             break;
         case StmtKind::Truncate: {
             Database& db = CurrentDb();

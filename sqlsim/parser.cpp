@@ -640,12 +640,19 @@ private:
 
     // The stored definition runs from CREATE to the end of the batch; an ALTER is stored as the
     // CREATE it amounts to, so that definitions read back compare equal.
+    // The stored text of a code object: the batch as written (code objects come first in their
+    // batch, so anything before the statement is comments), without the blank lines that follow
+    // a GO, and with ALTER turned into CREATE so that an altered object reads back like a
+    // created one.
     QString CodeText(const Statement& s) const {
-        QString text = text_.mid(s.start);
-        if (text.startsWith(QLatin1String("ALTER"), Qt::CaseInsensitive)) {
-            const bool upper = text.startsWith(QLatin1String("ALTER"));
-            const bool lower = text.startsWith(QLatin1String("alter"));
-            text.replace(0, 5, upper ? QStringLiteral("CREATE") : lower ? QStringLiteral("create") : QStringLiteral("Create"));
+        int from = 0;
+        while (from < static_cast<int>(s.start) && text_[from].isSpace()) ++from;
+        QString text = text_.mid(from);
+        const int at = static_cast<int>(s.start) - from;
+        if (text.mid(at, 5).compare(QLatin1String("ALTER"), Qt::CaseInsensitive) == 0) {
+            const bool upper = text.mid(at, 5) == QLatin1String("ALTER");
+            const bool lower = text.mid(at, 5) == QLatin1String("alter");
+            text.replace(at, 5, upper ? QStringLiteral("CREATE") : lower ? QStringLiteral("create") : QStringLiteral("Create"));
         }
         return text;
     }
@@ -991,7 +998,16 @@ private:
             } else if (AcceptWord("ALTER")) {
                 ExpectWord("COLUMN");
                 s.kindWord = QStringLiteral("ALTER COLUMN");
-                s.columns.push_back(ParseColumnDef());
+                if ((IsWord("ADD", 1) || IsWord("DROP", 1)) && IsWord("ROWGUIDCOL", 2)) {
+                    // ALTER COLUMN name ADD|DROP ROWGUIDCOL
+                    ColumnDef c;
+                    c.name = ExpectName();
+                    s.text = Next().text.toUpper();
+                    ++pos_;
+                    s.columns.push_back(std::move(c));
+                } else {
+                    s.columns.push_back(ParseColumnDef());
+                }
             } else if (IsWord("ENABLE") || IsWord("DISABLE")) {
                 s.kindWord = Next().text.toUpper();
                 ExpectWord("TRIGGER");

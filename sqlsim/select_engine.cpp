@@ -887,6 +887,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         }
     } else {
         std::vector<std::vector<const std::vector<Value>*>> groups;
+        std::vector<std::vector<Value>> groupKeys;
         if (q.groupBy.empty()) {
             groups.push_back(rows);
         } else {
@@ -923,16 +924,76 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
                 return false;
             });
             std::vector<std::vector<const std::vector<Value>*>> sorted;
-            for (auto& kv : keyed) sorted.push_back(std::move(groups[kv.second]));
+            for (auto& kv : keyed) {
+                sorted.push_back(std::move(groups[kv.second]));
+                groupKeys.push_back(std::move(kv.first));
+            }
             groups = std::move(sorted);
         }
+        if (q.withCube) throw ErrGeneric(40005, 16, QStringLiteral("GROUP BY ... WITH CUBE is not supported by the simulator."));
         std::vector<Value> nullRow(src.columns.size());
         for (size_t i = 0; i < src.columns.size(); ++i) nullRow[i] = Value::Null(src.columns[i].xtype);
-        for (const auto& g : groups) {
+        // The groups to emit; WITH ROLLUP adds a subtotal after each run of groups sharing a
+        // prefix of the grouping values, and a grand total at the end.
+        struct Unit {
+            std::vector<const std::vector<Value>*> rows;
+            int keep = -1;  // for subtotals: how many leading grouping values are kept
+        };
+        std::vector<Unit> units;
+        if (!q.withRollup || q.groupBy.empty()) {
+            for (auto& g : groups) units.push_back(Unit{std::move(g), -1});
+        } else {
+            const int n = static_cast<int>(q.groupBy.size());
+            std::vector<std::vector<const std::vector<Value>*>> open(n);
+            auto flush = [&](int downTo) {
+                for (int level = n - 1; level >= downTo; --level) {
+                    if (open[level].empty()) continue;
+                    units.push_back(Unit{std::move(open[level]), level});
+                    open[level].clear();
+                }
+            };
+            for (size_t gi = 0; gi < groups.size(); ++gi) {
+                if (gi > 0) {
+                    int d = 0;
+                    while (d < n) {
+                        const Value &x = groupKeys[gi - 1][d], &y = groupKeys[gi][d];
+                        bool same = (x.IsNull() && y.IsNull()) || (!x.IsNull() && !y.IsNull() && CompareValues(x, y) == 0);
+                        if (!same) break;
+                        ++d;
+                    }
+                    flush(d + 1);
+                }
+                for (int level = 0; level < n; ++level)
+                    open[level].insert(open[level].end(), groups[gi].begin(), groups[gi].end());
+                units.push_back(Unit{groups[gi], -1});
+            }
+            flush(0);
+        }
+        for (const Unit& unit : units) {
+            const auto& g = unit.rows;
+            // In a subtotal the rolled-up grouping columns read as NULL and GROUPING() gives 1.
+            QSet<int> rolled;
+            std::vector<Value> synthetic;
+            if (unit.keep >= 0) {
+                for (size_t k = static_cast<size_t>(unit.keep); k < q.groupBy.size(); ++k)
+                    if (q.groupBy[k]->kind == ExprKind::Column) {
+                        int slot = FindSlot(src.columns, q.groupBy[k]->parts);
+                        if (slot >= 0) rolled.insert(slot);
+                    }
+                synthetic = g.empty() ? nullRow : *g[0];
+                for (int slot : rolled) synthetic[slot] = Value::Null(src.columns[slot].xtype);
+            }
             QHash<const Expr*, Value> aggValues;
-            for (const Expr* a : aggs) aggValues.insert(a, Aggregate(*this, *a, g, src.columns, outer, scope.generation));
+            for (const Expr* a : aggs) {
+                if (a->name == "GROUPING") {
+                    int slot = !a->args.empty() && a->args[0]->kind == ExprKind::Column ? FindSlot(src.columns, a->args[0]->parts) : -1;
+                    aggValues.insert(a, Value::Int(rolled.contains(slot) ? 1 : 0, XInt));
+                    continue;
+                }
+                aggValues.insert(a, Aggregate(*this, *a, g, src.columns, outer, scope.generation));
+            }
             Scope gs = scope;
-            gs.row = g.empty() ? &nullRow : g[0];
+            gs.row = unit.keep >= 0 ? &synthetic : g.empty() ? &nullRow : g[0];
             gs.group = &g;
             gs.aggregates = &aggValues;
             if (q.having && !EvalPredicate(*q.having, gs)) continue;

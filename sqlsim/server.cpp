@@ -18,16 +18,17 @@ Session::Session(Server& server, const QString& database) : server_(server), sta
 
 Session::~Session() = default;
 
+// The cancel flag is cleared when a call ends, never when it starts: a Cancel that arrives
+// just before a batch starts stops that batch instead of being lost.
 BatchResult Session::Execute(const QString& batch) {
-    cancelRequested_.store(false);
     BatchResult result;
     Executor ex(server_.State(), *state_, result, cancelRequested_);
     ex.RunBatch(batch);
+    cancelRequested_.store(false);
     return result;
 }
 
 BatchResult Session::ExecuteScript(const QString& scriptText) {
-    cancelRequested_.store(false);
     BatchResult all;
     for (const QString& batch : SplitBatches(scriptText)) {
         if (batch.trimmed().isEmpty()) continue;
@@ -46,6 +47,7 @@ BatchResult Session::ExecuteScript(const QString& scriptText) {
         for (const Message& m : all.messages) fatal = fatal || m.severity >= 20;
         if (fatal) break;
     }
+    cancelRequested_.store(false);
     return all;
 }
 

@@ -266,6 +266,18 @@ void SysIndexKeys(const Database& db, Relation& rel) {
     }
 }
 
+void SysForeignKeys(const Database& db, Relation& rel) {
+    Builder b(rel);
+    b.Col("constid", XInt, 4); b.Col("fkeyid", XInt, 4); b.Col("rkeyid", XInt, 4); b.Col("fkey", XSmallInt, 2);
+    b.Col("rkey", XSmallInt, 2); b.Col("keyno", XSmallInt, 2);
+    for (const auto& [id, o] : db.objects) {
+        if (!o.IsType("F")) continue;
+        for (size_t i = 0; i < o.fkeys.size() && i < o.rkeys.size(); ++i)
+            b.Row() = {I(id), I(o.parent), I(o.refTable), I(o.fkeys[i], XSmallInt), I(o.rkeys[i], XSmallInt),
+                       I(static_cast<int>(i) + 1, XSmallInt)};
+    }
+}
+
 void SysReferences(const Database& db, Relation& rel) {
     Builder b(rel);
     b.Col("constid", XInt, 4); b.Col("fkeyid", XInt, 4); b.Col("rkeyid", XInt, 4); b.Col("rkeyindid", XSmallInt, 2);
@@ -404,7 +416,7 @@ void SysAltFiles(const ServerState& server, Relation& rel) {
 
 bool IsSystemTableName(const QString& name) {
     static const QSet<QString> names = {"sysobjects", "syscolumns", "systypes", "syscomments", "sysindexes", "sysindexkeys",
-                                        "sysreferences", "sysusers", "sysmembers", "syspermissions",
+                                        "sysreferences", "sysforeignkeys", "sysusers", "sysmembers", "syspermissions",
                                         "sysfilegroups", "sysfiles", "sysfulltextcatalogs", "sysdepends",
                                         "sysdatabases", "sysaltfiles"};
     return names.contains(name.toLower());
@@ -419,6 +431,7 @@ bool BuildSystemTable(const ServerState& server, const Database& db, const QStri
     else if (name == "sysindexes") SysIndexes(db, out);
     else if (name == "sysindexkeys") SysIndexKeys(db, out);
     else if (name == "sysreferences") SysReferences(db, out);
+    else if (name == "sysforeignkeys") SysForeignKeys(db, out);
     else if (name == "sysusers") SysUsers(db, out);
     else if (name == "sysmembers") SysMembers(db, out);
     else if (name == "syspermissions") SysPermissions(db, out);

@@ -142,10 +142,19 @@ TEST_F(Errors2000, RaiserrorAndPrintMessages) {
 }
 
 TEST_F(Errors2000, CancelStopsBeforeTheNextStatement) {
-    session_->Cancel();  // a cancel before the batch starts is cleared by Execute
+    // A cancel that arrives just before the batch starts is not lost: the batch stops before its
+    // first statement. The flag is cleared when the call ends, so the next batch runs.
+    session_->Cancel();
     sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT 1"));
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.resultSets.size(), 0u);
+    r = session_->Execute(QStringLiteral("SELECT 1"));
     EXPECT_FALSE(r.cancelled);
     EXPECT_EQ(r.resultSets.size(), 1u);
+    session_->Cancel();
+    r = session_->ExecuteScript(QStringLiteral("SELECT 1\nGO\nSELECT 2\n"));
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.resultSets.size(), 0u);
 }
 
 TEST_F(Errors2000, UniqueKeysStayCheckedAcrossIndexChanges) {

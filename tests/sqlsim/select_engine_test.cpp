@@ -146,3 +146,12 @@ TEST_F(Engine, SetRowcountLimitsResults) {
     session_->Execute(QStringLiteral("SET ROWCOUNT 0"));
     EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a")).size(), 4u);
 }
+
+TEST_F(Engine, GroupByWithRollupAddsSubtotalsAndGrandTotal) {
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral(
+        "SELECT grp, name, COUNT(*) AS n, GROUPING(name) AS g FROM a WHERE grp IS NOT NULL GROUP BY grp, name WITH ROLLUP"));
+    std::vector<QString> lines;
+    for (size_t i = 0; i < rs.rows.size(); ++i)
+        lines.push_back(Text(rs, i, "grp") + "|" + Text(rs, i, "name") + "|" + Text(rs, i, "n") + "|" + Text(rs, i, "g"));
+    EXPECT_EQ(lines, L({"10|one|1|0", "10|two|1|0", "10|NULL|2|1", "20|three|1|0", "20|NULL|1|1", "NULL|NULL|3|1"}));
+}

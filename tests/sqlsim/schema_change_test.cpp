@@ -1,0 +1,288 @@
+// Schema changes, transactions and the statement forms of generated change scripts: what they
+// keep, what they reject and with which error numbers.
+#include "catalog_dump.h"
+
+using namespace simtest;
+
+namespace {
+
+class SchemaChange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        session_ = server_.Connect(QStringLiteral("tempdb"));
+        Run(QStringLiteral(
+            "CREATE TABLE p (id int NOT NULL CONSTRAINT PK_p PRIMARY KEY, name varchar(10) NULL)\n"
+            "CREATE TABLE c (id int IDENTITY(1,1) NOT NULL CONSTRAINT PK_c PRIMARY KEY, pid int NULL CONSTRAINT FK_c_p REFERENCES p(id),\n"
+            "  qty int NULL CONSTRAINT CK_qty CHECK (qty > 0), note varchar(20) NULL)\n"
+            "INSERT p VALUES (1, 'one') INSERT p VALUES (2, 'two') INSERT p VALUES (3, NULL)\n"
+            "INSERT c (pid, qty, note) VALUES (1, 5, 'x') INSERT c (pid, qty, note) VALUES (2, 7, NULL)\n"));
+    }
+    void Run(const QString& sql) {
+        sqlsim::BatchResult r = session_->ExecuteScript(sql);
+        ASSERT_EQ(Errors(r).toStdString(), std::string()) << sql.toStdString();
+    }
+    // The numbers of the errors a batch reports, in order.
+    std::vector<int> ErrorNumbers(const QString& sql) {
+        std::vector<int> out;
+        for (const auto& m : session_->Execute(sql).messages)
+            if (m.severity >= 11) out.push_back(m.number);
+        return out;
+    }
+    int SchemaVer(const char* name) {
+        return static_cast<int>(Int(Query(*session_, QStringLiteral("SELECT schema_ver FROM sysobjects WHERE name = '%1'").arg(QLatin1String(name))), 0, "schema_ver"));
+    }
+    sqlsim::Server server_;
+    std::unique_ptr<sqlsim::Session> session_;
+};
+
+using V = std::vector<int>;
+
+}  // namespace
+
+TEST_F(SchemaChange, RollbackRestoresCatalogAndRowsExactly) {
+    const QStringList tables = {"p", "c"};
+    const QStringList catalogBefore = CatalogDump(*session_, false);
+    const QStringList rowsBefore = RowsDump(*session_, tables);
+    // A failing statement inside the transaction ends only itself; the script then rolls back.
+    sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral(
+        "BEGIN TRANSACTION\n"
+        "ALTER TABLE c ADD extra int NULL\n"
+        "INSERT p VALUES (4, 'four')\n"
+        "UPDATE c SET note = 'changed'\n"
+        "DELETE FROM c WHERE qty = 7\n"
+        "CREATE TABLE t2 (a int)\n"
+        "EXEC sp_rename 'p.name', 'title', 'COLUMN'\n"
+        "BEGIN TRAN\n"
+        "INSERT p VALUES (1, 'dup')\n"
+        "GO\n"
+        "SELECT @@TRANCOUNT AS n\n"
+        "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION\n"
+        "SELECT @@TRANCOUNT AS n\n"));
+    ASSERT_EQ(r.resultSets.size(), 2u);
+    EXPECT_EQ(Int(r.resultSets[0], 0, "n"), 2);
+    EXPECT_EQ(Int(r.resultSets[1], 0, "n"), 0);
+    EXPECT_EQ(Errors(r).contains(QLatin1String("Msg 2627")), true) << Errors(r).toStdString();
+    const QStringList catalogAfter = CatalogDump(*session_, false);
+    EXPECT_EQ(FirstDifference(catalogAfter, catalogBefore), std::string());
+    EXPECT_EQ(FirstDifference(RowsDump(*session_, tables), rowsBefore), std::string());
+    // COMMIT keeps the changes; nested commits only count down.
+    Run(QStringLiteral("BEGIN TRAN BEGIN TRAN INSERT p VALUES (9, 'nine') COMMIT\nIF @@TRANCOUNT <> 1 RAISERROR('count %d', 16, 1, @@TRANCOUNT)\nCOMMIT"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM p")).rows[0][0].AsInt(), 4);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ROLLBACK")), V{3903});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("COMMIT")), V{3902});
+}
+
+TEST_F(SchemaChange, BatchAbortLeavesTheTransactionOpen) {
+    // A conversion error ends the batch, not the transaction.
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "BEGIN TRAN INSERT p VALUES (5, 'five') INSERT p VALUES ('x', 'bad') INSERT p VALUES (6, 'six')"));
+    EXPECT_EQ(Errors(r).startsWith(QLatin1String("Msg 245")), true) << Errors(r).toStdString();
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT @@TRANCOUNT AS n, (SELECT COUNT(*) FROM p) AS c")).rows[0][1].AsInt(), 4);
+    Run(QStringLiteral("ROLLBACK"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS c FROM p")).rows[0][0].AsInt(), 3);
+}
+
+TEST_F(SchemaChange, AlterTableAddChangesSchemaVersionAndChecksRows) {
+    const int before = SchemaVer("c");
+    Run(QStringLiteral("ALTER TABLE c ADD extra int NULL"));
+    EXPECT_NE(SchemaVer("c"), before);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c ADD must int NOT NULL")), V{4901});
+    Run(QStringLiteral("ALTER TABLE c ADD filled int NOT NULL CONSTRAINT DF_c_filled DEFAULT (3)"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT SUM(filled) AS s FROM c")).rows[0][0].AsInt(), 6);
+    // Existing rows are checked unless WITH NOCHECK.
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c ADD CONSTRAINT CK_big CHECK (qty > 6)")), V{547});
+    Run(QStringLiteral("ALTER TABLE c WITH NOCHECK ADD CONSTRAINT CK_big CHECK (qty > 6)"));
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (pid, qty) VALUES (1, 2)")), V{547});
+    Run(QStringLiteral("ALTER TABLE c NOCHECK CONSTRAINT ALL\nINSERT c (pid, qty) VALUES (99, 2)\nDELETE FROM c WHERE pid = 99\nALTER TABLE c CHECK CONSTRAINT ALL"));
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c NOCHECK CONSTRAINT nosuch")), V{4917});
+    // Dropping a column that a constraint or an index uses fails; a free one goes.
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c DROP COLUMN qty")).front(), 5074);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c DROP COLUMN pid")).front(), 5074);
+    Run(QStringLiteral("ALTER TABLE c DROP CONSTRAINT DF_c_filled\nALTER TABLE c DROP COLUMN filled, extra"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT * FROM c")).columns.size(), 4u);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c DROP CONSTRAINT nosuch")), V{3728});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE p DROP CONSTRAINT PK_p")), V{3725});
+}
+
+TEST_F(SchemaChange, AlterColumnConvertsRowsOrLeavesTheTableAlone) {
+    const int before = SchemaVer("p");
+    Run(QStringLiteral("ALTER TABLE p ALTER COLUMN name varchar(30) NULL"));
+    EXPECT_NE(SchemaVer("p"), before);
+    EXPECT_EQ(Int(Query(*session_, QStringLiteral("SELECT length FROM syscolumns WHERE id = OBJECT_ID('p') AND name = 'name'")), 0, "length"), 30);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE p ALTER COLUMN name varchar(2) NULL")), V{8152});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE p ALTER COLUMN name varchar(30) NOT NULL")), V{515});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE p ALTER COLUMN nosuch int")), V{4924});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c ALTER COLUMN pid bigint NULL")), (V{5074, 4922}));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT name FROM p WHERE id = 1")).rows[0][0].AsString().toStdString(), "one");
+    Run(QStringLiteral("ALTER TABLE c ALTER COLUMN note char(4) NULL"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT note + '|' AS n FROM c WHERE id = 1")).rows[0][0].AsString().toStdString(), "x   |");
+    Run(QStringLiteral("ALTER TABLE c ADD g uniqueidentifier NULL\nALTER TABLE c ALTER COLUMN g ADD ROWGUIDCOL"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COLUMNPROPERTY(OBJECT_ID('c'), 'g', 'IsRowGuidCol') AS r")).rows[0][0].AsInt(), 1);
+    Run(QStringLiteral("ALTER TABLE c ALTER COLUMN g DROP ROWGUIDCOL"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COLUMNPROPERTY(OBJECT_ID('c'), 'g', 'IsRowGuidCol') AS r")).rows[0][0].AsInt(), 0);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c ALTER COLUMN note ADD ROWGUIDCOL")), V{4929});
+}
+
+TEST_F(SchemaChange, RebuildSequenceKeepsEveryRow) {
+    // The shape of the tool's table rebuild: a Tmp_ table, the rows copied by dynamic SQL,
+    // the old table dropped, the new one renamed and its constraints added back.
+    Run(QStringLiteral(
+        "BEGIN TRANSACTION\n"
+        "SET QUOTED_IDENTIFIER ON\n"
+        "SET TRANSACTION ISOLATION LEVEL SERIALIZABLE\n"
+        "COMMIT\n"
+        "BEGIN TRANSACTION\n"
+        "GO\n"
+        "ALTER TABLE [dbo].[c] DROP CONSTRAINT [FK_c_p]\n"
+        "GO\n"
+        "CREATE TABLE [dbo].[Tmp_c] (\n"
+        "[id][int] IDENTITY (1, 1) NOT NULL,\n"
+        "[pid][int] NULL,\n"
+        "[qty][bigint] NULL,\n"
+        "[note][varchar] (40) NULL\n"
+        ") ON [PRIMARY]\n"
+        "GO\n"
+        "SET IDENTITY_INSERT [dbo].[Tmp_c] ON\n"
+        "GO\n"
+        "IF EXISTS(SELECT * FROM [dbo].[c])\n"
+        "EXEC( 'INSERT INTO [dbo].[Tmp_c] ([id], [pid], [qty], [note])\n"
+        "SELECT CONVERT([int], [id]), [pid], CONVERT([bigint], [qty]), CONVERT([varchar](40), [note]) FROM [dbo].[c] TABLOCKX')\n"
+        "GO\n"
+        "SET IDENTITY_INSERT [dbo].[Tmp_c] OFF\n"
+        "GO\n"
+        "DROP TABLE [dbo].[c]\n"
+        "GO\n"
+        "EXEC sp_rename '[dbo].[Tmp_c]', 'c', 'OBJECT'\n"
+        "GO\n"
+        "ALTER TABLE [dbo].[c] ADD CONSTRAINT [PK_c] PRIMARY KEY CLUSTERED ([id]) ON [PRIMARY]\n"
+        "GO\n"
+        "ALTER TABLE [dbo].[c] WITH CHECK ADD CONSTRAINT [CK_qty] CHECK ([qty] > 0)\n"
+        "ALTER TABLE [dbo].[c] ADD CONSTRAINT [FK_c_p] FOREIGN KEY ([pid]) REFERENCES [dbo].[p] ([id])\n"
+        "GO\n"
+        "COMMIT\n"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT id, pid, qty, note FROM c ORDER BY id"));
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(Text(rs, 0, "note").toStdString(), "x");
+    EXPECT_EQ(Int(rs, 1, "qty"), 7);
+    // The identity continues after the copied values.
+    Run(QStringLiteral("INSERT c (pid, qty) VALUES (3, 1)"));
+    EXPECT_EQ(Int(Query(*session_, QStringLiteral("SELECT MAX(id) AS m FROM c")), 0, "m"), 3);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('CK_qty')")).rows[0][0].AsString().toStdString(), "([qty] > 0)");
+    // A copy into a column too narrow fails with 8152 and leaves the target empty.
+    Run(QStringLiteral("CREATE TABLE narrow (note varchar(1) NULL)"));
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC('INSERT INTO narrow (note) SELECT CONVERT(varchar(20), name) FROM p')")), V{8152});
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM narrow")).rows[0][0].AsInt(), 0);
+}
+
+TEST_F(SchemaChange, DropsAndTheirErrors) {
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP TABLE p")), V{3726});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP TABLE nosuch")), V{3701});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP VIEW nosuch")), V{3701});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP PROCEDURE nosuch")), V{3701});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP FUNCTION nosuch")), V{3701});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP TRIGGER nosuch")), V{3701});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP INDEX p.nosuch")), V{3703});
+    Run(QStringLiteral("CREATE INDEX IX_c_note ON c (note)\nGO\nDROP INDEX dbo.c.IX_c_note\nGO\nCREATE INDEX IX_c_note ON c (note)\nGO\nDROP INDEX c.IX_c_note"));
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP INDEX p.PK_p")), V{3723});
+    Run(QStringLiteral("DROP TABLE c\nDROP TABLE p"));
+}
+
+TEST_F(SchemaChange, ViewsBindAtCreationAndAlterKeepsIdAndPermissions) {
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("CREATE VIEW v2 AS SELECT id FROM v1")), V{208});
+    Run(QStringLiteral("CREATE VIEW v1 AS SELECT id, name, id * 2 AS twice FROM p"));
+    Run(QStringLiteral("CREATE VIEW v2 AS SELECT id FROM v1"));
+    sqlsim::ResultSet cols = Query(*session_, QStringLiteral("SELECT name, xtype, length FROM syscolumns WHERE id = OBJECT_ID('v1') ORDER BY colid"));
+    ASSERT_EQ(cols.rows.size(), 3u);
+    EXPECT_EQ(Int(cols, 1, "xtype"), 167);
+    EXPECT_EQ(Int(cols, 1, "length"), 10);
+    EXPECT_EQ(Int(cols, 2, "xtype"), 56);
+    Run(QStringLiteral("GRANT SELECT ON v1 TO public"));
+    const long long id = Query(*session_, QStringLiteral("SELECT OBJECT_ID('v1') AS id")).rows[0][0].AsInt();
+    Run(QStringLiteral("SET QUOTED_IDENTIFIER OFF\nGO\n-- leading comment\nALTER VIEW v1 AS SELECT id FROM p"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT OBJECT_ID('v1') AS id")).rows[0][0].AsInt(), id);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM syspermissions WHERE id = OBJECT_ID('v1')")).rows[0][0].AsInt(), 1);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT OBJECTPROPERTY(OBJECT_ID('v1'), 'ExecIsQuotedIdentOn') AS q")).rows[0][0].AsInt(), 0);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('v1')")).rows[0][0].AsString().toStdString(),
+              "-- leading comment\nCREATE VIEW v1 AS SELECT id FROM p");
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER VIEW nosuch AS SELECT 1 AS a")), V{208});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("CREATE TRIGGER tr ON nosuch FOR INSERT AS RETURN")), V{208});
+}
+
+TEST_F(SchemaChange, RenamesAndTheirErrors) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("EXEC sp_rename '[dbo].[p].[PK_p]', 'PK_p2', 'INDEX'"));
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].number, 15477);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM sysobjects WHERE name = 'PK_p2' AND xtype = 'PK'")).rows[0][0].AsInt(), 1);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename '[dbo].[p].[nosuch]', 'x', 'INDEX'")), V{15248});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename 'p.nosuch', 'x', 'COLUMN'")), V{15248});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename 'p.name', 'id', 'COLUMN'")), V{15335});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename 'nosuch', 'x'")), V{15248});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename 'p', 'c'")), V{15335});
+    Run(QStringLiteral("EXEC sp_rename 'p', 'p_new'\nEXEC sp_rename 'p_new.name', 'title', 'COLUMN'"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT title FROM p_new WHERE id = 2")).rows[0][0].AsString().toStdString(), "two");
+}
+
+TEST_F(SchemaChange, DataRules) {
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT p VALUES (1, 'again')")), V{2627});
+    Run(QStringLiteral("CREATE UNIQUE INDEX UX_p_name ON p (name)"));
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT p VALUES (7, 'one')")), V{2601});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (pid, qty) VALUES (42, 1)")), V{547});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (pid, qty) VALUES (1, -1)")), V{547});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT p (name) VALUES ('none')")), V{515});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (id, pid) VALUES (10, 1)")), V{544});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("SET IDENTITY_INSERT c ON INSERT c (pid) VALUES (1)")), V{545});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("SET IDENTITY_INSERT p ON")), V{8106});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DELETE FROM p WHERE id = 1")), V{547});
+    Run(QStringLiteral("UPDATE c SET qty = qty + 1 WHERE pid = 2\nDELETE FROM p WHERE id = 3"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT @@ROWCOUNT AS r, (SELECT qty FROM c WHERE pid = 2) AS q"));
+    EXPECT_EQ(Int(rs, 0, "q"), 8);
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("INSERT p VALUES (1, 'again') SELECT @@ERROR AS e"));
+    ASSERT_EQ(r.resultSets.size(), 1u);
+    EXPECT_EQ(Int(r.resultSets[0], 0, "e"), 2627);
+}
+
+TEST(SchemaRoundTrip, NorthwindForeignKeysAndRenamesComeBackToTheStart) {
+    if (!SamplesPresent()) GTEST_SKIP() << "samples folder missing";
+    sqlsim::Server server;
+    auto session = server.Connect();
+    sqlsim::BatchResult loaded = session->ExecuteScript(ReadSample("instnwnd.sql"));
+    ASSERT_EQ(Errors(loaded).toStdString(), std::string());
+    session->Execute(QStringLiteral("USE Northwind"));
+    const QStringList before = CatalogDump(*session, true);
+    const QStringList rowsBefore = RowsDump(*session, {"Orders", "[Order Details]", "Customers", "Employees"});
+    // Every foreign key, with its columns in key order, read from the catalog.
+    sqlsim::ResultSet fks = Query(*session, QStringLiteral(
+        "SELECT k.name AS fk, t.name AS tbl, r.name AS ref, fc.name AS fcol, rc.name AS rcol, f.keyno"
+        " FROM sysforeignkeys f INNER JOIN sysobjects k ON k.id = f.constid"
+        " INNER JOIN sysobjects t ON t.id = f.fkeyid INNER JOIN sysobjects r ON r.id = f.rkeyid"
+        " INNER JOIN syscolumns fc ON fc.id = f.fkeyid AND fc.colid = f.fkey"
+        " INNER JOIN syscolumns rc ON rc.id = f.rkeyid AND rc.colid = f.rkey ORDER BY k.name, f.keyno"));
+    ASSERT_EQ(fks.rows.size(), 13u);
+    QStringList drops, creates;
+    for (size_t i = 0; i < fks.rows.size(); ++i) {
+        const QString fk = Text(fks, i, "fk");
+        if (i > 0 && Text(fks, i - 1, "fk") == fk) {
+            creates.last().replace(QLatin1String(") REFERENCES"), QStringLiteral(", [%1]) REFERENCES").arg(Text(fks, i, "fcol")));
+            creates.last().insert(creates.last().size() - 1, QStringLiteral(", [%1]").arg(Text(fks, i, "rcol")));
+            continue;
+        }
+        drops << QStringLiteral("ALTER TABLE [dbo].[%1] DROP CONSTRAINT [%2]").arg(Text(fks, i, "tbl"), fk);
+        creates << QStringLiteral("ALTER TABLE [dbo].[%1] ADD CONSTRAINT [%2] FOREIGN KEY ([%3]) REFERENCES [dbo].[%4] ([%5])")
+                       .arg(Text(fks, i, "tbl"), fk, Text(fks, i, "fcol"), Text(fks, i, "ref"), Text(fks, i, "rcol"));
+    }
+    sqlsim::BatchResult r = session->ExecuteScript(drops.join(QStringLiteral("\nGO\n")));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(Query(*session, QStringLiteral("SELECT COUNT(*) AS n FROM sysobjects WHERE xtype = 'F'")).rows[0][0].AsInt(), 0);
+    r = session->ExecuteScript(creates.join(QStringLiteral("\nGO\n")));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    r = session->ExecuteScript(QStringLiteral(
+        "EXEC sp_rename '[dbo].[Shippers]', 'Carriers', 'OBJECT'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[Phone]', 'Telephone', 'COLUMN'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[PK_Shippers]', 'PK_Carriers', 'INDEX'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[PK_Carriers]', 'PK_Shippers', 'INDEX'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers].[Telephone]', 'Phone', 'COLUMN'\nGO\n"
+        "EXEC sp_rename '[dbo].[Carriers]', 'Shippers', 'OBJECT'\nGO\n"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(FirstDifference(CatalogDump(*session, true), before), std::string());
+    EXPECT_EQ(FirstDifference(RowsDump(*session, {"Orders", "[Order Details]", "Customers", "Employees"}), rowsBefore), std::string());
+}

@@ -3,10 +3,12 @@
 --   tovimar-cli verify ../shared/samples/instnwnd.sql ../shared/samples/instnwnd.sql+examples/northwind_changes.sql
 USE Northwind
 GO
--- Columns: two added (one with a default), one dropped.
+-- Columns: two added (one with a default), one widened, one dropped.
 ALTER TABLE dbo.Customers ADD Email nvarchar (100) NULL
 GO
 ALTER TABLE dbo.Customers ADD Segment char (1) NOT NULL CONSTRAINT DF_Customers_Segment DEFAULT ('B')
+GO
+ALTER TABLE dbo.Products ALTER COLUMN QuantityPerUnit nvarchar (40) NULL
 GO
 ALTER TABLE dbo.Shippers DROP COLUMN Phone
 GO

@@ -92,10 +92,8 @@ TEST(FamilyRoundTrip, ScriptsRunOnTheDestinationAndLeaveNoDifference) {
                            "CREATE Permission [dbo].[GetOrders].[Clerks]"}));
 }
 
-// Disabled until the simulator accepts DROP INDEX owner.table.index (it reports 3701 for an
-// index that exists) and keeps an altered view's text as CREATE VIEW (it stores the ALTER VIEW
-// text, so the altered view still differs).
-TEST(FamilyRoundTrip, DISABLED_IndexDropsAndViewAlter) {
+// Owner-qualified DROP INDEX and an altered view, whose text the server keeps as CREATE VIEW.
+TEST(FamilyRoundTrip, IndexDropsAndViewAlter) {
     const QString table = QStringLiteral("CREATE TABLE dbo.T (A int NOT NULL, B int NULL)\nGO\n");
     const QString source = QStringLiteral("CREATE DATABASE s1\nGO\nUSE s1\nGO\n") + table +
                            QStringLiteral("CREATE INDEX IX_T ON dbo.T (A, B)\nGO\n"

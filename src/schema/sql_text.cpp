@@ -172,7 +172,9 @@ const DelimiterTable& CommentDelimiters() {
     static const DelimiterTable table = {
         {QStringLiteral("'"), QStringLiteral("'"), QString(), QStringLiteral("''")},
         {QStringLiteral("/*"), QStringLiteral("*/")},
-        {QStringLiteral("--"), kCrLf.toString(), QString(QChar(0))},
+        // A line comment ends at CR LF, or at a lone line feed: definitions written on other
+        // systems reach the server with line feeds only.
+        {QStringLiteral("--"), kCrLf.toString(), QStringLiteral("\n"), QString(QChar(0))},
     };
     return table;
 }

@@ -297,6 +297,12 @@ TEST(SqlTextNames, ReplaceObjectNameInTriggersViewsAndFunctions) {
                                 QStringLiteral("CREATE"), QStringLiteral("CREATE"), QStringLiteral("FUNC"),
                                 QStringLiteral("[dbo].[f]"), QString(), 0),
               CrLf + QStringLiteral("CREATE FUNCTION [dbo].[f] (@a int) RETURNS int AS BEGIN RETURN @a END"));
+    // A line comment before CREATE in a text with line feeds only (as scripts written on Linux
+    // are stored) ends at its line: the CREATE after it is still found.
+    EXPECT_EQ(ReplaceObjectName(QStringLiteral("-- the list\nCREATE VIEW dbo.v AS\nSELECT 1 -- one\nFROM t"),
+                                QStringLiteral("CREATE"), QStringLiteral("ALTER"), QStringLiteral("VIEW"),
+                                QStringLiteral("[dbo].[v]"), QString(), 0),
+              CrLf + QStringLiteral("-- the list\r\nALTER VIEW [dbo].[v] AS\r\nSELECT 1 -- one\r\nFROM t"));
     // Without the keyword, or without a new name, only the line breaks change.
     EXPECT_EQ(ReplaceObjectName(QStringLiteral("SELECT 1\n"), QStringLiteral("CREATE"), QStringLiteral("ALTER"),
                                 QStringLiteral("VIEW"), QStringLiteral("[v]"), QString(), 0),

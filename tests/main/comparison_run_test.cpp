@@ -1,0 +1,150 @@
+// The comparison run without windows: the checks on a script list, databases built on the
+// simulated server, and the verification of a sync.
+#include "main/comparison_run.h"
+#include "main/sim_database.h"
+#include "main/sync_verification.h"
+#include "platform/progress.h"
+#include "schema/snapshot_file.h"
+#include "support/qt_print.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+ScriptPtr Script(const char* typ, const char* action) {
+    auto script = std::make_shared<Tovimar_Script>();
+    script->Typ = QString::fromUtf8(typ);
+    script->Action = QString::fromUtf8(action);
+    return script;
+}
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    return path;
+}
+
+struct Pair {
+    std::unique_ptr<Tovimar_Database> Source;
+    std::unique_ptr<Tovimar_Database> Dest;
+};
+
+Pair LoadPair(const QTemporaryDir& dir, const QByteArray& source, const QByteArray& dest) {
+    NullProgress progress;
+    Pair pair;
+    pair.Source = LoadScriptDatabase({Write(dir, QStringLiteral("source.sql"), source)}, QString(), progress);
+    pair.Dest = LoadScriptDatabase({Write(dir, QStringLiteral("dest.sql"), dest)}, QString(), progress);
+    EXPECT_TRUE(pair.Source && pair.Dest);
+    return pair;
+}
+
+}  // namespace
+
+TEST(ComparisonRun, OnlyDeletedTablesAndColumnsCountAsDataLoss) {
+    EXPECT_TRUE(HasTableOrFieldDeletes({Script("Index", "DELETE"), Script("Table", "DELETE")}));
+    EXPECT_TRUE(HasTableOrFieldDeletes({Script("column", "delete")}));
+    EXPECT_FALSE(HasTableOrFieldDeletes({Script("Index", "DELETE"), Script("Table", "CREATE"), Script("Column", "REDELETE"),
+                                         Script("Table", "RECREATE")}));
+    EXPECT_FALSE(HasTableOrFieldDeletes({}));
+}
+
+TEST(ComparisonRun, BadRenamesNameWhatIsMissing) {
+    QTemporaryDir dir;
+    Pair pair = LoadPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n", "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n");
+    NullProgress progress;
+    ComparisonOptions options;
+    options.Renames = {{QStringLiteral("dbo.B.Nope"), QStringLiteral("ID")}};
+    try {
+        GenerateComparison(*pair.Source, *pair.Dest, options, progress);
+        ADD_FAILURE() << "no error";
+    } catch (const ComparisonInputError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("--rename: the Destination table [dbo].[B] has no column [Nope]"));
+    }
+    options.Renames = {{QStringLiteral("[dbo].[B]"), QStringLiteral("[dbo].[A]")}};
+    const ScriptList scripts = GenerateComparison(*pair.Source, *pair.Dest, options, progress);
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_EQ(SummaryLine(*scripts[0]), QStringLiteral("1\tRENAME\tTable\t[dbo].[A]"));
+}
+
+TEST(SimDatabase, LaterScriptsContinueInTheDatabaseOfEarlierOnes) {
+    QTemporaryDir dir;
+    const QString first = Write(dir, QStringLiteral("first.sql"),
+                                "CREATE DATABASE Shop\nGO\nUSE [Shop]\nGO\nCREATE TABLE dbo.A (ID int NOT NULL)\nGO\n");
+    const QString second = Write(dir, QStringLiteral("second.sql"), "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n");
+    NullProgress progress;
+    const auto db = LoadScriptDatabase({first, second}, QString(), progress);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->Name, QStringLiteral("Shop"));
+    EXPECT_EQ(db->Tables.Count(), 2);
+
+    // Scripts without USE build into a database named after the first file.
+    const auto plain = LoadScriptDatabase({second}, QString(), progress);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->Name, QStringLiteral("second"));
+
+    const QString broken = Write(dir, QStringLiteral("broken.sql"), "CREATE TABLE dbo.C (ID nosuchtype)\nGO\n");
+    EXPECT_THROW(LoadScriptDatabase({second, broken}, QString(), progress), TovimarException);
+}
+
+TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
+    Tovimar_Database snapshot;
+    ASSERT_TRUE(LoadSchemaFile(QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema"), snapshot, false, nullptr));
+    QTemporaryDir dir;
+    ErrorCollection errors;
+    NullProgress progress;
+    const auto built = BuildSimulatedDatabase(snapshot, dir.filePath(QStringLiteral("build.txt")), errors, progress);
+    ASSERT_TRUE(built);
+    EXPECT_TRUE(errors.empty()) << (errors.empty() ? std::string() : errors.front()->Script->GetTitle().toStdString());
+    EXPECT_EQ(built->Name, QStringLiteral("Bookshop"));
+    EXPECT_EQ(built->Tables.Count(), snapshot.Tables.Count());
+    const TablePtr books = built->Tables.Item(QStringLiteral("[dbo].[Books]"));
+    ASSERT_TRUE(books);
+    EXPECT_EQ(books->TextFileGroupName, QStringLiteral("ARCHIVE"));
+    EXPECT_EQ(built->Views.Count(), snapshot.Views.Count());
+}
+
+TEST(SyncVerification, ARenamedTableIsCountedUnderBothNames) {
+    QTemporaryDir dir;
+    Pair pair = LoadPair(dir, "CREATE TABLE dbo.Clients (ID int NOT NULL, Name varchar (20) NULL)\nGO\n",
+                         "CREATE TABLE dbo.Customers (ID int NOT NULL, Name varchar (20) NULL)\nGO\n"
+                         "INSERT INTO dbo.Customers VALUES (1, 'a')\nINSERT INTO dbo.Customers VALUES (2, 'b')\nGO\n");
+    ComparisonOptions options;
+    options.Renames = {{QStringLiteral("dbo.Customers"), QStringLiteral("dbo.Clients")}};
+    NullProgress progress;
+    const VerificationReport report =
+        VerifySync(*pair.Source, *pair.Dest, options, dir.filePath(QStringLiteral("log.txt")), progress);
+    EXPECT_TRUE(report.Errors.empty());
+    EXPECT_EQ(report.Remaining, QStringList());
+    ASSERT_EQ(report.RowCounts.size(), 1u);
+    EXPECT_EQ(report.RowCounts[0].Before, QStringLiteral("[dbo].[Customers]"));
+    EXPECT_EQ(report.RowCounts[0].After, QStringLiteral("[dbo].[Clients]"));
+    EXPECT_EQ(report.RowCounts[0].RowsAfter, 2);
+    EXPECT_TRUE(report.Converged());
+    EXPECT_TRUE(QFile::exists(report.LogFile));
+}
+
+TEST(SyncVerification, RowsReplacedByFewerSourceRowsAreLost) {
+    QTemporaryDir dir;
+    // The filter copies every Source row into the rebuilt table and keeps no Destination row.
+    const QString filter = Write(dir, QStringLiteral("copy.filter"), "set Copy\n  Include dbo.T Tab CopyData\n    |\nend\n");
+    Pair pair = LoadPair(dir, "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\nINSERT INTO dbo.T VALUES (1)\nGO\n",
+                         "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\n"
+                         "INSERT INTO dbo.T VALUES (1)\nINSERT INTO dbo.T VALUES (2)\nINSERT INTO dbo.T VALUES (3)\nGO\n");
+    ComparisonOptions options;
+    options.FilterFile = filter;
+    NullProgress progress;
+    const VerificationReport report =
+        VerifySync(*pair.Source, *pair.Dest, options, dir.filePath(QStringLiteral("log.txt")), progress);
+    EXPECT_TRUE(report.Errors.empty());
+    // The data copy is not asked for again after the sync: nothing is left to do.
+    EXPECT_EQ(report.Remaining, QStringList());
+    ASSERT_EQ(report.RowCounts.size(), 1u);
+    EXPECT_EQ(report.RowCounts[0].RowsBefore, 3);
+    EXPECT_EQ(report.RowCounts[0].RowsAfter, 1);
+    EXPECT_TRUE(report.LostRows());
+    EXPECT_FALSE(report.Converged());
+}

@@ -124,7 +124,8 @@ const CliCommand VerifyCommand = {
     "generated and executed there as sync would execute them, the simulated DEST is read again and\n"
     "compared with SOURCE once more. Printed: the execution errors (per object, with the SQL that\n"
     "failed), the differences left (one line each, as compare --summary writes them) and, for every\n"
-    "table that existed before and after, its rows before and after.\n"
+    "table that existed before and after, its rows before and after. The second comparison takes\n"
+    "the objects under their new names and does not ask for the filters' data copies again.\n"
     "\n"
     "Options:\n"
     TOVIMAR_COMPARISON_OPTIONS_HELP

@@ -1,6 +1,7 @@
 // Schema changes, transactions and the statement forms of generated change scripts: what they
 // keep, what they reject and with which error numbers.
 #include "catalog_dump.h"
+#include "sqlsim/catalog.h"
 
 using namespace simtest;
 
@@ -361,4 +362,17 @@ TEST_F(SchemaChange, ProcedureGroupsAndStoredOptions) {
     Run(QStringLiteral("ALTER TABLE p DROP CONSTRAINT CK_n, DF_n\nALTER TABLE p ADD CONSTRAINT CK_n CHECK %1\nALTER TABLE p ADD CONSTRAINT DF_n DEFAULT %2 FOR name").arg(check, def));
     EXPECT_EQ(text("CK_n"), check);
     EXPECT_EQ(text("DF_n"), def);
+}
+
+TEST(RowStore, CopiesShareRowsUntilOneChanges) {
+    sqlsim::RowStore a;
+    a.push_back({sqlsim::Value::Int(1)});
+    const sqlsim::RowStore snapshot = a;
+    EXPECT_EQ(&snapshot.Get(), &std::as_const(a).Get());
+    a.push_back({sqlsim::Value::Int(2)});
+    a[0][0] = sqlsim::Value::Int(10);
+    EXPECT_EQ(snapshot.size(), 1u);
+    EXPECT_EQ(snapshot[0][0].AsInt(), 1);
+    EXPECT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[0][0].AsInt(), 10);
 }

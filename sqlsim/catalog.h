@@ -62,6 +62,42 @@ struct IndexInfo {
     int constraintId = 0;     // PRIMARY KEY / UNIQUE constraint object id
 };
 
+// The rows of a table, shared between copies of the table until one of them changes them
+// (copy on write): a snapshot of a whole database for ROLLBACK costs one pointer per table, and
+// a table's rows are copied only when the transaction first changes that table.
+class RowStore {
+public:
+    using Row = std::vector<Value>;
+    using Rows = std::vector<Row>;
+    RowStore() = default;
+    RowStore(Rows rows) : p_(std::make_shared<Rows>(std::move(rows))) {}
+    RowStore& operator=(Rows rows) { p_ = std::make_shared<Rows>(std::move(rows)); return *this; }
+
+    const Rows& Get() const { return p_ ? *p_ : Empty(); }
+    Rows& Mut() {
+        if (!p_) p_ = std::make_shared<Rows>();
+        else if (p_.use_count() > 1) p_ = std::make_shared<Rows>(*p_);
+        return *p_;
+    }
+
+    size_t size() const { return Get().size(); }
+    bool empty() const { return Get().empty(); }
+    const Row& operator[](size_t i) const { return Get()[i]; }
+    Row& operator[](size_t i) { return Mut()[i]; }
+    Rows::const_iterator begin() const { return Get().begin(); }
+    Rows::const_iterator end() const { return Get().end(); }
+    Rows::iterator begin() { return Mut().begin(); }
+    Rows::iterator end() { return Mut().end(); }
+    const Row& back() const { return Get().back(); }
+    void push_back(Row r) { Mut().push_back(std::move(r)); }
+    void reserve(size_t n) { Mut().reserve(n); }
+    void clear() { p_.reset(); }
+
+private:
+    static const Rows& Empty() { static const Rows empty; return empty; }
+    std::shared_ptr<Rows> p_;
+};
+
 struct Object {
     int id = 0;
     QString name;
@@ -78,7 +114,7 @@ struct Object {
     // Tables.
     std::vector<Column> columns;
     std::vector<IndexInfo> indexes;
-    std::vector<std::vector<Value>> rows;
+    RowStore rows;
     // Every change of the rows takes a new version (never reused), which invalidates the cached
     // keys of the unique indexes; copies of the object may share the cache safely.
     unsigned long long rowsVersion = 0;

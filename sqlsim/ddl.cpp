@@ -656,7 +656,18 @@ void Executor::DoCreateCode(const Statement& s) {
                 throw ErrInvalidObject(t);
         }
     }
-    if (alter) {
+    if (alter && s.kind == StmtKind::CreateProcedure && existing->texts.size() > 1) {
+        // ALTER of one procedure of a group replaces that number's text only.
+        const int number = std::max(1, s.object.number);
+        bool replaced = false;
+        for (auto& t : existing->texts)
+            if (t.first == number) { t.second = s.text; replaced = true; }
+        if (!replaced) existing->texts.emplace_back(number, s.text);
+        if (number == 1) existing->params = o.params;
+        existing->ansiNulls = o.ansiNulls;
+        existing->quotedIdent = o.quotedIdent;
+        db.Touch(*existing);
+    } else if (alter) {
         existing->texts = o.texts;
         existing->params = o.params;
         existing->ansiNulls = o.ansiNulls;

@@ -854,7 +854,7 @@ Relation Executor::ResolveTable(const TableRef& ref) {
         }
     } else {
         for (const Column& c : o->columns) r.columns.push_back(RelColumn{qualifier, c.name, c.xtype, c.length, c.nullable});
-        r.rows = o->rows;
+        r.rows = o->rows.Get();
         // Computed columns are worked out from the other columns of each row.
         for (size_t ci = 0; ci < o->columns.size(); ++ci) {
             const Column& c = o->columns[ci];

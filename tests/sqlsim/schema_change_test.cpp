@@ -1,6 +1,7 @@
 // Schema changes, transactions and the statement forms of generated change scripts: what they
 // keep, what they reject and with which error numbers.
 #include "catalog_dump.h"
+#include "sqlsim/catalog.h"
 
 using namespace simtest;
 
@@ -285,4 +286,93 @@ TEST(SchemaRoundTrip, NorthwindForeignKeysAndRenamesComeBackToTheStart) {
     ASSERT_EQ(Errors(r).toStdString(), std::string());
     EXPECT_EQ(FirstDifference(CatalogDump(*session, true), before), std::string());
     EXPECT_EQ(FirstDifference(RowsDump(*session, {"Orders", "[Order Details]", "Customers", "Employees"}), rowsBefore), std::string());
+}
+
+TEST_F(SchemaChange, PermissionsRolesAndFullTextForms) {
+    Run(QStringLiteral(
+        "EXEC sp_adduser 'u1'\nEXEC sp_addrole 'r1'\nEXEC sp_addrole 'boss'\nGO\n"
+        "CREATE VIEW V AS SELECT id FROM p\nGO\n"
+        "GRANT SELECT, INSERT ON [dbo].[p] TO [u1]\n"
+        "GRANT SELECT ON [dbo].[p] ([name]) TO [r1] AS [dbo]\n"
+        "DENY UPDATE ON [dbo].[p] ([id],[name]) TO [r1]\n"
+        "GRANT SELECT ON [dbo].[V] TO [u1]\n"
+        "EXEC sp_addrolemember 'r1', 'u1'\n"));
+    auto permissionRows = [&] { return Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM syspermissions")).rows[0][0].AsInt(); };
+    EXPECT_EQ(permissionRows(), 3);
+    Run(QStringLiteral("REVOKE ALL ON [dbo].[V] FROM [u1]\nREVOKE SELECT ON [dbo].[p] ([name]) FROM [r1]"));
+    EXPECT_EQ(permissionRows(), 2);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("GRANT SELECT ON [dbo].[p] ([nosuch]) TO [u1]")), V{207});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("GRANT SELECT ON [dbo].[p] TO [nobody]")), V{4604});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_droprole 'r1'")), V{15144});
+    Run(QStringLiteral("EXEC sp_droprolemember 'r1', 'u1'\nEXEC sp_droprole 'r1'"));
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_droprole 'r1'")), V{15151});
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM sysusers WHERE name = 'r1'")).rows[0][0].AsInt(), 0);
+
+    // Full-text: the forms of the generated scripts, each visible through the properties.
+    Run(QStringLiteral(
+        "IF DATABASEPROPERTY(DB_NAME(),'IsFulltextEnabled') = 0\r\n  EXEC sp_fulltext_database 'enable'\n"
+        "CREATE TABLE Doc (ID int NOT NULL CONSTRAINT PK_Doc PRIMARY KEY, Title nvarchar(100) NULL, Body image NULL, Ext char(3) NULL)\n"
+        "EXEC sp_fulltext_catalog 'Cat', 'create'\n"
+        "exec sp_fulltext_table '[dbo].[Doc]', 'create', 'Cat','PK_Doc'\n"
+        "exec sp_fulltext_column '[dbo].[Doc]','Title', 'add', 1031\n"
+        "exec sp_fulltext_column '[dbo].[Doc]','Body', 'add', 1033, 'Ext'\n"
+        "exec sp_fulltext_table '[dbo].[Doc]', 'Activate'\n"
+        "exec sp_fulltext_table '[dbo].[Doc]', 'start_change_tracking'\n"
+        "exec sp_fulltext_table '[dbo].[Doc]', 'Start_background_updateindex'\n"));
+    auto prop = [&](const char* p) {
+        return Query(*session_, QStringLiteral("SELECT OBJECTPROPERTY(OBJECT_ID('Doc'), '%1') AS v").arg(QLatin1String(p))).rows[0][0].AsInt();
+    };
+    EXPECT_EQ(prop("TableHasActiveFulltextIndex"), 1);
+    EXPECT_EQ(prop("TableFullTextChangeTrackingOn"), 1);
+    EXPECT_EQ(prop("TableFullTextBackgroundUpdateIndexOn"), 1);
+    Run(QStringLiteral(
+        "exec sp_fulltext_table '[dbo].[Doc]', 'Stop_background_updateindex'\n"
+        "exec sp_fulltext_table '[dbo].[Doc]', 'stop_change_tracking'\n"
+        "IF ISNULL(COLUMNPROPERTY (OBJECT_ID('[dbo].[Doc]') ,'Title', 'IsFulltextIndexed' ),0) = 1\r\n"
+        "exec sp_fulltext_column '[dbo].[Doc]','Title', 'drop'\n"
+        "exec sp_fulltext_table '[dbo].[Doc]', 'deactivate'\n"));
+    EXPECT_EQ(prop("TableHasActiveFulltextIndex"), 0);
+    EXPECT_EQ(prop("TableFullTextChangeTrackingOn"), 0);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COLUMNPROPERTY(OBJECT_ID('Doc'), 'Title', 'IsFulltextIndexed') AS v")).rows[0][0].AsInt(), 0);
+    Run(QStringLiteral("exec sp_fulltext_table '[dbo].[Doc]', 'drop'\nEXEC sp_fulltext_catalog 'Cat', 'drop'"));
+    EXPECT_EQ(prop("TableFulltextCatalogId"), 0);
+}
+
+TEST_F(SchemaChange, ProcedureGroupsAndStoredOptions) {
+    Run(QStringLiteral(
+        "SET QUOTED_IDENTIFIER ON\nGO\nCREATE PROCEDURE [dbo].[Pg] AS SELECT 1\nGO\n"
+        "CREATE PROCEDURE [dbo].[Pg];2 AS SELECT 2\nGO\n"
+        "SET QUOTED_IDENTIFIER OFF\nGO\nALTER PROCEDURE [dbo].[Pg];2 AS SELECT 22\nGO\n"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT number, text FROM syscomments WHERE id = OBJECT_ID('Pg') ORDER BY number"));
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(Text(rs, 0, "text").toStdString(), "CREATE PROCEDURE [dbo].[Pg] AS SELECT 1\n");
+    EXPECT_EQ(Text(rs, 1, "text").toStdString(), "CREATE PROCEDURE [dbo].[Pg];2 AS SELECT 22\n");
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT OBJECTPROPERTY(OBJECT_ID('Pg'), 'ExecIsQuotedIdentOn') AS q")).rows[0][0].AsInt(), 0);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("CREATE PROCEDURE [dbo].[Pg];2 AS SELECT 3")), V{2714});
+    Run(QStringLiteral("DROP PROCEDURE [dbo].[Pg]"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM syscomments WHERE id = OBJECT_ID('Pg')")).rows[0][0].AsInt(), 0);
+    // Check and default texts read back store the same text again.
+    Run(QStringLiteral("ALTER TABLE p ADD CONSTRAINT CK_n CHECK (id>=0 AND name <> '')\nALTER TABLE p ADD CONSTRAINT DF_n DEFAULT 'x' FOR name"));
+    auto text = [&](const char* n) {
+        return Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('%1')").arg(QLatin1String(n))).rows[0][0].AsString();
+    };
+    const QString check = text("CK_n"), def = text("DF_n");
+    EXPECT_EQ(check.toStdString(), "([id]>=0 AND [name] <> '')");
+    EXPECT_EQ(def.toStdString(), "('x')");
+    Run(QStringLiteral("ALTER TABLE p DROP CONSTRAINT CK_n, DF_n\nALTER TABLE p ADD CONSTRAINT CK_n CHECK %1\nALTER TABLE p ADD CONSTRAINT DF_n DEFAULT %2 FOR name").arg(check, def));
+    EXPECT_EQ(text("CK_n"), check);
+    EXPECT_EQ(text("DF_n"), def);
+}
+
+TEST(RowStore, CopiesShareRowsUntilOneChanges) {
+    sqlsim::RowStore a;
+    a.push_back({sqlsim::Value::Int(1)});
+    const sqlsim::RowStore snapshot = a;
+    EXPECT_EQ(&snapshot.Get(), &std::as_const(a).Get());
+    a.push_back({sqlsim::Value::Int(2)});
+    a[0][0] = sqlsim::Value::Int(10);
+    EXPECT_EQ(snapshot.size(), 1u);
+    EXPECT_EQ(snapshot[0][0].AsInt(), 1);
+    EXPECT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[0][0].AsInt(), 10);
 }

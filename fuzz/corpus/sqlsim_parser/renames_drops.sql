@@ -1,0 +1,12 @@
+CREATE TABLE p (id int NOT NULL CONSTRAINT PK_p PRIMARY KEY, n int NULL)
+CREATE TABLE c (pid int NULL CONSTRAINT FK_c REFERENCES p (id) ON DELETE CASCADE)
+CREATE INDEX IX_n ON p (n)
+EXEC sp_rename '[dbo].[p].[IX_n]', 'IX_m', 'INDEX'
+EXEC sp_rename 'p.n', 'm', 'COLUMN'
+EXEC sp_rename 'p', 'q'
+DROP TABLE q
+DROP INDEX dbo.q.IX_m
+DROP INDEX q.PK_p
+DROP VIEW nosuch
+ALTER TABLE c DROP CONSTRAINT FK_c
+DROP TABLE q

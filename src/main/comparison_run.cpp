@@ -115,20 +115,22 @@ ScriptList GenerateComparison(Tovimar_Database& source, Tovimar_Database& dest, 
                               Progress& progress) {
     // The filter stays with the databases while scripts are generated: permissions ask it for
     // their grantee then.
-    std::unique_ptr<FilterSets> filters;
+    // Every run starts from the default filter sets (every table and view included, collations
+    // and file groups not compared) as the desktop program does; a filter file adds its sets.
+    FilterSets filters;
     CleanupGuard dropFilters([&source, &dest] {
         source.Filter = nullptr;
         dest.Filter = nullptr;
     });
-    if (!options.FilterFile.isEmpty()) {
-        filters = std::make_unique<FilterSets>();
-        LoadFilterFile(options.FilterFile, *filters);
-        ApplyFilter(source, *filters);
-        ApplyFilter(dest, *filters);
-        if (options.NoDataCopy)
-            for (const TablePtr& table : source.Tables)
-                if (table) table->DataCopyDefs.Clear();
-    }
+    if (!options.FilterFile.isEmpty()) LoadFilterFile(options.FilterFile, filters);
+    if (options.CompareCollationsAndFileGroups)
+        for (const FilterElementPtr& element : filters.Elements())
+            if (element->ElementID < 0) element->Checked = false;
+    ApplyFilter(source, filters);
+    ApplyFilter(dest, filters);
+    if (options.NoDataCopy)
+        for (const TablePtr& table : source.Tables)
+            if (table) table->DataCopyDefs.Clear();
     LinkDatabases(source, dest);
     ApplyRenames(options.Renames, source, dest);
     GenerationContext ctx;

@@ -15,7 +15,7 @@
 class Progress;
 
 struct ComparisonOptions {
-    QString FilterFile;      // filter sets that choose the objects (empty: every object)
+    QString FilterFile;      // filter sets added below the default ones (empty: the defaults alone)
     bool IgnoreDataLoss = false;
     // Declared renames: OLD (a Destination table or column) = NEW (its Source name). Tables as
     // "owner.table" (owner dbo when left out), columns as "owner.table.column" = "column" with
@@ -24,6 +24,9 @@ struct ComparisonOptions {
     // The Source data the filters ask to copy into rebuilt tables is not copied, and no table is
     // rebuilt for it alone: for a comparison after a sync, when the data are there already.
     bool NoDataCopy = false;
+    // Compares column collations and file groups of every table and view, whatever the default
+    // filter elements say: for rebuilding a database faithfully elsewhere.
+    bool CompareCollationsAndFileGroups = false;
 };
 
 // The input of a run names something that is not there or is no name at all.

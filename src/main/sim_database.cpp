@@ -153,7 +153,9 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
     Tovimar_Database target;  // the database being built, as the executor sees it
     LoadDatabase(target, std::make_shared<SimConnection>(server, name, QStringLiteral("sqlsim")));
     target.SrvVer = model.SrvVer;
-    const ScriptList scripts = GenerateComparison(model, target, ComparisonOptions{}, progress);
+    ComparisonOptions everything;
+    everything.CompareCollationsAndFileGroups = true;
+    const ScriptList scripts = GenerateComparison(model, target, everything, progress);
     if (progress.Cancelled()) return nullptr;
 
     ScriptExecutor executor(progress);

@@ -178,8 +178,16 @@ TEST(VerifyCli, NorthwindWithChangesConverges) {
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\n[dbo].[Order Details]\t2155\t2155\n"))) << Show(r);
 }
 
-TEST(ExportCli, TheSampleSnapshotKeepsTextDataWithTheRows) {
-    const Result r = Cli({QStringLiteral("export"), QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema")});
+TEST(ExportCli, FileGroupsAreScriptedOnlyWhenTheFiltersAskForThem) {
+    const QString sample = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema");
+    // The default filter elements leave file groups out.
+    const Result plain = Cli({QStringLiteral("export"), sample});
+    EXPECT_EQ(plain.ExitCode, 0) << Show(plain);
+    EXPECT_FALSE(plain.Out.contains(QStringLiteral("TEXTIMAGE_ON"))) << Show(plain);
+
+    QTemporaryDir dir;
+    const QString filter = Write(dir, QStringLiteral("groups.filter"), "default -FileGroups off\n");
+    const Result r = Cli({QStringLiteral("export"), sample, QStringLiteral("--filter-file"), filter});
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     EXPECT_FALSE(r.Out.contains(QStringLiteral("TEXTIMAGE_ON []")));
     EXPECT_TRUE(r.Out.contains(QStringLiteral(") ON [PRIMARY] TEXTIMAGE_ON [ARCHIVE]\r\n")));

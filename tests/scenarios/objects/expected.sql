@@ -29,7 +29,7 @@ GO
 SET ARITHABORT ON
 CREATE NONCLUSTERED INDEX [IX_Products_Name] ON [dbo].[Products]
 ([Name])
-ON [PRIMARY]
+
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT CREATE for Relation [dbo].[Sales].[FK_Sales_Products]

@@ -35,10 +35,10 @@ GO
 -- Part 3:
 CREATE TABLE [dbo].[Tmp_Customers] (
 [CustomerID][int] IDENTITY (1, 1) NOT NULL, 
-[Name][nvarchar] (80) COLLATE SQL_Latin1_General_CP1_CI_AS NOT NULL, 
-[City][nvarchar] (40) COLLATE SQL_Latin1_General_CP1_CI_AS NULL, 
+[Name][nvarchar] (80) NOT NULL, 
+[City][nvarchar] (40) NULL, 
 [Rating][tinyint] NOT NULL CONSTRAINT [DF_Customers_Rating] DEFAULT (3)
-) ON [PRIMARY]
+)
 ----------------------------------------------------------------------
 GO
 -- Part 4:
@@ -104,7 +104,7 @@ CREATE TABLE [dbo].[Tmp_Invoices] (
 [CustomerID][int] NOT NULL, 
 [Amount][decimal] (12, 2) NOT NULL, 
 [Paid][bit] NOT NULL CONSTRAINT [DF_Invoices_Paid] DEFAULT (0)
-) ON [PRIMARY]
+)
 ----------------------------------------------------------------------
 GO
 -- Part 7:
@@ -154,7 +154,7 @@ GO
 --------------------------------------------------------------------------------
 
 /* Comment: ALTER TABLE [dbo].[Customers]
-ALTER COLUMN [Name] [nvarchar](80) COLLATE SQL_Latin1_General_CP1_CI_AS NOT NULL
+ALTER COLUMN [Name] [nvarchar](80) NOT NULL
 */
 GO
 --------------------------------------------------------------------------------
@@ -177,7 +177,7 @@ GO
 ALTER TABLE [dbo].[Customers]
 ADD CONSTRAINT [PK_Customers] PRIMARY KEY CLUSTERED
 ([CustomerID])
-ON [PRIMARY]
+
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT CREATE for Index [dbo].[Invoices].[IX_Invoices_Customer]
@@ -185,7 +185,7 @@ GO
 SET ARITHABORT ON
 CREATE CLUSTERED INDEX [IX_Invoices_Customer] ON [dbo].[Invoices]
 ([CustomerID],[InvoiceID])
-ON [PRIMARY]
+
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT CHANGE for Index [dbo].[Customers].[UX_Customers_Name]
@@ -193,7 +193,7 @@ GO
 SET ARITHABORT ON
 CREATE UNIQUE NONCLUSTERED INDEX [UX_Customers_Name] ON [dbo].[Customers]
 ([Name])
-ON [PRIMARY]
+
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT CHANGE for Index [dbo].[Invoices].[PK_Invoices]
@@ -201,7 +201,7 @@ GO
 ALTER TABLE [dbo].[Invoices]
 ADD CONSTRAINT [PK_Invoices] PRIMARY KEY NONCLUSTERED
 ([InvoiceID])
-ON [PRIMARY]
+
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT RECREATE for Relation [dbo].[Invoices].[FK_Invoices_Customers]

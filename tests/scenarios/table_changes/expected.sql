@@ -21,8 +21,8 @@ GO
 -- Part 3:
 CREATE TABLE [dbo].[Tmp_Customers] (
 [ID][int] NOT NULL, 
-[Name][nvarchar] (40) COLLATE SQL_Latin1_General_CP1_CI_AS NOT NULL
-) ON [PRIMARY]
+[Name][nvarchar] (40) NOT NULL
+)
 ----------------------------------------------------------------------
 GO
 -- Part 4:
@@ -54,7 +54,7 @@ GO
 --------------------------------------------------------------------------------
 
 /* Comment: ALTER TABLE [dbo].[Customers]
-ALTER COLUMN [Name] [nvarchar](40) COLLATE SQL_Latin1_General_CP1_CI_AS NOT NULL
+ALTER COLUMN [Name] [nvarchar](40) NOT NULL
 */
 GO
 --------------------------------------------------------------------------------
@@ -63,7 +63,7 @@ GO
 ALTER TABLE [dbo].[Customers]
 ADD CONSTRAINT [PK_Customers] PRIMARY KEY CLUSTERED
 ([ID])
-ON [PRIMARY]
+
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT RECREATE for Relation [dbo].[Orders].[FK_Orders_Customers]

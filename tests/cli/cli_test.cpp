@@ -1,47 +1,9 @@
 // tovimar-cli as users run it: exit status, stdout and stderr.
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "cli/cli_runner.h"
 
 namespace {
 
-struct CliResult {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
-
-CliResult RunCli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TOVIMAR_CLI), args);
-    CliResult result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "tovimar-cli did not finish";
-        return result;
-    }
-    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = QString::fromUtf8(process.readAllStandardOutput());
-    result.Err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
 const QString Example = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema");
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
 
 }  // namespace
 

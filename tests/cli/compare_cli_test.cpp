@@ -1,50 +1,13 @@
 // tovimar-cli compare and export as users run them.
 #include "support/qt_print.h"
 
-#include <QFile>
-#include <QProcess>
+#include "cli/cli_runner.h"
+
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
-struct Result {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
-
-Result RunTool(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TOVIMAR_CLI), args);
-    Result result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "tovimar-cli did not finish";
-        return result;
-    }
-    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = QString::fromUtf8(process.readAllStandardOutput());
-    result.Err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
 const QString Example = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema");
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
 
 // The example with the table Authors called Writers and its key column called WriterID.
 QByteArray RenamedExample() {
@@ -59,13 +22,13 @@ QString EmptyDatabase(const QTemporaryDir& dir) {
     QByteArray first = ReadAll(Example);
     first = first.left(first.indexOf('\n') + 1);
     first.replace("Bookshop", "Empty");
-    return Write(dir, QStringLiteral("empty.schema"), first);
+    return WriteFile(dir, QStringLiteral("empty.schema"), first);
 }
 
 }  // namespace
 
 TEST(CompareCliTest, TheExampleAgainstItselfHasNoDifferences) {
-    const Result r = RunTool({QStringLiteral("compare"), Example, Example});
+    const CliResult r = RunCli({QStringLiteral("compare"), Example, Example});
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_EQ(r.Out, QString());
     EXPECT_EQ(r.Err, QStringLiteral("There are no differences between the Databases!\n"));
@@ -74,7 +37,7 @@ TEST(CompareCliTest, TheExampleAgainstItselfHasNoDifferences) {
 TEST(CompareCliTest, AgainstAnEmptyDatabaseEverythingIsCreated) {
     QTemporaryDir dir;
     const QString empty = EmptyDatabase(dir);
-    const Result r = RunTool({QStringLiteral("compare"), Example, empty});
+    const CliResult r = RunCli({QStringLiteral("compare"), Example, empty});
     EXPECT_EQ(r.ExitCode, 1) << r.Err.toStdString();
     const QStringList lines = r.Out.split(QStringLiteral("\r\n"));
     ASSERT_GT(lines.size(), 8);
@@ -86,7 +49,7 @@ TEST(CompareCliTest, AgainstAnEmptyDatabaseEverythingIsCreated) {
     EXPECT_FALSE(r.Out.contains(QStringLiteral("STATUS")));
 
     const QString file = dir.filePath(QStringLiteral("out/scripts.sql"));
-    const Result summary = RunTool({QStringLiteral("compare"), Example, empty, QStringLiteral("--summary"),
+    const CliResult summary = RunCli({QStringLiteral("compare"), Example, empty, QStringLiteral("--summary"),
                                 QStringLiteral("-o"), file});
     EXPECT_EQ(summary.ExitCode, 1);
     EXPECT_EQ(summary.Out, QString());
@@ -98,13 +61,13 @@ TEST(CompareCliTest, AgainstAnEmptyDatabaseEverythingIsCreated) {
 
 TEST(CompareCliTest, RenamesKeepTheTableAndItsColumn) {
     QTemporaryDir dir;
-    const QString renamed = Write(dir, QStringLiteral("renamed.schema"), RenamedExample());
-    const Result plain = RunTool({QStringLiteral("compare"), Example, renamed, QStringLiteral("--summary")});
+    const QString renamed = WriteFile(dir, QStringLiteral("renamed.schema"), RenamedExample());
+    const CliResult plain = RunCli({QStringLiteral("compare"), Example, renamed, QStringLiteral("--summary")});
     EXPECT_EQ(plain.ExitCode, 1) << plain.Err.toStdString();
     EXPECT_TRUE(plain.Out.contains(QStringLiteral("\tDELETE\tTable\t[dbo].[Writers]\n")));
     EXPECT_TRUE(plain.Out.contains(QStringLiteral("\tCREATE\tTable\t[dbo].[Authors]\n")));
 
-    const Result r = RunTool({QStringLiteral("compare"), Example, renamed, QStringLiteral("--summary"),
+    const CliResult r = RunCli({QStringLiteral("compare"), Example, renamed, QStringLiteral("--summary"),
                           QStringLiteral("--rename"), QStringLiteral("dbo.Writers.WriterID=AuthorID"),
                           QStringLiteral("--rename"), QStringLiteral("[dbo].[Writers]=[dbo].[Authors]")});
     EXPECT_EQ(r.ExitCode, 1) << r.Err.toStdString();
@@ -113,14 +76,14 @@ TEST(CompareCliTest, RenamesKeepTheTableAndItsColumn) {
     EXPECT_FALSE(r.Out.contains(QStringLiteral("\tTable\t[dbo].[Writers]"))) << r.Out.toStdString();
     EXPECT_FALSE(r.Out.contains(QStringLiteral("CREATE\tTable"))) << r.Out.toStdString();
 
-    const Result missing = RunTool({QStringLiteral("compare"), Example, renamed, QStringLiteral("--rename"),
+    const CliResult missing = RunCli({QStringLiteral("compare"), Example, renamed, QStringLiteral("--rename"),
                                 QStringLiteral("[dbo].[Nope]=[dbo].[Authors]")});
     EXPECT_EQ(missing.ExitCode, 2);
     EXPECT_TRUE(missing.Err.contains(QStringLiteral("[dbo].[Nope]"))) << missing.Err.toStdString();
 }
 
 TEST(CompareCliTest, ExportWritesCreateScriptsOrSaysThatNothingIsLeft) {
-    const Result r = RunTool({QStringLiteral("export"), Example});
+    const CliResult r = RunCli({QStringLiteral("export"), Example});
     EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_TRUE(r.Out.contains(QStringLiteral("-- SCRIPT CREATE for Table [dbo].[OrderLines]\r\n")));
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\r\n-- USE [Bookshop]\r\n")));
@@ -128,13 +91,13 @@ TEST(CompareCliTest, ExportWritesCreateScriptsOrSaysThatNothingIsLeft) {
     EXPECT_TRUE(r.Out.contains(QStringLiteral("exec sp_fulltext_column '[dbo].[Books]','Title', 'add', 1033\r\n")));
 
     QTemporaryDir dir;
-    const QString filter = Write(dir, QStringLiteral("tables.filter"), "set All\n  Exclude dbo.% Tab\nend\n");
-    const Result noTables = RunTool({QStringLiteral("export"), Example, QStringLiteral("--filter-file"), filter});
+    const QString filter = WriteFile(dir, QStringLiteral("tables.filter"), "set All\n  Exclude dbo.% Tab\nend\n");
+    const CliResult noTables = RunCli({QStringLiteral("export"), Example, QStringLiteral("--filter-file"), filter});
     EXPECT_EQ(noTables.ExitCode, 0) << noTables.Err.toStdString();
     EXPECT_FALSE(noTables.Out.contains(QStringLiteral("for Table ")));
     EXPECT_TRUE(noTables.Out.contains(QStringLiteral("-- SCRIPT CREATE for View [dbo].[BookList]\r\n")));
 
-    const Result none = RunTool({QStringLiteral("export"), EmptyDatabase(dir)});
+    const CliResult none = RunCli({QStringLiteral("export"), EmptyDatabase(dir)});
     EXPECT_EQ(none.ExitCode, 1) << none.Err.toStdString();
     EXPECT_EQ(none.Out, QString());
     EXPECT_EQ(none.Err, QStringLiteral("The specified Database is either empty or all Objects have been filtered by "
@@ -142,21 +105,21 @@ TEST(CompareCliTest, ExportWritesCreateScriptsOrSaysThatNothingIsLeft) {
 }
 
 TEST(CompareCliTest, BadArgumentsAreUsageErrors) {
-    EXPECT_EQ(RunTool({QStringLiteral("compare"), Example}).ExitCode, 2);
-    EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--bogus")}).ExitCode, 2);
-    EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("x")}).ExitCode, 2);
-    const Result unclosed = RunTool({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"),
+    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example}).ExitCode, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example, Example, QStringLiteral("--bogus")}).ExitCode, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("x")}).ExitCode, 2);
+    const CliResult unclosed = RunCli({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"),
                                      QStringLiteral("[dbo].[Authors=[dbo].[Books]")});
     EXPECT_EQ(unclosed.ExitCode, 2);
     EXPECT_TRUE(unclosed.Err.contains(QStringLiteral("not a table or column name"))) << unclosed.Err.toStdString();
-    EXPECT_EQ(RunTool({QStringLiteral("compare"), Example, QStringLiteral("/nonexistent/x.schema")}).ExitCode, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example, QStringLiteral("/nonexistent/x.schema")}).ExitCode, 2);
 }
 
 TEST(CompareCliTest, IgnoreDataLossConvertsTheCopiedColumns) {
     const QString dir = QStringLiteral(TOVIMAR_TEST_DATA_DIR "/scenarios/table_changes/");
-    const Result plain = RunTool({QStringLiteral("compare"), dir + QStringLiteral("source.sql"), dir + QStringLiteral("dest.sql")});
+    const CliResult plain = RunCli({QStringLiteral("compare"), dir + QStringLiteral("source.sql"), dir + QStringLiteral("dest.sql")});
     EXPECT_TRUE(plain.Out.contains(QStringLiteral("SELECT [ID], [Name] FROM [dbo].[Customers] TABLOCKX ")));
-    const Result r = RunTool({QStringLiteral("compare"), dir + QStringLiteral("source.sql"), dir + QStringLiteral("dest.sql"),
+    const CliResult r = RunCli({QStringLiteral("compare"), dir + QStringLiteral("source.sql"), dir + QStringLiteral("dest.sql"),
                               QStringLiteral("--ignore-data-loss")});
     EXPECT_EQ(r.ExitCode, 1) << r.Err.toStdString();
     EXPECT_TRUE(r.Out.contains(

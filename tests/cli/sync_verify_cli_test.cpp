@@ -1,52 +1,10 @@
 // tovimar-cli sync and verify as users run them, on the bundled examples and small pairs.
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "cli/cli_runner.h"
 
 namespace {
 
-struct Result {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
-
-// Runs the program with stdin not a terminal (closed), as in a pipeline.
-Result Cli(const QStringList& args) {
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral(TOVIMAR_CLI), args);
-    Result result;
-    if (!process.waitForFinished(180000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "tovimar-cli did not finish";
-        return result;
-    }
-    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = QString::fromUtf8(process.readAllStandardOutput());
-    result.Err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    return path;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 const QString Source = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/source.sql");
 const QString Destination = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/destination.sql");
-
-std::string Show(const Result& r) { return (r.Out + r.Err).toStdString(); }
 
 // A Source whose new unique index the Destination's rows violate: the index script fails.
 const QByteArray UniqueSource = "CREATE TABLE dbo.T (ID int NOT NULL CONSTRAINT PK_T PRIMARY KEY, Code char (3) NOT NULL)\n"
@@ -59,7 +17,7 @@ const QByteArray DuplicateDest = "CREATE TABLE dbo.T (ID int NOT NULL CONSTRAINT
 TEST(SyncCli, DeletesOfTablesOrColumnsStopTheRunUnlessAllowed) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("sync.txt"));
-    const Result blocked = Cli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--yes"), QStringLiteral("--log"), log});
+    const CliResult blocked = RunCli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--yes"), QStringLiteral("--log"), log});
     EXPECT_EQ(blocked.ExitCode, 3) << Show(blocked);
     EXPECT_TRUE(blocked.Out.contains(QStringLiteral("\tDELETE\tTable\t[dbo].[Wishes]\n"))) << Show(blocked);
     EXPECT_TRUE(blocked.Err.startsWith(QStringLiteral(
@@ -68,7 +26,7 @@ TEST(SyncCli, DeletesOfTablesOrColumnsStopTheRunUnlessAllowed) {
     EXPECT_FALSE(QFile::exists(log));  // nothing was executed
 
     // Allowed, but there is no terminal to ask on and no --yes: still nothing runs.
-    const Result unasked = Cli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--allow-data-loss"),
+    const CliResult unasked = RunCli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--allow-data-loss"),
                                 QStringLiteral("--log"), log});
     EXPECT_EQ(unasked.ExitCode, 2) << Show(unasked);
     EXPECT_TRUE(unasked.Err.contains(QStringLiteral("nothing has been executed"))) << Show(unasked);
@@ -78,7 +36,7 @@ TEST(SyncCli, DeletesOfTablesOrColumnsStopTheRunUnlessAllowed) {
 TEST(SyncCli, ExecutesWithYesAndWritesTheLog) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("sync.txt"));
-    const Result r = Cli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--allow-data-loss"), QStringLiteral("-y"),
+    const CliResult r = RunCli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--allow-data-loss"), QStringLiteral("-y"),
                           QStringLiteral("--log"), log});
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     EXPECT_TRUE(r.Out.endsWith(QStringLiteral("Execution log: ") + log + QLatin1Char('\n'))) << Show(r);
@@ -89,17 +47,17 @@ TEST(SyncCli, ExecutesWithYesAndWritesTheLog) {
     EXPECT_TRUE(text.contains(QStringLiteral("-- STATUS=OK.")));
     EXPECT_FALSE(text.contains(QStringLiteral("-- STATUS=ERROR")));
 
-    const Result same = Cli({QStringLiteral("sync"), Source, Source, QStringLiteral("--yes")});
+    const CliResult same = RunCli({QStringLiteral("sync"), Source, Source, QStringLiteral("--yes")});
     EXPECT_EQ(same.ExitCode, 0) << Show(same);
     EXPECT_EQ(same.Err, QStringLiteral("There are no differences between the Databases!\n"));
 }
 
 TEST(SyncCli, ErrorsAreListedPerObjectWithTheFailedSql) {
     QTemporaryDir dir;
-    const QString source = Write(dir, QStringLiteral("source.sql"), UniqueSource);
-    const QString dest = Write(dir, QStringLiteral("dest.sql"), DuplicateDest);
+    const QString source = WriteFile(dir, QStringLiteral("source.sql"), UniqueSource);
+    const QString dest = WriteFile(dir, QStringLiteral("dest.sql"), DuplicateDest);
     const QString log = dir.filePath(QStringLiteral("sync.txt"));
-    const Result r = Cli({QStringLiteral("sync"), source, dest, QStringLiteral("--yes"), QStringLiteral("--log"), log});
+    const CliResult r = RunCli({QStringLiteral("sync"), source, dest, QStringLiteral("--yes"), QStringLiteral("--log"), log});
     EXPECT_EQ(r.ExitCode, 1) << Show(r);
     EXPECT_TRUE(r.Err.contains(QStringLiteral("Index [dbo].[T].[UX_T_Code]:\n  SCRIPT CREATE for Index [dbo].[T].[UX_T_Code]:\n"
                                               "    SET ARITHABORT ON\n")))
@@ -111,16 +69,16 @@ TEST(SyncCli, ErrorsAreListedPerObjectWithTheFailedSql) {
 
 TEST(SyncCli, RefusesASnapshotDestinationAndBadArguments) {
     const QString snapshot = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema");
-    const Result r = Cli({QStringLiteral("sync"), snapshot, snapshot, QStringLiteral("--yes")});
+    const CliResult r = RunCli({QStringLiteral("sync"), snapshot, snapshot, QStringLiteral("--yes")});
     EXPECT_EQ(r.ExitCode, 2);
     EXPECT_TRUE(r.Err.contains(QStringLiteral("not a snapshot"))) << Show(r);
-    EXPECT_EQ(Cli({QStringLiteral("sync"), Source}).ExitCode, 2);
-    EXPECT_EQ(Cli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--log")}).ExitCode, 2);
-    EXPECT_EQ(Cli({QStringLiteral("verify"), Source, QStringLiteral("sqlserver://host/db")}).ExitCode, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("sync"), Source}).ExitCode, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("sync"), Source, Destination, QStringLiteral("--log")}).ExitCode, 2);
+    EXPECT_EQ(RunCli({QStringLiteral("verify"), Source, QStringLiteral("sqlserver://host/db")}).ExitCode, 2);
 }
 
 TEST(VerifyCli, TheBundledExamplesConvergeWithTheirRows) {
-    const Result r = Cli({QStringLiteral("verify"), Source, Destination});
+    const CliResult r = RunCli({QStringLiteral("verify"), Source, Destination});
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\nExecution errors: none\n"))) << Show(r);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\nDifferences left after the sync: none\n"))) << Show(r);
@@ -132,9 +90,9 @@ TEST(VerifyCli, TheBundledExamplesConvergeWithTheirRows) {
 
 TEST(VerifyCli, ErrorsAndDifferencesLeftFailTheVerification) {
     QTemporaryDir dir;
-    const QString source = Write(dir, QStringLiteral("source.sql"), UniqueSource);
-    const QString dest = Write(dir, QStringLiteral("dest.sql"), DuplicateDest);
-    const Result r = Cli({QStringLiteral("verify"), source, dest});
+    const QString source = WriteFile(dir, QStringLiteral("source.sql"), UniqueSource);
+    const QString dest = WriteFile(dir, QStringLiteral("dest.sql"), DuplicateDest);
+    const CliResult r = RunCli({QStringLiteral("verify"), source, dest});
     EXPECT_EQ(r.ExitCode, 1) << Show(r);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("Index [dbo].[T].[UX_T_Code]:\n"))) << Show(r);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\tCREATE\tIndex\t[dbo].[T].[UX_T_Code]\n"))) << Show(r);
@@ -146,9 +104,9 @@ TEST(VerifyCli, ASnapshotDestinationIsBuiltFromItsOwnScripts) {
     const QString scenario = QStringLiteral(TOVIMAR_TEST_DATA_DIR "/scenarios/objects/");
     QTemporaryDir dir;
     const QString snapshot = dir.filePath(QStringLiteral("dest.schema"));
-    const Result written = Cli({QStringLiteral("snapshot"), scenario + QStringLiteral("dest.sql"), QStringLiteral("-o"), snapshot});
+    const CliResult written = RunCli({QStringLiteral("snapshot"), scenario + QStringLiteral("dest.sql"), QStringLiteral("-o"), snapshot});
     ASSERT_EQ(written.ExitCode, 0) << Show(written);
-    const Result r = Cli({QStringLiteral("verify"), scenario + QStringLiteral("source.sql"), snapshot});
+    const CliResult r = RunCli({QStringLiteral("verify"), scenario + QStringLiteral("source.sql"), snapshot});
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     // A snapshot holds no rows.
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\n[dbo].[Products]\t0\t0\n"))) << Show(r);
@@ -156,15 +114,15 @@ TEST(VerifyCli, ASnapshotDestinationIsBuiltFromItsOwnScripts) {
 
 TEST(VerifyCli, ScriptsJoinedWithPlusRunAsOne) {
     QTemporaryDir dir;
-    const QString base = Write(dir, QStringLiteral("base.sql"),
+    const QString base = WriteFile(dir, QStringLiteral("base.sql"),
                                "CREATE DATABASE Shop\nGO\nUSE Shop\nGO\nCREATE TABLE dbo.A (ID int NOT NULL)\nGO\n"
                                "INSERT INTO dbo.A VALUES (1)\nGO\n");
     // No USE of its own: it continues in the database the first script switched to.
-    const QString change = Write(dir, QStringLiteral("change.sql"), "ALTER TABLE dbo.A ADD Note varchar (10) NULL\nGO\n");
-    const Result compare = Cli({QStringLiteral("compare"), base, base + QLatin1Char('+') + change, QStringLiteral("--summary")});
+    const QString change = WriteFile(dir, QStringLiteral("change.sql"), "ALTER TABLE dbo.A ADD Note varchar (10) NULL\nGO\n");
+    const CliResult compare = RunCli({QStringLiteral("compare"), base, base + QLatin1Char('+') + change, QStringLiteral("--summary")});
     EXPECT_EQ(compare.ExitCode, 1) << Show(compare);
     EXPECT_EQ(compare.Out, QStringLiteral("1\tDELETE\tColumn\t[dbo].[A].[Note]\n"));
-    const Result r = Cli({QStringLiteral("verify"), base, base + QLatin1Char('+') + change});
+    const CliResult r = RunCli({QStringLiteral("verify"), base, base + QLatin1Char('+') + change});
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\n[dbo].[A]\t1\t1\n"))) << Show(r);
 }
@@ -173,7 +131,7 @@ TEST(VerifyCli, NorthwindWithChangesConverges) {
     const QString northwind = QStringLiteral(TOVIMAR_SAMPLES_DIR "/instnwnd.sql");
     if (!QFile::exists(northwind)) GTEST_SKIP() << "sample scripts not found";
     const QString changes = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/northwind_changes.sql");
-    const Result r = Cli({QStringLiteral("verify"), northwind, northwind + QLatin1Char('+') + changes});
+    const CliResult r = RunCli({QStringLiteral("verify"), northwind, northwind + QLatin1Char('+') + changes});
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\n[dbo].[Order Details]\t2155\t2155\n"))) << Show(r);
 }
@@ -181,13 +139,13 @@ TEST(VerifyCli, NorthwindWithChangesConverges) {
 TEST(ExportCli, FileGroupsAreScriptedOnlyWhenTheFiltersAskForThem) {
     const QString sample = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema");
     // The default filter elements leave file groups out.
-    const Result plain = Cli({QStringLiteral("export"), sample});
+    const CliResult plain = RunCli({QStringLiteral("export"), sample});
     EXPECT_EQ(plain.ExitCode, 0) << Show(plain);
     EXPECT_FALSE(plain.Out.contains(QStringLiteral("TEXTIMAGE_ON"))) << Show(plain);
 
     QTemporaryDir dir;
-    const QString filter = Write(dir, QStringLiteral("groups.filter"), "default -FileGroups off\n");
-    const Result r = Cli({QStringLiteral("export"), sample, QStringLiteral("--filter-file"), filter});
+    const QString filter = WriteFile(dir, QStringLiteral("groups.filter"), "default -FileGroups off\n");
+    const CliResult r = RunCli({QStringLiteral("export"), sample, QStringLiteral("--filter-file"), filter});
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     EXPECT_FALSE(r.Out.contains(QStringLiteral("TEXTIMAGE_ON []")));
     EXPECT_TRUE(r.Out.contains(QStringLiteral(") ON [PRIMARY] TEXTIMAGE_ON [ARCHIVE]\r\n")));

@@ -309,17 +309,6 @@ Tovimar_Database::~Tovimar_Database() {
     proxy_->db_ = nullptr;  // objects that outlive the database read it as none
 }
 
-void Tovimar_Database::SetOtherObj(Tovimar_Database* other) {
-    if (other == other_) return;
-    if (other_ && other_->other_ == this) other_->other_ = nullptr;
-    other_ = other;
-    if (other) {
-        if (other->other_ && other->other_ != this && other->other_->other_ == other)
-            other->other_->other_ = nullptr;
-        other->other_ = this;
-    }
-}
-
 QString Tovimar_Database::GroupName(long groupId) const {
     const Tovimar_FileGroup* group = FileGroups.Find(QStringLiteral("#") + QString::number(groupId));
     return group ? group->Name : QString();

@@ -425,7 +425,8 @@ struct Tovimar_FileGroup {
     QString Name;
 };
 
-class Tovimar_Database {
+// The database's counterpart (the other database of the comparison) is held without ownership.
+class Tovimar_Database : public Tovimar_Linked<Tovimar_Database> {
 public:
     Tovimar_Database();
     ~Tovimar_Database();
@@ -463,8 +464,6 @@ public:
     QString FullName() const { return Server + QLatin1Char('#') + Name; }
     QString GroupName(long groupId) const;
 
-    Tovimar_Database* OtherObj() const { return other_; }
-    void SetOtherObj(Tovimar_Database* other);
 
     // Empties every collection (a new load discards the previous schema). Objects that other
     // code still holds lose their links to this database's objects.
@@ -507,5 +506,4 @@ private:
     void ClearAll();
 
     DatabaseProxyPtr proxy_;
-    Tovimar_Database* other_ = nullptr;
 };

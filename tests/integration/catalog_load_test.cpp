@@ -1,5 +1,6 @@
 // The catalog loader end to end: scripts run on the simulated server, the schema read back
 // through the real queries, the model checked.
+#include "support/recording_progress.h"
 #include "filters/filter_model.h"
 #include "platform/app_paths.h"
 #include "platform/db/sim_connection.h"
@@ -57,24 +58,6 @@ protected:
     }
 };
 
-class CountingProgress : public Progress {
-public:
-    explicit CountingProgress(int cancelAt = 0) : cancelAt_(cancelAt) {}
-    int Count = 0;
-    bool Closed = false;
-    void ShowCaption(const QString&) override { cancelled_ = false; }
-    bool ShowMessage(const QString&) override {
-        if (++Count == cancelAt_) cancelled_ = true;
-        return cancelled_;
-    }
-    bool Cancelled() const override { return cancelled_; }
-    void Close() override { Closed = true; }
-
-private:
-    int cancelAt_;
-    bool cancelled_ = false;
-};
-
 class NameFilter : public ObjectFilter {
 public:
     QStringList Rejected;  // "code:fullName"
@@ -113,7 +96,7 @@ Loaded Load(std::shared_ptr<sqlsim::Server> server, const QString& database, Pro
 }
 
 Loaded LoadShop(ObjectFilter* filter = nullptr) {
-    CountingProgress progress;
+    RecordingProgress progress;
     return Load(ServerWith(Scenario("shop.sql")), QStringLiteral("shop"), progress, filter);
 }
 
@@ -200,7 +183,7 @@ TEST(CatalogLoad, ViewTextOverThreeCommentRows) {
     QString body = QStringLiteral("CREATE VIEW dbo.LongView AS SELECT 1 AS One\r\n");
     while (body.size() < 9000) body += QStringLiteral("-- padding line to make the definition long enough\r\n");
     const QString script = QStringLiteral("CREATE DATABASE chunks\nGO\nUSE chunks\nGO\n") + body + QStringLiteral("GO\n");
-    CountingProgress progress;
+    RecordingProgress progress;
     const Loaded loaded = Load(ServerWith(script), QStringLiteral("chunks"), progress);
     auto rows = loaded.Connection->RunQuery(QStringLiteral("SELECT COUNT(*) AS N FROM syscomments WHERE id = OBJECT_ID('dbo.LongView')"));
     ASSERT_FALSE(rows->EndOfRows());
@@ -234,7 +217,7 @@ TEST(CatalogLoad, RolesFunctionsAndComputedColumns) {
         "EXEC sp_adduser 'alice'\nEXEC sp_addrolemember 'Readers', 'alice'\nGO\n"
         "CREATE TABLE dbo.Line (Qty int NOT NULL, Price money NOT NULL, Total AS (Qty * Price))\nGO\n"
         "CREATE FUNCTION dbo.Twice (@x int) RETURNS int AS BEGIN RETURN @x * 2 END\nGO\n");
-    CountingProgress progress;
+    RecordingProgress progress;
     const Loaded loaded = Load(ServerWith(script), QStringLiteral("misc"), progress);
     const Tovimar_Database& db = *loaded.Db;
     const RolePtr readers = db.Roles.Item(QStringLiteral("[Readers]"));
@@ -309,7 +292,7 @@ TEST(CatalogLoad, SqlServer70LeavesEveryCollationEmpty) {
     // A SQL Server 7.0 server: master (and the database) at compatibility level 70.
     RunScript(*server, QStringLiteral("master"),
               QStringLiteral("EXEC sp_dbcmptlevel 'master', 70\nEXEC sp_dbcmptlevel 'shop', 70\n"));
-    CountingProgress progress;
+    RecordingProgress progress;
     const Loaded shop = Load(server, QStringLiteral("shop"), progress);
     EXPECT_EQ(shop.Db->SrvVer, 70);
     EXPECT_EQ(shop.Db->CmptLevel, 70);
@@ -325,14 +308,14 @@ TEST(CatalogLoad, SqlServer70LeavesEveryCollationEmpty) {
 TEST(CatalogLoad, CancelAtTheNthProgressCall) {
     int total = 0;
     {
-        CountingProgress progress;
+        RecordingProgress progress;
         const Loaded shop = Load(ServerWith(Scenario("shop.sql")), QStringLiteral("shop"), progress);
         total = progress.Count;
     }
     ASSERT_GT(total, 10);
     auto server = ServerWith(Scenario("shop.sql"));
     for (int n : {1, 2, total / 2, total - 1, total}) {
-        CountingProgress progress(n);
+        RecordingProgress progress(n);
         bool completed = true;
         const Loaded shop = Load(server, QStringLiteral("shop"), progress, nullptr, &completed);
         EXPECT_FALSE(completed) << "cancelled at call " << n;
@@ -355,7 +338,7 @@ TEST_F(CatalogLoadCache, FingerprintChangesWithTheSchemaAndAMatchingSnapshotIsUs
     auto server = ServerWith(Scenario("shop.sql"));
     QString first;
     {
-        CountingProgress progress;
+        RecordingProgress progress;
         Loaded writer;
         writer.Connection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
         LoadDatabase(*writer.Db, writer.Connection);
@@ -368,7 +351,7 @@ TEST_F(CatalogLoadCache, FingerprintChangesWithTheSchemaAndAMatchingSnapshotIsUs
     }
     {
         // Unchanged schema: the snapshot stands in for the catalog.
-        CountingProgress progress;
+        RecordingProgress progress;
         auto connection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
         Tovimar_Database db;
         LoadDatabase(db, connection);
@@ -381,7 +364,7 @@ TEST_F(CatalogLoadCache, FingerprintChangesWithTheSchemaAndAMatchingSnapshotIsUs
     }
     RunScript(*server, QStringLiteral("shop"), QStringLiteral("CREATE INDEX IX_Heap_ID ON dbo.Heap (ID)\n"));
     {
-        CountingProgress progress;
+        RecordingProgress progress;
         auto connection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
         Tovimar_Database db;
         LoadDatabase(db, connection);
@@ -403,7 +386,7 @@ struct SampleCounts {
 void ExpectSample(const char* file, const char* database, const SampleCounts& expected) {
     const QString path = QStringLiteral(TOVIMAR_SAMPLES_DIR "/") + QLatin1String(file);
     if (!QFile::exists(path)) GTEST_SKIP() << "sample scripts not found at " << TOVIMAR_SAMPLES_DIR;
-    CountingProgress progress;
+    RecordingProgress progress;
     const Loaded loaded = Load(ServerWith(ReadScript(path)), QLatin1String(database), progress);
     const Tovimar_Database& db = *loaded.Db;
     qsizetype primaryKeys = 0, identities = 0;

@@ -2,6 +2,7 @@
 // Fakes for executor tests: a database connection that answers per statement text with chosen
 // messages (and can hold a statement until it is cancelled), a progress that records and can
 // press Cancel, and a prompt with scripted answers.
+#include "support/recording_progress.h"
 #include "platform/db/db_connection.h"
 #include "platform/progress.h"
 #include "platform/prompt.h"
@@ -76,34 +77,6 @@ private:
     std::atomic<bool> waiting_{false};
     QHash<QString, QList<Answer>> answers_;
     QStringList executed_;
-};
-
-class RecordingProgress : public Progress {
-public:
-    void ShowCaption(const QString& caption) override {
-        Captions << caption;
-        cancelled_ = false;
-    }
-    bool ShowMessage(const QString& text) override {
-        Messages << text;
-        return Poll();
-    }
-    bool Yield() override { return Poll(); }
-    bool Cancelled() const override { return cancelled_; }
-    void Close() override { ++Closed; }
-
-    // Asked at every message and yield; returning true presses Cancel.
-    std::function<bool()> PressCancelWhen;
-    QStringList Captions;
-    QStringList Messages;
-    int Closed = 0;
-
-private:
-    bool Poll() {
-        if (PressCancelWhen && PressCancelWhen()) cancelled_ = true;
-        return cancelled_;
-    }
-    bool cancelled_ = false;
 };
 
 class ScriptedPrompt : public Prompt {

@@ -2,6 +2,7 @@
 // Test doubles for the catalog loader: a connection that answers queries from a table of
 // canned result sets and records what was sent, a progress that records and can cancel at
 // the N-th call, and a filter that rejects listed names.
+#include "support/recording_progress.h"
 #include "platform/db/db_connection.h"
 #include "platform/progress.h"
 #include "schema/model.h"
@@ -47,30 +48,6 @@ protected:
         return outcome;
     }
     void CancelRunning() override {}
-};
-
-class RecordingProgress : public Progress {
-public:
-    explicit RecordingProgress(int cancelAt = 0) : cancelAt_(cancelAt) {}
-    QStringList Calls;
-    bool Closed = false;
-    int Count = 0;
-
-    void ShowCaption(const QString& caption) override {
-        Calls.append(QStringLiteral("CAPTION ") + caption);
-        cancelled_ = false;
-    }
-    bool ShowMessage(const QString& text) override {
-        Calls.append(text);
-        if (++Count == cancelAt_) cancelled_ = true;
-        return cancelled_;
-    }
-    bool Cancelled() const override { return cancelled_; }
-    void Close() override { Closed = true; }
-
-private:
-    int cancelAt_;
-    bool cancelled_ = false;
 };
 
 class RejectingFilter : public ObjectFilter {

@@ -1,3 +1,4 @@
+#include "support/recording_progress.h"
 #include "schema/snapshot_file.h"
 
 #include "platform/app_paths.h"
@@ -12,24 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Records every progress message and reports a cancel at the N-th one (0: never).
-class RecordingProgress : public Progress {
-public:
-    explicit RecordingProgress(int cancelAt = 0) : cancelAt_(cancelAt) {}
-    QStringList Messages;
-    void ShowCaption(const QString&) override {}
-    bool ShowMessage(const QString& text) override {
-        Messages << text;
-        if (cancelAt_ > 0 && Messages.size() >= cancelAt_) cancelled_ = true;
-        return cancelled_;
-    }
-    bool Cancelled() const override { return cancelled_; }
-
-private:
-    int cancelAt_;
-    bool cancelled_ = false;
-};
 
 class SnapshotFileTest : public ::testing::Test {
 protected:

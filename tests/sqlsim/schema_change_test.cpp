@@ -219,6 +219,10 @@ TEST_F(SchemaChange, RenamesAndTheirErrors) {
     EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename 'p.name', 'id', 'COLUMN'")), V{15335});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename 'nosuch', 'x'")), V{15248});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename 'p', 'c'")), V{15335});
+    // Constraints and triggers may be named through their table.
+    Run(QStringLiteral("EXEC sp_rename '[dbo].[c].[CK_qty]', 'CK_qty2', 'OBJECT'\nEXEC sp_rename '[dbo].[FK_c_p]', 'FK_O''Brien', 'OBJECT'"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM sysobjects WHERE name IN ('CK_qty2', 'FK_O''Brien')")).rows[0][0].AsInt(), 2);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC sp_rename '[dbo].[p].[CK_qty2]', 'x', 'OBJECT'")), V{15248});
     Run(QStringLiteral("EXEC sp_rename 'p', 'p_new'\nEXEC sp_rename 'p_new.name', 'title', 'COLUMN'"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT title FROM p_new WHERE id = 2")).rows[0][0].AsString().toStdString(), "two");
 }

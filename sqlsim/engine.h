@@ -117,8 +117,9 @@ private:
     QHash<QString, Value> variables_;  // by lower-case name
     int execDepth_ = 0;
 public:
-    // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column.
-    int hiddenRowTable_ = 0;
+    // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column
+    // (only in the FROM entry that names the target).
+    const TableRef* hiddenRowRef_ = nullptr;
     // Statement implementations (executor.cpp, ddl.cpp).
     void DoCreateTable(const Statement& s);
     void DoCreateIndex(const Statement& s);

@@ -246,6 +246,12 @@ TEST_F(SchemaChange, DataRules) {
     Run(QStringLiteral("UPDATE c SET qty = qty + 1 WHERE pid = 2\nDELETE FROM p WHERE id = 3"));
     sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT @@ROWCOUNT AS r, (SELECT qty FROM c WHERE pid = 2) AS q"));
     EXPECT_EQ(Int(rs, 0, "q"), 8);
+    // UPDATE and DELETE through an alias, with the target joined to itself.
+    Run(QStringLiteral("UPDATE n SET name = o.name + '!' FROM p n INNER JOIN p o ON o.id = n.id - 1"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT name FROM p WHERE id = 2")).rows[0][0].AsString().toStdString(), "one!");
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT name FROM p WHERE id = 1")).rows[0][0].AsString().toStdString(), "one");
+    Run(QStringLiteral("DELETE x FROM c x INNER JOIN c y ON y.id = x.id + 1"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM c")).rows[0][0].AsInt(), 1);
     sqlsim::BatchResult r = session_->Execute(QStringLiteral("INSERT p VALUES (1, 'again') SELECT @@ERROR AS e"));
     ASSERT_EQ(r.resultSets.size(), 1u);
     EXPECT_EQ(Int(r.resultSets[0], 0, "e"), 2627);

@@ -555,18 +555,19 @@ void Executor::DoCreateCode(const Statement& s) {
     if (!dbp || (!s.object.database.isEmpty() && dbp != &CurrentDb()))
         throw ErrGeneric(166, 15, QStringLiteral("'CREATE %1' does not allow specifying the database name as a prefix to the object name.").arg(s.kind == StmtKind::CreateView ? "VIEW" : "PROCEDURE"));
     Database& db = *dbp;
-    const bool alter = s.kindWord == "ALTER";
+    const bool alter = s.alter;
     int uid = ResolveOwner(db, s.object.owner);
     Object* existing = db.FindObject(OwnerName(db, uid), s.object.name);
     Object o;
     if (s.kind == StmtKind::CreateView) o.type = QStringLiteral("V");
     else if (s.kind == StmtKind::CreateProcedure) o.type = QStringLiteral("P");
-    else if (s.kind == StmtKind::CreateFunction) o.type = s.kindWord == "ALTER" ? QString() : s.kindWord;
+    else if (s.kind == StmtKind::CreateFunction) o.type = s.kindWord;
     else o.type = QStringLiteral("TR");
-    if (s.kind == StmtKind::CreateFunction && alter) o.type = existing ? existing->type : QStringLiteral("FN");
     if (alter) {
-        if (!existing || (existing->type != o.type && !(s.kind == StmtKind::CreateFunction)))
-            throw ErrInvalidObject(s.object.name);
+        if (!existing) throw ErrInvalidObject(s.object.name);
+        const bool bothFunctions = s.kind == StmtKind::CreateFunction && (existing->IsType("FN") || existing->IsType("IF") || existing->IsType("TF"));
+        if (existing->type != o.type && !(bothFunctions && o.type.isEmpty()))
+            throw ErrGeneric(2010, 16, QStringLiteral("Cannot perform alter on '%1' because it is an incompatible object type.").arg(existing->name));
     } else if (existing) {
         // A numbered procedure adds to its group.
         if (!(s.kind == StmtKind::CreateProcedure && existing->IsType("P") && s.object.number > 1)) throw ErrAlreadyExists(s.object.name);
@@ -958,6 +959,8 @@ void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
 // ---------------------------------------------------------------- DROP
 void Executor::DoDrop(const Statement& s) {
     if (s.kind == StmtKind::DropDatabase) {
+        if (session_.tranCount > 0)
+            throw ErrGeneric(226, 16, QStringLiteral("DROP DATABASE statement not allowed within multi-statement transaction."));
         for (const QString& n : s.names) {
             Database* db = server_.Find(n);
             if (!db || n.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0)

@@ -115,6 +115,8 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         case StmtKind::Drop:
         case StmtKind::DropDatabase: DoDrop(s); break;
         case StmtKind::CreateDatabase: {
+            if (session_.tranCount > 0)
+                throw ErrGeneric(226, 16, QStringLiteral("CREATE DATABASE statement not allowed within multi-statement transaction."));
             if (server_.Find(s.text)) throw ErrGeneric(1801, 16, QStringLiteral("Database '%1' already exists.").arg(s.text), 3);
             Database db;
             db.name = s.text;

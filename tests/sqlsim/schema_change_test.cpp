@@ -69,6 +69,7 @@ TEST_F(SchemaChange, RollbackRestoresCatalogAndRowsExactly) {
     // COMMIT keeps the changes; nested commits only count down.
     Run(QStringLiteral("BEGIN TRAN BEGIN TRAN INSERT p VALUES (9, 'nine') COMMIT\nIF @@TRANCOUNT <> 1 RAISERROR('count %d', 16, 1, @@TRANCOUNT)\nCOMMIT"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM p")).rows[0][0].AsInt(), 4);
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("BEGIN TRAN CREATE DATABASE x ROLLBACK")), V{226});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("ROLLBACK")), V{3903});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("COMMIT")), V{3902});
 }
@@ -210,8 +211,16 @@ TEST_F(SchemaChange, ViewsBindAtCreationAndAlterKeepsIdAndPermissions) {
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT OBJECTPROPERTY(OBJECT_ID('v1'), 'ExecIsQuotedIdentOn') AS q")).rows[0][0].AsInt(), 0);
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('v1')")).rows[0][0].AsString().toStdString(),
               "-- leading comment\nCREATE VIEW v1 AS SELECT id FROM p");
+    Run(QStringLiteral("CREATE FUNCTION dbo.F() RETURNS int AS BEGIN RETURN 1 END\nGO\n"
+                       "alter function dbo.F() RETURNS int AS BEGIN RETURN 2 END\nGO\n"
+                       "CREATE TRIGGER tr ON p FOR INSERT AS RETURN\nGO\nALTER TRIGGER tr ON p FOR UPDATE AS RETURN\n"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('F')")).rows[0][0].AsString().toStdString(),
+              "create function dbo.F() RETURNS int AS BEGIN RETURN 2 END\n");
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('tr')")).rows[0][0].AsString().toStdString(),
+              "CREATE TRIGGER tr ON p FOR UPDATE AS RETURN\n");
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT OBJECTPROPERTY(OBJECT_ID('tr'), 'ExecIsUpdateTrigger') AS u")).rows[0][0].AsInt(), 1);
     EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER VIEW nosuch AS SELECT 1 AS a")), V{208});
-    EXPECT_EQ(ErrorNumbers(QStringLiteral("CREATE TRIGGER tr ON nosuch FOR INSERT AS RETURN")), V{208});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("CREATE TRIGGER tr2 ON nosuch FOR INSERT AS RETURN")), V{208});
 }
 
 TEST_F(SchemaChange, RenamesAndTheirErrors) {

@@ -74,6 +74,28 @@ TEST_F(SchemaChange, RollbackRestoresCatalogAndRowsExactly) {
     EXPECT_EQ(ErrorNumbers(QStringLiteral("COMMIT")), V{3902});
 }
 
+TEST_F(SchemaChange, AnOpenTransactionEndsWithItsConnection) {
+    {
+        auto other = server_.Connect(QStringLiteral("tempdb"));
+        sqlsim::BatchResult r = other->Execute(QStringLiteral("BEGIN TRAN DELETE FROM c INSERT p VALUES (8, 'eight')"));
+        ASSERT_EQ(Errors(r).toStdString(), std::string());
+    }
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT (SELECT COUNT(*) FROM c) * 10 + (SELECT COUNT(*) FROM p) AS n")).rows[0][0].AsInt(), 23);
+}
+
+TEST_F(SchemaChange, RollbackLeavesDatabasesTheTransactionDidNotUse) {
+    auto other = server_.Connect(QStringLiteral("master"));
+    Run(QStringLiteral("CREATE DATABASE d2"));
+    Run(QStringLiteral("BEGIN TRAN INSERT p VALUES (7, 'seven')"));
+    sqlsim::BatchResult r = other->Execute(QStringLiteral("USE d2 CREATE TABLE kept (a int) INSERT kept VALUES (1)"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    // The transaction's own database reached through a three-part name is restored too.
+    Run(QStringLiteral("INSERT tempdb.dbo.c (pid, qty) VALUES (7, 1)\nROLLBACK"));
+    EXPECT_EQ(Query(*other, QStringLiteral("SELECT COUNT(*) AS n FROM kept")).rows[0][0].AsInt(), 1);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM p")).rows[0][0].AsInt(), 3);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM c")).rows[0][0].AsInt(), 2);
+}
+
 TEST_F(SchemaChange, BatchAbortLeavesTheTransactionOpen) {
     // A conversion error ends the batch, not the transaction.
     sqlsim::BatchResult r = session_->Execute(QStringLiteral(
@@ -250,7 +272,10 @@ TEST_F(SchemaChange, DataRules) {
     EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT p (name) VALUES ('none')")), V{515});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (id, pid) VALUES (10, 1)")), V{544});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("SET IDENTITY_INSERT c ON INSERT c (pid) VALUES (1)")), V{545});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("SET IDENTITY_INSERT c ON INSERT c VALUES (10, 1, 1, 'x') SET IDENTITY_INSERT c OFF")), V{8101});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("SET IDENTITY_INSERT p ON")), V{8106});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("UPDATE p SET name = 'much too long for ten' WHERE id = 1")), V{8152});
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("UPDATE c SET qty = 0")), V{547});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("DELETE FROM p WHERE id = 1")), V{547});
     Run(QStringLiteral("UPDATE c SET qty = qty + 1 WHERE pid = 2\nDELETE FROM p WHERE id = 3"));
     sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT @@ROWCOUNT AS r, (SELECT qty FROM c WHERE pid = 2) AS q"));

@@ -165,6 +165,7 @@ struct Statement {
     QStringList argNames;         // EXEC @p = value
     QString kindWord;             // DROP kind, GRANT/DENY/REVOKE, ALTER sub-action
     bool flag = false;            // option ON/OFF; UNIQUE; NOCHECK; WITH NOCHECK
+    bool alter = false;           // ALTER VIEW/PROCEDURE/FUNCTION/TRIGGER
     bool clustered = false;
     int fillFactor = 0;
     int indexStatus = 0;          // IGNORE_DUP_KEY, STATISTICS_NORECOMPUTE bits

@@ -555,18 +555,19 @@ void Executor::DoCreateCode(const Statement& s) {
     if (!dbp || (!s.object.database.isEmpty() && dbp != &CurrentDb()))
         throw ErrGeneric(166, 15, QStringLiteral("'CREATE %1' does not allow specifying the database name as a prefix to the object name.").arg(s.kind == StmtKind::CreateView ? "VIEW" : "PROCEDURE"));
     Database& db = *dbp;
-    const bool alter = s.kindWord == "ALTER";
+    const bool alter = s.alter;
     int uid = ResolveOwner(db, s.object.owner);
     Object* existing = db.FindObject(OwnerName(db, uid), s.object.name);
     Object o;
     if (s.kind == StmtKind::CreateView) o.type = QStringLiteral("V");
     else if (s.kind == StmtKind::CreateProcedure) o.type = QStringLiteral("P");
-    else if (s.kind == StmtKind::CreateFunction) o.type = s.kindWord == "ALTER" ? QString() : s.kindWord;
+    else if (s.kind == StmtKind::CreateFunction) o.type = s.kindWord;
     else o.type = QStringLiteral("TR");
-    if (s.kind == StmtKind::CreateFunction && alter) o.type = existing ? existing->type : QStringLiteral("FN");
     if (alter) {
-        if (!existing || (existing->type != o.type && !(s.kind == StmtKind::CreateFunction)))
-            throw ErrInvalidObject(s.object.name);
+        if (!existing) throw ErrInvalidObject(s.object.name);
+        const bool bothFunctions = s.kind == StmtKind::CreateFunction && (existing->IsType("FN") || existing->IsType("IF") || existing->IsType("TF"));
+        if (existing->type != o.type && !(bothFunctions && o.type.isEmpty()))
+            throw ErrGeneric(2010, 16, QStringLiteral("Cannot perform alter on '%1' because it is an incompatible object type.").arg(existing->name));
     } else if (existing) {
         // A numbered procedure adds to its group.
         if (!(s.kind == StmtKind::CreateProcedure && existing->IsType("P") && s.object.number > 1)) throw ErrAlreadyExists(s.object.name);
@@ -789,12 +790,37 @@ void Executor::DoAlterTable(const Statement& s) {
             Column* c = tp->FindColumn(n);
             if (!c) throw ErrGeneric(3728, 16, QStringLiteral("'%1' is not a constraint.").arg(n));
             int colid = c->colid;
+            // Everything that uses the column is reported, then the drop fails.
+            QStringList dependents;
+            auto has = [](const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); };
+            for (int kid : db.Children(tableId)) {
+                const Object* o = db.FindObject(kid);
+                if (o && (o->checkColumn == colid || (o->IsType("F") && has(o->fkeys, colid)) ||
+                          (o->IsType("C") && !o->texts.empty() && o->texts[0].second.contains(u'[' + c->name + u']', Qt::CaseInsensitive))))
+                    dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o->name, c->name);
+            }
             for (const auto& [id, o] : db.objects)
-                if (o.parent == tableId && (o.checkColumn == colid || std::find(o.fkeys.begin(), o.fkeys.end(), colid) != o.fkeys.end()))
-                    throw ErrGeneric(5074, 16, QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o.name, n));
+                if (o.IsType("F") && o.refTable == tableId && o.parent != tableId && has(o.rkeys, colid))
+                    dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o.name, c->name);
             for (const IndexInfo& ix : tp->indexes)
-                if (std::find(ix.keys.begin(), ix.keys.end(), colid) != ix.keys.end())
-                    throw ErrGeneric(5074, 16, QStringLiteral("The index '%1' is dependent on column '%2'.").arg(ix.name, n));
+                if (ix.indid != 0 && ix.indid != 255 && !ix.constraintId && has(ix.keys, colid))
+                    dependents << QStringLiteral("The index '%1' is dependent on column '%2'.").arg(ix.name, c->name);
+                else if (ix.constraintId && has(ix.keys, colid) && db.FindObject(ix.constraintId))
+                    dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(db.FindObject(ix.constraintId)->name, c->name);
+            for (const Column& other : tp->columns)
+                if (other.computed && other.computedExpr && other.colid != colid) {
+                    QString formula = other.formula;
+                    if (formula.contains(u'[' + c->name + u']', Qt::CaseInsensitive))
+                        dependents << QStringLiteral("The column '%1' is dependent on column '%2'.").arg(other.name, c->name);
+                }
+            for (const auto& fc : tp->fullTextColumns)
+                if (fc.first == colid)
+                    throw ErrGeneric(7614, 16, QStringLiteral("Cannot alter or drop column '%1' because it is enabled for Full-Text Search.").arg(c->name));
+            if (!dependents.isEmpty()) {
+                dependents.removeDuplicates();
+                for (const QString& d : dependents) AddMessage(5074, 16, 1, d);
+                throw ErrGeneric(4922, 16, QStringLiteral("ALTER TABLE DROP COLUMN %1 failed because one or more objects access this column.").arg(c->name));
+            }
             size_t pos = 0;
             while (pos < tp->columns.size() && tp->columns[pos].colid != colid) ++pos;
             tp->columns.erase(tp->columns.begin() + static_cast<long>(pos));
@@ -882,7 +908,8 @@ void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
         }
     for (int kid : db.Children(t.id)) {
         const Object* k = db.FindObject(kid);
-        if (k && !sameType && ((k->IsType("C") && k->checkColumn == col->colid) ||
+        if (k && !sameType && ((k->IsType("C") && (k->checkColumn == col->colid || (!k->texts.empty() &&
+                                   k->texts[0].second.contains(u'[' + col->name + u']', Qt::CaseInsensitive)))) ||
                                (k->IsType("F") && std::find(k->fkeys.begin(), k->fkeys.end(), col->colid) != k->fkeys.end())))
             dependents << k->name;
     }
@@ -932,6 +959,8 @@ void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
 // ---------------------------------------------------------------- DROP
 void Executor::DoDrop(const Statement& s) {
     if (s.kind == StmtKind::DropDatabase) {
+        if (session_.tranCount > 0)
+            throw ErrGeneric(226, 16, QStringLiteral("DROP DATABASE statement not allowed within multi-statement transaction."));
         for (const QString& n : s.names) {
             Database* db = server_.Find(n);
             if (!db || n.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0)

@@ -315,20 +315,26 @@ std::vector<size_t> MatchingRows(Executor& ex, Object& t, const Statement& s, st
         // Join through a query whose first column is the target row's position.
         SelectStmt q;
         q.from = s.from;
-        bool targetInFrom = false;
+        // The target is the FROM entry whose alias is the target name, else the first entry of
+        // that table without an alias; only that entry carries the row positions (the table may
+        // appear more than once, joined with itself).
+        const TableRef* byAlias = nullptr;
+        const TableRef* byName = nullptr;
         std::function<void(const TableRef&)> visit = [&](const TableRef& r) {
             if (r.kind == TableRef::Kind::Join) { visit(*r.left); visit(*r.right); return; }
-            if (r.kind == TableRef::Kind::Named &&
-                (r.name.compare(s.object.name, Qt::CaseInsensitive) == 0 || r.alias.compare(s.object.name, Qt::CaseInsensitive) == 0))
-                targetInFrom = true;
+            if (r.kind != TableRef::Kind::Named) return;
+            if (!byAlias && r.alias.compare(s.object.name, Qt::CaseInsensitive) == 0) byAlias = &r;
+            if (!byName && r.alias.isEmpty() && r.name.compare(s.object.name, Qt::CaseInsensitive) == 0) byName = &r;
         };
         for (const TableRefPtr& r : s.from) visit(*r);
-        if (!targetInFrom) {
+        const TableRef* target = byAlias ? byAlias : byName;
+        if (!target) {
             auto self = std::make_shared<TableRef>();
             self->name = t.name;
             self->owner = s.object.owner;
             self->database = s.object.database;
             q.from.insert(q.from.begin(), self);
+            target = self.get();
         }
         q.where = s.where;
         auto rowid = std::make_shared<Expr>();
@@ -337,15 +343,15 @@ std::vector<size_t> MatchingRows(Executor& ex, Object& t, const Statement& s, st
         q.items.push_back(SelectItem{rowid, QString(), false});
         if (sets)
             for (const auto& [pos, e] : *sets) q.items.push_back(SelectItem{e, QString(), false});
-        ex.hiddenRowTable_ = t.id;
+        ex.hiddenRowRef_ = target;
         Relation r;
         try {
             r = ex.RunQuery(q, nullptr);
         } catch (...) {
-            ex.hiddenRowTable_ = 0;
+            ex.hiddenRowRef_ = nullptr;
             throw;
         }
-        ex.hiddenRowTable_ = 0;
+        ex.hiddenRowRef_ = nullptr;
         std::unordered_set<size_t> seen;
         for (const auto& row : r.rows) {
             size_t pos = static_cast<size_t>(row[0].AsInt());

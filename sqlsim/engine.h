@@ -16,6 +16,9 @@ namespace sqlsim {
 struct ServerState {
     std::map<QString, Database> databases;  // by lower-case name
     int nextDbid = 5;
+    // The session whose batch is running; inside a transaction, the first lookup of a database
+    // keeps a copy of it for ROLLBACK (cheap: table rows are shared until written).
+    SessionState* activeSession = nullptr;
     Database* Find(const QString& name);
     ServerState();
 };
@@ -33,14 +36,17 @@ struct SessionState {
     QString database;
     SessionOptions options;
     int tranCount = 0;
-    // The databases as they were at the outermost BEGIN TRANSACTION; ROLLBACK puts them back.
+    // The databases the transaction has used, as they were when it first used them (by
+    // lower-case name); ROLLBACK puts them back. Null outside a transaction.
     std::unique_ptr<std::map<QString, Database>> tranSnapshot;
-    int tranSnapshotNextDbid = 0;
     int lastError = 0;
     long long lastRowCount = 0;
     long long lastIdentity = 0;
     bool lastIdentitySet = false;
 };
+
+// ROLLBACK: the databases go back to the snapshot of the outermost BEGIN TRANSACTION.
+void RollbackTransaction(ServerState& server, SessionState& session);
 
 // A relation: named, typed columns and rows of values.
 struct RelColumn {
@@ -117,8 +123,9 @@ private:
     QHash<QString, Value> variables_;  // by lower-case name
     int execDepth_ = 0;
 public:
-    // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column.
-    int hiddenRowTable_ = 0;
+    // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column
+    // (only in the FROM entry that names the target).
+    const TableRef* hiddenRowRef_ = nullptr;
     // Statement implementations (executor.cpp, ddl.cpp).
     void DoCreateTable(const Statement& s);
     void DoCreateIndex(const Statement& s);

@@ -60,8 +60,28 @@ ServerState::ServerState() {
 }
 
 Database* ServerState::Find(const QString& name) {
-    auto it = databases.find(name.toLower());
-    return it == databases.end() ? nullptr : &it->second;
+    const QString key = name.toLower();
+    auto it = databases.find(key);
+    if (it == databases.end()) return nullptr;
+    if (activeSession && activeSession->tranSnapshot && !activeSession->tranSnapshot->count(key))
+        activeSession->tranSnapshot->emplace(key, it->second);
+    return &it->second;
+}
+
+void RollbackTransaction(ServerState& server, SessionState& session) {
+    session.tranCount = 0;
+    if (!session.tranSnapshot) return;
+    // Every database goes back to its state at the outermost BEGIN TRANSACTION. The
+    // SET IDENTITY_INSERT state is a session setting and survives, as on the server.
+    std::map<QString, Database> restored = std::move(*session.tranSnapshot);
+    session.tranSnapshot.reset();
+    for (auto& [name, db] : restored) {
+        auto now = server.databases.find(name);
+        if (now == server.databases.end()) continue;
+        for (auto& [id, o] : db.objects)
+            if (const Object* cur = now->second.FindObject(id)) o.identityInsert = cur->identityInsert;
+        now->second = std::move(db);
+    }
 }
 
 void Executor::AddMessage(int number, int severity, int state, const QString& text) {
@@ -115,6 +135,8 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         case StmtKind::Drop:
         case StmtKind::DropDatabase: DoDrop(s); break;
         case StmtKind::CreateDatabase: {
+            if (session_.tranCount > 0)
+                throw ErrGeneric(226, 16, QStringLiteral("CREATE DATABASE statement not allowed within multi-statement transaction."));
             if (server_.Find(s.text)) throw ErrGeneric(1801, 16, QStringLiteral("Database '%1' already exists.").arg(s.text), 3);
             Database db;
             db.name = s.text;
@@ -207,8 +229,8 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         }
         case StmtKind::BeginTran:
             if (session_.tranCount == 0) {
-                session_.tranSnapshot = std::make_unique<std::map<QString, Database>>(server_.databases);
-                session_.tranSnapshotNextDbid = server_.nextDbid;
+                session_.tranSnapshot = std::make_unique<std::map<QString, Database>>();
+                CurrentDb();  // the current database is kept from the start
             }
             ++session_.tranCount;
             break;
@@ -220,21 +242,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         case StmtKind::RollbackTran:
             if (session_.tranCount == 0)
                 throw ErrGeneric(3903, 16, QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
-            session_.tranCount = 0;
-            if (session_.tranSnapshot) {
-                // Every database goes back to its state at the outermost BEGIN TRANSACTION. The
-                // SET IDENTITY_INSERT state is a session setting and survives, as on the server.
-                std::map<QString, Database> restored = std::move(*session_.tranSnapshot);
-                session_.tranSnapshot.reset();
-                for (auto& [name, db] : restored) {
-                    if (Database* now = server_.Find(name))
-                        for (auto& [id, o] : db.objects)
-                            if (const Object* cur = now->FindObject(id)) o.identityInsert = cur->identityInsert;
-                }
-                server_.databases = std::move(restored);
-                server_.nextDbid = session_.tranSnapshotNextDbid;
-                if (!server_.Find(session_.database)) session_.database = QStringLiteral("master");
-            }
+            RollbackTransaction(server_, session_);
             break;
         case StmtKind::Truncate: {
             Database& db = CurrentDb();

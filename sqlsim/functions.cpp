@@ -867,7 +867,7 @@ Relation Executor::ResolveTable(const TableRef& ref) {
                 row[ci] = Eval(*c.computedExpr, sc);
             }
         }
-        if (o->id == hiddenRowTable_) {
+        if (&ref == hiddenRowRef_) {
             r.columns.push_back(RelColumn{qualifier, QStringLiteral("\x01rowid"), XInt, 4, false});
             for (size_t i = 0; i < r.rows.size(); ++i) r.rows[i].push_back(Value::Int(static_cast<long long>(i)));
         }

@@ -1022,6 +1022,7 @@ private:
             if (!firstInBatch)
                 throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == "PROC" ? QStringLiteral("PROCEDURE") : what))};
             s.kindWord = QStringLiteral("ALTER");
+            s.alter = true;
             if (what == "VIEW") {
                 s.kind = StmtKind::CreateView;
                 s.object = ParseObjectName();

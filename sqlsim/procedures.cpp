@@ -291,7 +291,15 @@ void Executor::DoExec(const Statement& s) {
             AddMessage(15477, 10, 1, QStringLiteral("Caution: Changing any part of an object name could break scripts and stored procedures."));
             AddMessage(0, 0, 1, QStringLiteral("The column was renamed to '%1'.").arg(newName));
         } else {
-            Object* o = db.FindObject(parts.size() > 1 ? parts[parts.size() - 2] : QString(), parts.last());
+            Object* o = nullptr;
+            if (parts.size() == 3) {
+                // owner.table.name: a constraint or trigger of that table.
+                if (const Object* t = db.FindObject(parts[0], parts[1]))
+                    for (int kid : db.Children(t->id))
+                        if (Object* k = db.FindObject(kid); k && k->name.compare(parts[2], Qt::CaseInsensitive) == 0) o = k;
+            } else if (parts.size() < 3) {
+                o = db.FindObject(parts.size() > 1 ? parts[0] : QString(), parts.last());
+            }
             if (!o) throw ErrGeneric(15248, 11, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype (%1) is wrong.").arg(kind.isEmpty() ? QStringLiteral("OBJECT") : kind));
             if (db.FindObject(QString(), newName)) throw ErrGeneric(15335, 11, QStringLiteral("Error: The new name '%1' is already in use as a object name and would cause a duplicate that is not permitted.").arg(newName));
             db.objectIds.remove(ObjectKey(o->uid, o->name));

@@ -16,11 +16,32 @@ Session::Session(Server& server, const QString& database) : server_(server), sta
     state_->database = database;
 }
 
-Session::~Session() = default;
+// A transaction still open when the connection ends is rolled back, as on the server.
+Session::~Session() {
+    if (state_->tranCount > 0) RollbackTransaction(server_.State(), *state_);
+}
 
 // The cancel flag is cleared when a call ends, never when it starts: a Cancel that arrives
 // just before a batch starts stops that batch instead of being lost.
+namespace {
+// Marks the session whose batch runs, for the transaction bookkeeping of the server.
+class ActiveSession {
+public:
+    ActiveSession(ServerState& server, SessionState* session) : server_(server), previous_(server.activeSession) {
+        server_.activeSession = session;
+    }
+    ~ActiveSession() { server_.activeSession = previous_; }
+    ActiveSession(const ActiveSession&) = delete;
+    ActiveSession& operator=(const ActiveSession&) = delete;
+
+private:
+    ServerState& server_;
+    SessionState* previous_;
+};
+}  // namespace
+
 BatchResult Session::Execute(const QString& batch) {
+    ActiveSession active(server_.State(), state_.get());
     BatchResult result;
     Executor ex(server_.State(), *state_, result, cancelRequested_);
     ex.RunBatch(batch);
@@ -29,6 +50,7 @@ BatchResult Session::Execute(const QString& batch) {
 }
 
 BatchResult Session::ExecuteScript(const QString& scriptText) {
+    ActiveSession active(server_.State(), state_.get());
     BatchResult all;
     for (const QString& batch : SplitBatches(scriptText)) {
         if (batch.trimmed().isEmpty()) continue;

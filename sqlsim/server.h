@@ -105,6 +105,8 @@ public:
     // Splits the text at lines holding only GO (any case) and runs every batch in turn.
     BatchResult ExecuteScript(const QString& scriptText);
     // Thread-safe: the running batch stops before its next statement and reports cancelled.
+    // A cancel that arrives while no batch runs stops the next one (it may have been meant for a
+    // batch that is about to start); the request is cleared when an Execute call returns.
     void Cancel();
     QString CurrentDatabase() const;
 

@@ -75,6 +75,8 @@ BatchResult Session::ExecuteScript(const QString& scriptText) {
 
 void Session::Cancel() { cancelRequested_.store(true); }
 
+void Session::ClearCancel() { cancelRequested_.store(false); }
+
 QString Session::CurrentDatabase() const { return state_->database; }
 
 Server::Server() : state_(new ServerState) {}

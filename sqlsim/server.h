@@ -108,6 +108,9 @@ public:
     // A cancel that arrives while no batch runs stops the next one (it may have been meant for a
     // batch that is about to start); the request is cleared when an Execute call returns.
     void Cancel();
+    // Drops a cancel request that no batch has seen yet (a client that knows the request came
+    // after its last batch had ended).
+    void ClearCancel();
     QString CurrentDatabase() const;
 
 private:

@@ -244,4 +244,55 @@ TEST(DbConnectionAsync, EndingTheConnectionStopsARunningStatement) {
     SUCCEED();
 }
 
+// A server that keeps a cancel request until a batch has seen it (as the simulator does), and a
+// batch that pauses after the server is done, before the client has its results: the window in
+// which a late Cancel arrives.
+class LateCancelConnection : public DbConnection {
+public:
+    ~LateCancelConnection() override { JoinWorker(); }
+    QString ServerName() const override { return QStringLiteral("S"); }
+    QString DatabaseName() const override { return QStringLiteral("D"); }
+    std::atomic<bool> Start{true};         // the server begins the statement
+    std::atomic<bool> ServerDone{false};
+    std::atomic<bool> HandOver{true};      // the client gets the results
+
+protected:
+    DbBatchOutcome RunBatch(const QString&) override {
+        while (!Start.load()) std::this_thread::yield();
+        DbBatchOutcome outcome;
+        outcome.Cancelled = serverCancel_.exchange(false);
+        ServerDone = true;
+        while (!HandOver.load()) std::this_thread::yield();
+        return outcome;
+    }
+    void CancelRunning() override { serverCancel_ = true; }
+    void PrepareRun() override { serverCancel_ = false; }
+
+private:
+    std::atomic<bool> serverCancel_{false};
+};
+
+TEST(DbConnectionAsync, ACancelAfterTheBatchEndedDoesNotStopTheNextStatement) {
+    LateCancelConnection connection;
+    connection.HandOver = false;
+    connection.ExecuteAsync(QStringLiteral("UPDATE t SET a = 1"));
+    while (!connection.ServerDone.load()) std::this_thread::yield();
+    connection.Cancel();  // too late for this batch: the server has finished it
+    connection.HandOver = true;
+    EXPECT_FALSE(connection.FinishExecute().Cancelled);
+    // The rollback that follows a failure must run, not be cancelled by the stale request.
+    EXPECT_FALSE(connection.Execute(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK")).Cancelled);
+}
+
+TEST(DbConnectionAsync, ACancelBeforeTheBatchStartsStopsIt) {
+    LateCancelConnection connection;
+    for (int i = 0; i < 50; ++i) {
+        connection.Start = false;
+        connection.ExecuteAsync(QStringLiteral("SELECT 1"));
+        connection.Cancel();  // before or while the worker starts the batch: never lost
+        connection.Start = true;
+        EXPECT_TRUE(connection.FinishExecute().Cancelled) << "run " << i;
+    }
+}
+
 }  // namespace

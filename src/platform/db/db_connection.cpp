@@ -75,7 +75,7 @@ void DbConnection::JoinWorker() {
     if (worker_.joinable()) {
         if (executing_.load()) {
             try {
-                CancelRunning();
+                Cancel();
             } catch (...) {
             }
         }
@@ -104,6 +104,10 @@ DbBatchOutcome DbConnection::RunAndRecord(const QString& sql) {
                                QStringLiteral("The connection is still executing another statement."));
     if (worker_.joinable()) worker_.join();
     errors_.clear();
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
+        PrepareRun();
+    }
     DbBatchOutcome outcome = RunBatch(sql);
     errors_ = outcome.Errors;
     return outcome;
@@ -133,18 +137,43 @@ void DbConnection::ExecuteAsync(const QString& sql) {
     asyncOutcome_ = DbBatchOutcome{};
     asyncError_ = nullptr;
     executing_ = true;
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
+        phase_ = RunPhase::Starting;
+        cancelBeforeStart_ = false;
+    }
     worker_ = std::thread([this, sql] {
+        bool cancelled = false;
+        {
+            std::lock_guard<std::mutex> lock(runMutex_);
+            cancelled = cancelBeforeStart_;
+            if (!cancelled) {
+                PrepareRun();
+                phase_ = RunPhase::Running;
+            }
+        }
         try {
-            asyncOutcome_ = RunBatch(sql);
+            if (cancelled)
+                asyncOutcome_.Cancelled = true;
+            else
+                asyncOutcome_ = RunBatch(sql);
         } catch (...) {
             asyncError_ = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lock(runMutex_);
+            phase_ = RunPhase::Idle;
         }
         executing_ = false;
     });
 }
 
 void DbConnection::Cancel() {
-    if (executing_.load()) CancelRunning();
+    std::lock_guard<std::mutex> lock(runMutex_);
+    if (phase_ == RunPhase::Starting)
+        cancelBeforeStart_ = true;
+    else if (phase_ == RunPhase::Running)
+        CancelRunning();
 }
 
 DbBatchOutcome DbConnection::FinishExecute() {

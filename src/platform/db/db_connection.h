@@ -147,6 +147,10 @@ protected:
     virtual DbBatchOutcome RunBatch(const QString& sql) = 0;
     // Called from the caller's thread while RunBatch runs on the worker.
     virtual void CancelRunning() = 0;
+    // Called just before each RunBatch, while no Cancel can come in: an implementation whose
+    // server keeps a cancel request that arrived after its last batch had ended drops it here,
+    // so that it cannot stop the next statement (such as the rollback after a failure).
+    virtual void PrepareRun() {}
     // Implementations call this in their destructor so that no worker outlives them.
     void JoinWorker();
 
@@ -157,6 +161,12 @@ private:
     QList<DbError> errors_;
     std::thread worker_;
     std::atomic<bool> executing_{false};
+    // Guards the run phase against Cancel: a Cancel before the worker has started the batch is
+    // kept for it; one while the batch runs goes to the server.
+    enum class RunPhase { Idle, Starting, Running };
+    std::mutex runMutex_;
+    RunPhase phase_ = RunPhase::Idle;
+    bool cancelBeforeStart_ = false;
     DbBatchOutcome asyncOutcome_;
     std::exception_ptr asyncError_;
 };

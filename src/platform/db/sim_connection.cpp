@@ -87,6 +87,10 @@ SimConnection::~SimConnection() { JoinWorker(); }
 
 void SimConnection::CancelRunning() { session_->Cancel(); }
 
+// The simulated server keeps a cancel request until a batch has seen it; one that came in after
+// the previous batch had ended was meant for that batch, not for this one.
+void SimConnection::PrepareRun() { session_->ClearCancel(); }
+
 DbBatchOutcome SimConnection::RunBatch(const QString& sql) {
     sqlsim::BatchResult result = session_->Execute(sql);
     DbBatchOutcome outcome;

@@ -27,6 +27,7 @@ public:
 protected:
     DbBatchOutcome RunBatch(const QString& sql) override;
     void CancelRunning() override;
+    void PrepareRun() override;
 
 private:
     std::shared_ptr<sqlsim::Server> server_;

@@ -45,3 +45,5 @@ extern const CliCommand CompareCommand;
 extern const CliCommand ExportCommand;
 extern const CliCommand SyncCommand;
 extern const CliCommand VerifyCommand;
+extern const CliCommand DocumentCommand;
+extern const CliCommand RecompileCommand;

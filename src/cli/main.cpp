@@ -25,6 +25,8 @@ const CliCommand* const Commands[] = {
     &ExportCommand,
     &SyncCommand,
     &VerifyCommand,
+    &DocumentCommand,
+    &RecompileCommand,
 };
 
 const CliCommand* FindCommand(const QString& name) {
@@ -60,8 +62,8 @@ QString OverallHelp() {
             QStringLiteral(
                 "\n"
                 "Exit status: 0 on success, 2 on any error (the error on stderr as \"Error Number: \" and\n"
-                "\"Description: \" lines); compare, export, sync and verify also use 1 (and sync 3) as\n"
-                "their help says. Ctrl-C stops the command (\"Operation has been aborted!\").\n"
+                "\"Description: \" lines); compare, export, sync, verify and recompile also use 1 (and sync 3)\n"
+                "as their help says. Ctrl-C stops the command (\"Operation has been aborted!\").\n"
                 "Run \"tovimar-cli COMMAND --help\" for a command's own help.\n");
     return text;
 }

@@ -16,7 +16,7 @@ const QString ALTER = QStringLiteral("ALTER");
 // canonical name after keyword, the table name after ON for triggers, ;n for group numbers > 1.
 QString Def(const QString& definition, const QString& find, const QString& replace, const QString& keyword,
             const QString& fullName, const QString& tableName = QString(), int number = 0) {
-    return ReplaceObjectName(definition, find, replace, keyword, fullName, tableName, number);
+    return RewriteDefinition(definition, find, replace, keyword, fullName, tableName, number);
 }
 
 ScriptPtr Make(bool fromSource, const QString& typ, const QString& kind, Tovimar_Object& object,

@@ -38,10 +38,16 @@ QString AddColumnSQL(const Tovimar_Field& field, const Tovimar_Table& table, con
     return text;
 }
 
+// A statement that only documents a change the table rebuild makes: written inside a block comment
+// with its text made inert, so that no name or default in it can end the comment and run.
+QString Wrap(bool wrap, const QString& sql) {
+    if (!wrap) return sql;
+    return CrLf + QStringLiteral("/* Comment:") + BlockCommentText(sql) + QStringLiteral("*/") + CrLf;
+}
+
 QString AlterColumnSQL(const Tovimar_Field& field, const Tovimar_Field& other, const Tovimar_Table& table,
                        const QString& alterPrefix, bool diffViewMode) {
-    QString text = diffViewMode ? QString() : CrLf + QStringLiteral("/* Comment: ");
-    text += alterPrefix + QStringLiteral("ALTER COLUMN ") + field.FullName(false);
+    QString text = alterPrefix + QStringLiteral("ALTER COLUMN ") + field.FullName(false);
     if (!field.Formula.isEmpty()) {
         text += QStringLiteral(" AS ") + field.Formula;
     } else {
@@ -51,8 +57,8 @@ QString AlterColumnSQL(const Tovimar_Field& field, const Tovimar_Field& other, c
         if (field.IsRowGUID) text += QStringLiteral(" ADD ROWGUIDCOL");
         else if (other.IsRowGUID) text += QStringLiteral(" DROP ROWGUIDCOL");
     }
-    if (!diffViewMode) text += CrLf + QStringLiteral("*/");
-    return text;
+    if (diffViewMode) return text;
+    return CrLf + QStringLiteral("/* Comment: ") + BlockCommentText(text) + CrLf + QStringLiteral("*/");
 }
 
 bool ColumnChanged(const Tovimar_Field& field, const Tovimar_Field& other, const Tovimar_Table& table) {
@@ -86,20 +92,18 @@ int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, G
     if (!table) return 0;
     const QString alterPrefix = QStringLiteral("ALTER TABLE ") + table->FullName() + CrLf;
     const bool wrap = !ctx.DiffViewMode && table->DeleteRecreate;
-    const QString open = wrap ? CrLf + QStringLiteral("/* Comment:") : QString();
-    const QString close = wrap ? QStringLiteral("*/") + CrLf : QString();
 
     Tovimar_Field* other = field.OtherObj();
     if (!other && fromSource) {
         ++table->FieldsAppended;
-        AddScript(scripts, fromSource, QStringLiteral("CREATE"), field, open + AddColumnSQL(field, *table, alterPrefix) + close);
+        AddScript(scripts, fromSource, QStringLiteral("CREATE"), field, Wrap(wrap, AddColumnSQL(field, *table, alterPrefix)));
         return 1;
     }
     if (!other) {
         ++table->FieldsDropped;
         AddScript(scripts, fromSource, QStringLiteral("DELETE"), field,
-                  open + FTI_DeleteSQLColumn(*table, field) + alterPrefix + QStringLiteral("DROP COLUMN ") +
-                      field.FullName(false) + close);
+                  Wrap(wrap, FTI_DeleteSQLColumn(*table, field) + alterPrefix + QStringLiteral("DROP COLUMN ") +
+                                 field.FullName(false)));
         // The fourth dropped column of a table switches it to the rebuild.
         if (table->FieldsDropped > 3) SwitchToRebuild(*table, ctx);
         return 1;
@@ -110,10 +114,8 @@ int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, G
     const bool renamed = TextDiffers(other->Name, field.Name);
     if (renamed && (!changed || !table->DeleteRecreate)) {
         AddScript(scripts, fromSource, QStringLiteral("RENAME"), field,
-                  open + QStringLiteral("EXEC sp_rename ") +
-                      GetSQLValue(DbValue::FromString(table->FullName() + QLatin1Char('.') + QuoteName(other->Name))) +
-                      QStringLiteral(", ") + GetSQLValue(DbValue::FromString(field.Name)) +
-                      QStringLiteral(", 'COLUMN'") + close);
+                  Wrap(wrap, RenameSQL(table->FullName() + QLatin1Char('.') + QuoteName(other->Name), field.Name,
+                                       QStringLiteral("COLUMN"))));
         ++count;
     }
     // A changed column, or one behind a column added in this pass (the new column would not be the

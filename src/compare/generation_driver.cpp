@@ -4,6 +4,10 @@
 #include "platform/tovimar_exception.h"
 #include "schema/sql_text.h"
 
+#include <QHash>
+#include <QSet>
+#include <queue>
+
 namespace {
 
 void ResetRunState(Tovimar_Database& db) {
@@ -50,6 +54,141 @@ bool Matches(const Tovimar_Script& script, const QString& key) {
     return Same(script.Typ, key) || Same(script.Action, key);
 }
 
+// ---- Order of code objects by their dependencies ----------------------------------------------
+
+bool IsCodeObjectType(const QString& typ) {
+    return Same(typ, QStringLiteral("View")) || Same(typ, QStringLiteral("Procedure")) ||
+           Same(typ, QStringLiteral("Function")) || Same(typ, QStringLiteral("Trigger"));
+}
+
+// The definitions of the code object a script is for (every group member of a procedure).
+QStringList CodeDefinitions(const Tovimar_Object* object) {
+    if (const auto* view = dynamic_cast<const Tovimar_View*>(object)) return {view->Definition};
+    if (const auto* function = dynamic_cast<const Tovimar_Function*>(object)) return {function->Definition};
+    if (const auto* trigger = dynamic_cast<const Tovimar_Trigger*>(object)) return {trigger->Definition};
+    QStringList texts;
+    if (const auto* procedure = dynamic_cast<const Tovimar_Procedure*>(object))
+        for (int number : procedure->DefinitionsNumbers()) texts << procedure->Definition(number);
+    return texts;
+}
+
+bool IsWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('@') || c == QLatin1Char('#') ||
+           c == QLatin1Char('$');
+}
+
+// Every name a definition mentions outside its comments and string literals, in lower case:
+// bare words, [bracketed] and "quoted" names (each part of a qualified name on its own).
+void CollectNames(const QString& definition, QSet<QString>& names) {
+    QStringList literals;
+    QString text;
+    try {
+        static const QStringList quotedNames = {QStringLiteral("["), QStringLiteral("\"")};
+        text = StringLiteralRestore(StringLiteralExtract(definition, literals, &CommentDelimiters()), literals,
+                                    &quotedNames);
+    } catch (const TovimarException&) {
+        text = definition;  // the order is a best effort; generation reports the malformed text
+    }
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('[') || c == QLatin1Char('"')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : QLatin1Char('"');
+            QString name;
+            qsizetype j = i + 1;
+            for (; j < n; ++j) {
+                if (text[j] == close) {
+                    if (j + 1 < n && text[j + 1] == close) {
+                        name += close;
+                        ++j;
+                        continue;
+                    }
+                    break;
+                }
+                name += text[j];
+            }
+            names.insert(name.toLower());
+            i = j + 1;
+        } else if (IsWordChar(c)) {
+            qsizetype j = i;
+            while (j < n && IsWordChar(text[j])) ++j;
+            names.insert(text.mid(i, j - i).toLower());
+            i = j;
+        } else {
+            ++i;
+        }
+    }
+}
+
+// Puts the scripts at the given positions of list into an order in which every code object
+// comes after the objects its definition names (before them when reversed, for drops); ties
+// and cycles keep the present order. O((n + references) log n).
+void OrderByDependencies(ScriptList& list, const std::vector<size_t>& positions, bool reversed) {
+    const size_t n = positions.size();
+    if (n < 2) return;
+    QHash<QString, std::vector<size_t>> byName;  // lower-case object name -> block indexes
+    for (size_t i = 0; i < n; ++i) {
+        const Tovimar_Object* object = list[positions[i]]->ScriptedObj;
+        if (object) byName[object->Name.toLower()].push_back(i);
+    }
+    std::vector<std::vector<size_t>> next(n);  // i must come before every element of next[i]
+    std::vector<int> waiting(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+        QSet<QString> names;
+        for (const QString& definition : CodeDefinitions(list[positions[i]]->ScriptedObj))
+            CollectNames(definition, names);
+        QSet<size_t> seen;
+        for (const QString& name : names) {
+            const auto found = byName.constFind(name);
+            if (found == byName.constEnd()) continue;
+            for (size_t used : *found) {
+                if (used == i || seen.contains(used)) continue;
+                seen.insert(used);
+                // A script depends on the one that creates what it uses; drops go the other way.
+                const size_t first = reversed ? i : used;
+                const size_t then = reversed ? used : i;
+                next[first].push_back(then);
+                ++waiting[then];
+            }
+        }
+    }
+    std::priority_queue<size_t, std::vector<size_t>, std::greater<size_t>> ready;
+    for (size_t i = 0; i < n; ++i)
+        if (waiting[i] == 0) ready.push(i);
+    std::vector<bool> placed(n, false);
+    ScriptList ordered;
+    ordered.reserve(n);
+    size_t lowest = 0;  // every index below it is placed
+    while (ordered.size() < n) {
+        if (ready.empty()) {
+            // A cycle: the earliest script not yet placed goes next.
+            while (placed[lowest]) ++lowest;
+            waiting[lowest] = 0;
+            ready.push(lowest);
+        }
+        const size_t i = ready.top();
+        ready.pop();
+        if (placed[i]) continue;
+        placed[i] = true;
+        ordered.push_back(list[positions[i]]);
+        for (size_t then : next[i])
+            if (!placed[then] && --waiting[then] == 0) ready.push(then);
+    }
+    for (size_t i = 0; i < n; ++i) list[positions[i]] = ordered[i];
+}
+
+// Views, functions, procedures and triggers are created and changed after what they read, and
+// dropped before it, so that a server resolves every name as the script runs.
+void OrderCodeObjects(ScriptList& list) {
+    std::vector<size_t> drops, others;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (!IsCodeObjectType(list[i]->Typ)) continue;
+        (Same(list[i]->Action, QStringLiteral("DELETE")) ? drops : others).push_back(i);
+    }
+    OrderByDependencies(list, drops, true);
+    OrderByDependencies(list, others, false);
+}
+
 }  // namespace
 
 ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool refresh) {
@@ -94,6 +233,7 @@ ScriptList SortScripts(const ScriptList& scripts) {
         ScriptList part = SortScripts_Part(scripts, typeOrder[i], kindOrder, false);
         result.insert(result.end(), part.begin(), part.end());
     }
+    OrderCodeObjects(result);
     long index = 0;
     for (const ScriptPtr& script : result) script->Index = ++index;
     return result;

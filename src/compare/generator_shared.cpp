@@ -40,8 +40,7 @@ QString GetSQLIfExists(const Tovimar_Object& object, const QString& sql) {
 }
 
 QString RenameSQL(const QString& oldName, const QString& newName, const QString& objectType) {
-    return QStringLiteral("EXEC sp_rename ") + QuoteString(oldName, true) + QStringLiteral(", ") +
-           QuoteString(newName, true) + QStringLiteral(", '") + objectType + QLatin1Char('\'');
+    return ExecProcedureSQL(QStringLiteral("sp_rename"), {oldName, newName, objectType});
 }
 
 bool TextDiffers(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) != 0; }

@@ -108,6 +108,10 @@ bool ExecSettingsDiffer(long status1, long status2);
 // Code-object definitions compared in their normalised form: both texts rewritten with
 // ReplaceObjectName (no keyword change, the Source object's canonical name, the table name for
 // triggers, the group number for numbered procedures, else 0), then compared as text.
+// ReplaceObjectName on a code object's definition; an error it raises ("Nesting Error") names the
+// object (tableName.fullName for a trigger) at the end of its description.
+QString RewriteDefinition(const QString& definition, const QString& find, const QString& replace,
+                          const QString& keyword, const QString& fullName, const QString& tableName, int number);
 bool DefinitionsDiffer(const QString& sourceDefinition, const QString& destDefinition, const QString& keyword,
                        const QString& fullName, const QString& tableName, int number);
 

@@ -99,9 +99,8 @@ int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, G
     const bool changed = IndexDiffers(index, *other);
     if (TextDiffers(other->Name, index.Name) && !changed && !rebuilt) {
         ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RENAME"), index);
-        script->AddSQL(QStringLiteral("EXEC sp_rename ") +
-                       GetSQLValue(DbValue::FromString(index.Table->FullName() + QLatin1Char('.') + QuoteName(other->Name))) +
-                       QStringLiteral(", ") + GetSQLValue(DbValue::FromString(index.Name)) + QStringLiteral(", 'INDEX'"));
+        script->AddSQL(RenameSQL(index.Table->FullName() + QLatin1Char('.') + QuoteName(other->Name), index.Name,
+                                 QStringLiteral("INDEX")));
         scripts.push_back(script);
         ++count;
     }

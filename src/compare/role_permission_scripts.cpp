@@ -12,9 +12,6 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-// A name written as a string literal (a ' in the name is doubled).
-QString Literal(const QString& name) { return QuoteString(name, true); }
-
 // ---- Permissions -----------------------------------------------------------------------------
 
 // The right states of a permission: 1 granted, 2 denied, anything else neither.
@@ -146,11 +143,11 @@ int GenerateScript(Tovimar_Role& role, bool fromSource, ScriptList& scripts, Gen
     const QString typ = QStringLiteral("Role");
     if (fromSource)
         return Add(scripts, true, typ, QStringLiteral("CREATE"), role,
-                   {QStringLiteral("EXEC sp_addrole ") + Literal(role.Name)});
+                   {ExecProcedureSQL(QStringLiteral("sp_addrole"), {role.Name})});
     QString sql;
     for (const QString& member : role.MemberNames)
-        sql += QStringLiteral("EXEC sp_droprolemember ") + Literal(role.Name) + QStringLiteral(", ") + Literal(member) + CRLF;
-    sql += QStringLiteral("EXEC sp_droprole ") + Literal(role.Name);
+        sql += ExecProcedureSQL(QStringLiteral("sp_droprolemember"), {role.Name, member}) + CRLF;
+    sql += ExecProcedureSQL(QStringLiteral("sp_droprole"), {role.Name});
     return Add(scripts, false, typ, QStringLiteral("DELETE"), role, {sql});
 }
 

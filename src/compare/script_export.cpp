@@ -1,12 +1,14 @@
 #include "compare/script_export.h"
 
+#include "schema/sql_text.h"
+
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
 QString Line(const QString& text) { return text + CrLf; }
 }  // namespace
 
 QString ExportScriptText(const Tovimar_Script& script) {
-    QString out = Line(QStringLiteral("-- ") + script.GetTitle());
+    QString out = Line(QStringLiteral("-- ") + CommentLineText(script.GetTitle()));
     out += Line(QString(80, QLatin1Char('-')));
     const int count = script.GetSQLCount();
     for (int part = 1; part <= count; ++part) {

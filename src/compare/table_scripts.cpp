@@ -15,8 +15,6 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 
-QString Literal(const QString& text) { return GetSQLValue(DbValue::FromString(text)); }
-
 bool IsLengthType(const QString& type) {
     static const QStringList types = {QStringLiteral("char"),  QStringLiteral("varchar"), QStringLiteral("binary"),
                                       QStringLiteral("varbinary"), QStringLiteral("nchar"), QStringLiteral("nvarchar")};
@@ -259,8 +257,7 @@ int GenerateRecreateScript(Tovimar_Table& table, bool fromSource, QString kind, 
     }
     if (identity) script->AddSQL(QStringLiteral("SET IDENTITY_INSERT ") + tmp + QStringLiteral(" OFF"));
     if (old) script->AddSQL(QStringLiteral("DROP TABLE ") + old->FullName());
-    script->AddSQL(QStringLiteral("EXEC sp_rename ") + QuoteString(tmp, true) + QStringLiteral(", ") + Literal(table.Name) +
-                   QStringLiteral(", 'OBJECT'"));
+    script->AddSQL(RenameSQL(tmp, table.Name, QStringLiteral("OBJECT")));
     GenerateScripts(table.Checks, EmptyCollection<CheckPtr>(), scripts, ctx);
     GenerateScripts(table.Indexes, EmptyCollection<IndexPtr>(), scripts, ctx);
     GenerateScripts(table.Relations, EmptyCollection<RelationPtr>(), scripts, ctx);

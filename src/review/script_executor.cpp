@@ -65,10 +65,11 @@ void ScriptExecutor::WriteHeader() {
     const QDateTime now = Clock ? Clock() : QDateTime::currentDateTime();
     WriteLine(Separator(80));
     WriteLine(QString());
-    WriteLine(QStringLiteral("-- Tovimar Script for Database: ") + DB->FullName() + QStringLiteral("  on: ") +
+    // Names in comment lines lose their line breaks, so that none can end the comment.
+    WriteLine(QStringLiteral("-- Tovimar Script for Database: ") + CommentLineText(DB->FullName()) + QStringLiteral("  on: ") +
               now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     WriteLine(QString());
-    WriteLine(QStringLiteral("-- USE ") + QuoteName(DB->Name));
+    WriteLine(QStringLiteral("-- USE ") + CommentLineText(QuoteName(DB->Name)));
     WriteLine(QString());
     WriteLine(Separator(80));
 }
@@ -141,7 +142,7 @@ void ScriptExecutor::Run() {
 
 void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
     const QString title = (startPart > 0 ? QStringLiteral("REPEAT ") : QString()) + script->GetTitle();
-    WriteLine(QStringLiteral("-- ") + title);
+    WriteLine(QStringLiteral("-- ") + CommentLineText(title));
     WriteLine(Separator(80));
 
     const int count = script->GetSQLCount();
@@ -212,7 +213,7 @@ bool ScriptExecutor::ExecuteStatement(const ScriptPtr& script, int part, const Q
     ErrCollection.push_back(error);
     WriteLine(error->TryAgain ? QStringLiteral("-- STATUS=ERROR-REPEAT.") : QStringLiteral("-- STATUS=ERROR."));
     for (const Tovimar_Error::Entry& entry : error->ErrorList)
-        WriteLine(QStringLiteral("--    ERR=%1 - ").arg(entry.Number) + entry.Description);
+        WriteLine(QStringLiteral("--    ERR=%1 - ").arg(entry.Number) + CommentLineText(entry.Description));
     WriteLine(kGo);
     Rollback();
     return false;

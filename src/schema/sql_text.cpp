@@ -19,6 +19,76 @@ bool IsAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9
 
 // ---- Value and string literals -------------------------------------------------------------
 
+namespace {
+
+bool IsGoLine(QStringView line) {
+    QString probe = line.toString();
+    probe.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    qsizetype begin = 0;
+    qsizetype end = probe.size();
+    while (begin < end && probe[begin] == QLatin1Char(' ')) ++begin;
+    while (end > begin && probe[end - 1] == QLatin1Char(' ')) --end;
+    QStringView word = QStringView(probe).mid(begin, end - begin);
+    // "GO n" runs the batch n times in the command-line tools: it ends a batch too.
+    qsizetype digits = word.size();
+    while (digits > 0 && IsAsciiDigit(word[digits - 1])) --digits;
+    if (digits < word.size() && digits > 2 && word[digits - 1] == QLatin1Char(' ')) word = word.left(digits).trimmed();
+    return word.compare(QLatin1String("GO"), Qt::CaseInsensitive) == 0;
+}
+
+// Each character with a code from 0 to 31 written as ' + CHAR(n) + ' (+ N' for a Unicode
+// literal).
+void AppendEncoded(QString& out, QStringView text, bool encodeControlChars, bool national) {
+    if (!encodeControlChars) {
+        out += text;
+        return;
+    }
+    for (const QChar c : text) {
+        if (c.unicode() < 32) {
+            out += QStringLiteral("' + CHAR(");
+            out += QString::number(c.unicode());
+            out += national ? QStringLiteral(") + N'") : QStringLiteral(") + '");
+        } else {
+            out += c;
+        }
+    }
+}
+
+bool NeedsUnicodeLiteral(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() > 127) return true;
+    return false;
+}
+
+// GetSQLString; with national, the literal and every literal reopened after a CHAR() or a
+// split line is written with the N prefix.
+QString BuildSQLString(const QString& text, bool quote, bool encodeControlChars, bool splitLines, bool national) {
+    const QString quoted = QuoteString(text, quote);
+    QString out;
+    out.reserve(quoted.size() + 16);
+    if (national && quote) out += QLatin1Char('N');
+    if (!splitLines) {
+        AppendEncoded(out, quoted, encodeControlChars, national);
+        return out;
+    }
+    const QStringView all(quoted);
+    qsizetype lineStart = 0;
+    while (true) {
+        const qsizetype lineEnd = all.indexOf(kCrLf, lineStart);
+        const QStringView line = all.mid(lineStart, (lineEnd < 0 ? all.size() : lineEnd) - lineStart);
+        const qsizetype before = out.size();
+        AppendEncoded(out, line, encodeControlChars, national);
+        // A line reading GO inside a literal would end the batch: split the literal there.
+        if (IsGoLine(QStringView(out).mid(before))) out += national ? QStringLiteral("'+N'") : QStringLiteral("'+'");
+        if (lineEnd < 0) break;
+        out += kCrLf;
+        lineStart = lineEnd + 2;
+    }
+    return out;
+}
+
+}  // namespace
+
 QString GetSQLValue(const DbValue& value) {
     switch (value.GetKind()) {
     case DbValue::Kind::Empty:
@@ -35,7 +105,14 @@ QString GetSQLValue(const DbValue& value) {
         return QStringLiteral("CONVERT(DATETIME, '") + dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
                QStringLiteral("',120)");
     }
-    case DbValue::Kind::String: return GetSQLString(value.ToString(), true, true, true);
+    case DbValue::Kind::String: {
+        // A text with characters beyond ASCII is written as a Unicode literal (N'...'), so that a
+        // server does not convert it to its code page and lose them on the way to an nchar,
+        // nvarchar or ntext column or to a name.
+        const QString text = value.ToString();
+        return NeedsUnicodeLiteral(text) ? BuildSQLString(text, true, true, true, true)
+                                         : GetSQLString(text, true, true, true);
+    }
     case DbValue::Kind::Binary: return value.ToString();  // 0x followed by the bytes in hex
     case DbValue::Kind::Int: return QString::number(value.ToInt());
     case DbValue::Kind::Float:
@@ -51,59 +128,8 @@ QString GetSQLValue(const DbValue& value) {
     return QStringLiteral("NULL");
 }
 
-namespace {
-
-// Each character with a code from 0 to 31 written as ' + CHAR(n) + '.
-void AppendEncoded(QString& out, QStringView text, bool encodeControlChars) {
-    if (!encodeControlChars) {
-        out += text;
-        return;
-    }
-    for (const QChar c : text) {
-        if (c.unicode() < 32) {
-            out += QStringLiteral("' + CHAR(");
-            out += QString::number(c.unicode());
-            out += QStringLiteral(") + '");
-        } else {
-            out += c;
-        }
-    }
-}
-
-bool IsGoLine(QStringView line) {
-    QString probe = line.toString();
-    probe.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    qsizetype begin = 0;
-    qsizetype end = probe.size();
-    while (begin < end && probe[begin] == QLatin1Char(' ')) ++begin;
-    while (end > begin && probe[end - 1] == QLatin1Char(' ')) --end;
-    return QStringView(probe).mid(begin, end - begin).compare(QLatin1String("GO"), Qt::CaseInsensitive) == 0;
-}
-
-}  // namespace
-
 QString GetSQLString(const QString& text, bool quote, bool encodeControlChars, bool splitLines) {
-    const QString quoted = QuoteString(text, quote);
-    QString out;
-    out.reserve(quoted.size() + 16);
-    if (!splitLines) {
-        AppendEncoded(out, quoted, encodeControlChars);
-        return out;
-    }
-    const QStringView all(quoted);
-    qsizetype lineStart = 0;
-    while (true) {
-        const qsizetype lineEnd = all.indexOf(kCrLf, lineStart);
-        const QStringView line = all.mid(lineStart, (lineEnd < 0 ? all.size() : lineEnd) - lineStart);
-        const qsizetype before = out.size();
-        AppendEncoded(out, line, encodeControlChars);
-        // A line reading GO inside a literal would end the batch: split the literal there.
-        if (IsGoLine(QStringView(out).mid(before))) out += QStringLiteral("'+'");
-        if (lineEnd < 0) break;
-        out += kCrLf;
-        lineStart = lineEnd + 2;
-    }
-    return out;
+    return BuildSQLString(text, quote, encodeControlChars, splitLines, false);
 }
 
 QString QuoteString(const QString& text, bool quote) {
@@ -115,6 +141,92 @@ QString QuoteString(const QString& text, bool quote) {
 
 DbValue NullDefault(const DbValue& value, const DbValue& defaultValue) {
     return value.IsNull() ? defaultValue : value;
+}
+
+namespace {
+
+// The literal of GetSQLValue is one constant: no CHAR() for a control character (other than
+// the CR LF pairs of real line breaks) and no split at a line reading GO.
+bool IsSingleLiteral(const QString& text) {
+    const qsizetype n = text.size();
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= n; ++i) {
+        const bool pair = i + 1 < n && text[i] == QLatin1Char('\r') && text[i + 1] == QLatin1Char('\n');
+        if (i == n || pair) {
+            if (IsGoLine(QStringView(text).mid(lineStart, i - lineStart))) return false;
+            if (pair) ++i;
+            lineStart = i + 1;
+            continue;
+        }
+        if (text[i].unicode() < 32) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString ExecProcedureSQL(const QString& procedure, const QStringList& arguments) {
+    QStringList literals;
+    bool single = true;
+    for (const QString& argument : arguments) {
+        literals << GetSQLValue(DbValue::FromString(argument));
+        single = single && IsSingleLiteral(argument);
+    }
+    if (single) return QStringLiteral("EXEC ") + procedure + QLatin1Char(' ') + literals.join(QStringLiteral(", "));
+    QStringList declarations, assignments, variables;
+    for (qsizetype i = 0; i < literals.size(); ++i) {
+        const QString variable = QStringLiteral("@p%1").arg(i + 1);
+        declarations << variable + QStringLiteral(" nvarchar(4000)");
+        assignments << variable + QStringLiteral(" = ") + literals[i];
+        variables << variable;
+    }
+    return QStringLiteral("DECLARE ") + declarations.join(QStringLiteral(", ")) + kCrLf.toString() + QStringLiteral("SELECT ") +
+           assignments.join(QStringLiteral(", ")) + kCrLf.toString() + QStringLiteral("EXEC ") + procedure + QLatin1Char(' ') +
+           variables.join(QStringLiteral(", "));
+}
+
+// ---- Text inside comments ------------------------------------------------------------------
+
+namespace {
+
+bool IsLineBreakChar(QChar c) {
+    // CR, LF, vertical tab, form feed, next line, line and paragraph separators.
+    const char16_t u = c.unicode();
+    return u == 10 || u == 11 || u == 12 || u == 13 || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+}  // namespace
+
+QString CommentLineText(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (IsLineBreakChar(c) || c.unicode() == 0) c = QLatin1Char(' ');
+    return out;
+}
+
+QString BlockCommentText(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text[i];
+        const bool opens = text[i] == QLatin1Char('/') && i + 1 < text.size() && text[i + 1] == QLatin1Char('*');
+        const bool closes = text[i] == QLatin1Char('*') && i + 1 < text.size() && text[i + 1] == QLatin1Char('/');
+        if (opens || closes) out += QLatin1Char(' ');
+    }
+    // Lines end at any line break character here: a tool that splits batches may count a lone
+    // CR or LF as the end of a line.
+    QString result;
+    result.reserve(out.size() + 8);
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= out.size(); ++i) {
+        if (i < out.size() && !IsLineBreakChar(out[i])) continue;
+        const QStringView line = QStringView(out).mid(lineStart, i - lineStart);
+        if (IsGoLine(line)) result += QStringLiteral("-- ");
+        result += line;
+        if (i < out.size()) result += out[i];
+        lineStart = i + 1;
+    }
+    return result;
 }
 
 // ---- Identifiers and data types ------------------------------------------------------------
@@ -175,6 +287,9 @@ const DelimiterTable& CommentDelimiters() {
         // A line comment ends at CR LF, or at a lone line feed: definitions written on other
         // systems reach the server with line feeds only.
         {QStringLiteral("--"), kCrLf.toString(), QStringLiteral("\n"), QString(QChar(0))},
+        // Quoted names, so that a ' or -- or /* inside one starts nothing.
+        {QStringLiteral("["), QStringLiteral("]"), QString(), QStringLiteral("]]")},
+        {QStringLiteral("\""), QStringLiteral("\""), QString(), QStringLiteral("\"\"")},
     };
     return table;
 }
@@ -226,6 +341,7 @@ struct EntryScanner {
     ForwardFinder opener;
     std::vector<ForwardFinder> ends;  // the non-empty elements 1.. in order
     std::vector<bool> isEscape;       // parallel to ends
+    bool nests = false;               // an opener inside the stretch opens a nested one
 };
 
 }  // namespace
@@ -245,7 +361,8 @@ QString StringLiteralExtract(const QString& text, QStringList& literals, const D
     entries.reserve(table.size());
     for (const DelimiterEntry& entry : table) {
         if (entry.isEmpty() || entry[0].isEmpty()) continue;
-        EntryScanner scanner{ForwardFinder(all, entry[0]), {}, {}};
+        // Block comments nest in T-SQL: /* a /* b */ c */ is one comment.
+        EntryScanner scanner{ForwardFinder(all, entry[0]), {}, {}, entry[0] == QLatin1String("/*")};
         bool afterEmpty = false;
         for (qsizetype j = 1; j < entry.size(); ++j) {
             if (entry[j].isEmpty()) {
@@ -282,6 +399,7 @@ QString StringLiteralExtract(const QString& text, QStringList& literals, const D
         // escape such as '' wins over the closer ' it begins with); escapes are passed over.
         qsizetype search = openAt + winner->opener.Length();
         qsizetype closeEnd = 0;
+        int depth = 1;
         while (true) {
             qsizetype bestAt = kNowhere;
             std::size_t best = 0;
@@ -292,10 +410,18 @@ QString StringLiteralExtract(const QString& text, QStringList& literals, const D
                     best = j;
                 }
             }
+            if (winner->nests) {
+                const qsizetype nested = winner->opener.Next(search);
+                if (nested < bestAt) {
+                    ++depth;
+                    search = nested + winner->opener.Length();
+                    continue;
+                }
+            }
             if (bestAt == kNowhere)
                 throw TovimarException(500, QStringLiteral("StringLiteralExtract"), QStringLiteral("Nesting Error"));
             search = bestAt + winner->ends[best].Length();
-            if (!winner->isEscape[best]) {
+            if (!winner->isEscape[best] && --depth == 0) {
                 closeEnd = search;
                 break;
             }
@@ -385,7 +511,8 @@ QString StringLiteralRestore(const QString& text, const QStringList& literals, c
 }
 
 QString MaskComments(const QString& text, QStringList& literals) {
-    static const QStringList stringPrefix = {QStringLiteral("'")};
+    // Strings and quoted names are put back; only the comments stay masked.
+    static const QStringList stringPrefix = {QStringLiteral("'"), QStringLiteral("["), QStringLiteral("\"")};
     const QString masked = StringLiteralExtract(text, literals, &CommentDelimiters());
     return StringLiteralRestore(masked, literals, &stringPrefix);
 }

@@ -37,6 +37,25 @@ QString QuoteString(const QString& text, bool quote);
 // defaultValue when value is null (or empty), else value.
 DbValue NullDefault(const DbValue& value, const DbValue& defaultValue);
 
+// A call of a (system) procedure with text arguments: "EXEC " + procedure + " " + the arguments
+// as GetSQLValue writes them, separated by ", ". A procedure argument must be one constant, so
+// when an argument's literal would need CHAR() or a split line (a control character, a line
+// reading GO), every argument goes through a variable instead:
+// DECLARE @p1 nvarchar(4000), ... SELECT @p1 = ..., ... EXEC procedure @p1, ...
+QString ExecProcedureSQL(const QString& procedure, const QStringList& arguments);
+
+// ---- Text inside comments ------------------------------------------------------------------
+
+// The text made safe for a "-- " comment line: every line break (CR, LF and the other
+// characters that tools may take for one) becomes a blank, so that nothing after it can leave
+// the comment.
+QString CommentLineText(const QString& text);
+
+// The text made inert inside a /* ... */ block comment: "/*" and "*/" are broken up ("/ *",
+// "* /") so that the text can neither end the comment nor nest another, and a line that reads
+// GO is commented out ("-- GO") so that no batch ends inside the comment.
+QString BlockCommentText(const QString& text);
+
 // ---- Identifiers and data types ------------------------------------------------------------
 
 // [first] with ] doubled, then .[second] and .[third] when those are not empty.
@@ -56,8 +75,9 @@ using DelimiterTable = QList<DelimiterEntry>;
 
 // ' ... '  (the table used when none is given)
 const DelimiterTable& DefaultDelimiters();
-// string literals with '' escapes, /* block */ comments and -- line comments (ending at CR LF
-// or at the character with code 0)
+// string literals with '' escapes, /* block */ comments (nested ones included) and -- line
+// comments (ending at CR LF, LF or the character with code 0), and [bracketed] and "quoted"
+// names with ]] and "" escapes
 const DelimiterTable& CommentDelimiters();
 // [bracketed names] with ]] escapes
 const DelimiterTable& BracketDelimiters();
@@ -78,8 +98,9 @@ QString StringLiteralExtract(const QString& text, QStringList& literals, const D
 QString StringLiteralRestore(const QString& text, const QStringList& literals, const QStringList* prefixes = nullptr,
                              const QString& startMarker = QString(), const QString& endMarker = QString());
 
-// Masks block and line comments (a line comment includes its line break); string literals are
-// recognised, so that -- or /* inside them does not start a comment, and left in place.
+// Masks block and line comments (a line comment includes its line break); string literals and
+// quoted names are recognised, so that ' or -- or /* inside them does not start anything, and
+// left in place.
 QString MaskComments(const QString& text, QStringList& literals);
 
 // Masks every [bracketed name] (]] inside a name does not end it).

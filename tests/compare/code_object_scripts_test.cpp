@@ -274,8 +274,8 @@ TEST(CodeObjectScripts, RecompileScriptsInGenerationOrder) {
     EXPECT_EQ(progress.Calls, (QStringList{"caption Processing...", "message \r\nGenerating Scripts...", "close"}));
 }
 
-// A definition that cannot be scanned ends the generation with the scanner's error, and the
-// recompile still closes its progress window.
+// A definition that cannot be scanned ends the generation with the scanner's error, which names
+// the object, and the recompile still closes its progress window.
 TEST(CodeObjectScripts, UnscannableDefinitionReachesTheCaller) {
     TestDb db(QStringLiteral("S"), QStringLiteral("Db"));
     db.View(dbo, QStringLiteral("V"), QStringLiteral("CREATE VIEW V AS SELECT 'unterminated"));
@@ -287,6 +287,7 @@ TEST(CodeObjectScripts, UnscannableDefinitionReachesTheCaller) {
         ADD_FAILURE() << "no error";
     } catch (const TovimarException& e) {
         EXPECT_EQ(e.Number, 500);
+        EXPECT_EQ(e.Description, QStringLiteral("Nesting Error in the definition of [dbo].[V]"));
     }
     EXPECT_EQ(progress.Calls.last(), QStringLiteral("close"));
 }

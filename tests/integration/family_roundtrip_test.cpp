@@ -5,6 +5,8 @@
 #include "compare/linking.h"
 #include "platform/db/sim_connection.h"
 #include "platform/progress.h"
+#include "review/script_executor.h"
+#include "schema/sql_text.h"
 #include "schema/catalog_loader.h"
 #include "sqlsim/server.h"
 #include "support/qt_print.h"
@@ -55,9 +57,9 @@ ScriptList Compare(Tovimar_Database& source, Tovimar_Database& dest) {
 // Compares, runs the scripts on the Destination as the executor does (each statement of each
 // step on its own), reloads the Destination and compares again. Returns the first summary.
 QStringList RoundTrip(const QString& sourceScript, const QString& destScript, const QString& sourceName,
-                      const QString& destName) {
-    auto server = std::make_shared<sqlsim::Server>();
-    {
+                      const QString& destName, std::shared_ptr<sqlsim::Server> server = nullptr) {
+    if (!server) server = std::make_shared<sqlsim::Server>();
+    if (!sourceScript.isEmpty()) {
         auto session = server->Connect();
         EXPECT_EQ(Errors(session->ExecuteScript(sourceScript)), QStringList());
         EXPECT_EQ(Errors(session->ExecuteScript(destScript)), QStringList());
@@ -106,3 +108,96 @@ TEST(FamilyRoundTrip, IndexDropsAndViewAlter) {
 }
 
 }  // namespace
+
+// ---- Hostile names and whole exports --------------------------------------------------------
+
+namespace {
+
+// Runs each batch on its own (a name may hold a GO line, which a script would split at).
+void RunBatches(sqlsim::Server& server, const QString& db, const QStringList& batches) {
+    auto session = server.Connect();
+    EXPECT_EQ(Errors(session->Execute(QStringLiteral("CREATE DATABASE ") + QuoteName(db))), QStringList());
+    session = server.Connect(db);
+    for (const QString& batch : batches) EXPECT_EQ(Errors(session->Execute(batch)), QStringList()) << batch.toStdString();
+}
+
+QString B(const QString& name) { return QuoteName(name); }
+
+}  // namespace
+
+// Names with quotes, brackets, comment marks, line breaks, a GO line, tabs, non-ASCII letters,
+// 128 characters and case-only differences pass every generator: the scripts, executed one
+// statement at a time and as a saved script file split at its GO lines, run only what they
+// intend (the table Victim survives) and the comparison converges.
+TEST(HostileNames, ScriptsRunOnlyWhatTheyIntendAndConverge) {
+    const QString q = QStringLiteral("T'q]\";--/**/");
+    const QString crlf = QStringLiteral("N\r\nDROP TABLE Victim --");
+    const QString goLine = QStringLiteral("G\r\nGO\r\nDROP TABLE Victim");
+    const QString tab = QStringLiteral("a\tb");
+    const QString uni = QString::fromUtf8("Zo\xc3\xab \xe6\x97\xa5\xe6\x9c\xac");
+    const QString col = QStringLiteral("x*/ DROP TABLE Victim /*");
+    const QString longName = QString(127, QLatin1Char('x')) + QLatin1Char('\'');
+    const QStringList common = {
+        QStringLiteral("CREATE TABLE dbo.Victim (ID int NOT NULL)"),
+        QStringLiteral("INSERT dbo.Victim VALUES (1)"),
+        QStringLiteral("CREATE TABLE dbo.Case_T (ID int NULL)"),
+    };
+    const QString qTable = QStringLiteral("dbo.") + B(q);
+    QStringList source = common;
+    source << QStringLiteral("CREATE TABLE %1 (ID int NOT NULL PRIMARY KEY, %2 varchar(10) NULL CONSTRAINT [DF*/] "
+                             "DEFAULT ('*/'), %3 nvarchar(20) NULL)").arg(qTable, B(col), B(tab))
+           << QStringLiteral("INSERT %1 (ID, %2) VALUES (1, N'%3')").arg(qTable, B(tab), uni)
+           << QStringLiteral("CREATE TABLE dbo.%1 (ID int NULL)").arg(B(crlf))
+           << QStringLiteral("CREATE TABLE dbo.%1 (%2 nvarchar(10) NULL)").arg(B(goLine), B(uni))
+           << QStringLiteral("CREATE TABLE dbo.%1 (ID int NULL)").arg(B(longName))
+           << QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(B(goLine), qTable, B(tab))
+           << QStringLiteral("CREATE VIEW dbo.[V'q] AS SELECT [Owner's Id] = ID FROM %1").arg(qTable)
+           << QStringLiteral("CREATE VIEW dbo.[A --] AS SELECT * FROM dbo.[V'q]")
+           << QStringLiteral("CREATE PROCEDURE dbo.[P--x] AS SELECT 2 /* a /* nested */ comment */")
+           << QStringLiteral("CREATE FUNCTION dbo.[F/*] () RETURNS int AS BEGIN RETURN 1 END")
+           << QStringLiteral("CREATE TRIGGER %1 ON %2 FOR INSERT AS SELECT 1").arg(B(QStringLiteral("tr\r\nGO\r\n--x")), qTable)
+           << QStringLiteral("EXEC sp_addrole N%1").arg(QuoteString(QStringLiteral("R'o]le ") + uni, true));
+    QStringList dest = common;
+    dest[2] = QStringLiteral("CREATE TABLE dbo.CASE_t (ID int NULL)");
+    dest << QStringLiteral("CREATE TABLE %1 (ID int NOT NULL PRIMARY KEY, %2 varchar(5) NULL CONSTRAINT [DF*/] "
+                           "DEFAULT ('*/'), %3 nvarchar(20) NULL)").arg(qTable, B(col), B(tab))
+         << QStringLiteral("CREATE TABLE dbo.%1 (ID int NULL)").arg(B(tab))
+         << QStringLiteral("CREATE VIEW dbo.%1 AS SELECT 1 AS [x]").arg(B(uni))
+         << QStringLiteral("CREATE PROCEDURE dbo.[P--x] AS SELECT 1")
+         << QStringLiteral("EXEC sp_addrole 'a\tb'");
+
+    auto server = std::make_shared<sqlsim::Server>();
+    RunBatches(*server, QStringLiteral("hs"), source);
+    RunBatches(*server, QStringLiteral("hd"), dest);
+    RunBatches(*server, QStringLiteral("hf"), dest);
+
+    // The saved script file, run as a whole.
+    auto sourceDb = Load(server, QStringLiteral("hs"));
+    auto fileDest = Load(server, QStringLiteral("hf"));
+    const ScriptList scripts = Compare(*sourceDb, *fileDest);
+    const QString file = ScriptFileText(scripts, *fileDest, QDateTime::currentDateTime());
+    EXPECT_EQ(Errors(server->Connect(QStringLiteral("hf"))->ExecuteScript(file)), QStringList()) << file.toStdString();
+    auto reloaded = Load(server, QStringLiteral("hf"));
+    EXPECT_EQ(Summary(Compare(*sourceDb, *reloaded)), QStringList());
+
+    // The scripts, statement by statement.
+    const QStringList summary = RoundTrip(QString(), QString(), QStringLiteral("hs"), QStringLiteral("hd"), server);
+    EXPECT_TRUE(summary.contains(QStringLiteral("CHANGE Procedure [dbo].[P--x]"))) << summary.join(u'\n').toStdString();
+}
+
+// An exported database runs top to bottom on an empty database: every object is created after
+// what it uses, with no error and nothing left to retry.
+TEST(ExportRuns, NorthwindExportRunsOnAnEmptyDatabase) {
+    QFile sample(QStringLiteral(TOVIMAR_SAMPLES_DIR "/instnwnd.sql"));
+    if (!sample.open(QIODevice::ReadOnly)) GTEST_SKIP() << "sample scripts not found";
+    auto server = std::make_shared<sqlsim::Server>();
+    EXPECT_EQ(Errors(server->Connect()->ExecuteScript(QString::fromLatin1(sample.readAll()))), QStringList());
+    auto source = Load(server, QStringLiteral("Northwind"));
+    Tovimar_Database empty;
+    const ScriptList scripts = Compare(*source, empty);
+    const QString file = ScriptFileText(scripts, *source, QDateTime::currentDateTime());
+    EXPECT_EQ(Errors(server->Connect()->Execute(QStringLiteral("CREATE DATABASE copy"))), QStringList());
+    EXPECT_EQ(Errors(server->Connect(QStringLiteral("copy"))->ExecuteScript(file)), QStringList());
+    auto copy = Load(server, QStringLiteral("copy"));
+    EXPECT_EQ(Summary(Compare(*source, *copy)), QStringList());
+}

@@ -5,7 +5,7 @@
 // them, linking and generating the scripts, and writing the script text, and reports the peak
 // memory of the process; "diff" of the two files is the baseline.
 //
-//   bench_compare [N,N,...]      (default 1000,5000,20000)
+//   bench_compare [N,N,...]      (default 1000,5000,20000; BENCH_KEEP_DIR=DIR keeps the snapshots)
 #include "compare/generation_driver.h"
 #include "compare/linking.h"
 #include "review/script_executor.h"
@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -157,7 +158,10 @@ int main(int argc, char* argv[]) {
         sizes.clear();
         for (const QString& part : QString::fromLocal8Bit(argv[1]).split(QLatin1Char(','))) sizes << part.toInt();
     }
-    QTemporaryDir dir;
+    QTemporaryDir temp;
+    // BENCH_KEEP_DIR keeps the snapshots there, e.g. to time tovimar-cli compare and verify on them.
+    const QString keep = qEnvironmentVariable("BENCH_KEEP_DIR");
+    const QDir dir(keep.isEmpty() ? temp.path() : keep);
     std::printf("tables\tsnapshot MB\tdiff s\tload s\tgenerate s\twrite s\tscripts\tpeak MB\n");
     for (int tables : sizes) {
         const QString sourcePath = dir.filePath(QStringLiteral("source_%1.schema").arg(tables));

@@ -114,6 +114,7 @@ struct ConstraintDef {
     int fillFactor = 0;
     QString fileGroup;
     QString forColumn;            // DEFAULT ... FOR column (ALTER TABLE ADD)
+    bool withValues = false;      // DEFAULT ... WITH VALUES: existing rows get the default too
 };
 
 struct ColumnDef {
@@ -177,6 +178,7 @@ struct Statement {
     bool cascade = false;
     bool insertTrigger = false, updateTrigger = false, deleteTrigger = false, insteadOf = false;
     QString returnVariable;       // EXEC @rc = proc
+    QStringList withOptions;      // CREATE VIEW/PROCEDURE/FUNCTION/TRIGGER ... WITH (upper case)
 };
 
 }  // namespace sqlsim

@@ -143,6 +143,9 @@ struct Object {
     std::vector<ProcParam> params;
     bool trigInsert = false, trigUpdate = false, trigDelete = false, insteadOf = false;
     bool procHasNumbers = false;
+    bool encrypted = false;     // WITH ENCRYPTION: syscomments shows no text
+    bool schemaBound = false;   // WITH SCHEMABINDING
+    std::vector<int> boundTo;   // the tables and views a schema-bound object reads
 
     bool IsType(const char* t) const { return type == QLatin1String(t); }
     bool IsTable() const { return type == QLatin1String("U") || type == QLatin1String("S"); }

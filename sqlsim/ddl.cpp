@@ -4,6 +4,8 @@
 #include "sqlsim/parser.h"
 #include "sqlsim/value_ops.h"
 
+#include <QRegularExpression>
+
 namespace sqlsim {
 
 namespace {
@@ -24,6 +26,25 @@ int ResolveOwner(const Database& db, const QString& owner) {
     const User* u = db.FindUser(owner);
     if (!u) throw ErrGeneric(2760, 16, QStringLiteral("Specified owner name '%1' either does not exist or you do not have permission to use it.").arg(owner));
     return u->uid;
+}
+
+// The first schema-bound object that reads the object, or null.
+const Object* SchemaBoundReferrer(const Database& db, int id) {
+    for (const auto& [oid, o] : db.objects)
+        if (o.schemaBound && oid != id && std::find(o.boundTo.begin(), o.boundTo.end(), id) != o.boundTo.end()) return &o;
+    return nullptr;
+}
+
+// The schema-bound objects whose definition names the column of the table.
+QStringList SchemaBoundColumnUsers(const Database& db, const Object& table, const QString& column) {
+    QStringList out;
+    const QRegularExpression word(QStringLiteral("(?<![\\w@#$])\\[?%1\\]?(?![\\w@#$])").arg(QRegularExpression::escape(column)),
+                                  QRegularExpression::CaseInsensitiveOption);
+    for (const auto& [oid, o] : db.objects)
+        if (o.schemaBound && std::find(o.boundTo.begin(), o.boundTo.end(), table.id) != o.boundTo.end())
+            for (const auto& t : o.texts)
+                if (t.second.contains(word)) { out << o.name; break; }
+    return out;
 }
 
 }  // namespace
@@ -74,40 +95,6 @@ Column ColumnFromType(const Database& db, const TypeSpec& t) {
         return c;
     }
     throw ErrGeneric(2715, 16, QStringLiteral("Column or parameter #1: Cannot find data type %1.").arg(t.name));
-}
-
-QString NormalizeConstraintText(const QString& text, const Object& table, bool isDefault) {
-    // The server keeps the expression as written, with column names in brackets, inside one
-    // pair of parentheses.
-    LexResult lex = Tokenize(text, true);
-    QString out;
-    int last = 0;
-    if (lex.ok) {
-        for (size_t i = 0; i < lex.tokens.size(); ++i) {
-            const Token& t = lex.tokens[i];
-            if (t.kind != TokKind::Ident && t.kind != TokKind::QuotedIdent) continue;
-            bool isCall = i + 1 < lex.tokens.size() && lex.tokens[i + 1].IsOp("(");
-            if (isCall || !table.FindColumn(t.text)) continue;
-            out += text.mid(last, t.start - last);
-            out += u'[' + table.FindColumn(t.text)->name + u']';
-            last = t.end;
-        }
-    }
-    out += text.mid(last);
-    out = out.trimmed();
-    if (isDefault) {
-        // A default written with its own parentheses is kept as it is.
-        if (out.startsWith(u'(') && out.endsWith(u')')) {
-            int depth = 0;
-            bool wrapsAll = true;
-            for (int i = 0; i < out.size(); ++i) {
-                if (out[i] == u'(') ++depth;
-                else if (out[i] == u')' && --depth == 0 && i != out.size() - 1) { wrapsAll = false; break; }
-            }
-            if (wrapsAll) return out;
-        }
-    }
-    return u'(' + out + u')';
 }
 
 // ---------------------------------------------------------------- tables
@@ -246,7 +233,7 @@ void Executor::DoCreateTable(const Statement& s) {
         for (int id : db.Children(tableId)) children.push_back(id);
         for (int id : children) db.RemoveObject(id);
         db.RemoveObject(tableId);
-        if (e.number == 2714 || e.number == 1767 || e.number == 1776 || e.number == 1911 || e.number == 8111 || e.number == 1902) {
+        if (e.number == 2714 || e.number == 1767 || e.number == 1776 || e.number == 1778 || e.number == 1911 || e.number == 8111 || e.number == 1902) {
             AddMessage(e.number, e.severity, e.state, e.text);
             throw ErrGeneric(1750, 16, QStringLiteral("Could not create constraint. See previous errors."), 0);
         }
@@ -353,6 +340,9 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
         for (const QString& rn : refCols) {
             const Column* rc = ref->FindColumn(rn);
             if (!rc) throw ErrGeneric(1770, 16, QStringLiteral("Foreign key '%1' references invalid column '%2' in referenced table '%3'.").arg(k.name, rn, ref->name));
+            const Column& fc = colOf(c.columns[static_cast<int>(k.rkeys.size())]);
+            if (fc.xtype != rc->xtype)
+                throw ErrGeneric(1778, 16, QStringLiteral("Column '%1.%2' is not the same data type as referencing column '%3.%4' in foreign key '%5'.").arg(ref->name, rc->name, tname, fc.name, k.name));
             k.rkeys.push_back(rc->colid);
         }
         bool matchesKey = false;
@@ -583,6 +573,18 @@ void Executor::DoCreateCode(const Statement& s) {
     o.quotedIdent = session_.options.quotedIdentifier;
     o.params = s.params;
     o.texts.emplace_back(s.kind == StmtKind::CreateProcedure ? std::max(1, s.object.number) : 0, s.text);
+    o.encrypted = s.withOptions.contains(QStringLiteral("ENCRYPTION"));
+    o.schemaBound = s.withOptions.contains(QStringLiteral("SCHEMABINDING"));
+    if (o.schemaBound) {
+        QStringList names, procs;
+        if (s.select) CollectTableNames(*s.select, names);
+        CollectExecs(s.body, procs, names);
+        for (const QString& n : names) {
+            QStringList parts = SplitObjectNameText(n);
+            if (const Object* t = db.FindObject(parts.size() > 1 ? parts[0] : QString(), parts.last()))
+                if (std::find(o.boundTo.begin(), o.boundTo.end(), t->id) == o.boundTo.end()) o.boundTo.push_back(t->id);
+        }
+    }
     if (s.kind == StmtKind::CreateView || (s.kind == StmtKind::CreateFunction && s.select)) {
         if (s.kind == StmtKind::CreateView) {
             if (!s.select->orderBy.empty() && !s.select->top)
@@ -674,6 +676,9 @@ void Executor::DoCreateCode(const Statement& s) {
         existing->ansiNulls = o.ansiNulls;
         existing->quotedIdent = o.quotedIdent;
         existing->viewQuery = o.viewQuery;
+        existing->encrypted = o.encrypted;
+        existing->schemaBound = o.schemaBound;
+        existing->boundTo = o.boundTo;
         if (s.kind == StmtKind::CreateView) existing->columns = o.columns;
         existing->trigInsert = o.trigInsert;
         existing->trigUpdate = o.trigUpdate;
@@ -702,7 +707,8 @@ void Executor::DoAlterTable(const Statement& s) {
     if (!dbp) throw ErrInvalidObject(s.object.name);
     Database& db = *dbp;
     Object* t = db.FindObject(s.object.owner, s.object.name);
-    if (!t || !t->IsType("U")) throw ErrInvalidObject(s.object.name);
+    if (!t || !t->IsType("U"))
+        throw ErrGeneric(4902, 16, QStringLiteral("Cannot alter table '%1' because this table does not exist in database '%2'.").arg(s.object.name, db.name));
     const int tableId = t->id;
     if (s.kindWord == "ADD") {
         for (const ColumnDef& cd : s.columns) {
@@ -718,8 +724,11 @@ void Executor::DoAlterTable(const Statement& s) {
             int maxId = 0;
             for (const Column& x : tp->columns) maxId = std::max(maxId, x.colid);
             c.colid = maxId + 1;
-            bool hasDefault = false;
-            for (const ConstraintDef& k : cd.constraints) hasDefault = hasDefault || k.kind == ConstraintDef::Kind::Default;
+            bool hasDefault = false, withValues = false;
+            for (const ConstraintDef& k : cd.constraints) {
+                hasDefault = hasDefault || k.kind == ConstraintDef::Kind::Default;
+                withValues = withValues || (k.kind == ConstraintDef::Kind::Default && k.withValues);
+            }
             if (!c.nullable && !hasDefault && !c.identity && !tp->rows.empty())
                 throw ErrGeneric(4901, 16, QStringLiteral("ALTER TABLE only allows columns to be added that can contain nulls or have a DEFAULT definition specified. Column '%1' cannot be added to table '%2' because it does not allow nulls and does not specify a DEFAULT definition.").arg(c.name, tp->name));
             if (c.computed) {
@@ -736,7 +745,8 @@ void Executor::DoAlterTable(const Statement& s) {
                 long long v = c.seed;
                 for (auto& row : tt->rows) { row.back() = Value::Int(v, c.xtype); v += c.incr; }
                 if (!tt->rows.empty()) { tt->identityUsed = true; tt->identityCurrent = v - c.incr; }
-            } else if (hasDefault) {
+            } else if (hasDefault && (!c.nullable || withValues)) {
+                // A column that allows nulls stays null in the existing rows unless WITH VALUES.
                 Object* tt = db.FindObject(tableId);
                 const Column& nc = tt->columns.back();
                 for (auto& row : tt->rows) row.back() = DefaultValue(db, *tt, nc);
@@ -788,6 +798,8 @@ void Executor::DoAlterTable(const Statement& s) {
                 continue;
             }
             Column* c = tp->FindColumn(n);
+            if (!c && !s.args.empty())
+                throw ErrGeneric(4924, 16, QStringLiteral("ALTER TABLE DROP COLUMN failed because column '%1' does not exist in table '%2'.").arg(n, tp->name));
             if (!c) throw ErrGeneric(3728, 16, QStringLiteral("'%1' is not a constraint.").arg(n));
             int colid = c->colid;
             // Everything that uses the column is reported, then the drop fails.
@@ -813,6 +825,8 @@ void Executor::DoAlterTable(const Statement& s) {
                     if (formula.contains(u'[' + c->name + u']', Qt::CaseInsensitive))
                         dependents << QStringLiteral("The column '%1' is dependent on column '%2'.").arg(other.name, c->name);
                 }
+            for (const QString& user : SchemaBoundColumnUsers(db, *tp, c->name))
+                dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(user, c->name);
             for (const auto& fc : tp->fullTextColumns)
                 if (fc.first == colid)
                     throw ErrGeneric(7614, 16, QStringLiteral("Cannot alter or drop column '%1' because it is enabled for Full-Text Search.").arg(c->name));
@@ -894,32 +908,55 @@ void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
     if (nc.identity && nc.nullable) nc.nullable = false;
     if (nc.xtype == XTimestamp || col->xtype == XTimestamp)
         throw ErrGeneric(4927, 16, QStringLiteral("Cannot alter column '%1' to be data type timestamp.").arg(col->name));
-    // A column used by an index or a constraint may only widen a variable-length type and change
-    // its nullability (a key column stays NOT NULL).
-    const bool widening = nc.xtype == col->xtype && nc.length >= col->length &&
-                          (nc.xtype == XVarChar || nc.xtype == XNVarChar || nc.xtype == XVarBinary);
+    if (col->xtype == XText || col->xtype == XNText || col->xtype == XImage)
+        throw ErrGeneric(4928, 16, QStringLiteral("Cannot alter column '%1' because it is '%2'.").arg(col->name, QString::fromLatin1(FindBuiltinType(col->xtype)->name)));
+    if (col->rowGuid)
+        throw ErrGeneric(4928, 16, QStringLiteral("Cannot alter column '%1' because it is 'ROWGUIDCOL'.").arg(col->name));
+    // What else uses the column limits the change (ALTER TABLE in Books Online): a PRIMARY KEY or
+    // FOREIGN KEY column may not change; an index (and a UNIQUE constraint) allows only a longer
+    // varchar, nvarchar or varbinary; a CHECK allows another length of a variable-length type; a
+    // DEFAULT allows another length, precision or scale of the same type. Nullability alone may
+    // change except on key columns.
     const bool sameType = nc.xtype == col->xtype && nc.length == col->length && nc.prec == col->prec && nc.scale == col->scale;
+    const bool variable = nc.xtype == col->xtype && (nc.xtype == XVarChar || nc.xtype == XNVarChar || nc.xtype == XVarBinary);
+    const bool widening = variable && nc.length >= col->length;
+    const bool unchanged = sameType && nc.nullable == col->nullable;
+    auto has = [](const std::vector<int>& v, int x) { return std::find(v.begin(), v.end(), x) != v.end(); };
     QStringList dependents;
-    for (const IndexInfo& ix : t.indexes)
-        if (ix.indid != 0 && ix.indid != 255 && std::find(ix.keys.begin(), ix.keys.end(), col->colid) != ix.keys.end()) {
-            if (ix.constraintId && nc.nullable && db.FindObject(ix.constraintId) && db.FindObject(ix.constraintId)->IsType("PK"))
-                throw ErrGeneric(8111, 16, QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column in table '%1'.").arg(t.name));
-            if (!sameType && !widening) dependents << (ix.constraintId && db.FindObject(ix.constraintId) ? db.FindObject(ix.constraintId)->name : ix.name);
+    auto depend = [&](const QString& what, const QString& name) {
+        dependents << QStringLiteral("The %1 '%2' is dependent on column '%3'.").arg(what, name, col->name);
+    };
+    for (const IndexInfo& ix : t.indexes) {
+        if (ix.indid == 0 || ix.indid == 255 || !has(ix.keys, col->colid)) continue;
+        const Object* k = ix.constraintId ? db.FindObject(ix.constraintId) : nullptr;
+        if (k && k->IsType("PK")) {
+            if (nc.nullable) throw ErrGeneric(8111, 16, QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column in table '%1'.").arg(t.name));
+            if (!unchanged) depend(QStringLiteral("object"), k->name);
+        } else if (!sameType && !widening) {
+            if (k) depend(QStringLiteral("object"), k->name);
+            else depend(QStringLiteral("index"), ix.name);
         }
+    }
     for (int kid : db.Children(t.id)) {
         const Object* k = db.FindObject(kid);
-        if (k && !sameType && ((k->IsType("C") && (k->checkColumn == col->colid || (!k->texts.empty() &&
-                                   k->texts[0].second.contains(u'[' + col->name + u']', Qt::CaseInsensitive)))) ||
-                               (k->IsType("F") && std::find(k->fkeys.begin(), k->fkeys.end(), col->colid) != k->fkeys.end())))
-            dependents << k->name;
+        if (!k) continue;
+        if (k->IsType("F") && has(k->fkeys, col->colid) && !unchanged) depend(QStringLiteral("object"), k->name);
+        if (k->IsType("C") && !sameType && !variable &&
+            (k->checkColumn == col->colid ||
+             (!k->texts.empty() && k->texts[0].second.contains(u'[' + col->name + u']', Qt::CaseInsensitive))))
+            depend(QStringLiteral("object"), k->name);
+        if (k->IsType("D") && col->cdefault == kid && nc.xtype != col->xtype) depend(QStringLiteral("object"), k->name);
     }
     for (const auto& [fid, f] : db.objects)
-        if (!sameType && f.IsType("F") && f.refTable == t.id && std::find(f.rkeys.begin(), f.rkeys.end(), col->colid) != f.rkeys.end())
-            dependents << f.name;
+        if (f.IsType("F") && f.refTable == t.id && f.parent != t.id && has(f.rkeys, col->colid) && !unchanged)
+            depend(QStringLiteral("object"), f.name);
+    for (const Column& other : t.columns)
+        if (other.computed && other.colid != col->colid && other.formula.contains(u'[' + col->name + u']', Qt::CaseInsensitive))
+            depend(QStringLiteral("column"), other.name);
+    for (const QString& user : SchemaBoundColumnUsers(db, t, col->name)) depend(QStringLiteral("object"), user);
     if (!dependents.isEmpty()) {
         dependents.removeDuplicates();
-        for (const QString& d : dependents)
-            AddMessage(5074, 16, 1, QStringLiteral("The object '%1' is dependent on column '%2'.").arg(d, col->name));
+        for (const QString& d : dependents) AddMessage(5074, 16, 1, d);
         throw ErrGeneric(4922, 16, QStringLiteral("ALTER TABLE ALTER COLUMN %1 failed because one or more objects access this column.").arg(col->name));
     }
     size_t pos = 0;
@@ -1007,6 +1044,9 @@ void Executor::DoDrop(const Statement& s) {
         }
         if (!matches) throw ErrCannotDrop(kind, on.name);
         const int id = o->id;
+        if (const Object* user = (o->IsType("U") || o->IsType("V") || o->IsType("FN") || o->IsType("IF") || o->IsType("TF"))
+                                     ? SchemaBoundReferrer(db, id) : nullptr)
+            throw ErrGeneric(3729, 16, QStringLiteral("Cannot DROP %1 '%2' because it is being referenced by object '%3'.").arg(kind.toUpper(), on.name, user->name));
         if (o->IsType("U")) {
             for (const auto& [fid, f] : db.objects)
                 if (f.IsType("F") && f.refTable == id && f.parent != id)

@@ -27,6 +27,7 @@ struct SessionOptions {
     bool ansiNulls = true;
     bool quotedIdentifier = true;
     bool noCount = false;
+    bool xactAbort = false;
     bool ansiNullDefault = true;  // columns without NULL/NOT NULL allow nulls (ANSI_NULL_DFLT_ON)
     QString dateFormat = QStringLiteral("mdy");
     long long rowCount = 0;
@@ -68,6 +69,12 @@ struct ReturnSignal {
     Value value;
 };
 struct CancelSignal {};
+// Thrown when an error ends the whole batch (procedures called from it included).
+struct AbortBatchSignal {};
+// BREAK (leave the loop) and CONTINUE (next round) inside WHILE.
+struct LoopSignal {
+    bool leave = false;
+};
 
 // Name scope for evaluating expressions over one row (with outer scopes for correlation).
 struct Scope {
@@ -84,7 +91,12 @@ struct Scope {
 unsigned long long NewScopeGeneration();
 
 // Builds a system table of a database (sysobjects, syscolumns, ...); false when the name is not one.
-bool BuildSystemTable(const ServerState& server, const Database& db, const QString& name, Relation& out);
+// With ids, only the rows of those objects (ascending ids) are built; the tables for which
+// SystemTableKeyedById holds take it (their "id" column is the object's id). With columns
+// (lower-case names), only those columns are kept.
+bool BuildSystemTable(const ServerState& server, const Database& db, const QString& name, Relation& out,
+                      const std::vector<int>* ids = nullptr, const QSet<QString>* columns = nullptr);
+bool SystemTableKeyedById(const QString& name);
 bool IsSystemTableName(const QString& name);
 
 class Executor {
@@ -99,7 +111,12 @@ public:
     Relation RunQuery(const SelectStmt& q, const Scope* outer);
     Value CallFunction(const Expr& e, const Scope& scope);
     Value CallUserFunction(const Object& fn, const std::vector<Value>& args);
-    Relation ResolveTable(const TableRef& ref);
+    // conjuncts: the WHERE conditions of a query that reads only this table (with its outer scope).
+    // columns: the lower-case names of every column the query reads (null: all may be read).
+    Relation ResolveTable(const TableRef& ref, const std::vector<ExprPtr>* conjuncts = nullptr, const Scope* outer = nullptr,
+                          const QSet<QString>* columns = nullptr);
+    bool PinnedObjectIds(const std::vector<ExprPtr>& conjuncts, const QString& qualifier, const Scope* outer,
+                         std::vector<int>& ids);
     bool EvalPredicate(const Expr& e, const Scope& scope);  // true only when the condition is TRUE
 
     Database& CurrentDb();
@@ -123,6 +140,7 @@ private:
     QHash<QString, Value> variables_;  // by lower-case name
     int execDepth_ = 0;
 public:
+    int loopDepth_ = 0;  // WHILE loops of the running batch or procedure body
     // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column
     // (only in the FROM entry that names the target).
     const TableRef* hiddenRowRef_ = nullptr;

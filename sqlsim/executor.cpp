@@ -20,6 +20,78 @@ bool AbortsBatch(const SqlError& e) {
 }
 
 
+// Batch-aborting errors that also roll back the open transaction. Compile-time errors (208, 207,
+// ...) end the batch but leave the transaction open.
+bool RollsBackTransaction(const SqlError& e) {
+    switch (e.number) {
+    case 245: case 241: case 8114: case 529: case 243: case 217:
+        return true;
+    default:
+        return e.severity >= 20;
+    }
+}
+
+// Errors that end only the statement; the server follows them with message 3621.
+bool TerminatesStatement(const SqlError& e) {
+    switch (e.number) {
+    case 2627: case 2601: case 547: case 515: case 8152: case 8115: case 8134:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Before a batch runs the server compiles it: a statement that names a missing column of a table
+// that exists already fails with 207 and no statement of the batch runs. Tables the batch creates
+// are resolved when their statements run (deferred name resolution), as are code object bodies.
+struct BatchCompiler {
+    Executor& ex;
+    QSet<QString> created;  // lower-case names of tables the batch creates
+
+    void Collect(const std::vector<StmtPtr>& stmts) {
+        for (const StmtPtr& s : stmts) {
+            if (s->kind == StmtKind::CreateTable) created.insert(s->object.name.toLower());
+            if (s->kind == StmtKind::Block || s->kind == StmtKind::If || s->kind == StmtKind::While) Collect(s->body);
+        }
+    }
+    const Object* Table(const ObjectName& n) {
+        if (created.contains(n.name.toLower()) || !n.server.isEmpty()) return nullptr;
+        Database* db = ex.DatabaseFor(n.database);
+        const Object* o = db ? db->FindObject(n.owner, n.name) : nullptr;
+        return o && o->IsType("U") ? o : nullptr;
+    }
+    static void Columns(const Expr* e, const Object& t) {
+        if (!e || e->subquery) return;
+        if (e->kind == ExprKind::Column && e->parts.size() == 1 && !t.FindColumn(e->parts[0]))
+            throw ErrInvalidColumn(e->parts[0]);
+        for (const ExprPtr& a : e->args) Columns(a.get(), t);
+        Columns(e->operand.get(), t);
+        Columns(e->elseExpr.get(), t);
+    }
+    void Check(const std::vector<StmtPtr>& stmts) {
+        for (const StmtPtr& sp : stmts) {
+            const Statement& s = *sp;
+            if (s.kind == StmtKind::Block || s.kind == StmtKind::If || s.kind == StmtKind::While) {
+                Check(s.body);
+                continue;
+            }
+            if (s.kind == StmtKind::Insert) {
+                if (const Object* t = Table(s.object))
+                    for (const QString& c : s.names)
+                        if (!t->FindColumn(c)) throw ErrInvalidColumn(c);
+            } else if ((s.kind == StmtKind::Update || s.kind == StmtKind::Delete) && s.from.empty()) {
+                const Object* t = Table(s.object);
+                if (!t) continue;
+                for (const auto& a : s.assignments) {
+                    if (!a.first.startsWith(u'@') && !t->FindColumn(a.first)) throw ErrInvalidColumn(a.first);
+                    Columns(a.second.get(), *t);
+                }
+                Columns(s.where.get(), *t);
+            }
+        }
+    }
+};
+
 QString FormatRaisError(const QString& fmt, const std::vector<Value>& args) {
     QString out;
     size_t next = 0;
@@ -101,10 +173,19 @@ void Executor::RunBatch(const QString& batch) {
         AddMessage(parsed.error.number, parsed.error.severity, parsed.error.state, parsed.error.text);
         return;
     }
+    try {
+        BatchCompiler compiler{*this, {}};
+        compiler.Collect(parsed.statements);
+        compiler.Check(parsed.statements);
+    } catch (const SqlError& e) {
+        AddMessage(e.number, e.severity, e.state, e.text);
+        return;
+    }
     bool stop = false;
     try {
         RunStatements(parsed.statements, stop);
     } catch (const ReturnSignal&) {
+    } catch (const AbortBatchSignal&) {
     } catch (const CancelSignal&) {
         result_.cancelled = true;
     }
@@ -168,13 +249,23 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             break;
         }
         case StmtKind::While: {
+            // Runs until the condition fails, BREAK-free loops included: only a cancel stops it.
             Scope empty;
-            int guard = 0;
-            while (!stop && EvalPredicate(*s.where, empty)) {
-                if (cancel_.load()) throw CancelSignal{};
-                if (++guard > 1000000) break;
-                RunStatement(*s.body[0], stop);
+            ++loopDepth_;
+            try {
+                while (!stop && EvalPredicate(*s.where, empty)) {
+                    if (cancel_.load()) throw CancelSignal{};
+                    try {
+                        RunStatement(*s.body[0], stop);
+                    } catch (const LoopSignal& l) {
+                        if (l.leave) break;
+                    }
+                }
+            } catch (...) {
+                --loopDepth_;
+                throw;
             }
+            --loopDepth_;
             break;
         }
         case StmtKind::Block: RunStatements(s.body, stop); break;
@@ -254,6 +345,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             break;
         }
         case StmtKind::Noop:
+            if ((s.kindWord == "BREAK" || s.kindWord == "CONTINUE") && loopDepth_ > 0) throw LoopSignal{s.kindWord == "BREAK"};
             if (s.kindWord == "ADD FILEGROUP" || s.kindWord == "DEFAULT FILEGROUP") {
                 Database* db = server_.Find(s.text);
                 if (!db)
@@ -275,7 +367,13 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         if (s.kind != StmtKind::If && s.kind != StmtKind::Block && s.kind != StmtKind::While) session_.lastError = 0;
     } catch (const SqlError& e) {
         AddMessage(e.number, e.severity, e.state, e.text);
-        if (AbortsBatch(e)) stop = true;
+        // With SET XACT_ABORT ON every run-time error ends the batch and rolls the transaction back.
+        const bool xactAbort = session_.options.xactAbort && e.severity >= 11;
+        if (xactAbort || AbortsBatch(e)) {
+            if ((xactAbort || RollsBackTransaction(e)) && session_.tranCount > 0) RollbackTransaction(server_, session_);
+            throw AbortBatchSignal{};
+        }
+        if (TerminatesStatement(e)) AddMessage(3621, 0, 1, QStringLiteral("The statement has been terminated."));
     }
 }
 
@@ -369,6 +467,7 @@ void Executor::DoSet(const Statement& s) {
         if (opt == "ANSI_NULLS") session_.options.ansiNulls = s.flag;
         else if (opt == "QUOTED_IDENTIFIER") session_.options.quotedIdentifier = s.flag;
         else if (opt == "NOCOUNT") session_.options.noCount = s.flag;
+        else if (opt == "XACT_ABORT") session_.options.xactAbort = s.flag;
         else if (opt == "ANSI_NULL_DFLT_ON") session_.options.ansiNullDefault = s.flag;
         else if (opt == "ANSI_NULL_DFLT_OFF") session_.options.ansiNullDefault = !s.flag;
         else if (opt == "DATEFORMAT") {
@@ -386,7 +485,7 @@ void Executor::DoSet(const Statement& s) {
             session_.options.quotedIdentifier = s.flag;
             session_.options.ansiNullDefault = s.flag;
         }
-        // Other options (ANSI_WARNINGS, XACT_ABORT, LANGUAGE, ...) change nothing the simulator shows.
+        // Other options (ANSI_WARNINGS, LANGUAGE, ...) change nothing the simulator shows.
     }
 }
 

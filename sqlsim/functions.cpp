@@ -91,6 +91,8 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
     if (p == "isinlinefunction") return Bit(o.IsType("IF"));
     if (p == "isscalarfunction") return Bit(o.IsType("FN"));
     if (p == "istrigger") return Bit(o.IsType("TR"));
+    if (p == "isschemabound") return Bit(o.schemaBound);
+    if (p == "isencrypted") return Bit(o.encrypted);
     if (p == "isconstraint") return Bit(IsConstraint(o));
     if (p == "isprimarykey") return Bit(o.IsType("PK"));
     if (p == "isforeignkey") return Bit(o.IsType("F"));
@@ -812,14 +814,79 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     throw ErrGeneric(195, 15, QStringLiteral("'%1' is not a recognized function name.").arg(e.parts.isEmpty() ? f : e.parts.last()));
 }
 
-Relation Executor::ResolveTable(const TableRef& ref) {
+namespace {
+
+// True when the expression reads no column of the table named by qualifier: it holds constants,
+// variables, functions and (qualified) columns of an outer query only.
+bool IndependentOf(const Expr& e, const QString& qualifier) {
+    if (e.kind == ExprKind::Subquery || e.kind == ExprKind::Exists || e.kind == ExprKind::Star || e.subquery) return false;
+    if (e.kind == ExprKind::Column &&
+        (e.parts.size() < 2 || e.parts[e.parts.size() - 2].compare(qualifier, Qt::CaseInsensitive) == 0))
+        return false;
+    for (const ExprPtr& a : e.args)
+        if (a && !IndependentOf(*a, qualifier)) return false;
+    return (!e.operand || IndependentOf(*e.operand, qualifier)) && (!e.elseExpr || IndependentOf(*e.elseExpr, qualifier));
+}
+
+bool IsIdColumn(const Expr& e, const QString& qualifier) {
+    return e.kind == ExprKind::Column && e.parts.last().compare(QLatin1String("id"), Qt::CaseInsensitive) == 0 &&
+           (e.parts.size() == 1 || e.parts[e.parts.size() - 2].compare(qualifier, Qt::CaseInsensitive) == 0);
+}
+
+}  // namespace
+
+// The object ids a WHERE clause pins a system table to ("id = OBJECT_ID(...)", "c.id = o.id" of
+// an outer query, "id IN (...)"), so that only their rows are built. False when no conjunct does;
+// WHERE is still applied to the rows built, so a pin only has to hold no fewer rows.
+bool Executor::PinnedObjectIds(const std::vector<ExprPtr>& conjuncts, const QString& qualifier, const Scope* outer,
+                               std::vector<int>& ids) {
+    Scope scope;
+    scope.outer = outer;
+    scope.generation = NewScopeGeneration();
+    static const std::vector<RelColumn> none;
+    static const std::vector<Value> noRow;
+    scope.columns = &none;
+    scope.row = &noRow;
+    for (const ExprPtr& c : conjuncts) {
+        std::vector<const Expr*> values;
+        if (c->kind == ExprKind::Compare && c->name == "=") {
+            if (IsIdColumn(*c->args[0], qualifier) && IndependentOf(*c->args[1], qualifier)) values.push_back(c->args[1].get());
+            else if (IsIdColumn(*c->args[1], qualifier) && IndependentOf(*c->args[0], qualifier)) values.push_back(c->args[0].get());
+        } else if (c->kind == ExprKind::In && !c->negated && !c->subquery && IsIdColumn(*c->args[0], qualifier)) {
+            bool ok = true;
+            for (size_t i = 1; i < c->args.size() && ok; ++i) ok = IndependentOf(*c->args[i], qualifier);
+            if (ok)
+                for (size_t i = 1; i < c->args.size(); ++i) values.push_back(c->args[i].get());
+        }
+        if (values.empty()) continue;
+        ids.clear();
+        try {
+            for (const Expr* v : values) {
+                Value x = Eval(*v, scope);
+                if (!x.IsNull() && x.IsNumeric()) ids.push_back(static_cast<int>(x.AsInt()));
+            }
+        } catch (const SqlError&) {
+            continue;  // the full table, and the error, come from the ordinary path
+        }
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        return true;
+    }
+    return false;
+}
+
+Relation Executor::ResolveTable(const TableRef& ref, const std::vector<ExprPtr>* conjuncts, const Scope* outer,
+                                const QSet<QString>* columns) {
     Database* db = DatabaseFor(ref.database);
     if (!db)
         throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(ref.database));
     const QString qualifier = ref.alias.isEmpty() ? ref.name : ref.alias;
     Relation r;
     const Object* o = db->FindObject(ref.owner, ref.name);
-    if ((!o || o->IsType("S")) && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r)) {
+    std::vector<int> pinned;
+    const bool pin = conjuncts && (!o || o->IsType("S")) && SystemTableKeyedById(ref.name) &&
+                     PinnedObjectIds(*conjuncts, qualifier, outer, pinned);
+    if ((!o || o->IsType("S")) && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r, pin ? &pinned : nullptr, columns)) {
         for (RelColumn& c : r.columns) c.qualifier = qualifier;
         return r;
     }

@@ -327,6 +327,7 @@ private:
         } else if (w == "BREAK" || w == "CONTINUE") {
             ++pos_;
             s->kind = StmtKind::Noop;
+            s->kindWord = w;
         } else if (firstInBatch && IsName()) {
             // A batch may start with a procedure call without EXEC.
             ParseExec(*s);
@@ -698,7 +699,7 @@ private:
                 do { s.names << ExpectName(); } while (AcceptOp(","));
                 ExpectOp(")");
             }
-            if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+            if (AcceptWord("WITH")) { do { s.withOptions << ExpectAnyWord().toUpper(); } while (AcceptOp(",")); }
             ExpectWord("AS");
             s.select = ParseQuery();
             if (AcceptWord("WITH")) { ExpectWord("CHECK"); ExpectWord("OPTION"); }
@@ -907,6 +908,10 @@ private:
             int st = static_cast<int>(pos_);
             k.expr = ParseAdditive();
             k.exprText = TextFrom(st);
+            if (IsWord("WITH") && IsWord("VALUES", 1)) {
+                pos_ += 2;
+                k.withValues = true;
+            }
         } else {
             Fail();
         }
@@ -1027,7 +1032,7 @@ private:
                 s.kind = StmtKind::CreateView;
                 s.object = ParseObjectName();
                 if (IsOp("(")) SkipBalanced();
-                if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+                if (AcceptWord("WITH")) { do { s.withOptions << ExpectAnyWord().toUpper(); } while (AcceptOp(",")); }
                 ExpectWord("AS");
                 s.select = ParseQuery();
                 if (AcceptWord("WITH")) { ExpectWord("CHECK"); ExpectWord("OPTION"); }
@@ -1108,7 +1113,7 @@ private:
         } else if (Peek().kind == TokKind::Variable) {
             ParseParams(s, false);
         }
-        if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+        if (AcceptWord("WITH")) { do { s.withOptions << ExpectAnyWord().toUpper(); } while (AcceptOp(",")); }
         if (AcceptWord("FOR")) ExpectWord("REPLICATION");
         ExpectWord("AS");
         s.body = ParseBodyToEnd();
@@ -1132,7 +1137,7 @@ private:
             ParseType();
             s.kindWord = QStringLiteral("FN");
         }
-        if (AcceptWord("WITH")) { do { ExpectAnyWord(); } while (AcceptOp(",")); }
+        if (AcceptWord("WITH")) { do { s.withOptions << ExpectAnyWord().toUpper(); } while (AcceptOp(",")); }
         AcceptWord("AS");
         if (s.kindWord == "IF") {
             ExpectWord("RETURN");
@@ -1150,7 +1155,7 @@ private:
         ExpectWord("ON");
         ObjectName table = ParseObjectName();
         s.objects.push_back(table);
-        if (AcceptWord("WITH")) ExpectWord("ENCRYPTION");
+        if (AcceptWord("WITH")) { ExpectWord("ENCRYPTION"); s.withOptions << QStringLiteral("ENCRYPTION"); }
         if (AcceptWord("INSTEAD")) { ExpectWord("OF"); s.insteadOf = true; }
         else if (!AcceptWord("AFTER")) ExpectWord("FOR");
         do {

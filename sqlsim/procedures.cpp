@@ -379,6 +379,9 @@ void Executor::DoExec(const Statement& s) {
     }
     session_.database = db.name;
     bool stop = false;
+    const int tranCountBefore = session_.tranCount;
+    const int savedLoopDepth = loopDepth_;
+    loopDepth_ = 0;  // the caller's loops are not the procedure's
     ParseResult pr = ParseBatch(proc->texts.empty() ? QString() : proc->texts[0].second, proc->quotedIdent);
     try {
         if (pr.ok && !pr.statements.empty()) RunStatements(pr.statements[0]->body, stop);
@@ -386,12 +389,16 @@ void Executor::DoExec(const Statement& s) {
     } catch (...) {
         variables_ = saved;
         session_.database = savedDb;
+        loopDepth_ = savedLoopDepth;
         --execDepth_;
         throw;
     }
     variables_ = saved;
     session_.database = savedDb;
+    loopDepth_ = savedLoopDepth;
     --execDepth_;
+    if (session_.tranCount != tranCountBefore)
+        AddMessage(266, 16, 2, QStringLiteral("Transaction count after EXECUTE indicates that a COMMIT or ROLLBACK TRANSACTION statement is missing. Previous count = %1, current count = %2.").arg(tranCountBefore).arg(session_.tranCount));
     setReturn(0);
 }
 

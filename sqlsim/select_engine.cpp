@@ -503,10 +503,49 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
     return out;
 }
 
-static Relation BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer) {
+static void CollectColumnNames(const SelectStmt& q, QSet<QString>& out);
+
+static void CollectColumnNames(const Expr* e, QSet<QString>& out) {
+    if (!e) return;
+    if (e->kind == ExprKind::Column && !e->parts.isEmpty()) out.insert(e->parts.last().toLower());
+    for (const ExprPtr& a : e->args) CollectColumnNames(a.get(), out);
+    CollectColumnNames(e->operand.get(), out);
+    CollectColumnNames(e->elseExpr.get(), out);
+    if (e->subquery) CollectColumnNames(*e->subquery, out);
+}
+
+static void CollectColumnNames(const TableRef& ref, QSet<QString>& out) {
     if (ref.kind == TableRef::Kind::Join) {
-        Relation l = BuildFrom(ex, *ref.left, outer);
-        Relation r = BuildFrom(ex, *ref.right, outer);
+        CollectColumnNames(*ref.left, out);
+        CollectColumnNames(*ref.right, out);
+        CollectColumnNames(ref.on.get(), out);
+    } else if (ref.kind == TableRef::Kind::Derived && ref.derived) {
+        CollectColumnNames(*ref.derived, out);
+    }
+}
+
+// Every column name a query and its subqueries mention: a superset of the columns it reads.
+static void CollectColumnNames(const SelectStmt& q, QSet<QString>& out) {
+    for (const SelectItem& i : q.items) CollectColumnNames(i.expr.get(), out);
+    for (const auto& a : q.assignments) CollectColumnNames(a.second.get(), out);
+    for (const TableRefPtr& f : q.from) CollectColumnNames(*f, out);
+    CollectColumnNames(q.where.get(), out);
+    for (const ExprPtr& g : q.groupBy) CollectColumnNames(g.get(), out);
+    CollectColumnNames(q.having.get(), out);
+    for (const OrderItem& o : q.orderBy) CollectColumnNames(o.expr.get(), out);
+    CollectColumnNames(q.top.get(), out);
+    if (q.unionNext) CollectColumnNames(*q.unionNext, out);
+}
+
+static bool ReadsSystemTable(const TableRef& ref) {
+    if (ref.kind == TableRef::Kind::Join) return ReadsSystemTable(*ref.left) || ReadsSystemTable(*ref.right);
+    return ref.kind == TableRef::Kind::Named && IsSystemTableName(ref.name);
+}
+
+static Relation BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns) {
+    if (ref.kind == TableRef::Kind::Join) {
+        Relation l = BuildFrom(ex, *ref.left, outer, columns);
+        Relation r = BuildFrom(ex, *ref.right, outer, columns);
         return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
     }
     if (ref.kind == TableRef::Kind::Derived) {
@@ -518,7 +557,7 @@ static Relation BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer)
         }
         return r;
     }
-    return ex.ResolveTable(ref);
+    return ex.ResolveTable(ref, nullptr, nullptr, columns);
 }
 
 // ---------------------------------------------------------------- SELECT
@@ -777,9 +816,23 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     if (q.from.empty()) {
         src.rows.emplace_back();
     } else {
-        src = BuildFrom(*this, *q.from[0], outer);
+        // System tables are built with only the columns the query names (none of its items is a *).
+        QSet<QString> names;
+        const QSet<QString>* columns = nullptr;
+        bool star = false;
+        for (const SelectItem& i : q.items) star = star || i.expr->kind == ExprKind::Star;
+        bool system = false;
+        for (const TableRefPtr& f : q.from) system = system || ReadsSystemTable(*f);
+        if (system && !star) {
+            CollectColumnNames(q, names);
+            columns = &names;
+        }
+        if (q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named)
+            src = ResolveTable(*q.from[0], &whereConjuncts, outer, columns);
+        else
+            src = BuildFrom(*this, *q.from[0], outer, columns);
         for (size_t i = 1; i < q.from.size(); ++i) {
-            Relation next = BuildFrom(*this, *q.from[i], outer);
+            Relation next = BuildFrom(*this, *q.from[i], outer, columns);
             src = JoinRelations(*this, std::move(src), std::move(next), JoinKind::Inner, nullptr, whereConjuncts, outer);
         }
     }

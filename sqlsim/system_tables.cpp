@@ -4,17 +4,51 @@
 
 namespace sqlsim {
 
-void r_add(Relation& rel, std::vector<Value> row);
-
 namespace {
+
+// The columns the running query reads (lower case), or null for all of them.
+thread_local const QSet<QString>* t_wanted = nullptr;
 
 const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
 
+// Collects the columns and rows of a system table. When the query reads only some of its
+// columns, each row is cut down to those as soon as the next one starts, so that a large table
+// never holds its unread values.
 struct Builder {
     Relation& rel;
+    std::vector<size_t> keep;
+    bool ready = false, pruning = false;
     explicit Builder(Relation& r) : rel(r) {}
+    Builder(const Builder&) = delete;
+    Builder& operator=(const Builder&) = delete;
+    ~Builder() {
+        Prepare();
+        PruneLast();
+        if (!pruning) return;
+        std::vector<RelColumn> cols;
+        for (size_t i : keep) cols.push_back(rel.columns[i]);
+        rel.columns = std::move(cols);
+    }
     void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length, true}); }
+    void Prepare() {
+        if (ready) return;
+        ready = true;
+        if (!t_wanted) return;
+        for (size_t i = 0; i < rel.columns.size(); ++i)
+            if (t_wanted->contains(rel.columns[i].name.toLower())) keep.push_back(i);
+        pruning = keep.size() < rel.columns.size();
+    }
+    void PruneLast() {
+        if (!pruning || rel.rows.empty() || rel.rows.back().size() != rel.columns.size()) return;
+        std::vector<Value>& row = rel.rows.back();
+        std::vector<Value> kept;
+        kept.reserve(keep.size());
+        for (size_t i : keep) kept.push_back(std::move(row[i]));
+        row = std::move(kept);
+    }
     std::vector<Value>& Row() {
+        Prepare();
+        PruneLast();
         rel.rows.emplace_back();
         rel.rows.back().reserve(rel.columns.size());
         return rel.rows.back();
@@ -26,6 +60,18 @@ Value S(const QString& s, int xt = XNVarChar) { return Value::String(s, xt); }
 Value N(int xt = XInt) { return Value::Null(xt); }
 Value B(const QByteArray& b, int xt = XVarBinary) { return b.isNull() ? Value::Null(xt) : Value::Binary(b, xt); }
 Value D(const QDateTime& t) { return Value::DateTime(t, XDateTime); }
+
+// The objects a system table is built from: all of them, or only the given ids (ascending), when
+// the query names the rows it wants (WHERE id = OBJECT_ID(...)).
+template <class F>
+void ForObjects(const Database& db, const std::vector<int>* ids, F f) {
+    if (!ids) {
+        for (const auto& [id, o] : db.objects) f(id, o);
+        return;
+    }
+    for (int id : *ids)
+        if (const Object* o = db.FindObject(id)) f(id, *o);
+}
 
 int SysStat(const Object& o) {
     int base = 0;
@@ -67,7 +113,7 @@ int FirstTrigger(const Database& db, const Object& table, int kind) {
     return 0;
 }
 
-void SysObjects(const Database& db, Relation& rel) {
+void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) {
     Builder b(rel);
     b.Col("name", XNVarChar, 256); b.Col("id", XInt, 4); b.Col("xtype", XChar, 2); b.Col("uid", XSmallInt, 2);
     b.Col("info", XSmallInt, 2); b.Col("status", XInt, 4); b.Col("base_schema_ver", XInt, 4);
@@ -77,19 +123,21 @@ void SysObjects(const Database& db, Relation& rel) {
     b.Col("indexdel", XSmallInt, 2); b.Col("refdate", XDateTime, 8); b.Col("version", XInt, 4);
     b.Col("deltrig", XInt, 4); b.Col("instrig", XInt, 4); b.Col("updtrig", XInt, 4); b.Col("seltrig", XInt, 4);
     b.Col("category", XInt, 4); b.Col("cache", XSmallInt, 2);
-    rel.rows.reserve(db.objects.size());
-    for (const auto& [id, o] : db.objects) {
+    rel.rows.reserve(ids ? ids->size() : db.objects.size());
+    ForObjects(db, ids, [&](int id, const Object& o) {
         auto& r = b.Row();
         QString t = o.type.leftJustified(2, u' ');
+        // The older type column has one code, K, for PRIMARY KEY and UNIQUE constraints.
+        QString type = o.IsType("PK") || o.IsType("UQ") ? QStringLiteral("K ") : t;
         r = {S(o.name), I(id), S(t, XChar), I(o.uid, XSmallInt), I(0, XSmallInt), I(ObjectStatus(o)), I(o.schemaVer),
-             I(0), I(o.parent), D(o.created), I(o.fullTextCatalog, XSmallInt), I(o.schemaVer), I(0), S(t, XChar),
+             I(0), I(o.parent), D(o.created), I(o.fullTextCatalog, XSmallInt), I(o.schemaVer), I(0), S(type, XChar),
              I(o.IsType("U") ? 1 : 0, XSmallInt), I(SysStat(o), XSmallInt), I(0, XSmallInt), D(o.created), I(0),
              I(o.IsType("U") ? FirstTrigger(db, o, 2) : 0), I(o.IsType("U") ? FirstTrigger(db, o, 0) : 0),
              I(o.IsType("U") ? FirstTrigger(db, o, 1) : 0), I(0), I(o.msShipped ? 2 : 0), I(0, XSmallInt)};
-    }
+    });
 }
 
-void SysColumns(const Database& db, Relation& rel) {
+void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) {
     Builder b(rel);
     b.Col("name", XNVarChar, 256); b.Col("id", XInt, 4); b.Col("xtype", XTinyInt, 1); b.Col("typestat", XTinyInt, 1);
     b.Col("xusertype", XSmallInt, 2); b.Col("length", XSmallInt, 2); b.Col("xprec", XTinyInt, 1);
@@ -102,9 +150,7 @@ void SysColumns(const Database& db, Relation& rel) {
     b.Col("prec", XSmallInt, 2); b.Col("scale", XInt, 4); b.Col("iscomputed", XInt, 4);
     b.Col("isoutparam", XInt, 4); b.Col("isnullable", XInt, 4); b.Col("collation", XNVarChar, 256);
     b.Col("tdscollation", XBinary, 5);
-    for (const auto& entry : db.objects) {
-        const int id = entry.first;
-        const Object& o = entry.second;
+    ForObjects(db, ids, [&](int id, const Object& o) {
         auto add = [&](const Column& c, int number, bool outParam) {
             bool isString = IsStringType(c.xtype);
             bool fixedPrec = c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XFloat ||
@@ -118,7 +164,7 @@ void SysColumns(const Database& db, Relation& rel) {
                            c.xtype == XSmallMoney)
                               ? I(c.scale)
                               : c.xtype == XDateTime ? I(3) : c.xtype == XSmallDateTime ? I(0) : N();
-            r_add(rel, {S(c.name), I(id), I(c.xtype, XTinyInt), I(0, XTinyInt), I(c.xusertype, XSmallInt),
+            b.Row() = {S(c.name), I(id), I(c.xtype, XTinyInt), I(0, XTinyInt), I(c.xusertype, XSmallInt),
                         I(c.length, XSmallInt), I(fixedPrec ? c.prec : 0, XTinyInt), I(c.scale, XTinyInt),
                         I(c.colid, XSmallInt), I(0, XSmallInt), I(0, XTinyInt), I(0, XTinyInt),
                         I((c.identity ? 1 : 0) | (c.computed ? 4 : 0) | (c.rowGuid ? 8 : 0) | (c.identityNotForRepl ? 0x10 : 0), XSmallInt),
@@ -127,7 +173,7 @@ void SysColumns(const Database& db, Relation& rel) {
                         I(status, XTinyInt), I(c.xtype, XTinyInt), I(c.xusertype, XSmallInt), N(XVarChar), prec, scale,
                         I(c.computed ? 1 : 0), I(outParam ? 1 : 0), I(c.nullable ? 1 : 0),
                         isString ? S(c.collation.isEmpty() ? QString::fromLatin1(kCollation) : c.collation) : N(XNVarChar),
-                        N(XBinary)});
+                        N(XBinary)};
         };
         for (const Column& c : o.columns) add(c, 0, false);
         int colid = 0;
@@ -138,14 +184,9 @@ void SysColumns(const Database& db, Relation& rel) {
             c.nullable = true;
             add(c, 1, p.output);
         }
-    }
+    });
 }
 
-}  // namespace
-
-void r_add(Relation& rel, std::vector<Value> row) { rel.rows.push_back(std::move(row)); }
-
-namespace {
 
 void SysTypes(const Database& db, Relation& rel) {
     Builder b(rel);
@@ -185,27 +226,32 @@ void SysTypes(const Database& db, Relation& rel) {
     }
 }
 
-void SysComments(const Database& db, Relation& rel) {
+void SysComments(const Database& db, Relation& rel, const std::vector<int>* ids) {
     Builder b(rel);
     b.Col("id", XInt, 4); b.Col("number", XSmallInt, 2); b.Col("colid", XSmallInt, 2); b.Col("status", XSmallInt, 2);
     b.Col("ctext", XVarBinary, 8000); b.Col("texttype", XSmallInt, 2); b.Col("language", XSmallInt, 2);
     b.Col("encrypted", XBit, 1); b.Col("compressed", XBit, 1); b.Col("text", XNVarChar, 8000);
-    for (const auto& [id, o] : db.objects) {
+    ForObjects(db, ids, [&](int id, const Object& o) {
         for (const auto& [number, text] : o.texts) {
             // Definitions are kept in chunks of 4000 characters.
             int colid = 0;
             for (int pos = 0; pos < text.size() || pos == 0; pos += 4000) {
                 QString chunk = text.mid(pos, 4000);
-                b.Row() = {I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(0, XSmallInt),
-                           B(QByteArray(reinterpret_cast<const char*>(chunk.utf16()), chunk.size() * 2), XVarBinary),
-                           I(2, XSmallInt), I(0, XSmallInt), I(0, XBit), I(0, XBit), S(chunk)};
+                // An encrypted definition shows no text (status bit 1, the "encrypted" column).
+                if (o.encrypted)
+                    b.Row() = {I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(1, XSmallInt), N(XVarBinary),
+                               I(2, XSmallInt), I(0, XSmallInt), I(1, XBit), I(0, XBit), N(XNVarChar)};
+                else
+                    b.Row() = {I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(0, XSmallInt),
+                               B(QByteArray(reinterpret_cast<const char*>(chunk.utf16()), chunk.size() * 2), XVarBinary),
+                               I(2, XSmallInt), I(0, XSmallInt), I(0, XBit), I(0, XBit), S(chunk)};
                 if (text.isEmpty()) break;
             }
         }
-    }
+    });
 }
 
-void SysIndexes(const Database& db, Relation& rel) {
+void SysIndexes(const Database& db, Relation& rel, const std::vector<int>* ids) {
     Builder b(rel);
     b.Col("id", XInt, 4); b.Col("status", XInt, 4); b.Col("first", XBinary, 6); b.Col("indid", XSmallInt, 2);
     b.Col("root", XBinary, 6); b.Col("minlen", XSmallInt, 2); b.Col("keycnt", XSmallInt, 2); b.Col("groupid", XSmallInt, 2);
@@ -215,10 +261,8 @@ void SysIndexes(const Database& db, Relation& rel) {
     b.Col("impid", XSmallInt, 2); b.Col("lockflags", XSmallInt, 2); b.Col("pgmodctr", XInt, 4);
     b.Col("keys", XVarBinary, 1088); b.Col("name", XNVarChar, 256); b.Col("statblob", XImage, 16);
     b.Col("maxlen", XInt, 4); b.Col("rows", XInt, 4);
-    for (const auto& entry : db.objects) {
-        const int id = entry.first;
-        const Object& o = entry.second;
-        if (!o.IsTable()) continue;
+    ForObjects(db, ids, [&](int id, const Object& o) {
+        if (!o.IsTable()) return;
         const long long rows = static_cast<long long>(o.rows.size());
         auto add = [&](int indid, int status, int keycnt, int groupid, int fill, const QString& name) {
             b.Row() = {I(id), I(status), N(XBinary), I(indid, XSmallInt), N(XBinary), I(0, XSmallInt),
@@ -251,19 +295,19 @@ void SysIndexes(const Database& db, Relation& rel) {
         }
         for (const IndexInfo& ix : o.indexes)
             if (ix.indid == 255) add(255, 0, 0, ix.groupid, 0, QStringLiteral("t") + o.name);
-    }
+    });
 }
 
-void SysIndexKeys(const Database& db, Relation& rel) {
+void SysIndexKeys(const Database& db, Relation& rel, const std::vector<int>* ids) {
     Builder b(rel);
     b.Col("id", XInt, 4); b.Col("indid", XSmallInt, 2); b.Col("colid", XSmallInt, 2); b.Col("keyno", XSmallInt, 2);
-    for (const auto& [id, o] : db.objects) {
+    ForObjects(db, ids, [&](int id, const Object& o) {
         for (const IndexInfo& ix : o.indexes) {
             if (ix.indid == 0 || ix.indid == 255) continue;
             int keyno = 0;
             for (int colid : ix.keys) b.Row() = {I(id), I(ix.indid, XSmallInt), I(colid, XSmallInt), I(++keyno, XSmallInt)};
         }
-    }
+    });
 }
 
 void SysForeignKeys(const Database& db, Relation& rel) {
@@ -422,14 +466,24 @@ bool IsSystemTableName(const QString& name) {
     return names.contains(name.toLower());
 }
 
-bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out) {
+bool SystemTableKeyedById(const QString& name) {
+    static const QSet<QString> names = {"sysobjects", "syscolumns", "syscomments", "sysindexes", "sysindexkeys"};
+    return names.contains(name.toLower());
+}
+
+bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out,
+                      const std::vector<int>* ids, const QSet<QString>* columns) {
     const QString name = nameIn.toLower();
-    if (name == "sysobjects") SysObjects(db, out);
-    else if (name == "syscolumns") SysColumns(db, out);
+    struct Wanted {
+        explicit Wanted(const QSet<QString>* w) { t_wanted = w; }
+        ~Wanted() { t_wanted = nullptr; }
+    } wanted(columns);
+    if (name == "sysobjects") SysObjects(db, out, ids);
+    else if (name == "syscolumns") SysColumns(db, out, ids);
     else if (name == "systypes") SysTypes(db, out);
-    else if (name == "syscomments") SysComments(db, out);
-    else if (name == "sysindexes") SysIndexes(db, out);
-    else if (name == "sysindexkeys") SysIndexKeys(db, out);
+    else if (name == "syscomments") SysComments(db, out, ids);
+    else if (name == "sysindexes") SysIndexes(db, out, ids);
+    else if (name == "sysindexkeys") SysIndexKeys(db, out, ids);
     else if (name == "sysreferences") SysReferences(db, out);
     else if (name == "sysforeignkeys") SysForeignKeys(db, out);
     else if (name == "sysusers") SysUsers(db, out);

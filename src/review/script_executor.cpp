@@ -24,9 +24,10 @@ const QString kRollback = QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK");
 QString Separator(int width) { return QString(width, QLatin1Char('-')); }
 
 // Polls of a running statement: short sleeps first, so that quick statements finish without
-// delay, longer ones once a statement has run for a couple of seconds.
-constexpr int kShortPolls = 200;
-constexpr auto kShortSleep = std::chrono::milliseconds(10);
+// delay (a sync runs thousands of them, and a 10 ms step cost more than the simulated server's
+// own work), longer ones once a statement has run for a couple of seconds.
+constexpr int kShortPolls = 2000;
+constexpr auto kShortSleep = std::chrono::milliseconds(1);
 constexpr auto kLongSleep = std::chrono::milliseconds(200);
 
 TovimarException CancelledError() { return TovimarException(1, kSource, QStringLiteral("Cancelled")); }

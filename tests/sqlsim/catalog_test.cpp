@@ -241,8 +241,9 @@ TEST_F(Catalog, ToolStatementsForFilterAndDocumentationTables) {
     ASSERT_EQ(rs.rows.size(), 2u);
     EXPECT_EQ(Text(rs, 1, "FilterSet_Path").toStdString(), ".Renamed.");
     sqlsim::BatchResult del = session_->Execute(QStringLiteral("DELETE _TovimarFilterSet WHERE FilterSetID = 2"));
-    ASSERT_EQ(del.messages.size(), 1u);
+    ASSERT_EQ(del.messages.size(), 2u);
     EXPECT_EQ(del.messages[0].number, 547);  // the element still references it
+    EXPECT_EQ(del.messages[1].number, 3621);
     Run(QStringLiteral("DELETE _TovimarFilterElement WHERE FilterElement_SetREF IN (SELECT FilterSetID FROM _TovimarFilterSet WHERE FilterSetID = 2 OR FilterSet_Path LIKE '.Renamed.%')\n"
                        "DELETE _TovimarFilterSet WHERE FilterSetID = 2"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM _TovimarFilterSet")).rows[0][0].AsInt(), 1);

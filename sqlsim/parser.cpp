@@ -321,9 +321,9 @@ private:
             s->object = ParseObjectName();
         } else if (w == "WAITFOR") {
             ++pos_;
-            s->kind = StmtKind::Noop;
-            ExpectAnyWord();
-            ParsePrimary();
+            s->kind = StmtKind::WaitFor;
+            s->kindWord = ExpectAnyWord().toUpper();
+            s->args.push_back(ParsePrimary());
         } else if (w == "BREAK" || w == "CONTINUE") {
             ++pos_;
             s->kind = StmtKind::Noop;

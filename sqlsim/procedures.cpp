@@ -330,8 +330,28 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
-    static const QSet<QString> harmless = {"sp_dboption", "sp_configure", "sp_recompile", "sp_refreshview", "sp_addlogin",
-                                           "sp_droplogin", "sp_defaultdb", "sp_password", "sp_changedbowner",
+    if (name == "sp_addlogin") {
+        // The login a client may connect with: name, password, default database.
+        const QString login = a.Str(0);
+        if (login.isEmpty()) throw ErrGeneric(15007, 16, QStringLiteral("The login '%1' does not exist.").arg(login));
+        if (server_.logins.count(login.toLower()))
+            throw ErrGeneric(15025, 16, QStringLiteral("The login '%1' already exists.").arg(login));
+        const QString defaultDb = a.Has(2) ? a.Str(2) : QStringLiteral("master");
+        if (!server_.Find(defaultDb))
+            throw ErrGeneric(15010, 16, QStringLiteral("The database '%1' does not exist. Use sp_helpdb to show available databases.").arg(defaultDb));
+        server_.logins[login.toLower()] = Login{login, a.Str(1), defaultDb};
+        AddMessage(0, 0, 1, QStringLiteral("New login created."));
+        setReturn(0);
+        return;
+    }
+    if (name == "sp_droplogin") {
+        if (!server_.logins.erase(a.Str(0).toLower()))
+            throw ErrGeneric(15007, 16, QStringLiteral("The login '%1' does not exist.").arg(a.Str(0)));
+        AddMessage(0, 0, 1, QStringLiteral("Login dropped."));
+        setReturn(0);
+        return;
+    }
+    static const QSet<QString> harmless = {"sp_dboption", "sp_configure", "sp_recompile", "sp_refreshview", "sp_defaultdb", "sp_password", "sp_changedbowner",
                                            "sp_addsrvrolemember", "sp_dropsrvrolemember", "sp_grantlogin", "sp_denylogin",
                                            "sp_revokelogin", "sp_updatestats", "sp_fulltext_service", "sp_bindefault",
                                            "sp_bindrule", "sp_unbindefault", "sp_unbindrule", "sp_addextendedproperty",

@@ -88,4 +88,14 @@ std::unique_ptr<Session> Server::Connect(const QString& database) {
     return std::unique_ptr<Session>(new Session(*this, db->name));
 }
 
+void Server::AddLogin(const QString& name, const QString& password, const QString& defaultDatabase) {
+    state_->logins[name.toLower()] = Login{name, password, defaultDatabase};
+}
+
+std::optional<QString> Server::CheckLogin(const QString& name, const QString& password) {
+    auto it = state_->logins.find(name.toLower());
+    if (it == state_->logins.end() || it->second.password != password) return std::nullopt;
+    return it->second.defaultDatabase;
+}
+
 }  // namespace sqlsim

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace sqlsim {
@@ -131,6 +132,10 @@ public:
     // Opens a session on the database; nullptr when it does not exist (the real server's
     // message 4060, "Cannot open database requested in login '...'. Login fails.").
     std::unique_ptr<Session> Connect(const QString& database = QStringLiteral("master"));
+    // Adds or replaces a SQL Server login, as sp_addlogin does.
+    void AddLogin(const QString& name, const QString& password, const QString& defaultDatabase = QStringLiteral("master"));
+    // The login's default database when the name (any case) and password (exact) match a login.
+    std::optional<QString> CheckLogin(const QString& name, const QString& password);
     ServerState& State() { return *state_; }
 
 private:

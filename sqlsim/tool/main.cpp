@@ -1,8 +1,13 @@
-// tovimar-sim: loads T-SQL scripts into a simulated SQL Server 2000 and runs a query batch.
+// tovimar-sim: loads T-SQL scripts into a simulated SQL Server 2000 and runs a query batch,
+// or serves the loaded server to TDS clients.
 //   tovimar-sim [--load FILE.sql]... [--database NAME] (-q SQL | -f FILE.sql)
+//   tovimar-sim --listen HOST:PORT [--login USER:PASSWORD]... [--load FILE.sql]...
 // Result sets go to stdout as TSV, messages to stderr; the exit code is 1 when any error of
-// severity 11 or more occurred.
+// severity 11 or more occurred. With --listen the first line on stdout is "Listening on
+// HOST:PORT" (the actual port when 0 was asked for) once clients can connect; the server runs
+// until it is killed.
 #include "sqlsim/server.h"
+#include "sqlsim/tds_listener.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -54,7 +59,8 @@ QString FormatValue(const sqlsim::Value& v) {
 }
 
 void Usage() {
-    std::fputs("usage: tovimar-sim [--load FILE.sql]... [--database NAME] (-q SQL | -f FILE.sql)\n", stderr);
+    std::fputs("usage: tovimar-sim [--load FILE.sql]... [--database NAME] (-q SQL | -f FILE.sql)\n"
+               "       tovimar-sim --listen HOST:PORT [--login USER:PASSWORD]... [--load FILE.sql]...\n", stderr);
 }
 
 }  // namespace
@@ -64,6 +70,8 @@ int main(int argc, char** argv) {
     QString database = QStringLiteral("master");
     QString query;
     bool haveQuery = false;
+    QString listen;
+    QStringList logins;
     for (int i = 1; i < argc; ++i) {
         QString a = QString::fromLocal8Bit(argv[i]);
         auto next = [&]() -> QString {
@@ -71,6 +79,8 @@ int main(int argc, char** argv) {
             return QString::fromLocal8Bit(argv[++i]);
         };
         if (a == "--load") loads << next();
+        else if (a == "--listen") listen = next();
+        else if (a == "--login") logins << next();
         else if (a == "--database") database = next();
         else if (a == "-q") { query = next(); haveQuery = true; }
         else if (a == "-f") {
@@ -82,7 +92,7 @@ int main(int argc, char** argv) {
         } else if (a == "-h" || a == "--help") { Usage(); return 0; }
         else { Usage(); return 2; }
     }
-    if (!haveQuery) { Usage(); return 2; }
+    if (!haveQuery && listen.isEmpty()) { Usage(); return 2; }
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -101,6 +111,27 @@ int main(int argc, char** argv) {
         QString text = ReadScript(path, ok);
         if (!ok) { err << "tovimar-sim: cannot read " << path << "\n"; return 2; }
         report(loader->ExecuteScript(text));
+    }
+    if (!listen.isEmpty()) {
+        for (const QString& login : logins) {
+            const qsizetype colon = login.indexOf(u':');
+            if (colon <= 0) { err << "tovimar-sim: --login takes USER:PASSWORD\n"; return 2; }
+            server.AddLogin(login.left(colon), login.mid(colon + 1));
+        }
+        const qsizetype colon = listen.lastIndexOf(u':');
+        bool portOk = false;
+        const uint port = colon > 0 ? listen.mid(colon + 1).toUInt(&portOk) : 0;
+        if (!portOk || port > 65535) { err << "tovimar-sim: --listen takes HOST:PORT\n"; return 2; }
+        QString host = listen.left(colon);
+        if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
+        sqlsim::TdsListener listener(server);
+        QString error;
+        if (!listener.Listen(host, static_cast<quint16>(port), &error)) { err << "tovimar-sim: " << error << "\n"; return 2; }
+        err.flush();
+        out << "Listening on " << listener.Address() << "\n";
+        out.flush();
+        listener.Serve();
+        return 0;
     }
     auto session = server.Connect(database);
     if (!session) {

@@ -2,6 +2,7 @@
 #include "sim_test_util.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace simtest;
@@ -90,6 +91,29 @@ TEST_F(Scripts, CancelFromAnotherThreadStopsTheBatch) {
     worker.join();
     EXPECT_TRUE(result.cancelled);
     EXPECT_TRUE(result.resultSets.empty());
+}
+
+TEST_F(Scripts, WaitforDelayWaitsUntilCancelled) {
+    sqlsim::BatchResult result;
+    std::thread worker([&] { result = session_->Execute(QStringLiteral("WAITFOR DELAY '00:10' SELECT 1")); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    session_->Cancel();
+    worker.join();
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_TRUE(result.resultSets.empty());
+    EXPECT_EQ(One(QStringLiteral("WAITFOR DELAY '00:00:00.010' WAITFOR TIME '23:59' SELECT 2")), QStringLiteral("2"));
+    const sqlsim::BatchResult bad = session_->Execute(QStringLiteral("WAITFOR DELAY 'soon'"));
+    ASSERT_EQ(bad.messages.size(), 1u);
+    EXPECT_EQ(bad.messages[0].number, 148);
+}
+
+TEST_F(Scripts, LoginsMadeBySpAddloginLetClientsIn) {
+    One(QStringLiteral("EXEC sp_addlogin 'Bob', 'S3cret', 'tempdb'"));
+    EXPECT_EQ(server_.CheckLogin(QStringLiteral("bob"), QStringLiteral("S3cret")).value_or(QString()), QStringLiteral("tempdb"));
+    EXPECT_FALSE(server_.CheckLogin(QStringLiteral("bob"), QStringLiteral("s3cret")).has_value());
+    EXPECT_EQ(session_->Execute(QStringLiteral("EXEC sp_addlogin 'BOB', 'x'")).messages.at(0).number, 15025);
+    One(QStringLiteral("EXEC sp_droplogin 'bob'"));
+    EXPECT_FALSE(server_.CheckLogin(QStringLiteral("bob"), QStringLiteral("S3cret")).has_value());
 }
 
 TEST_F(Scripts, UpdateAndDeleteWithFromClauses) {

@@ -153,9 +153,15 @@ QList<Tovimar_FilterElement> FilterStorage::LoadElements(int setId) {
 }
 
 int FilterStorage::AddSet(const QString& parentKey) {
-    constexpr int MaxTries = 100;
+    // A name a sibling has already would give both sets the same key, and with it the same
+    // descendants: the first free one of New Set, New Set1, New Set2 ... is taken.
+    QStringList siblings;
+    for (const FilterSetRow& row : LoadSetRows(parentKey))
+        if (row.Path == parentKey) siblings << row.Name;
+    constexpr int MaxTries = 1000;
     for (int attempt = 0;; ++attempt) {
         const QString name = QStringLiteral("New Set") + (attempt == 0 ? QString() : QString::number(attempt));
+        if (siblings.contains(name, Qt::CaseInsensitive) && attempt + 1 < MaxTries) continue;
         try {
             auto cursor = connection_->RunQuery(
                 QStringLiteral("INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES (") +

@@ -59,8 +59,9 @@ public:
     // The elements of one set, ordered by operation, name and flags.
     QList<Tovimar_FilterElement> LoadElements(int setId);
 
-    // Inserts a set named "New Set" below parentKey; when that fails, "New Set1", "New Set2" ...
-    // up to a bound. Returns the new set's id. Throws the last failure.
+    // Inserts a set below parentKey named "New Set", or "New Set1", "New Set2" ... when a sibling
+    // has that name already or the insert fails (up to a bound). Returns the new set's id.
+    // Throws the last failure.
     int AddSet(const QString& parentKey);
 
     // Renames the set and rewrites the paths of its descendants in one transaction; on failure

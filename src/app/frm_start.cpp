@@ -128,6 +128,10 @@ frmStart::frmStart(QWidget* parent) : QMainWindow(parent) {
         dialog->exec();
     });
 
+    ChooseExportFile = [this](const QString& proposed) {
+        return QFileDialog::getSaveFileName(this, AppTitle, proposed, QStringLiteral("SQL Scripts (*.sql);;All Files (*)"));
+    };
+
     filling_ = true;
     FillServerNames();
     filling_ = false;
@@ -292,9 +296,8 @@ void frmStart::ParametersReady(std::shared_ptr<Tovimar_Database> db1, std::share
         case RunNext::Export: {
             ShowAgain();
             QString base = DefaultExportFileName(*db1, nullptr);
-            const QString path = QFileDialog::getSaveFileName(this, AppTitle, GetScriptFileName(base, QStringLiteral(".sql")),
-                                                              QStringLiteral("SQL Scripts (*.sql);;All Files (*)"));
-            if (!path.isEmpty()) ExportScripts(*ProgressWindow(), AppPrompt(), result.Scripts, *db2, path);
+            const QString path = ChooseExportFile(GetScriptFileName(base, QStringLiteral(".sql")));
+            if (!path.isEmpty()) ExportScripts(*ProgressWindow(), AppPrompt(), result.Scripts, *db1, path);
             ProgressWindow()->hide();
             break;
         }

@@ -6,6 +6,7 @@
 #include "main/comparison_flow.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class FilterSets;
@@ -68,6 +69,9 @@ public:
     void DeleteDatabaseFromList(int side);
     // Puts the two bundled example databases in as Source and Destination.
     void FillDemo(const QString& sourceScript, const QString& destinationScript);
+
+    // Asks where an export goes (the file dialog; empty: cancelled). Tests answer it themselves.
+    std::function<QString(const QString& proposed)> ChooseExportFile;
 
     // The options window of the running first stage (none when none is open).
     frmOptions* OptionsWindow() const { return options_; }

@@ -79,14 +79,3 @@ private:
     QHash<QString, QList<Answer>> answers_;
     QStringList executed_;
 };
-
-    PromptAnswer Ask(const QString& text, PromptIcon icon, PromptButtons buttons, PromptAnswer defaultButton) override {
-        Questions.append(Question{text, icon, buttons, defaultButton});
-        return Answers.isEmpty() ? defaultButton : Answers.takeFirst();
-    }
-    void OpenFile(const QString& path) override { Opened << path; }
-
-    QList<PromptAnswer> Answers;  // taken in order; the preselected button when none is left
-    QList<Question> Questions;
-    QStringList Opened;
-};

@@ -1,6 +1,7 @@
 #include "cli/comparison_options.h"
 
 #include "cli/cli_command.h"
+#include "cli/source.h"
 #include "platform/progress.h"
 
 QString TakeValue(const QStringList& args, qsizetype& i) {
@@ -14,6 +15,13 @@ bool TakeComparisonOption(const QStringList& args, qsizetype& i, ComparisonOptio
         if (!options.FilterFile.isEmpty()) throw CliUsageError(QStringLiteral("only one filter file may be given"));
         options.FilterFile = TakeValue(args, i);
         if (options.FilterFile.isEmpty()) throw CliUsageError(QStringLiteral("--filter-file needs a file name"));
+        return true;
+    }
+    if (arg == QLatin1String("--use-cache") || arg == QLatin1String("--create-cache")) {
+        if (arg == QLatin1String("--use-cache"))
+            SetSchemaCacheUse(true);
+        else
+            SetSchemaCacheCreate(true);
         return true;
     }
     if (arg == QLatin1String("--ignore-data-loss")) {

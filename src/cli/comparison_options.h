@@ -10,6 +10,9 @@ class Progress;
 // The help lines of the shared options, for the commands' own help texts.
 #define TOVIMAR_COMPARISON_OPTIONS_HELP                                                             \
     "  --ignore-data-loss    convert every copied column explicitly when a table is rebuilt\n"     \
+    "  --use-cache           read a database from its snapshot in the Schemas folder while its\n" \
+    "                        schema fingerprint is unchanged\n"                                   \
+    "  --create-cache        write that snapshot after reading a database from its catalog\n"     \
     "  --filter-file FILE    choose the objects by the filter sets in FILE (docs/FILTER_FILE.md)\n" \
     "  --rename OLD=NEW      OLD in DEST was renamed to NEW in SOURCE, so that its data survives:\n" \
     "                        a table \"[dbo].[Old]=[dbo].[New]\", or a column\n"                   \

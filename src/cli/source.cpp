@@ -18,6 +18,17 @@ namespace {
 
 const QString Source = QStringLiteral("tovimar-cli");
 
+bool useSchemaCache = false;
+bool createSchemaCache = false;
+
+// Reads the schema over the connection, through the schema cache when asked to.
+std::unique_ptr<Tovimar_Database> LoadConnected(std::unique_ptr<Tovimar_Database> db, Progress& progress) {
+    db->UseCache = useSchemaCache;
+    db->CreateCache = createSchemaCache;
+    if (!LoadDBObjects(*db, progress, false)) throw OperationAborted();
+    return db;
+}
+
 bool IsSnapshotName(const QString& source) {
     return source.endsWith(QStringLiteral(".schema"), Qt::CaseInsensitive);
 }
@@ -68,10 +79,12 @@ bool SplitScriptSource(const QString& source, QStringList& paths, QString& datab
     return true;
 }
 
-std::unique_ptr<Tovimar_Database> LoadScripts(const QStringList& paths, const QString& database, Progress& progress) {
-    auto db = LoadScriptDatabase(paths, database, progress);
-    if (!db) throw OperationAborted();
-    return db;
+std::unique_ptr<Tovimar_Database> LoadScripts(const QStringList& paths, QString database, Progress& progress) {
+    auto connection = ConnectScriptDatabase(paths, database, progress);
+    if (!connection) throw OperationAborted();
+    auto db = std::make_unique<Tovimar_Database>();
+    LoadDatabase(*db, connection);
+    return LoadConnected(std::move(db), progress);
 }
 
 // ---- sqlserver://[USER[:PASSWORD]@]HOST[\\INSTANCE][:PORT]/DATABASE ------------------------------
@@ -141,8 +154,7 @@ std::unique_ptr<Tovimar_Database> LoadServer(const QString& source, Progress& pr
     LoadDatabase(*db, connection);
     db->Server = address.Server;
     db->Name = address.Database;
-    if (!LoadDBObjects(*db, progress, false)) throw OperationAborted();
-    return db;
+    return LoadConnected(std::move(db), progress);
 }
 
 }  // namespace
@@ -159,6 +171,9 @@ QString SourceFormsHelp() {
         "                   a live SQL Server over ODBC (no USER: integrated login; %XX escapes\n"
         "                   allowed in USER and PASSWORD)\n");
 }
+
+void SetSchemaCacheUse(bool useCache) { useSchemaCache = useCache; }
+void SetSchemaCacheCreate(bool createCache) { createSchemaCache = createCache; }
 
 SourceKind SourceKindOf(const QString& source) {
     if (IsSnapshotName(source)) return SourceKind::Snapshot;

@@ -15,6 +15,12 @@ enum class SourceKind { Snapshot, Script, Server, Unknown };
 // Which form a SOURCE argument has.
 SourceKind SourceKindOf(const QString& source);
 
+// Schema cache use for the live servers and scripts loaded afterwards (--use-cache,
+// --create-cache): a snapshot in the Schemas folder is read instead of the catalog while the
+// database's fingerprint still matches, and written after a load from the catalog.
+void SetSchemaCacheUse(bool useCache);
+void SetSchemaCacheCreate(bool createCache);
+
 // Loads the schema named by source. Throws TovimarException when it cannot be loaded,
 // CliUsageError when the argument has none of the known forms, OperationAborted when the user
 // cancelled through progress. A script source is loaded from a simulated server that stays

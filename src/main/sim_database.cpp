@@ -96,7 +96,7 @@ QString LastUsedDatabase(const QString& script) {
     return last;
 }
 
-std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, QString database, Progress& progress) {
+std::shared_ptr<DbConnection> ConnectScriptDatabase(const QStringList& paths, QString& database, Progress& progress) {
     if (paths.isEmpty()) throw TovimarException(5, Source, QStringLiteral("No script file given"));
     QStringList scripts;
     QString used;
@@ -121,7 +121,16 @@ std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, Q
                                        QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(paths[i]), error->text));
         }
     }
-    return LoadSimulated(server, database, progress);
+    return std::make_shared<SimConnection>(server, database, QStringLiteral("sqlsim"));
+}
+
+std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, QString database, Progress& progress) {
+    auto connection = ConnectScriptDatabase(paths, database, progress);
+    if (!connection) return nullptr;
+    auto db = std::make_unique<Tovimar_Database>();
+    LoadDatabase(*db, connection);
+    if (!LoadDBObjects(*db, progress, false)) return nullptr;
+    return db;
 }
 
 std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model, const QString& logFile,

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <memory>
 
+class DbConnection;
 class Progress;
 
 // The text of a script file: UTF-16 or UTF-8 with a byte order mark, UTF-8 without one, or else
@@ -28,6 +29,11 @@ QString LastUsedDatabase(const QString& script);
 // cancelled. Throws TovimarException when a file cannot be read or the server reports an error
 // (the file and the server's message).
 std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, QString database, Progress& progress);
+
+// The first half of LoadScriptDatabase: runs the files and opens a connection to the database
+// (database receives the name chosen when it was empty) without loading its schema. None when
+// the user cancelled; a database that does not exist fails with TovimarException 4060.
+std::shared_ptr<DbConnection> ConnectScriptDatabase(const QStringList& paths, QString& database, Progress& progress);
 
 // Creates model's database (its Name) with its file groups on a fresh simulated server, at the
 // model's compatibility level, and executes the create scripts of all its objects there through

@@ -6,6 +6,7 @@
 #include "platform/db/db_connection.h"
 #include "platform/progress.h"
 #include "platform/prompt.h"
+#include "support/scripted_prompt.h"
 
 #include <QHash>
 #include <QList>
@@ -77,23 +78,4 @@ private:
     std::atomic<bool> waiting_{false};
     QHash<QString, QList<Answer>> answers_;
     QStringList executed_;
-};
-
-class ScriptedPrompt : public Prompt {
-public:
-    struct Question {
-        QString Text;
-        PromptIcon Icon;
-        PromptButtons Buttons;
-        PromptAnswer Default;
-    };
-    PromptAnswer Ask(const QString& text, PromptIcon icon, PromptButtons buttons, PromptAnswer defaultButton) override {
-        Questions.append(Question{text, icon, buttons, defaultButton});
-        return Answers.isEmpty() ? defaultButton : Answers.takeFirst();
-    }
-    void OpenFile(const QString& path) override { Opened << path; }
-
-    QList<PromptAnswer> Answers;  // taken in order; the preselected button when none is left
-    QList<Question> Questions;
-    QStringList Opened;
 };

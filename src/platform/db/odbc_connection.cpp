@@ -52,8 +52,22 @@ QList<OdbcDiagRecord> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) 
 // ---------------------------------------------------------------------------------------------
 // Settings and the connection string
 
+namespace {
+std::mutex storedSettingsMutex;
+OdbcSettings storedSettings;
+}  // namespace
+
+void SetStoredOdbcSettings(const OdbcSettings& settings) {
+    std::lock_guard lock(storedSettingsMutex);
+    storedSettings = settings;
+}
+
 OdbcSettings CurrentOdbcSettings() {
     OdbcSettings settings;
+    {
+        std::lock_guard lock(storedSettingsMutex);
+        settings = storedSettings;
+    }
     const QString driver = EnvironmentSetting("TOVIMAR_ODBC_DRIVER");
     if (!driver.isEmpty()) settings.Driver = driver;
     const QString tds = EnvironmentSetting("TOVIMAR_TDS_VERSION");

@@ -23,10 +23,12 @@ struct OdbcSettings {
     QString TdsVersion = QStringLiteral("7.1");  // empty: let the driver negotiate
 };
 
-// The settings in force. No settings store exists yet: "OdbcDriver" is read from the
-// environment variable TOVIMAR_ODBC_DRIVER and the TDS version from TOVIMAR_TDS_VERSION
-// ("auto" or "none" leaves it to the driver); both fall back to the defaults above.
+// The settings in force: those the settings store handed over (SetStoredOdbcSettings, else the
+// defaults above), overridden by the environment variables TOVIMAR_ODBC_DRIVER and
+// TOVIMAR_TDS_VERSION ("auto" or "none" leaves the TDS version to the driver).
 OdbcSettings CurrentOdbcSettings();
+// The settings the user stored; new connections use them.
+void SetStoredOdbcSettings(const OdbcSettings& settings);
 
 // True when the driver name names FreeTDS (its name or its library).
 bool IsFreeTdsDriver(const QString& driver);

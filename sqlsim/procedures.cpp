@@ -55,6 +55,21 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
+    if (name == "sp_droptype") {
+        const QString tname = a.Str(0);
+        auto it = std::find_if(db.userTypes.begin(), db.userTypes.end(),
+                               [&](const UserType& u) { return u.name.compare(tname, Qt::CaseInsensitive) == 0; });
+        if (it == db.userTypes.end())
+            throw ErrGeneric(15036, 16, QStringLiteral("The data type '%1' does not exist.").arg(tname));
+        for (const auto& [id, object] : db.objects)
+            for (const Column& c : object.columns)
+                if (c.xusertype == it->xusertype)
+                    throw ErrGeneric(15180, 16, QStringLiteral("Cannot drop. The data type is being used."));
+        db.userTypes.erase(it);
+        AddMessage(0, 0, 1, QStringLiteral("Type has been dropped."));
+        setReturn(0);
+        return;
+    }
     if (name == "sp_addrole") {
         QString role = a.Str(0);
         if (db.FindUser(role)) throw ErrGeneric(15023, 16, QStringLiteral("User or role '%1' already exists in the current database.").arg(role));

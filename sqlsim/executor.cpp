@@ -254,6 +254,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             break;
         }
         case StmtKind::Noop:
+            if (s.kindWord == "CREATE DEFAULT" || s.kindWord == "CREATE RULE") DoCreateBound(s);
             if (s.kindWord == "ADD FILEGROUP" || s.kindWord == "DEFAULT FILEGROUP") {
                 Database* db = server_.Find(s.text);
                 if (!db)

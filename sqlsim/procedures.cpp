@@ -345,11 +345,17 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
+    if (name == "sp_bindefault" || name == "sp_unbindefault" || name == "sp_bindrule" || name == "sp_unbindrule") {
+        QStringList args;
+        for (size_t i = 0; i < a.values.size(); ++i) args << a.Str(i);
+        DoBind(db, name, args);
+        setReturn(0);
+        return;
+    }
     static const QSet<QString> harmless = {"sp_dboption", "sp_configure", "sp_recompile", "sp_refreshview", "sp_addlogin",
                                            "sp_droplogin", "sp_defaultdb", "sp_password", "sp_changedbowner",
                                            "sp_addsrvrolemember", "sp_dropsrvrolemember", "sp_grantlogin", "sp_denylogin",
-                                           "sp_revokelogin", "sp_updatestats", "sp_fulltext_service", "sp_bindefault",
-                                           "sp_bindrule", "sp_unbindefault", "sp_unbindrule", "sp_addextendedproperty",
+                                           "sp_revokelogin", "sp_updatestats", "sp_fulltext_service", "sp_addextendedproperty",
                                            "sp_settriggerorder", "sp_tableoption", "sp_autostats", "sp_changeobjectowner",
                                            "sp_helpdb", "sp_who", "sp_lock"};
     if (harmless.contains(name)) {

@@ -25,6 +25,8 @@ struct UserType {
     int scale;
     bool allowNulls;
     int uid = 1;
+    int tdefault = 0;  // the bound default (sp_bindefault)
+    int domain = 0;    // the bound rule (sp_bindrule)
 };
 
 struct Column {

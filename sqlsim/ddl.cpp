@@ -1047,6 +1047,16 @@ void Executor::DoDrop(const Statement& s) {
         if (const Object* user = (o->IsType("U") || o->IsType("V") || o->IsType("FN") || o->IsType("IF") || o->IsType("TF"))
                                      ? SchemaBoundReferrer(db, id) : nullptr)
             throw ErrGeneric(3729, 16, QStringLiteral("Cannot DROP %1 '%2' because it is being referenced by object '%3'.").arg(kind.toUpper(), on.name, user->name));
+        if ((o->IsType("D") || o->IsType("R")) && o->parent == 0) {
+            // A bound default or rule must be unbound first.
+            const bool rule = o->IsType("R");
+            bool bound = false;
+            for (const UserType& u : db.userTypes) bound = bound || (rule ? u.domain : u.tdefault) == id;
+            for (const auto& [objectId, other] : db.objects)
+                for (const Column& c : other.columns) bound = bound || (rule ? c.domain : c.cdefault) == id;
+            if (bound)
+                throw ErrGeneric(3716, 16, QStringLiteral("The %1 '%2' cannot be dropped because it is bound to one or more column.").arg(kind, on.name));
+        }
         if (o->IsType("U")) {
             for (const auto& [fid, f] : db.objects)
                 if (f.IsType("F") && f.refTable == id && f.parent != id)
@@ -1133,6 +1143,74 @@ void Executor::DoGrant(const Statement& s) {
             db.permissions.erase(it);
     }
     db.Touch(*o);
+}
+
+}  // namespace sqlsim
+
+namespace sqlsim {
+
+void Executor::DoCreateBound(const Statement& s) {
+    Database* dbp = DatabaseFor(s.object.database);
+    if (!dbp) throw ErrInvalidObject(s.object.name);
+    Database& db = *dbp;
+    const int uid = ResolveOwner(db, s.object.owner);
+    if (db.FindObject(OwnerName(db, uid), s.object.name)) throw ErrAlreadyExists(s.object.name);
+    Object o;
+    o.type = s.kindWord == "CREATE RULE" ? QStringLiteral("R") : QStringLiteral("D");
+    o.name = s.object.name;
+    o.uid = uid;
+    o.created = QDateTime::currentDateTimeUtc();
+    o.texts.emplace_back(0, s.text);
+    if (!s.args.empty()) o.expr = s.args[0];
+    db.AddObject(std::move(o));
+}
+
+// sp_bindefault 'default', 'table.column' | 'type' [, 'futureonly'] and sp_bindrule alike; the
+// unbind procedures take the column or type alone. Binding to a type sets systypes.tdefault or
+// domain and, without futureonly, the columns of that type that still had the type's old binding.
+void Executor::DoBind(Database& db, const QString& procedure, const QStringList& args) {
+    const bool rule = procedure.contains(QLatin1String("rule"));
+    const bool bind = !procedure.startsWith(QLatin1String("sp_unbind"));
+    const QString word = rule ? QStringLiteral("rule") : QStringLiteral("default");
+    int id = 0;
+    if (bind) {
+        const QStringList parts = SplitObjectNameText(args.value(0));
+        const Object* o = parts.isEmpty() ? nullptr : db.FindObject(parts.size() > 1 ? parts[parts.size() - 2] : QString(), parts.last());
+        if (!o || o->type != (rule ? QLatin1String("R") : QLatin1String("D")) || o->parent != 0)
+            throw ErrGeneric(rule ? 15017 : 15016, 16, QStringLiteral("The %1 '%2' does not exist.").arg(word, args.value(0)));
+        id = o->id;
+    }
+    const QString target = args.value(bind ? 1 : 0);
+    const bool futureOnly = args.value(bind ? 2 : 1).compare(QLatin1String("futureonly"), Qt::CaseInsensitive) == 0;
+    const QStringList parts = SplitObjectNameText(target);
+    if (parts.size() >= 2) {
+        Object* t = db.FindObject(parts.size() > 2 ? parts[parts.size() - 3] : QString(), parts[parts.size() - 2]);
+        Column* c = t && t->IsType("U") ? t->FindColumn(parts.last()) : nullptr;
+        if (!c) throw ErrGeneric(15148, 16, QStringLiteral("The data type or table column '%1' does not exist or you do not have permission.").arg(target));
+        if (!rule && bind && c->cdefault) {
+            const Object* d = db.FindObject(c->cdefault);
+            if (d && d->parent != 0)
+                throw ErrGeneric(1781, 16, QStringLiteral("Column already has a DEFAULT bound to it."));
+        }
+        (rule ? c->domain : c->cdefault) = id;
+        db.Touch(*t);
+        AddMessage(0, 0, 1, bind ? QStringLiteral("%1 bound to column.").arg(rule ? "Rule" : "Default")
+                                 : QStringLiteral("%1 unbound from table column.").arg(rule ? "Rule" : "Default"));
+        return;
+    }
+    UserType* u = nullptr;
+    for (UserType& x : db.userTypes)
+        if (x.name.compare(target, Qt::CaseInsensitive) == 0) u = &x;
+    if (!u) throw ErrGeneric(15148, 16, QStringLiteral("The data type or table column '%1' does not exist or you do not have permission.").arg(target));
+    int& slot = rule ? u->domain : u->tdefault;
+    const int old = slot;
+    slot = id;
+    if (!futureOnly)
+        for (auto& [objectId, o] : db.objects)
+            for (Column& c : o.columns)
+                if (c.xusertype == u->xusertype && (rule ? c.domain : c.cdefault) == old) (rule ? c.domain : c.cdefault) = id;
+    AddMessage(0, 0, 1, bind ? QStringLiteral("%1 bound to data type.").arg(rule ? "Rule" : "Default")
+                             : QStringLiteral("%1 unbound from data type.").arg(rule ? "Rule" : "Default"));
 }
 
 }  // namespace sqlsim

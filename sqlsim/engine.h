@@ -156,6 +156,10 @@ public:
     void DoCreateTable(const Statement& s);
     void DoCreateIndex(const Statement& s);
     void DoCreateCode(const Statement& s);
+    // CREATE DEFAULT / CREATE RULE: a sysobjects row of xtype 'D' / 'R' without parent.
+    void DoCreateBound(const Statement& s);
+    // sp_bindefault, sp_unbindefault, sp_bindrule, sp_unbindrule (args as passed).
+    void DoBind(Database& db, const QString& procedure, const QStringList& args);
     void DoAlterTable(const Statement& s);
     void AlterColumn(Database& db, Object& table, const Statement& s);
     void DoDrop(const Statement& s);

@@ -368,6 +368,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         }
         case StmtKind::Noop:
             if ((s.kindWord == "BREAK" || s.kindWord == "CONTINUE") && loopDepth_ > 0) throw LoopSignal{s.kindWord == "BREAK"};
+            if (s.kindWord == "CREATE DEFAULT" || s.kindWord == "CREATE RULE") DoCreateBound(s);
             if (s.kindWord == "ADD FILEGROUP" || s.kindWord == "DEFAULT FILEGROUP") {
                 Database* db = server_.Find(s.text);
                 if (!db)

@@ -732,8 +732,8 @@ private:
             }
         } else if (what == "DEFAULT" || what == "RULE") {
             needFirst(what == "DEFAULT" ? "DEFAULT" : "RULE");
-            s.kind = StmtKind::Noop;  // bound defaults and rules are stored as text only
-            s.kindWord = what;
+            s.kind = StmtKind::Noop;  // bound defaults and rules: objects with their text and expression
+            s.kindWord = QStringLiteral("CREATE ") + what;
             s.object = ParseObjectName();
             ExpectWord("AS");
             s.args.push_back(ParseExpr());

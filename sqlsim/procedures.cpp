@@ -55,6 +55,21 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
+    if (name == "sp_droptype") {
+        const QString tname = a.Str(0);
+        auto it = std::find_if(db.userTypes.begin(), db.userTypes.end(),
+                               [&](const UserType& u) { return u.name.compare(tname, Qt::CaseInsensitive) == 0; });
+        if (it == db.userTypes.end())
+            throw ErrGeneric(15036, 16, QStringLiteral("The data type '%1' does not exist.").arg(tname));
+        for (const auto& [id, object] : db.objects)
+            for (const Column& c : object.columns)
+                if (c.xusertype == it->xusertype)
+                    throw ErrGeneric(15180, 16, QStringLiteral("Cannot drop. The data type is being used."));
+        db.userTypes.erase(it);
+        AddMessage(0, 0, 1, QStringLiteral("Type has been dropped."));
+        setReturn(0);
+        return;
+    }
     if (name == "sp_addrole") {
         QString role = a.Str(0);
         if (db.FindUser(role)) throw ErrGeneric(15023, 16, QStringLiteral("User or role '%1' already exists in the current database.").arg(role));
@@ -351,10 +366,16 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
+    if (name == "sp_bindefault" || name == "sp_unbindefault" || name == "sp_bindrule" || name == "sp_unbindrule") {
+        QStringList args;
+        for (size_t i = 0; i < a.values.size(); ++i) args << a.Str(i);
+        DoBind(db, name, args);
+        setReturn(0);
+        return;
+    }
     static const QSet<QString> harmless = {"sp_dboption", "sp_configure", "sp_recompile", "sp_refreshview", "sp_defaultdb", "sp_password", "sp_changedbowner",
                                            "sp_addsrvrolemember", "sp_dropsrvrolemember", "sp_grantlogin", "sp_denylogin",
-                                           "sp_revokelogin", "sp_updatestats", "sp_fulltext_service", "sp_bindefault",
-                                           "sp_bindrule", "sp_unbindefault", "sp_unbindrule", "sp_addextendedproperty",
+                                           "sp_revokelogin", "sp_updatestats", "sp_fulltext_service", "sp_addextendedproperty",
                                            "sp_settriggerorder", "sp_tableoption", "sp_autostats", "sp_changeobjectowner",
                                            "sp_helpdb", "sp_who", "sp_lock"};
     if (harmless.contains(name)) {

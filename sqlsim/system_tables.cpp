@@ -219,7 +219,7 @@ void SysTypes(const Database& db, Relation& rel) {
     for (const UserType& u : db.userTypes) {
         bool str = IsStringType(u.xtype);
         b.Row() = {S(u.name), I(u.xtype, XTinyInt), I(0, XTinyInt), I(u.xusertype, XSmallInt), I(u.length, XSmallInt),
-                   I(u.prec, XTinyInt), I(u.scale, XTinyInt), I(0), I(0), I(u.uid, XSmallInt), I(0, XSmallInt),
+                   I(u.prec, XTinyInt), I(u.scale, XTinyInt), I(u.tdefault), I(u.domain), I(u.uid, XSmallInt), I(0, XSmallInt),
                    str ? I(872468488) : N(), I(u.xusertype, XSmallInt), I(0, XBit), I(u.allowNulls ? 1 : 0, XBit),
                    I(u.xtype, XTinyInt), N(XVarChar), I(str ? u.length / (IsUnicodeType(u.xtype) ? 2 : 1) : u.prec, XSmallInt),
                    I(u.scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)};

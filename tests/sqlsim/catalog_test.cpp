@@ -295,3 +295,32 @@ TEST_F(Catalog, RenamesKeepTheCatalogConsistent) {
     EXPECT_EQ(r.messages[0].number, 1033);
     EXPECT_EQ(Errors(session_->Execute(QStringLiteral("CREATE VIEW top_ordered AS SELECT TOP 5 a FROM r ORDER BY a"))).toStdString(), std::string());
 }
+
+TEST_F(Catalog, BoundDefaultsRulesAndDroppedTypes) {
+    Run(QStringLiteral("EXEC sp_addtype phone, 'varchar(12)'\nGO\nCREATE DEFAULT dbo.D_Zero AS 0\nGO\n"
+                       "CREATE RULE R_Pos AS @v > 0\nGO\nCREATE TABLE t (a int, p phone)\n"
+                       "EXEC sp_bindefault 'D_Zero', 't.a'\nEXEC sp_bindrule 'R_Pos', 'phone'\n"
+                       "INSERT INTO t (p) VALUES ('x')\n"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral(
+        "SELECT o.xtype, o.parent_obj, c.cdefault - o.id AS d FROM sysobjects o, syscolumns c "
+        "WHERE o.name = 'D_Zero' AND c.id = OBJECT_ID('t') AND c.name = 'a'"));
+    ASSERT_EQ(rs.rows.size(), 1u);
+    EXPECT_EQ(Text(rs, 0, "xtype").trimmed().toStdString(), "D");
+    EXPECT_EQ(Int(rs, 0, "parent_obj"), 0);
+    EXPECT_EQ(Int(rs, 0, "d"), 0);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT a FROM t")).rows[0][0].AsInt(), 0);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT domain - OBJECT_ID('R_Pos') FROM systypes WHERE name = 'phone'"))
+                  .rows[0][0].AsInt(), 0);
+    // Bound objects and used types cannot be dropped; unbound and unused ones can.
+    const std::pair<const char*, int> steps[] = {
+        {"DROP DEFAULT D_Zero", 3716}, {"EXEC sp_unbindefault 't.a'", 0}, {"DROP DEFAULT D_Zero", 0},
+        {"EXEC sp_droptype phone", 15180}, {"EXEC sp_unbindrule 'phone'", 0}, {"DROP RULE R_Pos", 0},
+        {"DROP TABLE t", 0}, {"EXEC sp_droptype phone", 0}, {"EXEC sp_droptype phone", 15036}};
+    for (const auto& [sql, number] : steps) {
+        sqlsim::BatchResult r = session_->Execute(QString::fromLatin1(sql));
+        int error = 0;
+        for (const auto& m : r.messages)
+            if (m.severity > 10) error = m.number;
+        EXPECT_EQ(error, number) << sql;
+    }
+}

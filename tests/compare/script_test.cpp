@@ -169,3 +169,21 @@ TEST(KeyColumnsTest, ListsAreComparedBothWays) {
     EXPECT_TRUE(FieldNamesDiffer(ab, a));
     EXPECT_FALSE(FieldNamesDiffer(ab, AB));
 }
+
+// Code objects come after what their definitions name (drops before it), whatever their type and
+// name order; a cycle and a name inside a comment or string change nothing.
+TEST(SortScriptsTest, CodeObjectsFollowTheirDependencies) {
+    TestDb db(QStringLiteral("S"), QStringLiteral("D"));
+    Tovimar_View& a = db.View(QStringLiteral("dbo"), QStringLiteral("A"), QStringLiteral("CREATE VIEW A AS SELECT * FROM [Z V]"));
+    Tovimar_View& z = db.View(QStringLiteral("dbo"), QStringLiteral("Z V"), QStringLiteral("CREATE VIEW [Z V] AS SELECT dbo.F() AS x"));
+    Tovimar_View& b = db.View(QStringLiteral("dbo"), QStringLiteral("B"), QStringLiteral("CREATE VIEW B AS SELECT 'A' AS x -- A\r\n"));
+    Tovimar_View& c1 = db.View(QStringLiteral("dbo"), QStringLiteral("C1"), QStringLiteral("CREATE VIEW C1 AS SELECT * FROM C2"));
+    Tovimar_View& c2 = db.View(QStringLiteral("dbo"), QStringLiteral("C2"), QStringLiteral("CREATE VIEW C2 AS SELECT * FROM C1"));
+    Tovimar_View& f = db.View(QStringLiteral("dbo"), QStringLiteral("F"), QStringLiteral("CREATE VIEW F AS SELECT 1 AS x"));
+    ScriptList scripts = {Make("View", "CREATE", &a),  Make("View", "CREATE", &b), Make("View", "CREATE", &c1),
+                          Make("View", "CREATE", &c2), Make("View", "CHANGE", &z), Make("View", "CHANGE", &f),
+                          Make("View", "DELETE", &a),  Make("View", "DELETE", &z)};
+    EXPECT_EQ(Describe(SortScripts(scripts)),
+              (QStringList{"1 DELETE View A", "2 DELETE View Z V", "3 CREATE View B", "4 CHANGE View F",
+                           "5 CHANGE View Z V", "6 CREATE View A", "7 CREATE View C1", "8 CREATE View C2"}));
+}

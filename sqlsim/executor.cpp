@@ -68,7 +68,10 @@ struct BatchCompiler {
         if (!e || e->subquery) return;
         if (e->kind == ExprKind::Column && e->parts.size() == 1 && !t.FindColumn(e->parts[0]))
             throw ErrInvalidColumn(e->parts[0]);
-        for (const ExprPtr& a : e->args) Columns(a.get(), t);
+        // The first argument of DATEADD, DATEDIFF, DATEPART and DATENAME is a bare date part.
+        const bool datePart = e->kind == ExprKind::Function &&
+                              (e->name == "DATEADD" || e->name == "DATEDIFF" || e->name == "DATEPART" || e->name == "DATENAME");
+        for (size_t i = datePart ? 1 : 0; i < e->args.size(); ++i) Columns(e->args[i].get(), t);
         Columns(e->operand.get(), t);
         Columns(e->elseExpr.get(), t);
     }

@@ -99,6 +99,7 @@ TEST(ServerRules, ErrorsThatEndTheBatchOrTheTransaction) {
          "INSERT p (id, code) VALUES (3, 'three')", 245, "0 1"},
         // A compile error stops the batch before its first statement.
         {"INSERT p (id, code) VALUES (2, 'two') UPDATE p SET nosuch = 1", 207, "0 1"},
+        {"INSERT p (id, code) VALUES (2, 'two') UPDATE p SET qty = DATEDIFF(day, '20000101', '20000102') WHERE DATEPART(year, '20000101') > 0", 0, "0 2"},
         // A procedure that leaves a transaction open.
         {"EXEC opens", 266, "1 1"},
     };

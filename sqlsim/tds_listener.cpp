@@ -115,7 +115,7 @@ QByteArray BatchReply(const BatchResult& result, int version, const QString& dat
     tds::TokenWriter w(version);
     if (databaseAfter.compare(databaseBefore, Qt::CaseSensitive) != 0) {
         w.EnvChange(tds::kEnvDatabase, databaseAfter, databaseBefore);
-        w.Message(Message{5701, 10, 1, QStringLiteral("Changed database context to '%1'.").arg(databaseAfter)}, kServerName);
+        w.Message(Message{5701, 0, 1, QStringLiteral("Changed database context to '%1'.").arg(databaseAfter)}, kServerName);
     }
     for (const ResultSet& rs : result.resultSets) {
         if (rs.columns.empty()) continue;

@@ -141,7 +141,7 @@ TdsListener::~TdsListener() { Stop(); }
 
 bool TdsListener::Listen(const QString& host, quint16 port, QString* error) {
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    hints.ai_family = 0;  // IPv4 or IPv6, whichever the host name gives
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;

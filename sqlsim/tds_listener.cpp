@@ -115,7 +115,7 @@ QByteArray BatchReply(const BatchResult& result, int version, const QString& dat
     tds::TokenWriter w(version);
     if (databaseAfter.compare(databaseBefore, Qt::CaseSensitive) != 0) {
         w.EnvChange(tds::kEnvDatabase, databaseAfter, databaseBefore);
-        w.Message(Message{5701, 10, 1, QStringLiteral("Changed database context to '%1'.").arg(databaseAfter)}, kServerName);
+        w.Message(Message{5701, 0, 1, QStringLiteral("Changed database context to '%1'.").arg(databaseAfter)}, kServerName);
     }
     for (const ResultSet& rs : result.resultSets) {
         if (rs.columns.empty()) continue;
@@ -141,7 +141,7 @@ TdsListener::~TdsListener() { Stop(); }
 
 bool TdsListener::Listen(const QString& host, quint16 port, QString* error) {
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    hints.ai_family = 0;  // IPv4 or IPv6, whichever the host name gives
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;

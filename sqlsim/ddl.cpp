@@ -15,6 +15,14 @@ const char* const kDefaultCollation = "SQL_Latin1_General_CP1_CI_AS";
 int DecimalLength(int prec) { return prec <= 9 ? 5 : prec <= 19 ? 9 : prec <= 28 ? 13 : 17; }
 
 QString Hex8(int id) { return QString::number(static_cast<unsigned>(id), 16).toUpper().rightJustified(8, u'0'); }
+// The middle of a generated constraint name as SQL Server 2000 forms it, within 30 characters:
+// up to 16 characters of the table; with a column, up to 9 of the table, "__" and as much of the
+// column as keeps both parts within 14 (DF__dtpropert__versi__..., FK__roysched__title___...).
+QString GeneratedNamePart(const QString& table, const QString& column = QString()) {
+    if (column.isEmpty()) return table.left(16);
+    const QString tablePart = table.left(9);
+    return tablePart + QStringLiteral("__") + column.left(14 - tablePart.size());
+}
 
 QString OwnerName(const Database& db, int uid) {
     const User* u = db.FindUser(uid);
@@ -260,7 +268,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
     case ConstraintDef::Kind::Unique: {
         const bool pk = c.kind == ConstraintDef::Kind::PrimaryKey;
         k.type = pk ? QStringLiteral("PK") : QStringLiteral("UQ");
-        k.name = c.name.isEmpty() ? (pk ? QStringLiteral("PK__") : QStringLiteral("UQ__")) + tname.left(9) + "__" + Hex8(k.id) : c.name;
+        k.name = c.name.isEmpty() ? (pk ? QStringLiteral("PK__") : QStringLiteral("UQ__")) + GeneratedNamePart(tname) + "__" + Hex8(k.id) : c.name;
         if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
         IndexInfo ix;
         bool hasClustered = false;
@@ -321,7 +329,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
     }
     case ConstraintDef::Kind::ForeignKey: {
         k.type = QStringLiteral("F");
-        k.name = c.name.isEmpty() ? QStringLiteral("FK__") + tname.left(9) + "__" + firstCol.left(5) + "__" + Hex8(k.id) : c.name;
+        k.name = c.name.isEmpty() ? QStringLiteral("FK__") + GeneratedNamePart(tname, firstCol) + "__" + Hex8(k.id) : c.name;
         if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
         const Object* ref = db.FindObject(c.refTable.owner, c.refTable.name);
         if (!ref || !ref->IsType("U"))
@@ -385,7 +393,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
     case ConstraintDef::Kind::Check: {
         k.type = QStringLiteral("C");
         const bool columnLevel = !c.forColumn.isEmpty() && !fromAlter;
-        k.name = c.name.isEmpty() ? QStringLiteral("CK__") + tname.left(9) + "__" + (columnLevel ? c.forColumn.left(5) + "__" : QString()) + Hex8(k.id) : c.name;
+        k.name = c.name.isEmpty() ? QStringLiteral("CK__") + (columnLevel ? GeneratedNamePart(tname, c.forColumn) : GeneratedNamePart(tname)) + "__" + Hex8(k.id) : c.name;
         if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
         if (columnLevel) k.checkColumn = colOf(c.forColumn).colid;
         k.notForRepl = c.notForReplication;
@@ -421,7 +429,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
     case ConstraintDef::Kind::Default: {
         k.type = QStringLiteral("D");
         const QString colName = c.forColumn;
-        k.name = c.name.isEmpty() ? QStringLiteral("DF__") + tname.left(9) + "__" + colName.left(5) + "__" + Hex8(k.id) : c.name;
+        k.name = c.name.isEmpty() ? QStringLiteral("DF__") + GeneratedNamePart(tname, colName) + "__" + Hex8(k.id) : c.name;
         if (db.FindObject(OwnerName(db, k.uid), k.name)) throw ErrAlreadyExists(k.name);
         const Column& col = colOf(colName);
         if (col.cdefault) throw ErrGeneric(1781, 16, QStringLiteral("Column already has a DEFAULT bound to it."));

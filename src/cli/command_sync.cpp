@@ -7,6 +7,7 @@
 #include "cli/execution_errors.h"
 #include "cli/source.h"
 #include "main/comparison_run.h"
+#include "main/impossible_changes.h"
 #include "platform/progress.h"
 #include "review/script_executor.h"
 
@@ -77,6 +78,11 @@ int RunSync(const QStringList& args, Progress& progress) {
         PrintErr(DataLossText);
         return 3;
     }
+    const std::vector<ImpossibleChange> impossible = FindImpossibleChanges(scripts, *dest, options.Run.IgnoreDataLoss);
+    if (!impossible.empty()) {
+        PrintErr(ImpossibleChangesText(impossible) + ImpossibleChangesHint);
+        return 3;
+    }
     if (!options.AssumeYes) {
         if (!CliPrompt::HasTerminal()) {
             PrintErr(QStringLiteral("There is no terminal to ask whether the Scripts are to be executed on %1; nothing "
@@ -104,7 +110,7 @@ int RunSync(const QStringList& args, Progress& progress) {
     ReportPrompt reportPrompt;
     ExecuteScripts(progress, reportPrompt, scripts, *dest, false, log, &report);
     PrintOut(QStringLiteral("Execution log: ") + QDir::toNativeSeparators(log) + QLatin1Char('\n'));
-    if (!report.Errors.empty()) PrintErr(ExecutionErrorsText(report.Errors));
+    if (!report.Errors.empty()) PrintErr(ExecutionErrorsText(report.Errors) + SkippedScriptsText(report.Skipped));
     if (report.Cancelled) throw OperationAborted();
     return report.Errors.empty() ? 0 : 1;
 }
@@ -136,6 +142,8 @@ const CliCommand SyncCommand = {
     "\n"
     "Exit status: 0 when every script ran without error (or there were no differences), 1 when\n"
     "errors were recorded, 2 on any other failure (also when nothing was executed because the\n"
-    "question was answered no or could not be asked), 3 when stopped for possible data loss.\n",
+    "question was answered no or could not be asked), 3 when stopped for possible data loss or for\n"
+    "a change that cannot work on DEST's rows (a NOT NULL column without default added to a table\n"
+    "with rows, a column made NOT NULL over NULLs or narrowed below its values).\n",
     RunSync,
 };

@@ -70,6 +70,7 @@ QString ReportText(const VerificationReport& report) {
     QString text = QStringLiteral("Scripts executed on the simulated Destination: %1\n").arg(report.Scripts.size());
     text += QStringLiteral("\nExecution errors:");
     text += report.Errors.empty() ? QStringLiteral(" none\n") : QStringLiteral("\n") + ExecutionErrorsText(report.Errors);
+    if (!report.Skipped.empty()) text += QStringLiteral("\n") + SkippedScriptsText(report.Skipped);
     text += QStringLiteral("\nDifferences left after the sync:");
     text += report.Remaining.isEmpty() ? QStringLiteral(" none\n")
                                        : QStringLiteral("\n") + report.Remaining.join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -107,6 +108,10 @@ int RunVerify(const QStringList& args, Progress& progress) {
         throw CliUsageError(e.Message());
     }
     if (report.Cancelled) throw OperationAborted();
+    if (!report.Impossible.empty()) {
+        PrintErr(ImpossibleChangesText(report.Impossible) + ImpossibleChangesHint);
+        return 3;
+    }
     PrintOut(ReportText(report));
     if (!options.Log.isEmpty()) PrintOut(QStringLiteral("Execution log: ") + QDir::toNativeSeparators(log) + QLatin1Char('\n'));
     return report.Converged() ? 0 : 1;
@@ -134,6 +139,8 @@ const CliCommand VerifyCommand = {
     "  --log FILE            keep the execution log in FILE\n"
     "\n"
     "Exit status: 0 when no error was recorded, no difference is left and no table lost rows; 1\n"
-    "otherwise; 2 on bad input or any other error.\n",
+    "otherwise; 2 on bad input or any other error; 3 when nothing was run because a change cannot\n"
+    "work on DEST's rows (a NOT NULL column without default added to a table with rows, a column\n"
+    "made NOT NULL over NULLs or narrowed below its values).\n",
     RunVerify,
 };

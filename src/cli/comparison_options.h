@@ -19,6 +19,11 @@ class Progress;
     "                        \"[dbo].[Table].[OldCol]=[NewCol]\" (the table by its DEST name); plain\n" \
     "                        names without brackets are accepted, an owner left out is dbo\n"
 
+// The options that are a way out of the changes ImpossibleChangesText lists.
+inline const QString ImpossibleChangesHint =
+    QStringLiteral("(--ignore-data-loss converts the columns of a rebuilt table; a data copy is asked for in a\n"
+                   "filter file, --filter-file FILE.)\n");
+
 // The value after the option at args[i]; i moves onto it. Throws CliUsageError when it is missing.
 QString TakeValue(const QStringList& args, qsizetype& i);
 

@@ -43,3 +43,11 @@ QString ExecutionErrorsText(const ErrorCollection& errors) {
     for (const QString& caption : order) text += caption + QStringLiteral(":\n") + groups.value(caption.toCaseFolded());
     return text;
 }
+
+QString SkippedScriptsText(const std::vector<ScriptExecutor::SkippedScript>& skipped) {
+    QString text;
+    for (const ScriptExecutor::SkippedScript& entry : skipped)
+        text += QStringLiteral("SKIPPED ") + entry.Script->GetTitle() + QStringLiteral(" (depends on ") +
+                entry.Cause->GetTitle() + QStringLiteral(")\n");
+    return text;
+}

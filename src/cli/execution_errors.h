@@ -1,6 +1,7 @@
 #pragma once
 // The errors of an execution run as a command line shows them: grouped by the object whose
 // script failed, each with the SQL of the failed part and the server's messages.
+#include "review/script_executor.h"
 #include "review/tovimar_error.h"
 
 #include <QString>
@@ -13,3 +14,8 @@
 //     ERR=547 - <description>
 // Empty for no errors.
 QString ExecutionErrorsText(const ErrorCollection& errors);
+
+// The scripts that were not executed because a script they depend on failed, one line each:
+//   SKIPPED SCRIPT CREATE for Index [dbo].[T].[IX] (depends on SCRIPT CHANGE for Table [dbo].[T])
+// Empty when there are none.
+QString SkippedScriptsText(const std::vector<ScriptExecutor::SkippedScript>& skipped);

@@ -32,19 +32,23 @@ QString PrimaryTableName(const Tovimar_Relation& relation) {
 bool HasDataCopy(const Tovimar_Table* table) { return table && !table->DataCopyDefs.IsEmpty(); }
 
 // Drops the foreign key when it exists (looked up by its name as stored).
-QString DropRelationSQL(const Tovimar_Relation& relation) {
-    return GetSQLIfExists(relation.Name, QStringLiteral("IsForeignKey"),
+QString DropRelationSQL(const Tovimar_Relation& relation, const QString& name) {
+    return GetSQLIfExists(name, QStringLiteral("IsForeignKey"),
                           QStringLiteral("ALTER TABLE ") + TableName(relation) + QStringLiteral(" DROP CONSTRAINT ") +
-                              QuoteName(relation.Name));
+                              QuoteName(name));
 }
+QString DropRelationSQL(const Tovimar_Relation& relation) { return DropRelationSQL(relation, relation.Name); }
 
-QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, const GenerationContext& ctx) {
+// The foreign key under name (its own unless the Destination keeps another one).
+QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, const GenerationContext& ctx,
+                          QString name = QString()) {
+    if (name.isEmpty()) name = relation.Name;
     // Rows copied into a rebuilt table must satisfy the key.
     if (HasDataCopy(relation.Table) || HasDataCopy(relation.PrimaryTable)) withNoCheck = false;
     const QString table = TableName(relation);
     QString body = QStringLiteral("ALTER TABLE ") + table +
                    ((relation.NoCheckConstraint || withNoCheck) ? QStringLiteral(" WITH NOCHECK") : QString()) +
-                   QStringLiteral(" ADD") + CRLF + QStringLiteral("CONSTRAINT ") + QuoteName(relation.Name) + CRLF +
+                   QStringLiteral(" ADD") + CRLF + QStringLiteral("CONSTRAINT ") + QuoteName(name) + CRLF +
                    QStringLiteral("FOREIGN KEY ") + FieldListSQL(relation.FieldNames) + CRLF +
                    QStringLiteral("REFERENCES ") + PrimaryTableFullName(relation) + QLatin1Char(' ') +
                    FieldListSQL(relation.PrimaryFieldNames);
@@ -54,7 +58,7 @@ QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, co
     // A disabled key is created and then disabled again.
     if (relation.NoCheckConstraint)
         body += CRLF + QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" NOCHECK CONSTRAINT ") +
-                QuoteName(relation.Name);
+                QuoteName(name);
     if (ctx.DiffViewMode) return body;
 
     // Drop the key if it exists, then create it only when both tables exist.
@@ -62,7 +66,7 @@ QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, co
     const QString property = QStringLiteral("IsUserTable");
     const QString guarded =
         GetSQLIfExists(table, property, GetSQLIfExists(PrimaryTableFullName(relation), property, block));
-    return DropRelationSQL(relation) + CRLF + guarded;
+    return DropRelationSQL(relation, name) + CRLF + guarded;
 }
 
 bool RelationDiffers(const Tovimar_Relation& relation, const Tovimar_Relation& other) {
@@ -77,26 +81,26 @@ bool RelationDiffers(const Tovimar_Relation& relation, const Tovimar_Relation& o
 
 // ---- Defaults --------------------------------------------------------------------------------
 
-QString AddDefaultSQL(const Tovimar_Default& def, const QString& alterPrefix) {
-    return alterPrefix + QStringLiteral("ADD CONSTRAINT ") + QuoteName(def.Name) + QStringLiteral(" DEFAULT ") +
+QString AddDefaultSQL(const Tovimar_Default& def, const QString& alterPrefix, const QString& name) {
+    return alterPrefix + QStringLiteral("ADD CONSTRAINT ") + QuoteName(name) + QStringLiteral(" DEFAULT ") +
            def.Value + QStringLiteral(" FOR ") + QuoteName(def.Field ? def.Field->Name : QString());
 }
 
-QString DropConstraintSQL(const Tovimar_TableObject& object) {
+QString DropConstraintSQL(const Tovimar_TableObject& object, const QString& name) {
     return QStringLiteral("ALTER TABLE ") + TableName(object) + CRLF + QStringLiteral("DROP CONSTRAINT ") +
-           QuoteName(object.Name);
+           QuoteName(name);
 }
 
 // ---- Checks ----------------------------------------------------------------------------------
 
-QString CreateCheckSQL(const Tovimar_Check& check) {
+QString CreateCheckSQL(const Tovimar_Check& check, const QString& name) {
     const QString table = TableName(check);
     QString text = QStringLiteral("ALTER TABLE ") + table + CRLF + QStringLiteral("ADD CONSTRAINT ") +
-                   QuoteName(check.Name) + QStringLiteral(" CHECK ") +
+                   QuoteName(name) + QStringLiteral(" CHECK ") +
                    (check.NotForRepl ? QStringLiteral("NOT FOR REPLICATION ") : QString()) + check.Value;
     if (check.NoCheckConstraint)
         text += CRLF + QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" NOCHECK CONSTRAINT ") +
-                QuoteName(check.Name);
+                QuoteName(name);
     return text;
 }
 
@@ -140,6 +144,7 @@ int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scri
 
     Tovimar_Relation* other = relation.OtherObj();
     bool changed = false;
+    QString name = relation.Name;  // the key's name in the Destination when it is re-created
     if (!other) {
         if (fromSource) {
             if (scripted || ctx.DiffViewMode)
@@ -154,9 +159,12 @@ int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scri
                 CreateRelationSQL(relation, false, ctx), count);
         }
     } else if (fromSource) {
-        if (TextDiffers(other->Name, relation.Name) && scripted)
+        const bool renamed = RenameConstraint(relation, *other) && scripted;
+        if (renamed)
             Add(scripts, NewScript(true, typ, QStringLiteral("RENAME"), relation),
                 RenameConstraintSQL(*other, relation.Name), count);
+        else if (!relation.Table->DeleteRecreate)
+            name = other->Name;
         changed = RelationDiffers(relation, *other);
     } else {
         return 0;
@@ -167,7 +175,7 @@ int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scri
         // key is checked against the data. The create text drops the old key first.
         Add(scripts,
             NewScript(fromSource, typ, changed ? QStringLiteral("CHANGE") : QStringLiteral("RECREATE"), relation),
-            CreateRelationSQL(relation, !changed, ctx), count);
+            CreateRelationSQL(relation, !changed, ctx, name), count);
     }
     return count;
 }
@@ -182,8 +190,8 @@ int GenerateScript(Tovimar_Default& def, bool fromSource, ScriptList& scripts, G
         if (fromSource) {
             // A new column gets its default in its ADD or CREATE TABLE text.
             if (def.Field && def.Field->OtherObj())
-                Add(scripts, NewScript(true, typ, QStringLiteral("CREATE"), def), AddDefaultSQL(def, alterPrefix),
-                    count);
+                Add(scripts, NewScript(true, typ, QStringLiteral("CREATE"), def),
+                    AddDefaultSQL(def, alterPrefix, def.Name), count);
         } else {
             Add(scripts, NewScript(false, typ, QStringLiteral("DELETE"), def),
                 alterPrefix + QStringLiteral("DROP CONSTRAINT ") + QuoteName(def.Name), count);
@@ -191,12 +199,13 @@ int GenerateScript(Tovimar_Default& def, bool fromSource, ScriptList& scripts, G
         return count;
     }
     if (!fromSource) return 0;
-    if (TextDiffers(other->Name, def.Name))
+    if (RenameConstraint(def, *other))
         Add(scripts, NewScript(true, typ, QStringLiteral("RENAME"), def), RenameConstraintSQL(*other, def.Name), count);
+    const QString name = DestinationConstraintName(def, *other);
     if (TextDiffers(other->Value, def.Value))
         Add(scripts, NewScript(true, typ, QStringLiteral("CHANGE"), def),
-            alterPrefix + QStringLiteral("DROP CONSTRAINT ") + QuoteName(def.Name) + CRLF +
-                AddDefaultSQL(def, alterPrefix),
+            alterPrefix + QStringLiteral("DROP CONSTRAINT ") + QuoteName(name) + CRLF +
+                AddDefaultSQL(def, alterPrefix, name),
             count);
     return count;
 }
@@ -208,13 +217,14 @@ int GenerateScript(Tovimar_Check& check, bool fromSource, ScriptList& scripts, G
     Tovimar_Check* other = check.OtherObj();
     if (!other) {
         if (fromSource)
-            Add(scripts, NewScript(true, typ, QStringLiteral("CREATE"), check), CreateCheckSQL(check), count);
+            Add(scripts, NewScript(true, typ, QStringLiteral("CREATE"), check), CreateCheckSQL(check, check.Name), count);
         else
-            Add(scripts, NewScript(false, typ, QStringLiteral("DELETE"), check), DropConstraintSQL(check), count);
+            Add(scripts, NewScript(false, typ, QStringLiteral("DELETE"), check), DropConstraintSQL(check, check.Name),
+                count);
         return count;
     }
     if (!fromSource) return 0;
-    if (TextDiffers(other->Name, check.Name))
+    if (RenameConstraint(check, *other))
         Add(scripts, NewScript(true, typ, QStringLiteral("RENAME"), check), RenameConstraintSQL(*other, check.Name),
             count);
     const bool changed = check.NotForRepl != other->NotForRepl || check.NoCheckConstraint != other->NoCheckConstraint ||
@@ -222,7 +232,8 @@ int GenerateScript(Tovimar_Check& check, bool fromSource, ScriptList& scripts, G
     const bool rebuilt = check.Table->DeleteRecreate;
     if (rebuilt || changed) {
         // A rebuilt table has lost its old checks already: only the create step remains.
-        const QString sql = (rebuilt ? QString() : DropConstraintSQL(check) + CRLF) + CreateCheckSQL(check);
+        const QString name = DestinationConstraintName(check, *other);
+        const QString sql = (rebuilt ? QString() : DropConstraintSQL(check, name) + CRLF) + CreateCheckSQL(check, name);
         Add(scripts, NewScript(true, typ, changed ? QStringLiteral("CHANGE") : QStringLiteral("RECREATE"), check), sql,
             count);
     }

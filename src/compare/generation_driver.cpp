@@ -50,6 +50,31 @@ bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
 
 bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
+// A column cannot be dropped while a key, index, foreign key or check uses it (5074). Those that
+// only the Destination has are deleted before; those that change are dropped and created again
+// by their CHANGE script, after the column scripts: the column is dropped after the last of them.
+void DropColumnsAfterTheirUsers(ScriptList& scripts) {
+    for (qsizetype i = static_cast<qsizetype>(scripts.size()) - 1; i >= 0; --i) {
+        const Tovimar_Script& drop = *scripts[static_cast<size_t>(i)];
+        const auto* field = dynamic_cast<const Tovimar_Field*>(drop.ScriptedObj);
+        if (!Same(drop.Typ, QStringLiteral("Column")) || !Same(drop.Action, QStringLiteral("DELETE")) || !field) continue;
+        const Tovimar_Table* table = field->Table();
+        if (!table || table->DeleteRecreate) continue;  // the rebuild drops it; the script is a comment
+        qsizetype last = -1;
+        for (qsizetype j = i + 1; j < static_cast<qsizetype>(scripts.size()); ++j) {
+            const Tovimar_Script& user = *scripts[static_cast<size_t>(j)];
+            if (!Same(user.Action, QStringLiteral("CHANGE")) || !user.ScriptedObj) continue;
+            // The Destination's side of the change is the one that uses the old column.
+            const Tovimar_Object* old = user.ScriptedObj->OtherObject();
+            if (old && UsesColumn(*old, *table, field->Name)) last = j;
+        }
+        if (last < 0) continue;
+        const ScriptPtr moved = scripts[static_cast<size_t>(i)];
+        scripts.erase(scripts.begin() + i);
+        scripts.insert(scripts.begin() + last, moved);
+    }
+}
+
 bool Matches(const Tovimar_Script& script, const QString& key) {
     return Same(script.Typ, key) || Same(script.Action, key);
 }
@@ -234,6 +259,7 @@ ScriptList SortScripts(const ScriptList& scripts) {
         result.insert(result.end(), part.begin(), part.end());
     }
     OrderCodeObjects(result);
+    DropColumnsAfterTheirUsers(result);
     long index = 0;
     for (const ScriptPtr& script : result) script->Index = ++index;
     return result;

@@ -12,7 +12,8 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
 
 // All "DELETE" scripts first (permissions first, roles last, each type in reverse generation
 // order), then type by type from "Role" to "Permission" in the kind order RENAME, RECREATE,
-// REDELETE, CREATE, CHANGE. Numbers the result (Index 1, 2, ...).
+// REDELETE, CREATE, CHANGE; a column that a changed key, index, foreign key or check uses is
+// dropped after that change. Numbers the result (Index 1, 2, ...).
 ScriptList SortScripts(const ScriptList& scripts);
 // The scripts whose Typ or Action equals key (taken from the last to the first when byKind),
 // grouped by the texts of others in list order.

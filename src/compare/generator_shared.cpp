@@ -1,5 +1,6 @@
 #include "compare/generators.h"
 
+#include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
 ScriptPtr NewScript(bool fromSource, const QString& typ, const QString& action, Tovimar_Object& obj) {
@@ -41,6 +42,52 @@ QString GetSQLIfExists(const Tovimar_Object& object, const QString& sql) {
 
 QString RenameSQL(const QString& oldName, const QString& newName, const QString& objectType) {
     return ExecProcedureSQL(QStringLiteral("sp_rename"), {oldName, newName, objectType});
+}
+
+bool RenameConstraint(const Tovimar_TableObject& source, const Tovimar_TableObject& dest) {
+    // A rebuild drops the Destination's constraints; only a pair linked by name stays renamed.
+    const bool rebuilt = source.Table && source.Table->DeleteRecreate;
+    return TextDiffers(source.Name, dest.Name) && !HasGeneratedName(source) && !(rebuilt && HasGeneratedName(dest));
+}
+
+QString DestinationConstraintName(const Tovimar_TableObject& source, const Tovimar_TableObject& dest) {
+    const bool rebuilt = source.Table && source.Table->DeleteRecreate;
+    return rebuilt || RenameConstraint(source, dest) ? source.Name : dest.Name;
+}
+
+namespace {
+bool ListsColumn(const Collection<QString>& names, const QString& column) {
+    for (const QString& name : names)
+        if (!TextDiffers(name, column)) return true;
+    return false;
+}
+
+// The expression names the column, bracket-quoted or as a whole word.
+bool MentionsColumn(const QString& expression, const QString& column) {
+    if (expression.contains(QuoteName(column), Qt::CaseInsensitive)) return true;
+    auto isNamePart = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('@') ||
+                                           c == QLatin1Char('#') || c == QLatin1Char('$'); };
+    for (qsizetype pos = expression.indexOf(column, 0, Qt::CaseInsensitive); pos >= 0;
+         pos = expression.indexOf(column, pos + 1, Qt::CaseInsensitive)) {
+        const qsizetype end = pos + column.size();
+        if ((pos == 0 || !isNamePart(expression[pos - 1])) && (end >= expression.size() || !isNamePart(expression[end])))
+            return true;
+    }
+    return false;
+}
+}  // namespace
+
+bool UsesColumn(const Tovimar_Object& object, const Tovimar_Table& table, const QString& column) {
+    if (const auto* index = dynamic_cast<const Tovimar_Index*>(&object))
+        return index->Table == &table && ListsColumn(index->FieldNames, column);
+    if (const auto* relation = dynamic_cast<const Tovimar_Relation*>(&object))
+        return (relation->Table == &table && ListsColumn(relation->FieldNames, column)) ||
+               (relation->PrimaryTable == &table && ListsColumn(relation->PrimaryFieldNames, column));
+    if (const auto* check = dynamic_cast<const Tovimar_Check*>(&object))
+        return check->Table == &table && MentionsColumn(check->Value, column);
+    if (const auto* def = dynamic_cast<const Tovimar_Default*>(&object))
+        return def->Table == &table && def->Field && !TextDiffers(def->Field->Name, column);
+    return false;
 }
 
 bool TextDiffers(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) != 0; }

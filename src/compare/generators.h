@@ -95,6 +95,19 @@ QString GetSQLIfExists(const Tovimar_Object& object, const QString& sql);
 // literals (a ' in a name is doubled).
 QString RenameSQL(const QString& oldName, const QString& newName, const QString& objectType);
 
+// A key, relation, default or check linked to a Destination constraint of another name is renamed
+// to the Source's name, unless the Source's name is one the server generated (any name serves
+// then; one generated name is never renamed to another) or the Destination's name is generated
+// and the table is rebuilt (the rebuild creates the constraint under the Source's name).
+bool RenameConstraint(const Tovimar_TableObject& source, const Tovimar_TableObject& dest);
+// The name a linked constraint has in the Destination when its change is made, and keeps: the
+// Source's when it is renamed first or its table is rebuilt, else the Destination's.
+QString DestinationConstraintName(const Tovimar_TableObject& source, const Tovimar_TableObject& dest);
+
+// True when the index, key, relation (by its own or by its referenced columns), check (by its
+// expression) or default of the same database uses the column named column of table.
+bool UsesColumn(const Tovimar_Object& object, const Tovimar_Table& table, const QString& column);
+
 // Case-insensitive text comparison of names, types and definitions.
 bool TextDiffers(const QString& a, const QString& b);
 

@@ -20,13 +20,14 @@ QString FieldListSQL(const Collection<QString>& names) {
     return QLatin1Char('(') + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
-QString CreateIndexSQL(const Tovimar_Index& index) {
+// The index or key under name (its own unless the Destination keeps another one).
+QString CreateIndexSQL(const Tovimar_Index& index, const QString& name) {
     QString text;
     QString with;  // options, each starting with ", "
     const QString fillFactor = QStringLiteral(", FILLFACTOR = ") + QString::number(index.IndexFillFactor);
     if (IsConstraint(index)) {
         text = QStringLiteral("ALTER TABLE ") + TableName(index) + CRLF + QStringLiteral("ADD CONSTRAINT ") +
-               QuoteName(index.Name) + (index.IsPrimaryKey ? QStringLiteral(" PRIMARY KEY") : QStringLiteral(" UNIQUE")) +
+               QuoteName(name) + (index.IsPrimaryKey ? QStringLiteral(" PRIMARY KEY") : QStringLiteral(" UNIQUE")) +
                (index.IsClustered ? QStringLiteral(" CLUSTERED") : QStringLiteral(" NONCLUSTERED")) + CRLF +
                FieldListSQL(index.FieldNames) + CRLF;
         if (index.IndexFillFactor > 0) with = fillFactor;
@@ -34,7 +35,7 @@ QString CreateIndexSQL(const Tovimar_Index& index) {
         text = QStringLiteral("SET ARITHABORT ON") + CRLF + QStringLiteral("CREATE ") +
                (index.IsUnique ? QStringLiteral("UNIQUE ") : QString()) +
                (index.IsClustered ? QString() : QStringLiteral("NON")) + QStringLiteral("CLUSTERED INDEX ") +
-               QuoteName(index.Name) + QStringLiteral(" ON ") + TableName(index) + CRLF +
+               QuoteName(name) + QStringLiteral(" ON ") + TableName(index) + CRLF +
                FieldListSQL(index.FieldNames) + CRLF;
         // PAD_INDEX only means something together with a fill factor.
         if (index.IndexFillFactor > 0) {
@@ -83,7 +84,7 @@ int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, G
     if (!other) {
         if (fromSource) {
             ScriptPtr script = NewScript(true, typ, QStringLiteral("CREATE"), index);
-            script->AddSQL(CreateIndexSQL(index));
+            script->AddSQL(CreateIndexSQL(index, index.Name));
             script->Repeatable = repeatable;
             scripts.push_back(script);
         } else {
@@ -97,7 +98,7 @@ int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, G
     int count = 0;
     const bool rebuilt = index.Table->DeleteRecreate;
     const bool changed = IndexDiffers(index, *other);
-    if (TextDiffers(other->Name, index.Name) && !changed && !rebuilt) {
+    if (RenameConstraint(index, *other) && !changed && !rebuilt) {
         ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RENAME"), index);
         script->AddSQL(RenameSQL(index.Table->FullName() + QLatin1Char('.') + QuoteName(other->Name), index.Name,
                                  QStringLiteral("INDEX")));
@@ -109,7 +110,7 @@ int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, G
             NewScript(fromSource, typ, changed ? QStringLiteral("CHANGE") : QStringLiteral("RECREATE"), index);
         // A rebuilt table has lost its old indexes already: only the create step remains.
         if (!rebuilt) script->AddSQL(Create_Delete(*other));
-        script->AddSQL(CreateIndexSQL(index));
+        script->AddSQL(CreateIndexSQL(index, DestinationConstraintName(index, *other)));
         script->Repeatable = repeatable;
         scripts.push_back(script);
         ++count;

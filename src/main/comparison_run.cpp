@@ -8,6 +8,7 @@
 #include "filters/filter_model.h"
 #include "platform/cleanup_guard.h"
 #include "platform/progress.h"
+#include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
 #include <algorithm>
@@ -95,6 +96,8 @@ void ApplyRenames(const QList<QPair<QString, QString>>& renames, Tovimar_Databas
             throw ComparisonInputError(QStringLiteral("--rename: the Source table %1 has no column %2")
                                            .arg(counterpart->FullName(), QuoteName(newParts[0])));
         Tovimar_Database::SetLink(newField.get(), oldField.get());
+        // The defaults with generated names follow their columns.
+        LinkConstraintsByContent(*table);
     }
 }
 

@@ -37,6 +37,8 @@ VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, 
     report.LogFile = logFile;
     const std::vector<TableRowCount> before = CountRows(dest);
     report.Scripts = GenerateComparison(source, dest, options, progress);
+    report.Impossible = FindImpossibleChanges(report.Scripts, dest, options.IgnoreDataLoss);
+    if (!report.Impossible.empty()) return report;
 
     // The name each Destination table has after the sync: its own, or the Source name it was
     // declared renamed to.
@@ -54,6 +56,7 @@ VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, 
         executor.RunScripts();
         progress.Close();
         report.Errors = std::move(executor.ErrCollection);
+        report.Skipped = std::move(executor.Skipped);
         report.Cancelled = executor.WasCancelled();
     }
     if (report.Cancelled) return report;

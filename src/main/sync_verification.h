@@ -5,6 +5,8 @@
 // after. A sync converges when no script failed, nothing is left to change and no table that is
 // kept lost rows.
 #include "main/comparison_run.h"
+#include "main/impossible_changes.h"
+#include "review/script_executor.h"
 #include "review/tovimar_error.h"
 
 #include <QString>
@@ -26,6 +28,7 @@ struct VerificationReport {
     QString LogFile;             // the execution log of the sync scripts
     ScriptList Scripts;          // the sync scripts, as executed
     ErrorCollection Errors;      // what failed while they ran
+    std::vector<ScriptExecutor::SkippedScript> Skipped;  // not run: they depend on a failed script
     bool Cancelled = false;
     QStringList Remaining;       // the differences left afterwards, as SummaryLine texts
     // The tables that existed before and after (a renamed table under both names), with their
@@ -37,12 +40,17 @@ struct VerificationReport {
         qint64 RowsAfter = 0;
     };
     std::vector<Rows> RowCounts;
+    // Changes that cannot work on the Destination's data: when there are any, nothing was run.
+    std::vector<ImpossibleChange> Impossible;
 
     bool LostRows() const;
-    bool Converged() const { return !Cancelled && Errors.empty() && Remaining.isEmpty() && !LostRows(); }
+    bool Converged() const {
+        return !Cancelled && Impossible.empty() && Errors.empty() && Remaining.isEmpty() && !LostRows();
+    }
 };
 
-// Generates the scripts from source to dest (with options), executes them on dest's connection
+// Generates the scripts from source to dest (with options), stops when some cannot work on dest's
+// data (FindImpossibleChanges; Impossible lists them), else executes them on dest's connection
 // writing the log to logFile, reloads dest and compares again (with the filters of options;
 // the renames have happened by then). dest must be connected; both models must stay alive while
 // the report is used (its scripts and errors point into them). Throws TovimarException,

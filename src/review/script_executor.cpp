@@ -1,6 +1,7 @@
 #include "review/script_executor.h"
 
 #include "compare/generation_driver.h"
+#include "compare/generators.h"
 #include "platform/app_paths.h"
 #include "platform/cleanup_guard.h"
 #include "platform/db/db_connection.h"
@@ -22,6 +23,8 @@ const QString kSource = QStringLiteral("ScriptExecutor");
 const QString kRollback = QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK");
 
 QString Separator(int width) { return QString(width, QLatin1Char('-')); }
+
+bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // Polls of a running statement: short sleeps first, so that quick statements finish without
 // delay (a sync runs thousands of them, and a 10 ms step cost more than the simulated server's
@@ -130,12 +133,16 @@ QString ScriptExecutor::ExportText() {
 void ScriptExecutor::Run() {
     finalTry_.clear();
     pendingRetryType_.clear();
+    failedFoundations_.clear();
+    Skipped.clear();
     WriteHeader();
     for (const ScriptPtr& script : Scripts) {
         if (!script) continue;
         RetryPass(script->Typ);
         if (cancelled_) break;
-        if (script->Checked) ExecuteScript(script, 0);
+        if (!script->Checked) continue;
+        if (const ScriptPtr cause = ExportOnly ? nullptr : FailedFoundation(*script)) Skip(script, cause);
+        else ExecuteScript(script, 0);
         if (cancelled_) break;
     }
     RetryPass(QString());
@@ -212,12 +219,45 @@ bool ScriptExecutor::ExecuteStatement(const ScriptPtr& script, int part, const Q
         return true;
     }
     ErrCollection.push_back(error);
+    const bool foundation = Same(script->Typ, QStringLiteral("Table")) || Same(script->Typ, QStringLiteral("Column"));
+    if (!error->TryAgain && foundation && !Same(script->Action, QStringLiteral("DELETE")) &&
+        !Same(script->Action, QStringLiteral("REDELETE")))
+        failedFoundations_.push_back(script);
     WriteLine(error->TryAgain ? QStringLiteral("-- STATUS=ERROR-REPEAT.") : QStringLiteral("-- STATUS=ERROR."));
     for (const Tovimar_Error::Entry& entry : error->ErrorList)
         WriteLine(QStringLiteral("--    ERR=%1 - ").arg(entry.Number) + CommentLineText(entry.Description));
     WriteLine(kGo);
     Rollback();
     return false;
+}
+
+ScriptPtr ScriptExecutor::FailedFoundation(const Tovimar_Script& script) const {
+    static const QStringList dependents = {QStringLiteral("Index"), QStringLiteral("Relation"), QStringLiteral("Check"),
+                                           QStringLiteral("Default"), QStringLiteral("FTI"), QStringLiteral("Trigger")};
+    if (failedFoundations_.empty() || !dependents.contains(script.Typ, Qt::CaseInsensitive)) return nullptr;
+    const auto* relation = dynamic_cast<const Tovimar_Relation*>(script.ScriptedObj);
+    const QString referenced = !relation ? QString()
+                               : relation->PrimaryTable ? relation->PrimaryTable->FullName()
+                                                        : relation->PrimaryTableFullName;
+    for (const ScriptPtr& failed : failedFoundations_) {
+        if (!failed->ScriptedObj) continue;
+        if (Same(failed->Typ, QStringLiteral("Table"))) {
+            const QString table = failed->ScriptedObj->FullName();
+            if (Same(script.TableFullName(), table) || Same(referenced, table)) return failed;
+        } else if (const auto* field = dynamic_cast<const Tovimar_Field*>(failed->ScriptedObj)) {
+            if (field->Table() && script.ScriptedObj && UsesColumn(*script.ScriptedObj, *field->Table(), field->Name))
+                return failed;
+        }
+    }
+    return nullptr;
+}
+
+void ScriptExecutor::Skip(const ScriptPtr& script, const ScriptPtr& cause) {
+    Skipped.push_back({script, cause});
+    WriteLine(QStringLiteral("-- ") + script->GetTitle());
+    WriteLine(Separator(80));
+    WriteLine(QStringLiteral("-- STATUS=SKIPPED. It depends on a Script that failed: ") + cause->GetTitle());
+    WriteLine(Separator(80));
 }
 
 bool ScriptExecutor::IsRepeatable(const Tovimar_Script& script) const {
@@ -332,6 +372,7 @@ bool ExecuteScripts(Progress& progress, Prompt& prompt, const ScriptList& script
     }
 
     ErrorCollection errors;
+    std::vector<ScriptExecutor::SkippedScript> skipped;
     bool cancelled = false;
     {
         CleanupGuard closeWindow([&progress] { progress.Close(); });
@@ -342,10 +383,12 @@ bool ExecuteScripts(Progress& progress, Prompt& prompt, const ScriptList& script
         executor.ExportOnly = exportOnly;
         executor.RunScripts();
         errors = std::move(executor.ErrCollection);
+        skipped = std::move(executor.Skipped);
         cancelled = executor.WasCancelled();
     }
     if (report) {
         report->Errors = errors;
+        report->Skipped = std::move(skipped);
         report->Cancelled = cancelled;
     }
 

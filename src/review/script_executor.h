@@ -44,6 +44,15 @@ public:
 
     // The errors of the last run, in the order they remained after the retry passes.
     ErrorCollection ErrCollection;
+    // The scripts of the last run that were not executed because a script they depend on failed
+    // for good: a key, index, foreign key, check, default, full-text index or trigger of a table
+    // whose create, rebuild or rename failed, or that uses a column whose script failed (a
+    // foreign key also when it references that table). Cause is the script that failed.
+    struct SkippedScript {
+        ScriptPtr Script;
+        ScriptPtr Cause;
+    };
+    std::vector<SkippedScript> Skipped;
 
     // Runs (or exports) every checked script and writes ResultFile. A failed statement never
     // stops the run; errors of the run itself (the file cannot be written, no connection) end
@@ -69,6 +78,9 @@ private:
     void Rollback();
     void StopRunning();
     bool IsRepeatable(const Tovimar_Script& script) const;
+    // The failed table or column script that script depends on; none when it may run.
+    ScriptPtr FailedFoundation(const Tovimar_Script& script) const;
+    void Skip(const ScriptPtr& script, const ScriptPtr& cause);
     void NoteCancel(bool cancelled) { cancelled_ = cancelled_ || cancelled; }
 
     void Run();
@@ -85,6 +97,8 @@ private:
     // Scripts whose retry made no progress: their next failure is final. Kept here rather than
     // by clearing Repeatable, so that the script list stays as generated for a later run.
     QSet<const Tovimar_Script*> finalTry_;
+    // The table and column scripts that failed for good in this run.
+    std::vector<ScriptPtr> failedFoundations_;
 };
 
 // The default path of a result file: the "Scripts" folder (created when missing) + "Tovimar_" +
@@ -101,6 +115,7 @@ QString ScriptFileText(const ScriptList& scripts, Tovimar_Database& db, const QD
 // What a run produced, for callers that report it themselves (the command-line program).
 struct ExecutionReport {
     ErrorCollection Errors;
+    std::vector<ScriptExecutor::SkippedScript> Skipped;
     bool Cancelled = false;
 };
 

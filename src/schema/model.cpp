@@ -1,5 +1,6 @@
 #include "schema/model.h"
 
+#include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -169,6 +170,7 @@ void Tovimar_Table::LinkContents(bool clearOnly, bool skipFields) {
     Tovimar_Database::LinkObjects(Checks, other->Checks);
     Tovimar_Database::LinkObjects(Triggers, other->Triggers);
     Tovimar_Database::LinkObjects(Indexes, other->Indexes);
+    LinkConstraintsByContent(*this);
 }
 
 QString Tovimar_Table::GetAnyFTICatalog() const {

@@ -300,8 +300,9 @@ public:
     // contents' links) and links the contents of the two tables by name.
     void SetOtherObj(Tovimar_Table* other);
     // Links Fields (unless skipFields), Relations, Defaults, Checks, Triggers and Indexes with the
-    // counterpart's, or clears their links when clearOnly or there is no counterpart. Does
-    // nothing for a table that belongs to no database.
+    // counterpart's, or clears their links when clearOnly or there is no counterpart; then pairs
+    // the constraints with generated names by what they constrain (LinkConstraintsByContent).
+    // Does nothing for a table that belongs to no database.
     void LinkContents(bool clearOnly, bool skipFields);
 
     Tovimar_Table* Table() { return this; }

@@ -100,11 +100,7 @@ frmOptions::frmOptions(frmStart* mainWindow, bool applyMode) : QDialog(mainWindo
     filterGrid->addWidget(FilterElement, 2, 2, 1, 3);
     filterGrid->setColumnStretch(3, 1);
 
-    const auto button = [this](const QString& name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        return b;
-    };
+    const auto button = [this](const QString& name, const QString& caption) { return NamedButton(this, name, caption); };
     cmdClose = button(QStringLiteral("cmdClose"), QStringLiteral("&Close"));
     cmdCancel = button(QStringLiteral("cmdCancel"), QStringLiteral("<< &Back"));
     cmdNext = button(QStringLiteral("cmdNext"), QStringLiteral("&Next >>"));

@@ -32,11 +32,7 @@ frmPreferences::frmPreferences(QWidget* parent) : QDialog(parent) {
     odbcLayout->addRow(QStringLiteral("ODBC Driver:"), OdbcDriver);
     odbcLayout->addRow(QStringLiteral("TDS Version:"), TdsVersion);
 
-    const auto button = [this](const QString& name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        return b;
-    };
+    const auto button = [this](const QString& name, const QString& caption) { return NamedButton(this, name, caption); };
     cmdDiffReset = button(QStringLiteral("cmdDiffReset"), QStringLiteral("&Reset"));
     cmdOK = button(QStringLiteral("cmdOK"), QStringLiteral("&Save"));
     cmdCancel = button(QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));

@@ -68,11 +68,7 @@ frmStart::frmStart(QWidget* parent) : QMainWindow(parent) {
     BoxSource->setObjectName(QStringLiteral("BoxSource"));
     BoxDest->setObjectName(QStringLiteral("BoxDest"));
 
-    const auto button = [this](const QString& name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        return b;
-    };
+    const auto button = [this](const QString& name, const QString& caption) { return NamedButton(this, name, caption); };
     cmdTausch = button(QStringLiteral("cmdTausch"), QStringLiteral("<- &S&wap ->"));
     cmdCopy[1] = button(QStringLiteral("cmdCopy"), QStringLiteral("Copy &1 ->"));
     cmdCopy[2] = button(QStringLiteral("cmdCopy"), QStringLiteral("<- Copy &2"));

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace {
@@ -77,4 +78,10 @@ QString OpenHelp(const QString& formName) {
     const QString path = HelpPagePath(formName);
     if (!path.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     return path;
+}
+
+QPushButton* NamedButton(QWidget* parent, const QString& name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    return button;
 }

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+class QPushButton;
 class QWidget;
 
 inline const QString AppTitle = QStringLiteral("Tovimar");
@@ -25,3 +26,6 @@ void SetAppPrompt(Prompt* prompt);
 // when there is none.
 QString OpenHelp(const QString& formName);
 QString HelpPagePath(const QString& formName);
+
+// A push button with its caption and its documented name as object name.
+QPushButton* NamedButton(QWidget* parent, const QString& name, const QString& caption);

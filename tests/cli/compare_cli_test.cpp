@@ -3,6 +3,7 @@
 
 #include "cli/cli_runner.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -125,4 +126,29 @@ TEST(CompareCliTest, IgnoreDataLossConvertsTheCopiedColumns) {
     EXPECT_TRUE(r.Out.contains(
         QStringLiteral("SELECT CONVERT([int], [ID]), CONVERT([nvarchar](40), [Name]) FROM [dbo].[Customers] TABLOCKX ")))
         << r.Out.toStdString();
+}
+
+// --create-cache writes a snapshot per database beside the program. A script builds its
+// database afresh, so the fingerprint (which holds the latest creation time) never matches an
+// older snapshot: --use-cache must then read the catalog, not the stale (here tampered) file.
+TEST(CompareCliTest, SchemaCacheIsWrittenAndReused) {
+    const QString source = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/source.sql");
+    const QString dest = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/destination.sql");
+    const QString cache = QFileInfo(QStringLiteral(TOVIMAR_CLI)).absolutePath() +
+                          QStringLiteral("/Schemas/Tovimar_sqlsim#Bookshop.schema");
+    QFile::remove(cache);
+    const CliResult created = RunCli({QStringLiteral("compare"), source, dest, QStringLiteral("--summary"),
+                                      QStringLiteral("--create-cache")});
+    ASSERT_EQ(created.ExitCode, 1) << Show(created);
+    ASSERT_TRUE(QFile::exists(cache));
+    QByteArray stale = ReadAll(cache);
+    stale.replace(";Table;Authors;", ";Table;Stale;");
+    QFile file(cache);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(stale);
+    file.close();
+    const CliResult reused = RunCli({QStringLiteral("compare"), source, dest, QStringLiteral("--summary"),
+                                     QStringLiteral("--use-cache")});
+    EXPECT_EQ(reused.ExitCode, 1) << Show(reused);
+    EXPECT_EQ(reused.Out, created.Out);
 }

@@ -41,6 +41,7 @@ void Fill(QTreeWidget* list, const QList<RenameItem>& items, int selected) {
         rows << row;
     }
     list->addTopLevelItems(rows);
+    if (list->columnCount() > 1) list->resizeColumnToContents(0);
     if (selected >= 0 && selected < rows.size()) {
         list->setCurrentItem(rows[selected]);
         list->scrollToItem(rows[selected]);

@@ -15,7 +15,12 @@ QString ImageResource(const QString& imageFile) {
     return QStringLiteral(":/icons/") + name + QStringLiteral(".png");
 }
 
+// The icon set is compiled into this static library; its resources must be registered by hand.
+static void RegisterIcons() { Q_INIT_RESOURCE(icons); }
+
 QIcon TreeImage(const QString& kind) {
+    static const bool registered = (RegisterIcons(), true);
+    (void)registered;
     static QHash<QString, QIcon> cache;
     const QString key = kind.toCaseFolded();
     auto it = cache.constFind(key);

@@ -57,21 +57,18 @@ QStringList ActionsOfBox(const QString& box) {
 void ApplyShowFilter(const ScriptList& scripts, const ShowBoxes& boxes) {
     const bool all = boxes.Creates && boxes.Deletes && boxes.Modifys && boxes.Renames;
     const bool none = !boxes.Creates && !boxes.Deletes && !boxes.Modifys && !boxes.Renames;
+    // The state of the box that covers each change kind.
+    QHash<QString, bool> ticked;
     const QList<QPair<QString, bool>> covered = {{QStringLiteral("Creates"), boxes.Creates},
                                                  {QStringLiteral("Deletes"), boxes.Deletes},
                                                  {QStringLiteral("Modifys"), boxes.Modifys},
                                                  {QStringLiteral("Renames"), boxes.Renames}};
+    for (const auto& [box, state] : covered)
+        for (const QString& action : ActionsOfBox(box)) ticked.insert(action, state);
     for (const ScriptPtr& script : scripts) {
         if (!script) continue;
-        bool known = false;
-        bool ticked = false;
-        for (const auto& [box, state] : covered) {
-            if (ActionsOfBox(box).contains(script->Action, Qt::CaseInsensitive)) {
-                known = true;
-                ticked = state;
-            }
-        }
-        script->ShowIt = all || none || !known || ticked;
+        const auto it = ticked.constFind(script->Action.toUpper());
+        script->ShowIt = all || none || it == ticked.cend() || it.value();
     }
 }
 
@@ -79,62 +76,88 @@ void ScriptTree::Clear() {
     scripts_.clear();
     nodes_.clear();
     byKey_.clear();
+    children_.clear();
+    lastPath_.clear();
 }
 
 void ScriptTree::Build(const ScriptList& scripts, const QString& dbName) {
     Clear();
     scripts_ = scripts;
-    struct Entry {
-        TreePath Path;
-        const Tovimar_Script* Script;
-        QString Tag;
-    };
-    QList<Entry> entries;
-    entries.reserve(static_cast<qsizetype>(scripts.size()));
-    for (const ScriptPtr& script : scripts)
-        if (script) entries.append(Entry{ScriptNodePath(*script, dbName), script.get(), GetTagString(*script)});
-    entries = GetSortedCollection(entries, [](const Entry& entry) -> const QString& { return entry.Tag; });
-    nodes_.reserve(static_cast<size_t>(entries.size()) + 64);
-    byKey_.reserve(entries.size() + 64);
-    for (const Entry& entry : entries)
-        if (entry.Script->ShowIt) AddTreePath(entry.Path, *entry.Script);
+    // The scripts in the order of their tags: the positions are sorted, not the scripts.
+    QList<int> order;
+    QStringList tags;
+    order.reserve(static_cast<qsizetype>(scripts.size()));
+    tags.reserve(static_cast<qsizetype>(scripts.size()));
+    for (size_t i = 0; i < scripts.size(); ++i) {
+        tags << (scripts[i] ? GetTagString(*scripts[i]) : QString());
+        if (scripts[i] && scripts[i]->ShowIt) order << static_cast<int>(i);
+    }
+    order = GetSortedCollection(order, [&tags](int i) -> const QString& { return tags[i]; });
+    nodes_.reserve(static_cast<size_t>(order.size()) + 64);
+    children_.reserve(order.size() + 64);
+    lastPath_.clear();
+    for (int i : order) {
+        const Tovimar_Script& script = *scripts[static_cast<size_t>(i)];
+        AddTreePath(ScriptNodePath(script, dbName), script);
+    }
     if (!nodes_.empty()) nodes_.front().Expanded = true;
 }
 
 void ScriptTree::AddTreePath(const TreePath& path, const Tovimar_Script& script) {
-    QString key;
     int parent = None;
     for (qsizetype level = 0; level < path.size(); ++level) {
-        key = level == 0 ? path[level].Text : key + QLatin1Char('.') + path[level].Text;
         const bool last = level == path.size() - 1;
-        const QString folded = key.toCaseFolded();
-        const auto found = byKey_.constFind(folded);
-        if (found != byKey_.cend()) {
+        const QString& text = path[level].Text;
+        // Sorted scripts of one table or kind follow each other: a level that repeats the
+        // previous path's node is taken without a lookup.
+        if (!last && level < lastPath_.size() && At(lastPath_[level]).Parent == parent &&
+            At(lastPath_[level]).Text == text) {
+            parent = lastPath_[level];
+            continue;
+        }
+        // A node is found by its parent and its text, so a long key is built only for a new node.
+        const ChildKey childKey{parent, text.toCaseFolded()};
+        const auto found = children_.constFind(childKey);
+        if (found != children_.cend()) {
             if (last)
-                throw TovimarException(500, QStringLiteral("AddTreePath"), QStringLiteral("Duplicate Script: ") + key);
+                throw TovimarException(500, QStringLiteral("AddTreePath"),
+                                       QStringLiteral("Duplicate Script: ") + At(found.value()).Key);
             parent = found.value();
+            SetLastPath(level, parent);
             continue;
         }
         Node node;
-        node.Key = key;
-        node.Text = path[level].Text;
+        node.Key = parent == None ? text : At(parent).Key + QLatin1Char('.') + text;
+        node.Text = text;
         node.ImageKind = path[level].ImageKind;
         node.Checked = script.Checked;
         node.Parent = parent;
         if (last) node.Tag = script.Index;
         const int id = Count();
+        if (!byKey_.isEmpty()) byKey_.insert(node.Key.toCaseFolded(), id);
         nodes_.push_back(std::move(node));
-        byKey_.insert(folded, id);
+        children_.insert(childKey, id);
         if (parent != None) {
             Node& up = nodes_[static_cast<size_t>(parent)];
             up.Children.push_back(id);
             if (script.Checked) ++up.CheckedChildren;
         }
         parent = id;
+        SetLastPath(level, parent);
     }
 }
 
-int ScriptTree::Find(const QString& key) const { return byKey_.value(key.toCaseFolded(), None); }
+void ScriptTree::SetLastPath(qsizetype level, int node) {
+    lastPath_.resize(level);
+    lastPath_.append(node);
+}
+
+int ScriptTree::Find(const QString& key) const {
+    // The key index is built on first use: building the tree does not need it.
+    if (byKey_.isEmpty())
+        for (int i = 0; i < Count(); ++i) byKey_.insert(At(i).Key.toCaseFolded(), i);
+    return byKey_.value(key.toCaseFolded(), None);
+}
 
 ScriptPtr ScriptTree::ScriptOf(int node) const {
     if (node < 0 || node >= Count()) return nullptr;

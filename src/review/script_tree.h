@@ -13,6 +13,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <vector>
 
@@ -92,6 +93,11 @@ private:
 
     ScriptList scripts_;
     std::vector<Node> nodes_;
-    QHash<QString, int> byKey_;  // case-folded key -> node
+    using ChildKey = QPair<int, QString>;  // the parent node and the case-folded text
+    void SetLastPath(qsizetype level, int node);
+
+    mutable QHash<QString, int> byKey_;    // case-folded key -> node, built by the first Find
+    QHash<ChildKey, int> children_;
+    QList<int> lastPath_;                  // the nodes of the path added last
     QList<int>* changed_ = nullptr;
 };

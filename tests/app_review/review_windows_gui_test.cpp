@@ -114,6 +114,16 @@ TEST(ReviewWindows, RenameUntickExecuteAndReadTheErrors) {
     ASSERT_TRUE(window);
     EXPECT_TRUE(rename->isHidden());
     EXPECT_TRUE(window->WasRename);
+    // Back returns to the rename dialog with the pair still declared; Next opens a new window.
+    QTest::mouseClick(window->cmdAbbruch, Qt::LeftButton);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    ASSERT_FALSE(rename.isNull());
+    EXPECT_FALSE(rename->isHidden());
+    EXPECT_EQ(rename->Renames->topLevelItemCount(), 1);
+    QTest::mouseClick(rename->cmdWeiter, Qt::LeftButton);
+    window = rename->ScriptsWindow();
+    ASSERT_TRUE(window);
     const ScriptTree& tree = window->Tree();
     const QString db = dest->Name + QLatin1Char('.');
     const int procedure = tree.Find(db + QStringLiteral("Procedures.[dbo].[GetCustomers]"));

@@ -1,13 +1,18 @@
 #include "app/frm_start.h"
 
+#include "app/frm_errors.h"
 #include "app/frm_execute.h"
 #include "app/frm_options.h"
 #include "app/frm_preferences.h"
 #include "app/gui_prompt.h"
 #include "app/review_flow.h"
+#include "dbutil/documentation_tables.h"
+#include "dbutil/recompile.h"
 #include "filters/filter_model.h"
 #include "main/settings_store.h"
 #include "review/script_executor.h"
+#include "platform/tovimar_exception.h"
+#include "schema/catalog_loader.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -79,10 +84,7 @@ frmStart::frmStart(QWidget* parent) : QMainWindow(parent) {
     cmdRecompile = button(QStringLiteral("cmdRecompile"), QStringLiteral("&Recompile Objects >>"));
     cmdDoku = button(QStringLiteral("cmdDoku"), QStringLiteral("&Update Documentation Tables"));
     btnHelp = button(QStringLiteral("btnHelp"), QStringLiteral("&Help"));
-    // Recompiling and the documentation tables come with a later version.
-    cmdRecompile->setEnabled(false);
     cmdDoku->setVisible(SettingText(QStringLiteral("CreateDocumentation")).toInt() >= 1);
-    cmdDoku->setEnabled(false);
     cmdStart->setDefault(true);
 
     auto* middle = new QVBoxLayout;
@@ -112,6 +114,8 @@ frmStart::frmStart(QWidget* parent) : QMainWindow(parent) {
     connect(cmdTausch, &QPushButton::clicked, this, &frmStart::Swap);
     connect(cmdCopy[1], &QPushButton::clicked, this, [this] { CopySide(1); });
     connect(cmdCopy[2], &QPushButton::clicked, this, [this] { CopySide(2); });
+    connect(cmdRecompile, &QPushButton::clicked, this, &frmStart::RecompileObjects);
+    connect(cmdDoku, &QPushButton::clicked, this, &frmStart::UpdateDocumentation);
     connect(btnHelp, &QPushButton::clicked, this, [] { OpenHelp(QStringLiteral("frmStart")); });
     connect(cmdPreferences, &QPushButton::clicked, this, [this] {
         frmPreferences dialog(this);
@@ -297,10 +301,10 @@ void frmStart::ParametersReady(std::shared_ptr<Tovimar_Database> db1, std::share
             ProgressWindow()->hide();
             break;
         }
-        case RunNext::ScriptWindow: StartScriptReview(this, db1, db2, result.Scripts, false); break;
+        case RunNext::ScriptWindow: StartScriptReview(this, db1, db2, result.Scripts, false, runOptions.IgnoreDataLoss); break;
         case RunNext::RenameDialog:
             hide();
-            StartScriptReview(this, db1, db2, result.Scripts, true);
+            StartScriptReview(this, db1, db2, result.Scripts, true, runOptions.IgnoreDataLoss);
             break;
     }
 }
@@ -322,6 +326,77 @@ void frmStart::Swap() {
     swapping_ = false;
     SelectAuth(1, sqlLogin2, false);
     SelectAuth(2, sqlLogin1, false);
+}
+
+std::shared_ptr<Tovimar_Database> frmStart::LoadSourceForUtility(const QString& question, bool definitionObjectsOnly) {
+    std::shared_ptr<Tovimar_Database> db = ConnectDatabase(1);
+    if (!db) return nullptr;
+    db->SetOtherObj(nullptr);
+    if (AppPrompt().Ask(question, PromptIcon::Question, PromptButtons::YesNo, PromptAnswer::No) != PromptAnswer::Yes)
+        return nullptr;
+    SaveLastUsed(1);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents();
+    // Every object takes part: the built-in default filter, whatever a comparison chose.
+    utilityFilters_ = std::make_shared<FilterSets>();
+    utilityFilters_->InitFilterSets();
+    db->Filter = utilityFilters_.get();
+    bool loaded = false;
+    try {
+        loaded = LoadDBObjects(*db, *ProgressWindow(), definitionObjectsOnly);
+    } catch (const TovimarException& e) {
+        ProgressWindow()->hide();
+        QApplication::restoreOverrideCursor();
+        AppPrompt().Tell(FormatErrorLines(e), PromptIcon::Critical);
+        ShowAgain();
+        return nullptr;
+    }
+    ProgressWindow()->hide();
+    QApplication::restoreOverrideCursor();
+    if (!loaded) {
+        ShowAgain();
+        return nullptr;
+    }
+    return db;
+}
+
+void frmStart::RecompileObjects() {
+    const auto db = LoadSourceForUtility(
+        QStringLiteral("All Views, Procedures, Functions and Triggers in the Source-DB will be recompiled. Continue?"), true);
+    if (!db) return;
+    bool endApplication = false;
+    try {
+        const RecompileOutcome outcome =
+            ::RecompileObjects(*db, *ProgressWindow(), AppPrompt(), false, QString(),
+                               [this](Tovimar_Database& target, const ErrorCollection& errors) {
+                                   frmErrors window(target, errors, this);
+                                   window.exec();
+                                   return window.IsContinue;
+                               });
+        endApplication = outcome.ErrorsShown;
+    } catch (const TovimarException& e) {
+        AppPrompt().Tell(FormatErrorLines(e), PromptIcon::Critical);
+    }
+    ProgressWindow()->hide();
+    // After errors were shown the program ends there, as after a comparison's execution.
+    if (endApplication) close();
+    else ShowAgain();
+}
+
+void frmStart::UpdateDocumentation() {
+    const auto db = LoadSourceForUtility(QStringLiteral("Database Documentation Tables will be updated. Continue?"), false);
+    if (!db) return;
+    try {
+        DocumentationTables tables(*db, *ProgressWindow());
+        if (tables.Update() == DocumentationTables::Outcome::Aborted)
+            AppPrompt().Tell(QStringLiteral("Update of Documentation Tables aborted!"), PromptIcon::Exclamation);
+        else
+            AppPrompt().Tell(QStringLiteral("Documentation Tables successfully updated!"), PromptIcon::Information);
+    } catch (const TovimarException& e) {
+        AppPrompt().Tell(FormatErrorLines(e), PromptIcon::Critical);
+    }
+    ProgressWindow()->hide();
+    ShowAgain();
 }
 
 void frmStart::CopySide(int from) {

@@ -61,6 +61,10 @@ public:
 
     void Swap();
     void CopySide(int from);
+    // The database utilities on the Source side: recompile its code objects in place, and build
+    // or update its documentation tables.
+    void RecompileObjects();
+    void UpdateDocumentation();
     void FillServerNames();
     void FillDBNames(int side);
     void FillDBAuth(int side);
@@ -82,12 +86,16 @@ public:
 
 private:
     QGroupBox* BuildSide(int side);
+    // Connects the Source side for a utility, asks question, and loads the schema with every
+    // object included; none when the user said no or loading failed (the user was told).
+    std::shared_ptr<Tovimar_Database> LoadSourceForUtility(const QString& question, bool definitionObjectsOnly);
     void SelectAuth(int side, bool sqlLogin, bool byUser);
 
     bool swapping_ = false;
     bool filling_ = false;
     frmOptions* options_ = nullptr;
     frmExecute* progress_ = nullptr;
+    std::shared_ptr<FilterSets> utilityFilters_;  // the default filter of the last utility run
 };
 
 // "Tovimar - Version " + major.minor.revision.

@@ -1,26 +1,33 @@
 #include "app/review_flow.h"
 
+#include "app/comparison_session.h"
+#include "app/frm_execute.h"
+#include "app/frm_rename.h"
+#include "app/frm_scripts.h"
 #include "app/frm_start.h"
 #include "app/gui_prompt.h"
-#include "main/comparison_run.h"
+#include "main/settings_store.h"
 
-// Stands in for the script window and the rename dialog until they exist: lists the scripts and
-// returns to the main window.
+// Opens the rename dialog or the script window for the comparison; the window hides the main
+// window, and shows it again (through ShowAgain, which also restores the pointer) when the user
+// returns there.
 void StartScriptReview(frmStart* mainWindow, std::shared_ptr<Tovimar_Database> db1,
-                       std::shared_ptr<Tovimar_Database> db2, const ScriptList& scripts, bool openRenameDialog) {
-    (void)db1;
-    (void)db2;
-    QString text = QString::number(scripts.size()) + QStringLiteral(" Scripts generated") +
-                   (openRenameDialog ? QStringLiteral(" (Rename-Dialog requested)") : QString()) + QStringLiteral(":\r\n");
-    int shown = 0;
-    for (const ScriptPtr& script : scripts) {
-        if (!script) continue;
-        if (++shown > 30) {
-            text += QStringLiteral("...\r\n");
-            break;
-        }
-        text += SummaryLine(*script) + QStringLiteral("\r\n");
+                       std::shared_ptr<Tovimar_Database> db2, const ScriptList& scripts, bool openRenameDialog,
+                       bool ignoreDataLoss) {
+    SessionPtr session = MakeComparisonSession(std::move(db1), std::move(db2), ignoreDataLoss);
+    Progress& progress = *mainWindow->ProgressWindow();
+    const QString viewer = GetDifferenceViewer(false);
+    auto returned = [mainWindow] { mainWindow->ShowAgain(); };
+    if (openRenameDialog) {
+        auto* dialog = new frmRename(session, scripts, progress, AppPrompt(), mainWindow);
+        dialog->DifferenceViewer = viewer;
+        QObject::connect(dialog, &frmRename::ReturnedToMainWindow, mainWindow, returned);
+        dialog->Load();
+        return;
     }
-    AppPrompt().Tell(text, PromptIcon::Information);
-    if (mainWindow) mainWindow->ShowAgain();
+    auto* window = new frmScripts(session, scripts, progress, AppPrompt(), mainWindow);
+    window->DifferenceViewer = viewer;
+    QObject::connect(window, &frmScripts::ReturnedToMainWindow, mainWindow, returned);
+    window->Load();
+    window->show();
 }

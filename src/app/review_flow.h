@@ -14,4 +14,5 @@
 class frmStart;
 
 void StartScriptReview(frmStart* mainWindow, std::shared_ptr<Tovimar_Database> db1,
-                       std::shared_ptr<Tovimar_Database> db2, const ScriptList& scripts, bool openRenameDialog);
+                       std::shared_ptr<Tovimar_Database> db2, const ScriptList& scripts, bool openRenameDialog,
+                       bool ignoreDataLoss);

@@ -39,6 +39,11 @@ public:
 // Writes text to stdout in the locale's encoding.
 void PrintOut(const QString& text);
 
+// Writes text in the locale's encoding to the file named by an -o option, or to stdout for "-":
+// completely or not at all (see WriteWholeFile). Throws TovimarException when it cannot be
+// written, stdout included.
+void WriteOutputFile(const QString& path, const QString& text);
+
 extern const CliCommand InfoCommand;
 extern const CliCommand SnapshotCommand;
 extern const CliCommand CompareCommand;

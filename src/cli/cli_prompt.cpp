@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <cstdio>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -38,6 +39,31 @@ QString TerminalText(const QString& text) {
 }
 
 bool CliPrompt::HasTerminal() { return isatty(STDIN_FILENO) != 0 && isatty(STDERR_FILENO) != 0; }
+
+bool CliPrompt::ReadSecret(const QString& prompt, QString& secret) {
+    if (isatty(STDIN_FILENO) == 0) return false;
+    termios saved{};
+    const bool canHide = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (canHide) {
+        termios hidden = saved;
+        hidden.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        hidden.c_lflag |= ECHONL;
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    PrintErr(prompt);
+    QByteArray bytes;
+    bool got = false;
+    for (int c = std::getchar(); c != EOF; c = std::getchar()) {
+        got = true;
+        if (c == '\n') break;
+        bytes += static_cast<char>(c);
+    }
+    if (canHide) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (bytes.endsWith('\r')) bytes.chop(1);
+    secret = QString::fromLocal8Bit(bytes);  // as typed: blanks may belong to a password
+    bytes.fill('\0');
+    return got;
+}
 
 PromptAnswer CliPrompt::Ask(const QString& text, PromptIcon, PromptButtons buttons, PromptAnswer defaultButton) {
     const QString message = TerminalText(text);

@@ -10,6 +10,9 @@ public:
     explicit CliPrompt(bool assumeYes) : assumeYes_(assumeYes) {}
     // True when questions can be asked: stdin and stderr are terminals.
     static bool HasTerminal();
+    // Asks for a secret on the terminal: the prompt on stderr, the answer read from stdin with
+    // its echo turned off. False (nothing asked) when stdin is no terminal or the input ended.
+    static bool ReadSecret(const QString& prompt, QString& secret);
     PromptAnswer Ask(const QString& text, PromptIcon icon, PromptButtons buttons, PromptAnswer defaultButton) override;
 
 private:

@@ -5,14 +5,9 @@
 #include "cli/source.h"
 #include "main/comparison_run.h"
 #include "review/script_executor.h"
-#include "platform/local_text.h"
 #include "platform/progress.h"
-#include "platform/tovimar_exception.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -46,18 +41,12 @@ Options ParseOptions(const QStringList& args, const QString& command, bool compa
     return options;
 }
 
+// The output of compare and export: the file of -o, or stdout.
 void WriteOutput(const QString& path, const QString& text) {
-    if (path.isEmpty()) {
-        PrintOut(text);
-        return;
-    }
-    const QByteArray bytes = EncodeLocalText(text);
-    const QFileInfo info(path);
-    QDir().mkpath(info.absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw TovimarException(75, QStringLiteral("tovimar-cli"),
-                               QStringLiteral("Path/File access error: %1").arg(QDir::toNativeSeparators(path)));
+    if (path.isEmpty())
+        WriteOutputFile(QStringLiteral("-"), text);
+    else
+        WriteOutputFile(path, text);
 }
 
 QString SummaryText(const ScriptList& scripts) {
@@ -75,7 +64,7 @@ void PrintError(const QString& text) {
 int RunCompare(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args, QStringLiteral("compare"), true);
     const auto source = LoadSource(options.Sources[0], progress);
-    const auto dest = LoadSource(options.Sources[1], progress);
+    const auto dest = LoadSource(options.Sources[1], progress, SourceSide::Destination);
     const ScriptList scripts = GenerateForCommand(*source, *dest, options.Run, progress);
     if (!HasDifferences(scripts)) {
         PrintError(QStringLiteral("There are no differences between the Databases!\n"));
@@ -115,7 +104,8 @@ const CliCommand CompareCommand = {
     "its parts and a GO line after each part.\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE     write to FILE (in the locale's encoding) instead of stdout\n"
+    "  -o, --output FILE     write to FILE (in the locale's encoding) instead of stdout (\"-\":\n"
+    "                        stdout); FILE is replaced only once it is complete\n"
     "  --summary             one line per script instead: index, change kind, object type and the\n"
     "                        object's name with its table, separated by tabs\n"
     TOVIMAR_COMPARISON_OPTIONS_HELP
@@ -133,7 +123,8 @@ const CliCommand ExportCommand = {
     "same form as compare.\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE     write to FILE (in the locale's encoding) instead of stdout\n"
+    "  -o, --output FILE     write to FILE (in the locale's encoding) instead of stdout (\"-\":\n"
+    "                        stdout); FILE is replaced only once it is complete\n"
     "  --filter-file FILE    choose the objects by the filter sets in FILE (docs/FILTER_FILE.md)\n"
     "\n"
     "Exit status: 0 when scripts were written, 1 when there is nothing to create, 2 on any error.\n",

@@ -31,7 +31,10 @@ int RunSnapshot(const QStringList& args, Progress& progress) {
 
     const auto db = LoadSource(source, progress);
     progress.Close();
-    SaveSchemaFile(output, *db);
+    if (output == QLatin1String("-"))
+        WriteOutputFile(output, SchemaFileText(*db));
+    else
+        SaveSchemaFile(output, *db);
     return 0;
 }
 
@@ -41,9 +44,10 @@ const CliCommand SnapshotCommand = {
     "snapshot",
     "SOURCE -o FILE.schema",
     "Write a schema to a snapshot file",
-    "Loads SOURCE and writes its schema to FILE.schema (replaced when it exists; its folder is\n"
-    "created when missing). A snapshot given as SOURCE is read and written again: a file this\n"
-    "program wrote comes out byte for byte the same.\n"
+    "Loads SOURCE and writes its schema to FILE.schema (replaced when it exists, only once the new\n"
+    "file is complete; its folder is created when missing; \"-\" writes to stdout, and a device or\n"
+    "pipe is written into, never replaced). A snapshot given as SOURCE is read and written again:\n"
+    "a file this program wrote comes out byte for byte the same.\n"
     "\n"
     "Options:\n"
     "  -o, --output FILE  the snapshot file to write (required)\n",

@@ -64,7 +64,7 @@ int RunSync(const QStringList& args, Progress& progress) {
         throw CliUsageError(QStringLiteral("sync changes DEST: give a live server (sqlserver://...) or a .sql script "
                                            "(a trial on the simulated server), not a snapshot"));
     const auto source = LoadSource(options.Sources[0], progress);
-    const auto dest = LoadSource(options.Sources[1], progress);
+    const auto dest = LoadSource(options.Sources[1], progress, SourceSide::Destination);
     const ScriptList scripts = GenerateForCommand(*source, *dest, options.Run, progress);
     if (!HasDifferences(scripts)) {
         PrintErr(QStringLiteral("There are no differences between the Databases!\n"));
@@ -111,8 +111,12 @@ int RunSync(const QStringList& args, Progress& progress) {
     ExecuteScripts(progress, reportPrompt, scripts, *dest, false, log, &report);
     PrintOut(QStringLiteral("Execution log: ") + QDir::toNativeSeparators(log) + QLatin1Char('\n'));
     if (!report.Errors.empty()) PrintErr(ExecutionErrorsText(report.Errors) + SkippedScriptsText(report.Skipped));
+    // The log's record of what ran on DEST must not be lost with it.
+    if (!report.LogError.isEmpty())
+        PrintErr(QStringLiteral("What the execution log could not take:\n") + report.UnwrittenLog);
     if (report.Cancelled) throw OperationAborted();
-    return report.Errors.empty() ? 0 : 1;
+    if (!report.Errors.empty()) return 1;
+    return report.LogError.isEmpty() ? 0 : 2;
 }
 
 }  // namespace
@@ -137,13 +141,18 @@ const CliCommand SyncCommand = {
     TOVIMAR_COMPARISON_OPTIONS_HELP
     "  --allow-data-loss     execute also when tables or columns are deleted\n"
     "  --log FILE            write the execution log to FILE (default: a new file in the Scripts\n"
-    "                        folder beside the program, named Tovimar_<time>_<SOURCE>_to_<DEST>.txt)\n"
+    "                        folder beside the program, named Tovimar_<time>_<SOURCE>_to_<DEST>.txt,\n"
+    "                        with _2, _3, ... added when a run in the same second took that name)\n"
     "  -y, --yes             execute without asking (needed when there is no terminal to ask on)\n"
+    "\n"
+    "The execution log is written line by line as the statements run; when it cannot be written,\n"
+    "the run goes on and what the log could not take is printed on stderr.\n"
     "\n"
     "Exit status: 0 when every script ran without error (or there were no differences), 1 when\n"
     "errors were recorded, 2 on any other failure (also when nothing was executed because the\n"
-    "question was answered no or could not be asked), 3 when stopped for possible data loss or for\n"
-    "a change that cannot work on DEST's rows (a NOT NULL column without default added to a table\n"
-    "with rows, a column made NOT NULL over NULLs or narrowed below its values).\n",
+    "question was answered no or could not be asked, or when the log could not be written), 3\n"
+    "when stopped for possible data loss or for a change that cannot work on DEST's rows (a NOT\n"
+    "NULL column without default added to a table with rows, a column made NOT NULL over NULLs or\n"
+    "narrowed below its values).\n",
     RunSync,
 };

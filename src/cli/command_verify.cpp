@@ -4,6 +4,7 @@
 #include "cli/comparison_options.h"
 #include "cli/execution_errors.h"
 #include "cli/source.h"
+#include "main/comparison_run.h"
 #include "main/sim_database.h"
 #include "main/sync_verification.h"
 #include "platform/progress.h"
@@ -17,6 +18,7 @@ namespace {
 struct Options {
     QStringList Sources;
     ComparisonOptions Run;
+    bool AllowDataLoss = false;
     QString Log;
 };
 
@@ -24,7 +26,9 @@ Options ParseOptions(const QStringList& args) {
     Options options;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (arg == QLatin1String("--log")) {
+        if (arg == QLatin1String("--allow-data-loss")) {
+            options.AllowDataLoss = true;
+        } else if (arg == QLatin1String("--log")) {
             if (!options.Log.isEmpty()) throw CliUsageError(QStringLiteral("only one log file may be given"));
             options.Log = TakeValue(args, i);
             if (options.Log.isEmpty()) throw CliUsageError(QStringLiteral("--log needs a file name"));
@@ -46,27 +50,33 @@ void PrintErr(const QString& text) {
 // executing its own create scripts.
 std::unique_ptr<Tovimar_Database> SimulatedDestination(const QString& dest, const QString& logFolder, Progress& progress) {
     switch (SourceKindOf(dest)) {
-    case SourceKind::Script: return LoadSource(dest, progress);
+    case SourceKind::Script: return LoadSource(dest, progress, SourceSide::Destination);
     case SourceKind::Snapshot: break;
     case SourceKind::Server:
         throw CliUsageError(QStringLiteral("verify builds DEST on a simulated server: give a .sql script or a .schema "
                                            "snapshot (tovimar-cli snapshot %1 -o FILE.schema writes one)")
-                                .arg(dest));
-    case SourceKind::Unknown: return LoadSource(dest, progress);  // reports the forms it knows
+                                .arg(MaskedSource(dest)));
+    case SourceKind::Unknown: return LoadSource(dest, progress, SourceSide::Destination);  // reports the forms it knows
     }
-    const auto snapshot = LoadSource(dest, progress);
+    const auto snapshot = LoadSource(dest, progress, SourceSide::Destination);
     ErrorCollection errors;
     auto built = BuildSimulatedDatabase(*snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
     if (!built) throw OperationAborted();
     if (!errors.empty()) {
-        PrintErr(QStringLiteral("The snapshot %1 could not be built on the simulated server:\n").arg(dest) +
+        PrintErr(QStringLiteral("The snapshot %1 could not be built on the simulated server:\n").arg(MaskedSource(dest)) +
                  ExecutionErrorsText(errors));
         throw CommandFailed();
     }
     return built;
 }
 
-QString ReportText(const VerificationReport& report) {
+// True when the sync would lose data: it deletes tables or columns (what sync refuses without
+// --allow-data-loss), or rows or values are gone afterwards.
+bool LosesData(const VerificationReport& report) {
+    return HasTableOrFieldDeletes(report.Scripts) || report.LostRows();
+}
+
+QString ReportText(const VerificationReport& report, bool allowDataLoss) {
     QString text = QStringLiteral("Scripts executed on the simulated Destination: %1\n").arg(report.Scripts.size());
     text += QStringLiteral("\nExecution errors:");
     text += report.Errors.empty() ? QStringLiteral(" none\n") : QStringLiteral("\n") + ExecutionErrorsText(report.Errors);
@@ -79,16 +89,32 @@ QString ReportText(const VerificationReport& report) {
         const QString name = rows.Before.compare(rows.After, Qt::CaseInsensitive) == 0
                                  ? rows.Before
                                  : rows.Before + QStringLiteral(" -> ") + rows.After;
-        text += name + QStringLiteral("\t%1\t%2").arg(rows.RowsBefore).arg(rows.RowsAfter) +
-                (rows.RowsAfter < rows.RowsBefore ? QStringLiteral("\tROWS LOST\n") : QStringLiteral("\n"));
+        QString note;
+        if (rows.RowsAfter < rows.RowsBefore)
+            note = rows.Dropped ? QStringLiteral("\tROWS LOST (table dropped)") : QStringLiteral("\tROWS LOST");
+        else if (rows.Dropped)
+            note = QStringLiteral("\t(table dropped)");
+        text += (rows.Dropped ? rows.Before : name) + QStringLiteral("\t%1\t%2").arg(rows.RowsBefore).arg(rows.RowsAfter) +
+                note + QLatin1Char('\n');
     }
-    if (report.Converged()) {
-        text += QStringLiteral("\nVerified: the Scripts bring DEST in line with SOURCE without errors or lost rows.\n");
+    if (!report.DroppedColumns.empty()) {
+        text += QStringLiteral("\nValues (not NULL) of dropped columns (before, after):\n");
+        for (const VerificationReport::Values& values : report.DroppedColumns)
+            text += values.Column + QStringLiteral("\t%1\t%2").arg(values.ValuesBefore).arg(values.ValuesAfter) +
+                    (values.ValuesAfter < values.ValuesBefore ? QStringLiteral("\tVALUES LOST\n") : QStringLiteral("\n"));
+    }
+    const bool losesData = LosesData(report);
+    if (report.Converged() && (!losesData || allowDataLoss)) {
+        text += losesData ? QStringLiteral("\nVerified: the Scripts bring DEST in line with SOURCE without errors; the data "
+                                           "listed above as lost is lost (--allow-data-loss).\n")
+                          : QStringLiteral("\nVerified: the Scripts bring DEST in line with SOURCE without errors or lost "
+                                           "rows.\n");
     } else {
         QStringList why;
         if (!report.Errors.empty()) why << QStringLiteral("errors were recorded");
         if (!report.Remaining.isEmpty()) why << QStringLiteral("differences are left");
-        if (report.LostRows()) why << QStringLiteral("rows were lost");
+        if (losesData && !allowDataLoss)
+            why << QStringLiteral("data would be lost (sync stops there unless --allow-data-loss is given)");
         text += QStringLiteral("\nNOT verified: ") + why.join(QStringLiteral(", ")) + QStringLiteral(".\n");
     }
     return text;
@@ -98,7 +124,7 @@ int RunVerify(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args);
     QTemporaryDir temp;
     if (!temp.isValid()) throw CliUsageError(QStringLiteral("no temporary folder for the execution log"));
-    const auto source = LoadSource(options.Sources[0], progress);
+    const auto source = LoadSource(options.Sources[0], progress, SourceSide::Source);
     const auto dest = SimulatedDestination(options.Sources[1], temp.path(), progress);
     const QString log = options.Log.isEmpty() ? temp.filePath(QStringLiteral("verify.txt")) : options.Log;
     VerificationReport report;
@@ -112,8 +138,15 @@ int RunVerify(const QStringList& args, Progress& progress) {
         PrintErr(ImpossibleChangesText(report.Impossible) + ImpossibleChangesHint);
         return 3;
     }
-    PrintOut(ReportText(report));
+    PrintOut(ReportText(report, options.AllowDataLoss));
     if (!options.Log.isEmpty()) PrintOut(QStringLiteral("Execution log: ") + QDir::toNativeSeparators(log) + QLatin1Char('\n'));
+    if (!report.LogError.isEmpty()) {
+        PrintErr(QStringLiteral("The execution log could not be written completely: %1\nWhat it could not take:\n%2")
+                     .arg(report.LogError, report.UnwrittenLog));
+        if (report.Converged()) return 2;
+    }
+    // As sync: possible data loss stops it (3) unless allowed; then errors or differences (1).
+    if (LosesData(report) && !options.AllowDataLoss) return 3;
     return report.Converged() ? 0 : 1;
 }
 
@@ -121,26 +154,31 @@ int RunVerify(const QStringList& args, Progress& progress) {
 
 const CliCommand VerifyCommand = {
     "verify",
-    "SOURCE DEST [--ignore-data-loss] [--filter-file FILE] [--rename OLD=NEW]... [--log FILE]",
+    "SOURCE DEST [--ignore-data-loss] [--filter-file FILE] [--rename OLD=NEW]... [--allow-data-loss] [--log FILE]",
     "Prove on a simulated server that sync would bring DEST in line with SOURCE",
     "The dry run before a sync. DEST is built on a simulated SQL Server 2000 inside this program: a\n"
     "script (FILE.sql, or several as FILE1.sql+FILE2.sql) is run there; a snapshot (FILE.schema) is\n"
     "built by executing its own create scripts. The scripts that bring DEST in line with SOURCE are\n"
     "generated and executed there as sync would execute them, the simulated DEST is read again and\n"
     "compared with SOURCE once more. Printed: the execution errors (per object, with the SQL that\n"
-    "failed), the differences left (one line each, as compare --summary writes them) and, for every\n"
-    "table that existed before and after, its rows before and after. The second comparison takes\n"
-    "the objects under their new names and does not ask for the filters' data copies again.\n"
+    "failed), the differences left (one line each, as compare --summary writes them), every table's\n"
+    "rows before and after (a dropped table's rows as lost) and the values of every dropped column.\n"
+    "The second comparison takes the objects under their new names and does not ask for the\n"
+    "filters' data copies again.\n"
     "\n"
     "Options:\n"
     TOVIMAR_COMPARISON_OPTIONS_HELP
     "                        (the renames apply to the first comparison; the second one sees the\n"
     "                        objects under their new names)\n"
+    "  --allow-data-loss     accept the loss of dropped tables, columns and rows, as sync does\n"
     "  --log FILE            keep the execution log in FILE\n"
     "\n"
-    "Exit status: 0 when no error was recorded, no difference is left and no table lost rows; 1\n"
-    "otherwise; 2 on bad input or any other error; 3 when nothing was run because a change cannot\n"
-    "work on DEST's rows (a NOT NULL column without default added to a table with rows, a column\n"
-    "made NOT NULL over NULLs or narrowed below its values).\n",
+    "Exit status: 0 when no error was recorded, no difference is left and no data is lost (or its\n"
+    "loss is allowed); 1 when errors were recorded or differences are left; 2 on bad input or any\n"
+    "other error (also when the log FILE could not be written); 3 when the sync would lose data\n"
+    "(tables or columns deleted, rows or values gone) and --allow-data-loss is not given, as sync\n"
+    "stops then, or when nothing was run because a change cannot work on DEST's rows (a NOT NULL\n"
+    "column without default added to a table with rows, a column made NOT NULL over NULLs or\n"
+    "narrowed below its values).\n",
     RunVerify,
 };

@@ -4,11 +4,14 @@
 #include "cli/cli_command.h"
 #include "cli/source.h"
 #include "cli/terminal_progress.h"
+#include "platform/file_output.h"
 #include "platform/local_text.h"
 #include "platform/tovimar_exception.h"
 
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -146,6 +149,19 @@ void PrintOut(const QString& text) {
     }
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+void WriteOutputFile(const QString& path, const QString& text) {
+    const QByteArray bytes = EncodeLocalText(text);
+    if (path != QLatin1String("-")) {
+        WriteWholeFile(path, bytes, QStringLiteral("tovimar-cli"));
+        return;
+    }
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) != static_cast<size_t>(bytes.size()) ||
+        std::fflush(stdout) != 0)
+        throw TovimarException(75, QStringLiteral("tovimar-cli"),
+                               QStringLiteral("Cannot write to the standard output: %1")
+                                   .arg(QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 int main(int argc, char* argv[]) {

@@ -1,6 +1,7 @@
 #include "cli/source.h"
 
 #include "cli/cli_command.h"
+#include "cli/cli_prompt.h"
 #include "main/sim_database.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
@@ -92,6 +93,7 @@ std::unique_ptr<Tovimar_Database> LoadScripts(const QStringList& paths, QString 
 struct ServerAddress {
     QString User;
     QString Password;
+    bool HasPassword = false;  // "USER:PASSWORD@" (an empty one included), not just "USER@"
     QString Server;  // HOST, HOST\INSTANCE or HOST,PORT as the driver takes it
     QString Database;
 };
@@ -108,6 +110,7 @@ ServerAddress ParseServerAddress(const QString& source) {
         rest = rest.mid(at + 1);
         const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
         address.User = PercentDecoded(colon < 0 ? userInfo : userInfo.left(colon));
+        address.HasPassword = colon >= 0;
         if (colon >= 0) address.Password = PercentDecoded(userInfo.mid(colon + 1));
         if (address.User.isEmpty())
             throw CliUsageError(QStringLiteral("the user name before \"@\" is empty (leave out USER@ for integrated login)"));
@@ -116,7 +119,9 @@ ServerAddress ParseServerAddress(const QString& source) {
     if (slash < 0) throw CliUsageError(QStringLiteral("sqlserver:// needs /DATABASE after the host"));
     QString host = rest.left(slash);
     address.Database = PercentDecoded(rest.mid(slash + 1));
-    if (address.Database.isEmpty()) throw CliUsageError(QStringLiteral("sqlserver:// needs a database name"));
+    // Blank names are refused here, before any connection is tried (a driver would try the
+    // local server or the login's default database instead).
+    if (address.Database.trimmed().isEmpty()) throw CliUsageError(QStringLiteral("sqlserver:// needs a database name"));
     QString port;
     const qsizetype portColon = host.lastIndexOf(QLatin1Char(':'));
     if (portColon >= 0) {
@@ -127,7 +132,8 @@ ServerAddress ParseServerAddress(const QString& source) {
         if (!ok || number <= 0 || number > 65535) throw CliUsageError(QStringLiteral("the port must be a number from 1 to 65535"));
     }
     host = PercentDecoded(host);
-    if (host.isEmpty() || host.startsWith(QLatin1Char('\\'))) throw CliUsageError(QStringLiteral("sqlserver:// needs a host name"));
+    if (host.trimmed().isEmpty() || host.trimmed().startsWith(QLatin1Char('\\')))
+        throw CliUsageError(QStringLiteral("sqlserver:// needs a host name"));
     if (!port.isEmpty()) {
         // A port names the instance already: the driver connects to HOST,PORT.
         const qsizetype backslash = host.indexOf(QLatin1Char('\\'));
@@ -138,8 +144,27 @@ ServerAddress ParseServerAddress(const QString& source) {
     return address;
 }
 
-std::unique_ptr<Tovimar_Database> LoadServer(const QString& source, Progress& progress) {
-    const ServerAddress address = ParseServerAddress(source);
+// The password of an address that names a user but no password: from the side's environment
+// variable, else typed on the terminal without echo.
+void FillPassword(ServerAddress& address, SourceSide side, Progress& progress) {
+    if (address.User.isEmpty() || address.HasPassword) return;
+    const char* variable = PasswordVariable(side);
+    if (qEnvironmentVariableIsSet(variable)) {
+        address.Password = qEnvironmentVariable(variable);
+        return;
+    }
+    progress.Close();
+    QString typed;
+    if (CliPrompt::ReadSecret(QStringLiteral("Password for %1 on %2 (%3): ")
+                                  .arg(address.User, address.Server,
+                                       side == SourceSide::Source ? QStringLiteral("SOURCE") : QStringLiteral("DEST")),
+                              typed))
+        address.Password = typed;
+}
+
+std::unique_ptr<Tovimar_Database> LoadServer(const QString& source, Progress& progress, SourceSide side) {
+    ServerAddress address = ParseServerAddress(source);
+    FillPassword(address, side, progress);
     auto db = std::make_unique<Tovimar_Database>();
     progress.ShowMessage(QStringLiteral("CONNECTING ") + address.Server + QLatin1Char('\\') + address.Database);
     std::shared_ptr<DbConnection> connection;
@@ -159,6 +184,22 @@ std::unique_ptr<Tovimar_Database> LoadServer(const QString& source, Progress& pr
 
 }  // namespace
 
+const char* PasswordVariable(SourceSide side) {
+    return side == SourceSide::Source ? "TOVIMAR_SOURCE_PASSWORD" : "TOVIMAR_DEST_PASSWORD";
+}
+
+QString MaskedSource(const QString& source) {
+    // A scheme (also a mistyped one: "sqlserver:/", "sqlserver//", "sqlsrv://") or none, a user
+    // without ":" or "/", then everything up to the last "@" is the password. Without a scheme a
+    // "//" after the colon is the rest of one ("sqlserver://user@host" has no password).
+    static const QRegularExpression address(
+        QStringLiteral("^(\\s*[A-Za-z][A-Za-z0-9+.\\-]*:?/+[^:/@]*:|\\s*[^:/@]*:(?!/))(.*)(@[^@]*)$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = address.match(source);
+    if (!match.hasMatch() || match.captured(2).isEmpty()) return source;
+    return match.captured(1) + QStringLiteral("***") + match.captured(3);
+}
+
 QString SourceFormsHelp() {
     return QStringLiteral(
         "  FILE.schema      a snapshot file written by the snapshot command\n"
@@ -169,7 +210,10 @@ QString SourceFormsHelp() {
         "                   if they were one (e.g. a database script and a script of changes to it)\n"
         "  sqlserver://[USER[:PASSWORD]@]HOST[\\INSTANCE][:PORT]/DATABASE\n"
         "                   a live SQL Server over ODBC (no USER: integrated login; %XX escapes\n"
-        "                   allowed in USER and PASSWORD)\n");
+        "                   allowed in USER and PASSWORD). Without :PASSWORD the password comes from\n"
+        "                   TOVIMAR_SOURCE_PASSWORD (the first SOURCE) or TOVIMAR_DEST_PASSWORD (DEST),\n"
+        "                   else it is asked for without echo when stdin is a terminal; a password on\n"
+        "                   the command line is seen by other users in the process list\n");
 }
 
 void SetSchemaCacheUse(bool useCache) { useSchemaCache = useCache; }
@@ -184,12 +228,13 @@ SourceKind SourceKindOf(const QString& source) {
     return SourceKind::Unknown;
 }
 
-std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress) {
+std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress, SourceSide side) {
     if (source.isEmpty()) throw CliUsageError(QStringLiteral("SOURCE is empty"));
     if (IsSnapshotName(source)) return LoadSnapshot(source, progress);
-    if (source.startsWith(QStringLiteral("sqlserver://"), Qt::CaseInsensitive)) return LoadServer(source, progress);
+    if (source.startsWith(QStringLiteral("sqlserver://"), Qt::CaseInsensitive)) return LoadServer(source, progress, side);
     QStringList paths;
     QString database;
     if (SplitScriptSource(source, paths, database)) return LoadScripts(paths, database, progress);
-    throw CliUsageError(QStringLiteral("%1 is not a SOURCE this program knows; expected:\n%2").arg(source, SourceFormsHelp()));
+    throw CliUsageError(
+        QStringLiteral("%1 is not a SOURCE this program knows; expected:\n%2").arg(MaskedSource(source), SourceFormsHelp()));
 }

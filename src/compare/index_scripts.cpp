@@ -51,7 +51,9 @@ QString CreateIndexSQL(const Tovimar_Index& index, const QString& name) {
 }
 
 bool IndexDiffers(const Tovimar_Index& index, const Tovimar_Index& other) {
-    return index.IsUnique != other.IsUnique || index.IndexFillFactor != other.IndexFillFactor ||
+    const bool fillFactorsDiffer =
+        index.FillFactorKnown && other.FillFactorKnown && index.IndexFillFactor != other.IndexFillFactor;
+    return index.IsUnique != other.IsUnique || fillFactorsDiffer ||
            index.IsPadIndex != other.IsPadIndex || index.IgnoreDupKey != other.IgnoreDupKey ||
            index.Statistics_NoRecompute != other.Statistics_NoRecompute ||
            (index.IsFileGroupsIncluded() && TextDiffers(index.FileGroupName, other.FileGroupName)) ||

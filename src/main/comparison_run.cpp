@@ -11,6 +11,8 @@
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <memory>
 
@@ -58,21 +60,37 @@ QStringList NameParts(const QString& text) {
 
 void ApplyRenames(const QList<QPair<QString, QString>>& renames, Tovimar_Database& source, Tovimar_Database& dest) {
     QList<QPair<QStringList, QStringList>> columns;
+    // One declaration per object, on either side: a second one would silently undo the first.
+    QHash<QString, QString> declared;  // "old:" / "new:" + the case-folded key -> the declaration
+    auto declareOnce = [&declared](const QString& side, const QString& key, const QString& declaration) {
+        const QString slot = side + key.toCaseFolded();
+        const auto found = declared.constFind(slot);
+        if (found != declared.constEnd())
+            throw ComparisonInputError(QStringLiteral("--rename %1 and --rename %2 name the same object %3")
+                                           .arg(found.value(), declaration, key));
+        declared.insert(slot, declaration);
+    };
     for (const auto& [oldText, newText] : renames) {
         const QStringList oldParts = NameParts(oldText);
         const QStringList newParts = NameParts(newText);
         if (oldParts.isEmpty() || newParts.isEmpty() || oldParts.contains(QString()) || newParts.contains(QString()) ||
             oldParts.size() > 3 || newParts.size() > 2)
             throw ComparisonInputError(QStringLiteral("--rename %1=%2: not a table or column name").arg(oldText, newText));
+        const QString declaration = oldText + QLatin1Char('=') + newText;
         if (oldParts.size() == 3) {
             if (newParts.size() != 1)
                 throw ComparisonInputError(
                     QStringLiteral("--rename %1=%2: the new column name has one part").arg(oldText, newText));
+            const QString tableKey = QuoteName(oldParts[0], oldParts[1]);
+            declareOnce(QStringLiteral("old:"), tableKey + QLatin1Char('.') + QuoteName(oldParts[2]), declaration);
+            declareOnce(QStringLiteral("new:"), tableKey + QLatin1Char('.') + QuoteName(newParts[0]), declaration);
             columns.append({oldParts, newParts});
             continue;
         }
         const QString oldKey = TableKey(oldParts);
         const QString newKey = TableKey(newParts);
+        declareOnce(QStringLiteral("old:"), oldKey, declaration);
+        declareOnce(QStringLiteral("new:"), newKey, declaration);
         const TablePtr oldTable = dest.Tables.Item(oldKey);
         if (!oldTable) throw ComparisonInputError(QStringLiteral("--rename: the Destination has no table %1").arg(oldKey));
         const TablePtr newTable = source.Tables.Item(newKey);

@@ -2,8 +2,9 @@
 // The proof of a sync before it touches a real server: the scripts that bring a simulated
 // Destination in line with the Source are executed there, the Destination is read again and
 // compared with the Source once more, and the row counts of its tables are taken before and
-// after. A sync converges when no script failed, nothing is left to change and no table that is
-// kept lost rows.
+// after: rows of kept tables, of dropped tables and the values of dropped columns. A sync
+// converges when no script failed and nothing is left to change; it loses data when any of those
+// counts went down.
 #include "main/comparison_run.h"
 #include "main/impossible_changes.h"
 #include "review/script_executor.h"
@@ -30,23 +31,36 @@ struct VerificationReport {
     ErrorCollection Errors;      // what failed while they ran
     std::vector<ScriptExecutor::SkippedScript> Skipped;  // not run: they depend on a failed script
     bool Cancelled = false;
+    QString LogError;            // why the log could not be written to the end (empty when it was)
+    QString UnwrittenLog;        // the log lines it could not take
     QStringList Remaining;       // the differences left afterwards, as SummaryLine texts
-    // The tables that existed before and after (a renamed table under both names), with their
-    // row counts.
+    // Every table of the Destination before the sync with its rows before and after: a kept
+    // table under its name after the sync (a renamed one under both names), a dropped one with
+    // the rows it still has after the sync (0 once it is gone).
     struct Rows {
         QString Before;
         QString After;
         qint64 RowsBefore = 0;
         qint64 RowsAfter = 0;
+        bool Dropped = false;
     };
     std::vector<Rows> RowCounts;
     // Changes that cannot work on the Destination's data: when there are any, nothing was run.
     std::vector<ImpossibleChange> Impossible;
+    // Every column the scripts drop (computed ones aside) with its values (not NULL) before and
+    // after the sync (0 once it is gone).
+    struct Values {
+        QString Column;  // the column's FullName with its table
+        qint64 ValuesBefore = 0;
+        qint64 ValuesAfter = 0;
+    };
+    std::vector<Values> DroppedColumns;
 
+    // True when a table has fewer rows after the sync or a dropped column took values with it.
     bool LostRows() const;
-    bool Converged() const {
-        return !Cancelled && Impossible.empty() && Errors.empty() && Remaining.isEmpty() && !LostRows();
-    }
+    // True when the scripts ran without error, none was refused beforehand and nothing is left to
+    // change; whether data was lost on the way is LostRows.
+    bool Converged() const { return !Cancelled && Impossible.empty() && Errors.empty() && Remaining.isEmpty(); }
 };
 
 // Generates the scripts from source to dest (with options), stops when some cannot work on dest's

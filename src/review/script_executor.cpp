@@ -10,11 +10,11 @@
 #include "schema/model.h"
 #include "schema/sql_text.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
@@ -26,12 +26,11 @@ QString Separator(int width) { return QString(width, QLatin1Char('-')); }
 
 bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-// Polls of a running statement: short sleeps first, so that quick statements finish without
-// delay (a sync runs thousands of them, and a 10 ms step cost more than the simulated server's
-// own work), longer ones once a statement has run for a couple of seconds.
-constexpr int kShortPolls = 2000;
-constexpr auto kShortSleep = std::chrono::milliseconds(1);
-constexpr auto kLongSleep = std::chrono::milliseconds(200);
+// How long a running statement is waited for before the user interface gets its turn (and
+// Cancel is looked at): briefly at first, longer once it has run for a couple of seconds.
+constexpr int kShortPolls = 200;
+constexpr auto kShortWait = std::chrono::milliseconds(10);
+constexpr auto kLongWait = std::chrono::milliseconds(200);
 
 TovimarException CancelledError() { return TovimarException(1, kSource, QStringLiteral("Cancelled")); }
 }  // namespace
@@ -59,10 +58,25 @@ void ScriptExecutor::WriteLine(const QString& text) {
         *textOut_ += text + kCrLf;
         return;
     }
-    const QByteArray bytes = EncodeLocalText(text + kCrLf);
-    if (file_.write(bytes) != bytes.size())
-        throw TovimarException(57, kSource,
-                               QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString()));
+    if (!logError_.isEmpty()) {
+        unwrittenLog_ += text + QLatin1Char('\n');
+        return;
+    }
+    QString error;
+    try {
+        const QByteArray bytes = EncodeLocalText(text + kCrLf);
+        if (file_.write(bytes) != bytes.size())
+            error = QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString());
+    } catch (const TovimarException& e) {
+        error = QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, e.Description);
+    }
+    if (error.isEmpty()) return;
+    // A saved script file that cannot be written is a failure. An execution goes on: stopping in
+    // the middle of a script would leave the Destination half changed; what the log could not
+    // take is kept for the caller to show.
+    if (ExportOnly) throw TovimarException(57, kSource, error);
+    logError_ = error;
+    unwrittenLog_ += text + QLatin1Char('\n');
 }
 
 void ScriptExecutor::WriteHeader() {
@@ -96,8 +110,13 @@ void ScriptExecutor::RunScripts() {
         connection_ = DB->Connection.get();
     }
 
+    logError_.clear();
+    unwrittenLog_.clear();
     file_.setFileName(ResultFile);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // The log of an execution is written through line by line, so that a run that is killed
+    // leaves the record of every statement that ran; a saved script file is written at once.
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!file_.open(ExportOnly ? mode : mode | QIODevice::Unbuffered))
         throw TovimarException(75, kSource,
                                QStringLiteral("Cannot open the file %1: %2").arg(ResultFile, file_.errorString()));
     // Whatever ends the run, no statement keeps running and the file is closed.
@@ -107,7 +126,12 @@ void ScriptExecutor::RunScripts() {
         file_.close();
     });
     Run();
+    if (!ExportOnly) return;
     if (!file_.flush())
+        throw TovimarException(57, kSource,
+                               QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString()));
+    file_.close();
+    if (file_.error() != QFileDevice::NoError)
         throw TovimarException(57, kSource,
                                QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString()));
 }
@@ -325,12 +349,18 @@ void ScriptExecutor::ExecuteBatch(const QString& sql) {
     CleanupGuard stopOnError([this] { StopRunning(); }, CleanupWhen::OnError);
     connection_->ExecuteAsync(sql);
     statementRunning_ = true;
+    // The statement's end is waited for, not slept past: a quick statement goes on at once.
+    // Between waits the user interface gets its turn and Cancel is looked at.
     int polls = 0;
-    while (connection_->IsExecuting()) {
+    while (!connection_->WaitFinished(polls < kShortPolls ? kShortWait : kLongWait)) {
         ++polls;
-        std::this_thread::sleep_for(polls < kShortPolls ? kShortSleep : kLongSleep);
         NoteCancel(progress_.Yield());
-        if (cancelled_) throw CancelledError();
+        if (cancelled_) {
+            // The server is asked to stop; what the statement did is judged by its outcome below,
+            // since it may have completed before the cancel arrived.
+            connection_->Cancel();
+            break;
+        }
     }
     statementRunning_ = false;
     const DbBatchOutcome outcome = connection_->FinishExecute();
@@ -344,14 +374,52 @@ void ScriptExecutor::ExecuteBatch(const QString& sql) {
 // ---------------------------------------------------------------------------------------------
 // Module operations
 
+namespace {
+// The longest file name (in bytes) the usual file systems take, less room for the "_NN" that
+// keeps two runs of the same second apart.
+constexpr qsizetype kMaxFileNameBytes = 255 - 6;
+
+// stem + extension, within the file system's name limit: a stem that is too long keeps its
+// beginning and ends with "~" + a short hash of the whole, so that two long names stay apart.
+QString FittingFileName(const QString& stem, const QString& extension) {
+    if (QFile::encodeName(stem + extension).size() <= kMaxFileNameBytes) return stem + extension;
+    const QString hash =
+        QLatin1Char('~') +
+        QString::fromLatin1(QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+    QString cut = stem;
+    while (!cut.isEmpty() && QFile::encodeName(cut + hash + extension).size() > kMaxFileNameBytes) {
+        cut.chop(1);
+        if (!cut.isEmpty() && cut.back().isHighSurrogate()) cut.chop(1);
+    }
+    return cut + hash + extension;
+}
+}  // namespace
+
 QString GetScriptFileName(QString& baseName, const QString& extension, const QDateTime& now) {
     const QString folder = ScriptsFolder();
     QDir().mkpath(folder);  // it may exist; a failure shows when the file is opened
     if (baseName.isEmpty()) baseName = QStringLiteral("Result");
     QString name = baseName;
     name.replace(QLatin1Char('/'), QLatin1Char('$')).replace(QLatin1Char('\\'), QLatin1Char('$'));
-    return QDir(folder).filePath(QStringLiteral("Tovimar_") + now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) +
-                                 name + (extension.isEmpty() ? QStringLiteral(".txt") : extension));
+    return QDir(folder).filePath(
+        FittingFileName(QStringLiteral("Tovimar_") + now.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) + name,
+                        extension.isEmpty() ? QStringLiteral(".txt") : extension));
+}
+
+QString CreateScriptFile(QString& baseName, const QString& extension, const QDateTime& now) {
+    const QString path = GetScriptFileName(baseName, extension, now);
+    const QFileInfo info(path);
+    const QString stem = info.path() + QLatin1Char('/') + info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 1; n < 1000; ++n) {
+        const QString candidate = n == 1 ? path : stem + QStringLiteral("_%1").arg(n) + suffix;
+        QFile file(candidate);
+        // Created exclusively: a file of another run is never taken over, even one that began
+        // at the same moment.
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return candidate;
+        if (!QFileInfo::exists(candidate)) return candidate;  // the error shows when it is written
+    }
+    return path;
 }
 
 QString ScriptFileText(const ScriptList& scripts, Tovimar_Database& db, const QDateTime& now) {
@@ -368,12 +436,14 @@ bool ExecuteScripts(Progress& progress, Prompt& prompt, const ScriptList& script
                     const ShowErrorsWindow& showErrors) {
     if (resultFile.isEmpty()) {
         QString base = FileNamePart(db);
-        resultFile = GetScriptFileName(base, QString());
+        resultFile = CreateScriptFile(base, QString());
     }
 
     ErrorCollection errors;
     std::vector<ScriptExecutor::SkippedScript> skipped;
     bool cancelled = false;
+    QString logError;
+    QString unwrittenLog;
     {
         CleanupGuard closeWindow([&progress] { progress.Close(); });
         ScriptExecutor executor(progress);
@@ -385,12 +455,20 @@ bool ExecuteScripts(Progress& progress, Prompt& prompt, const ScriptList& script
         errors = std::move(executor.ErrCollection);
         skipped = std::move(executor.Skipped);
         cancelled = executor.WasCancelled();
+        logError = executor.LogError();
+        unwrittenLog = executor.UnwrittenLog();
     }
     if (report) {
         report->Errors = errors;
         report->Skipped = std::move(skipped);
         report->Cancelled = cancelled;
+        report->LogError = logError;
+        report->UnwrittenLog = unwrittenLog;
     }
+    if (!logError.isEmpty())
+        prompt.Tell(QStringLiteral("The execution log could not be written completely!\r\n") +
+                        FormatErrorLines(57, logError),
+                    PromptIcon::Exclamation);
 
     const QString what = exportOnly ? QStringLiteral("Open File?") : QStringLiteral("Open Execution Log?");
     PromptAnswer answer;

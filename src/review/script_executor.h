@@ -55,14 +55,20 @@ public:
     std::vector<SkippedScript> Skipped;
 
     // Runs (or exports) every checked script and writes ResultFile. A failed statement never
-    // stops the run; errors of the run itself (the file cannot be written, no connection) end
-    // it: the running statement is cancelled, the file closed, and the error reaches the caller.
+    // stops the run; errors of the run itself (the file cannot be opened, no connection, an
+    // export that cannot be written) end it: the running statement is cancelled, the file
+    // closed, and the error reaches the caller. The log of an execution is written through line
+    // by line; when it fails on the way the run goes on and LogError tells.
     void RunScripts();
     // The export mode into text instead of a file (for standard output): the same text, without
     // the encoding step. Ignores ResultFile and ExportOnly.
     QString ExportText();
     // True when the user cancelled the last run.
     bool WasCancelled() const { return cancelled_; }
+    // When the execution log could not be written to the end: why (empty otherwise), and the
+    // lines it could not take, each ended by a line feed.
+    const QString& LogError() const { return logError_; }
+    const QString& UnwrittenLog() const { return unwrittenLog_; }
 
     // Runs one statement in the background while polling for Cancel. Returns normally on
     // success; throws TovimarException on failure: the server's first error, (1, "Cancelled")
@@ -99,13 +105,22 @@ private:
     QSet<const Tovimar_Script*> finalTry_;
     // The table and column scripts that failed for good in this run.
     std::vector<ScriptPtr> failedFoundations_;
+    QString logError_;
+    QString unwrittenLog_;
 };
 
 // The default path of a result file: the "Scripts" folder (created when missing) + "Tovimar_" +
 // the local time "yyyy-MM-dd_HH-mm-ss_" + baseName + extension (".txt" when empty). An empty
-// baseName becomes "Result". Path separators in baseName become "$".
+// baseName becomes "Result". Path separators in baseName become "$". A name longer than a file
+// system takes keeps its beginning and ends with "~" + a short hash of the whole name.
 QString GetScriptFileName(QString& baseName, const QString& extension,
                           const QDateTime& now = QDateTime::currentDateTime());
+
+// GetScriptFileName, created empty and exclusively so that no other run writes to it: when that
+// name is taken (a run of the same pair in the same second), "_2", "_3", ... is added before the
+// extension.
+QString CreateScriptFile(QString& baseName, const QString& extension,
+                         const QDateTime& now = QDateTime::currentDateTime());
 
 // The text of a script file for the Destination db: the header (time now), then per checked
 // script its title, the SQL of each part and "GO" lines. What ExecuteScripts writes in export
@@ -117,6 +132,8 @@ struct ExecutionReport {
     ErrorCollection Errors;
     std::vector<ScriptExecutor::SkippedScript> Skipped;
     bool Cancelled = false;
+    QString LogError;      // why the log could not be written to the end (empty when it was)
+    QString UnwrittenLog;  // the log lines it could not take
 };
 
 // Shows the errors of a run (the errors window) and returns true when the user closed it with
@@ -125,7 +142,7 @@ using ShowErrorsWindow = std::function<bool(Tovimar_Database& db, const ErrorCol
 
 // Executes the checked scripts on db (or, with exportOnly, writes them to the file), then tells
 // the user the outcome and offers to open the file, and shows the errors when there are any.
-// An empty resultFile becomes GetScriptFileName(FileNamePart(db), ""); the path used is handed
+// An empty resultFile becomes CreateScriptFile(FileNamePart(db), ""); the path used is handed
 // back. Returns true only when errors occurred and the user closed the errors window other
 // than with its Close button. Errors of the run itself (file, connection) reach the caller.
 bool ExecuteScripts(Progress& progress, Prompt& prompt, const ScriptList& scripts, Tovimar_Database& db,

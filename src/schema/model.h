@@ -198,6 +198,9 @@ public:
     bool IsClustered = false;
     bool IsUniqueConstraint = false;
     long IndexFillFactor = 0;
+    // False for an index read from a snapshot written before fill factors were stored: its
+    // IndexFillFactor is then unknown (0) and is not compared.
+    bool FillFactorKnown = true;
     bool IsPadIndex = false;
     bool IgnoreDupKey = false;
     bool Statistics_NoRecompute = false;

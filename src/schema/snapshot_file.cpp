@@ -1,6 +1,7 @@
 #include "schema/snapshot_file.h"
 
 #include "platform/app_paths.h"
+#include "platform/file_output.h"
 #include "platform/local_text.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -18,6 +18,9 @@ namespace {
 const QString CRLF = QStringLiteral("\r\n");
 const QString ReaderSource = QStringLiteral("LoadSchemaFile");
 const QString WriterSource = QStringLiteral("SaveSchemaFile");
+// The last record of every file: the number of records before it, so that a file cut short at a
+// record boundary is told from a smaller database.
+const QString EndRecord = QStringLiteral("End");
 
 // ---- Escapes ---------------------------------------------------------------------------------
 
@@ -193,6 +196,7 @@ class RecordWriter {
 public:
     // Starts a record of the given type; fields follow through operator<<.
     RecordWriter& Begin(const QString& type) {
+        ++records_;
         out_ += QLatin1Char(';');
         out_ += type;
         return *this;
@@ -208,13 +212,21 @@ public:
     RecordWriter& operator<<(quint8 value) { return *this << FormatCacheValue(static_cast<int>(value)); }
     void End() { out_ += CRLF; }
     void AppendLine(const QString& line) {
+        ++records_;
         out_ += line;
         out_ += CRLF;
+    }
+    // Ends the file with the End record, which carries the number of records before it.
+    void Close() {
+        const long count = records_;
+        Begin(EndRecord) << count;
+        End();
     }
     const QString& Text() const { return out_; }
 
 private:
     QString out_;
+    long records_ = 0;
 };
 
 void WriteNames(RecordWriter& w, const QString& type, const Collection<QString>& names) {
@@ -233,7 +245,8 @@ void WriteTable(RecordWriter& w, const Tovimar_Table& table) {
     for (const IndexPtr& index : table.Indexes) {
         w.Begin(QStringLiteral("Index")) << index->Name << index->IsUnique << index->IsPrimaryKey << index->IsClustered
                                          << index->IsUniqueConstraint << index->IsPadIndex << index->IgnoreDupKey
-                                         << index->Statistics_NoRecompute << index->FileGroupName;
+                                         << index->Statistics_NoRecompute << index->FileGroupName
+                                         << index->IndexFillFactor;
         w.End();
         WriteNames(w, QStringLiteral("IndexFieldName"), index->FieldNames);
     }
@@ -313,6 +326,7 @@ QString SchemaText(const Tovimar_Database& db) {
         w.Begin(QStringLiteral("Catalog")) << catalog->Name;
         w.End();
     }
+    w.Close();
     return w.Text();
 }
 
@@ -358,6 +372,9 @@ public:
             index->IgnoreDupKey = r.Flag(8);
             index->Statistics_NoRecompute = r.Flag(9);
             index->FileGroupName = r.Text(10);
+            // Files written before the fill factor was stored do not know it.
+            index->FillFactorKnown = r.Fields().size() > 11;
+            if (index->FillFactorKnown) index->IndexFillFactor = r.Byte(11);
             index->Table = table;
             table->Indexes.Add(index, index->FullName(false));
             db_.Indexes.Add(index, index->FullName(true));
@@ -718,17 +735,7 @@ QString GetCacheFileName(const Tovimar_Database& db) {
 QString GetCacheFilePath(const Tovimar_Database& db) { return QDir(SchemasFolder()).filePath(GetCacheFileName(db)); }
 
 void SaveSchemaFile(const QString& path, const Tovimar_Database& db) {
-    const QFileInfo info(path);
-    QDir().mkpath(info.absolutePath());  // a failure shows when the file is opened
-    const QByteArray bytes = EncodeLocalText(SchemaFileText(db));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw TovimarException(75, WriterSource,
-                               QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    file.write(bytes);
-    if (!file.commit())
-        throw TovimarException(75, WriterSource,
-                               QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    WriteWholeFile(path, EncodeLocalText(SchemaFileText(db)), WriterSource);
 }
 
 QString SchemaFileText(const Tovimar_Database& db) { return SchemaText(db); }
@@ -740,8 +747,24 @@ bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerO
     RecordScanner scanner(text);
     SchemaReader reader(db, headerOnly, progress);
     QStringList fields;
+    long records = 0;  // the records before the End record; blank lines are none
+    bool ended = false;
     try {
         while (scanner.Next(fields)) {
+            const bool blank = fields.size() == 1 && fields[0].isEmpty();
+            if (blank) continue;
+            if (ended) Fail(62, QStringLiteral("the file goes on after its End record"));
+            if (Is(fields.value(1), "End")) {
+                const long counted = Record(fields).Long(2);
+                if (counted != records)
+                    Fail(62, QStringLiteral("the End record counts %1 records, but the file holds %2: the file is "
+                                            "damaged")
+                                 .arg(counted)
+                                 .arg(records));
+                ended = true;
+                continue;
+            }
+            ++records;
             switch (reader.Read(fields)) {
             case SchemaReader::Outcome::Continue: break;
             case SchemaReader::Outcome::Done: return true;
@@ -752,6 +775,10 @@ bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerO
         throw TovimarException(e.Number, ReaderSource,
                                QStringLiteral("%1line %2: %3").arg(where, QString::number(scanner.StartLine()), e.Description));
     }
+    if (!ended)
+        throw TovimarException(62, ReaderSource,
+                               where + QStringLiteral("the file ends without its End record: it is incomplete (cut "
+                                                      "off while it was written or copied)"));
     try {
         reader.Finish();
     } catch (const TovimarException& e) {

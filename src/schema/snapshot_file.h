@@ -7,7 +7,9 @@
 // per logical line: ";" + record type + ";" + field + ";" + field ...; inside a field "\" is
 // written "\\", ";" is "\;", a CR LF pair is "\" at the end of the physical line (the value goes
 // on at the start of the next one), a lone LF is "\r" and a lone CR is "\n". Record types and the
-// letters of escapes are matched without regard to case.
+// letters of escapes are matched without regard to case. The last record, ";End;" + the number
+// of records before it, tells a complete file from one cut short; the Index record ends with the
+// index's fill factor (files written before have none, and their fill factors are not compared).
 #include "platform/db_value.h"
 #include "schema/model.h"
 
@@ -63,7 +65,9 @@ void SaveSchemaFile(const QString& path, const Tovimar_Database& db);
 // been read; false when the file is missing or cannot be opened, or when progress reports that
 // the user cancelled (what was read so far stays in the model). Any other problem (a record
 // without its parent, a key that is not found or is added twice, a number that does not fit, a
-// record with too few fields) throws TovimarException with the line number in the description.
+// record with too few fields) throws TovimarException with the line number in the description;
+// a file without its End record, with records after it or with another count than it holds
+// throws TovimarException 62 (a full read only: a header read stops before the end).
 // Progress (may be null): ShowMessage("Loading saved " + record type + " " + full name) before
 // each table, trigger, view, procedure and function is added.
 bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress = nullptr);

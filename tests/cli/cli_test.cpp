@@ -1,6 +1,11 @@
 // tovimar-cli as users run it: exit status, stdout and stderr.
 #include "cli/cli_runner.h"
 
+#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 const QString Example = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema");
@@ -45,6 +50,47 @@ TEST(CliTest, ErrorsEndWithStatus2AndTheErrorLines) {
     const QString out = dir.filePath(QStringLiteral("out.schema"));
     EXPECT_EQ(RunCli({QStringLiteral("snapshot"), malformed, QStringLiteral("-o"), out}).ExitCode, 2);
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// A snapshot cut short reads as an error, never as a smaller database.
+TEST(CliTest, ATruncatedSnapshotIsRefused) {
+    QTemporaryDir dir;
+    const QByteArray whole = ReadAll(Example);
+    const QString cut = WriteFile(dir, QStringLiteral("cut.schema"), whole.left(whole.indexOf("\r\n;View;") + 2));
+    const CliResult r = RunCli({QStringLiteral("info"), cut});
+    EXPECT_EQ(r.ExitCode, 2) << Show(r);
+    EXPECT_TRUE(r.Err.contains(QStringLiteral("Error Number: 62\nDescription: "))) << Show(r);
+    EXPECT_TRUE(r.Err.contains(QStringLiteral("it is incomplete"))) << Show(r);
+}
+
+// Written files: a failed write is an error, a device or pipe is written into and never
+// replaced, and "-" is stdout.
+TEST(CliTest, OutputFilesAreCompleteOrAnErrorAndDevicesStayDevices) {
+    if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
+        for (const char* command : {"export", "snapshot"}) {
+            const CliResult full = RunCli({QLatin1String(command), Example, QStringLiteral("-o"), QStringLiteral("/dev/full")});
+            EXPECT_EQ(full.ExitCode, 2) << command << ": " << Show(full);
+            EXPECT_TRUE(full.Err.contains(QStringLiteral("Cannot write /dev/full"))) << command << ": " << Show(full);
+        }
+    }
+    const CliResult out = RunCli({QStringLiteral("snapshot"), Example, QStringLiteral("-o"), QStringLiteral("-")});
+    EXPECT_EQ(out.ExitCode, 0) << Show(out);
+    EXPECT_EQ(out.Out.toUtf8(), ReadAll(Example));
+
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.schema"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader = open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const CliResult piped = RunCli({QStringLiteral("snapshot"), Example, QStringLiteral("-o"), fifo});
+    EXPECT_EQ(piped.ExitCode, 0) << Show(piped);
+    struct stat info {};
+    EXPECT_EQ(stat(QFile::encodeName(fifo).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    QByteArray received(1 << 16, '\0');
+    const ssize_t got = read(reader, received.data(), static_cast<size_t>(received.size()));
+    close(reader);
+    EXPECT_EQ(received.left(got > 0 ? got : 0), ReadAll(Example));
 }
 
 TEST(CliTest, UsageErrorsEndWithStatus2AndAHint) {

@@ -21,7 +21,7 @@ QByteArray RenamedExample() {
 
 QString EmptyDatabase(const QTemporaryDir& dir) {
     QByteArray first = ReadAll(Example);
-    first = first.left(first.indexOf('\n') + 1);
+    first = first.left(first.indexOf('\n') + 1) + ";End;1\r\n";
     first.replace("Bookshop", "Empty");
     return WriteFile(dir, QStringLiteral("empty.schema"), first);
 }

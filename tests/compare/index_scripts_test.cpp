@@ -109,14 +109,21 @@ TEST(IndexScripts, KeyColumnListsCompareBothWays) {
                                                 "CHANGE Index [dbo].[T].[IX_Order]"}));
 }
 
-// File groups count only while they take part in the comparison.
-TEST(IndexScripts, FileGroupDifferenceCountsOnlyWhenIncluded) {
+// File groups count only while they take part in the comparison; fill factors only while both
+// are known (a snapshot written before they were stored does not know them).
+TEST(IndexScripts, FileGroupAndFillFactorDifferencesCountOnlyWhenIncludedAndKnown) {
     for (bool included : {true, false}) {
         LinkedPair p;
         p.s->FileGroupsIncluded = included;
         p.s.Index(QStringLiteral("IX"), {"A"}).FileGroupName = QStringLiteral("SECOND");
         p.d.Index(QStringLiteral("IX"), {"A"}).FileGroupName = QStringLiteral("primary");
         EXPECT_EQ(p.Generate().size(), included ? 1u : 0u) << included;
+    }
+    for (bool known : {true, false}) {
+        LinkedPair p;
+        p.s.PrimaryKey(QStringLiteral("PK_T"), {"ID"}).IndexFillFactor = 90;
+        p.d.PrimaryKey(QStringLiteral("PK_T"), {"ID"}).FillFactorKnown = known;
+        EXPECT_EQ(p.Generate().size(), known ? 1u : 0u) << known;
     }
 }
 

@@ -90,6 +90,14 @@ TEST(OdbcDiagnostics, ConnectFailurePrefersTheRecordWithAServerNumber) {
     EXPECT_EQ(error, (DbError{18456, QStringLiteral("Login failed for user 'sa'."), false}));
     EXPECT_EQ(ConnectFailureError({{QStringLiteral("08001"), 0, QStringLiteral("[FreeTDS]No route")}}).Description,
               QStringLiteral("No route"));
+    // An unknown host: the driver's own numbered notice says what happened, not the general error;
+    // the notices of a login under way do not.
+    EXPECT_EQ(ConnectFailureError({
+                  {QStringLiteral("01000"), 5701, QStringLiteral("[FreeTDS][SQL Server]Changed database context to 'master'.")},
+                  {QStringLiteral("01000"), 20013, QStringLiteral("[FreeTDS][SQL Server]Unknown host machine name.")},
+                  {QStringLiteral("08001"), 0, QStringLiteral("[FreeTDS][SQL Server]Unable to connect to data source")},
+              }),
+              (DbError{20013, QStringLiteral("Unknown host machine name."), true}));
     EXPECT_TRUE(IsCancelRecord({QStringLiteral("HY008"), 0, QStringLiteral("Operation canceled")}));
 }
 
@@ -110,8 +118,16 @@ TEST(ConnectionFailure, MessageNamesServerDatabaseNumberAndDescription) {
 }
 
 // Through the real driver manager and FreeTDS: a port nobody listens on fails with a clear error
-// instead of hanging or crashing.
+// instead of hanging or crashing. Blank names are refused before any driver is asked.
 TEST(OdbcConnection, UnreachableServerRaisesTheDriversError) {
+    for (const auto& [server, database] : {std::pair{" ", "pubs"}, std::pair{"127.0.0.1,1", "\t"}}) {
+        try {
+            OpenConnection(QLatin1String(server), QLatin1String(database), QString(), QString());
+            ADD_FAILURE() << "no error for blank names";
+        } catch (const TovimarException& e) {
+            EXPECT_EQ(e.Number, 5);
+        }
+    }
     SQLHENV env = nullptr;
     ASSERT_TRUE(SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)));
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);

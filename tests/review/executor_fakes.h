@@ -22,6 +22,9 @@ public:
     struct Answer {
         QList<DbError> Messages;
         bool WaitForCancel = false;  // runs until the statement is cancelled
+        // With WaitForCancel: the statement completes just as the cancel arrives, too late to
+        // stop it.
+        bool CompletesBeforeCancel = false;
     };
 
     ~FakeConnection() override { JoinWorker(); }
@@ -58,7 +61,7 @@ protected:
             waiting_ = true;
             cancelled_.wait(lock, [this] { return cancelRequested_; });
             waiting_ = false;
-            outcome.Cancelled = true;
+            outcome.Cancelled = !answer.CompletesBeforeCancel;
         }
         outcome.Errors = answer.Messages;
         for (const DbError& message : answer.Messages)

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -338,7 +339,8 @@ TEST_F(ExecutorTest, CancelEndsTheRunningStatementRollsBackAndEndsTheRun) {
     EXPECT_TRUE(Body().contains(QStringLiteral("--    ERR=1 - Cancelled")));
 }
 
-TEST_F(ExecutorTest, ErrorsTheServerReportedForACancelledStatementAreRecordedInstead) {
+TEST_F(ExecutorTest, ACancelledStatementIsJudgedByWhatTheServerReported) {
+    // The server reported errors for it: those are recorded instead of "Cancelled".
     connection->On(QStringLiteral("long statement"),
                    {FakeConnection::Answer{{DbError{1205, QStringLiteral("Transaction was deadlocked."), false}}, true}});
     progress.PressCancelWhen = [this] { return connection->Waiting(); };
@@ -346,6 +348,46 @@ TEST_F(ExecutorTest, ErrorsTheServerReportedForACancelledStatementAreRecordedIns
     ASSERT_EQ(executor.ErrCollection.size(), 1u);
     EXPECT_EQ(executor.ErrCollection[0]->ErrorList,
               (QList<Tovimar_Error::Entry>{{1205, QStringLiteral("Transaction was deadlocked.")}}));
+
+    // It completed before the cancel arrived: it is done, and logged so; the run ends after it.
+    connection->On(QStringLiteral("done in time"), {FakeConnection::Answer{{}, true, true}});
+    Run({View("B", {QStringLiteral("done in time")}), View("C", {QStringLiteral("never")})});
+    EXPECT_TRUE(executor.WasCancelled());
+    EXPECT_TRUE(executor.ErrCollection.empty());
+    const QStringList expected =
+        QStringList{QStringLiteral("-- SCRIPT CREATE for View [dbo].[B]"), kLine80} + OkStatement(QStringLiteral("done in time")) +
+        QStringList{kLine80};
+    EXPECT_EQ(Body(), expected);
+    EXPECT_FALSE(connection->Executed().contains(QStringLiteral("never")));
+}
+
+// The log of an execution is written as the statements run: a run that is killed leaves the
+// record of what already ran. A log that cannot be written does not stop the run; what it could
+// not take is handed back.
+TEST_F(ExecutorTest, TheLogIsWrittenThroughAndItsFailureLosesNoRecord) {
+    connection->On(QStringLiteral("second"), {FakeConnection::Answer{{}, true, true}});
+    QByteArray seenWhileRunning;
+    progress.PressCancelWhen = [this, &seenWhileRunning] {
+        if (!connection->Waiting()) return false;
+        seenWhileRunning = LogBytes();
+        return true;
+    };
+    Run({View("A", {QStringLiteral("first")}), View("B", {QStringLiteral("second")})});
+    EXPECT_TRUE(seenWhileRunning.contains("first\r\nGO\r\n-- STATUS=OK.\r\nGO\r\n" + kLine80.toUtf8() +
+                                          "\r\n-- SCRIPT CREATE for View [dbo].[B]\r\n"))
+        << seenWhileRunning.toStdString();
+    EXPECT_TRUE(executor.LogError().isEmpty());
+
+    if (!QFileInfo::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full to fail on";
+    progress.PressCancelWhen = nullptr;
+    connection->FailWith(QStringLiteral("bad"), 2714, QStringLiteral("There is already an object named 'B'."));
+    executor.ResultFile = QStringLiteral("/dev/full");
+    executor.Scripts = {View("A", {QStringLiteral("first")}), View("B", {QStringLiteral("bad")})};
+    executor.RunScripts();
+    EXPECT_TRUE(executor.LogError().contains(QStringLiteral("/dev/full"))) << executor.LogError().toStdString();
+    EXPECT_TRUE(executor.UnwrittenLog().contains(QStringLiteral("first\nGO\n-- STATUS=OK.\n")));
+    EXPECT_TRUE(executor.UnwrittenLog().contains(QStringLiteral("--    ERR=2714 - There is already an object named 'B'.\n")));
+    ASSERT_EQ(executor.ErrCollection.size(), 1u);
 }
 
 TEST_F(ExecutorTest, ACancelledExportIsNotReportedAsComplete) {
@@ -449,6 +491,27 @@ TEST(ScriptFileNames, ResultFilesCarryTheTimeAndAPathSafeBaseName) {
     EXPECT_TRUE(QDir(root.filePath(QStringLiteral("Scripts"))).exists());
     base = QStringLiteral("h#a/b_to_h#c");
     EXPECT_TRUE(GetScriptFileName(base, QStringLiteral(".sql"), at).endsWith(QStringLiteral("/Tovimar_2024-12-31_23-05-09_h#a$b_to_h#c.sql")));
+
+    // Two runs of the same pair in the same second get a log each.
+    base = QStringLiteral("h#a_to_h#b");
+    const QString first = CreateScriptFile(base, QString(), at);
+    const QString second = CreateScriptFile(base, QString(), at);
+    EXPECT_TRUE(first.endsWith(QStringLiteral("_h#a_to_h#b.txt"))) << first.toStdString();
+    EXPECT_TRUE(second.endsWith(QStringLiteral("_h#a_to_h#b_2.txt"))) << second.toStdString();
+    EXPECT_TRUE(QFile::exists(first) && QFile::exists(second));
+
+    // Database names of 128 characters each still give a name the file system takes, and two
+    // such pairs that differ only at the end stay apart.
+    const QString longName = QString(120, QChar(0x00E9)) + QStringLiteral("01234567");
+    QString longBase = QStringLiteral("SRV#") + longName + QStringLiteral("_to_SRV#") + longName;
+    QString otherBase = longBase;
+    otherBase.back() = QLatin1Char('8');
+    const QString longPath = CreateScriptFile(longBase, QString(), at);
+    const QString otherPath = GetScriptFileName(otherBase, QString(), at);
+    EXPECT_LE(QFile::encodeName(QFileInfo(longPath).fileName()).size(), 255);
+    EXPECT_TRUE(longPath.endsWith(QStringLiteral(".txt")));
+    EXPECT_NE(QFileInfo(longPath).fileName(), QFileInfo(otherPath).fileName());
+    EXPECT_TRUE(QFile::exists(longPath));
     SetAppDataRootForTesting(QString());
 
     Tovimar_Database a, b;

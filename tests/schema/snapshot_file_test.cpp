@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class SnapshotFileTest : public ::testing::Test {
@@ -26,9 +28,13 @@ protected:
         return path;
     }
 
-    // Lines joined and ended by CR LF, as a file holds them.
+    // Lines joined and ended by CR LF, as a file holds them, closed by the End record (a line
+    // that does not begin with ";" continues the record before it).
     QString WriteLines(const QStringList& lines, const QString& name = QStringLiteral("raw.schema")) {
-        return WriteRaw((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8(), name);
+        const auto records = std::count_if(lines.begin(), lines.end(),
+                                           [](const QString& line) { return line.startsWith(QLatin1Char(';')); });
+        const QString end = QStringLiteral(";End;%1\r\n").arg(records);
+        return WriteRaw((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n") + end).toUtf8(), name);
     }
 
     QByteArray ReadRaw(const QString& path) {
@@ -250,7 +256,8 @@ TEST_F(SnapshotFileTest, WritesTheDocumentedLayout) {
                              ";Table;T;dbo;;;-1;0;;\r\n"
                              ";Procedure;P;dbo;0\r\n"
                              ";ProcedureDefinition;1;CREATE PROCEDURE P\\\r\nAS\\\r\nSELECT 1\r\n"
-                             ";Role;\r\n"));
+                             ";Role;\r\n"
+                             ";End;6\r\n"));
 }
 
 // ---- Reading files written elsewhere ------------------------------------------------------------
@@ -297,7 +304,8 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
         "\n"
         ";FutureRecord;whatever\n"
         ";Table;T;dbo;;;99999999999999999999;no;;\n"
-        ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"));
+        ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"
+        ";end;4\n"));
     Tovimar_Database db;
     ASSERT_TRUE(LoadSchemaFile(path, db, false));
     EXPECT_EQ(db.CmptLevel, 80);
@@ -347,6 +355,61 @@ TEST_F(SnapshotFileTest, CancelAtTheNthProgressCallStopsWithWhatWasRead) {
 }
 
 // ---- Errors ------------------------------------------------------------------------------------
+
+// A file cut short at a record boundary must not read as a smaller database.
+TEST_F(SnapshotFileTest, AFileWithoutItsEndRecordOrWithAnotherCountIsRefused) {
+    Tovimar_Database sample;
+    BuildSampleDatabase(sample);
+    const QString path = PathOf(QStringLiteral("sample.schema"));
+    SaveSchemaFile(path, sample);
+    const QByteArray whole = ReadRaw(path);
+    const qsizetype views = whole.indexOf("\r\n;View;") + 2;
+    const qsizetype end = whole.lastIndexOf(";End;");
+    const qsizetype group = whole.indexOf("\r\n;FileGroup;") + 2;  // a record of one line
+    struct Case {
+        const char* What;
+        QByteArray Bytes;
+        const char* Fragment;
+    };
+    const QList<Case> cases = {
+        {"cut before the views", whole.left(views), "without its End record"},
+        {"cut before the End record", whole.left(end), "without its End record"},
+        {"a record lost", whole.left(group) + whole.mid(whole.indexOf("\r\n", group) + 2), "the End record counts"},
+        {"a record after the end", whole + ";Catalog;Late\r\n", "after its End record"},
+    };
+    for (const Case& c : cases) {
+        Tovimar_Database db;
+        try {
+            LoadSchemaFile(WriteRaw(c.Bytes, QStringLiteral("cut.schema")), db, false);
+            ADD_FAILURE() << c.What << ": no error";
+        } catch (const TovimarException& e) {
+            EXPECT_EQ(e.Number, 62) << c.What;
+            EXPECT_TRUE(e.Description.contains(QLatin1String(c.Fragment))) << c.What << ": " << e.Description.toStdString();
+        }
+    }
+    // A header read stops at the Database record and needs no end.
+    Tovimar_Database header;
+    EXPECT_TRUE(LoadSchemaFile(WriteRaw(whole.left(views), QStringLiteral("cut.schema")), header, true));
+}
+
+// The fill factor ends the Index record; a file written before it was stored leaves it unknown.
+TEST_F(SnapshotFileTest, FillFactorsSurviveAndOlderFilesLeaveThemUnknown) {
+    const QString path = WriteLines({
+        DatabaseLine,
+        QStringLiteral(";Table;T;dbo;;;0;0;;"),
+        QStringLiteral(";Index;IX_New;0;0;0;0;0;0;0;PRIMARY;80"),
+        QStringLiteral(";Index;IX_Old;0;0;0;0;0;0;0;PRIMARY"),
+    });
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(path, db, false));
+    const IndexPtr fresh = db.Indexes.Item(QStringLiteral("[dbo].[T].[IX_New]"));
+    const IndexPtr old = db.Indexes.Item(QStringLiteral("[dbo].[T].[IX_Old]"));
+    ASSERT_TRUE(fresh && old);
+    EXPECT_EQ(fresh->IndexFillFactor, 80);
+    EXPECT_TRUE(fresh->FillFactorKnown);
+    EXPECT_EQ(old->IndexFillFactor, 0);
+    EXPECT_FALSE(old->FillFactorKnown);
+}
 
 TEST_F(SnapshotFileTest, MissingOrUnopenableFilesReadAsFalse) {
     Tovimar_Database db;

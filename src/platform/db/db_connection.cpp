@@ -163,9 +163,15 @@ void DbConnection::ExecuteAsync(const QString& sql) {
         {
             std::lock_guard<std::mutex> lock(runMutex_);
             phase_ = RunPhase::Idle;
+            executing_ = false;
         }
-        executing_ = false;
+        finished_.notify_all();
     });
+}
+
+bool DbConnection::WaitFinished(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(runMutex_);
+    return finished_.wait_for(lock, timeout, [this] { return !executing_.load(); });
 }
 
 void DbConnection::Cancel() {

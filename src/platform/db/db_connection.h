@@ -12,6 +12,8 @@
 #include <QList>
 #include <QString>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -128,6 +130,9 @@ public:
     // Background execution.
     void ExecuteAsync(const QString& sql);
     bool IsExecuting() const { return executing_.load(); }
+    // Waits until the background batch has ended, at most timeout; true when it has (or none
+    // runs). Returns at once when the batch ends, so a quick statement costs no waiting.
+    bool WaitFinished(std::chrono::milliseconds timeout);
     // Asks the server to stop the running statement; harmless when nothing runs.
     void Cancel();
     // Waits for the background batch and returns its outcome.
@@ -165,6 +170,7 @@ private:
     // kept for it; one while the batch runs goes to the server.
     enum class RunPhase { Idle, Starting, Running };
     std::mutex runMutex_;
+    std::condition_variable finished_;  // signalled (under runMutex_) when the worker's batch ends
     RunPhase phase_ = RunPhase::Idle;
     bool cancelBeforeStart_ = false;
     DbBatchOutcome asyncOutcome_;
@@ -177,7 +183,8 @@ DbError FirstError(const QList<DbError>& errors);
 
 // Opens a connection to a real server over ODBC: server as HOST, HOST\INSTANCE or HOST,PORT;
 // an empty user name asks for integrated login. Throws TovimarException with the driver's
-// native error number and description when the connection cannot be made.
+// native error number and description when the connection cannot be made, and 5 before any
+// attempt when the server or database name is blank.
 std::shared_ptr<DbConnection> OpenConnection(const QString& serverName, const QString& databaseName,
                                              const QString& userName, const QString& password);
 

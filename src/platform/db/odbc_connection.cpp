@@ -153,6 +153,11 @@ DbError ConnectFailureError(const QList<OdbcDiagRecord>& records) {
     const QList<DbError> errors = MapDiagRecords(records);
     for (const DbError& error : errors)
         if (!error.Informational && error.Number != 0) return error;
+    // The driver reports what went wrong (an unknown host, a refused connection) as a notice
+    // with its own number next to a general error without one: the notice says more. The
+    // notices of a login that got under way (changed database or language) do not.
+    for (const DbError& error : errors)
+        if (error.Number != 0 && error.Number != 5701 && error.Number != 5703) return error;
     return FirstError(errors);
 }
 
@@ -449,6 +454,10 @@ DbBatchOutcome OdbcConnection::RunBatch(const QString& sql) {
 
 std::shared_ptr<DbConnection> OpenConnection(const QString& serverName, const QString& databaseName,
                                              const QString& userName, const QString& password) {
+    // A blank name would make the driver try some default server or database instead.
+    if (serverName.trimmed().isEmpty() || databaseName.trimmed().isEmpty())
+        throw TovimarException(5, QStringLiteral("OpenConnection"),
+                               QStringLiteral("You have to specify Server- und Database-Name!"));
     const QString connectionString =
         BuildOdbcConnectionString(CurrentOdbcSettings(), serverName, databaseName, userName, password);
     return std::make_shared<OdbcConnection>(serverName, databaseName, connectionString);

@@ -54,8 +54,10 @@ struct OdbcDiagRecord {
 // prefixes, informational when the SQLSTATE is of class 01 (warnings and notices).
 DbError MapDiagRecord(const OdbcDiagRecord& record);
 QList<DbError> MapDiagRecords(const QList<OdbcDiagRecord>& records);
-// The entry that describes a failed connect: the first error that carries a server number,
-// else the first error, else the first record.
+// The entry that describes a failed connect, the most specific first: the first error that
+// carries a native number, else the first notice with one (the driver reports an unknown host
+// so, next to a general error without a number; 5701 and 5703 aside), else the first error,
+// else the first record.
 DbError ConnectFailureError(const QList<OdbcDiagRecord>& records);
 // True when the record reports a cancelled operation (SQLSTATE HY008).
 bool IsCancelRecord(const OdbcDiagRecord& record);

@@ -31,9 +31,12 @@ QString PrimaryTableName(const Tovimar_Relation& relation) {
 
 bool HasDataCopy(const Tovimar_Table* table) { return table && !table->DataCopyDefs.IsEmpty(); }
 
-// Drops the foreign key when it exists (looked up by its name as stored).
+// Drops the foreign key when it exists (looked up by its owner-qualified, bracketed name, so that
+// a key of another owner or with a '.' or blank in its name is found).
 QString DropRelationSQL(const Tovimar_Relation& relation) {
-    return GetSQLIfExists(relation.Name, QStringLiteral("IsForeignKey"),
+    const QString owner = relation.Table ? relation.Table->Owner : QString();
+    return GetSQLIfExists(owner.isEmpty() ? QuoteName(relation.Name) : QuoteName(owner, relation.Name),
+                          QStringLiteral("IsForeignKey"),
                           QStringLiteral("ALTER TABLE ") + TableName(relation) + QStringLiteral(" DROP CONSTRAINT ") +
                               QuoteName(relation.Name));
 }
@@ -89,9 +92,12 @@ QString DropConstraintSQL(const Tovimar_TableObject& object) {
 
 // ---- Checks ----------------------------------------------------------------------------------
 
+// A disabled check is added WITH NOCHECK (the rows need not satisfy it) and disabled again.
 QString CreateCheckSQL(const Tovimar_Check& check) {
     const QString table = TableName(check);
-    QString text = QStringLiteral("ALTER TABLE ") + table + CRLF + QStringLiteral("ADD CONSTRAINT ") +
+    QString text = QStringLiteral("ALTER TABLE ") + table +
+                   (check.NoCheckConstraint ? QStringLiteral(" WITH NOCHECK") : QString()) + CRLF +
+                   QStringLiteral("ADD CONSTRAINT ") +
                    QuoteName(check.Name) + QStringLiteral(" CHECK ") +
                    (check.NotForRepl ? QStringLiteral("NOT FOR REPLICATION ") : QString()) + check.Value;
     if (check.NoCheckConstraint)
@@ -129,12 +135,21 @@ int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scri
         return count;
     }
     if (reCreate) {
-        if (scripted) {
-            ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RECREATE"), relation);
-            // Listed under the referenced table, which is the one being rebuilt.
-            script->SetTableFullName(PrimaryTableFullName(relation));
-            Add(scripts, script, CreateRelationSQL(relation, true, ctx), count);
-        }
+        if (!scripted) return 0;
+        // Only a key that survives is restored, in its new form: one with a counterpart is written
+        // as the Source has it (new table names and key columns) unless the scripts of its own
+        // rebuilt table or its CHANGE script create it anyway; one without is restored only when
+        // its own table takes no part (else it is dropped for good).
+        const Tovimar_Relation* source = relation.OtherObj();
+        if (source && source->Table &&
+            (source->Table->DeleteRecreate || relation.Table->DeleteRecreate || RelationDiffers(*source, relation)))
+            return 0;
+        if (!source && relation.Table->ObjectIncluded) return 0;
+        const Tovimar_Relation& created = source ? *source : relation;
+        ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RECREATE"), relation);
+        // Listed under the referenced table, which is the one being rebuilt.
+        script->SetTableFullName(PrimaryTableFullName(created));
+        Add(scripts, script, CreateRelationSQL(created, true, ctx), count);
         return count;
     }
 

@@ -9,4 +9,5 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
     Tovimar_Database::LinkObjects(db1.Tables, db2.Tables);
     Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
     Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
+    Tovimar_Database::LinkObjects(db1.Types, db2.Types);
 }

@@ -44,8 +44,8 @@ INSERT INTO [dbo].[Tmp_T1]
 VALUES (2,NULL)
 SET IDENTITY_INSERT [dbo].[Tmp_T1] ON
 INSERT INTO [dbo].[Tmp_T1]
-(ID,NewName,Added,Calc)
-VALUES (40,'abc',7,41)
+(ID,NewName,Added)
+VALUES (40,'abc',7)
 
 ----------------------------------------------------------------------
 GO

@@ -3,6 +3,7 @@
 #include "cli/cli_command.h"
 #include "cli/comparison_options.h"
 #include "cli/source.h"
+#include "compare/generators.h"
 #include "main/comparison_run.h"
 #include "review/script_executor.h"
 #include "platform/progress.h"
@@ -66,12 +67,18 @@ int RunCompare(const QStringList& args, Progress& progress) {
     const auto source = LoadSource(options.Sources[0], progress);
     const auto dest = LoadSource(options.Sources[1], progress, SourceSide::Destination);
     const ScriptList scripts = GenerateForCommand(*source, *dest, options.Run, progress);
+    const QStringList boundWarning = BoundObjectsWarning(*source, *dest);
     if (!HasDifferences(scripts)) {
         PrintError(QStringLiteral("There are no differences between the Databases!\n"));
+        if (!boundWarning.isEmpty()) PrintError(boundWarning.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         return 0;
     }
-    WriteOutput(options.Output, options.Summary ? SummaryText(scripts)
-                                                : ScriptFileText(scripts, *dest, QDateTime::currentDateTime()));
+    // Differences the scripts do not carry close the output as comment lines.
+    QString warning;
+    for (const QString& line : boundWarning) warning += QStringLiteral("-- ") + line + QStringLiteral("\r\n");
+    if (options.Summary) warning.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    WriteOutput(options.Output, options.Summary ? SummaryText(scripts) + warning
+                                                : ScriptFileText(scripts, *dest, QDateTime::currentDateTime()) + warning);
     return 1;
 }
 

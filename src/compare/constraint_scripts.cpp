@@ -31,9 +31,11 @@ QString PrimaryTableName(const Tovimar_Relation& relation) {
 
 bool HasDataCopy(const Tovimar_Table* table) { return table && !table->DataCopyDefs.IsEmpty(); }
 
-// Drops the foreign key when it exists (looked up by its name as stored).
+// Drops the foreign key when it exists, looked up by its owner-qualified, bracketed name as stored
+// (so that a key of another owner or with a '.' or blank in its name is found).
 QString DropRelationSQL(const Tovimar_Relation& relation, const QString& name) {
-    return GetSQLIfExists(name, QStringLiteral("IsForeignKey"),
+    const QString owner = relation.Table ? relation.Table->Owner : QString();
+    return GetSQLIfExists(owner.isEmpty() ? QuoteName(name) : QuoteName(owner, name), QStringLiteral("IsForeignKey"),
                           QStringLiteral("ALTER TABLE ") + TableName(relation) + QStringLiteral(" DROP CONSTRAINT ") +
                               QuoteName(name));
 }
@@ -93,10 +95,12 @@ QString DropConstraintSQL(const Tovimar_TableObject& object, const QString& name
 
 // ---- Checks ----------------------------------------------------------------------------------
 
+// A disabled check is added WITH NOCHECK (the rows need not satisfy it) and disabled again.
 QString CreateCheckSQL(const Tovimar_Check& check, const QString& name) {
     const QString table = TableName(check);
-    QString text = QStringLiteral("ALTER TABLE ") + table + CRLF + QStringLiteral("ADD CONSTRAINT ") +
-                   QuoteName(name) + QStringLiteral(" CHECK ") +
+    QString text = QStringLiteral("ALTER TABLE ") + table +
+                   (check.NoCheckConstraint ? QStringLiteral(" WITH NOCHECK") : QString()) + CRLF +
+                   QStringLiteral("ADD CONSTRAINT ") + QuoteName(name) + QStringLiteral(" CHECK ") +
                    (check.NotForRepl ? QStringLiteral("NOT FOR REPLICATION ") : QString()) + check.Value;
     if (check.NoCheckConstraint)
         text += CRLF + QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" NOCHECK CONSTRAINT ") +
@@ -133,12 +137,21 @@ int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scri
         return count;
     }
     if (reCreate) {
-        if (scripted) {
-            ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RECREATE"), relation);
-            // Listed under the referenced table, which is the one being rebuilt.
-            script->SetTableFullName(PrimaryTableFullName(relation));
-            Add(scripts, script, CreateRelationSQL(relation, true, ctx), count);
-        }
+        if (!scripted) return 0;
+        // Only a key that survives is restored, in its new form: one with a counterpart is written
+        // as the Source has it (new table names and key columns) unless the scripts of its own
+        // rebuilt table or its CHANGE script create it anyway; one without is restored only when
+        // its own table takes no part (else it is dropped for good).
+        const Tovimar_Relation* source = relation.OtherObj();
+        if (source && source->Table &&
+            (source->Table->DeleteRecreate || relation.Table->DeleteRecreate || RelationDiffers(*source, relation)))
+            return 0;
+        if (!source && relation.Table->ObjectIncluded) return 0;
+        const Tovimar_Relation& created = source ? *source : relation;
+        ScriptPtr script = NewScript(fromSource, typ, QStringLiteral("RECREATE"), relation);
+        // Listed under the referenced table, which is the one being rebuilt.
+        script->SetTableFullName(PrimaryTableFullName(created));
+        Add(scripts, script, CreateRelationSQL(created, true, ctx), count);
         return count;
     }
 

@@ -10,10 +10,17 @@
 
 namespace {
 
-void ResetRunState(Tovimar_Database& db) {
+// The column counters count one pass: a repeated pass must not add its column drops to those of
+// the abandoned one.
+void ResetFieldCounters(Tovimar_Database& db) {
     for (const TablePtr& table : db.Tables) {
         table->FieldsAppended = 0;
         table->FieldsDropped = 0;
+    }
+}
+
+void ResetRunState(Tovimar_Database& db) {
+    for (const TablePtr& table : db.Tables) {
         // Set again in this run when a full-text key index is dropped; a mark left by an earlier
         // run (before a rename was declared) must not re-create an unchanged full-text index.
         table->FTI_DeleteRecreate = false;
@@ -30,8 +37,11 @@ bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
     Tovimar_Database& db1 = *ctx.DB1;
     Tovimar_Database& db2 = *ctx.DB2;
     ctx.Regenerate = false;
+    ResetFieldCounters(db1);
+    ResetFieldCounters(db2);
     GenerateScripts(db1.Catalogs, db2.Catalogs, scripts, ctx);
     if (ctx.Regenerate) return false;
+    GenerateScripts(db1.Types, db2.Types, scripts, ctx);
     GenerateScripts(db1.Tables, db2.Tables, scripts, ctx);
     if (ctx.Regenerate) return false;
     if (!refresh) {
@@ -249,7 +259,7 @@ ScriptList SortScripts(const ScriptList& scripts) {
         QStringLiteral("Procedure"),  QStringLiteral("View"),    QStringLiteral("FTI"),
         QStringLiteral("Relation"),   QStringLiteral("Index"),   QStringLiteral("Check"),
         QStringLiteral("Default"),    QStringLiteral("Column"),  QStringLiteral("Table"),
-        QStringLiteral("Catalog"),    QStringLiteral("Role")};
+        QStringLiteral("Type"),       QStringLiteral("Catalog"),    QStringLiteral("Role")};
     static const QStringList kindOrder = {QStringLiteral("RENAME"), QStringLiteral("RECREATE"),
                                           QStringLiteral("REDELETE"), QStringLiteral("CREATE"),
                                           QStringLiteral("CHANGE")};
@@ -301,7 +311,8 @@ QString GetTagString(const Tovimar_Script& script) {
         {QStringLiteral("Relation"), QStringLiteral("15")},  {QStringLiteral("Trigger"), QStringLiteral("16")},
         {QStringLiteral("View"), QStringLiteral("20")},      {QStringLiteral("Procedure"), QStringLiteral("30")},
         {QStringLiteral("Function"), QStringLiteral("40")},  {QStringLiteral("Role"), QStringLiteral("50")},
-        {QStringLiteral("Permission"), QStringLiteral("60")}, {QStringLiteral("Catalog"), QStringLiteral("70")}};
+        {QStringLiteral("Permission"), QStringLiteral("60")}, {QStringLiteral("Catalog"), QStringLiteral("70")},
+        {QStringLiteral("Type"), QStringLiteral("80")}};
     for (const auto& code : codes)
         if (Same(typ, code.first)) return base + code.second + name;
     return base + QStringLiteral("90") + name;
@@ -330,6 +341,7 @@ QString GetImageName(const QString& kind) {
         {{QStringLiteral("Function")}, QStringLiteral("SQLFunction.bmp")},
         {{QStringLiteral("FileGroup")}, QStringLiteral("SQLProc2.bmp")},
         {{QStringLiteral("Permission")}, QStringLiteral("SQLGrant.bmp")},
+        {{QStringLiteral("Type")}, QStringLiteral("SQLType.bmp")},
         {{QStringLiteral("CREATE")}, QStringLiteral("SQLCreate.bmp")},
         {{QStringLiteral("RECREATE")}, QStringLiteral("SQLReCreate.bmp")},
         {{QStringLiteral("DELETE"), QStringLiteral("REDELETE")}, QStringLiteral("SQLDelete.bmp")},

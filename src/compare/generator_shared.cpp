@@ -90,6 +90,24 @@ bool UsesColumn(const Tovimar_Object& object, const Tovimar_Table& table, const 
     return false;
 }
 
+QStringList BoundObjectsWarning(const Tovimar_Database& source, const Tovimar_Database& dest) {
+    QStringList lines;
+    auto add = [&](const QStringList& mine, const QStringList& theirs, const QString& sign) {
+        for (const QString& text : mine)
+            if (!theirs.contains(text, Qt::CaseInsensitive)) {
+                QString line = text;
+                line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+                line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+                lines << sign + line;
+            }
+    };
+    add(source.BoundObjects, dest.BoundObjects, QStringLiteral("+ "));
+    add(dest.BoundObjects, source.BoundObjects, QStringLiteral("- "));
+    if (!lines.isEmpty())
+        lines.prepend(QStringLiteral("Warning: bound defaults and rules differ; they are not scripted:"));
+    return lines;
+}
+
 bool TextDiffers(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) != 0; }
 
 bool FieldNamesDiffer(const Collection<QString>& mine, const Collection<QString>& theirs) {

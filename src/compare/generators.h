@@ -13,7 +13,8 @@
 //   indexes and key constraints .............. index_scripts.cpp
 //   relations, defaults, checks .............. constraint_scripts.cpp
 //   views, procedures, functions, triggers ... code_object_scripts.cpp
-//   roles, permissions, catalogs ............. security_scripts.cpp
+//   roles, permissions, catalogs ............. role_permission_scripts.cpp
+//   user-defined data types .................. type_scripts.cpp
 #include "compare/generation_context.h"
 #include "compare/script.h"
 #include "platform/progress.h"
@@ -40,6 +41,7 @@ int GenerateScript(Tovimar_Function& function, bool fromSource, ScriptList& scri
 int GenerateScript(Tovimar_Role& role, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
 int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
 int GenerateScript(Tovimar_Catalog& catalog, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
+int GenerateScript(Tovimar_Type& type, bool fromSource, ScriptList& scripts, GenerationContext& ctx);
 
 // An empty collection of any kind, for the "nothing on this side" arguments.
 template <class P>
@@ -79,6 +81,11 @@ int GenerateDeleteScripts(const Collection<P>& col, ScriptList& scripts, Generat
     }
     return count;
 }
+
+// The lines of a warning that the bound defaults and rules of the two databases differ (they are
+// not scripted): "+ " before each text only the Source has, "- " before each only the
+// Destination has, line breaks inside a text turned into blanks; empty when they are the same.
+QStringList BoundObjectsWarning(const Tovimar_Database& source, const Tovimar_Database& dest);
 
 // ---- Texts shared between families -----------------------------------------------------------
 
@@ -133,8 +140,20 @@ bool DefinitionsDiffer(const QString& sourceDefinition, const QString& destDefin
 // The names of a comma-separated column list (bare or bracket-quoted; commas inside brackets do
 // not split), each bracket-quoted once, keyed by itself.
 Collection<QString> ParseFieldList(const QString& list);
-// The CREATE TABLE text; an empty tableName becomes the table's FullName.
-QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const GenerationContext& ctx);
+// The CREATE TABLE text; an empty tableName becomes the table's FullName. rebuilt: the Destination
+// table that a rebuild replaces; its column collations and file groups are written when they are
+// not compared.
+QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const GenerationContext& ctx,
+                       const Tovimar_Table* rebuilt = nullptr);
+// The foreign keys that point to the Destination table table are dropped inside script (as steps);
+// with a key (a PRIMARY KEY or UNIQUE constraint of table) only those that reference its columns,
+// self-references included.
+void DropReferencingRelations(const Tovimar_Table& table, Tovimar_Script& script, ScriptList& scripts,
+                              GenerationContext& ctx, const Tovimar_Index* key = nullptr);
+// The same foreign keys, as far as they survive, are re-created afterwards as RECREATE scripts, in
+// the form the Source gives them.
+int RecreateReferencingRelations(const Tovimar_Table& table, ScriptList& scripts, GenerationContext& ctx,
+                                 const Tovimar_Index* key = nullptr);
 // Drops the table's full-text index before its key index goes away and marks the full-text index
 // for re-creation; empty when the table is rebuilt.
 QString FTI_DeleteSQL(Tovimar_Table& table);

@@ -77,7 +77,7 @@ QString Create_Delete(Tovimar_Index& index) {
     return text;
 }
 
-int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, GenerationContext&) {
+int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, GenerationContext& ctx) {
     if (!index.Table) return 0;
     const QString typ = QStringLiteral("Index");
     const bool repeatable = index.IsClustered || index.IsPrimaryKey;
@@ -90,9 +90,13 @@ int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, G
             script->Repeatable = repeatable;
             scripts.push_back(script);
         } else {
+            // The foreign keys that reference a key block its drop: they are dropped first and
+            // re-created after it (those that survive, on the key that replaces it).
             ScriptPtr script = NewScript(false, typ, QStringLiteral("DELETE"), index);
+            if (IsConstraint(index)) DropReferencingRelations(*index.Table, *script, scripts, ctx, &index);
             script->AddSQL(Create_Delete(index));
             scripts.push_back(script);
+            if (IsConstraint(index)) return 1 + RecreateReferencingRelations(*index.Table, scripts, ctx, &index);
         }
         return 1;
     }
@@ -111,11 +115,14 @@ int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, G
         ScriptPtr script =
             NewScript(fromSource, typ, changed ? QStringLiteral("CHANGE") : QStringLiteral("RECREATE"), index);
         // A rebuilt table has lost its old indexes already: only the create step remains.
+        const bool keyReplaced = !rebuilt && IsConstraint(*other) && other->Table;
+        if (keyReplaced) DropReferencingRelations(*other->Table, *script, scripts, ctx, other);
         if (!rebuilt) script->AddSQL(Create_Delete(*other));
         script->AddSQL(CreateIndexSQL(index, DestinationConstraintName(index, *other)));
         script->Repeatable = repeatable;
         scripts.push_back(script);
         ++count;
+        if (keyReplaced) count += RecreateReferencingRelations(*other->Table, scripts, ctx, other);
     }
     return count;
 }

@@ -15,4 +15,5 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
         if (table && table->OtherObj()) LinkConstraintsByContent(*table);
     Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
     Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
+    Tovimar_Database::LinkObjects(db1.Types, db2.Types);
 }

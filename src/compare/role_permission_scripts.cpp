@@ -127,6 +127,35 @@ bool GranteeIncluded(const Tovimar_Permission& permission) {
     return db->IsObjectIncluded(QStringLiteral("gr"), QuoteName(permission.Grantee), 1, QString(), flags, extras);
 }
 
+// The grants and denials of a Destination permission as they are restored on the rebuilt object
+// newObject: named as newObject is now, and with only the columns that newObject still has.
+QString RecreateSQL(const Tovimar_Permission& old, Tovimar_DbObject& newObject) {
+    const auto* owner = dynamic_cast<const Tovimar_FieldOwner*>(&newObject);
+    auto keep = [&](const Collection<QString>& from, Collection<QString>& to) {
+        for (const QString& column : from)
+            if ((!owner || owner->Fields.Contains(QuoteName(column))) && !to.Contains(column)) to.Add(column, column);
+    };
+    Tovimar_Permission copy;
+    copy.SecObject = &newObject;
+    copy.Grantee = old.Grantee;
+    copy.Grantor = old.Grantor;
+    copy.SelectRight = old.SelectRight;
+    copy.InsertRight = old.InsertRight;
+    copy.UpdateRight = old.UpdateRight;
+    copy.DeleteRight = old.DeleteRight;
+    copy.ExecRight = old.ExecRight;
+    copy.DRIRight = old.DRIRight;
+    keep(old.SelectGrant, copy.SelectGrant);
+    keep(old.SelectDeny, copy.SelectDeny);
+    keep(old.UpdateGrant, copy.UpdateGrant);
+    keep(old.UpdateDeny, copy.UpdateDeny);
+    keep(old.ReferenceGrant, copy.ReferenceGrant);
+    keep(old.ReferenceDeny, copy.ReferenceDeny);
+    const QString text = Create_Create(copy);
+    copy.SecObject = nullptr;
+    return text;
+}
+
 int Add(ScriptList& scripts, bool fromSource, const QString& typ, const QString& kind, Tovimar_Object& object,
         const QStringList& steps) {
     ScriptPtr script = NewScript(fromSource, typ, kind, object);
@@ -165,7 +194,8 @@ int GenerateScript(Tovimar_Catalog& catalog, bool fromSource, ScriptList& script
 }
 
 int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& scripts, GenerationContext&) {
-    if (!permission.SecObject) return 0;
+    // The permissions of an object that takes no part are left alone.
+    if (!permission.SecObject || !permission.SecObject->ObjectIncluded) return 0;
     const QString typ = QStringLiteral("Permission");
     const bool included = GranteeIncluded(permission);
     Tovimar_DbObject* secured = permission.SecObject;
@@ -183,7 +213,8 @@ int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& 
         }
         if (!included && !fromSource && securedOther && securedOther->DeleteRecreate)
             // The permissions of an excluded grantee survive the object's re-creation.
-            return Add(scripts, false, typ, QStringLiteral("RECREATE"), permission, {Create_Create(permission)});
+            return Add(scripts, false, typ, QStringLiteral("RECREATE"), permission,
+                       {RecreateSQL(permission, *securedOther)});
         return 0;
     }
     if (!fromSource) return 0;
@@ -195,6 +226,6 @@ int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& 
     // The object is created again without permissions: the Destination's are restored first, and
     // a CHANGE script of the same permission then turns them into the Source's.
     if (secured->DeleteRecreate)
-        count += Add(scripts, true, typ, QStringLiteral("RECREATE"), permission, {Create_Create(*other)});
+        count += Add(scripts, true, typ, QStringLiteral("RECREATE"), permission, {RecreateSQL(*other, *secured)});
     return count;
 }

@@ -35,30 +35,20 @@ void MergeScripts(size_t n, Tovimar_Script& script, ScriptList& scripts) {
     scripts.erase(first, scripts.end());
 }
 
-// The foreign keys of other tables that point to table are dropped inside script.
-void DropReferencingRelations(const Tovimar_Table& table, Tovimar_Script& script, ScriptList& scripts,
-                              GenerationContext& ctx) {
-    // Copy: generating may not change the relations, but the list must not move under us.
-    const std::vector<Tovimar_Relation*> relations = ctx.ReferencingRelations(table);
-    for (Tovimar_Relation* relation : relations) {
-        const size_t before = scripts.size();
-        GenerateScript(*relation, false, scripts, ctx, true, false);
-        MergeScripts(scripts.size() - before, script, scripts);
-    }
-}
-
-// The same foreign keys are re-created after the rebuild, as separate scripts.
-int RecreateReferencingRelations(const Tovimar_Table& table, ScriptList& scripts, GenerationContext& ctx) {
-    const std::vector<Tovimar_Relation*> relations = ctx.ReferencingRelations(table);
-    int count = 0;
-    for (Tovimar_Relation* relation : relations) count += GenerateScript(*relation, false, scripts, ctx, false, true);
-    return count;
-}
-
 Tovimar_Field* IdentityField(const Tovimar_Table& table) {
     for (const FieldPtr& field : table.Fields)
         if (field->Identity || field->IdentityNoRepl) return field.get();
     return nullptr;
+}
+
+// The type a copied column is converted to: CONVERT takes no user-defined type, so such a
+// column converts to the type's system type.
+QString ConvertTypeText(const Tovimar_Field& field) {
+    const Tovimar_Database* db = field.Database();
+    const TypePtr type = db ? db->Types.Item(QuoteName(field.DataType)) : TypePtr();
+    if (!type) return field.DataTypeText(true);
+    return FormatDataType(true, type->BaseType, static_cast<int>(type->DataPrecision),
+                          static_cast<int>(type->DataDecimals));
 }
 
 // The target (or source) column list of the row copy from the old table.
@@ -71,7 +61,7 @@ QString CopyFieldList(const Tovimar_Table& table, bool forTarget, const Generati
             continue;
         if (forTarget) list << QuoteName(field->Name);
         else if (ctx.IgnoreDataLoss)
-            list << QStringLiteral("CONVERT(") + field->DataTypeText(true) + QStringLiteral(", ") +
+            list << QStringLiteral("CONVERT(") + ConvertTypeText(*field) + QStringLiteral(", ") +
                         QuoteName(other->Name) + QLatin1Char(')');
         else list << QuoteName(other->Name);
     }
@@ -84,8 +74,9 @@ QString DataCopyCondition(const QString& definition) {
     return pos < 0 ? QString() : definition.mid(pos + 2).trimmed();
 }
 
-// Old rows that a data copy definition supplies again are not kept: " WHERE NOT (...)"; "-" when
-// a definition copies every row; empty without definitions.
+// Old rows that a data copy definition supplies again are not kept: " WHERE CASE WHEN (...) THEN 1
+// ELSE 0 END = 0", which keeps the rows where a condition is NULL; "-" when a definition copies
+// every row; empty without definitions.
 QString DataCopyKeepFilter(const Tovimar_Table& table) {
     QString any;
     for (const QString& definition : table.DataCopyDefs) {
@@ -94,7 +85,7 @@ QString DataCopyKeepFilter(const Tovimar_Table& table) {
         any += QStringLiteral(" OR (") + condition + QLatin1Char(')');
     }
     if (any.isEmpty()) return QString();
-    return QStringLiteral(" WHERE NOT (") + any.mid(4) + QLatin1Char(')');
+    return QStringLiteral(" WHERE CASE WHEN ") + any.mid(4) + QStringLiteral(" THEN 1 ELSE 0 END = 0");
 }
 
 // A column name as the data copy writes it in its INSERT column list: as the Source returned it,
@@ -166,10 +157,13 @@ QString DataCopySQL(const Tovimar_Table& table, const QString& tableName, bool h
         if (!rows.Rows.isEmpty()) {
             for (int i = 0; i < rows.ColumnNames.size(); ++i) {
                 const QString& name = rows.ColumnNames[i];
-                if (rows.ColumnTypes.value(i) == ProviderTypeBinary || excluded.Contains(QuoteName(name))) continue;
+                const FieldPtr field = table.Fields.Item(QuoteName(name));
+                // Computed columns take no values.
+                if (rows.ColumnTypes.value(i) == ProviderTypeBinary || excluded.Contains(QuoteName(name)) ||
+                    (field && !field->Formula.isEmpty()))
+                    continue;
                 copied << i;
                 columnNames << InsertColumnName(name);
-                const FieldPtr field = table.Fields.Item(QuoteName(name));
                 if (field && field->Identity && hasIdentity) identityOn = true;
             }
         }
@@ -188,20 +182,23 @@ QString DataCopySQL(const Tovimar_Table& table, const QString& tableName, bool h
     return result;
 }
 
-// A name for the temporary table that no table of either database uses.
+// A name for the temporary table: "Tmp_" + the table's name, cut so that a number still fits in
+// 128 characters, numbered until no table, view, procedure or function of the owner in either
+// database uses it.
 QString TempTableName(const Tovimar_Table& table) {
-    const QString base = QStringLiteral("Tmp_") + table.Name;
+    const QString base = (QStringLiteral("Tmp_") + table.Name).left(118);
     const Tovimar_Database* db = table.Database();
-    if (!db) return base;
-    const Tovimar_Database* other = db->OtherObj();
-    QString name = SetTempTableName(*db, table.Owner, base);
-    if (other && other->Tables.Contains(QuoteName(table.Owner, name))) {
-        for (qint64 n = 1;; ++n) {
-            name = base + QString::number(n);
-            const QString full = QuoteName(table.Owner, name);
-            if (!db->Tables.Contains(full) && !other->Tables.Contains(full)) break;
-        }
-    }
+    const Tovimar_Database* other = db ? db->OtherObj() : nullptr;
+    auto used = [&](const QString& name) {
+        const QString full = QuoteName(table.Owner, name);
+        for (const Tovimar_Database* d : {db, other})
+            if (d && (d->Tables.Contains(full) || d->Views.Contains(full) || d->Procedures.Contains(full) ||
+                      d->Functions.Contains(full)))
+                return true;
+        return false;
+    };
+    QString name = base;
+    for (qint64 n = 1; used(name); ++n) name = base + QString::number(n);
     return name;
 }
 
@@ -233,7 +230,7 @@ int GenerateRecreateScript(Tovimar_Table& table, bool fromSource, QString kind, 
     }
     const QString tmp = QuoteName(table.Owner, TempTableName(table));
     QString tmpName = tmp;
-    script->AddSQL(CreateTableSQL(table, tmpName, ctx));
+    script->AddSQL(CreateTableSQL(table, tmpName, ctx, old));
     const Tovimar_Field* identity = IdentityField(table);
     if (identity && (identity->OtherObj() || !old))
         script->AddSQL(QStringLiteral("SET IDENTITY_INSERT ") + tmp + QStringLiteral(" ON"));
@@ -274,6 +271,47 @@ int GenerateRecreateScript(Tovimar_Table& table, bool fromSource, QString kind, 
 
 }  // namespace
 
+namespace {
+
+// The foreign keys that point to table: of other tables only, or, with a key, those of every table
+// (self-references too) whose referenced columns are the key's.
+std::vector<Tovimar_Relation*> RelationsPointingTo(const Tovimar_Table& table, const Tovimar_Index* key,
+                                                   GenerationContext& ctx) {
+    // Copy: generating may not change the relations, but the list must not move under us.
+    std::vector<Tovimar_Relation*> relations = ctx.ReferencingRelations(table);
+    if (!key) return relations;
+    for (const RelationPtr& relation : table.Relations)
+        if (relation->PrimaryTable == &table) relations.push_back(relation.get());
+    QStringList keyColumns;
+    for (const QString& name : key->FieldNames) keyColumns << name;
+    std::erase_if(relations, [&](const Tovimar_Relation* relation) {
+        if (relation->PrimaryFieldNames.Count() != key->FieldNames.Count()) return true;
+        for (const QString& name : relation->PrimaryFieldNames)
+            if (!keyColumns.contains(name, Qt::CaseInsensitive)) return true;
+        return false;
+    });
+    return relations;
+}
+
+}  // namespace
+
+void DropReferencingRelations(const Tovimar_Table& table, Tovimar_Script& script, ScriptList& scripts,
+                              GenerationContext& ctx, const Tovimar_Index* key) {
+    for (Tovimar_Relation* relation : RelationsPointingTo(table, key, ctx)) {
+        const size_t before = scripts.size();
+        GenerateScript(*relation, false, scripts, ctx, true, false);
+        MergeScripts(scripts.size() - before, script, scripts);
+    }
+}
+
+int RecreateReferencingRelations(const Tovimar_Table& table, ScriptList& scripts, GenerationContext& ctx,
+                                 const Tovimar_Index* key) {
+    int count = 0;
+    for (Tovimar_Relation* relation : RelationsPointingTo(table, key, ctx))
+        count += GenerateScript(*relation, false, scripts, ctx, false, true);
+    return count;
+}
+
 Collection<QString> ParseFieldList(const QString& list) {
     Collection<QString> names;
     QStringList literals;
@@ -287,8 +325,10 @@ Collection<QString> ParseFieldList(const QString& list) {
     return names;
 }
 
-QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const GenerationContext&) {
+QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const GenerationContext&, const Tovimar_Table* rebuilt) {
     if (tableName.isEmpty()) tableName = table.FullName();
+    const bool collations = table.IsCollationsIncluded();
+    bool hasTextImage = false;
     QString text = QStringLiteral("CREATE TABLE ") + tableName + QStringLiteral(" (") + CrLf;
     bool first = true;
     for (const FieldPtr& field : table.Fields) {
@@ -307,8 +347,14 @@ QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const Generatio
                 if (field->IdentityNoRepl) text += QStringLiteral(" NOT FOR REPLICATION");
             }
             if (field->IsRowGUID) text += QStringLiteral(" ROWGUIDCOL");
-            if (!field->Collation.isEmpty() && table.IsCollationsIncluded())
-                text += QStringLiteral(" COLLATE ") + field->Collation;
+            // A rebuild keeps the Destination column's collation when collations are not compared.
+            const Tovimar_Field* oldField = rebuilt ? field->OtherObj() : nullptr;
+            const QString collation = collations || field->Collation.isEmpty() ? field->Collation
+                                      : oldField                             ? oldField->Collation
+                                                                             : QString();
+            if (!collation.isEmpty() && (collations || rebuilt)) text += QStringLiteral(" COLLATE ") + collation;
+            static const QStringList textImage = {QStringLiteral("text"), QStringLiteral("ntext"), QStringLiteral("image")};
+            if (textImage.contains(field->DataType, Qt::CaseInsensitive)) hasTextImage = true;
             text += field->CanBeNull ? QStringLiteral(" NULL") : QStringLiteral(" NOT NULL");
         }
         if (field->Default)
@@ -316,10 +362,13 @@ QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const Generatio
                     field->Default->Value;
     }
     text += CrLf + QLatin1Char(')');
-    if (table.IsFileGroupsIncluded()) {
-        text += QStringLiteral(" ON ") + QuoteName(table.FileGroupName);
-        if (TextDiffers(table.TextFileGroupName, table.FileGroupName))
-            text += QStringLiteral(" TEXTIMAGE_ON ") + QuoteName(table.TextFileGroupName);
+    // A rebuild keeps the Destination table's file groups when file groups are not compared.
+    const Tovimar_Table* storage = table.IsFileGroupsIncluded() ? &table : rebuilt;
+    if (storage && !storage->FileGroupName.isEmpty()) {
+        text += QStringLiteral(" ON ") + QuoteName(storage->FileGroupName);
+        if ((storage == &table || hasTextImage) && !storage->TextFileGroupName.isEmpty() &&
+            TextDiffers(storage->TextFileGroupName, storage->FileGroupName))
+            text += QStringLiteral(" TEXTIMAGE_ON ") + QuoteName(storage->TextFileGroupName);
     }
     return text;
 }

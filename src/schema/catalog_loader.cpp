@@ -8,6 +8,7 @@
 #include "schema/sql_text.h"
 
 #include <QElapsedTimer>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
@@ -127,7 +128,7 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
             !loader.LoadTriggers())
             return false;
         if (definitionObjectsOnly) return true;
-        return loader.LoadColumns() && loader.LoadFormulas() && loader.LoadIndexes() && loader.LoadCatalogs() &&
+        return loader.LoadTypes() && loader.LoadBoundObjects() && loader.LoadColumns() && loader.LoadFormulas() && loader.LoadIndexes() && loader.LoadCatalogs() &&
                loader.LoadFullTextIndexes() && loader.LoadDefaults() && loader.LoadChecks() &&
                loader.LoadPermissions() && loader.LoadRelations(false);
     }();
@@ -562,6 +563,51 @@ bool CatalogLoader::LoadCatalogs() {
         catalog->CalcObjectIncluded();
         AddOnce(db_.Catalogs, catalog, catalog->FullName());
     }
+    return true;
+}
+
+bool CatalogLoader::LoadTypes() {
+    auto rows = Connection().RunQuery(Q::UserTypes());
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        auto type = std::make_shared<Tovimar_Type>();
+        type->Name = Text(*rows, "Name");
+        type->BaseType = Text(*rows, "BaseType");
+        type->DataSize = Number(*rows, "Length");
+        if (!IsNull(*rows, "prec")) type->DataPrecision = Number(*rows, "prec");
+        if (!IsNull(*rows, "Scale")) type->DataDecimals = Number(*rows, "Scale");
+        type->AllowNulls = Flag(*rows, "allownulls");
+        type->SetDatabase(&db_);
+        if (!Show(QStringLiteral("TYPE"), type->FullName())) return false;
+        AddOnce(db_.Types, type, type->FullName());
+    }
+    return true;
+}
+
+bool CatalogLoader::LoadBoundObjects() {
+    QMap<QString, QString> texts;  // sorted by kind and name; definitions in chunks
+    auto rows = Connection().RunQuery(Q::BoundObjects());
+    for (; !rows->EndOfRows(); rows->MoveNext()) {
+        const QString kind = Text(*rows, "xtype").trimmed().compare(QLatin1String("R"), Qt::CaseInsensitive) == 0
+                                 ? QStringLiteral("RULE ")
+                                 : QStringLiteral("DEFAULT ");
+        const QString key = kind + QuoteName(Text(*rows, "Owner"), Text(*rows, "Name"));
+        if (!texts.contains(key)) texts.insert(key, key + QStringLiteral(" AS "));
+        texts[key] += Text(*rows, "Definition");
+    }
+    QStringList bound = texts.values();
+    for (const bool types : {false, true}) {
+        rows = Connection().RunQuery(Q::BoundObjectBindings(types));
+        for (; !rows->EndOfRows(); rows->MoveNext()) {
+            const QString kind = Text(*rows, "xtype").trimmed().compare(QLatin1String("R"), Qt::CaseInsensitive) == 0
+                                     ? QStringLiteral(" RULE ")
+                                     : QStringLiteral(" DEFAULT ");
+            const QString target = types ? QuoteName(Text(*rows, "Table"))
+                                         : QuoteName(Text(*rows, "Owner"), Text(*rows, "Table"), Text(*rows, "Field"));
+            bound << target + kind + QuoteName(Text(*rows, "Bound"));
+        }
+    }
+    bound.sort(Qt::CaseInsensitive);
+    db_.BoundObjects = bound;
     return true;
 }
 

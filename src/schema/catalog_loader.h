@@ -58,6 +58,8 @@ public:
     bool LoadFormulas();
     bool LoadIndexes();
     bool LoadCatalogs();
+    bool LoadTypes();
+    bool LoadBoundObjects();
     bool LoadFullTextIndexes();
     bool LoadDefaults();
     bool LoadChecks();

@@ -234,6 +234,35 @@ QString Indexes(const QString& tableExcludeIDs) {
 
 QString FullTextCatalogs() { return QStringLiteral("SELECT [Name] FROM sysfulltextcatalogs ORDER BY [Name]"); }
 
+// User-defined data types with the name of their system type.
+QString UserTypes() {
+    return QStringLiteral("SELECT systypes.name AS [Name], basetypes.name AS BaseType, systypes.length, systypes.prec, "
+                          "systypes.scale, systypes.allownulls FROM systypes INNER JOIN systypes AS basetypes ON "
+                          "systypes.xtype = basetypes.xusertype WHERE systypes.xusertype > 256 ORDER BY systypes.name");
+}
+
+// Defaults and rules of their own (CREATE DEFAULT / CREATE RULE: no parent table) with their text.
+QString BoundObjects() {
+    return QStringLiteral("SELECT sysobjects.name AS [Name], sysobjects.xtype, sysusers.name AS Owner, "
+                          "syscomments.text AS Definition FROM sysobjects INNER JOIN sysusers ON "
+                          "sysobjects.uid = sysusers.uid INNER JOIN syscomments ON sysobjects.id = syscomments.id "
+                          "WHERE (sysobjects.xtype = 'D' OR sysobjects.xtype = 'R') AND sysobjects.parent_obj = 0 "
+                          "ORDER BY sysusers.name, sysobjects.name, syscomments.colid");
+}
+
+// The table columns (or, with types, the user-defined types) that such a default or rule is bound to.
+QString BoundObjectBindings(bool types) {
+    if (types)
+        return QStringLiteral("SELECT systypes.name AS [Table], bound.name AS Bound, bound.xtype FROM systypes "
+                              "INNER JOIN sysobjects AS bound ON (bound.id = systypes.tdefault OR bound.id = "
+                              "systypes.domain) WHERE bound.parent_obj = 0 AND systypes.xusertype > 256");
+    return QStringLiteral("SELECT sysusers.name AS Owner, sysobjects.name AS [Table], syscolumns.name AS Field, "
+                          "bound.name AS Bound, bound.xtype FROM syscolumns INNER JOIN sysobjects ON "
+                          "syscolumns.id = sysobjects.id INNER JOIN sysusers ON sysobjects.uid = sysusers.uid "
+                          "INNER JOIN sysobjects AS bound ON (bound.id = syscolumns.cdefault OR bound.id = "
+                          "syscolumns.domain) WHERE bound.parent_obj = 0 AND sysobjects.xtype = 'U'");
+}
+
 QString FullTextTables() { return QStringLiteral("EXEC sp_help_fulltext_tables"); }
 
 QString FullTextTableProperties(long objectID) {

@@ -40,6 +40,9 @@ QString Columns(bool collations, const QString& tableExcludeIDs, const QString& 
 QString Formulas(const QString& tableExcludeIDs);
 QString Indexes(const QString& tableExcludeIDs);
 QString FullTextCatalogs();
+QString UserTypes();
+QString BoundObjects();
+QString BoundObjectBindings(bool types);
 QString FullTextTables();
 QString FullTextTableProperties(long objectID);
 QString FullTextColumns();

@@ -280,6 +280,12 @@ Tovimar_Role::~Tovimar_Role() = default;
 QString Tovimar_Role::FullName(bool) const { return QuoteName(Name); }
 void Tovimar_Role::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "gr", FullName(), 1, QString()); }
 
+Tovimar_Type::~Tovimar_Type() = default;
+QString Tovimar_Type::FullName(bool) const { return QuoteName(Name); }
+QString Tovimar_Type::BaseTypeText() const {
+    return FormatDataType(false, BaseType, static_cast<int>(DataPrecision), static_cast<int>(DataDecimals));
+}
+
 Tovimar_Catalog::~Tovimar_Catalog() = default;
 QString Tovimar_Catalog::FullName(bool) const { return Name; }
 // A catalog's FullName is its bare name, but filter patterns are matched against bracket-quoted
@@ -339,6 +345,7 @@ void Tovimar_Database::ClearAll() {
     ClearOtherObj(Roles);
     ClearOtherObj(Permissions);
     ClearOtherObj(Catalogs);
+    ClearOtherObj(Types);
     ClearEach(Tables);
     ClearEach(Relations);
     ClearEach(Defaults);
@@ -359,6 +366,8 @@ void Tovimar_Database::ClearAll() {
     Roles.Clear();
     Permissions.Clear();
     Catalogs.Clear();
+    Types.Clear();
+    BoundObjects.clear();
     FileGroups.Clear();
 }
 

@@ -30,6 +30,7 @@ class Tovimar_Function;
 class Tovimar_Role;
 class Tovimar_Permission;
 class Tovimar_Catalog;
+class Tovimar_Type;
 
 using TablePtr = std::shared_ptr<Tovimar_Table>;
 using ViewPtr = std::shared_ptr<Tovimar_View>;
@@ -44,6 +45,7 @@ using FunctionPtr = std::shared_ptr<Tovimar_Function>;
 using RolePtr = std::shared_ptr<Tovimar_Role>;
 using PermissionPtr = std::shared_ptr<Tovimar_Permission>;
 using CatalogPtr = std::shared_ptr<Tovimar_Catalog>;
+using TypePtr = std::shared_ptr<Tovimar_Type>;
 
 // The character that separates the parts of a tag string.
 inline const QChar TagSeparator = QChar(1);
@@ -396,6 +398,26 @@ public:
     void CalcObjectIncluded();
 };
 
+// A user-defined data type (sp_addtype): a name for a system type with its length, precision and
+// scale, and whether columns of the type allow nulls by default. Types take part in every
+// comparison; their name is unique in the database whatever the owner.
+class Tovimar_Type : public Tovimar_DbObject, public Tovimar_Linked<Tovimar_Type> {
+public:
+    Tovimar_Type() { Typ = QStringLiteral("Type"); ObjectIncluded = true; }
+    ~Tovimar_Type() override;
+    QString BaseType;
+    long DataSize = 0;
+    long DataPrecision = 0;
+    long DataDecimals = 0;
+    bool AllowNulls = true;
+    QString FullName(bool withTable = false) const override;  // the bracket-quoted name
+    QString ObjectType() const override { return QStringLiteral("Type"); }
+    Tovimar_Object* OtherObject() const override { return OtherObj(); }
+    void Clear() override { SetOtherObj(nullptr); }
+    // The system type as sp_addtype takes it: "varchar(11)", "decimal(9, 2)", "int".
+    QString BaseTypeText() const;
+};
+
 // Permission states on a whole object (SelectRight ... DRIRight), as the catalog loader decodes
 // them; the values are defined by the loader and the permission scripts.
 class Tovimar_Permission : public Tovimar_DbObject, public Tovimar_Linked<Tovimar_Permission> {
@@ -454,6 +476,12 @@ public:
     Collection<RolePtr> Roles;
     Collection<PermissionPtr> Permissions;
     Collection<CatalogPtr> Catalogs;
+    Collection<TypePtr> Types;
+    // Bound defaults and rules (CREATE DEFAULT / CREATE RULE) and their bindings to columns and
+    // types, one text each, sorted: "DEFAULT [owner].[name] AS <definition>", "RULE ...",
+    // "[owner].[table].[column] DEFAULT [name]", "[type] RULE [name]". They are compared as a
+    // whole and reported, not scripted.
+    QStringList BoundObjects;
     long CmptLevel = 0;
     long SrvVer = 0;
     Collection<Tovimar_FileGroup> FileGroups;  // key: "#" + group id

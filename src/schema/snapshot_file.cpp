@@ -326,6 +326,16 @@ QString SchemaText(const Tovimar_Database& db) {
         w.Begin(QStringLiteral("Catalog")) << catalog->Name;
         w.End();
     }
+    // Written after every other kind: a reader that does not know the record skips it.
+    for (const TypePtr& type : db.Types) {
+        w.Begin(QStringLiteral("Type")) << type->Name << type->BaseType << type->DataSize << type->DataPrecision
+                                        << type->DataDecimals << type->AllowNulls;
+        w.End();
+    }
+    for (const QString& bound : db.BoundObjects) {
+        w.Begin(QStringLiteral("BoundObject")) << bound;
+        w.End();
+    }
     w.Close();
     return w.Text();
 }
@@ -465,6 +475,18 @@ public:
             catalog->SetDatabase(&db_);
             db_.Catalogs.Add(catalog, catalog->FullName());
             catalog->CalcObjectIncluded();
+        } else if (Is(type, "Type")) {
+            auto userType = std::make_shared<Tovimar_Type>();
+            userType->Name = r.Text(2);
+            userType->BaseType = r.Text(3);
+            userType->DataSize = ReadInteger(r.Text(4));
+            userType->DataPrecision = ReadInteger(r.Text(5));
+            userType->DataDecimals = ReadInteger(r.Text(6));
+            userType->AllowNulls = r.Flag(7);
+            userType->SetDatabase(&db_);
+            db_.Types.Add(userType, userType->FullName());
+        } else if (Is(type, "BoundObject")) {
+            db_.BoundObjects << r.Text(2);
         }
         // Records of any other type are skipped.
         return Outcome::Continue;

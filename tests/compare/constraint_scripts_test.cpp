@@ -128,19 +128,28 @@ TEST(RelationScripts, ChangedColumnsOrReferencedTable) {
 }
 
 // The entry points the table generator uses for keys of other tables that point to a dropped or
-// rebuilt table: only the drop, or only the re-create, listed under the referenced table.
+// rebuilt table: only the drop, or only the re-create, listed under the referenced table. Only
+// keys that survive are re-created: a Destination-only key is dropped for good unless its own
+// table takes no part.
 TEST(RelationScripts, DropAndRecreateForReferencedTable) {
     OrdersCustomers p;
+    p.SrcFK(QStringLiteral("FK_Orders_Customers"));
     Tovimar_Relation& fk = p.DstFK(QStringLiteral("FK_Orders_Customers"));
+    Tovimar_Relation& gone = p.DstFK(QStringLiteral("FK_Gone"));
     LinkPair(p.src, p.dst);
     GenerationContext ctx = Context(p.src, p.dst);
     ScriptList scripts;
     EXPECT_EQ(GenerateScript(fk, false, scripts, ctx, true, false), 1);
     EXPECT_EQ(GenerateScript(fk, false, scripts, ctx, false, true), 1);
+    EXPECT_EQ(GenerateScript(gone, false, scripts, ctx, false, true), 0);
+    p.dor->ObjectIncluded = false;
+    EXPECT_EQ(GenerateScript(gone, false, scripts, ctx, false, true), 1);
     EXPECT_EQ(Kinds(scripts), (QStringList{"DELETE Relation [dbo].[Orders].[FK_Orders_Customers]",
-                                           "RECREATE Relation [dbo].[Orders].[FK_Orders_Customers]"}));
+                                           "RECREATE Relation [dbo].[Orders].[FK_Orders_Customers]",
+                                           "RECREATE Relation [dbo].[Orders].[FK_Gone]"}));
     EXPECT_EQ(S(scripts[1]->TableFullName()), "[dbo].[Customers]");
     EXPECT_TRUE(scripts[1]->GetSQL(0).contains(QStringLiteral("WITH NOCHECK")));
+    EXPECT_TRUE(scripts[0]->GetSQL(0).contains(QStringLiteral("object_id('[dbo].[FK_Orders_Customers]')")));
 }
 
 struct CheckedTable {

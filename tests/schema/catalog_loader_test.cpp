@@ -139,6 +139,7 @@ TEST(CatalogLoader, AsksOneQueryPerKindInLoadingOrder) {
         Q::FileGroups(), Q::Tables(1), Q::RelationsFirstPass(QStringLiteral("13,12")), Q::ViewNames(),
         Q::Views(QStringLiteral("21")), Q::ProcedureNames(), Q::Procedures(QString()), Q::FunctionNames(),
         Q::Functions(QString()), Q::Roles(), Q::TriggerNames(), Q::Triggers(QString(), QStringLiteral("13")),
+        Q::UserTypes(), Q::BoundObjects(), Q::BoundObjectBindings(false), Q::BoundObjectBindings(true),
         Q::Columns(true, QStringLiteral("13"), QStringLiteral("21")), Q::Formulas(QStringLiteral("13")),
         Q::Indexes(QStringLiteral("13")), Q::FullTextCatalogs(), Q::FullTextTables(), Q::FullTextTableProperties(11),
         Q::FullTextColumns(), Q::Defaults(QStringLiteral("13")), Q::Checks(QStringLiteral("13")), Q::Permissions(),

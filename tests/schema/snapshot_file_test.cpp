@@ -116,6 +116,13 @@ TEST(SnapshotEncodingTest, CacheFileNameReplacesBackslashesAndDots) {
 TEST_F(SnapshotFileTest, SampleDatabaseRoundTripsEveryRecordTypeAndRewritesByteForByte) {
     Tovimar_Database original;
     BuildSampleDatabase(original);
+    auto phone = std::make_shared<Tovimar_Type>();
+    phone->Name = QStringLiteral("Phone");
+    phone->BaseType = QStringLiteral("varchar");
+    phone->DataSize = phone->DataPrecision = 24;
+    phone->AllowNulls = false;
+    original.Types.Add(phone, phone->FullName());
+    original.BoundObjects << QStringLiteral("DEFAULT [dbo].[D_Zero] AS 0");
     const QString first = PathOf(QStringLiteral("first.schema"));
     SaveSchemaFile(first, original);
 
@@ -172,6 +179,11 @@ TEST_F(SnapshotFileTest, SampleDatabaseRoundTripsEveryRecordTypeAndRewritesByteF
     EXPECT_EQ(db.Views.Item(QStringLiteral("[dbo].[BookList]"))->FieldNames.Count(), 4);
     EXPECT_EQ(db.Triggers.Count(), 2);
     EXPECT_TRUE(db.Catalogs.Contains(QStringLiteral("BookshopCatalog")));
+    const TypePtr type = db.Types.Item(QStringLiteral("[Phone]"));
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->BaseTypeText(), QStringLiteral("varchar(24)"));
+    EXPECT_FALSE(type->AllowNulls);
+    EXPECT_EQ(db.BoundObjects, original.BoundObjects);
 
     // Progress names each table, trigger, view, procedure and function before it is added.
     EXPECT_EQ(progress.Messages.first(), QStringLiteral("Loading saved Table [dbo].[Authors]"));

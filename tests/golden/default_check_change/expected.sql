@@ -8,7 +8,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT CREATE for Check [dbo].[T].[CK_New]
 --------------------------------------------------------------------------------
-ALTER TABLE [dbo].[T]
+ALTER TABLE [dbo].[T] WITH NOCHECK
 ADD CONSTRAINT [CK_New] CHECK NOT FOR REPLICATION ([Price] >= 0)
 ALTER TABLE [dbo].[T] NOCHECK CONSTRAINT [CK_New]
 GO

@@ -1,6 +1,6 @@
 -- SCRIPT CREATE for Relation [dbo].[Orders].[FK_Orders_Customers]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Orders_Customers') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Orders_Customers]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_Orders_Customers]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Orders]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
@@ -14,7 +14,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT CREATE for Relation [dbo].[Orders].[FK_Orders_Customers2]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Orders_Customers2') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Orders_Customers2]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_Orders_Customers2]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Orders]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
@@ -31,7 +31,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT CREATE for Relation [dbo].[Orders].[FK_Disabled]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Disabled') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Disabled]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_Disabled]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Orders]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)

@@ -5,7 +5,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT RECREATE for Relation [dbo].[Orders].[FK_O'Brien]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_O''Brien') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_O''Brien]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_O'Brien]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Orders]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
@@ -19,7 +19,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT CHANGE for Relation [dbo].[Orders].[FK_Changed]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Changed') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Changed]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_Changed]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Orders]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
@@ -34,7 +34,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT REDELETE for Relation [dbo].[Orders].[FK_Gone]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Gone') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Gone]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_Gone]
 GO
 --------------------------------------------------------------------------------

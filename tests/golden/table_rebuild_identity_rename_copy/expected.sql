@@ -31,7 +31,7 @@ GO
 -- Part 4:
 IF EXISTS(SELECT * FROM [dbo].[T])
 EXEC( 'INSERT INTO [dbo].[Tmp_T1] ([ID], [NewName])
-SELECT CONVERT([int], [ID]), CONVERT([varchar](20), [OldName]) FROM [dbo].[T] TABLOCKX  WHERE NOT (([ID] < 10) OR (Name LIKE ''a%''))')
+SELECT CONVERT([int], [ID]), CONVERT([varchar](20), [OldName]) FROM [dbo].[T] TABLOCKX  WHERE CASE WHEN ([ID] < 10) OR (Name LIKE ''a%'') THEN 1 ELSE 0 END = 0')
 ----------------------------------------------------------------------
 GO
 -- Part 5:
@@ -44,8 +44,8 @@ INSERT INTO [dbo].[Tmp_T1]
 VALUES (2,NULL)
 SET IDENTITY_INSERT [dbo].[Tmp_T1] ON
 INSERT INTO [dbo].[Tmp_T1]
-(ID,NewName,Added,Calc)
-VALUES (40,'abc',7,41)
+(ID,NewName,Added)
+VALUES (40,'abc',7)
 
 ----------------------------------------------------------------------
 GO

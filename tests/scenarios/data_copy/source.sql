@@ -6,3 +6,9 @@ INSERT INTO dbo.Settings (ID, Name, Value, Secret) VALUES (2, 'Owner''s name', N
 INSERT INTO dbo.Settings (ID, Name, Value, Secret) VALUES (3, 'Local', N'keep', 'z')
 SET IDENTITY_INSERT dbo.Settings OFF
 GO
+-- A computed column takes no copied value; old rows whose condition is NULL (no region) are kept.
+CREATE TABLE dbo.Rates (ID int NOT NULL CONSTRAINT PK_Rates PRIMARY KEY, Region varchar(10) NULL, Amount int NOT NULL, Total AS Amount * 2)
+GO
+INSERT INTO dbo.Rates (ID, Region, Amount) VALUES (1, 'EU', 10)
+INSERT INTO dbo.Rates (ID, Region, Amount) VALUES (2, 'US', 20)
+GO

@@ -34,7 +34,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT CREATE for Relation [dbo].[Sales].[FK_Sales_Products]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Sales_Products') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Sales_Products]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Sales] DROP CONSTRAINT [FK_Sales_Products]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Sales]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Products]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)

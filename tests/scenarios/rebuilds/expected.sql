@@ -1,6 +1,6 @@
 -- SCRIPT DELETE for Relation [dbo].[Reminders].[FK_Reminders_Invoices]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Reminders_Invoices') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Reminders_Invoices]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Reminders] DROP CONSTRAINT [FK_Reminders_Invoices]
 GO
 --------------------------------------------------------------------------------
@@ -28,17 +28,17 @@ BEGIN TRANSACTION
 ----------------------------------------------------------------------
 GO
 -- Part 2:
-if exists (select * from dbo.sysobjects where id = object_id('FK_Invoices_Customers') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Invoices_Customers]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Invoices] DROP CONSTRAINT [FK_Invoices_Customers]
 ----------------------------------------------------------------------
 GO
 -- Part 3:
 CREATE TABLE [dbo].[Tmp_Customers] (
 [CustomerID][int] IDENTITY (1, 1) NOT NULL, 
-[Name][nvarchar] (80) NOT NULL, 
-[City][nvarchar] (40) NULL, 
+[Name][nvarchar] (80) COLLATE SQL_Latin1_General_CP1_CI_AS NOT NULL, 
+[City][nvarchar] (40) COLLATE SQL_Latin1_General_CP1_CI_AS NULL, 
 [Rating][tinyint] NOT NULL CONSTRAINT [DF_Customers_Rating] DEFAULT (3)
-)
+) ON [PRIMARY]
 ----------------------------------------------------------------------
 GO
 -- Part 4:
@@ -79,7 +79,7 @@ BEGIN TRANSACTION
 ----------------------------------------------------------------------
 GO
 -- Part 2:
-if exists (select * from dbo.sysobjects where id = object_id('FK_Invoices_Customers') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Invoices_Customers]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Invoices] DROP CONSTRAINT [FK_Invoices_Customers]
 ----------------------------------------------------------------------
 GO
@@ -89,12 +89,12 @@ DROP CONSTRAINT [DF_Invoices_Paid]
 ----------------------------------------------------------------------
 GO
 -- Part 4:
-if exists (select * from dbo.sysobjects where id = object_id('FK_Payments_Invoices') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Payments_Invoices]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Payments] DROP CONSTRAINT [FK_Payments_Invoices]
 ----------------------------------------------------------------------
 GO
 -- Part 5:
-if exists (select * from dbo.sysobjects where id = object_id('FK_Reminders_Invoices') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Reminders_Invoices]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Reminders] DROP CONSTRAINT [FK_Reminders_Invoices]
 ----------------------------------------------------------------------
 GO
@@ -104,7 +104,7 @@ CREATE TABLE [dbo].[Tmp_Invoices] (
 [CustomerID][int] NOT NULL, 
 [Amount][decimal] (12, 2) NOT NULL, 
 [Paid][bit] NOT NULL CONSTRAINT [DF_Invoices_Paid] DEFAULT (0)
-)
+) ON [PRIMARY]
 ----------------------------------------------------------------------
 GO
 -- Part 7:
@@ -206,7 +206,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT RECREATE for Relation [dbo].[Invoices].[FK_Invoices_Customers]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Invoices_Customers') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Invoices_Customers]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Invoices] DROP CONSTRAINT [FK_Invoices_Customers]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Invoices]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
@@ -215,54 +215,12 @@ if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Invoices]')
 		CONSTRAINT [FK_Invoices_Customers]
 		FOREIGN KEY ([CustomerID])
 		REFERENCES [dbo].[Customers] ([CustomerID])
-		END
-GO
---------------------------------------------------------------------------------
--- SCRIPT RECREATE for Relation [dbo].[Invoices].[FK_Invoices_Customers]
---------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Invoices_Customers') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-	ALTER TABLE [dbo].[Invoices] DROP CONSTRAINT [FK_Invoices_Customers]
-if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Invoices]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-		BEGIN
-		ALTER TABLE [dbo].[Invoices] WITH NOCHECK ADD
-		CONSTRAINT [FK_Invoices_Customers]
-		FOREIGN KEY ([CustomerID])
-		REFERENCES [dbo].[Customers] ([CustomerID])
-		END
-GO
---------------------------------------------------------------------------------
--- SCRIPT RECREATE for Relation [dbo].[Payments].[FK_Payments_Invoices]
---------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Payments_Invoices') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-	ALTER TABLE [dbo].[Payments] DROP CONSTRAINT [FK_Payments_Invoices]
-if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Payments]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Invoices]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-		BEGIN
-		ALTER TABLE [dbo].[Payments] WITH NOCHECK ADD
-		CONSTRAINT [FK_Payments_Invoices]
-		FOREIGN KEY ([InvoiceID])
-		REFERENCES [dbo].[Invoices] ([InvoiceID])
-		END
-GO
---------------------------------------------------------------------------------
--- SCRIPT RECREATE for Relation [dbo].[Reminders].[FK_Reminders_Invoices]
---------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Reminders_Invoices') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-	ALTER TABLE [dbo].[Reminders] DROP CONSTRAINT [FK_Reminders_Invoices]
-if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Reminders]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Invoices]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
-		BEGIN
-		ALTER TABLE [dbo].[Reminders] WITH NOCHECK ADD
-		CONSTRAINT [FK_Reminders_Invoices]
-		FOREIGN KEY ([InvoiceID])
-		REFERENCES [dbo].[Invoices] ([InvoiceID])
 		END
 GO
 --------------------------------------------------------------------------------
 -- SCRIPT CHANGE for Relation [dbo].[Payments].[FK_Payments_Invoices]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Payments_Invoices') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Payments_Invoices]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Payments] DROP CONSTRAINT [FK_Payments_Invoices]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Payments]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Invoices]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)

@@ -14,15 +14,15 @@ BEGIN TRANSACTION
 ----------------------------------------------------------------------
 GO
 -- Part 2:
-if exists (select * from dbo.sysobjects where id = object_id('FK_Orders_Customers') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Orders_Customers]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_Orders_Customers]
 ----------------------------------------------------------------------
 GO
 -- Part 3:
 CREATE TABLE [dbo].[Tmp_Customers] (
 [ID][int] NOT NULL, 
-[Name][nvarchar] (40) NOT NULL
-)
+[Name][nvarchar] (40) COLLATE SQL_Latin1_General_CP1_CI_AS NOT NULL
+) ON [PRIMARY]
 ----------------------------------------------------------------------
 GO
 -- Part 4:
@@ -68,7 +68,7 @@ GO
 --------------------------------------------------------------------------------
 -- SCRIPT RECREATE for Relation [dbo].[Orders].[FK_Orders_Customers]
 --------------------------------------------------------------------------------
-if exists (select * from dbo.sysobjects where id = object_id('FK_Orders_Customers') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
+if exists (select * from dbo.sysobjects where id = object_id('[dbo].[FK_Orders_Customers]') and OBJECTPROPERTY(id, 'IsForeignKey') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	ALTER TABLE [dbo].[Orders] DROP CONSTRAINT [FK_Orders_Customers]
 if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Orders]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)
 	if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Customers]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)

@@ -1,6 +1,7 @@
 #include "app/frm_execute.h"
 #include "app/frm_options.h"
 #include "app/frm_rename.h"
+#include "app/frm_scripts.h"
 #include "app/frm_start.h"
 #include "gui_fixture.h"
 #include "main/settings_store.h"

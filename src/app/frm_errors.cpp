@@ -1,5 +1,6 @@
 #include "app/frm_errors.h"
 
+#include "app/gui_prompt.h"
 #include "app/tree_images.h"
 #include "compare/generation_driver.h"
 
@@ -63,7 +64,7 @@ frmErrors::frmErrors(Tovimar_Database& db, ErrorCollection scriptErrors, QWidget
         IsContinue = true;
         accept();
     });
-    connect(btnHelp, &QPushButton::clicked, this, [] { ShowHelpPage(QStringLiteral("frmErrors")); });
+    connect(btnHelp, &QPushButton::clicked, this, [] { OpenHelp(QStringLiteral("frmErrors")); });
 
     txtSQL->clear();
     BuildTree(false);

@@ -1,6 +1,7 @@
 #include "app/frm_rename.h"
 
 #include "app/frm_scripts.h"
+#include "app/gui_prompt.h"
 #include "app/tree_images.h"
 #include "compare/generation_driver.h"
 #include "platform/prompt.h"
@@ -139,7 +140,7 @@ frmRename::frmRename(SessionPtr session, ScriptList scripts, Progress& progress,
     });
     connect(cmdWeiter, &QPushButton::clicked, this, [this] { Next(); });
     connect(cmdAbbruch, &QPushButton::clicked, this, [this] { close(); });
-    connect(btnHelp, &QPushButton::clicked, this, [] { ShowHelpPage(QStringLiteral("frmRename")); });
+    connect(btnHelp, &QPushButton::clicked, this, [] { OpenHelp(QStringLiteral("frmRename")); });
 }
 
 void frmRename::Load() {

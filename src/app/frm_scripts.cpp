@@ -2,6 +2,7 @@
 
 #include "app/frm_errors.h"
 #include "app/frm_rename.h"
+#include "app/gui_prompt.h"
 #include "app/tree_images.h"
 #include "compare/generation_driver.h"
 #include "platform/app_paths.h"
@@ -160,7 +161,7 @@ frmScripts::frmScripts(SessionPtr session, ScriptList scripts, Progress& progres
         closing_ = false;
         close();
     });
-    connect(btnHelp, &QPushButton::clicked, this, [] { ShowHelpPage(QStringLiteral("frmScripts")); });
+    connect(btnHelp, &QPushButton::clicked, this, [] { OpenHelp(QStringLiteral("frmScripts")); });
 
     AskSaveFileName = [](QWidget* parent, const QString& title, const QString& path, const QString& filter) {
         return QFileDialog::getSaveFileName(parent, title, path, filter);

@@ -31,7 +31,3 @@ QIcon TreeImage(const QString& kind) {
     return icon;
 }
 
-void ShowHelpPage(const QString& formName) {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QDir(ProgramFolder()).filePath(QStringLiteral("html/") + formName + QStringLiteral(".html"))));
-}

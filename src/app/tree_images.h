@@ -8,5 +8,3 @@
 QIcon TreeImage(const QString& kind);
 // The resource path of a documented image file name, e.g. "SQLTable.bmp" -> ":/icons/SQLTable.png".
 QString ImageResource(const QString& imageFile);
-// Opens the help page of a window (html/<form>.html beside the program).
-void ShowHelpPage(const QString& formName);

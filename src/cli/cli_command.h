@@ -36,8 +36,10 @@ public:
     const char* what() const noexcept override { return "The command failed"; }
 };
 
-// Writes text to stdout in the locale's encoding.
+// Writes text to stdout (PrintOut) or stderr (PrintErr) in the locale's encoding (UTF-8 for what
+// the locale cannot hold).
 void PrintOut(const QString& text);
+void PrintErr(const QString& text);
 
 // Writes text in the locale's encoding to the file named by an -o option, or to stdout for "-":
 // completely or not at all (see WriteWholeFile). Throws TovimarException when it cannot be

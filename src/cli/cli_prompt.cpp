@@ -1,5 +1,6 @@
 #include "cli/cli_prompt.h"
 
+#include "cli/cli_command.h"
 
 #include <QByteArray>
 #include <cstdio>
@@ -7,12 +8,6 @@
 #include <unistd.h>
 
 namespace {
-
-void PrintErr(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
 
 bool HasYesNo(PromptButtons buttons) { return buttons == PromptButtons::YesNo || buttons == PromptButtons::YesNoCancel; }
 

@@ -56,12 +56,6 @@ QString SummaryText(const ScriptList& scripts) {
     return text;
 }
 
-void PrintError(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
 int RunCompare(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args, QStringLiteral("compare"), true);
     const auto source = LoadSource(options.Sources[0], progress);
@@ -69,8 +63,8 @@ int RunCompare(const QStringList& args, Progress& progress) {
     const ScriptList scripts = GenerateForCommand(*source, *dest, options.Run, progress);
     const QStringList boundWarning = BoundObjectsWarning(*source, *dest);
     if (!HasDifferences(scripts)) {
-        PrintError(QStringLiteral("There are no differences between the Databases!\n"));
-        if (!boundWarning.isEmpty()) PrintError(boundWarning.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        PrintErr(QStringLiteral("There are no differences between the Databases!\n"));
+        if (!boundWarning.isEmpty()) PrintErr(boundWarning.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         return 0;
     }
     // Differences the scripts do not carry close the output as comment lines.
@@ -91,7 +85,7 @@ int RunExport(const QStringList& args, Progress& progress) {
     empty.SrvVer = source->SrvVer;
     const ScriptList scripts = GenerateForCommand(*source, empty, options.Run, progress);
     if (scripts.empty()) {
-        PrintError(QStringLiteral("The specified Database is either empty or all Objects have been filtered by "
+        PrintErr(QStringLiteral("The specified Database is either empty or all Objects have been filtered by "
                                   "current Filter Selections!\n"));
         return 1;
     }

@@ -29,12 +29,6 @@ Options ParseOptions(const QStringList& args) {
     return options;
 }
 
-void PrintErr(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
 // The rows of a table as tab-separated text under a header line; tabs and line breaks inside
 // values are written as blanks so that every row stays one line.
 QString TableText(DbConnection& connection, const QString& table, const QString& orderBy) {

@@ -37,12 +37,6 @@ Options ParseOptions(const QStringList& args) {
     return options;
 }
 
-void PrintErr(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
 int RunRecompile(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args);
     const SourceKind kind = SourceKindOf(options.Sources[0]);

@@ -44,12 +44,6 @@ Options ParseOptions(const QStringList& args) {
     return options;
 }
 
-void PrintErr(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
 const QString DataLossText = QStringLiteral(
     "ATTENTION: Some of the generated Scripts will delete Tables and/or Fields - any contained data would be lost!\n"
     "\n"

@@ -40,12 +40,6 @@ Options ParseOptions(const QStringList& args) {
     return options;
 }
 
-void PrintErr(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
 // The Destination on a simulated server: a script runs there; a snapshot is built there by
 // executing its own create scripts.
 std::unique_ptr<Tovimar_Database> SimulatedDestination(const QString& dest, const QString& logFolder, Progress& progress) {

@@ -38,17 +38,6 @@ const CliCommand* FindCommand(const QString& name) {
     return nullptr;
 }
 
-void PrintErr(const QString& text) {
-    QByteArray bytes;
-    try {
-        bytes = EncodeLocalText(text);
-    } catch (...) {
-        bytes = text.toUtf8();
-    }
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
 QString OverallHelp() {
     QString text = QStringLiteral(
         "Usage: tovimar-cli COMMAND [ARGUMENTS]\n"
@@ -139,6 +128,17 @@ int Run(const QStringList& args) {
 }
 
 }  // namespace
+
+void PrintErr(const QString& text) {
+    QByteArray bytes;
+    try {
+        bytes = EncodeLocalText(text);
+    } catch (...) {
+        bytes = text.toUtf8();
+    }
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
 
 void PrintOut(const QString& text) {
     QByteArray bytes;

@@ -84,7 +84,7 @@ frmStart::frmStart(QWidget* parent) : QMainWindow(parent) {
     cmdRecompile = button(QStringLiteral("cmdRecompile"), QStringLiteral("&Recompile Objects >>"));
     cmdDoku = button(QStringLiteral("cmdDoku"), QStringLiteral("&Update Documentation Tables"));
     btnHelp = button(QStringLiteral("btnHelp"), QStringLiteral("&Help"));
-    cmdDoku->setVisible(SettingText(QStringLiteral("CreateDocumentation")).toInt() >= 1);
+    cmdDoku->setVisible(SettingFlag(QStringLiteral("CreateDocumentation")));
     cmdStart->setDefault(true);
 
     auto* middle = new QVBoxLayout;

@@ -171,3 +171,36 @@ TEST_F(GuiTest, CompleteRunOnSimulatedDatabasesThroughTheWindows) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains("CREATE TABLE"));
 }
+
+// The database utilities work on the Source side: recompile asks first and does nothing on No;
+// the documentation button shows only when the setting asks for it, and builds the tables.
+TEST_F(GuiTest, UtilitiesRecompileAndDocumentTheSourceDatabase) {
+    {
+        frmStart window;
+        EXPECT_TRUE(window.cmdDoku->isHidden());
+    }
+    SetSetting(QStringLiteral("CreateDocumentation"), 1);
+    frmStart window;
+    window.show();
+    EXPECT_FALSE(window.cmdDoku->isHidden());
+    window.FillDemo(ExamplePath("source.sql"), ExamplePath("destination.sql"));
+
+    prompt.Answers = {PromptAnswer::No};
+    QTest::mouseClick(window.cmdRecompile, Qt::LeftButton);
+    EXPECT_EQ(Texts(), QStringList{QStringLiteral(
+                           "All Views, Procedures, Functions and Triggers in the Source-DB will be recompiled. Continue?")});
+
+    prompt.Questions.clear();
+    prompt.Answers = {PromptAnswer::Yes, PromptAnswer::No};
+    QTest::mouseClick(window.cmdRecompile, Qt::LeftButton);
+    ASSERT_EQ(Texts().size(), 2) << Texts().join('\n').toStdString();
+    EXPECT_TRUE(Texts()[1].contains(QStringLiteral("No Errors encountered!"))) << Texts()[1].toStdString();
+    EXPECT_TRUE(window.isVisible());
+
+    prompt.Questions.clear();
+    prompt.Answers = {PromptAnswer::Yes};
+    QTest::mouseClick(window.cmdDoku, Qt::LeftButton);
+    EXPECT_EQ(Texts(), (QStringList{QStringLiteral("Database Documentation Tables will be updated. Continue?"),
+                                    QStringLiteral("Documentation Tables successfully updated!")}));
+    EXPECT_TRUE(window.isVisible());
+}

@@ -5,6 +5,7 @@
 #include "app/gui_prompt.h"
 #include "app/tree_images.h"
 #include "compare/generation_driver.h"
+#include "main/impossible_changes.h"
 #include "platform/app_paths.h"
 #include "platform/local_text.h"
 #include "platform/tovimar_exception.h"
@@ -266,6 +267,19 @@ void frmScripts::Execute() {
         return;
     }
     Tovimar_Database& db = *Session->DB2;
+    // A change that cannot work on the Destination's rows stops the run before anything runs, as
+    // sync does: the window stays, so the user can untick it, or go back and change the options.
+    try {
+        const std::vector<ImpossibleChange> impossible =
+            FindImpossibleChanges(Scripts, db, Session->Context.IgnoreDataLoss);
+        if (!impossible.empty()) {
+            prompt_.Tell(ImpossibleChangesText(impossible), PromptIcon::Exclamation);
+            return;
+        }
+    } catch (const TovimarException& e) {
+        prompt_.Tell(FormatErrorLines(e), PromptIcon::Critical);
+        return;
+    }
     if (prompt_.Ask(QStringLiteral("Do you want to execute all selected Scripts?\r\n\r\nScripts will be executed on "
                                    "Destination-DB:\r\n") +
                         db.FullName() + QLatin1Char('!'),

@@ -259,6 +259,32 @@ TEST(ReviewWindows, NextWithNothingTickedAndSaveWithTheDocumentedFilter) {
     EXPECT_TRUE(window.isNull());
 }
 
+// A change that cannot work on the Destination's rows is shown before anything runs, and nothing
+// runs: a NOT NULL column without a default added to a table that has rows.
+TEST(ReviewWindows, ImpossibleChangesWarnBeforeAnythingRuns) {
+    QTemporaryDir dir;
+    SetAppDataRootForTesting(dir.path());
+    RecordingProgress progress;
+    std::shared_ptr<Tovimar_Database> source = LoadScriptDatabase(
+        {Write(dir, QStringLiteral("A.sql"), "CREATE TABLE T (ID int NULL, Code int NOT NULL)\nGO\n")}, QString(), progress);
+    std::shared_ptr<Tovimar_Database> dest = LoadScriptDatabase(
+        {Write(dir, QStringLiteral("B.sql"), "CREATE TABLE T (ID int NULL)\nGO\nINSERT INTO T (ID) VALUES (1)\nGO\n")},
+        QString(), progress);
+    ASSERT_TRUE(source && dest);
+    AnsweringPrompt prompt;
+    QPointer<frmScripts> window = new frmScripts(MakeComparisonSession(source, dest, false),
+                                                 GenerateComparison(*source, *dest, ComparisonOptions{}, progress),
+                                                 progress, prompt);
+    window->Load();
+    QTest::mouseClick(window->cmdDurchfuehren, Qt::LeftButton);
+    ASSERT_EQ(prompt.Asked.size(), 1);
+    EXPECT_TRUE(prompt.Asked[0].contains(QStringLiteral("[dbo].[T].[Code]"))) << prompt.Asked[0].toStdString();
+    EXPECT_FALSE(window.isNull());
+    EXPECT_EQ(Scalar(*dest, QStringLiteral("SELECT COUNT(*) FROM syscolumns WHERE name = 'Code'")), QStringLiteral("0"));
+    window->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -50,10 +50,3 @@ TEST(AppPathsTest, WithoutAProgramFolderFilesGoUnderTheUserDataFolder) {
                   QDir::homePath() + QStringLiteral("/.local/share/Pellow/Tovimar/Scripts"));
     }
 }
-
-TEST(AppPathsTest, TestsCanRedirectTheFolders) {
-    SetAppDataRootForTesting(QStringLiteral("/tmp/root"));
-    EXPECT_EQ(SchemasFolder(), QStringLiteral("/tmp/root/Schemas"));
-    SetAppDataRootForTesting(QString());
-    EXPECT_NE(SchemasFolder(), QStringLiteral("/tmp/root/Schemas"));
-}

@@ -139,4 +139,27 @@ TEST(OdbcLogin, ValuesWithSemicolonsAndBracesReachTheServerUnchanged) {
     }
 }
 
+// Through the real driver manager and FreeTDS: a port nobody listens on fails with a clear error
+// instead of hanging or crashing. Blank names are refused before any driver is asked.
+TEST(OdbcConnection, UnreachableServerRaisesTheDriversError) {
+    for (const auto& [server, database] : {std::pair{" ", "pubs"}, std::pair{"127.0.0.1,1", "\t"}}) {
+        try {
+            OpenConnection(QLatin1String(server), QLatin1String(database), QString(), QString());
+            ADD_FAILURE() << "no error for blank names";
+        } catch (const TovimarException& e) {
+            EXPECT_EQ(e.Number, 5);
+        }
+    }
+    if (!FreeTdsRegistered()) GTEST_SKIP() << "the FreeTDS ODBC driver is not registered";
+
+    try {
+        OpenConnection(QStringLiteral("127.0.0.1,1"), QStringLiteral("pubs"), QStringLiteral("sa"), QStringLiteral("x;y"));
+        FAIL() << "expected a connection error";
+    } catch (const TovimarException& e) {
+        EXPECT_EQ(e.Source, QStringLiteral("OpenConnection"));
+        EXPECT_FALSE(e.Description.isEmpty());
+        EXPECT_FALSE(e.Description.startsWith(QLatin1Char('[')));
+    }
+}
+
 }  // namespace

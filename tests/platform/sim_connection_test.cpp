@@ -23,16 +23,11 @@ TEST(SimConnection, ValuesAndTypeCodesAsTheDataCopyReadsThem) {
     SimConnection connection(ServerWithDatabase(), QStringLiteral("t"));
     auto rows = connection.RunQuery(QStringLiteral("SELECT ID, Flag, Price, Rate, Data, Stamp, Code, Name, Created FROM dbo.R"));
     ASSERT_FALSE(rows->EndOfRows());
-    ASSERT_EQ(rows->ColumnCount(), 9);
-    EXPECT_EQ(rows->ColumnType(0), AdoType::Integer);
-    EXPECT_EQ(rows->ColumnType(1), AdoType::Boolean);
-    EXPECT_EQ(rows->ColumnType(2), AdoType::Currency);
-    EXPECT_EQ(rows->ColumnType(3), AdoType::Numeric);
-    EXPECT_EQ(rows->ColumnType(4), AdoType::VarBinary);
-    EXPECT_EQ(rows->ColumnType(5), AdoType::Binary);  // timestamp
-    EXPECT_EQ(rows->ColumnType(6), AdoType::Binary);
-    EXPECT_EQ(rows->ColumnType(7), AdoType::VarWChar);
-    EXPECT_EQ(rows->ColumnType(8), AdoType::DBTimeStamp);
+    QList<int> types;
+    for (int i = 0; i < rows->ColumnCount(); ++i) types << rows->ColumnType(i);
+    // timestamp reads as binary
+    EXPECT_EQ(types, (QList<int>{AdoType::Integer, AdoType::Boolean, AdoType::Currency, AdoType::Numeric, AdoType::VarBinary,
+                                 AdoType::Binary, AdoType::Binary, AdoType::VarWChar, AdoType::DBTimeStamp}));
     EXPECT_EQ(rows->Value(QStringLiteral("flag")).GetKind(), DbValue::Kind::Bool);
     EXPECT_EQ(rows->Value(QStringLiteral("Price")), DbValue::FromCurrency(QStringLiteral("-12.3456")));
     EXPECT_EQ(rows->Value(QStringLiteral("Rate")), DbValue::FromDecimal(QStringLiteral("-0.050")));

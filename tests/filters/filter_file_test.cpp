@@ -1,6 +1,7 @@
 #include "filters/filter_file.h"
 
 #include "platform/tovimar_exception.h"
+#include "support/golden_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,25 +67,9 @@ TEST(FilterFileTest, DocumentedExampleLoadsIntoTheRightSets) {
     FilterSets sets;
     LoadFilterText(example, QStringLiteral("example"), sets);
 
-    const QStringList expected{
-        QStringLiteral("root #-1 off"),
-        QStringLiteral("root #-2 on"),
-        QStringLiteral("set .Sales. on id=1"),
-        QStringLiteral("  #1 Include <dbo.%> <Tab View> flags=8 on extra=<>"),
-        QStringLiteral("  #2 Force Exclude <dbo.tmp%> <Tab> flags=0 on extra=<>"),
-        QStringLiteral("  #3 Force Include <[dbo].[Order Details]> <Tab> flags=0 on extra=<>"),
-        QStringLiteral("  #4 Exclude <guest> <Grant> flags=0 on extra=<>"),
-        QStringLiteral("  #5 Include <dbo.Orders> <Tab> flags=16 on extra=<Notes, [Internal Memo]\\r\\n"
-                       "OrderDate >= '19980101'\\r\\n  AND ShipCountry = N'Germany'>"),
-        QStringLiteral("  #6 Include <dbo.Customers> <Tab> flags=16 off extra=<\\r\\nRegion IS NULL>"),
-        QStringLiteral("set .Sales.Archive. off id=2"),
-        QStringLiteral("  #7 Exclude <%> <Proc Func> flags=32 on extra=<>"),
-        QStringLiteral("  #8 Include <dbo.Old Orders> <Tab> flags=5 on extra=<>"),
-        QStringLiteral("set .Nightly Jobs. on id=3"),
-        QStringLiteral("  #9 Include <dbo.%.audit%> <Trig> flags=0 on extra=<>"),
-        QStringLiteral("  #10 Exclude <%> <Cat> flags=0 on extra=<>"),
-    };
-    EXPECT_EQ(Describe(sets), expected);
+    // Sets in tree order with their keys and ids, each element with its operation, pattern,
+    // types, flags, state and extra lines.
+    ExpectGolden(QStringLiteral("filter_file_example"), Describe(sets).join(u'\n') + u'\n', QStringLiteral("expected.txt"));
 
     // Every set is registered under its key, every element under its id.
     EXPECT_EQ(sets.GetFilterSet(QString(), QStringLiteral(".Sales.Archive."))->SetName, QStringLiteral("Archive"));

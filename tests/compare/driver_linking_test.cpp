@@ -2,7 +2,8 @@
 #include "compare/generation_driver.h"
 #include "compare/generators.h"
 #include "compare/linking.h"
-#include "support/model_builder.h"
+#include "family_test_support.h"
+#include "support/recording_progress.h"
 
 #include <gtest/gtest.h>
 
@@ -25,20 +26,7 @@ struct Pair {
     }
 };
 
-QStringList Summary(const ScriptList& scripts) {
-    QStringList out;
-    for (const ScriptPtr& s : scripts) out << s->Action + QLatin1Char(' ') + s->Typ + QLatin1Char(' ') + s->ScriptedObj->FullName(true);
-    return out;
-}
-
 bool IsComment(const Tovimar_Script& script) { return script.GetSQL(0).startsWith(Q("\r\n/* Comment:")); }
-
-class RecordingProgress : public NullProgress {
-public:
-    QStringList Calls;
-    void ShowStatus(const QString& caption, const QString& message) override { Calls << caption + QLatin1Char('|') + message; }
-    void Close() override { Calls << Q("close"); }
-};
 
 }  // namespace
 
@@ -60,11 +48,12 @@ TEST(DriverTest, ColumnInsertedInFrontSwitchesToTheRebuildInExactlyOneMorePass) 
     LinkPair(p.Src, p.Dst);
     const ScriptList scripts = GenerateAllScripts(p.Ctx, &progress, false);
     EXPECT_EQ(p.Ctx.Passes, 2);
-    EXPECT_EQ(Summary(scripts), QStringList({Q("CHANGE Table [dbo].[T]"), Q("CREATE Column [dbo].[T].[New]"),
+    EXPECT_EQ(family_test::Kinds(scripts), QStringList({Q("CHANGE Table [dbo].[T]"), Q("CREATE Column [dbo].[T].[New]"),
                                              Q("CREATE Column [dbo].[U].[Y]")}));
     EXPECT_TRUE(IsComment(*scripts[1]));   // the ADD of the abandoned pass did not survive
     EXPECT_FALSE(IsComment(*scripts[2]));  // U is not rebuilt
-    EXPECT_EQ(progress.Calls, QStringList({Q("Processing...|\r\nGenerating Scripts..."), Q("close")}));
+    EXPECT_EQ(progress.Calls, QStringList({Q("CAPTION Processing..."), Q("\r\nGenerating Scripts...")}));
+    EXPECT_EQ(progress.Closed, 1);
 }
 
 TEST(DriverTest, TheFourthDroppedColumnSwitchesToTheRebuild) {
@@ -152,7 +141,7 @@ TEST(LinkingTest, NamesLinkCaseInsensitivelyAndTableContentsFollowTheTable) {
     EXPECT_EQ(a->Fields[0]->OtherObj(), b->Fields[0].get());
     EXPECT_EQ(pk.OtherObj(), &pk2);
     EXPECT_EQ(v1.OtherObj(), &v2);
-    EXPECT_EQ(Summary(GenerateAllScripts(p.Ctx, nullptr, false)), QStringList());  // equal names: no RENAME
+    EXPECT_EQ(family_test::Kinds(GenerateAllScripts(p.Ctx, nullptr, false)), QStringList());  // equal names: no RENAME
 
     a->SetOtherObj(nullptr);  // unlinking a table unlinks its contents on both sides
     EXPECT_EQ(b->OtherObj(), nullptr);

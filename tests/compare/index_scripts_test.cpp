@@ -96,7 +96,7 @@ TEST(IndexScripts, RenameChangeAndDropBetweenLinkedTables) {
     EXPECT_TRUE(p.d->FTI_DeleteRecreate);
 }
 
-// Key columns compare both ways: extra trailing columns on either side are a difference.
+// Key columns compare both ways: extra trailing columns on either side are a difference; case is not.
 TEST(IndexScripts, KeyColumnListsCompareBothWays) {
     LinkedPair p;
     p.s.Index(QStringLiteral("IX_Short"), {"A"});
@@ -105,6 +105,8 @@ TEST(IndexScripts, KeyColumnListsCompareBothWays) {
     p.d.Index(QStringLiteral("IX_Long"), {"A"});
     p.s.Index(QStringLiteral("IX_Order"), {"B", "A"});
     p.d.Index(QStringLiteral("IX_Order"), {"A", "B"});
+    p.s.Index(QStringLiteral("IX_Case"), {"a", "b"});  // names compare without regard to case
+    p.d.Index(QStringLiteral("IX_Case"), {"A", "B"});
     EXPECT_EQ(Kinds(p.Generate()), (QStringList{"CHANGE Index [dbo].[T].[IX_Short]", "CHANGE Index [dbo].[T].[IX_Long]",
                                                 "CHANGE Index [dbo].[T].[IX_Order]"}));
 }

@@ -51,11 +51,7 @@ TEST(ScriptTest, TitleAndTableFullNameFollowTheScriptedObject) {
     EXPECT_EQ(S(column->GetTitle()), "SCRIPT CHANGE for Column [dbo].[Orders].[Amount]");
     EXPECT_EQ(S(column->TableFullName()), "[dbo].[Orders]");
     EXPECT_TRUE(column->Checked);
-    Tovimar_Role& role = db.Role(QStringLiteral("r"));
-    ScriptPtr roleScript = NewScript(true, QStringLiteral("Role"), QStringLiteral("CREATE"), role);
-    EXPECT_EQ(S(roleScript->TableFullName()), "");
-    roleScript->SetTableFullName(QStringLiteral("[dbo].[X]"));
-    EXPECT_EQ(S(roleScript->TableFullName()), "[dbo].[X]");
+    EXPECT_EQ(S(NewScript(true, QStringLiteral("Role"), QStringLiteral("CREATE"), db.Role(QStringLiteral("r")))->TableFullName()), "");
 }
 
 TEST(ScriptTest, NewScriptFromDestinationNamesTheCounterpart) {
@@ -117,13 +113,7 @@ TEST(TagTest, TagsPlaceTableContentsUnderTheirTable) {
     EXPECT_EQ(S(GetTagString(*Make("View", "CREATE", &v))), "1020[dbo].[V]");
 }
 
-TEST(DriverTextsTest, NamesImagesCaptionsAndTags) {
-    EXPECT_EQ(S(PluralName(QStringLiteral("index"))), "indexes");
-    EXPECT_EQ(S(PluralName(QStringLiteral("View"))), "Views");
-    EXPECT_EQ(S(GetImageName(QStringLiteral("redelete"))), "SQLDelete.bmp");
-    EXPECT_EQ(S(GetImageName(QStringLiteral("FTI"))), "SQLFTI.bmp");
-    EXPECT_EQ(S(GetImageName(QStringLiteral("nothing"))), "");
-
+TEST(DriverTextsTest, TemporaryNamesCaptionsFileNamesAndTags) {
     TestDb a(QStringLiteral("SRV\\INST"), QStringLiteral("Sales"));
     TestDb b(QStringLiteral("SRV2"), QStringLiteral("Sales"));
     a.Table(QStringLiteral("dbo"), QStringLiteral("Tmp_Orders"));
@@ -156,18 +146,6 @@ TEST(GuardTest, ExistenceGuardIndentsEveryLine) {
               "(N'FN', N'IF', N'TF')) \r\n\tX");
     EXPECT_EQ(S(RenameSQL(QStringLiteral("[dbo].[O'Neil]"), QStringLiteral("New"), QStringLiteral("OBJECT"))),
               "EXEC sp_rename '[dbo].[O''Neil]', 'New', 'OBJECT'");
-}
-
-TEST(KeyColumnsTest, ListsAreComparedBothWays) {
-    Collection<QString> a, ab, AB;
-    a.Add(QStringLiteral("A"));
-    ab.Add(QStringLiteral("a"));
-    ab.Add(QStringLiteral("b"));
-    AB.Add(QStringLiteral("A"));
-    AB.Add(QStringLiteral("B"));
-    EXPECT_TRUE(FieldNamesDiffer(a, ab));
-    EXPECT_TRUE(FieldNamesDiffer(ab, a));
-    EXPECT_FALSE(FieldNamesDiffer(ab, AB));
 }
 
 // Code objects come after what their definitions name (drops before it), whatever their type and

@@ -1,6 +1,7 @@
 #include "compare/script.h"
 #include "compare/script_export.h"
 #include "executor_fakes.h"
+#include "support/golden_text.h"
 #include "platform/app_paths.h"
 #include "review/script_executor.h"
 #include "schema/model.h"
@@ -23,7 +24,6 @@ namespace {
 
 const QString kRollback = QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK");
 const QString kLine80 = QString(80, QLatin1Char('-'));
-const QString kLine70 = QString(70, QLatin1Char('-'));
 
 // A Source and a Destination database with a few objects, a fake connection on the Destination,
 // and the program's folders in a temporary place.
@@ -82,9 +82,6 @@ protected:
         EXPECT_EQ(lines.takeLast(), QString());  // the text ends with a line end
         return lines.mid(7);
     }
-    static QStringList OkStatement(const QString& sql) {
-        return {sql, QStringLiteral("GO"), QStringLiteral("-- STATUS=OK."), QStringLiteral("GO")};
-    }
 
     QTemporaryDir root;
     Tovimar_Database source;
@@ -103,17 +100,8 @@ TEST_F(ExecutorTest, AllOkRunLogsHeaderTitlesStatementsAndStatus) {
     proc->AddSQL(QStringLiteral("CREATE PROCEDURE P AS\r\nSELECT 1"), {QStringLiteral("SET QUOTED_IDENTIFIER ON")});
     Run({table, proc});
 
-    const QByteArray bytes = LogBytes();
-    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));  // no bare line feeds
-    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
-    QStringList expected = {kLine80, QString(), QStringLiteral("-- Tovimar Script for Database: SRV#Dest  on: 2024-03-05 07:08:09"),
-                            QString(), QStringLiteral("-- USE [Dest]"), QString(), kLine80,
-                            QStringLiteral("-- SCRIPT CREATE for Table [dbo].[T]"), kLine80};
-    expected << OkStatement(QStringLiteral("CREATE TABLE T (A int)")) << kLine80
-             << QStringLiteral("-- SCRIPT CREATE for Procedure [dbo].[P]") << kLine80
-             << OkStatement(QStringLiteral("SET QUOTED_IDENTIFIER ON")) << QStringLiteral("CREATE PROCEDURE P AS")
-             << OkStatement(QStringLiteral("SELECT 1")) << kLine80 << QString();
-    EXPECT_EQ(lines, expected);
+    // Header, titles, each statement (a setting before its own) with GO and its status; CR LF only.
+    ExpectGolden(QStringLiteral("executor_log_all_ok"), QString::fromUtf8(LogBytes()), QStringLiteral("expected.txt"));
 
     EXPECT_EQ(connection->Executed(), (QStringList{QStringLiteral("CREATE TABLE T (A int)"), QStringLiteral("SET QUOTED_IDENTIFIER ON"),
                                                    QStringLiteral("CREATE PROCEDURE P AS\r\nSELECT 1")}));
@@ -180,16 +168,8 @@ TEST_F(ExecutorTest, FailureInPartTwoOfThreeStopsTheScriptRollsBackAndGoesOn) {
               (QList<Tovimar_Error::Entry>{{2714, QStringLiteral("There is already an object named 'T' in the database.")},
                                            {3621, QStringLiteral("The statement has been terminated.")}}));
 
-    QStringList expected = {QStringLiteral("-- SCRIPT CREATE for Table [dbo].[T]"), kLine80,
-                            QStringLiteral("-- Part 1:"), QString(), kLine70};
-    expected << OkStatement(QStringLiteral("step one"))
-             << QStringList{QStringLiteral("-- Part 2:"), QString(), kLine70, QStringLiteral("step two"), QStringLiteral("GO"),
-                            QStringLiteral("-- STATUS=ERROR."),
-                            QStringLiteral("--    ERR=2714 - There is already an object named 'T' in the database."),
-                            QStringLiteral("--    ERR=3621 - The statement has been terminated."), QStringLiteral("GO"), kLine80,
-                            QStringLiteral("-- SCRIPT CREATE for Table [dbo].[U]"), kLine80}
-             << OkStatement(QStringLiteral("next script")) << kLine80;
-    EXPECT_EQ(Body(), expected);
+    // Parts numbered, the failed one with its errors, the next script logged as usual.
+    ExpectGolden(QStringLiteral("executor_log_failed_part"), QString::fromUtf8(LogBytes()), QStringLiteral("expected.txt"));
 }
 
 TEST_F(ExecutorTest, IgnoredNumbersAreNotRecordedAndDependenciesOfOtherScriptsAreFinal) {
@@ -268,15 +248,8 @@ TEST_F(ExecutorTest, RepeatableViewFailingWith208RunsAgainFromTheFailedPartAfter
                            QStringLiteral("CREATE PROCEDURE P")}));
     EXPECT_TRUE(executor.ErrCollection.empty());
 
-    const QStringList body = Body();
-    EXPECT_TRUE(body.contains(QStringLiteral("-- STATUS=ERROR-REPEAT.")));
-    EXPECT_TRUE(body.contains(QStringLiteral("--    ERR=208 - Invalid object name 'B'.")));
-    const qsizetype repeat = body.indexOf(QStringLiteral("-- REPEAT SCRIPT CREATE for View [dbo].[A]"));
-    ASSERT_GE(repeat, 0);
-    QStringList expected = {QStringLiteral("-- REPEAT SCRIPT CREATE for View [dbo].[A]"), kLine80, QStringLiteral("-- Part 2:"),
-                            QString(), kLine70};
-    expected << OkStatement(QStringLiteral("CREATE VIEW A AS SELECT X FROM B")) << kLine80;
-    EXPECT_EQ(body.mid(repeat, expected.size()), expected);
+    // The failure logged as ERROR-REPEAT; the repetition from part 2 on, titled REPEAT.
+    ExpectGolden(QStringLiteral("executor_log_repeat"), QString::fromUtf8(LogBytes()), QStringLiteral("expected.txt"));
     EXPECT_TRUE(progress.Messages.contains(QStringLiteral("REPEAT SCRIPT CREATE for View [dbo].[A] (2)")));
 }
 
@@ -354,10 +327,8 @@ TEST_F(ExecutorTest, ACancelledStatementIsJudgedByWhatTheServerReported) {
     Run({View("B", {QStringLiteral("done in time")}), View("C", {QStringLiteral("never")})});
     EXPECT_TRUE(executor.WasCancelled());
     EXPECT_TRUE(executor.ErrCollection.empty());
-    const QStringList expected =
-        QStringList{QStringLiteral("-- SCRIPT CREATE for View [dbo].[B]"), kLine80} + OkStatement(QStringLiteral("done in time")) +
-        QStringList{kLine80};
-    EXPECT_EQ(Body(), expected);
+    EXPECT_EQ(Body(), (QStringList{QStringLiteral("-- SCRIPT CREATE for View [dbo].[B]"), kLine80, QStringLiteral("done in time"),
+                                   QStringLiteral("GO"), QStringLiteral("-- STATUS=OK."), QStringLiteral("GO"), kLine80}));
     EXPECT_FALSE(connection->Executed().contains(QStringLiteral("never")));
 }
 
@@ -422,25 +393,8 @@ TEST_F(ExecutorTest, ExportWritesHeaderTitlesPartsAndGoWithoutStatusOrExecution)
     unchecked->Checked = false;
     Run({view, proc, unchecked}, true);
 
-    const QStringList expected = {QStringLiteral("-- SCRIPT CREATE for View [dbo].[V]"),
-                                  kLine80,
-                                  QStringLiteral("CREATE VIEW V AS SELECT 1 AS A"),
-                                  QStringLiteral("GO"),
-                                  kLine80,
-                                  QStringLiteral("-- SCRIPT CREATE for Procedure [dbo].[P]"),
-                                  kLine80,
-                                  QStringLiteral("-- Part 1:"),
-                                  QStringLiteral("DROP PROCEDURE P"),
-                                  kLine70,
-                                  QStringLiteral("GO"),
-                                  QStringLiteral("-- Part 2:"),
-                                  QStringLiteral("SET ANSI_NULLS ON"),
-                                  QStringLiteral("GO"),
-                                  QStringLiteral("CREATE PROCEDURE P AS SELECT 1"),
-                                  kLine70,
-                                  QStringLiteral("GO"),
-                                  kLine80};
-    EXPECT_EQ(Body(), expected);
+    // Titles, parts and GO lines; no status, and the unchecked script left out.
+    ExpectGolden(QStringLiteral("executor_export"), QString::fromUtf8(LogBytes()), QStringLiteral("expected.txt"));
     EXPECT_TRUE(executor.ErrCollection.empty());
 
     // The text for standard output is the file's text; the comparison layer renders each script

@@ -2,6 +2,7 @@
 #include "cli/cli_runner.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,38 +30,44 @@ TEST(CliTest, SnapshotOfASnapshotIsByteIdentical) {
     EXPECT_EQ(ReadAll(out).toStdString(), ReadAll(Example).toStdString());
 }
 
+// Unreadable sources end with status 2 and the error lines: malformed, overflowing, binary and
+// truncated snapshots (a snapshot cut short is never a smaller database), a script the server
+// refuses, missing files.
 TEST(CliTest, ErrorsEndWithStatus2AndTheErrorLines) {
     QTemporaryDir dir;
+    const QByteArray whole = ReadAll(Example);
+    const QString any = QStringLiteral("\\d+\nDescription: ");
     const QString malformed = WriteFile(dir, QStringLiteral("bad.schema"),
                                         ";Database;a;b;v;80;80;0\r\n;IndexFieldName;x\r\n");
-    const QString overflow = WriteFile(dir, QStringLiteral("big.schema"),
-                                       ";Database;a;b;v;99999999999999999999;80;0\r\n");
-    const QString notSnapshot = WriteFile(dir, QStringLiteral("text.schema"), "hello\r\n");
-    const QString binary = WriteFile(dir, QStringLiteral("bin.schema"), QByteArray(";Database;\0\xff\xfe;", 14));
-    for (const QString& path : {malformed, overflow, notSnapshot, dir.filePath(QStringLiteral("missing.schema"))}) {
-        const CliResult r = RunCli({QStringLiteral("info"), path});
-        EXPECT_EQ(r.ExitCode, 2) << path.toStdString();
-        EXPECT_TRUE(r.Err.startsWith(QStringLiteral("Error Number: "))) << r.Err.toStdString();
-        EXPECT_TRUE(r.Err.contains(QStringLiteral("\nDescription: "))) << r.Err.toStdString();
+    const struct {
+        QString Path;
+        QString Pattern;  // what follows "Error Number: "
+    } cases[] = {
+        {malformed, any},
+        {WriteFile(dir, QStringLiteral("big.schema"), ";Database;a;b;v;99999999999999999999;80;0\r\n"), any},
+        {WriteFile(dir, QStringLiteral("text.schema"), "hello\r\n"), any},
+        {WriteFile(dir, QStringLiteral("bin.schema"), QByteArray(";Database;\0\xff\xfe;", 14)), any},
+        {dir.filePath(QStringLiteral("missing.schema")), any},
+        {WriteFile(dir, QStringLiteral("cut.schema"), whole.left(whole.indexOf("\r\n;View;") + 2)),
+         QStringLiteral("62\nDescription: .*it is incomplete")},
+        {WriteFile(dir, QStringLiteral("bad.sql"), "CREATE TABLE T (x int)\nGO\nCREATE TABLE T (x int)\nGO\n"),
+         QStringLiteral("2714\nDescription: ")},
+        {dir.filePath(QStringLiteral("none.sql")), QStringLiteral("\\d+\nDescription: .*File not found")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path.toStdString());
+        const CliResult r = RunCli({QStringLiteral("info"), c.Path});
+        EXPECT_EQ(r.ExitCode, 2) << Show(r);
+        EXPECT_TRUE(r.Err.contains(QRegularExpression(QStringLiteral("^Error Number: ") + c.Pattern,
+                                                      QRegularExpression::DotMatchesEverythingOption)))
+            << Show(r);
         EXPECT_EQ(r.Out, QString());
     }
-    EXPECT_EQ(RunCli({QStringLiteral("info"), binary}).ExitCode, 2);
 
     // A failed snapshot leaves no output file behind.
     const QString out = dir.filePath(QStringLiteral("out.schema"));
     EXPECT_EQ(RunCli({QStringLiteral("snapshot"), malformed, QStringLiteral("-o"), out}).ExitCode, 2);
     EXPECT_FALSE(QFile::exists(out));
-}
-
-// A snapshot cut short reads as an error, never as a smaller database.
-TEST(CliTest, ATruncatedSnapshotIsRefused) {
-    QTemporaryDir dir;
-    const QByteArray whole = ReadAll(Example);
-    const QString cut = WriteFile(dir, QStringLiteral("cut.schema"), whole.left(whole.indexOf("\r\n;View;") + 2));
-    const CliResult r = RunCli({QStringLiteral("info"), cut});
-    EXPECT_EQ(r.ExitCode, 2) << Show(r);
-    EXPECT_TRUE(r.Err.contains(QStringLiteral("Error Number: 62\nDescription: "))) << Show(r);
-    EXPECT_TRUE(r.Err.contains(QStringLiteral("it is incomplete"))) << Show(r);
 }
 
 // Written files: a failed write is an error, a device or pipe is written into and never
@@ -93,21 +100,49 @@ TEST(CliTest, OutputFilesAreCompleteOrAnErrorAndDevicesStayDevices) {
     EXPECT_EQ(received.left(got > 0 ? got : 0), ReadAll(Example));
 }
 
-TEST(CliTest, UsageErrorsEndWithStatus2AndAHint) {
-    const QList<QStringList> cases = {
-        {},
-        {QStringLiteral("frobnicate")},
-        {QStringLiteral("info")},
-        {QStringLiteral("info"), Example, Example},
-        {QStringLiteral("info"), QStringLiteral("server.unknown")},
-        {QStringLiteral("snapshot"), Example},
-        {QStringLiteral("snapshot"), Example, QStringLiteral("-o")},
-        {QStringLiteral("snapshot"), Example, QStringLiteral("--bogus"), QStringLiteral("x.schema")},
+// Arguments the program cannot use end with status 2 before anything is read or run; the
+// usage errors point to --help.
+TEST(CliTest, ArgumentErrorsEndWithStatus2) {
+    const QString help = QStringLiteral("--help");
+    const QString source = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/source.sql");
+    const struct {
+        QStringList Args;
+        QString Fragment;
+    } cases[] = {
+        {{}, help},
+        {{QStringLiteral("frobnicate")}, help},
+        {{QStringLiteral("info")}, help},
+        {{QStringLiteral("info"), Example, Example}, help},
+        {{QStringLiteral("info"), QStringLiteral("server.unknown")}, help},
+        {{QStringLiteral("snapshot"), Example}, help},
+        {{QStringLiteral("snapshot"), Example, QStringLiteral("-o")}, help},
+        {{QStringLiteral("snapshot"), Example, QStringLiteral("--bogus"), QStringLiteral("x.schema")}, help},
+        // Server addresses without a database, with an empty user, a bad port, blank names.
+        {{QStringLiteral("info"), QStringLiteral("sqlserver://host")}, help},
+        {{QStringLiteral("info"), QStringLiteral("sqlserver://host/")}, help},
+        {{QStringLiteral("info"), QStringLiteral("sqlserver://@host/db")}, help},
+        {{QStringLiteral("info"), QStringLiteral("sqlserver://host:99999/db")}, help},
+        {{QStringLiteral("info"), QStringLiteral("sqlserver:///db")}, help},
+        {{QStringLiteral("info"), QStringLiteral("sqlserver://sa:x@%20/db")}, help},
+        {{QStringLiteral("info"), QStringLiteral("sqlserver://host/%20")}, help},
+        {{QStringLiteral("compare"), Example}, QString()},
+        {{QStringLiteral("compare"), Example, Example, QStringLiteral("--bogus")}, QString()},
+        {{QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("x")}, QString()},
+        {{QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("[dbo].[Authors=[dbo].[Books]")},
+         QStringLiteral("not a table or column name")},
+        {{QStringLiteral("compare"), Example, QStringLiteral("/nonexistent/x.schema")}, QString()},
+        // sync, verify and document change a database: a snapshot cannot be one.
+        {{QStringLiteral("sync"), Example, Example, QStringLiteral("--yes")}, QStringLiteral("not a snapshot")},
+        {{QStringLiteral("sync"), source}, QString()},
+        {{QStringLiteral("sync"), source, source, QStringLiteral("--log")}, QString()},
+        {{QStringLiteral("verify"), source, QStringLiteral("sqlserver://host/db")}, QString()},
+        {{QStringLiteral("document"), Example, QStringLiteral("-y")}, QString()},
     };
-    for (const QStringList& args : cases) {
-        const CliResult r = RunCli(args);
-        EXPECT_EQ(r.ExitCode, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.Err.contains(QStringLiteral("--help"))) << r.Err.toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Args.join(u' ').toStdString());
+        const CliResult r = RunCli(c.Args);
+        EXPECT_EQ(r.ExitCode, 2) << Show(r);
+        EXPECT_TRUE(r.Err.contains(c.Fragment)) << Show(r);
     }
 }
 

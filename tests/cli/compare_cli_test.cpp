@@ -105,17 +105,6 @@ TEST(CompareCliTest, ExportWritesCreateScriptsOrSaysThatNothingIsLeft) {
                                        "current Filter Selections!\n"));
 }
 
-TEST(CompareCliTest, BadArgumentsAreUsageErrors) {
-    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example}).ExitCode, 2);
-    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example, Example, QStringLiteral("--bogus")}).ExitCode, 2);
-    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("x")}).ExitCode, 2);
-    const CliResult unclosed = RunCli({QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"),
-                                     QStringLiteral("[dbo].[Authors=[dbo].[Books]")});
-    EXPECT_EQ(unclosed.ExitCode, 2);
-    EXPECT_TRUE(unclosed.Err.contains(QStringLiteral("not a table or column name"))) << unclosed.Err.toStdString();
-    EXPECT_EQ(RunCli({QStringLiteral("compare"), Example, QStringLiteral("/nonexistent/x.schema")}).ExitCode, 2);
-}
-
 TEST(CompareCliTest, IgnoreDataLossConvertsTheCopiedColumns) {
     const QString dir = QStringLiteral(TOVIMAR_TEST_DATA_DIR "/scenarios/table_changes/");
     const CliResult plain = RunCli({QStringLiteral("compare"), dir + QStringLiteral("source.sql"), dir + QStringLiteral("dest.sql")});

@@ -5,7 +5,7 @@ namespace {
 
 const QString Source = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/source.sql");
 
-TEST(DbUtilCli, DocumentAsksPrintsAndRefusesSnapshots) {
+TEST(DbUtilCli, DocumentAsksAndPrints) {
     const CliResult unasked = RunCli({QStringLiteral("document"), Source});
     EXPECT_EQ(unasked.ExitCode, 2) << Show(unasked);
     EXPECT_TRUE(unasked.Err.contains(QStringLiteral("nothing has been changed"))) << Show(unasked);
@@ -17,10 +17,6 @@ TEST(DbUtilCli, DocumentAsksPrintsAndRefusesSnapshots) {
                                                  "TVO_Description\tTVO_Comments\n1\tTable\tdbo\t")))
         << Show(r);
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\nTVM_ID\tTVM_TVO_REF\tTVM_Type\tTVM_Name\t"))) << Show(r);
-
-    const CliResult snapshot =
-        RunCli({QStringLiteral("document"), QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema"), QStringLiteral("-y")});
-    EXPECT_EQ(snapshot.ExitCode, 2) << Show(snapshot);
 }
 
 TEST(DbUtilCli, RecompileWritesTheLogNamedAsGiven) {

@@ -6,22 +6,16 @@
 // Then the round trip: tovimar-cli verify executes the scripts on the simulated Destination and
 // compares again: no error, no difference left, no row lost (exit status 0). A scenario whose
 // scripts the simulated server cannot run yet says why in roundtrip-skip.txt.
-#include "support/qt_print.h"
+#include "cli/cli_runner.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <gtest/gtest.h>
 
 namespace {
 
 const QString ScenarioDir = QStringLiteral(TOVIMAR_TEST_DATA_DIR "/scenarios");
 
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
+// Runs compare or verify on the scenario in dir; a usage or load error (status 2), and a verify
+// that does not pass, fail the test with the program's output.
 QByteArray RunTool(const QString& command, const QString& dir, bool summary, int& exitCode) {
     QStringList args{command, dir + QStringLiteral("/source.sql"), dir + QStringLiteral("/dest.sql")};
     if (summary) args << QStringLiteral("--summary");
@@ -29,20 +23,11 @@ QByteArray RunTool(const QString& command, const QString& dir, bool summary, int
     if (command == QLatin1String("verify")) args << QStringLiteral("--allow-data-loss");
     if (QFile::exists(dir + QStringLiteral("/filter.txt")))
         args << QStringLiteral("--filter-file") << dir + QStringLiteral("/filter.txt");
-    args << QString::fromUtf8(ReadFile(dir + QStringLiteral("/args.txt"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QProcess process;
-    process.start(QStringLiteral(TOVIMAR_CLI), args);
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "tovimar-cli did not finish";
-    }
-    exitCode = process.exitCode();
-    const QByteArray err = process.readAllStandardError();
-    if (exitCode == 2) ADD_FAILURE() << err.toStdString();
-    const QByteArray out = process.readAllStandardOutput();
-    if (command == QLatin1String("verify") && exitCode != 0) ADD_FAILURE() << out.toStdString() << err.toStdString();
-    return out;
+    args << QString::fromUtf8(ReadAll(dir + QStringLiteral("/args.txt"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const CliResult r = RunCli(args);
+    exitCode = r.ExitCode;
+    if (exitCode == 2 || (command == QLatin1String("verify") && exitCode != 0)) ADD_FAILURE() << Show(r);
+    return r.Out.toUtf8();
 }
 
 void ExpectFile(const QString& path, const QByteArray& actual) {
@@ -52,7 +37,7 @@ void ExpectFile(const QString& path, const QByteArray& actual) {
         file.write(actual);
         return;
     }
-    EXPECT_EQ(actual.toStdString(), ReadFile(path).toStdString()) << path.toStdString();
+    EXPECT_EQ(actual.toStdString(), ReadAll(path).toStdString()) << path.toStdString();
 }
 
 }  // namespace

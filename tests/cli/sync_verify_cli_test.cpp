@@ -148,22 +148,20 @@ TEST(ExportCli, FileGroupsAreScriptedOnlyWhenTheFiltersAskForThem) {
     EXPECT_TRUE(r.Out.contains(QStringLiteral(") ON [PRIMARY] TEXTIMAGE_ON [ARCHIVE]\r\n")));
 }
 
+// The samples' exports run top to bottom on an empty server (any error ends the load; Northwind
+// needs its views ordered by their dependencies) and build the same schema; verify from an
+// empty database converges.
 TEST(VerifyCli, SampleDatabasesExportAndConvergeFromAnEmptyDatabase) {
-    // Northwind's export needs its views ordered by their dependencies to run top to bottom.
-    for (const auto& [name, runExport] : {std::pair{"instpubs.sql", true}, std::pair{"instnwnd.sql", false}}) {
+    for (const char* name : {"instpubs.sql", "instnwnd.sql"}) {
         SCOPED_TRACE(name);
         const QString sample = QStringLiteral(TOVIMAR_SAMPLES_DIR "/") + QLatin1String(name);
         if (!QFile::exists(sample)) GTEST_SKIP() << "sample scripts not found";
         QTemporaryDir dir;
-        if (runExport) {
-            const QString exported = dir.filePath(QStringLiteral("export.sql"));
-            const CliResult e = RunCli({QStringLiteral("export"), sample, QStringLiteral("-o"), exported});
-            ASSERT_EQ(e.ExitCode, 0) << Show(e);
-            // The export runs top to bottom on an empty server (any error ends the load) and
-            // builds the same schema.
-            const CliResult c = RunCli({QStringLiteral("compare"), sample, exported, QStringLiteral("--summary")});
-            EXPECT_EQ(c.ExitCode, 0) << Show(c);
-        }
+        const QString exported = dir.filePath(QStringLiteral("export.sql"));
+        const CliResult e = RunCli({QStringLiteral("export"), sample, QStringLiteral("-o"), exported});
+        ASSERT_EQ(e.ExitCode, 0) << Show(e);
+        const CliResult c = RunCli({QStringLiteral("compare"), sample, exported, QStringLiteral("--summary")});
+        EXPECT_EQ(c.ExitCode, 0) << Show(c);
         const CliResult v = RunCli({QStringLiteral("verify"), sample, WriteFile(dir, QStringLiteral("empty.sql"), "")});
         EXPECT_EQ(v.ExitCode, 0) << Show(v);
     }

@@ -109,7 +109,7 @@ TEST(FamilyRoundTrip, IndexDropsAndViewAlter) {
 
 }  // namespace
 
-// ---- Hostile names and whole exports --------------------------------------------------------
+// ---- Hostile names ------------------------------------------------------------------------
 
 namespace {
 
@@ -183,21 +183,4 @@ TEST(HostileNames, ScriptsRunOnlyWhatTheyIntendAndConverge) {
     // The scripts, statement by statement.
     const QStringList summary = RoundTrip(QString(), QString(), QStringLiteral("hs"), QStringLiteral("hd"), server);
     EXPECT_TRUE(summary.contains(QStringLiteral("CHANGE Procedure [dbo].[P--x]"))) << summary.join(u'\n').toStdString();
-}
-
-// An exported database runs top to bottom on an empty database: every object is created after
-// what it uses, with no error and nothing left to retry.
-TEST(ExportRuns, NorthwindExportRunsOnAnEmptyDatabase) {
-    QFile sample(QStringLiteral(TOVIMAR_SAMPLES_DIR "/instnwnd.sql"));
-    if (!sample.open(QIODevice::ReadOnly)) GTEST_SKIP() << "sample scripts not found";
-    auto server = std::make_shared<sqlsim::Server>();
-    EXPECT_EQ(Errors(server->Connect()->ExecuteScript(QString::fromLatin1(sample.readAll()))), QStringList());
-    auto source = Load(server, QStringLiteral("Northwind"));
-    Tovimar_Database empty;
-    const ScriptList scripts = Compare(*source, empty);
-    const QString file = ScriptFileText(scripts, *source, QDateTime::currentDateTime());
-    EXPECT_EQ(Errors(server->Connect()->Execute(QStringLiteral("CREATE DATABASE copy"))), QStringList());
-    EXPECT_EQ(Errors(server->Connect(QStringLiteral("copy"))->ExecuteScript(file)), QStringList());
-    auto copy = Load(server, QStringLiteral("copy"));
-    EXPECT_EQ(Summary(Compare(*source, *copy)), QStringList());
 }

@@ -11,6 +11,7 @@
 #include "platform/db/db_connection.h"
 #include "support/qt_print.h"
 #include "support/recording_progress.h"
+#include "support/scripted_prompt.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,16 +29,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class AnsweringPrompt : public Prompt {
-public:
-    PromptAnswer Ask(const QString& text, PromptIcon, PromptButtons, PromptAnswer defaultButton) override {
-        Asked << text;
-        return Answers.isEmpty() ? defaultButton : Answers.takeFirst();
-    }
-    QList<PromptAnswer> Answers;
-    QStringList Asked;
-};
 
 void Screenshot(QWidget& window, const QString& name) {
     window.show();
@@ -68,6 +59,25 @@ QString Scalar(Tovimar_Database& db, const QString& sql) {
     return cursor->EndOfRows() ? QStringLiteral("<none>") : cursor->ValueAt(0).ToString();
 }
 
+// The script window on databases built from two scripts, with the program's folders in a
+// temporary place.
+struct ScriptsWindow {
+    ScriptsWindow(const QByteArray& sourceSql, const QByteArray& destSql) {
+        SetAppDataRootForTesting(Dir.path());
+        Source = LoadScriptDatabase({Write(Dir, QStringLiteral("A.sql"), sourceSql)}, QString(), Progress);
+        Dest = LoadScriptDatabase({Write(Dir, QStringLiteral("B.sql"), destSql)}, QString(), Progress);
+        EXPECT_TRUE(Source && Dest);
+        Window = new frmScripts(MakeComparisonSession(Source, Dest, false),
+                                GenerateComparison(*Source, *Dest, ComparisonOptions{}, Progress), Progress, Prompt);
+        Window->Load();
+    }
+    QTemporaryDir Dir;
+    RecordingProgress Progress;
+    std::shared_ptr<Tovimar_Database> Source, Dest;
+    ScriptedPrompt Prompt;
+    QPointer<frmScripts> Window;
+};
+
 const QByteArray SourceSql =
     "CREATE TABLE Customers (ID int NOT NULL PRIMARY KEY, FullName varchar(50) NULL, City varchar(30) NULL,\n"
     "  CONSTRAINT CK_Customers_FullName CHECK (FullName <> 'bad'))\nGO\n"
@@ -89,7 +99,7 @@ TEST(ReviewWindows, RenameUntickExecuteAndReadTheErrors) {
     ASSERT_TRUE(source && dest);
     const ScriptList scripts = GenerateComparison(*source, *dest, ComparisonOptions{}, progress);
     ASSERT_TRUE(HasTableOrFieldDeletes(scripts));
-    AnsweringPrompt prompt;
+    ScriptedPrompt prompt;
     QWidget mainWindow;
 
     // The rename dialog: the deleted column Name is the Source's FullName.
@@ -199,8 +209,8 @@ TEST(ReviewWindows, RenameUntickExecuteAndReadTheErrors) {
     };
     QTest::mouseClick(window->cmdDurchfuehren, Qt::LeftButton);
     EXPECT_TRUE(errorsShown);
-    ASSERT_GE(prompt.Asked.size(), 2);
-    EXPECT_TRUE(prompt.Asked[1].contains(QStringLiteral("There have been errors encountered")));
+    ASSERT_GE(prompt.Questions.size(), 2);
+    EXPECT_TRUE(prompt.Questions[1].Text.contains(QStringLiteral("There have been errors encountered")));
     // Closed by its Close button: back to the main window; the temporary files are gone.
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
@@ -222,23 +232,13 @@ TEST(ReviewWindows, RenameUntickExecuteAndReadTheErrors) {
 TEST(ReviewWindows, NextWithNothingTickedAndSaveWithTheDocumentedFilter) {
     EXPECT_EQ(FileDialogFilter(QStringLiteral("Text Files (*.txt)|*.txt|SQL Files (*.sql)|*.sql|All Files (*.*)|*.*")),
               QStringLiteral("Text Files (*.txt);;SQL Files (*.sql);;All Files (*)"));
-    QTemporaryDir dir;
-    SetAppDataRootForTesting(dir.path());
-    RecordingProgress progress;
-    std::shared_ptr<Tovimar_Database> source =
-        LoadScriptDatabase({Write(dir, QStringLiteral("A.sql"), "CREATE VIEW V AS SELECT 1 AS X\nGO\n")}, QString(), progress);
-    std::shared_ptr<Tovimar_Database> dest =
-        LoadScriptDatabase({Write(dir, QStringLiteral("B.sql"), "CREATE TABLE T (ID int NULL)\nGO\n")}, QString(), progress);
-    ASSERT_TRUE(source && dest);
-    AnsweringPrompt prompt;
-    QPointer<frmScripts> window = new frmScripts(MakeComparisonSession(source, dest, false),
-                                                 GenerateComparison(*source, *dest, ComparisonOptions{}, progress),
-                                                 progress, prompt);
-    window->Load();
+    ScriptsWindow w("CREATE VIEW V AS SELECT 1 AS X\nGO\n", "CREATE TABLE T (ID int NULL)\nGO\n");
+    auto& [dir, progress, source, dest, prompt, window] = w;
     ASSERT_EQ(window->Tree().Count(), 5);  // B; Tables, [dbo].[T]; Views, [dbo].[V]
     window->Item(window->Tree().Root())->setCheckState(0, Qt::Unchecked);
     QTest::mouseClick(window->cmdDurchfuehren, Qt::LeftButton);
-    EXPECT_EQ(prompt.Asked, QStringList{QStringLiteral("You must select at least 1 Script to execute!")});
+    ASSERT_EQ(prompt.Questions.size(), 1);
+    EXPECT_EQ(prompt.Questions[0].Text, QStringLiteral("You must select at least 1 Script to execute!"));
     EXPECT_FALSE(window.isNull());
 
     QString offered;
@@ -253,7 +253,7 @@ TEST(ReviewWindows, NextWithNothingTickedAndSaveWithTheDocumentedFilter) {
     EXPECT_TRUE(offered.endsWith(QLatin1Char('/') + DefaultExportFileName(*dest, source.get())))
         << offered.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("saved.sql"))));
-    EXPECT_TRUE(prompt.Asked.last().startsWith(QStringLiteral("Scripts successfully saved to file!")));
+    EXPECT_TRUE(prompt.Questions.last().Text.startsWith(QStringLiteral("Scripts successfully saved to file!")));
     window->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
@@ -262,23 +262,12 @@ TEST(ReviewWindows, NextWithNothingTickedAndSaveWithTheDocumentedFilter) {
 // A change that cannot work on the Destination's rows is shown before anything runs, and nothing
 // runs: a NOT NULL column without a default added to a table that has rows.
 TEST(ReviewWindows, ImpossibleChangesWarnBeforeAnythingRuns) {
-    QTemporaryDir dir;
-    SetAppDataRootForTesting(dir.path());
-    RecordingProgress progress;
-    std::shared_ptr<Tovimar_Database> source = LoadScriptDatabase(
-        {Write(dir, QStringLiteral("A.sql"), "CREATE TABLE T (ID int NULL, Code int NOT NULL)\nGO\n")}, QString(), progress);
-    std::shared_ptr<Tovimar_Database> dest = LoadScriptDatabase(
-        {Write(dir, QStringLiteral("B.sql"), "CREATE TABLE T (ID int NULL)\nGO\nINSERT INTO T (ID) VALUES (1)\nGO\n")},
-        QString(), progress);
-    ASSERT_TRUE(source && dest);
-    AnsweringPrompt prompt;
-    QPointer<frmScripts> window = new frmScripts(MakeComparisonSession(source, dest, false),
-                                                 GenerateComparison(*source, *dest, ComparisonOptions{}, progress),
-                                                 progress, prompt);
-    window->Load();
+    ScriptsWindow w("CREATE TABLE T (ID int NULL, Code int NOT NULL)\nGO\n",
+                    "CREATE TABLE T (ID int NULL)\nGO\nINSERT INTO T (ID) VALUES (1)\nGO\n");
+    auto& [dir, progress, source, dest, prompt, window] = w;
     QTest::mouseClick(window->cmdDurchfuehren, Qt::LeftButton);
-    ASSERT_EQ(prompt.Asked.size(), 1);
-    EXPECT_TRUE(prompt.Asked[0].contains(QStringLiteral("[dbo].[T].[Code]"))) << prompt.Asked[0].toStdString();
+    ASSERT_EQ(prompt.Questions.size(), 1);
+    EXPECT_TRUE(prompt.Questions[0].Text.contains(QStringLiteral("[dbo].[T].[Code]"))) << prompt.Questions[0].Text.toStdString();
     EXPECT_FALSE(window.isNull());
     EXPECT_EQ(Scalar(*dest, QStringLiteral("SELECT COUNT(*) FROM syscolumns WHERE name = 'Code'")), QStringLiteral("0"));
     window->close();

@@ -48,6 +48,27 @@ TEST_F(Errors2000, Syntax) {
     EXPECT_EQ(m.severity, 15);
 }
 
+TEST_F(Errors2000, CursorMisuse) {
+    struct Case {
+        const char* sql;
+        int number;
+    } cases[] = {
+        {"OPEN nosuch", 16916},
+        {"DECLARE e1 CURSOR FOR SELECT id FROM p DECLARE e1 CURSOR FOR SELECT id FROM p", 16915},
+        {"DECLARE e2 CURSOR LOCAL FOR SELECT id FROM p OPEN e2 OPEN e2", 16905},
+        {"DECLARE e3 CURSOR LOCAL FOR SELECT id FROM p CLOSE e3", 16917},
+        {"DECLARE e4 CURSOR LOCAL FOR SELECT id FROM p FETCH NEXT FROM e4", 16917},
+        {"DECLARE e5 CURSOR LOCAL FOR SELECT id FROM p OPEN e5 FETCH FIRST FROM e5", 16911},
+        {"DECLARE e6 CURSOR LOCAL FAST_FORWARD FOR SELECT id FROM p OPEN e6 FETCH LAST FROM e6", 16911},
+        {"DECLARE @a int, @b int DECLARE e7 CURSOR LOCAL FOR SELECT id FROM p OPEN e7 FETCH e7 INTO @a, @b", 16924},
+        {"DECLARE @c CURSOR OPEN @c", 16950},
+        {"DECLARE e8 CURSOR LOCAL FOR SELECT id FROM p DEALLOCATE e8 OPEN e8", 16916},
+        {"DECLARE e9 CURSOR LOCAL FOR SELECT id FROM p OPEN GLOBAL e9", 16916},
+        {"DECLARE e10 CURSOR FOR SELECT id FROM p FOR XML RAW", 170},
+    };
+    for (const Case& c : cases) EXPECT_EQ(First(QString::fromUtf8(c.sql)).number, c.number) << c.sql;
+}
+
 TEST_F(Errors2000, DuplicatesAndMissingObjectsInDdl) {
     sqlsim::Message m = First(QStringLiteral("CREATE TABLE p (x int)"));
     EXPECT_EQ(m.number, 2714);
@@ -64,6 +85,14 @@ TEST_F(Errors2000, DuplicatesAndMissingObjectsInDdl) {
     EXPECT_EQ(m.text.toStdString(), "There is already an index on table 'c' named 'ix'.");
     m = First(QStringLiteral("ALTER TABLE c ADD CONSTRAINT PK_p PRIMARY KEY (id)"));
     EXPECT_EQ(m.number, 2714);
+    // Statistics and indexes share the names of a table but are dropped each by its own statement.
+    for (const auto& [sql, number] : std::vector<std::pair<const char*, int>>{
+             {"CREATE STATISTICS st ON c (qty, pid) WITH SAMPLE 50 PERCENT, NORECOMPUTE", 0},
+             {"DROP INDEX c.st", 3703},
+             {"DROP STATISTICS c.ix", 3739},
+             {"DROP STATISTICS c.st", 0},
+             {"DROP STATISTICS c.st", 3703}})
+        EXPECT_EQ(First(QString::fromUtf8(sql)).number, number) << sql;
     EXPECT_EQ(First(QStringLiteral("DROP TABLE p")).number, 3726);  // referenced by FK_c_p
 }
 

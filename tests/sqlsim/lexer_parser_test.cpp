@@ -58,14 +58,30 @@ TEST(Lexer, UnclosedQuoteAndCommentAreErrors) {
     EXPECT_EQ(r.errorNumber, 113);
 }
 
-TEST(Batches, SplitAtGoLinesInAnyCaseButNotInsideStringsOrComments) {
-    auto b = SplitBatches(QStringLiteral("select 1\r\nGO\r\nselect 'x\ngo\ny'\n  go  \n/*\nGO\n*/ select 3\nGo\n"));
-    ASSERT_EQ(b.size(), 3u);
-    EXPECT_TRUE(b[0].startsWith(QLatin1String("select 1")));
-    EXPECT_TRUE(b[1].contains(QLatin1String("go\ny'")));
-    EXPECT_TRUE(b[2].contains(QLatin1String("select 3")));
-    // GO as part of a longer line does not split.
-    EXPECT_EQ(SplitBatches(QStringLiteral("select 1 GO\nselect 2")).size(), 1u);
+TEST(Batches, SplitAtGoLinesOnlyOutsideStringsNamesAndComments) {
+    struct Case {
+        const char* script;
+        std::vector<const char*> batches;  // a piece of text each batch holds, in order
+    } cases[] = {
+        {"select 1\r\nGO\r\nselect 2\n  go  \nselect 3\nGo\n", {"select 1", "select 2", "select 3"}},
+        {"select 'x\ngo\ny'\nGO", {"go\ny'"}},
+        {"/*\nGO\n*/ select 3\nGO", {"select 3"}},
+        {"select 1 GO\nselect 2", {"select 2"}},                      // GO inside a line
+        {"select \"a'b\"\nGO\nselect 2", {"a'b", "select 2"}},        // a quote inside a quoted name
+        {"select 1 as [x]] /*]\nGO\nselect 2", {"[x]]", "select 2"}},   // ]] and /* inside brackets
+        {"select 'it''s'\nGO\nselect 2", {"it''s", "select 2"}},
+        {"/* a /* nested */\nGO\n*/ select 1\nGO\nselect 2", {"nested", "select 2"}},
+        {"select '--'\nGO\nselect 2", {"'--'", "select 2"}},         // -- inside a string
+        {"select 1 -- '\nGO\nselect 2", {"select 1", "select 2"}},     // ' inside a line comment
+        {"select 1\nGO -- done\nselect 2\nGO /* done */\nselect 3", {"select 1", "select 2", "select 3"}},
+        {"select 1\nGO 2\nselect 2", {"GO 2"}},                       // no repeat count: one batch
+        {"select 1\nGOTO x\nselect 2", {"GOTO"}},
+    };
+    for (const Case& c : cases) {
+        auto b = SplitBatches(QString::fromUtf8(c.script));
+        ASSERT_EQ(b.size(), c.batches.size()) << c.script;
+        for (size_t i = 0; i < b.size(); ++i) EXPECT_TRUE(b[i].contains(QString::fromUtf8(c.batches[i]))) << c.script;
+    }
 }
 
 TEST(Parser, StatementsSeparatedByJuxtapositionAndSemicolons) {

@@ -176,7 +176,7 @@ Value Executor::XmlOfRelation(const SelectStmt& q, const Relation& r) {
             }
             if (row[i].IsNull()) continue;
             const QString n = XmlName(name);
-            if (q.xmlElements && !explicitMode)
+            if (q.xmlElements && q.forXml == "AUTO")
                 children += QStringLiteral("<%1>%2</%1>").arg(n, XmlEscape(row[i].AsString(), false));
             else
                 attrs += QStringLiteral(" %1=\"%2\"").arg(n, XmlEscape(row[i].AsString(), true));

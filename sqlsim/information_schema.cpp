@@ -57,14 +57,14 @@ QString FirstText(const Object* o) { return o && !o->texts.empty() && !o->encryp
 // CHARACTER_MAXIMUM_LENGTH, CHARACTER_OCTET_LENGTH, then (as each view orders them) collation,
 // character set and numeric precision, radix, scale and datetime precision.
 struct TypeInfo {
-    Value dataType, maxLength, octetLength, collation, charset, precision, radix, scale, datetimePrecision;
+    Value dataType, maxLength, octetLength, collation, charsetCatalog, charset, precision, radix, scale, datetimePrecision;
 };
 
 TypeInfo TypeOf(const Column& c) {
     TypeInfo t;
     const BuiltinType* b = FindBuiltinType(c.xtype);
     t.dataType = b ? S(QString::fromLatin1(b->name)) : N();
-    t.maxLength = t.octetLength = t.collation = t.charset = t.precision = t.radix = t.scale = t.datetimePrecision = N();
+    t.maxLength = t.octetLength = t.collation = t.charsetCatalog = t.charset = t.precision = t.radix = t.scale = t.datetimePrecision = N();
     const bool unicode = IsUnicodeType(c.xtype);
     if (c.xtype == XText || c.xtype == XImage) {
         t.maxLength = t.octetLength = I(2147483647);
@@ -77,6 +77,7 @@ TypeInfo TypeOf(const Column& c) {
     }
     if (IsStringType(c.xtype)) {
         t.collation = S(c.collation.isEmpty() ? QString::fromLatin1(kCollationName) : c.collation);
+        t.charsetCatalog = S(QStringLiteral("master"));
         t.charset = S(unicode ? QStringLiteral("UNICODE") : QStringLiteral("iso_1"));
     }
     const bool exact = c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XMoney ||
@@ -151,7 +152,7 @@ bool BuildInformationSchemaView(const Database& db, const QString& owner, const 
                 b.Row({catalog, S(OwnerOf(db, o)), S(o.name), V(o.IsType("U") ? "BASE TABLE" : "VIEW")});
     } else if (name == "columns") {
         b.Cols({{"TABLE_CATALOG", K::Name}, {"TABLE_SCHEMA", K::Name}, {"TABLE_NAME", K::Name}, {"COLUMN_NAME", K::Name},
-                {"ORDINAL_POSITION", K::SmallInt}, {"COLUMN_DEFAULT", K::Long}, {"IS_NULLABLE", K::Text3},
+                {"ORDINAL_POSITION", K::Int}, {"COLUMN_DEFAULT", K::Long}, {"IS_NULLABLE", K::Text3},
                 {"DATA_TYPE", K::Name}, {"CHARACTER_MAXIMUM_LENGTH", K::Int}, {"CHARACTER_OCTET_LENGTH", K::Int},
                 {"NUMERIC_PRECISION", K::TinyInt}, {"NUMERIC_PRECISION_RADIX", K::SmallInt}, {"NUMERIC_SCALE", K::Int},
                 {"DATETIME_PRECISION", K::SmallInt}, {"CHARACTER_SET_CATALOG", K::Name}, {"CHARACTER_SET_SCHEMA", K::Name},
@@ -163,9 +164,9 @@ bool BuildInformationSchemaView(const Database& db, const QString& owner, const 
                 const TypeInfo t = TypeOf(c);
                 const QString domain = DomainOf(db, c);
                 const QString def = c.cdefault ? FirstText(db.FindObject(c.cdefault)) : QString();
-                b.Row({catalog, S(OwnerOf(db, o)), S(o.name), S(c.name), I(c.colid, XSmallInt), def.isEmpty() ? N() : S(def),
+                b.Row({catalog, S(OwnerOf(db, o)), S(o.name), S(c.name), I(c.colid), def.isEmpty() ? N() : S(def),
                        V(c.nullable ? "YES" : "NO"), t.dataType, t.maxLength, t.octetLength, t.precision, t.radix, t.scale,
-                       t.datetimePrecision, N(), N(), t.charset, N(), N(), t.collation, domain.isEmpty() ? N() : catalog,
+                       t.datetimePrecision, t.charsetCatalog, N(), t.charset, N(), N(), t.collation, domain.isEmpty() ? N() : catalog,
                        domain.isEmpty() ? N() : S(QStringLiteral("dbo")), domain.isEmpty() ? N() : S(domain)});
             }
         }
@@ -245,7 +246,7 @@ bool BuildInformationSchemaView(const Database& db, const QString& owner, const 
                 const TypeInfo t = TypeOf(c);
                 const QString domain = DomainOf(db, c);
                 b.Row({catalog, S(OwnerOf(db, o)), S(o.name), I(++position, XSmallInt), V(p.output ? "INOUT" : "IN"), V("NO"),
-                       V("NO"), S(p.name), t.dataType, t.maxLength, t.octetLength, N(), N(), t.collation, N(), N(), t.charset,
+                       V("NO"), S(p.name), t.dataType, t.maxLength, t.octetLength, N(), N(), t.collation, t.charsetCatalog, N(), t.charset,
                        t.precision, t.radix, t.scale, t.datetimePrecision, N(), N(), domain.isEmpty() ? N() : catalog,
                        domain.isEmpty() ? N() : S(QStringLiteral("dbo")), domain.isEmpty() ? N() : S(domain), N(), N(), N()});
             }

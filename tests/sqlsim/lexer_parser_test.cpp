@@ -6,56 +6,34 @@
 
 using namespace sqlsim;
 
-namespace {
-
-std::vector<Token> Lex(const char* text, bool quoted = true) {
-    LexResult r = Tokenize(QString::fromUtf8(text), quoted);
-    EXPECT_TRUE(r.ok);
-    return r.tokens;
-}
-
-}  // namespace
-
-TEST(Lexer, LiteralsIdentifiersAndVariables) {
-    auto t = Lex("SELECT N'it''s', 'a', 0x1F2e, $20.00, 1.5, 2e3, 42, @v, @@ERROR, [Order Details], \"x y\" FROM t");
-    ASSERT_GE(t.size(), 23u);
-    EXPECT_EQ(t[1].kind, TokKind::NString);
-    EXPECT_EQ(t[1].text.toStdString(), "it's");
-    EXPECT_EQ(t[3].kind, TokKind::String);
-    EXPECT_EQ(t[5].kind, TokKind::Binary);
-    EXPECT_EQ(t[5].text.toStdString(), "1F2e");
-    EXPECT_EQ(t[7].kind, TokKind::Money);
-    EXPECT_EQ(t[7].text.toStdString(), "20.00");
-    EXPECT_EQ(t[9].kind, TokKind::Decimal);
-    EXPECT_EQ(t[11].kind, TokKind::Float);
-    EXPECT_EQ(t[13].kind, TokKind::Integer);
-    EXPECT_EQ(t[15].kind, TokKind::Variable);
-    EXPECT_EQ(t[17].text.toStdString(), "@@ERROR");
-    EXPECT_EQ(t[19].kind, TokKind::QuotedIdent);
-    EXPECT_EQ(t[19].text.toStdString(), "Order Details");
-    EXPECT_EQ(t[21].kind, TokKind::QuotedIdent);
-    EXPECT_EQ(t[21].text.toStdString(), "x y");
-}
-
-TEST(Lexer, DoubleQuotesAreStringsWithQuotedIdentifierOff) {
-    auto t = Lex("select \"abc\"", false);
-    EXPECT_EQ(t[1].kind, TokKind::String);
-}
-
-TEST(Lexer, CommentsOfBothFormsAreSkippedAndNest) {
-    auto t = Lex("a -- line comment\n/* block /* nested */ still */ b");
-    ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[0].text.toStdString(), "a");
-    EXPECT_EQ(t[1].text.toStdString(), "b");
-}
-
-TEST(Lexer, UnclosedQuoteAndCommentAreErrors) {
-    LexResult r = Tokenize(QStringLiteral("select 'abc"), true);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorNumber, 105);
-    r = Tokenize(QStringLiteral("select /* abc"), true);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorNumber, 113);
+TEST(Lexer, TokensOfEveryKind) {
+    struct Case {
+        const char* text;
+        bool quotedIdentifier;
+        TokKind kind;
+        const char* value;
+    } cases[] = {
+        {"N'it''s'", true, TokKind::NString, "it's"},   {"'a'", true, TokKind::String, "a"},
+        {"0x1F2e", true, TokKind::Binary, "1F2e"},      {"$20.00", true, TokKind::Money, "20.00"},
+        {"1.5", true, TokKind::Decimal, "1.5"},         {"2e3", true, TokKind::Float, "2e3"},
+        {"42", true, TokKind::Integer, "42"},           {"@@ERROR", true, TokKind::Variable, "@@ERROR"},
+        {"[Order]] Details]", true, TokKind::QuotedIdent, "Order] Details"},
+        {"\"x \"\"y\"", true, TokKind::QuotedIdent, "x \"y"},
+        {"\"abc\"", false, TokKind::String, "abc"},
+        {"-- line\n/* block /* nested */ still */ b", true, TokKind::Ident, "b"},
+    };
+    for (const Case& c : cases) {
+        LexResult r = Tokenize(QString::fromUtf8(c.text), c.quotedIdentifier);
+        ASSERT_TRUE(r.ok) << c.text;
+        ASSERT_EQ(r.tokens.size(), 2u) << c.text;  // the token and End
+        EXPECT_EQ(r.tokens[0].kind, c.kind) << c.text;
+        EXPECT_EQ(r.tokens[0].text.toStdString(), c.value) << c.text;
+    }
+    for (const auto& [text, number] : std::vector<std::pair<const char*, int>>{{"select 'abc", 105}, {"select /* abc", 113}, {"[x", 105}}) {
+        LexResult r = Tokenize(QString::fromUtf8(text), true);
+        EXPECT_FALSE(r.ok) << text;
+        EXPECT_EQ(r.errorNumber, number) << text;
+    }
 }
 
 TEST(Batches, SplitAtGoLinesOnlyOutsideStringsNamesAndComments) {

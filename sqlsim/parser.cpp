@@ -73,6 +73,9 @@ private:
     std::vector<Token> toks_;
     size_t pos_ = 0;
     int depth_ = 0;
+    // FOR XML may end a SELECT statement (in a batch or a procedure), never a subquery, a view,
+    // a cursor or an INSERT ... SELECT: only the next ParseQuery may take it.
+    bool forXmlAllowed_ = false;
 
     struct DepthGuard {
         Parser& p;
@@ -219,6 +222,7 @@ private:
         const QString w = t.text.toUpper();
         if (w == "SELECT") {
             s->kind = StmtKind::Select;
+            forXmlAllowed_ = true;
             s->select = ParseQuery();
         } else if (w == "INSERT") {
             ParseInsert(*s);
@@ -567,7 +571,6 @@ private:
         }
         ExpectWord("FOR");
         s.select = ParseQuery();
-        if (s.select->forXml.size()) Fail();
         if (AcceptWord("FOR")) {
             if (AcceptWord("READ")) {
                 ExpectWord("ONLY");
@@ -1284,6 +1287,8 @@ private:
     // ---------------------------------------------------------------- queries
     SelectPtr ParseQuery() {
         DepthGuard guard(*this);
+        const bool forXmlAllowed = forXmlAllowed_;
+        forXmlAllowed_ = false;
         SelectPtr first = ParseQueryTerm();
         SelectPtr cur = first;
         while (AcceptWord("UNION")) {
@@ -1302,6 +1307,7 @@ private:
             } while (AcceptOp(","));
         }
         if (IsWord("FOR") && IsWord("XML", 1)) {
+            if (!forXmlAllowed) Fail();
             pos_ += 2;
             first->forXml = ExpectAnyWord().toUpper();
             if (first->forXml != "AUTO" && first->forXml != "RAW" && first->forXml != "EXPLICIT") { --pos_; Fail(); }

@@ -68,7 +68,10 @@ TEST_F(Errors2000, NumbersLevelsAndTextsOfStatementErrors) {
         {"DECLARE @c CURSOR OPEN @c", 16950, 16, nullptr},
         {"DECLARE e8 CURSOR LOCAL FOR SELECT id FROM p DEALLOCATE e8 OPEN e8", 16916, 16, nullptr},
         {"DECLARE e9 CURSOR LOCAL FOR SELECT id FROM p OPEN GLOBAL e9", 16916, 16, nullptr},
-        {"DECLARE e10 CURSOR FOR SELECT id FROM p FOR XML RAW", 170, 15, nullptr},
+        // FOR XML only ends a SELECT statement: not a cursor, a view or a subquery.
+        {"DECLARE e10 CURSOR FOR SELECT id FROM p FOR XML RAW", 156, 15, nullptr},
+        {"CREATE VIEW vx AS SELECT id FROM p FOR XML AUTO", 156, 15, nullptr},
+        {"SELECT name FROM p WHERE id IN (SELECT id FROM p FOR XML RAW)", 156, 15, nullptr},
     };
     for (const Case& c : cases) {
         sqlsim::Message m = First(QString::fromUtf8(c.sql));

@@ -40,17 +40,42 @@ std::vector<QString> L(std::initializer_list<const char*> items) {
 
 }  // namespace
 
-TEST_F(Engine, InnerJoinMatchesEveryPairAndDropsNullKeys) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT a.name FROM a INNER JOIN b ON a.id = b.aid ORDER BY b.qty")),
-              L({"three", "one", "one"}));
-    // Old-style join through WHERE.
-    EXPECT_EQ(Column(QStringLiteral("SELECT COUNT(*) FROM a, b WHERE a.id = b.aid")), L({"3"}));
-}
-
-TEST_F(Engine, LeftJoinKeepsUnmatchedRowsWithNulls) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT a.id, b.qty FROM a LEFT OUTER JOIN b ON a.id = b.aid AND b.qty > 5 ORDER BY a.id"), 1),
-              L({"7", "NULL", "NULL", "NULL"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT b.qty FROM a RIGHT JOIN b ON a.id = b.aid WHERE a.id IS NULL")), L({"2"}));
+TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
+    struct Case {
+        const char* sql;
+        size_t column;
+        std::vector<QString> rows;
+    } cases[] = {
+        // Joins: inner pairs without NULL keys, old-style joins, outer joins filling NULLs.
+        {"SELECT a.name FROM a INNER JOIN b ON a.id = b.aid ORDER BY b.qty", 0, L({"three", "one", "one"})},
+        {"SELECT COUNT(*) FROM a, b WHERE a.id = b.aid", 0, L({"3"})},
+        {"SELECT a.id, b.qty FROM a LEFT OUTER JOIN b ON a.id = b.aid AND b.qty > 5 ORDER BY a.id", 1, L({"7", "NULL", "NULL", "NULL"})},
+        {"SELECT b.qty FROM a RIGHT JOIN b ON a.id = b.aid WHERE a.id IS NULL", 0, L({"2"})},
+        // Ordering: direction, NULLs first, aliases, ordinals, TOP.
+        {"SELECT name FROM a ORDER BY name DESC", 0, L({"two", "three", "one", "NULL"})},
+        {"SELECT name AS n FROM a ORDER BY n", 0, L({"NULL", "one", "three", "two"})},
+        {"SELECT id, name FROM a ORDER BY 2, 1", 0, L({"4", "1", "3", "2"})},
+        {"SELECT TOP 2 id FROM a ORDER BY id DESC", 0, L({"4", "3"})},
+        // DISTINCT, UNION, derived tables.
+        {"SELECT DISTINCT grp FROM a WHERE grp IS NOT NULL ORDER BY grp", 0, L({"10", "20"})},
+        {"SELECT grp FROM a WHERE grp = 10 UNION SELECT 20 ORDER BY 1", 0, L({"10", "20"})},
+        {"SELECT grp FROM a WHERE grp = 10 UNION ALL SELECT 10", 0, L({"10", "10", "10"})},
+        {"SELECT T.n FROM (SELECT COUNT(*) AS n FROM a) AS T", 0, L({"4"})},
+        // Predicates with NULL logic.
+        {"SELECT id FROM a WHERE name LIKE 't%' ORDER BY id", 0, L({"2", "3"})},
+        {"SELECT id FROM a WHERE name LIKE '[o-p]_e'", 0, L({"1"})},
+        {"SELECT id FROM a WHERE grp NOT IN (20) ORDER BY id", 0, L({"1", "2"})},
+        {"SELECT id FROM a WHERE id NOT IN (SELECT aid FROM b)", 0, {}},  // NULL in the list
+        {"SELECT id FROM a WHERE EXISTS (SELECT * FROM b WHERE b.aid = a.id) ORDER BY id", 0, L({"1", "3"})},
+        {"SELECT id FROM a WHERE id BETWEEN 2 AND 3 ORDER BY id", 0, L({"2", "3"})},
+        {"SELECT id FROM a WHERE NOT (grp = 10)", 0, L({"3"})},
+        {"SELECT id FROM a WHERE name = NULL", 0, {}},
+        {"SET ANSI_NULLS OFF SELECT id FROM a WHERE name = NULL", 0, L({"4"})},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Column(QString::fromUtf8(c.sql), c.column), c.rows) << c.sql;
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT * FROM (SELECT COUNT(*) FROM a) AS T"));
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].number, 8155);
 }
 
 TEST_F(Engine, GroupByWithAggregatesAndHaving) {
@@ -66,36 +91,6 @@ TEST_F(Engine, GroupByWithAggregatesAndHaving) {
     EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM a WHERE id > 100")), QStringLiteral("0"));
     EXPECT_EQ(One(QStringLiteral("SELECT SUM(id) FROM a WHERE id > 100")), QStringLiteral("NULL"));
     EXPECT_EQ(Column(QStringLiteral("SELECT grp, SUM(id) FROM a WHERE id > 100 GROUP BY grp")).size(), 0u);
-}
-
-TEST_F(Engine, OrderByDirectionNullsAliasAndOrdinal) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT name FROM a ORDER BY name DESC")), L({"two", "three", "one", "NULL"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT name AS n FROM a ORDER BY n")), L({"NULL", "one", "three", "two"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id, name FROM a ORDER BY 2, 1")), L({"4", "1", "3", "2"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT TOP 2 id FROM a ORDER BY id DESC")), L({"4", "3"}));
-}
-
-TEST_F(Engine, DistinctUnionAndDerivedTables) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT DISTINCT grp FROM a WHERE grp IS NOT NULL ORDER BY grp")), L({"10", "20"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT grp FROM a WHERE grp = 10 UNION SELECT 20 ORDER BY 1")), L({"10", "20"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT grp FROM a WHERE grp = 10 UNION ALL SELECT 10")).size(), 3u);
-    EXPECT_EQ(One(QStringLiteral("SELECT T.n FROM (SELECT COUNT(*) AS n FROM a) AS T")), QStringLiteral("4"));
-    sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT * FROM (SELECT COUNT(*) FROM a) AS T"));
-    ASSERT_FALSE(r.messages.empty());
-    EXPECT_EQ(r.messages[0].number, 8155);
-}
-
-TEST_F(Engine, PredicatesWithNullLogic) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name LIKE 't%' ORDER BY id")), L({"2", "3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name LIKE '[o-p]_e'")), L({"1"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE grp NOT IN (20) ORDER BY id")), L({"1", "2"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE id NOT IN (SELECT aid FROM b)")).size(), 0u);  // NULL in the list
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE EXISTS (SELECT * FROM b WHERE b.aid = a.id) ORDER BY id")), L({"1", "3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE id BETWEEN 2 AND 3 ORDER BY id")), L({"2", "3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE NOT (grp = 10)")), L({"3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name = NULL")).size(), 0u);
-    session_->Execute(QStringLiteral("SET ANSI_NULLS OFF"));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name = NULL")), L({"4"}));
 }
 
 TEST_F(Engine, ExpressionsFollowServerTypeRules) {

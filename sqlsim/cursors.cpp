@@ -122,6 +122,9 @@ QString XmlEscape(const QString& text, bool attribute) {
         else if (ch == u'<') out += QLatin1String("&lt;");
         else if (ch == u'>') out += QLatin1String("&gt;");
         else if (attribute && ch == u'"') out += QLatin1String("&quot;");
+        // Line breaks and tabs in an attribute are written as references: a parser would
+        // otherwise read them back as blanks.
+        else if (attribute && (ch == u'\n' || ch == u'\r' || ch == u'\t')) out += QStringLiteral("&#x%1;").arg(QString::number(ch.unicode(), 16).toUpper());
         else out += ch;
     }
     return out;
@@ -133,7 +136,7 @@ QString XmlName(const QString& name) {
     for (int i = 0; i < name.size(); ++i) {
         const QChar ch = name[i];
         const bool ok = ch.isLetter() || ch == u'_' || (i > 0 && (ch.isDigit() || ch == u'.' || ch == u'-'));
-        out += ok ? QString(ch) : QStringLiteral("_x%1_").arg(ch.unicode(), 4, 16, QLatin1Char('0')).toUpper().replace(QLatin1String("_X"), QLatin1String("_x"));
+        out += ok ? QString(ch) : QStringLiteral("_x%1_").arg(QString::number(ch.unicode(), 16).toUpper().rightJustified(4, u'0'));
     }
     return out;
 }

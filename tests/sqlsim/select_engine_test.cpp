@@ -161,7 +161,7 @@ TEST_F(Engine, ForXmlReturnsOneNtextValue) {
         {"SELECT id, name FROM a WHERE id = 1 FOR XML AUTO, ELEMENTS", "<a><id>1</id><name>one</name></a>"},
         {"SELECT 1 AS Tag, NULL AS Parent, name AS [Item!1!Name], id AS [Item!1] FROM a WHERE id = 3 FOR XML EXPLICIT, BINARY BASE64",
          "<Item Name=\"three\">3</Item>"},
-        {"SELECT '<&\"' AS [a b] FOR XML RAW", "<row a_x0020_b=\"&lt;&amp;&quot;\"/>"},
+        {"SELECT '<&\"' + CHAR(10) AS [a b] FOR XML RAW", "<row a_x0020_b=\"&lt;&amp;&quot;&#xA;\"/>"},
     };
     for (const Case& c : cases) {
         sqlsim::ResultSet rs = Query(*session_, QString::fromUtf8(c.sql));

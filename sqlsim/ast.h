@@ -90,6 +90,8 @@ struct SelectStmt {
     SelectPtr unionNext;   // UNION [ALL] chain
     bool unionAll = false;
     std::vector<OrderItem> orderBy;  // applies to the whole union
+    QString forXml;        // FOR XML mode (AUTO, RAW, EXPLICIT), empty when none
+    bool xmlElements = false;  // FOR XML AUTO, ELEMENTS: columns as subelements
 };
 
 struct ObjectName {
@@ -142,7 +144,11 @@ enum class StmtKind {
     Select, Insert, Update, Delete, CreateTable, CreateIndex, CreateView, CreateProcedure,
     CreateFunction, CreateTrigger, CreateDatabase, AlterTable, Drop, DropDatabase, Use, Set,
     Declare, If, While, Block, Exec, ExecString, Print, RaisError, Grant, Return, Noop,
-    BeginTran, CommitTran, RollbackTran, Truncate, WaitFor
+    BeginTran, CommitTran, RollbackTran, Truncate, WaitFor,
+    // Cursors: text is the cursor's name (or @variable); FETCH keeps its direction in kindWord,
+    // the ABSOLUTE/RELATIVE count in args and the INTO variables in names; DECLARE keeps its
+    // options in withOptions and FOR UPDATE OF columns in names; flag: GLOBAL was written.
+    DeclareCursor, OpenCursor, FetchCursor, CloseCursor, DeallocateCursor, CreateStatistics
 };
 
 struct Statement {

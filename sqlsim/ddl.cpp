@@ -464,6 +464,10 @@ void Executor::DoCreateIndex(const Statement& s) {
     ix.fillFactor = s.fillFactor;
     ix.status = s.indexStatus;
     ix.padIndex = s.padIndex;
+    // CREATE STATISTICS: a sysindexes row of its own (status 64) that INDEXPROPERTY reports
+    // as statistics, numbered among the nonclustered indexes.
+    ix.statistics = s.kind == StmtKind::CreateStatistics;
+    if (ix.statistics) ix.status |= 64;
     for (const QString& cn : s.names) {
         const Column* c = t->FindColumn(cn);
         if (!c) throw ErrGeneric(1911, 16, QStringLiteral("Column name '%1' does not exist in the target table.").arg(cn));
@@ -635,7 +639,8 @@ void Executor::DoCreateCode(const Statement& s) {
             CollectTableNames(*s.select, tables);
             for (const QString& t : tables) {
                 QStringList parts = SplitObjectNameText(t);
-                if (!db.FindObject(parts.size() > 1 ? parts[0] : QString(), parts.last()) && !IsSystemTableName(parts.last()))
+                const QString owner = parts.size() > 1 ? parts[parts.size() - 2] : QString();
+                if (!db.FindObject(owner, parts.last()) && !IsSystemTableName(parts.last()) && !IsInformationSchemaView(owner, parts.last()))
                     throw ErrInvalidObject(t);
             }
         }
@@ -661,7 +666,8 @@ void Executor::DoCreateCode(const Statement& s) {
         for (const QString& t : tables) {
             QStringList parts = SplitObjectNameText(t);
             if (parts.last().startsWith(u'@') || parts.last().startsWith(u'#')) continue;
-            if (!db.FindObject(parts.size() > 1 ? parts[0] : QString(), parts.last()) && !IsSystemTableName(parts.last()) &&
+            const QString owner = parts.size() > 1 ? parts[parts.size() - 2] : QString();
+            if (!db.FindObject(owner, parts.last()) && !IsSystemTableName(parts.last()) && !IsInformationSchemaView(owner, parts.last()) &&
                 parts.last().compare(QLatin1String("inserted"), Qt::CaseInsensitive) != 0 &&
                 parts.last().compare(QLatin1String("deleted"), Qt::CaseInsensitive) != 0)
                 throw ErrInvalidObject(t);
@@ -824,7 +830,8 @@ void Executor::DoAlterTable(const Statement& s) {
                     dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o.name, c->name);
             for (const IndexInfo& ix : tp->indexes)
                 if (ix.indid != 0 && ix.indid != 255 && !ix.constraintId && has(ix.keys, colid))
-                    dependents << QStringLiteral("The index '%1' is dependent on column '%2'.").arg(ix.name, c->name);
+                    dependents << QStringLiteral("The %1 '%2' is dependent on column '%3'.")
+                                      .arg(ix.statistics ? QStringLiteral("statistics") : QStringLiteral("index"), ix.name, c->name);
                 else if (ix.constraintId && has(ix.keys, colid) && db.FindObject(ix.constraintId))
                     dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(db.FindObject(ix.constraintId)->name, c->name);
             for (const Column& other : tp->columns)
@@ -942,7 +949,7 @@ void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
             if (!unchanged) depend(QStringLiteral("object"), k->name);
         } else if (!sameType && !widening) {
             if (k) depend(QStringLiteral("object"), k->name);
-            else depend(QStringLiteral("index"), ix.name);
+            else depend(ix.statistics ? QStringLiteral("statistics") : QStringLiteral("index"), ix.name);
         }
     }
     for (int kid : db.Children(t.id)) {
@@ -1019,8 +1026,8 @@ void Executor::DoDrop(const Statement& s) {
     }
     const QString kind = s.kindWord.toLower();
     for (const ObjectName& on : s.objects) {
-        if (kind == "index") {
-            // DROP INDEX [owner.]table.index, or database.owner.table.index.
+        if (kind == "index" || kind == "statistics") {
+            // DROP INDEX / DROP STATISTICS [owner.]table.name, or database.owner.table.name.
             Database* idb = on.server.isEmpty() ? &CurrentDb() : DatabaseFor(on.server);
             if (!idb) throw ErrCannotDrop(kind, on.name);
             Database& db = *idb;
@@ -1029,8 +1036,10 @@ void Executor::DoDrop(const Statement& s) {
             if (t)
                 for (IndexInfo& i : t->indexes)
                     if (i.indid != 0 && i.indid != 255 && i.name.compare(on.name, Qt::CaseInsensitive) == 0) ix = &i;
-            if (!t || !ix)
-                throw ErrGeneric(3703, 11, QStringLiteral("Cannot drop the index '%1.%2', because it does not exist in the system catalog.").arg(on.owner, on.name), 7);
+            if (t && ix && kind == "statistics" && !ix->statistics)
+                throw ErrGeneric(3739, 11, QStringLiteral("Cannot DROP the index '%1.%2' because it is not a statistics collection.").arg(on.owner, on.name));
+            if (!t || !ix || (kind == "index") == ix->statistics)
+                throw ErrGeneric(3703, 11, QStringLiteral("Cannot drop the %1 '%2.%3', because it does not exist in the system catalog.").arg(kind, on.owner, on.name), 7);
             if (ix->constraintId)
                 throw ErrGeneric(3723, 16, QStringLiteral("An explicit DROP INDEX is not allowed on index '%1.%2'. It is being used for PRIMARY KEY constraint enforcement.").arg(t->name, on.name));
             const QString iname = ix->name;

@@ -41,22 +41,6 @@ struct SessionOptions {
     long long rowCount = 0;
 };
 
-struct SessionState {
-    QString database;
-    SessionOptions options;
-    int tranCount = 0;
-    // The databases the transaction has used, as they were when it first used them (by
-    // lower-case name); ROLLBACK puts them back. Null outside a transaction.
-    std::unique_ptr<std::map<QString, Database>> tranSnapshot;
-    int lastError = 0;
-    long long lastRowCount = 0;
-    long long lastIdentity = 0;
-    bool lastIdentitySet = false;
-};
-
-// ROLLBACK: the databases go back to the snapshot of the outermost BEGIN TRANSACTION.
-void RollbackTransaction(ServerState& server, SessionState& session);
-
 // A relation: named, typed columns and rows of values.
 struct RelColumn {
     QString qualifier;  // table name or alias
@@ -69,6 +53,37 @@ struct Relation {
     std::vector<RelColumn> columns;
     std::vector<std::vector<Value>> rows;
 };
+
+// A cursor: its query, and while open the rows read at OPEN and the position in them (-1 before
+// the first row, rows.size() after the last).
+struct Cursor {
+    QString name;
+    std::shared_ptr<const SelectStmt> query;
+    bool scroll = false;  // FIRST, LAST, PRIOR, ABSOLUTE and RELATIVE allowed
+    bool open = false;
+    std::vector<RelColumn> columns;
+    std::vector<std::vector<Value>> rows;
+    long long pos = -1;
+};
+using CursorMap = std::map<QString, std::shared_ptr<Cursor>>;  // by lower-case name
+
+struct SessionState {
+    QString database;
+    SessionOptions options;
+    int tranCount = 0;
+    // The databases the transaction has used, as they were when it first used them (by
+    // lower-case name); ROLLBACK puts them back. Null outside a transaction.
+    std::unique_ptr<std::map<QString, Database>> tranSnapshot;
+    int lastError = 0;
+    long long lastRowCount = 0;
+    long long lastIdentity = 0;
+    bool lastIdentitySet = false;
+    CursorMap globalCursors;  // GLOBAL cursors live until DEALLOCATE or the end of the connection
+    int fetchStatus = -1;     // @@FETCH_STATUS: the last FETCH of the connection
+};
+
+// ROLLBACK: the databases go back to the snapshot of the outermost BEGIN TRANSACTION.
+void RollbackTransaction(ServerState& server, SessionState& session);
 
 class Executor;
 
@@ -105,6 +120,10 @@ unsigned long long NewScopeGeneration();
 bool BuildSystemTable(const ServerState& server, const Database& db, const QString& name, Relation& out,
                       const std::vector<int>* ids = nullptr, const QSet<QString>* columns = nullptr);
 bool SystemTableKeyedById(const QString& name);
+// INFORMATION_SCHEMA.TABLES, COLUMNS, VIEWS, ROUTINES, PARAMETERS, TABLE_CONSTRAINTS,
+// KEY_COLUMN_USAGE, REFERENTIAL_CONSTRAINTS, CHECK_CONSTRAINTS, CONSTRAINT_COLUMN_USAGE.
+bool IsInformationSchemaView(const QString& owner, const QString& name);
+bool BuildInformationSchemaView(const Database& db, const QString& owner, const QString& name, Relation& out);
 bool IsSystemTableName(const QString& name);
 
 class Executor {
@@ -175,6 +194,23 @@ public:
                       const std::vector<size_t>& replacedRows, const char* verb);
     std::vector<Value> CoerceRow(Database& db, Object& table, std::vector<Value> row);
     void EmitRowsAffected(long long n);
+    // SET @v = value with the conversion to the variable's declared type; 137 when undeclared.
+    void AssignVariable(const QString& name, Value v);
+    // Cursors (cursors.cpp). Local cursors belong to the batch, procedure or function running.
+    void DoDeclareCursor(const Statement& s);
+    void DoCursorCommand(const Statement& s);
+    std::shared_ptr<Cursor> FindCursor(const QString& name, bool global);
+    CursorMap localCursors_;
+    // The local cursors of a procedure, function or dynamic batch: the caller's are set aside
+    // while it runs and come back when it ends (its own are deallocated).
+    struct LocalCursorScope {
+        explicit LocalCursorScope(Executor& e) : ex(e), saved(std::move(e.localCursors_)) { ex.localCursors_.clear(); }
+        ~LocalCursorScope() { ex.localCursors_ = std::move(saved); }
+        Executor& ex;
+        CursorMap saved;
+    };
+    // FOR XML: the rows of a query as one ntext value.
+    Value XmlOfRelation(const SelectStmt& q, const Relation& r);
     Value DefaultValue(Database& db, const Object& table, const Column& col);
 };
 

@@ -214,7 +214,8 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         case StmtKind::Update: DoUpdate(s); break;
         case StmtKind::Delete: DoDelete(s); break;
         case StmtKind::CreateTable: DoCreateTable(s); break;
-        case StmtKind::CreateIndex: DoCreateIndex(s); break;
+        case StmtKind::CreateIndex:
+        case StmtKind::CreateStatistics: DoCreateIndex(s); break;
         case StmtKind::CreateView:
         case StmtKind::CreateProcedure:
         case StmtKind::CreateFunction:
@@ -241,9 +242,16 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             break;
         }
         case StmtKind::Set: DoSet(s); break;
+        case StmtKind::DeclareCursor: DoDeclareCursor(s); break;
+        case StmtKind::OpenCursor:
+        case StmtKind::FetchCursor:
+        case StmtKind::CloseCursor:
+        case StmtKind::DeallocateCursor: DoCursorCommand(s); break;
         case StmtKind::Declare:
             for (const ProcParam& p : s.params) {
-                if (p.type.name.compare(QLatin1String("table"), Qt::CaseInsensitive) != 0) ColumnFromType(CurrentDb(), p.type);
+                if (p.type.name.compare(QLatin1String("table"), Qt::CaseInsensitive) != 0 &&
+                    p.type.name != QLatin1String("cursor"))
+                    ColumnFromType(CurrentDb(), p.type);
                 variables_[p.name.toLower()] = Value::Null(XInt);
                 // Remember the declared type through a typed null.
                 if (const BuiltinType* t = FindBuiltinType(p.type.name)) variables_[p.name.toLower()] = Value::Null(t->xtype);
@@ -282,6 +290,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             Value v = Eval(*s.args[0], empty);
             QHash<QString, Value> saved = variables_;
             variables_.clear();
+            LocalCursorScope cursors(*this);
             try {
                 RunBatch(v.AsString());
             } catch (...) {
@@ -414,6 +423,7 @@ Value Executor::CallUserFunction(const Object& fn, const std::vector<Value>& arg
     }
     QHash<QString, Value> saved = variables_;
     variables_.clear();
+    LocalCursorScope cursors(*this);
     for (size_t i = 0; i < args.size(); ++i)
         variables_[fn.params[i].name.toLower()] = args[i].IsNull() ? args[i] : ConvertToType(args[i], fn.params[i].type, 0, session_.options.dateFormat);
     Value result = Value::Null();
@@ -450,6 +460,14 @@ void Executor::DoSelect(const Statement& s) {
     if (!s.select->intoTable.isEmpty())
         throw ErrGeneric(156, 15, QStringLiteral("Incorrect syntax near the keyword 'INTO'."));
     ResultSet rs;
+    if (!s.select->forXml.isEmpty()) {
+        // FOR XML: the whole result as one ntext value under the server's fixed column name.
+        rs.columns.push_back(ResultColumn{QStringLiteral("XML_F52E2B61-18A1-11d1-B105-00805F49916B"), XNText, 16});
+        rs.rows.push_back({XmlOfRelation(*s.select, r)});
+        session_.lastRowCount = static_cast<long long>(r.rows.size());
+        result_.resultSets.push_back(std::move(rs));
+        return;
+    }
     for (const RelColumn& c : r.columns) rs.columns.push_back(ResultColumn{c.name, c.xtype, c.length});
     long long limit = session_.options.rowCount;
     if (limit > 0 && static_cast<long long>(r.rows.size()) > limit) r.rows.resize(static_cast<size_t>(limit));
@@ -458,17 +476,22 @@ void Executor::DoSelect(const Statement& s) {
     result_.resultSets.push_back(std::move(rs));
 }
 
+void Executor::AssignVariable(const QString& name, Value v) {
+    const QString n = name.toLower();
+    auto it = variables_.find(n);
+    if (it == variables_.end()) throw ErrGeneric(137, 15, QStringLiteral("Must declare the variable '%1'.").arg(name));
+    int xt = it->XTypeCode();
+    if (!v.IsNull() && xt != v.XTypeCode() && FindBuiltinType(xt))
+        v = ConvertTo(v, xt, IsStringType(xt) ? 8000 : FindBuiltinType(xt)->length, 38, v.GetKind() == Value::Kind::Decimal ? v.DecimalScale() : 0, 0, session_.options.dateFormat);
+    *it = v;
+}
+
 void Executor::DoSet(const Statement& s) {
     if (!s.assignments.empty()) {
         Scope empty;
         for (const auto& a : s.assignments) {
-            const QString n = a.first.toLower();
-            if (!variables_.contains(n)) throw ErrGeneric(137, 15, QStringLiteral("Must declare the variable '%1'.").arg(a.first));
-            Value v = Eval(*a.second, empty);
-            int xt = variables_[n].XTypeCode();
-            if (!v.IsNull() && xt != v.XTypeCode() && FindBuiltinType(xt))
-                v = ConvertTo(v, xt, IsStringType(xt) ? 8000 : FindBuiltinType(xt)->length, 38, v.GetKind() == Value::Kind::Decimal ? v.DecimalScale() : 0, 0, session_.options.dateFormat);
-            variables_[n] = v;
+            if (!variables_.contains(a.first.toLower())) throw ErrGeneric(137, 15, QStringLiteral("Must declare the variable '%1'.").arg(a.first));
+            AssignVariable(a.first, Eval(*a.second, empty));
         }
         return;
     }

@@ -882,6 +882,10 @@ Relation Executor::ResolveTable(const TableRef& ref, const std::vector<ExprPtr>*
         throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(ref.database));
     const QString qualifier = ref.alias.isEmpty() ? ref.name : ref.alias;
     Relation r;
+    if (BuildInformationSchemaView(*db, ref.owner, ref.name, r)) {
+        for (RelColumn& c : r.columns) c.qualifier = qualifier;
+        return r;
+    }
     const Object* o = db->FindObject(ref.owner, ref.name);
     std::vector<int> pinned;
     const bool pin = conjuncts && (!o || o->IsType("S")) && SystemTableKeyedById(ref.name) &&

@@ -160,37 +160,62 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
     return r;
 }
 
+namespace {
+
+// A line that ends a batch: GO alone, in any case, with blanks around it and optionally a
+// comment after it ("GO -- end", "GO /* end */"). "GO 2" is not one (repeat counts came with
+// later tools): such a line stays in the batch, where the server rejects it.
+bool IsGoLine(const QString& line) {
+    const QString t = line.trimmed();
+    if (t.size() < 2 || t.left(2).compare(QLatin1String("GO"), Qt::CaseInsensitive) != 0) return false;
+    const QString rest = t.mid(2);
+    if (rest.isEmpty()) return true;
+    if (!rest[0].isSpace() && !rest.startsWith(QLatin1String("--")) && !rest.startsWith(QLatin1String("/*"))) return false;
+    const QString after = rest.trimmed();
+    if (after.startsWith(QLatin1String("--"))) return true;
+    return after.startsWith(QLatin1String("/*")) && after.endsWith(QLatin1String("*/")) && after.size() >= 4 &&
+           !after.mid(2, after.size() - 4).contains(QLatin1String("*/"));
+}
+
+}  // namespace
+
 std::vector<QString> SplitBatches(const QString& script) {
     std::vector<QString> batches;
     QString current;
-    bool inString = false, inQuoted = false;
+    // The quote that is open at the end of a line (' " or ]), and the depth of nested block
+    // comments, so that a GO line inside a string, a quoted name or a comment does not split.
+    QChar open;
     int commentDepth = 0;
     const QStringList lines = script.split(u'\n');
     for (int lineNo = 0; lineNo < lines.size(); ++lineNo) {
         const QString& rawLine = lines[lineNo];
         QString line = rawLine;
         if (line.endsWith(u'\r')) line.chop(1);
-        const bool normalAtStart = !inString && !inQuoted && commentDepth == 0;
-        if (normalAtStart && line.trimmed().compare(QLatin1String("GO"), Qt::CaseInsensitive) == 0) {
+        if (open.isNull() && commentDepth == 0 && IsGoLine(line)) {
             batches.push_back(current);
             current.clear();
             continue;
         }
-        // Track strings and block comments so that a GO line inside them does not split.
         const int n = static_cast<int>(line.size());
         for (int i = 0; i < n; ++i) {
             const QChar c = line[i];
+            const QChar next = i + 1 < n ? line[i + 1] : QChar();
             if (commentDepth > 0) {
-                if (c == u'*' && i + 1 < n && line[i + 1] == u'/') { --commentDepth; ++i; }
-                else if (c == u'/' && i + 1 < n && line[i + 1] == u'*') { ++commentDepth; ++i; }
+                if (c == u'*' && next == u'/') { --commentDepth; ++i; }
+                else if (c == u'/' && next == u'*') { ++commentDepth; ++i; }
                 continue;
             }
-            if (inString) { if (c == u'\'') inString = false; continue; }
-            if (inQuoted) { if (c == u']') inQuoted = false; continue; }
-            if (c == u'-' && i + 1 < n && line[i + 1] == u'-') break;
-            if (c == u'/' && i + 1 < n && line[i + 1] == u'*') { ++commentDepth; ++i; continue; }
-            if (c == u'\'') inString = true;
-            else if (c == u'[') inQuoted = true;
+            if (!open.isNull()) {
+                if (c == open) {
+                    if (next == open) ++i;  // '' "" ]] stand for the character itself
+                    else open = QChar();
+                }
+                continue;
+            }
+            if (c == u'-' && next == u'-') break;
+            if (c == u'/' && next == u'*') { ++commentDepth; ++i; continue; }
+            if (c == u'\'' || c == u'"') open = c;
+            else if (c == u'[') open = u']';
         }
         current += rawLine;
         if (lineNo + 1 < lines.size()) current += u'\n';

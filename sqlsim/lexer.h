@@ -40,7 +40,8 @@ struct LexResult {
 
 LexResult Tokenize(const QString& text, bool quotedIdentifier);
 
-// Splits a script into batches at lines holding only GO (any case, blanks allowed).
+// Splits a script into batches at lines holding only GO (any case, blanks allowed, a comment may
+// follow), outside strings, quoted names and block comments.
 std::vector<QString> SplitBatches(const QString& script);
 
 }  // namespace sqlsim

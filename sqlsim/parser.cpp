@@ -73,6 +73,9 @@ private:
     std::vector<Token> toks_;
     size_t pos_ = 0;
     int depth_ = 0;
+    // FOR XML may end a SELECT statement (in a batch or a procedure), never a subquery, a view,
+    // a cursor or an INSERT ... SELECT: only the next ParseQuery may take it.
+    bool forXmlAllowed_ = false;
 
     struct DepthGuard {
         Parser& p;
@@ -219,6 +222,7 @@ private:
         const QString w = t.text.toUpper();
         if (w == "SELECT") {
             s->kind = StmtKind::Select;
+            forXmlAllowed_ = true;
             s->select = ParseQuery();
         } else if (w == "INSERT") {
             ParseInsert(*s);
@@ -242,6 +246,12 @@ private:
             ParseSet(*s);
         } else if (w == "DECLARE") {
             ParseDeclare(*s);
+        } else if (w == "OPEN" || w == "CLOSE" || w == "DEALLOCATE") {
+            ++pos_;
+            s->kind = w == "OPEN" ? StmtKind::OpenCursor : w == "CLOSE" ? StmtKind::CloseCursor : StmtKind::DeallocateCursor;
+            ParseCursorName(*s);
+        } else if (w == "FETCH") {
+            ParseFetch(*s);
         } else if (w == "IF") {
             ++pos_;
             s->kind = StmtKind::If;
@@ -462,6 +472,11 @@ private:
         if (Peek().kind == TokKind::Variable) {
             QString var = Next().text;
             ExpectOp("=");
+            if (IsWord("CURSOR")) {
+                s.text = var;
+                ParseCursorDefinition(s, false);
+                return;
+            }
             s.assignments.emplace_back(var, ParseExpr());
             return;
         }
@@ -503,16 +518,88 @@ private:
         Fail();
     }
 
+    // [GLOBAL] name, or @variable: the cursor an OPEN, FETCH, CLOSE or DEALLOCATE works on.
+    void ParseCursorName(Statement& s) {
+        if (Peek().kind == TokKind::Variable) {
+            s.text = Next().text;
+            return;
+        }
+        if (IsWord("GLOBAL") && IsName(1)) {
+            ++pos_;
+            s.flag = true;
+        }
+        s.text = ExpectName();
+    }
+
+    void ParseFetch(Statement& s) {
+        ++pos_;
+        s.kind = StmtKind::FetchCursor;
+        s.kindWord = QStringLiteral("NEXT");
+        for (const char* o : {"NEXT", "PRIOR", "FIRST", "LAST", "ABSOLUTE", "RELATIVE"}) {
+            if (!IsWord(o)) continue;
+            const bool counted = IsWord("ABSOLUTE") || IsWord("RELATIVE");
+            if (!counted && !IsWord("FROM", 1)) break;  // a cursor named like the word
+            s.kindWord = Next().text.toUpper();
+            if (counted) s.args.push_back(ParseUnary());
+            ExpectWord("FROM");
+            break;
+        }
+        AcceptWord("FROM");
+        ParseCursorName(s);
+        if (AcceptWord("INTO")) {
+            do {
+                if (Peek().kind != TokKind::Variable) Fail();
+                s.names << Next().text;
+            } while (AcceptOp(","));
+        }
+    }
+
+    // The options and query of DECLARE name CURSOR (both the SQL-92 and the Transact-SQL form)
+    // or SET @v = CURSOR; the options are kept upper case in withOptions.
+    void ParseCursorDefinition(Statement& s, bool afterName) {
+        s.kind = StmtKind::DeclareCursor;
+        if (afterName) {
+            while (IsWord("INSENSITIVE") || IsWord("SCROLL")) s.withOptions << Next().text.toUpper();
+        }
+        ExpectWord("CURSOR");
+        static const char* const options[] = {"LOCAL", "GLOBAL", "FORWARD_ONLY", "SCROLL", "STATIC", "KEYSET", "DYNAMIC",
+                                              "FAST_FORWARD", "READ_ONLY", "SCROLL_LOCKS", "OPTIMISTIC", "TYPE_WARNING"};
+        for (bool more = true; more;) {
+            more = false;
+            for (const char* o : options)
+                if (AcceptWord(o)) { s.withOptions << QString::fromLatin1(o); more = true; }
+        }
+        ExpectWord("FOR");
+        s.select = ParseQuery();
+        if (AcceptWord("FOR")) {
+            if (AcceptWord("READ")) {
+                ExpectWord("ONLY");
+                s.withOptions << QStringLiteral("READ_ONLY");
+            } else {
+                ExpectWord("UPDATE");
+                if (AcceptWord("OF")) {
+                    do { s.names << ExpectName(); } while (AcceptOp(","));
+                }
+            }
+        }
+    }
+
     void ParseDeclare(Statement& s) {
         ++pos_;
         s.kind = StmtKind::Declare;
+        if (Peek().kind != TokKind::Variable) {
+            s.text = ExpectName();
+            ParseCursorDefinition(s, true);
+            return;
+        }
         do {
             if (Peek().kind != TokKind::Variable) Fail();
             ProcParam p;
             p.name = Next().text;
             AcceptWord("AS");
-            if (IsWord("CURSOR")) Fail();
-            if (IsWord("TABLE")) {
+            if (AcceptWord("CURSOR")) {
+                p.type.name = QStringLiteral("cursor");
+            } else if (IsWord("TABLE")) {
                 ++pos_;
                 p.type.name = QStringLiteral("table");
                 SkipBalanced();
@@ -690,6 +777,24 @@ private:
             ExpectOp(")");
             if (AcceptWord("WITH")) ParseIndexOptions(s.fillFactor, s.indexStatus, s.padIndex);
             if (AcceptWord("ON")) s.fileGroup = ExpectAnyWord();
+        } else if (what == "STATISTICS") {
+            // CREATE STATISTICS name ON table (columns) [WITH FULLSCAN | SAMPLE n PERCENT|ROWS, NORECOMPUTE]
+            s.kind = StmtKind::CreateStatistics;
+            s.text = ExpectName();
+            ExpectWord("ON");
+            s.object = ParseObjectName();
+            ExpectOp("(");
+            do { s.names << ExpectName(); } while (AcceptOp(","));
+            ExpectOp(")");
+            if (AcceptWord("WITH")) {
+                do {
+                    if (AcceptWord("NORECOMPUTE")) s.indexStatus |= 16777216;
+                    else if (AcceptWord("SAMPLE")) {
+                        ParseSignedInt();
+                        if (!AcceptWord("PERCENT")) ExpectWord("ROWS");
+                    } else ExpectWord("FULLSCAN");
+                } while (AcceptOp(","));
+            }
         } else if (what == "VIEW") {
             needFirst("VIEW");
             s.kind = StmtKind::CreateView;
@@ -760,7 +865,15 @@ private:
                 --pos_;
                 Fail();
             }
-        } while (AcceptOp(","));
+            // In a constraint the options may be followed by ", next column": a comma goes on
+            // with the options only when an option word follows it.
+        } while (IsOp(",") && IsIndexOptionAt(1) && AcceptOp(","));
+    }
+
+    bool IsIndexOptionAt(int ahead) const {
+        for (const char* o : {"FILLFACTOR", "PAD_INDEX", "IGNORE_DUP_KEY", "STATISTICS_NORECOMPUTE", "DROP_EXISTING", "SORT_IN_TEMPDB"})
+            if (IsWord(o, ahead)) return true;
+        return false;
     }
 
     void ParseCreateTable(Statement& s) {
@@ -1174,6 +1287,8 @@ private:
     // ---------------------------------------------------------------- queries
     SelectPtr ParseQuery() {
         DepthGuard guard(*this);
+        const bool forXmlAllowed = forXmlAllowed_;
+        forXmlAllowed_ = false;
         SelectPtr first = ParseQueryTerm();
         SelectPtr cur = first;
         while (AcceptWord("UNION")) {
@@ -1191,7 +1306,18 @@ private:
                 first->orderBy.push_back(o);
             } while (AcceptOp(","));
         }
-        if (IsWord("COMPUTE") || (IsWord("FOR") && (IsWord("BROWSE", 1) || IsWord("XML", 1)))) Fail();
+        if (IsWord("FOR") && IsWord("XML", 1)) {
+            if (!forXmlAllowed) Fail();
+            pos_ += 2;
+            first->forXml = ExpectAnyWord().toUpper();
+            if (first->forXml != "AUTO" && first->forXml != "RAW" && first->forXml != "EXPLICIT") { --pos_; Fail(); }
+            while (AcceptOp(",")) {
+                if (AcceptWord("ELEMENTS")) first->xmlElements = true;
+                else if (AcceptWord("BINARY")) ExpectWord("BASE64");
+                else ExpectWord("XMLDATA");
+            }
+        }
+        if (IsWord("COMPUTE") || (IsWord("FOR") && IsWord("BROWSE", 1))) Fail();
         if (IsWord("OPTION") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
         return first;
     }

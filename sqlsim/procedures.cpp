@@ -394,6 +394,7 @@ void Executor::DoExec(const Statement& s) {
     QHash<QString, Value> saved = variables_;
     QString savedDb = session_.database;
     variables_.clear();
+    LocalCursorScope cursors(*this);
     for (size_t i = 0; i < proc->params.size(); ++i) {
         const ProcParam& p = proc->params[i];
         Value v = Value::Null();

@@ -163,7 +163,7 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
             if (n == "@@max_precision") return Value::Int(38, XTinyInt);
             if (n == "@@nestlevel") return Value::Int(0);
             if (n == "@@options") return Value::Int(5496);
-            if (n == "@@fetch_status") return Value::Int(-1);
+            if (n == "@@fetch_status") return Value::Int(session_.fetchStatus);
             return Value::Null();
         }
         auto it = variables_.constFind(n);

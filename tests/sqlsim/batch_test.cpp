@@ -77,6 +77,56 @@ TEST_F(Scripts, WhileLoopsAndDateFormat) {
     EXPECT_EQ(One(QStringLiteral("SELECT CONVERT(varchar(10), v, 112) FROM d")), QStringLiteral("19960704"));
 }
 
+TEST_F(Scripts, CursorsInBatchesProceduresAndFunctions) {
+    ASSERT_EQ(Errors(session_->ExecuteScript(QStringLiteral(
+        "CREATE TABLE n (id int NOT NULL, name varchar(10) NULL)\n"
+        "INSERT n VALUES (1, 'one') INSERT n VALUES (2, 'two') INSERT n VALUES (3, 'three')\nGO\n"
+        "CREATE PROCEDURE Walk @scope varchar(6) AS\n"
+        "DECLARE @id int, @s varchar(50) SET @s = ''\n"
+        "IF @scope = 'local' DECLARE w CURSOR LOCAL FOR SELECT id FROM n ORDER BY id\n"
+        "ELSE DECLARE w CURSOR GLOBAL FOR SELECT id FROM n ORDER BY id\n"
+        "OPEN w FETCH w INTO @id\n"
+        "WHILE @@FETCH_STATUS = 0 BEGIN SET @s = @s + CONVERT(varchar, @id) FETCH NEXT FROM w INTO @id END\n"
+        "CLOSE w SELECT @s\nGO\n"
+        "CREATE FUNCTION Total () RETURNS int AS BEGIN DECLARE @t int, @v int SET @t = 0\n"
+        "DECLARE c CURSOR LOCAL FAST_FORWARD FOR SELECT id FROM n OPEN c FETCH NEXT FROM c INTO @v\n"
+        "WHILE @@FETCH_STATUS = 0 BEGIN SET @t = @t + @v FETCH NEXT FROM c INTO @v END\n"
+        "CLOSE c DEALLOCATE c RETURN @t END\nGO\n"
+        "CREATE TRIGGER n_ins ON n FOR INSERT AS DECLARE @x int DECLARE i CURSOR LOCAL FOR SELECT id FROM inserted "
+        "FOR READ ONLY OPEN i FETCH NEXT FROM i INTO @x CLOSE i DEALLOCATE i\nGO\n"
+        "DECLARE later INSENSITIVE SCROLL CURSOR FOR SELECT name FROM n WHERE id > 1 ORDER BY id FOR READ ONLY\nGO\n"))).toStdString(),
+              std::string());
+    struct Case {
+        const char* sql;
+        const char* result;  // first value of the last result set
+    } cases[] = {
+        // The loop of real scripts; the cursor reads the rows at OPEN, ORDER BY included.
+        {"DECLARE @n varchar(10), @s varchar(50) SET @s = ''\n"
+         "DECLARE c CURSOR FOR SELECT name FROM n ORDER BY id DESC OPEN c FETCH NEXT FROM c INTO @n\n"
+         "WHILE @@FETCH_STATUS = 0 BEGIN SET @s = @s + @n + ',' FETCH NEXT FROM c INTO @n END\n"
+         "SELECT @@FETCH_STATUS CLOSE c DEALLOCATE c SELECT @s",
+         "three,two,one,"},
+        {"DECLARE @a int, @b int, @c int, @d int, @st int\n"
+         "DECLARE s CURSOR LOCAL SCROLL FOR SELECT id FROM n ORDER BY id OPEN s\n"
+         "FETCH LAST FROM s INTO @a FETCH PRIOR FROM s INTO @b FETCH ABSOLUTE -3 FROM s INTO @c\n"
+         "FETCH RELATIVE 5 FROM s INTO @d SET @st = @@FETCH_STATUS FETCH PRIOR FROM s INTO @d\n"
+         "SELECT CONVERT(varchar, @a) + CONVERT(varchar, @b) + CONVERT(varchar, @c) + CONVERT(varchar, @d) + CONVERT(varchar, @st)",
+         "3213-1"},
+        {"DECLARE @c CURSOR, @v varchar(10) SET @c = CURSOR STATIC FOR SELECT name FROM n WHERE id = 2\n"
+         "OPEN @c FETCH FIRST FROM @c INTO @v CLOSE @c DEALLOCATE @c SELECT @v",
+         "two"},
+        {"SELECT dbo.Total()", "6"},
+        {"EXEC Walk 'local' EXEC Walk 'local'", "123"},  // a local cursor ends with its procedure
+        {"OPEN later FETCH NEXT FROM later", "two"},       // a global one outlives its batch; FETCH without INTO
+        {"FETCH NEXT FROM later", "three"},
+        {"INSERT n VALUES (4, 'four') SELECT COUNT(*) FROM n", "4"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(One(QString::fromUtf8(c.sql)).toStdString(), c.result) << c.sql;
+    // A global cursor left behind by a procedure is still there when it runs again.
+    EXPECT_EQ(Errors(session_->Execute(QStringLiteral("EXEC Walk 'global' EXEC Walk 'global'"))).toStdString(),
+              "Msg 16915, Level 16: A cursor with the name 'w' already exists.");
+}
+
 TEST_F(Scripts, CancelFromAnotherThreadStopsTheBatch) {
     std::atomic<bool> done{false};
     sqlsim::BatchResult result;
@@ -164,4 +214,14 @@ TEST_F(Scripts, GeneratedScriptForms) {
     ASSERT_EQ(Errors(r).toStdString(), std::string());
     EXPECT_EQ(One(QStringLiteral("SELECT b FROM x WHERE a = 1")), QStringLiteral("one"));
     EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM sysindexes WHERE name = 'ix_b'")), QStringLiteral("0"));
+    // WITH FILLFACTOR = n may be followed by the next column or constraint.
+    r = session_->ExecuteScript(QStringLiteral(
+        "CREATE TABLE y (a int NOT NULL, CONSTRAINT PK_y PRIMARY KEY CLUSTERED (a) WITH FILLFACTOR = 80, b int NULL,\n"
+        " CONSTRAINT UQ_y UNIQUE NONCLUSTERED (b) WITH FILLFACTOR = 70 ON [PRIMARY], c int NULL)\n"
+        "ALTER TABLE y ADD CONSTRAINT UQ_y2 UNIQUE (a, b) WITH FILLFACTOR = 60, d int NULL\n"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    EXPECT_EQ(One(QStringLiteral("SELECT CONVERT(varchar, SUM(OrigFillFactor)) + '/' + CONVERT(varchar, COUNT(*)) FROM sysindexes "
+                                 "WHERE id = OBJECT_ID('y') AND name LIKE '%_y%'")),
+              QStringLiteral("210/3"));
+    EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM syscolumns WHERE id = OBJECT_ID('y')")), QStringLiteral("4"));
 }

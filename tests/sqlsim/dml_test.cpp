@@ -91,3 +91,20 @@ TEST_F(Inserts, SystemTablesAreShippedObjects) {
     ASSERT_EQ(r.messages.size(), 1u);
     EXPECT_EQ(r.messages[0].number, 259);
 }
+
+TEST_F(Inserts, StatisticsAreNotTakenForIndexes) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "CREATE INDEX ix_code ON d (code) CREATE STATISTICS st_qty ON d (qty, price) WITH FULLSCAN"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral(
+        "SELECT name, status & 64, keycnt, INDEXPROPERTY(id, name, 'IsStatistics'), INDEXPROPERTY(id, name, 'IsAutoStatistics') "
+        "FROM sysindexes WHERE id = OBJECT_ID('d') AND indid > 0 ORDER BY indid"));
+    ASSERT_EQ(rs.rows.size(), 2u);
+    EXPECT_EQ(rs.rows[1][0].AsString().toStdString(), "st_qty");
+    for (int c = 1; c <= 4; ++c) {
+        EXPECT_EQ(rs.rows[0][c].AsInt(), c == 2 ? 2 : 0) << c;            // the index: one key and the row locator
+        EXPECT_EQ(rs.rows[1][c].AsInt(), c == 1 ? 64 : c == 2 ? 3 : c == 3 ? 1 : 0) << c;
+    }
+    rs = Query(*session_, cq::Indexes());
+    for (size_t i = 0; i < rs.rows.size(); ++i) EXPECT_NE(Text(rs, i, "Index"), QStringLiteral("st_qty"));
+}

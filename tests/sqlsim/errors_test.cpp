@@ -28,43 +28,59 @@ protected:
 
 }  // namespace
 
-TEST_F(Errors2000, NameResolution) {
-    sqlsim::Message m = First(QStringLiteral("SELECT * FROM nosuch"));
-    EXPECT_EQ(m.number, 208);
-    EXPECT_EQ(m.severity, 16);
-    EXPECT_EQ(m.text.toStdString(), "Invalid object name 'nosuch'.");
-    m = First(QStringLiteral("SELECT nosuchcol FROM p"));
-    EXPECT_EQ(m.number, 207);
-    EXPECT_EQ(m.text.toStdString(), "Invalid column name 'nosuchcol'.");
-    EXPECT_EQ(First(QStringLiteral("SELECT id FROM p, c")).number, 209);  // ambiguous
-}
-
-TEST_F(Errors2000, Syntax) {
-    sqlsim::Message m = First(QStringLiteral("SELECT FROM p"));
-    EXPECT_EQ(m.number, 156);
-    EXPECT_EQ(m.severity, 15);
-    m = First(QStringLiteral("SELECT * FROM p WHERE (id = 1"));
-    EXPECT_EQ(m.number, 170);
-    EXPECT_EQ(m.severity, 15);
-}
-
-TEST_F(Errors2000, DuplicatesAndMissingObjectsInDdl) {
-    sqlsim::Message m = First(QStringLiteral("CREATE TABLE p (x int)"));
-    EXPECT_EQ(m.number, 2714);
-    EXPECT_EQ(m.text.toStdString(), "There is already an object named 'p' in the database.");
-    m = First(QStringLiteral("DROP TABLE nosuch"));
-    EXPECT_EQ(m.number, 3701);
-    EXPECT_EQ(m.severity, 11);
-    EXPECT_EQ(m.text.toStdString(), "Cannot drop the table 'nosuch', because it does not exist in the system catalog.");
-    EXPECT_EQ(First(QStringLiteral("DROP VIEW nosuch")).number, 3701);
-    EXPECT_EQ(First(QStringLiteral("DROP PROCEDURE nosuch")).number, 3701);
-    ASSERT_EQ(First(QStringLiteral("CREATE INDEX ix ON c (pid)")).number, 0);
-    m = First(QStringLiteral("CREATE INDEX ix ON c (qty)"));
-    EXPECT_EQ(m.number, 1913);
-    EXPECT_EQ(m.text.toStdString(), "There is already an index on table 'c' named 'ix'.");
-    m = First(QStringLiteral("ALTER TABLE c ADD CONSTRAINT PK_p PRIMARY KEY (id)"));
-    EXPECT_EQ(m.number, 2714);
-    EXPECT_EQ(First(QStringLiteral("DROP TABLE p")).number, 3726);  // referenced by FK_c_p
+TEST_F(Errors2000, NumbersLevelsAndTextsOfStatementErrors) {
+    struct Case {
+        const char* sql;
+        int number;  // 0: no error
+        int severity;
+        const char* text;  // checked when given
+    } cases[] = {
+        {"SELECT * FROM nosuch", 208, 16, "Invalid object name 'nosuch'."},
+        {"SELECT nosuchcol FROM p", 207, 16, "Invalid column name 'nosuchcol'."},
+        {"SELECT id FROM p, c", 209, 16, nullptr},  // ambiguous
+        {"SELECT FROM p", 156, 15, nullptr},
+        {"SELECT * FROM p WHERE (id = 1", 170, 15, nullptr},
+        {"CREATE TABLE p (x int)", 2714, 16, "There is already an object named 'p' in the database."},
+        {"DROP TABLE nosuch", 3701, 11, "Cannot drop the table 'nosuch', because it does not exist in the system catalog."},
+        {"DROP VIEW nosuch", 3701, 11, nullptr},
+        {"DROP PROCEDURE nosuch", 3701, 11, nullptr},
+        {"CREATE INDEX ix ON c (pid)", 0, 0, nullptr},
+        {"CREATE INDEX ix ON c (qty)", 1913, 16, "There is already an index on table 'c' named 'ix'."},
+        {"ALTER TABLE c ADD CONSTRAINT PK_p PRIMARY KEY (id)", 2714, 16, nullptr},
+        {"DROP TABLE p", 3726, 16, nullptr},  // referenced by FK_c_p
+        // Statistics and indexes share the names of a table but are dropped each by its own statement.
+        {"CREATE STATISTICS st ON c (qty, pid) WITH SAMPLE 50 PERCENT, NORECOMPUTE", 0, 0, nullptr},
+        {"DROP INDEX c.st", 3703, 11, "Cannot drop the index 'c.st', because it does not exist in the system catalog."},
+        {"DROP STATISTICS c.ix", 3739, 11, "Cannot DROP the index 'c.ix' because it is not a statistics collection."},
+        {"DROP STATISTICS c.st", 0, 0, nullptr},
+        {"DROP STATISTICS c.st", 3703, 11, nullptr},
+        // Cursors.
+        {"OPEN nosuch", 16916, 16, "A cursor with the name 'nosuch' does not exist."},
+        {"DECLARE e1 CURSOR FOR SELECT id FROM p DECLARE e1 CURSOR FOR SELECT id FROM p", 16915, 16,
+         "A cursor with the name 'e1' already exists."},
+        {"DECLARE e2 CURSOR LOCAL FOR SELECT id FROM p OPEN e2 OPEN e2", 16905, 16, "The cursor is already open."},
+        {"DECLARE e3 CURSOR LOCAL FOR SELECT id FROM p CLOSE e3", 16917, 16, "Cursor is not open."},
+        {"DECLARE e4 CURSOR LOCAL FOR SELECT id FROM p FETCH NEXT FROM e4", 16917, 16, nullptr},
+        {"DECLARE e5 CURSOR LOCAL FOR SELECT id FROM p OPEN e5 FETCH FIRST FROM e5", 16911, 16,
+         "fetch: The fetch type FIRST cannot be used with forward only cursors."},
+        {"DECLARE e6 CURSOR LOCAL FAST_FORWARD FOR SELECT id FROM p OPEN e6 FETCH LAST FROM e6", 16911, 16, nullptr},
+        {"DECLARE @a int, @b int DECLARE e7 CURSOR LOCAL FOR SELECT id FROM p OPEN e7 FETCH e7 INTO @a, @b", 16924, 16, nullptr},
+        {"DECLARE @c CURSOR OPEN @c", 16950, 16, nullptr},
+        {"DECLARE e8 CURSOR LOCAL FOR SELECT id FROM p DEALLOCATE e8 OPEN e8", 16916, 16, nullptr},
+        {"DECLARE e9 CURSOR LOCAL FOR SELECT id FROM p OPEN GLOBAL e9", 16916, 16, nullptr},
+        // FOR XML only ends a SELECT statement: not a cursor, a view or a subquery.
+        {"DECLARE e10 CURSOR FOR SELECT id FROM p FOR XML RAW", 156, 15, nullptr},
+        {"CREATE VIEW vx AS SELECT id FROM p FOR XML AUTO", 156, 15, nullptr},
+        {"SELECT name FROM p WHERE id IN (SELECT id FROM p FOR XML RAW)", 156, 15, nullptr},
+    };
+    for (const Case& c : cases) {
+        sqlsim::Message m = First(QString::fromUtf8(c.sql));
+        EXPECT_EQ(m.number, c.number) << c.sql;
+        EXPECT_EQ(m.severity, c.severity) << c.sql;
+        if (c.text) {
+            EXPECT_EQ(m.text.toStdString(), c.text) << c.sql;
+        }
+    }
 }
 
 TEST_F(Errors2000, ConstraintViolationsEndTheStatementOnly) {

@@ -6,66 +6,60 @@
 
 using namespace sqlsim;
 
-namespace {
-
-std::vector<Token> Lex(const char* text, bool quoted = true) {
-    LexResult r = Tokenize(QString::fromUtf8(text), quoted);
-    EXPECT_TRUE(r.ok);
-    return r.tokens;
+TEST(Lexer, TokensOfEveryKind) {
+    struct Case {
+        const char* text;
+        bool quotedIdentifier;
+        TokKind kind;
+        const char* value;
+    } cases[] = {
+        {"N'it''s'", true, TokKind::NString, "it's"},   {"'a'", true, TokKind::String, "a"},
+        {"0x1F2e", true, TokKind::Binary, "1F2e"},      {"$20.00", true, TokKind::Money, "20.00"},
+        {"1.5", true, TokKind::Decimal, "1.5"},         {"2e3", true, TokKind::Float, "2e3"},
+        {"42", true, TokKind::Integer, "42"},           {"@@ERROR", true, TokKind::Variable, "@@ERROR"},
+        {"[Order]] Details]", true, TokKind::QuotedIdent, "Order] Details"},
+        {"\"x \"\"y\"", true, TokKind::QuotedIdent, "x \"y"},
+        {"\"abc\"", false, TokKind::String, "abc"},
+        {"-- line\n/* block /* nested */ still */ b", true, TokKind::Ident, "b"},
+    };
+    for (const Case& c : cases) {
+        LexResult r = Tokenize(QString::fromUtf8(c.text), c.quotedIdentifier);
+        ASSERT_TRUE(r.ok) << c.text;
+        ASSERT_EQ(r.tokens.size(), 2u) << c.text;  // the token and End
+        EXPECT_EQ(r.tokens[0].kind, c.kind) << c.text;
+        EXPECT_EQ(r.tokens[0].text.toStdString(), c.value) << c.text;
+    }
+    for (const auto& [text, number] : std::vector<std::pair<const char*, int>>{{"select 'abc", 105}, {"select /* abc", 113}, {"[x", 105}}) {
+        LexResult r = Tokenize(QString::fromUtf8(text), true);
+        EXPECT_FALSE(r.ok) << text;
+        EXPECT_EQ(r.errorNumber, number) << text;
+    }
 }
 
-}  // namespace
-
-TEST(Lexer, LiteralsIdentifiersAndVariables) {
-    auto t = Lex("SELECT N'it''s', 'a', 0x1F2e, $20.00, 1.5, 2e3, 42, @v, @@ERROR, [Order Details], \"x y\" FROM t");
-    ASSERT_GE(t.size(), 23u);
-    EXPECT_EQ(t[1].kind, TokKind::NString);
-    EXPECT_EQ(t[1].text.toStdString(), "it's");
-    EXPECT_EQ(t[3].kind, TokKind::String);
-    EXPECT_EQ(t[5].kind, TokKind::Binary);
-    EXPECT_EQ(t[5].text.toStdString(), "1F2e");
-    EXPECT_EQ(t[7].kind, TokKind::Money);
-    EXPECT_EQ(t[7].text.toStdString(), "20.00");
-    EXPECT_EQ(t[9].kind, TokKind::Decimal);
-    EXPECT_EQ(t[11].kind, TokKind::Float);
-    EXPECT_EQ(t[13].kind, TokKind::Integer);
-    EXPECT_EQ(t[15].kind, TokKind::Variable);
-    EXPECT_EQ(t[17].text.toStdString(), "@@ERROR");
-    EXPECT_EQ(t[19].kind, TokKind::QuotedIdent);
-    EXPECT_EQ(t[19].text.toStdString(), "Order Details");
-    EXPECT_EQ(t[21].kind, TokKind::QuotedIdent);
-    EXPECT_EQ(t[21].text.toStdString(), "x y");
-}
-
-TEST(Lexer, DoubleQuotesAreStringsWithQuotedIdentifierOff) {
-    auto t = Lex("select \"abc\"", false);
-    EXPECT_EQ(t[1].kind, TokKind::String);
-}
-
-TEST(Lexer, CommentsOfBothFormsAreSkippedAndNest) {
-    auto t = Lex("a -- line comment\n/* block /* nested */ still */ b");
-    ASSERT_EQ(t.size(), 3u);
-    EXPECT_EQ(t[0].text.toStdString(), "a");
-    EXPECT_EQ(t[1].text.toStdString(), "b");
-}
-
-TEST(Lexer, UnclosedQuoteAndCommentAreErrors) {
-    LexResult r = Tokenize(QStringLiteral("select 'abc"), true);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorNumber, 105);
-    r = Tokenize(QStringLiteral("select /* abc"), true);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.errorNumber, 113);
-}
-
-TEST(Batches, SplitAtGoLinesInAnyCaseButNotInsideStringsOrComments) {
-    auto b = SplitBatches(QStringLiteral("select 1\r\nGO\r\nselect 'x\ngo\ny'\n  go  \n/*\nGO\n*/ select 3\nGo\n"));
-    ASSERT_EQ(b.size(), 3u);
-    EXPECT_TRUE(b[0].startsWith(QLatin1String("select 1")));
-    EXPECT_TRUE(b[1].contains(QLatin1String("go\ny'")));
-    EXPECT_TRUE(b[2].contains(QLatin1String("select 3")));
-    // GO as part of a longer line does not split.
-    EXPECT_EQ(SplitBatches(QStringLiteral("select 1 GO\nselect 2")).size(), 1u);
+TEST(Batches, SplitAtGoLinesOnlyOutsideStringsNamesAndComments) {
+    struct Case {
+        const char* script;
+        std::vector<const char*> batches;  // a piece of text each batch holds, in order
+    } cases[] = {
+        {"select 1\r\nGO\r\nselect 2\n  go  \nselect 3\nGo\n", {"select 1", "select 2", "select 3"}},
+        {"select 'x\ngo\ny'\nGO", {"go\ny'"}},
+        {"/*\nGO\n*/ select 3\nGO", {"select 3"}},
+        {"select 1 GO\nselect 2", {"select 2"}},                      // GO inside a line
+        {"select \"a'b\"\nGO\nselect 2", {"a'b", "select 2"}},        // a quote inside a quoted name
+        {"select 1 as [x]] /*]\nGO\nselect 2", {"[x]]", "select 2"}},   // ]] and /* inside brackets
+        {"select 'it''s'\nGO\nselect 2", {"it''s", "select 2"}},
+        {"/* a /* nested */\nGO\n*/ select 1\nGO\nselect 2", {"nested", "select 2"}},
+        {"select '--'\nGO\nselect 2", {"'--'", "select 2"}},         // -- inside a string
+        {"select 1 -- '\nGO\nselect 2", {"select 1", "select 2"}},     // ' inside a line comment
+        {"select 1\nGO -- done\nselect 2\nGO /* done */\nselect 3", {"select 1", "select 2", "select 3"}},
+        {"select 1\nGO 2\nselect 2", {"GO 2"}},                       // no repeat count: one batch
+        {"select 1\nGOTO x\nselect 2", {"GOTO"}},
+    };
+    for (const Case& c : cases) {
+        auto b = SplitBatches(QString::fromUtf8(c.script));
+        ASSERT_EQ(b.size(), c.batches.size()) << c.script;
+        for (size_t i = 0; i < b.size(); ++i) EXPECT_TRUE(b[i].contains(QString::fromUtf8(c.batches[i]))) << c.script;
+    }
 }
 
 TEST(Parser, StatementsSeparatedByJuxtapositionAndSemicolons) {

@@ -40,17 +40,42 @@ std::vector<QString> L(std::initializer_list<const char*> items) {
 
 }  // namespace
 
-TEST_F(Engine, InnerJoinMatchesEveryPairAndDropsNullKeys) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT a.name FROM a INNER JOIN b ON a.id = b.aid ORDER BY b.qty")),
-              L({"three", "one", "one"}));
-    // Old-style join through WHERE.
-    EXPECT_EQ(Column(QStringLiteral("SELECT COUNT(*) FROM a, b WHERE a.id = b.aid")), L({"3"}));
-}
-
-TEST_F(Engine, LeftJoinKeepsUnmatchedRowsWithNulls) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT a.id, b.qty FROM a LEFT OUTER JOIN b ON a.id = b.aid AND b.qty > 5 ORDER BY a.id"), 1),
-              L({"7", "NULL", "NULL", "NULL"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT b.qty FROM a RIGHT JOIN b ON a.id = b.aid WHERE a.id IS NULL")), L({"2"}));
+TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
+    struct Case {
+        const char* sql;
+        size_t column;
+        std::vector<QString> rows;
+    } cases[] = {
+        // Joins: inner pairs without NULL keys, old-style joins, outer joins filling NULLs.
+        {"SELECT a.name FROM a INNER JOIN b ON a.id = b.aid ORDER BY b.qty", 0, L({"three", "one", "one"})},
+        {"SELECT COUNT(*) FROM a, b WHERE a.id = b.aid", 0, L({"3"})},
+        {"SELECT a.id, b.qty FROM a LEFT OUTER JOIN b ON a.id = b.aid AND b.qty > 5 ORDER BY a.id", 1, L({"7", "NULL", "NULL", "NULL"})},
+        {"SELECT b.qty FROM a RIGHT JOIN b ON a.id = b.aid WHERE a.id IS NULL", 0, L({"2"})},
+        // Ordering: direction, NULLs first, aliases, ordinals, TOP.
+        {"SELECT name FROM a ORDER BY name DESC", 0, L({"two", "three", "one", "NULL"})},
+        {"SELECT name AS n FROM a ORDER BY n", 0, L({"NULL", "one", "three", "two"})},
+        {"SELECT id, name FROM a ORDER BY 2, 1", 0, L({"4", "1", "3", "2"})},
+        {"SELECT TOP 2 id FROM a ORDER BY id DESC", 0, L({"4", "3"})},
+        // DISTINCT, UNION, derived tables.
+        {"SELECT DISTINCT grp FROM a WHERE grp IS NOT NULL ORDER BY grp", 0, L({"10", "20"})},
+        {"SELECT grp FROM a WHERE grp = 10 UNION SELECT 20 ORDER BY 1", 0, L({"10", "20"})},
+        {"SELECT grp FROM a WHERE grp = 10 UNION ALL SELECT 10", 0, L({"10", "10", "10"})},
+        {"SELECT T.n FROM (SELECT COUNT(*) AS n FROM a) AS T", 0, L({"4"})},
+        // Predicates with NULL logic.
+        {"SELECT id FROM a WHERE name LIKE 't%' ORDER BY id", 0, L({"2", "3"})},
+        {"SELECT id FROM a WHERE name LIKE '[o-p]_e'", 0, L({"1"})},
+        {"SELECT id FROM a WHERE grp NOT IN (20) ORDER BY id", 0, L({"1", "2"})},
+        {"SELECT id FROM a WHERE id NOT IN (SELECT aid FROM b)", 0, {}},  // NULL in the list
+        {"SELECT id FROM a WHERE EXISTS (SELECT * FROM b WHERE b.aid = a.id) ORDER BY id", 0, L({"1", "3"})},
+        {"SELECT id FROM a WHERE id BETWEEN 2 AND 3 ORDER BY id", 0, L({"2", "3"})},
+        {"SELECT id FROM a WHERE NOT (grp = 10)", 0, L({"3"})},
+        {"SELECT id FROM a WHERE name = NULL", 0, {}},
+        {"SET ANSI_NULLS OFF SELECT id FROM a WHERE name = NULL", 0, L({"4"})},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Column(QString::fromUtf8(c.sql), c.column), c.rows) << c.sql;
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT * FROM (SELECT COUNT(*) FROM a) AS T"));
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].number, 8155);
 }
 
 TEST_F(Engine, GroupByWithAggregatesAndHaving) {
@@ -66,36 +91,6 @@ TEST_F(Engine, GroupByWithAggregatesAndHaving) {
     EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM a WHERE id > 100")), QStringLiteral("0"));
     EXPECT_EQ(One(QStringLiteral("SELECT SUM(id) FROM a WHERE id > 100")), QStringLiteral("NULL"));
     EXPECT_EQ(Column(QStringLiteral("SELECT grp, SUM(id) FROM a WHERE id > 100 GROUP BY grp")).size(), 0u);
-}
-
-TEST_F(Engine, OrderByDirectionNullsAliasAndOrdinal) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT name FROM a ORDER BY name DESC")), L({"two", "three", "one", "NULL"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT name AS n FROM a ORDER BY n")), L({"NULL", "one", "three", "two"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id, name FROM a ORDER BY 2, 1")), L({"4", "1", "3", "2"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT TOP 2 id FROM a ORDER BY id DESC")), L({"4", "3"}));
-}
-
-TEST_F(Engine, DistinctUnionAndDerivedTables) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT DISTINCT grp FROM a WHERE grp IS NOT NULL ORDER BY grp")), L({"10", "20"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT grp FROM a WHERE grp = 10 UNION SELECT 20 ORDER BY 1")), L({"10", "20"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT grp FROM a WHERE grp = 10 UNION ALL SELECT 10")).size(), 3u);
-    EXPECT_EQ(One(QStringLiteral("SELECT T.n FROM (SELECT COUNT(*) AS n FROM a) AS T")), QStringLiteral("4"));
-    sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT * FROM (SELECT COUNT(*) FROM a) AS T"));
-    ASSERT_FALSE(r.messages.empty());
-    EXPECT_EQ(r.messages[0].number, 8155);
-}
-
-TEST_F(Engine, PredicatesWithNullLogic) {
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name LIKE 't%' ORDER BY id")), L({"2", "3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name LIKE '[o-p]_e'")), L({"1"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE grp NOT IN (20) ORDER BY id")), L({"1", "2"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE id NOT IN (SELECT aid FROM b)")).size(), 0u);  // NULL in the list
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE EXISTS (SELECT * FROM b WHERE b.aid = a.id) ORDER BY id")), L({"1", "3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE id BETWEEN 2 AND 3 ORDER BY id")), L({"2", "3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE NOT (grp = 10)")), L({"3"}));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name = NULL")).size(), 0u);
-    session_->Execute(QStringLiteral("SET ANSI_NULLS OFF"));
-    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM a WHERE name = NULL")), L({"4"}));
 }
 
 TEST_F(Engine, ExpressionsFollowServerTypeRules) {
@@ -154,4 +149,78 @@ TEST_F(Engine, GroupByWithRollupAddsSubtotalsAndGrandTotal) {
     for (size_t i = 0; i < rs.rows.size(); ++i)
         lines.push_back(Text(rs, i, "grp") + "|" + Text(rs, i, "name") + "|" + Text(rs, i, "n") + "|" + Text(rs, i, "g"));
     EXPECT_EQ(lines, L({"10|one|1|0", "10|two|1|0", "10|NULL|2|1", "20|three|1|0", "20|NULL|1|1", "NULL|NULL|3|1"}));
+}
+
+TEST_F(Engine, ForXmlReturnsOneNtextValue) {
+    struct Case {
+        const char* sql;
+        const char* xml;
+    } cases[] = {
+        {"SELECT id, name FROM a WHERE id <= 2 ORDER BY id FOR XML RAW", "<row id=\"1\" name=\"one\"/><row id=\"2\" name=\"two\"/>"},
+        {"SELECT x.id, x.name FROM a x WHERE id = 4 FOR XML AUTO", "<x id=\"4\"/>"},  // NULLs are left out
+        {"SELECT id, name FROM a WHERE id = 1 FOR XML AUTO, ELEMENTS", "<a><id>1</id><name>one</name></a>"},
+        {"SELECT 1 AS Tag, NULL AS Parent, name AS [Item!1!Name], id AS [Item!1] FROM a WHERE id = 3 FOR XML EXPLICIT, BINARY BASE64",
+         "<Item Name=\"three\">3</Item>"},
+        {"SELECT '<&\"' + CHAR(10) AS [a b] FOR XML RAW", "<row a_x0020_b=\"&lt;&amp;&quot;&#xA;\"/>"},
+    };
+    for (const Case& c : cases) {
+        sqlsim::ResultSet rs = Query(*session_, QString::fromUtf8(c.sql));
+        ASSERT_EQ(rs.columns.size(), 1u) << c.sql;
+        EXPECT_EQ(rs.columns[0].name.toStdString(), "XML_F52E2B61-18A1-11d1-B105-00805F49916B");
+        EXPECT_EQ(rs.columns[0].xtype, sqlsim::XNText);
+        ASSERT_EQ(rs.rows.size(), 1u) << c.sql;
+        EXPECT_EQ(rs.rows[0][0].AsString().toStdString(), c.xml) << c.sql;
+    }
+    // Kept in a procedure's text and run from there.
+    ASSERT_EQ(Errors(session_->ExecuteScript(QStringLiteral("CREATE PROCEDURE x AS SELECT id FROM a WHERE id = 2 FOR XML AUTO\nGO\n"))).toStdString(),
+              std::string());
+    EXPECT_EQ(One(QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('x')")).toStdString(),
+              "CREATE PROCEDURE x AS SELECT id FROM a WHERE id = 2 FOR XML AUTO\n");
+    EXPECT_EQ(One(QStringLiteral("EXEC x")).toStdString(), "<a id=\"2\"/>");
+}
+
+TEST_F(Engine, InformationSchemaViewsReadTheCatalog) {
+    ASSERT_EQ(Errors(session_->ExecuteScript(QStringLiteral(
+        "EXEC sp_addtype code, 'char(4)', 'NULL'\n"
+        "CREATE TABLE p (id int NOT NULL CONSTRAINT PK_p PRIMARY KEY, c code NULL, n nvarchar(10) NOT NULL DEFAULT (N'x'),\n"
+        " d decimal(9, 2) NULL, CONSTRAINT CK_p CHECK (d > 0 AND id < 100), CONSTRAINT UQ_p UNIQUE (n, c))\n"
+        "CREATE TABLE q (pid int NULL CONSTRAINT FK_q_p REFERENCES p (id) ON DELETE CASCADE)\nGO\n"
+        "CREATE VIEW v AS SELECT id FROM p\nGO\n"
+        "CREATE PROCEDURE pr @a int, @b varchar(5) = 'x' OUTPUT AS SELECT 1\nGO\n"
+        "CREATE FUNCTION fn (@x datetime) RETURNS TABLE AS RETURN (SELECT id FROM p)\nGO\n"))).toStdString(),
+              std::string());
+    struct Case {
+        const char* sql;
+        std::vector<QString> rows;  // first column of each row
+    } cases[] = {
+        {"SELECT TABLE_NAME + ':' + TABLE_TYPE FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME IN ('p', 'v') ORDER BY 1",
+         L({"p:BASE TABLE", "v:VIEW"})},
+        {"SELECT COLUMN_NAME + ' ' + DATA_TYPE + ' ' + IS_NULLABLE + ' ' + ISNULL(CONVERT(varchar, CHARACTER_MAXIMUM_LENGTH), '-') + ' '"
+         " + ISNULL(CONVERT(varchar, NUMERIC_PRECISION), '-') + ' ' + ISNULL(CONVERT(varchar, NUMERIC_SCALE), '-') + ' '"
+         " + ISNULL(COLUMN_DEFAULT, '-') + ' ' + ISNULL(DOMAIN_NAME, '-') + ' ' + ISNULL(CHARACTER_SET_NAME, '-')"
+         " FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 'p' ORDER BY ORDINAL_POSITION",
+         L({"id int NO - 10 0 - - -", "c char YES 4 - - - code iso_1", "n nvarchar NO 10 - - (N'x') - UNICODE",
+            "d decimal YES - 9 2 - - -"})},
+        {"SELECT TABLE_NAME + ' ' + CHECK_OPTION FROM INFORMATION_SCHEMA.VIEWS", L({"v NONE"})},
+        {"SELECT ROUTINE_NAME + ' ' + ROUTINE_TYPE + ' ' + ISNULL(DATA_TYPE, '-') FROM INFORMATION_SCHEMA.ROUTINES ORDER BY 1",
+         L({"fn FUNCTION TABLE", "pr PROCEDURE -"})},
+        {"SELECT SPECIFIC_NAME + ' ' + PARAMETER_NAME + ' ' + PARAMETER_MODE + ' ' + DATA_TYPE FROM INFORMATION_SCHEMA.PARAMETERS"
+         " ORDER BY SPECIFIC_NAME, ORDINAL_POSITION",
+         L({"fn @x IN datetime", "pr @a IN int", "pr @b INOUT varchar"})},
+        {"SELECT CONSTRAINT_NAME + ' ' + CONSTRAINT_TYPE + ' ' + TABLE_NAME FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS ORDER BY 1",
+         L({"CK_p CHECK p", "FK_q_p FOREIGN KEY q", "PK_p PRIMARY KEY p", "UQ_p UNIQUE p"})},
+        {"SELECT CONSTRAINT_NAME + ' ' + COLUMN_NAME + CONVERT(varchar, ORDINAL_POSITION) FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE"
+         " ORDER BY CONSTRAINT_NAME, ORDINAL_POSITION",
+         L({"FK_q_p pid1", "PK_p id1", "UQ_p n1", "UQ_p c2"})},
+        {"SELECT CONSTRAINT_NAME + ' ' + UNIQUE_CONSTRAINT_NAME + ' ' + UPDATE_RULE + ' ' + DELETE_RULE"
+         " FROM INFORMATION_SCHEMA.REFERENTIAL_CONSTRAINTS",
+         L({"FK_q_p PK_p NO ACTION CASCADE"})},
+        {"SELECT CONSTRAINT_NAME + ' ' + CHECK_CLAUSE FROM INFORMATION_SCHEMA.CHECK_CONSTRAINTS", L({"CK_p ([d] > 0 and [id] < 100)"})},
+        {"SELECT CONSTRAINT_NAME + ' ' + COLUMN_NAME FROM INFORMATION_SCHEMA.CONSTRAINT_COLUMN_USAGE WHERE TABLE_NAME = 'p'"
+         " ORDER BY 1",
+         L({"CK_p d", "CK_p id", "PK_p id", "UQ_p c", "UQ_p n"})},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Column(QString::fromUtf8(c.sql)), c.rows) << c.sql;
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.COLUMNS")).columns.size(), 23u);
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.ROUTINES")).columns.size(), 51u);
 }

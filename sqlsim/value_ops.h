@@ -41,6 +41,8 @@ Value ConvertToType(const Value& v, const TypeSpec& type, int style, const QStri
 bool ParseDateTime(const QString& text, const QString& dateFormat, QDateTime& out);
 QString FormatDateTime(const QDateTime& t, int style);
 QString FormatNumberLikeServer(const Value& v);  // varchar conversion of a number (style 0)
+QString DecimalText(Int128 scaled, int scale);  // exact text of a scaled integer: (123456, 4) gives "12.3456"
+
 bool Truthy(const Value& v);  // non-null and non-zero
 
 }  // namespace sqlsim

@@ -61,6 +61,7 @@ struct IndexInfo {
     bool padIndex = false;
     bool statistics = false;  // auto-created statistics (never for our indexes)
     std::vector<int> keys;    // column ids in key order
+    std::vector<bool> descending;  // per key: sorted DESC
     int constraintId = 0;     // PRIMARY KEY / UNIQUE constraint object id
 };
 

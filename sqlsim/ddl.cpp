@@ -294,6 +294,8 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
                 throw ErrGeneric(8111, 16, QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column in table '%1'.").arg(tname));
             ix.keys.push_back(col.colid);
         }
+        ix.descending = c.descending;
+        ix.descending.resize(ix.keys.size());
         ix.name = k.name;
         ix.unique = true;
         ix.fillFactor = c.fillFactor;
@@ -469,6 +471,7 @@ void Executor::DoCreateIndex(const Statement& s) {
         if (!c) throw ErrGeneric(1911, 16, QStringLiteral("Column name '%1' does not exist in the target table.").arg(cn));
         ix.keys.push_back(c->colid);
     }
+    ix.descending = s.descending;
     ix.groupid = 1;
     for (const IndexInfo& i : t->indexes) if (i.indid == 0) ix.groupid = i.groupid;
     if (!s.fileGroup.isEmpty()) {

@@ -361,6 +361,20 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (!o) return NullInt();
         return IndexProperty(*o, idx.AsString(), prop.AsString());
     }
+    if (f == "INDEXKEY_PROPERTY") {
+        need(4, 4);
+        const Object* o = arg(0).IsNull() ? nullptr : db.FindObject(static_cast<int>(arg(0).AsInt()));
+        if (!o || arg(1).IsNull() || arg(2).IsNull() || arg(3).IsNull()) return NullInt();
+        const long long indid = arg(1).AsInt(), keyno = arg(2).AsInt();
+        for (const IndexInfo& ix : o->indexes) {
+            if (ix.indid != indid || keyno < 1 || keyno > static_cast<long long>(ix.keys.size())) continue;
+            const size_t k = static_cast<size_t>(keyno - 1);
+            const QString p = arg(3).AsString().toLower();
+            if (p == "columnid") return Value::Int(ix.keys[k]);
+            if (p == "isdescending") return Value::Int(k < ix.descending.size() && ix.descending[k] ? 1 : 0);
+        }
+        return NullInt();
+    }
     if (f == "FILEGROUPPROPERTY") {
         need(2, 2);
         Value name = arg(0), prop = arg(1);

@@ -685,7 +685,7 @@ private:
             ExpectOp("(");
             do {
                 s.names << ExpectName();
-                if (!AcceptWord("ASC")) AcceptWord("DESC");
+                s.descending.push_back(!AcceptWord("ASC") && AcceptWord("DESC"));
             } while (AcceptOp(","));
             ExpectOp(")");
             if (AcceptWord("WITH")) ParseIndexOptions(s.fillFactor, s.indexStatus, s.padIndex);

@@ -191,6 +191,7 @@ struct Database {
     QString name;
     int dbid = 0;
     int cmptlevel = 80;
+    QString collation;  // CREATE DATABASE ... COLLATE; empty: the server's default
     QDateTime created;
     std::map<int, Object> objects;             // by id
     QHash<QString, int> objectIds;             // "uid|lowername" -> id for schema-scoped objects

@@ -395,7 +395,8 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         QString p = arg(1).AsString().toLower();
         if (p == "version") return Value::Int(539);
         if (p == "isfulltextenabled") return Bit(d->fullTextEnabled);
-        if (p == "collation") return Value::String(QStringLiteral("SQL_Latin1_General_CP1_CI_AS"), XNVarChar);
+        if (p == "collation")
+            return Value::String(d->collation.isEmpty() ? QStringLiteral("SQL_Latin1_General_CP1_CI_AS") : d->collation, XNVarChar);
         if (p == "status") return Value::String(QStringLiteral("ONLINE"), XNVarChar);
         if (p == "updateability") return Value::String(QStringLiteral("READ_WRITE"), XNVarChar);
         if (p == "useraccess") return Value::String(QStringLiteral("MULTI_USER"), XNVarChar);
@@ -572,7 +573,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         Value a = arg(0), b = arg(1), c = arg(2);
         if (a.IsNull() || b.IsNull() || c.IsNull()) return Value::Null(strType(a));
         QString s = str(a);
-        if (!str(b).isEmpty()) s.replace(str(b), str(c), Qt::CaseInsensitive);
+        if (!str(b).isEmpty()) s.replace(str(b), str(c), ThreadCaseSensitivity());
         return Value::String(s, strType(a));
     }
     if (f == "SUBSTRING") {
@@ -646,7 +647,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         Value a = arg(0), b = arg(1);
         if (a.IsNull() || b.IsNull()) return NullInt();
         long long start = argc > 2 ? std::max(1LL, arg(2).AsInt()) : 1;
-        int pos = static_cast<int>(str(b).indexOf(str(a), static_cast<int>(start - 1), Qt::CaseInsensitive));
+        int pos = static_cast<int>(str(b).indexOf(str(a), static_cast<int>(start - 1), ThreadCaseSensitivity()));
         return Value::Int(pos + 1);
     }
     if (f == "PATINDEX") {

@@ -726,7 +726,7 @@ private:
                 if (AcceptWord("LOG")) { ExpectWord("ON"); continue; }
                 if (AcceptWord("FILEGROUP")) { ExpectAnyWord(); continue; }
                 if (IsOp("(")) { SkipBalanced(); continue; }
-                if (AcceptWord("COLLATE")) { ExpectAnyWord(); continue; }
+                if (AcceptWord("COLLATE")) { s.names << ExpectAnyWord(); continue; }
                 if (AcceptWord("FOR")) { ExpectAnyWord(); continue; }
                 break;
             }

@@ -351,6 +351,7 @@ QString TrimRight(const QString& s) {
 }
 
 thread_local QString tlDateFormat = QStringLiteral("mdy");
+thread_local bool tlCaseSensitive = false;
 
 Value StringToNumber(const Value& s, const Value& like) {
     QString t = s.AsString().trimmed();
@@ -369,10 +370,20 @@ Value StringToNumber(const Value& s, const Value& like) {
 
 }  // namespace
 
+bool IsCaseSensitiveCollation(const QString& collation) {
+    return collation.contains(QLatin1String("_CS"), Qt::CaseInsensitive) || collation.contains(QLatin1String("_BIN"), Qt::CaseInsensitive);
+}
+void SetThreadCaseSensitive(bool caseSensitive) { tlCaseSensitive = caseSensitive; }
+bool ThreadCaseSensitive() { return tlCaseSensitive; }
+
 int CompareValues(const Value& a, const Value& b) {
     using K = Value::Kind;
     if (a.GetKind() == K::String && b.GetKind() == K::String) {
-        int c = QString::compare(TrimRight(a.AsString()), TrimRight(b.AsString()), Qt::CaseInsensitive);
+        const QString x = TrimRight(a.AsString()), y = TrimRight(b.AsString());
+        int c = QString::compare(x, y, Qt::CaseInsensitive);
+        // A case-sensitive collation still sorts alphabetically; of two spellings of one word
+        // the lower-case one comes first.
+        if (c == 0 && tlCaseSensitive) c = -QString::compare(x, y, Qt::CaseSensitive);
         return c < 0 ? -1 : c > 0 ? 1 : 0;
     }
     if (a.GetKind() == K::DateTime || b.GetKind() == K::DateTime) {
@@ -403,7 +414,7 @@ int CompareValues(const Value& a, const Value& b) {
         }
         return x < y ? -1 : x > y ? 1 : 0;
     }
-    int c = QString::compare(a.AsString(), b.AsString(), Qt::CaseInsensitive);
+    int c = QString::compare(a.AsString(), b.AsString(), ThreadCaseSensitivity());
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
@@ -422,7 +433,7 @@ QString HashKey(const Value& v) {
         while (m % 10 == 0) { m /= 10; --scale; }
         return DecimalText(m, scale);
     }
-    case Value::Kind::String: return QStringLiteral("s") + TrimRight(v.AsString()).toLower();
+    case Value::Kind::String: return QStringLiteral("s") + (tlCaseSensitive ? TrimRight(v.AsString()) : TrimRight(v.AsString()).toLower());
     case Value::Kind::DateTime: return QStringLiteral("d") + QString::number(v.AsDateTime().toMSecsSinceEpoch());
     case Value::Kind::Binary: return QStringLiteral("b") + QString::fromLatin1(v.AsBinary().toHex());
     }

@@ -221,3 +221,9 @@ TEST(ServerRules, ADatabaseCollationDecidesWhetherCaseMatters) {
         EXPECT_EQ(run("cs", c.sql), c.cs) << c.sql;
     }
 }
+
+TEST(ServerRules, ALoopRunsUntilItsConditionFails) {
+    // No iteration cap: a long loop neither stops early nor ends the batch quietly.
+    Fixture f;
+    EXPECT_EQ(f.Scalar(QStringLiteral("DECLARE @i int SET @i = 0 WHILE @i < 60000 SET @i = @i + 1 SELECT @i")).toStdString(), "60000");
+}

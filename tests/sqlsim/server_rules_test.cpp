@@ -209,13 +209,7 @@ TEST(ServerRules, ADatabaseCollationDecidesWhetherCaseMatters) {
         {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')", "SQL_Latin1_General_CP1_CI_AS", "Latin1_General_CS_AS"},
         {"SELECT collation FROM syscolumns WHERE id = OBJECT_ID('t')", "SQL_Latin1_General_CP1_CI_AS", "Latin1_General_CS_AS"},
     };
-    auto run = [&](const char* db, const char* sql) {
-        sqlsim::BatchResult r = session->Execute(QStringLiteral("USE %1\n%2").arg(QLatin1String(db), QLatin1String(sql)));
-        for (const auto& m : r.messages)
-            if (m.severity >= 11) return "Msg " + std::to_string(m.number);
-        return r.resultSets.empty() || r.resultSets[0].rows.empty() ? std::string("<none>")
-                                                                     : r.resultSets[0].rows[0][0].AsString().toStdString();
-    };
+    auto run = [&](const char* db, const char* sql) { return Outcome(*session, QStringLiteral("USE %1\n%2").arg(QLatin1String(db), QLatin1String(sql))); };
     for (const auto& c : cases) {
         EXPECT_EQ(run("ci", c.sql), c.ci) << c.sql;
         EXPECT_EQ(run("cs", c.sql), c.cs) << c.sql;

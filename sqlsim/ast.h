@@ -176,6 +176,7 @@ struct Statement {
     bool clustered = false;
     int fillFactor = 0;
     int indexStatus = 0;          // IGNORE_DUP_KEY, STATISTICS_NORECOMPUTE bits
+    std::vector<bool> descending; // CREATE INDEX: per key column, DESC
     bool padIndex = false;
     QString fileGroup, textFileGroup;
     QStringList privileges;       // GRANT

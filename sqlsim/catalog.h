@@ -61,6 +61,7 @@ struct IndexInfo {
     bool padIndex = false;
     bool statistics = false;  // auto-created statistics (never for our indexes)
     std::vector<int> keys;    // column ids in key order
+    std::vector<bool> descending;  // per key: sorted DESC
     int constraintId = 0;     // PRIMARY KEY / UNIQUE constraint object id
 };
 
@@ -190,6 +191,7 @@ struct Database {
     QString name;
     int dbid = 0;
     int cmptlevel = 80;
+    QString collation;  // CREATE DATABASE ... COLLATE; empty: the server's default
     QDateTime created;
     std::map<int, Object> objects;             // by id
     QHash<QString, int> objectIds;             // "uid|lowername" -> id for schema-scoped objects

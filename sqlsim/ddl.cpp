@@ -14,6 +14,9 @@ const char* const kDefaultCollation = "SQL_Latin1_General_CP1_CI_AS";
 
 int DecimalLength(int prec) { return prec <= 9 ? 5 : prec <= 19 ? 9 : prec <= 28 ? 13 : 17; }
 
+// Columns created without COLLATE take the database's collation.
+QString DefaultCollation(const Database& db) { return db.collation.isEmpty() ? QString::fromLatin1(kDefaultCollation) : db.collation; }
+
 QString Hex8(int id) { return QString::number(static_cast<unsigned>(id), 16).toUpper().rightJustified(8, u'0'); }
 // The middle of a generated constraint name as SQL Server 2000 forms it, within 30 characters:
 // up to 16 characters of the table; with a column, up to 9 of the table, "__" and as much of the
@@ -80,7 +83,7 @@ Column ColumnFromType(const Database& db, const TypeSpec& t) {
         } else if (b->xtype == XFloat && t.precision > 0) {
             if (t.precision <= 24) { c.xtype = c.xusertype = XReal; c.length = 4; c.prec = 24; }
         }
-        if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+        if (IsStringType(c.xtype)) c.collation = DefaultCollation(db);
         return c;
     }
     if (t.name.compare(QLatin1String("sysname"), Qt::CaseInsensitive) == 0) {
@@ -99,7 +102,7 @@ Column ColumnFromType(const Database& db, const TypeSpec& t) {
         c.prec = u->prec;
         c.scale = u->scale;
         c.nullable = u->allowNulls;
-        if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+        if (IsStringType(c.xtype)) c.collation = DefaultCollation(db);
         return c;
     }
     throw ErrGeneric(2715, 16, QStringLiteral("Column or parameter #1: Cannot find data type %1.").arg(t.name));
@@ -294,6 +297,8 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
                 throw ErrGeneric(8111, 16, QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column in table '%1'.").arg(tname));
             ix.keys.push_back(col.colid);
         }
+        ix.descending = c.descending;
+        ix.descending.resize(ix.keys.size());
         ix.name = k.name;
         ix.unique = true;
         ix.fillFactor = c.fillFactor;
@@ -473,6 +478,7 @@ void Executor::DoCreateIndex(const Statement& s) {
         if (!c) throw ErrGeneric(1911, 16, QStringLiteral("Column name '%1' does not exist in the target table.").arg(cn));
         ix.keys.push_back(c->colid);
     }
+    ix.descending = s.descending;
     ix.groupid = 1;
     for (const IndexInfo& i : t->indexes) if (i.indid == 0) ix.groupid = i.groupid;
     if (!s.fileGroup.isEmpty()) {

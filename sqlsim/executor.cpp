@@ -175,6 +175,12 @@ void Executor::EmitRowsAffected(long long n) {
 
 void Executor::RunBatch(const QString& batch) {
     SetThreadDateFormat(session_.options.dateFormat);
+    // The collation of the current database holds while the batch runs, not after it.
+    struct CaseSensitivityScope {
+        bool saved = ThreadCaseSensitive();
+        ~CaseSensitivityScope() { SetThreadCaseSensitive(saved); }
+    } caseSensitivityScope;
+    SetThreadCaseSensitive(IsCaseSensitiveCollation(CurrentDb().collation));
     ParseResult parsed = ParseBatch(batch, session_.options.quotedIdentifier);
     if (!parsed.ok) {
         AddMessage(parsed.error.number, parsed.error.severity, parsed.error.state, parsed.error.text);
@@ -230,6 +236,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             Database db;
             db.name = s.text;
             db.dbid = server_.nextDbid++;
+            if (!s.names.isEmpty()) db.collation = s.names.last();
             server_.databases.emplace(s.text.toLower(), std::move(db));
             AddMessage(1802, 0, 1, QStringLiteral("The CREATE DATABASE process is allocating 0.75 MB on disk '%1'.").arg(s.text));
             break;
@@ -239,6 +246,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             if (!db)
                 throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(s.text));
             session_.database = db->name;
+            SetThreadCaseSensitive(IsCaseSensitiveCollation(db->collation));
             break;
         }
         case StmtKind::Set: DoSet(s); break;

@@ -361,6 +361,20 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (!o) return NullInt();
         return IndexProperty(*o, idx.AsString(), prop.AsString());
     }
+    if (f == "INDEXKEY_PROPERTY") {
+        need(4, 4);
+        const Object* o = arg(0).IsNull() ? nullptr : db.FindObject(static_cast<int>(arg(0).AsInt()));
+        if (!o || arg(1).IsNull() || arg(2).IsNull() || arg(3).IsNull()) return NullInt();
+        const long long indid = arg(1).AsInt(), keyno = arg(2).AsInt();
+        for (const IndexInfo& ix : o->indexes) {
+            if (ix.indid != indid || keyno < 1 || keyno > static_cast<long long>(ix.keys.size())) continue;
+            const size_t k = static_cast<size_t>(keyno - 1);
+            const QString p = arg(3).AsString().toLower();
+            if (p == "columnid") return Value::Int(ix.keys[k]);
+            if (p == "isdescending") return Value::Int(k < ix.descending.size() && ix.descending[k] ? 1 : 0);
+        }
+        return NullInt();
+    }
     if (f == "FILEGROUPPROPERTY") {
         need(2, 2);
         Value name = arg(0), prop = arg(1);
@@ -381,7 +395,8 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         QString p = arg(1).AsString().toLower();
         if (p == "version") return Value::Int(539);
         if (p == "isfulltextenabled") return Bit(d->fullTextEnabled);
-        if (p == "collation") return Value::String(QStringLiteral("SQL_Latin1_General_CP1_CI_AS"), XNVarChar);
+        if (p == "collation")
+            return Value::String(d->collation.isEmpty() ? QStringLiteral("SQL_Latin1_General_CP1_CI_AS") : d->collation, XNVarChar);
         if (p == "status") return Value::String(QStringLiteral("ONLINE"), XNVarChar);
         if (p == "updateability") return Value::String(QStringLiteral("READ_WRITE"), XNVarChar);
         if (p == "useraccess") return Value::String(QStringLiteral("MULTI_USER"), XNVarChar);
@@ -558,7 +573,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         Value a = arg(0), b = arg(1), c = arg(2);
         if (a.IsNull() || b.IsNull() || c.IsNull()) return Value::Null(strType(a));
         QString s = str(a);
-        if (!str(b).isEmpty()) s.replace(str(b), str(c), Qt::CaseInsensitive);
+        if (!str(b).isEmpty()) s.replace(str(b), str(c), ThreadCaseSensitivity());
         return Value::String(s, strType(a));
     }
     if (f == "SUBSTRING") {
@@ -632,7 +647,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         Value a = arg(0), b = arg(1);
         if (a.IsNull() || b.IsNull()) return NullInt();
         long long start = argc > 2 ? std::max(1LL, arg(2).AsInt()) : 1;
-        int pos = static_cast<int>(str(b).indexOf(str(a), static_cast<int>(start - 1), Qt::CaseInsensitive));
+        int pos = static_cast<int>(str(b).indexOf(str(a), static_cast<int>(start - 1), ThreadCaseSensitivity()));
         return Value::Int(pos + 1);
     }
     if (f == "PATINDEX") {

@@ -772,7 +772,7 @@ private:
             ExpectOp("(");
             do {
                 s.names << ExpectName();
-                if (!AcceptWord("ASC")) AcceptWord("DESC");
+                s.descending.push_back(!AcceptWord("ASC") && AcceptWord("DESC"));
             } while (AcceptOp(","));
             ExpectOp(")");
             if (AcceptWord("WITH")) ParseIndexOptions(s.fillFactor, s.indexStatus, s.padIndex);
@@ -831,7 +831,7 @@ private:
                 if (AcceptWord("LOG")) { ExpectWord("ON"); continue; }
                 if (AcceptWord("FILEGROUP")) { ExpectAnyWord(); continue; }
                 if (IsOp("(")) { SkipBalanced(); continue; }
-                if (AcceptWord("COLLATE")) { ExpectAnyWord(); continue; }
+                if (AcceptWord("COLLATE")) { s.names << ExpectAnyWord(); continue; }
                 if (AcceptWord("FOR")) { ExpectAnyWord(); continue; }
                 break;
             }
@@ -1670,14 +1670,26 @@ private:
         return ParsePrimary();
     }
 
+    // Significant digits of a run of decimal digits, and its value (at most 38 digits).
+    static int DigitCount(const QString& digits) {
+        int i = 0;
+        while (i + 1 < digits.size() && digits[i] == u'0') ++i;
+        return static_cast<int>(digits.size()) - i;
+    }
+    static Int128 DigitsValue(const QString& digits) {
+        Int128 v = 0;
+        for (QChar c : digits) v = v * 10 + (c.unicode() - u'0');
+        return v;
+    }
+
     static Value NumberLiteral(const Token& t) {
         switch (t.kind) {
         case TokKind::Integer: {
             bool ok = false;
             long long v = t.text.toLongLong(&ok);
             if (ok && v <= 2147483647LL) return Value::Int(v, XInt);
-            // Larger integers are numeric literals in SQL Server.
-            if (ok && t.text.size() <= 18) return Value::Decimal(v, 0, XNumeric);
+            // Larger integers are numeric literals in SQL Server, up to 38 digits.
+            if (DigitCount(t.text) <= 38) return Value::Decimal(DigitsValue(t.text), 0, XNumeric);
             return Value::Float(t.text.toDouble(), XFloat);
         }
         case TokKind::Decimal:
@@ -1693,8 +1705,8 @@ private:
                 while (scale < 4) { digits += u'0'; ++scale; }
                 while (scale > 4) { digits.chop(1); --scale; }
             }
-            if (digits.size() > 18) return Value::Float(t.text.toDouble(), XFloat);
-            long long v = digits.toLongLong();
+            if (DigitCount(digits) > 38) return Value::Float(t.text.toDouble(), XFloat);
+            Int128 v = DigitsValue(digits);
             if (neg) v = -v;
             return Value::Decimal(v, scale, t.kind == TokKind::Money ? XMoney : XNumeric);
         }

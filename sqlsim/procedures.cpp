@@ -373,10 +373,41 @@ void Executor::DoExec(const Statement& s) {
         setReturn(0);
         return;
     }
+    if (name == "sp_changeobjectowner") {
+        const QString objname = a.Str(0), newOwner = a.Str(1);
+        const QStringList parts = SplitObjectNameText(objname);
+        Object* o = parts.isEmpty() ? nullptr : db.FindObject(parts.size() > 1 ? parts[parts.size() - 2] : QString(), parts.last());
+        if (!o || o->parent != 0 || !(o->IsType("U") || o->IsType("V") || o->IsType("P") || o->IsType("FN") || o->IsType("IF") || o->IsType("TF")))
+            throw ErrGeneric(15001, 16, QStringLiteral("Object '%1' does not exist or is not a valid object for this operation.").arg(objname));
+        const User* owner = db.FindUser(newOwner);
+        if (!owner) throw ErrGeneric(15410, 16, QStringLiteral("User or role '%1' does not exist in this database.").arg(newOwner));
+        // The object's constraints and triggers belong to its owner and move with it.
+        QList<int> ids = db.Children(o->id);
+        ids.prepend(o->id);
+        for (int id : ids) {
+            const Object* clash = db.FindObject(owner->name, db.FindObject(id)->name);
+            if (clash && clash->id != id)
+                throw ErrGeneric(15505, 16, QStringLiteral("Cannot change owner of object '%1' or one of its child objects because the new owner '%2' already has an object with the same name.")
+                                                .arg(objname, newOwner));
+        }
+        AddMessage(15477, 10, 1, QStringLiteral("Caution: Changing any part of an object name could break scripts and stored procedures."));
+        for (int id : ids) {
+            Object& child = *db.FindObject(id);
+            db.objectIds.remove(ObjectKey(child.uid, child.name));
+            child.uid = owner->uid;
+            db.objectIds.insert(ObjectKey(child.uid, child.name), id);
+            db.Touch(child);
+        }
+        // The object's permissions do not survive the change of owner.
+        db.permissions.erase(std::remove_if(db.permissions.begin(), db.permissions.end(), [&](const Permission& p) { return p.id == o->id; }),
+                             db.permissions.end());
+        setReturn(0);
+        return;
+    }
     static const QSet<QString> harmless = {"sp_dboption", "sp_configure", "sp_recompile", "sp_refreshview", "sp_defaultdb", "sp_password", "sp_changedbowner",
                                            "sp_addsrvrolemember", "sp_dropsrvrolemember", "sp_grantlogin", "sp_denylogin",
                                            "sp_revokelogin", "sp_updatestats", "sp_fulltext_service", "sp_addextendedproperty",
-                                           "sp_settriggerorder", "sp_tableoption", "sp_autostats", "sp_changeobjectowner",
+                                           "sp_settriggerorder", "sp_tableoption", "sp_autostats",
                                            "sp_helpdb", "sp_who", "sp_lock"};
     if (harmless.contains(name)) {
         setReturn(0);

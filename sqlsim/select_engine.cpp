@@ -58,12 +58,15 @@ void CollectAggregates(const ExprPtr& e, std::vector<const Expr*>& out) {
     CollectAggregates(e->elseExpr, out);
 }
 
+// LIKE compares characters as the collation does: case folded unless it is case-sensitive.
+QChar Fold(QChar c) { return ThreadCaseSensitive() ? c : c.toLower(); }
+
 bool LikeMatch(const QString& s, int si, const QString& p, int pi, QChar escape) {
     const int sn = static_cast<int>(s.size()), pn = static_cast<int>(p.size());
     while (pi < pn) {
         QChar c = p[pi];
         if (!escape.isNull() && c == escape && pi + 1 < pn) {
-            if (si >= sn || s[si].toLower() != p[pi + 1].toLower()) return false;
+            if (si >= sn || Fold(s[si]) != Fold(p[pi + 1])) return false;
             ++si;
             pi += 2;
             continue;
@@ -84,12 +87,12 @@ bool LikeMatch(const QString& s, int si, const QString& p, int pi, QChar escape)
                 bool negate = set.startsWith(u'^');
                 if (negate) set.remove(0, 1);
                 bool match = false;
-                QChar ch = s[si].toLower();
+                QChar ch = Fold(s[si]);
                 for (int k = 0; k < set.size(); ++k) {
                     if (k + 2 < set.size() && set[k + 1] == u'-') {
-                        if (ch >= set[k].toLower() && ch <= set[k + 2].toLower()) match = true;
+                        if (ch >= Fold(set[k]) && ch <= Fold(set[k + 2])) match = true;
                         k += 2;
-                    } else if (set[k].toLower() == ch) {
+                    } else if (Fold(set[k]) == ch) {
                         match = true;
                     }
                 }
@@ -99,7 +102,7 @@ bool LikeMatch(const QString& s, int si, const QString& p, int pi, QChar escape)
                 continue;
             }
         }
-        if (s[si].toLower() != c.toLower()) return false;
+        if (Fold(s[si]) != Fold(c)) return false;
         ++si;
         ++pi;
     }

@@ -25,8 +25,10 @@ enum XType : int {
     XNVarChar = 231, XNChar = 239, XSysname = 231
 };
 
-// One typed value. Money and decimal values are kept exact as a scaled integer (value * 10^scale
-// in a long long), which covers every precision the tool meets. Date-times have no time zone:
+using Int128 = __int128;
+
+// One typed value. Money and decimal values are kept exact as a scaled 128-bit integer
+// (value * 10^scale), which holds every decimal(38, s). Date-times have no time zone:
 // AsDateTime() returns the server's wall-clock time with Qt::UTC as its time spec.
 class Value {
 public:
@@ -36,7 +38,7 @@ public:
     static Value Null(int xtype = XInt);
     static Value Int(long long v, int xtype = XInt);
     static Value Float(double v, int xtype = XFloat);
-    static Value Decimal(long long scaled, int scale, int xtype = XDecimal);
+    static Value Decimal(Int128 scaled, int scale, int xtype = XDecimal);
     static Value DateTime(const QDateTime& v, int xtype = XDateTime);
     static Value String(const QString& v, int xtype = XVarChar);
     static Value Binary(const QByteArray& v, int xtype = XVarBinary);
@@ -51,7 +53,11 @@ public:
     QString AsString() const;     // the text SQL Server gives when converting to varchar
     QByteArray AsBinary() const;
     QDateTime AsDateTime() const;
-    long long DecimalScaled() const { return i_; }
+    Int128 DecimalScaled() const {
+        return kind_ == Kind::Decimal ? static_cast<Int128>(static_cast<unsigned __int128>(static_cast<unsigned long long>(hi_)) << 64 |
+                                                            static_cast<unsigned long long>(i_))
+                                      : i_;
+    }
     int DecimalScale() const { return scale_; }
     bool IsNumeric() const { return kind_ == Kind::Int || kind_ == Kind::Float || kind_ == Kind::Decimal; }
     bool IsText() const { return kind_ == Kind::String; }
@@ -61,7 +67,10 @@ private:
     int xtype_ = XInt;
     long long i_ = 0;  // integer, scaled decimal, or milliseconds since 1970 for date-times
     int scale_ = 0;
-    double d_ = 0;
+    union {
+        double d_ = 0;
+        long long hi_;  // decimals: the high 64 bits of the scaled value (i_ holds the low bits)
+    };
     QString s_;
     QByteArray b_;
 };

@@ -11,6 +11,34 @@ thread_local const QSet<QString>* t_wanted = nullptr;
 
 const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
 
+// systypes.usertype and syscolumns.usertype: the type numbers from before the extended types;
+// the types added since (nchar, nvarchar, ntext, uniqueidentifier, bigint, sql_variant) have 0.
+int OldUserType(int xusertype) {
+    switch (xusertype) {
+    case XChar: return 1;
+    case XVarChar: return 2;
+    case XBinary: return 3;
+    case XVarBinary: return 4;
+    case XTinyInt: return 5;
+    case XSmallInt: return 6;
+    case XInt: return 7;
+    case XFloat: return 8;
+    case XNumeric: return 10;
+    case XMoney: return 11;
+    case XDateTime: return 12;
+    case XBit: return 16;
+    case 256: return 18;  // sysname
+    case XText: return 19;
+    case XImage: return 20;
+    case XSmallMoney: return 21;
+    case XSmallDateTime: return 22;
+    case XReal: return 23;
+    case XDecimal: return 24;
+    case XTimestamp: return 80;
+    default: return xusertype > 256 ? xusertype : 0;  // user-defined types keep their own number
+    }
+}
+
 // Collects the columns and rows of a system table. When the query reads only some of its
 // columns, each row is cut down to those as soon as the next one starts, so that a large table
 // never holds its unread values.
@@ -157,7 +185,11 @@ void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) 
                              c.xtype == XReal || c.xtype == XMoney || c.xtype == XSmallMoney || c.xtype == XDateTime ||
                              c.xtype == XSmallDateTime;
             int status = (c.nullable ? 8 : 0) | (c.identity ? 0x80 : 0) | (outParam ? 0x40 : 0);
+            // text, ntext and image report no precision (their 2^31-1 and 2^30-1 sizes do not fit the
+            // smallint column), nor does uniqueidentifier.
+            const bool blob = c.xtype == XText || c.xtype == XNText || c.xtype == XImage || c.xtype == XUniqueIdentifier;
             Value prec = fixedPrec ? I(c.prec, XSmallInt)
+                         : blob ? I(0, XSmallInt)
                          : isString ? I(IsUnicodeType(c.xtype) ? c.length / 2 : c.length, XSmallInt)
                                     : IsBinaryType(c.xtype) ? I(c.length, XSmallInt) : N(XSmallInt);
             Value scale = (c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XMoney ||
@@ -170,7 +202,7 @@ void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) 
                         I((c.identity ? 1 : 0) | (c.computed ? 4 : 0) | (c.rowGuid ? 8 : 0) | (c.identityNotForRepl ? 0x10 : 0), XSmallInt),
                         I(c.cdefault), I(c.domain), I(number, XSmallInt), I(c.colid, XSmallInt), N(XVarBinary),
                         I(0, XSmallInt), isString && !c.collation.isEmpty() ? I(872468488) : N(), I(0),
-                        I(status, XTinyInt), I(c.xtype, XTinyInt), I(c.xusertype, XSmallInt), N(XVarChar), prec, scale,
+                        I(status, XTinyInt), I(c.xtype, XTinyInt), I(OldUserType(c.xusertype), XSmallInt), N(XVarChar), prec, scale,
                         I(c.computed ? 1 : 0), I(outParam ? 1 : 0), I(c.nullable ? 1 : 0),
                         isString ? S(c.collation.isEmpty() ? QString::fromLatin1(kCollation) : c.collation) : N(XNVarChar),
                         N(XBinary)};
@@ -200,7 +232,6 @@ void SysTypes(const Database& db, Relation& rel) {
     static const int order[] = {XImage, XText, XUniqueIdentifier, XTinyInt, XSmallInt, XInt, XSmallDateTime, XReal,
                                 XMoney, XDateTime, XFloat, XSqlVariant, XNText, XBit, XDecimal, XNumeric, XSmallMoney,
                                 XBigInt, XVarBinary, XVarChar, XBinary, XChar, XTimestamp, XNVarChar, XNChar};
-    int usertype = 0;
     for (int xt : order) {
         const BuiltinType* t = FindBuiltinType(xt);
         int length = t->variable ? (IsUnicodeType(xt) ? 8000 : IsStringType(xt) || IsBinaryType(xt) ? 8000 : 17) : t->length;
@@ -208,7 +239,7 @@ void SysTypes(const Database& db, Relation& rel) {
         bool str = IsStringType(xt);
         b.Row() = {S(QString::fromLatin1(t->name)), I(xt, XTinyInt), I(0, XTinyInt), I(xt, XSmallInt), I(length, XSmallInt),
                    I(t->prec, XTinyInt), I(t->scale, XTinyInt), I(0), I(0), I(4, XSmallInt), I(0, XSmallInt),
-                   str ? I(872468488) : N(), I(++usertype, XSmallInt), I(t->variable ? 1 : 0, XBit), I(1, XBit),
+                   str ? I(872468488) : N(), I(OldUserType(xt), XSmallInt), I(t->variable ? 1 : 0, XBit), I(1, XBit),
                    I(xt, XTinyInt), N(XVarChar), I(str ? length / (IsUnicodeType(xt) ? 2 : 1) : t->prec, XSmallInt),
                    I(t->scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)};
     }

@@ -86,25 +86,25 @@ QByteArray ValueBytes(std::uint8_t type, const Value& value) {
     return value.GetKind() == Value::Kind::Binary ? value.AsBinary() : value.AsString().toUtf8();
 }
 
-long long Pow10(int n) {
-    long long p = 1;
+Int128 Pow10(int n) {
+    Int128 p = 1;
     while (n-- > 0) p *= 10;
     return p;
 }
 
 // The value as an integer scaled by 10^scale (money: scale 4).
-long long Scaled(const Value& value, int scale) {
+Int128 Scaled(const Value& value, int scale) {
     switch (value.GetKind()) {
     case Value::Kind::Decimal: {
         const int from = value.DecimalScale();
-        const long long v = value.DecimalScaled();
+        const Int128 v = value.DecimalScaled();
         if (from == scale) return v;
         if (from < scale) return v * Pow10(scale - from);
-        const long long d = Pow10(from - scale);
+        const Int128 d = Pow10(from - scale);
         return (v >= 0 ? v + d / 2 : v - d / 2) / d;
     }
     case Value::Kind::Int: return value.AsInt() * Pow10(scale);
-    default: return std::llround(value.AsDouble() * static_cast<double>(Pow10(scale)));
+    default: return static_cast<Int128>(std::round(value.AsDouble() * std::pow(10.0, scale)));
     }
 }
 
@@ -490,7 +490,7 @@ void TokenWriter::WriteValue(const WireColumn& column, const sqlsim::Value& valu
     case kMoneyN: {
         if (null) return U8(0);
         U8(static_cast<std::uint8_t>(column.maxLength));
-        const long long m = Scaled(value, 4);
+        const long long m = static_cast<long long>(Scaled(value, 4));
         if (column.maxLength == 4) return U32(static_cast<std::uint32_t>(m));
         U32(static_cast<std::uint32_t>(static_cast<unsigned long long>(m) >> 32));  // the high half first
         U32(static_cast<std::uint32_t>(static_cast<unsigned long long>(m) & 0xFFFFFFFFu));
@@ -524,12 +524,13 @@ void TokenWriter::WriteValue(const WireColumn& column, const sqlsim::Value& valu
     case kDecimalN:
     case kNumericN: {
         if (null) return U8(0);
-        const long long v = Scaled(value, column.scale);
+        const Int128 v = Scaled(value, column.scale);
         U8(static_cast<std::uint8_t>(column.maxLength));
         U8(v < 0 ? 0 : 1);
-        const unsigned long long magnitude = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-        U64(magnitude);
-        for (int i = 9; i < column.maxLength; ++i) U8(0);
+        const unsigned __int128 magnitude = v < 0 ? 0 - static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+        U64(static_cast<std::uint64_t>(magnitude));  // little-endian: the low half first
+        if (column.maxLength > 9) U64(static_cast<std::uint64_t>(magnitude >> 64));
+        for (int i = 17; i < column.maxLength; ++i) U8(0);
         return;
     }
     case kGuid: {

@@ -8,8 +8,6 @@
 
 namespace sqlsim {
 
-using Int128 = __int128;
-
 namespace {
 
 const BuiltinType kTypes[] = {
@@ -43,7 +41,23 @@ Int128 Rescale(Int128 v, int from, int to) {
     return q;
 }
 
-bool FitsLongLong(Int128 v) { return v <= Int128(9223372036854775807LL) && v >= -Int128(9223372036854775807LL); }
+// Multiplies by 10^n; false when the result would leave the 38 digits a decimal holds.
+bool ScaleUp(Int128& v, int n) {
+    const Int128 limit = Pow10(38);
+    for (int i = 0; i < n; ++i) {
+        if (v >= limit || v <= -limit) return false;
+        v *= 10;
+    }
+    return v < limit && v > -limit;
+}
+
+bool Fits38(Int128 v) { return v < Pow10(38) && v > -Pow10(38); }
+
+// money is a 64-bit count of ten-thousandths, smallmoney a 32-bit one.
+bool FitsMoney(Int128 scaled4, int xtype) {
+    const Int128 hi = xtype == XSmallMoney ? Int128(INT_MAX) : Int128(LLONG_MAX);
+    return scaled4 <= hi && scaled4 >= -hi - 1;
+}
 
 SqlError Overflow(const QString& typeName) {
     return ErrGeneric(8115, 16, QStringLiteral("Arithmetic overflow error converting expression to data type %1.").arg(typeName));
@@ -64,15 +78,24 @@ int IntRank(int xtype) {
     }
 }
 
-QString DecimalText(long long scaled, int scale) {
-    bool neg = scaled < 0;
-    QString digits = QString::number(neg ? -static_cast<Int128>(scaled) == 0 ? 0 : -scaled : scaled);
+}  // namespace
+
+QString DecimalText(Int128 scaled, int scale) {
+    const bool neg = scaled < 0;
+    unsigned __int128 magnitude = neg ? 0 - static_cast<unsigned __int128>(scaled) : static_cast<unsigned __int128>(scaled);
+    QString digits;
+    do {
+        digits.prepend(QChar(u'0' + static_cast<int>(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
     if (scale > 0) {
         while (digits.size() <= scale) digits.prepend(u'0');
         digits.insert(digits.size() - scale, u'.');
     }
     return neg ? QStringLiteral("-") + digits : digits;
 }
+
+namespace {
 
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
@@ -98,7 +121,15 @@ bool IsIntegerType(int x) { return x == XInt || x == XSmallInt || x == XTinyInt 
 Value Value::Null(int xtype) { Value v; v.xtype_ = xtype; return v; }
 Value Value::Int(long long x, int xtype) { Value v; v.kind_ = Kind::Int; v.i_ = x; v.xtype_ = xtype; return v; }
 Value Value::Float(double x, int xtype) { Value v; v.kind_ = Kind::Float; v.d_ = x; v.xtype_ = xtype; return v; }
-Value Value::Decimal(long long s, int sc, int xtype) { Value v; v.kind_ = Kind::Decimal; v.i_ = s; v.scale_ = sc; v.xtype_ = xtype; return v; }
+Value Value::Decimal(Int128 s, int sc, int xtype) {
+    Value v;
+    v.kind_ = Kind::Decimal;
+    v.i_ = static_cast<long long>(static_cast<unsigned long long>(s));
+    v.hi_ = static_cast<long long>(static_cast<unsigned __int128>(s) >> 64);
+    v.scale_ = sc;
+    v.xtype_ = xtype;
+    return v;
+}
 Value Value::DateTime(const QDateTime& x, int xtype) {
     Value v;
     v.kind_ = Kind::DateTime;
@@ -113,7 +144,7 @@ long long Value::AsInt() const {
     switch (kind_) {
     case Kind::Int: return i_;
     case Kind::Float: return static_cast<long long>(d_);
-    case Kind::Decimal: return static_cast<long long>(static_cast<Int128>(i_) / Pow10(scale_));
+    case Kind::Decimal: return static_cast<long long>(DecimalScaled() / Pow10(scale_));
     case Kind::String: return s_.trimmed().toLongLong();
     case Kind::Binary: {
         long long r = 0;
@@ -128,7 +159,7 @@ double Value::AsDouble() const {
     switch (kind_) {
     case Kind::Int: return static_cast<double>(i_);
     case Kind::Float: return d_;
-    case Kind::Decimal: return static_cast<double>(i_) / std::pow(10.0, scale_);
+    case Kind::Decimal: return static_cast<double>(DecimalScaled()) / std::pow(10.0, scale_);
     case Kind::String: return s_.trimmed().toDouble();
     default: return AsInt();
     }
@@ -141,8 +172,8 @@ QString Value::AsString() const {
     case Kind::Float: return FormatNumberLikeServer(*this);
     case Kind::Decimal:
         if (xtype_ == XMoney || xtype_ == XSmallMoney)
-            return DecimalText(static_cast<long long>(Rescale(i_, scale_, 2)), 2);
-        return DecimalText(i_, scale_);
+            return DecimalText(Rescale(DecimalScaled(), scale_, 2), 2);
+        return DecimalText(DecimalScaled(), scale_);
     case Kind::DateTime: return FormatDateTime(AsDateTime(), 0);
     case Kind::String: return s_;
     case Kind::Binary: return QString::fromLatin1(b_);
@@ -320,6 +351,7 @@ QString TrimRight(const QString& s) {
 }
 
 thread_local QString tlDateFormat = QStringLiteral("mdy");
+thread_local bool tlCaseSensitive = false;
 
 Value StringToNumber(const Value& s, const Value& like) {
     QString t = s.AsString().trimmed();
@@ -338,10 +370,20 @@ Value StringToNumber(const Value& s, const Value& like) {
 
 }  // namespace
 
+bool IsCaseSensitiveCollation(const QString& collation) {
+    return collation.contains(QLatin1String("_CS"), Qt::CaseInsensitive) || collation.contains(QLatin1String("_BIN"), Qt::CaseInsensitive);
+}
+void SetThreadCaseSensitive(bool caseSensitive) { tlCaseSensitive = caseSensitive; }
+bool ThreadCaseSensitive() { return tlCaseSensitive; }
+
 int CompareValues(const Value& a, const Value& b) {
     using K = Value::Kind;
     if (a.GetKind() == K::String && b.GetKind() == K::String) {
-        int c = QString::compare(TrimRight(a.AsString()), TrimRight(b.AsString()), Qt::CaseInsensitive);
+        const QString x = TrimRight(a.AsString()), y = TrimRight(b.AsString());
+        int c = QString::compare(x, y, Qt::CaseInsensitive);
+        // A case-sensitive collation still sorts alphabetically; of two spellings of one word
+        // the lower-case one comes first.
+        if (c == 0 && tlCaseSensitive) c = -QString::compare(x, y, Qt::CaseSensitive);
         return c < 0 ? -1 : c > 0 ? 1 : 0;
     }
     if (a.GetKind() == K::DateTime || b.GetKind() == K::DateTime) {
@@ -365,12 +407,14 @@ int CompareValues(const Value& a, const Value& b) {
         int sb = b.GetKind() == K::Decimal ? b.DecimalScale() : 0;
         Int128 x = a.GetKind() == K::Decimal ? Int128(a.DecimalScaled()) : Int128(a.AsInt());
         Int128 y = b.GetKind() == K::Decimal ? Int128(b.DecimalScaled()) : Int128(b.AsInt());
-        int s = std::max(sa, sb);
-        x = Rescale(x, sa, s);
-        y = Rescale(y, sb, s);
+        const int s = std::max(sa, sb);
+        if (!ScaleUp(x, s - sa) || !ScaleUp(y, s - sb)) {
+            const double p = a.AsDouble(), q = b.AsDouble();
+            return p < q ? -1 : p > q ? 1 : 0;
+        }
         return x < y ? -1 : x > y ? 1 : 0;
     }
-    int c = QString::compare(a.AsString(), b.AsString(), Qt::CaseInsensitive);
+    int c = QString::compare(a.AsString(), b.AsString(), ThreadCaseSensitivity());
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
@@ -380,11 +424,16 @@ QString HashKey(const Value& v) {
     case Value::Kind::Int: return QString::number(v.AsInt());
     case Value::Kind::Float: return QString::number(v.AsDouble(), 'g', 17);
     case Value::Kind::Decimal: {
-        if (v.DecimalScaled() % static_cast<long long>(Pow10(v.DecimalScale())) == 0)
-            return QString::number(v.AsInt());
-        return QString::number(v.AsDouble(), 'g', 17);
+        if (v.DecimalScaled() % Pow10(v.DecimalScale()) == 0)
+            return DecimalText(v.DecimalScaled() / Pow10(v.DecimalScale()), 0);
+        // Beyond a double's 15 digits two different decimals could share a key: keep them exact.
+        Int128 m = v.DecimalScaled();
+        int scale = v.DecimalScale();
+        if (m < Pow10(15) && m > -Pow10(15)) return QString::number(v.AsDouble(), 'g', 17);
+        while (m % 10 == 0) { m /= 10; --scale; }
+        return DecimalText(m, scale);
     }
-    case Value::Kind::String: return QStringLiteral("s") + TrimRight(v.AsString()).toLower();
+    case Value::Kind::String: return QStringLiteral("s") + (tlCaseSensitive ? TrimRight(v.AsString()) : TrimRight(v.AsString()).toLower());
     case Value::Kind::DateTime: return QStringLiteral("d") + QString::number(v.AsDateTime().toMSecsSinceEpoch());
     case Value::Kind::Binary: return QStringLiteral("b") + QString::fromLatin1(v.AsBinary().toHex());
     }
@@ -404,18 +453,35 @@ Dec ToDec(const Value& x) {
 }
 
 Value MakeDecimal(Int128 v, int scale, int xtype) {
-    // Reduce the scale until the value fits the storage.
-    while (!FitsLongLong(v) && scale > 0) {
+    if (xtype == XMoney || xtype == XSmallMoney) {
+        if (scale > 4) v = Rescale(v, scale, 4);
+        if (!ScaleUp(v, 4 - std::min(scale, 4)) || !FitsMoney(v, xtype)) throw Overflow(TypeName(xtype));
+        return Value::Decimal(v, 4, xtype);
+    }
+    // Reduce the scale until the value fits 38 digits.
+    while (!Fits38(v) && scale > 0) {
         v = Rescale(v, scale, scale - 1);
         --scale;
     }
-    if (!FitsLongLong(v)) throw Overflow(TypeName(xtype));
-    if (xtype == XMoney || xtype == XSmallMoney) {
-        v = Rescale(v, scale, 4);
-        scale = 4;
-        if (!FitsLongLong(v)) throw Overflow(QStringLiteral("money"));
+    if (!Fits38(v)) throw Overflow(TypeName(xtype));
+    return Value::Decimal(v, scale, xtype);
+}
+
+// Brings two operands to one scale for + and -, giving up decimals of the finer one where the
+// coarser one has no room left for more digits.
+int CommonScale(Dec& x, Dec& y, int xtype) {
+    int s = std::max(x.scale, y.scale);
+    for (;;) {
+        Int128 p = x.v, q = y.v;
+        if (ScaleUp(p, s - std::min(s, x.scale)) && ScaleUp(q, s - std::min(s, y.scale))) {
+            x.v = x.scale > s ? Rescale(x.v, x.scale, s) : p;
+            y.v = y.scale > s ? Rescale(y.v, y.scale, s) : q;
+            x.scale = y.scale = s;
+            return s;
+        }
+        if (s == 0) throw Overflow(TypeName(xtype));
+        --s;
     }
-    return Value::Decimal(static_cast<long long>(v), scale, xtype);
 }
 
 int NumericResultType(const Value& a, const Value& b) {
@@ -436,7 +502,12 @@ int NumericResultType(const Value& a, const Value& b) {
 
 Value Negate(const Value& a) {
     switch (a.GetKind()) {
-    case Value::Kind::Int: return Value::Int(-a.AsInt(), a.XTypeCode() == XTinyInt || a.XTypeCode() == XBit ? XInt : a.XTypeCode());
+    case Value::Kind::Int: {
+        const int xt = a.XTypeCode() == XBigInt ? XBigInt : XInt;
+        // The lowest int and bigint have no positive counterpart.
+        if (a.AsInt() == (xt == XBigInt ? LLONG_MIN : INT_MIN)) throw Overflow(TypeName(xt));
+        return Value::Int(-a.AsInt(), a.XTypeCode() == XTinyInt || a.XTypeCode() == XBit ? XInt : a.XTypeCode());
+    }
     case Value::Kind::Float: return Value::Float(-a.AsDouble(), a.XTypeCode());
     case Value::Kind::Decimal: return Value::Decimal(-a.DecimalScaled(), a.DecimalScale(), a.XTypeCode());
     default: return a;
@@ -493,15 +564,26 @@ Value Arithmetic(const QString& op, const Value& aIn, const Value& bIn) {
     }
     Dec x = ToDec(a), y = ToDec(b);
     if (op == "+" || op == "-") {
-        int s = std::max(x.scale, y.scale);
-        Int128 p = Rescale(x.v, x.scale, s), q = Rescale(y.v, y.scale, s);
-        return MakeDecimal(op == "+" ? p + q : p - q, s, rt);
+        const int s = CommonScale(x, y, rt);
+        // Both operands are below 10^38, so their sum still fits 128 bits.
+        return MakeDecimal(op == "+" ? x.v + y.v : x.v - y.v, s, rt);
     }
-    if (op == "*") return MakeDecimal(x.v * y.v, x.scale + y.scale, rt);
+    if (op == "*") {
+        // A product beyond 128 bits gives up decimals of its operands first, as the server
+        // reduces the scale of a result that needs more than 38 digits.
+        Int128 r;
+        while (__builtin_mul_overflow(x.v, y.v, &r)) {
+            Dec& finer = x.scale >= y.scale ? x : y;
+            if (finer.scale == 0) throw Overflow(TypeName(rt));
+            finer.v = Rescale(finer.v, finer.scale, finer.scale - 1);
+            --finer.scale;
+        }
+        return MakeDecimal(r, x.scale + y.scale, rt);
+    }
     if (y.v == 0) throw ErrGeneric(8134, 16, QStringLiteral("Divide by zero error encountered."));
     if (op == "%") {
-        int s = std::max(x.scale, y.scale);
-        return MakeDecimal(Rescale(x.v, x.scale, s) % Rescale(y.v, y.scale, s), s, rt);
+        const int s = CommonScale(x, y, rt);
+        return MakeDecimal(x.v % y.v, s, rt);
     }
     // Division keeps at least six decimals, as the server does for numeric results.
     int s = std::max(6, x.scale);
@@ -549,7 +631,7 @@ Value ConvertTo(const Value& v, int xtype, int length, int prec, int scale, int 
         QString s;
         if (v.GetKind() == K::DateTime) s = FormatDateTime(v.AsDateTime(), style);
         else if (v.GetKind() == K::Decimal && (v.XTypeCode() == XMoney || v.XTypeCode() == XSmallMoney) && style == 2)
-            s = DecimalText(static_cast<long long>(Rescale(v.DecimalScaled(), v.DecimalScale(), 4)), 4);
+            s = DecimalText(Rescale(v.DecimalScaled(), v.DecimalScale(), 4), 4);
         else if (v.GetKind() == K::Binary && IsUnicodeType(xtype)) {
             QByteArray b = v.AsBinary();
             s = QString::fromUtf16(reinterpret_cast<const char16_t*>(b.constData()), b.size() / 2);
@@ -569,6 +651,8 @@ Value ConvertTo(const Value& v, int xtype, int length, int prec, int scale, int 
             bool ok = false;
             QString t = v.AsString().trimmed();
             r = t.toLongLong(&ok);
+            static const QRegularExpression wholeNumber(QStringLiteral("^[-+]?\\d+$"));
+            if (!ok && wholeNumber.match(t).hasMatch()) throw Overflow(TypeName(xtype));
             if (!ok) {
                 if (t.isEmpty()) r = 0;
                 else
@@ -577,6 +661,15 @@ Value ConvertTo(const Value& v, int xtype, int length, int prec, int scale, int 
             }
         } else if (v.GetKind() == K::DateTime) {
             r = QDate(1900, 1, 1).daysTo(v.AsDateTime().date());
+        } else if (v.GetKind() == K::Decimal) {
+            const Int128 whole = v.DecimalScaled() / Pow10(v.DecimalScale());
+            if (whole > Int128(LLONG_MAX) || whole < Int128(LLONG_MIN)) throw Overflow(TypeName(xtype));
+            r = static_cast<long long>(whole);
+        } else if (v.GetKind() == K::Float) {
+            // 2^63 is exact as a double: anything at or beyond it is out of bigint's range.
+            const double d = std::trunc(v.AsDouble());
+            if (!(d < 9223372036854775808.0 && d >= -9223372036854775808.0)) throw Overflow(TypeName(xtype));
+            r = static_cast<long long>(d);
         } else {
             r = v.AsInt();
         }
@@ -601,35 +694,42 @@ Value ConvertTo(const Value& v, int xtype, int length, int prec, int scale, int 
         if (xtype == XMoney || xtype == XSmallMoney) { scale = 4; prec = xtype == XMoney ? 19 : 10; }
         if (prec <= 0) prec = 18;
         if (scale < 0) scale = 0;
+        prec = std::min(prec, 38);
+        const QString target = xtype == XMoney || xtype == XSmallMoney ? TypeName(xtype) : QStringLiteral("numeric");
         Int128 r;
-        if (v.GetKind() == K::Decimal) r = Rescale(v.DecimalScaled(), v.DecimalScale(), scale);
-        else if (v.GetKind() == K::Int) r = Int128(v.AsInt()) * Pow10(scale);
-        else if (v.GetKind() == K::Float) {
-            double d = v.AsDouble() * std::pow(10.0, scale);
-            if (std::fabs(d) > 9.2e18) throw Overflow(TypeName(xtype));
-            r = static_cast<Int128>(std::llround(d));
+        if (v.GetKind() == K::Decimal) {
+            r = v.DecimalScaled();
+            if (v.DecimalScale() > scale) r = Rescale(r, v.DecimalScale(), scale);
+            else if (!ScaleUp(r, scale - v.DecimalScale())) throw Overflow(target);
+        } else if (v.GetKind() == K::Float) {
+            const double d = std::round(v.AsDouble() * std::pow(10.0, scale));
+            if (!(std::fabs(d) < 1e38)) throw Overflow(target);
+            r = static_cast<Int128>(d);
         } else if (v.GetKind() == K::String) {
             QString t = v.AsString().trimmed();
             static const QRegularExpression num(QStringLiteral("^([-+]?)\\$?(\\d*)(?:\\.(\\d*))?$"));
             auto m = num.match(t);
             if (!m.hasMatch() || (m.captured(2).isEmpty() && m.captured(3).isEmpty()))
                 throw ErrGeneric(8114, 16, QStringLiteral("Error converting data type %1 to %2.").arg(fromName, TypeName(xtype)));
-            QString frac = m.captured(3);
-            QString digits = m.captured(2) + frac;
-            if (digits.size() > 30) throw Overflow(TypeName(xtype));
-            Int128 raw = 0;
-            for (QChar c : digits) raw = raw * 10 + (c.unicode() - u'0');
-            r = Rescale(raw, static_cast<int>(frac.size()), scale);
+            QString whole = m.captured(2);
+            while (whole.startsWith(u'0')) whole.remove(0, 1);
+            const QString frac = m.captured(3);
+            // More whole digits than the type holds overflow before any arithmetic.
+            if (whole.size() > prec - scale) throw Overflow(target);
+            r = 0;
+            for (QChar c : whole + frac.left(scale).leftJustified(scale, u'0')) r = r * 10 + (c.unicode() - u'0');
+            if (frac.size() > scale && frac[scale] >= u'5') ++r;  // round half away from zero
             if (m.captured(1) == "-") r = -r;
         } else {
-            r = Int128(v.AsInt()) * Pow10(scale);
+            r = Int128(v.AsInt());
+            if (!ScaleUp(r, scale)) throw Overflow(target);
         }
-        if (xtype != XMoney && xtype != XSmallMoney) {
-            Int128 lim = Pow10(prec);
-            if (r >= lim || r <= -lim) throw Overflow(QStringLiteral("numeric"));
+        if (xtype == XMoney || xtype == XSmallMoney) {
+            if (!FitsMoney(r, xtype)) throw Overflow(target);
+        } else if (r >= Pow10(prec) || r <= -Pow10(prec)) {
+            throw Overflow(target);
         }
-        if (!FitsLongLong(r)) throw Overflow(TypeName(xtype));
-        return Value::Decimal(static_cast<long long>(r), scale, xtype == XDecimal ? XDecimal : xtype);
+        return Value::Decimal(r, scale, xtype);
     }
     if (xtype == XDateTime || xtype == XSmallDateTime) {
         QDateTime out;

@@ -26,8 +26,15 @@ bool IsBinaryType(int xtype);
 bool IsExactNumericType(int xtype);
 bool IsIntegerType(int xtype);
 
-// -1, 0, 1; nulls must be handled by the caller. Strings compare case-insensitively and
-// ignoring trailing blanks, as under the default collation.
+// Strings compare case-sensitively under a case-sensitive (_CS_) or binary (_BIN) collation of
+// the current database; the setting holds for the batches this thread runs.
+bool IsCaseSensitiveCollation(const QString& collation);
+void SetThreadCaseSensitive(bool caseSensitive);
+bool ThreadCaseSensitive();
+inline Qt::CaseSensitivity ThreadCaseSensitivity() { return ThreadCaseSensitive() ? Qt::CaseSensitive : Qt::CaseInsensitive; }
+
+// -1, 0, 1; nulls must be handled by the caller. Strings compare ignoring trailing blanks and,
+// under the default collation, case.
 int CompareValues(const Value& a, const Value& b);
 // A key for hash joins and grouping: equal values (under CompareValues) give equal keys.
 QString HashKey(const Value& v);
@@ -41,6 +48,8 @@ Value ConvertToType(const Value& v, const TypeSpec& type, int style, const QStri
 bool ParseDateTime(const QString& text, const QString& dateFormat, QDateTime& out);
 QString FormatDateTime(const QDateTime& t, int style);
 QString FormatNumberLikeServer(const Value& v);  // varchar conversion of a number (style 0)
+QString DecimalText(Int128 scaled, int scale);  // exact text of a scaled integer: (123456, 4) gives "12.3456"
+
 bool Truthy(const Value& v);  // non-null and non-zero
 
 }  // namespace sqlsim

@@ -203,8 +203,8 @@ void BuildSampleDatabase(Tovimar_Database& db) {
     AddColumn(*books, {"CategoryID", "int", 4, 10, 0, true});
     AddColumn(*books, {"Price", "money", 8, 19, 4, false});
     AddColumn(*books, {"Published", "datetime", 8, 23, 3, true});
-    FieldPtr summary = AddColumn(*books, {"Summary", "ntext", 16, 1073741823, 0, true, CI});
-    FieldPtr rowGuid = AddColumn(*books, {"RowGuid", "uniqueidentifier", 16, 16, 0, false});
+    FieldPtr summary = AddColumn(*books, {"Summary", "ntext", 16, 0, 0, true, CI});
+    FieldPtr rowGuid = AddColumn(*books, {"RowGuid", "uniqueidentifier", 16, 0, 0, false});
     rowGuid->IsRowGUID = true;
     for (const FieldPtr& field : {title, summary}) {
         field->FTI_Field = true;

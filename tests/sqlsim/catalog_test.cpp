@@ -37,15 +37,6 @@ TEST_F(Catalog, LongDefinitionsAreSplitIntoChunksOf4000Characters) {
     EXPECT_TRUE(joined == view);
 }
 
-TEST_F(Catalog, ProcedureGroupsKeepTheirNumbers) {
-    Run(QStringLiteral("CREATE PROCEDURE grp AS SELECT 1\nGO\nCREATE PROCEDURE grp;2 AS SELECT 2\nGO\n"));
-    sqlsim::ResultSet rs = Query(*session_, cq::Procedures());
-    ASSERT_EQ(rs.rows.size(), 2u);
-    EXPECT_EQ(Int(rs, 0, "number"), 1);
-    EXPECT_EQ(Int(rs, 1, "number"), 2);
-    EXPECT_TRUE(Text(rs, 1, "Definition").startsWith(QLatin1String("CREATE PROCEDURE grp;2")));
-}
-
 TEST_F(Catalog, SessionSettingsAreRecordedWithCodeObjects) {
     Run(QStringLiteral("SET ANSI_NULLS OFF\nSET QUOTED_IDENTIFIER OFF\nGO\nCREATE PROCEDURE p_off AS SELECT 1\nGO\n"
                        "SET ANSI_NULLS ON\nGO\nCREATE PROCEDURE p_ansi AS SELECT 1\nGO\n"));
@@ -324,4 +315,56 @@ TEST_F(Catalog, BoundDefaultsRulesAndDroppedTypes) {
             if (m.severity > 10) error = m.number;
         EXPECT_EQ(error, number) << sql;
     }
+}
+
+TEST_F(Catalog, ValuesTheServerReportsForTypesAndKeys) {
+    Run(QStringLiteral("CREATE TABLE v (t text NULL, n ntext NULL, i image NULL, g uniqueidentifier NULL, a int NOT NULL,"
+                       " b varchar(10) NOT NULL, CONSTRAINT PK_v PRIMARY KEY (a DESC, b))\n"
+                       "CREATE INDEX ix_v ON v (b DESC, a ASC)\n"));
+    const struct {
+        const char* sql;
+        const char* expected;
+    } cases[] = {
+        {"SELECT prec FROM syscolumns WHERE id = OBJECT_ID('v') AND name = 't'", "0"},
+        {"SELECT prec FROM syscolumns WHERE id = OBJECT_ID('v') AND name = 'n'", "0"},
+        {"SELECT prec FROM syscolumns WHERE id = OBJECT_ID('v') AND name = 'i'", "0"},
+        {"SELECT prec FROM syscolumns WHERE id = OBJECT_ID('v') AND name = 'g'", "0"},
+        {"SELECT prec FROM syscolumns WHERE id = OBJECT_ID('v') AND name = 'b'", "10"},
+        {"SELECT usertype FROM syscolumns WHERE id = OBJECT_ID('v') AND name = 'b'", "2"},
+        {"SELECT usertype FROM systypes WHERE name = 'int'", "7"},
+        {"SELECT usertype FROM systypes WHERE name = 'decimal'", "24"},
+        {"SELECT usertype FROM systypes WHERE name = 'timestamp'", "80"},
+        {"SELECT usertype FROM systypes WHERE name = 'nvarchar'", "0"},
+        {"SELECT usertype FROM systypes WHERE name = 'sysname'", "18"},
+        {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('v'), 1, 1, 'IsDescending')", "1"},
+        {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('v'), 1, 2, 'IsDescending')", "0"},
+        {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('v'), 2, 1, 'IsDescending')", "1"},
+        {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('v'), 2, 2, 'IsDescending')", "0"},
+        {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('v'), 2, 1, 'ColumnId')", "6"},
+        {"SELECT INDEXKEY_PROPERTY(OBJECT_ID('v'), 2, 3, 'IsDescending')", "NULL"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Outcome(*session_, QString::fromLatin1(c.sql)), c.expected) << c.sql;
+}
+
+TEST_F(Catalog, ChangingTheOwnerMovesTheObjectAndItsConstraints) {
+    Run(QStringLiteral("EXEC sp_adduser 'ann'\nCREATE TABLE t (a int NOT NULL CONSTRAINT PK_t PRIMARY KEY)\nCREATE TABLE ann.t (a int NULL)\n"
+                       "CREATE TABLE u (a int NOT NULL CONSTRAINT PK_u PRIMARY KEY)\nGRANT SELECT ON u TO public\n"));
+    const std::pair<const char*, int> steps[] = {
+        {"EXEC sp_changeobjectowner 'nosuch', 'ann'", 15001},
+        {"EXEC sp_changeobjectowner 'PK_u', 'ann'", 15001},  // a constraint moves only with its table
+        {"EXEC sp_changeobjectowner 'u', 'nobody'", 15410},
+        {"EXEC sp_changeobjectowner 't', 'ann'", 15505},     // ann has a t already
+        {"EXEC sp_changeobjectowner 'dbo.u', 'ann'", 0},
+        {"SELECT a FROM ann.u", 0},
+        {"SELECT a FROM dbo.u", 208},
+        {"EXEC sp_changeobjectowner 'ann.u', 'dbo'", 0},
+    };
+    for (const auto& [sql, number] : steps) {
+        const std::string outcome = Outcome(*session_, QString::fromLatin1(sql));
+        EXPECT_EQ(outcome.rfind("Msg ", 0) == 0 ? std::stoi(outcome.substr(4)) : 0, number) << sql;
+    }
+    Run(QStringLiteral("EXEC sp_changeobjectowner 'u', 'ann'"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT USER_NAME(uid) FROM sysobjects WHERE name = 'PK_u'"));
+    EXPECT_EQ(rs.rows[0][0].AsString().toStdString(), "ann");
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM syspermissions WHERE id = OBJECT_ID('ann.u')")).rows[0][0].AsInt(), 0);
 }

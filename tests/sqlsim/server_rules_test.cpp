@@ -182,3 +182,42 @@ TEST(ServerRules, CatalogValuesAndData) {
     };
     for (const auto& c : cases) EXPECT_EQ(f.Scalar(QString::fromLatin1(c.query)).toStdString(), c.value) << c.query;
 }
+
+TEST(ServerRules, ADatabaseCollationDecidesWhetherCaseMatters) {
+    sqlsim::Server server;
+    auto session = server.Connect();
+    ASSERT_EQ(Errors(session->ExecuteScript(QStringLiteral(
+                  "CREATE DATABASE ci\nCREATE DATABASE cs COLLATE Latin1_General_CS_AS\nGO\n"
+                  "USE ci\nCREATE TABLE t (name varchar(10) NULL)\nINSERT t VALUES ('Alice')\nINSERT t VALUES ('alice')\n"
+                  "CREATE TABLE u (k varchar(10) NOT NULL PRIMARY KEY)\nINSERT u VALUES ('a')\n"
+                  "USE cs\nCREATE TABLE t (name varchar(10) NULL)\nINSERT t VALUES ('Alice')\nINSERT t VALUES ('alice')\n"
+                  "CREATE TABLE u (k varchar(10) NOT NULL PRIMARY KEY)\nINSERT u VALUES ('a')\n")))
+                  .toStdString(),
+              std::string());
+    const struct {
+        const char* sql;
+        const char* ci;
+        const char* cs;
+    } cases[] = {
+        {"SELECT CASE WHEN 'abc' = 'ABC' THEN 1 ELSE 0 END", "1", "0"},
+        {"SELECT COUNT(*) FROM t WHERE name = 'alice'", "2", "1"},
+        {"SELECT COUNT(*) FROM t WHERE name LIKE 'a%'", "2", "1"},
+        {"SELECT COUNT(DISTINCT name) FROM t", "1", "2"},
+        {"SELECT MIN(name) FROM t", "Alice", "alice"},  // lower case sorts first under _CS_
+        {"SELECT CHARINDEX('A', 'abcA')", "1", "4"},
+        {"INSERT u VALUES ('A')", "Msg 2627", "<none>"},
+        {"SELECT DATABASEPROPERTYEX(DB_NAME(), 'Collation')", "SQL_Latin1_General_CP1_CI_AS", "Latin1_General_CS_AS"},
+        {"SELECT collation FROM syscolumns WHERE id = OBJECT_ID('t')", "SQL_Latin1_General_CP1_CI_AS", "Latin1_General_CS_AS"},
+    };
+    auto run = [&](const char* db, const char* sql) { return Outcome(*session, QStringLiteral("USE %1\n%2").arg(QLatin1String(db), QLatin1String(sql))); };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run("ci", c.sql), c.ci) << c.sql;
+        EXPECT_EQ(run("cs", c.sql), c.cs) << c.sql;
+    }
+}
+
+TEST(ServerRules, ALoopRunsUntilItsConditionFails) {
+    // No iteration cap: a long loop neither stops early nor ends the batch quietly.
+    Fixture f;
+    EXPECT_EQ(f.Scalar(QStringLiteral("DECLARE @i int SET @i = 0 WHILE @i < 60000 SET @i = @i + 1 SELECT @i")).toStdString(), "60000");
+}

@@ -76,4 +76,15 @@ inline sqlsim::ResultSet Query(sqlsim::Session& s, const QString& sql) {
     return r.resultSets.empty() ? sqlsim::ResultSet() : r.resultSets[0];
 }
 
+// What a batch gives: "Msg N" for its first error, else the first cell of its first result set
+// ("NULL", or "<none>" when there is no row).
+inline std::string Outcome(sqlsim::Session& s, const QString& sql) {
+    const sqlsim::BatchResult r = s.Execute(sql);
+    for (const auto& m : r.messages)
+        if (m.severity >= 11) return "Msg " + std::to_string(m.number);
+    if (r.resultSets.empty() || r.resultSets[0].rows.empty()) return "<none>";
+    const sqlsim::Value& v = r.resultSets[0].rows[0][0];
+    return v.IsNull() ? "NULL" : v.AsString().toStdString();
+}
+
 }  // namespace simtest

@@ -1,4 +1,5 @@
 // Conversions, comparisons and arithmetic follow SQL Server's rules.
+#include "sim_test_util.h"
 #include "sqlsim/value_ops.h"
 
 #include <gtest/gtest.h>
@@ -89,4 +90,41 @@ TEST(Values, ArithmeticTypes) {
     EXPECT_TRUE(Arithmetic(QStringLiteral("+"), Value::Int(1), Value::Null()).IsNull());
     Value later = Arithmetic(QStringLiteral("+"), Value::DateTime(Date("1/31/2000")), Value::Int(1));
     EXPECT_EQ(FormatDateTime(later.AsDateTime(), 112).toStdString(), "20000201");
+}
+
+// The edges of the exact types, as literals and conversions reach them in a batch.
+TEST(Values, RangeEdgesOfExactTypes) {
+    sqlsim::Server server;
+    auto session = server.Connect(QStringLiteral("tempdb"));
+    const struct {
+        const char* expr;
+        const char* expected;
+    } cases[] = {
+        {"CAST(9223372036854775807 AS bigint)", "9223372036854775807"},
+        {"CAST(-9223372036854775808 AS bigint)", "-9223372036854775808"},
+        {"CAST(9223372036854775808 AS bigint)", "Msg 8115"},
+        {"CAST('9223372036854775808' AS bigint)", "Msg 8115"},
+        {"CAST(9.3e18 AS bigint)", "Msg 8115"},
+        {"CAST(9223372036854775807 AS bigint) + 1", "Msg 8115"},
+        {"CAST(-9223372036854775807 AS bigint) - 2", "Msg 8115"},
+        {"-CAST(-9223372036854775808 AS bigint)", "Msg 8115"},
+        {"-CAST(-2147483648 AS int)", "Msg 8115"},
+        {"CAST(922337203685477.5807 AS money), 2", "922337203685477.5807"},
+        {"CAST(-922337203685477.5808 AS money), 2", "-922337203685477.5808"},
+        {"CAST('$922337203685477.5807' AS money), 2", "922337203685477.5807"},
+        {"CAST(922337203685477.5808 AS money)", "Msg 8115"},
+        {"$922337203685477.5807 + $0.0001", "Msg 8115"},
+        {"CAST(214748.3647 AS smallmoney), 2", "214748.3647"},
+        {"CAST(214748.3648 AS smallmoney)", "Msg 8115"},
+        {"CAST(99999999999999999999999999999999999999 AS decimal(38,0))", "99999999999999999999999999999999999999"},
+        {"CAST(-0.99999999999999999999999999999999999999 AS decimal(38,38))", "-0.99999999999999999999999999999999999999"},
+        {"CAST('12345678901234567890.123456789012345678' AS decimal(38,18))", "12345678901234567890.123456789012345678"},
+        {"CAST(99999999999999999999999999999999999999 AS decimal(38,0)) + 1", "Msg 8115"},
+        {"CAST(12345678901234567890 AS decimal(38,2)) * 10", "123456789012345678900.00"},
+        {"CAST(1234.5 AS decimal(5,2))", "Msg 8115"},
+        {"CAST('123456789012345678901234567890123456789' AS decimal(38,0))", "Msg 8115"},
+        {"CAST(12345678901234567890123.5 AS decimal(38,0))", "12345678901234567890124"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(simtest::Outcome(*session, QStringLiteral("SELECT CONVERT(varchar(60), %1)").arg(QLatin1String(c.expr))), c.expected) << c.expr;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/tovimar_exception.h"
 #include "sqlsim/server.h"
+#include "sqlsim/value_ops.h"
 
 int AdoTypeFromXType(int xtype) {
     using namespace sqlsim;
@@ -36,19 +37,6 @@ int AdoTypeFromXType(int xtype) {
 }
 
 namespace {
-// The exact decimal text of a scaled integer: 123456 with scale 4 gives "12.3456".
-QString ScaledText(long long scaled, int scale) {
-    const bool negative = scaled < 0;
-    // Work on the unsigned magnitude so that the smallest value does not overflow.
-    unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(scaled)
-                                            : static_cast<unsigned long long>(scaled);
-    QString digits = QString::number(magnitude);
-    if (scale > 0) {
-        if (digits.size() <= scale) digits = QString(scale - digits.size() + 1, QLatin1Char('0')) + digits;
-        digits.insert(digits.size() - scale, QLatin1Char('.'));
-    }
-    return negative ? QLatin1Char('-') + digits : digits;
-}
 
 DbValue ToDbValue(const sqlsim::Value& value) {
     using K = sqlsim::Value::Kind;
@@ -59,7 +47,7 @@ DbValue ToDbValue(const sqlsim::Value& value) {
         return DbValue::FromInt(value.AsInt());
     case K::Float: return DbValue::FromFloat(value.AsDouble());
     case K::Decimal: {
-        const QString text = ScaledText(value.DecimalScaled(), value.DecimalScale());
+        const QString text = sqlsim::DecimalText(value.DecimalScaled(), value.DecimalScale());
         if (value.XTypeCode() == sqlsim::XMoney || value.XTypeCode() == sqlsim::XSmallMoney)
             return DbValue::FromCurrency(text);
         return DbValue::FromDecimal(text);

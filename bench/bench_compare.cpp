@@ -31,15 +31,25 @@ long PeakMegabytes() {
     return usage.ru_maxrss / 1024;
 }
 
-FieldPtr AddColumn(Tovimar_Table& table, const QString& name, const QString& type, long length) {
+// The collation every character column has on the server the snapshots stand for.
+const QString kCollation = QStringLiteral("SQL_Latin1_General_CP1_CI_AS");
+
+// A column as a server's catalog describes it: an int has the precision 10, a varchar its
+// length and the collation, so that a database built from the snapshot reads back the same.
+FieldPtr NewColumn(const QString& name, const QString& type, long length, int colId) {
     auto field = std::make_shared<Tovimar_Field>();
     field->Name = name;
     field->DataType = type;
-    field->ColID = static_cast<int>(table.Fields.Count()) + 1;
-    field->DataPrecision = length;
+    field->ColID = colId;
+    field->DataPrecision = length > 0 ? length : 10;
     field->DataSize = length > 0 ? length : 4;
-    field->CanBeNull = field->ColID > 1;
-    field->FTI_Language = -1;
+    field->CanBeNull = colId > 1;
+    if (length > 0) field->Collation = kCollation;
+    return field;
+}
+
+FieldPtr AddColumn(Tovimar_Table& table, const QString& name, const QString& type, long length) {
+    FieldPtr field = NewColumn(name, type, length, static_cast<int>(table.Fields.Count()) + 1);
     table.AddField(field);
     return field;
 }
@@ -132,6 +142,8 @@ std::unique_ptr<Tovimar_Database> Build(int tables, int side) {
         view->SetDatabase(db.get());
         view->Definition = QStringLiteral("CREATE VIEW dbo.V%1 AS SELECT ID, C1 FROM dbo.%2 WHERE C2 > %3")
                                .arg(i).arg(name(i * 10 + 5)).arg(i % 10 == 0 && side == 0 ? 1 : 0);
+        view->AddField(NewColumn(QStringLiteral("ID"), QStringLiteral("int"), 0, 1));
+        view->AddField(NewColumn(QStringLiteral("C1"), QStringLiteral("varchar"), 50, 2));
         db->Views.Add(view, view->FullName());
         auto procedure = std::make_shared<Tovimar_Procedure>();
         procedure->Owner = QStringLiteral("dbo");

@@ -292,8 +292,24 @@ int DatePartCode(const QString& w) {
 
 }  // namespace
 
+namespace {
+// A function's name (upper case, as the parser keeps it) compared with the ASCII words of the
+// dispatch below without decoding them first: the dispatch runs for every row of a query.
+struct FunctionName {
+    const QString& text;
+    bool operator==(const char* word) const {
+        const QChar* c = text.constData();
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i)
+            if (word[i] == '\0' || c[i].unicode() != static_cast<unsigned char>(word[i])) return false;
+        return word[n] == '\0';
+    }
+    QString toLower() const { return text.toLower(); }
+};
+}  // namespace
+
 Value Executor::CallFunction(const Expr& e, const Scope& scope) {
-    const QString& f = e.name;
+    const FunctionName f{e.name};
     auto argc = e.args.size();
     auto arg = [&](size_t i) { return i < argc ? Eval(*e.args[i], scope) : Value::Null(); };
     auto need = [&](size_t lo, size_t hi) {
@@ -811,7 +827,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         return Value::Int(!v.IsNull() && ParseDateTime(str(v), session_.options.dateFormat, t) ? 1 : 0);
     }
     if (f == "NEWID") return Value::String(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), XUniqueIdentifier);
-    throw ErrGeneric(195, 15, QStringLiteral("'%1' is not a recognized function name.").arg(e.parts.isEmpty() ? f : e.parts.last()));
+    throw ErrGeneric(195, 15, QStringLiteral("'%1' is not a recognized function name.").arg(e.parts.isEmpty() ? e.name : e.parts.last()));
 }
 
 namespace {

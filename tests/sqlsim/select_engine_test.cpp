@@ -47,6 +47,25 @@ TEST_F(Engine, InnerJoinMatchesEveryPairAndDropsNullKeys) {
     EXPECT_EQ(Column(QStringLiteral("SELECT COUNT(*) FROM a, b WHERE a.id = b.aid")), L({"3"}));
 }
 
+TEST_F(Engine, JoinOnAlternativeEqualitiesMatchesEachPairOnce) {
+    // An OR of column equalities is looked up per alternative: every pair either one matches
+    // comes out once, NULL keys match nothing, and the outer join keeps what matched none.
+    const struct {
+        const char* sql;
+        std::vector<QString> rows;
+    } cases[] = {
+        {"SELECT STR(a.id, 1) + ':' + STR(b.qty, 1) FROM a INNER JOIN b ON a.id = b.aid OR a.id = b.qty "
+         "ORDER BY a.id, b.qty",
+         L({"1:1", "1:5", "1:7", "2:2", "3:1"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN b ON b.aid = a.id OR a.id = b.aid", L({"3"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN b ON (a.id = b.aid OR a.grp = b.qty) AND b.qty > 5", L({"1"})},
+        {"SELECT STR(a.id, 1) + ':' + ISNULL(STR(b.qty, 1), '-') FROM a LEFT JOIN b ON a.id = b.qty OR a.grp = b.aid "
+         "ORDER BY a.id",
+         L({"1:1", "2:2", "3:-", "4:-"})},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Column(QString::fromUtf8(c.sql)), c.rows) << c.sql;
+}
+
 TEST_F(Engine, LeftJoinKeepsUnmatchedRowsWithNulls) {
     EXPECT_EQ(Column(QStringLiteral("SELECT a.id, b.qty FROM a LEFT OUTER JOIN b ON a.id = b.aid AND b.qty > 5 ORDER BY a.id"), 1),
               L({"7", "NULL", "NULL", "NULL"}));

@@ -187,6 +187,10 @@ bool Verify(const QString& sourcePath, const QString& destPath, const QDir& logs
     NullProgress progress;
     ErrorCollection errors;
     const auto dest = BuildSimulatedDatabase(model, logs.filePath(QStringLiteral("build.txt")), errors, progress);
+    if (!dest) {
+        std::fprintf(stderr, "verify: the Destination could not be built\n");
+        return false;
+    }
     const VerificationReport report =
         VerifySync(source, *dest, ComparisonOptions(), logs.filePath(QStringLiteral("verify.txt")), progress);
     seconds = Seconds(timer);

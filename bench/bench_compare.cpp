@@ -3,11 +3,18 @@
 // widened (a table rebuild), added and dropped, tables created and dropped, indexes, views,
 // procedures and permissions changed. For each N it writes both snapshots, then times loading
 // them, linking and generating the scripts, and writing the script text, and reports the peak
-// memory of the process; "diff" of the two files is the baseline.
+// memory of the process; "diff" of the two files is the baseline. With BENCH_VERIFY=1 it also
+// times what verify does (the Destination built on the simulated server from its snapshot, the
+// sync run there, the catalog read back and compared again), in elapsed and CPU seconds, and
+// fails when differences or errors are left.
 //
 //   bench_compare [N,N,...]      (default 1000,5000,20000; BENCH_KEEP_DIR=DIR keeps the snapshots)
 #include "compare/generation_driver.h"
 #include "compare/linking.h"
+#include "main/comparison_run.h"
+#include "main/sim_database.h"
+#include "main/sync_verification.h"
+#include "platform/progress.h"
 #include "review/script_executor.h"
 #include "schema/model.h"
 #include "schema/snapshot_file.h"
@@ -31,15 +38,25 @@ long PeakMegabytes() {
     return usage.ru_maxrss / 1024;
 }
 
-FieldPtr AddColumn(Tovimar_Table& table, const QString& name, const QString& type, long length) {
+// The collation every character column has on the server the snapshots stand for.
+const QString kCollation = QStringLiteral("SQL_Latin1_General_CP1_CI_AS");
+
+// A column as a server's catalog describes it: an int has the precision 10, a varchar its
+// length and the collation, so that a database built from the snapshot reads back the same.
+FieldPtr NewColumn(const QString& name, const QString& type, long length, int colId) {
     auto field = std::make_shared<Tovimar_Field>();
     field->Name = name;
     field->DataType = type;
-    field->ColID = static_cast<int>(table.Fields.Count()) + 1;
-    field->DataPrecision = length;
+    field->ColID = colId;
+    field->DataPrecision = length > 0 ? length : 10;
     field->DataSize = length > 0 ? length : 4;
-    field->CanBeNull = field->ColID > 1;
-    field->FTI_Language = -1;
+    field->CanBeNull = colId > 1;
+    if (length > 0) field->Collation = kCollation;
+    return field;
+}
+
+FieldPtr AddColumn(Tovimar_Table& table, const QString& name, const QString& type, long length) {
+    FieldPtr field = NewColumn(name, type, length, static_cast<int>(table.Fields.Count()) + 1);
     table.AddField(field);
     return field;
 }
@@ -132,6 +149,8 @@ std::unique_ptr<Tovimar_Database> Build(int tables, int side) {
         view->SetDatabase(db.get());
         view->Definition = QStringLiteral("CREATE VIEW dbo.V%1 AS SELECT ID, C1 FROM dbo.%2 WHERE C2 > %3")
                                .arg(i).arg(name(i * 10 + 5)).arg(i % 10 == 0 && side == 0 ? 1 : 0);
+        view->AddField(NewColumn(QStringLiteral("ID"), QStringLiteral("int"), 0, 1));
+        view->AddField(NewColumn(QStringLiteral("C1"), QStringLiteral("varchar"), 50, 2));
         db->Views.Add(view, view->FullName());
         auto procedure = std::make_shared<Tovimar_Procedure>();
         procedure->Owner = QStringLiteral("dbo");
@@ -149,6 +168,40 @@ std::unique_ptr<Tovimar_Database> Build(int tables, int side) {
 
 double Seconds(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
 
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// verify of the two snapshots: false (with the reason on stderr) when it does not converge.
+bool Verify(const QString& sourcePath, const QString& destPath, const QDir& logs, double& seconds, double& cpuSeconds) {
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuStart = CpuSeconds();
+    Tovimar_Database source;
+    Tovimar_Database model;
+    LoadSchemaFile(sourcePath, source, false);
+    LoadSchemaFile(destPath, model, false);
+    NullProgress progress;
+    ErrorCollection errors;
+    const auto dest = BuildSimulatedDatabase(model, logs.filePath(QStringLiteral("build.txt")), errors, progress);
+    if (!dest) {
+        std::fprintf(stderr, "verify: the Destination could not be built\n");
+        return false;
+    }
+    const VerificationReport report =
+        VerifySync(source, *dest, ComparisonOptions(), logs.filePath(QStringLiteral("verify.txt")), progress);
+    seconds = Seconds(timer);
+    cpuSeconds = CpuSeconds() - cpuStart;
+    if (errors.empty() && report.Converged()) return true;
+    std::fprintf(stderr, "verify did not converge: %zu errors building, %zu errors syncing, %lld differences left%s\n",
+                 errors.size(), report.Errors.size(), static_cast<long long>(report.Remaining.size()),
+                 report.Remaining.isEmpty() ? "" : qPrintable(QStringLiteral(", the first: ") + report.Remaining.first()));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -162,7 +215,10 @@ int main(int argc, char* argv[]) {
     // BENCH_KEEP_DIR keeps the snapshots there, e.g. to time tovimar-cli compare and verify on them.
     const QString keep = qEnvironmentVariable("BENCH_KEEP_DIR");
     const QDir dir(keep.isEmpty() ? temp.path() : keep);
-    std::printf("tables\tsnapshot MB\tdiff s\tload s\tgenerate s\twrite s\tscripts\tpeak MB\n");
+    const bool verify = !qEnvironmentVariable("BENCH_VERIFY").isEmpty();
+    std::printf("tables\tsnapshot MB\tdiff s\tload s\tgenerate s\twrite s\tscripts\tpeak MB%s\n",
+                verify ? "\tverify s\tverify CPU s\tpeak MB" : "");
+    bool converged = true;
     for (int tables : sizes) {
         const QString sourcePath = dir.filePath(QStringLiteral("source_%1.schema").arg(tables));
         const QString destPath = dir.filePath(QStringLiteral("dest_%1.schema").arg(tables));
@@ -199,10 +255,17 @@ int main(int argc, char* argv[]) {
         const QByteArray bytes = text.toUtf8();
         const double writeSeconds = Seconds(timer);
 
-        std::printf("%d\t%.1f\t%.2f\t%.2f\t%.2f\t%.2f\t%zu\t%ld\n", tables,
+        std::printf("%d\t%.1f\t%.2f\t%.2f\t%.2f\t%.2f\t%zu\t%ld", tables,
                     static_cast<double>(QFileInfo(sourcePath).size()) / 1048576.0, diffSeconds, loadSeconds,
                     generateSeconds, writeSeconds, scripts.size(), PeakMegabytes());
+        double verifySeconds = 0;
+        double verifyCpu = 0;
+        if (verify) {
+            converged = Verify(sourcePath, destPath, QDir(temp.path()), verifySeconds, verifyCpu) && converged;
+            std::printf("\t%.2f\t%.2f\t%ld", verifySeconds, verifyCpu, PeakMegabytes());
+        }
+        std::printf("\n");
         std::fflush(stdout);
     }
-    return 0;
+    return converged ? 0 : 1;
 }

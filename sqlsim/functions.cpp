@@ -292,8 +292,24 @@ int DatePartCode(const QString& w) {
 
 }  // namespace
 
+namespace {
+// A function's name (upper case, as the parser keeps it) compared with the ASCII words of the
+// dispatch below without decoding them first: the dispatch runs for every row of a query.
+struct FunctionName {
+    const QString& text;
+    bool operator==(const char* word) const {
+        const QChar* c = text.constData();
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i)
+            if (word[i] == '\0' || c[i].unicode() != static_cast<unsigned char>(word[i])) return false;
+        return word[n] == '\0';
+    }
+    QString toLower() const { return text.toLower(); }
+};
+}  // namespace
+
 Value Executor::CallFunction(const Expr& e, const Scope& scope) {
-    const QString& f = e.name;
+    const FunctionName f{e.name};
     auto argc = e.args.size();
     auto arg = [&](size_t i) { return i < argc ? Eval(*e.args[i], scope) : Value::Null(); };
     auto need = [&](size_t lo, size_t hi) {
@@ -308,13 +324,15 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         return code;
     };
     auto toDate = [&](const Value& v) { return ConvertTo(v, XDateTime, 8, 0, 0, 0, session_.options.dateFormat); };
-    Database& db = CurrentDb();
+    // The current database is looked up only by the functions that use it.
+    Database* current = nullptr;
+    auto db = [&]() -> Database& { return current ? *current : *(current = &CurrentDb()); };
 
     if (f == "DEFAULT") throw ErrKeywordNear(QStringLiteral("DEFAULT"));
     if (e.parts.size() >= 2) {
         // owner.function(...): a user-defined scalar function.
         const QString owner = e.parts[e.parts.size() - 2];
-        Database* fdb = e.parts.size() >= 3 ? DatabaseFor(e.parts[e.parts.size() - 3]) : &db;
+        Database* fdb = e.parts.size() >= 3 ? DatabaseFor(e.parts[e.parts.size() - 3]) : &db();
         const Object* fn = fdb ? fdb->FindObject(owner, e.parts.last()) : nullptr;
         if (!fn || !(fn->IsType("FN") || fn->IsType("IF") || fn->IsType("TF")))
             throw ErrGeneric(208, 16, QStringLiteral("Invalid object name '%1'.").arg(e.parts.join(u'.')));
@@ -334,22 +352,22 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(1, 1);
         Value v = arg(0);
         if (v.IsNull()) return Value::Null(XNVarChar);
-        const Object* o = db.FindObject(static_cast<int>(v.AsInt()));
+        const Object* o = db().FindObject(static_cast<int>(v.AsInt()));
         return o ? Value::String(o->name, XNVarChar) : Value::Null(XNVarChar);
     }
     if (f == "OBJECTPROPERTY") {
         need(2, 2);
         Value id = arg(0), prop = arg(1);
         if (id.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db.FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
-        return ObjectProperty(db, *o, prop.AsString());
+        return ObjectProperty(db(), *o, prop.AsString());
     }
     if (f == "COLUMNPROPERTY") {
         need(3, 3);
         Value id = arg(0), col = arg(1), prop = arg(2);
         if (id.IsNull() || col.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db.FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return ColumnProperty(*o, col.AsString(), prop.AsString());
     }
@@ -357,7 +375,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(3, 3);
         Value id = arg(0), idx = arg(1), prop = arg(2);
         if (id.IsNull() || idx.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db.FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return IndexProperty(*o, idx.AsString(), prop.AsString());
     }
@@ -378,7 +396,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     if (f == "FILEGROUPPROPERTY") {
         need(2, 2);
         Value name = arg(0), prop = arg(1);
-        for (const FileGroup& g : db.fileGroups) {
+        for (const FileGroup& g : db().fileGroups) {
             if (g.name.compare(name.AsString(), Qt::CaseInsensitive) != 0) continue;
             QString p = prop.AsString().toLower();
             if (p == "isdefault") return Bit(g.isDefault);
@@ -427,12 +445,12 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     }
     if (f == "USER_NAME" || f == "USER" || f == "CURRENT_USER" || f == "SESSION_USER") {
         if (argc == 0) return Value::String(QStringLiteral("dbo"), XNVarChar);
-        const User* u = db.FindUser(static_cast<int>(arg(0).AsInt()));
+        const User* u = db().FindUser(static_cast<int>(arg(0).AsInt()));
         return u ? Value::String(u->name, XNVarChar) : Value::Null(XNVarChar);
     }
     if (f == "USER_ID") {
         if (argc == 0) return Value::Int(1, XSmallInt);
-        const User* u = db.FindUser(arg(0).AsString());
+        const User* u = db().FindUser(arg(0).AsString());
         return u ? Value::Int(u->uid, XSmallInt) : Value::Null(XSmallInt);
     }
     if (f == "SUSER_SNAME" || f == "SUSER_NAME" || f == "SYSTEM_USER") return Value::String(QStringLiteral("sa"), XNVarChar);
@@ -458,7 +476,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     if (f == "SCOPE_IDENTITY") return session_.lastIdentitySet ? Value::Decimal(session_.lastIdentity, 0, XNumeric) : Value::Null(XNumeric);
     if (f == "COL_NAME") {
         need(2, 2);
-        const Object* o = db.FindObject(static_cast<int>(arg(0).AsInt()));
+        const Object* o = db().FindObject(static_cast<int>(arg(0).AsInt()));
         long long colid = arg(1).AsInt();
         if (o)
             for (const Column& c : o->columns)
@@ -485,7 +503,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     if (f == "TYPE_NAME") {
         long long xt = arg(0).AsInt();
         if (const BuiltinType* t = FindBuiltinType(static_cast<int>(xt))) return Value::String(QString::fromLatin1(t->name), XNVarChar);
-        for (const UserType& u : db.userTypes)
+        for (const UserType& u : db().userTypes)
             if (u.xusertype == xt) return Value::String(u.name, XNVarChar);
         return Value::Null(XNVarChar);
     }
@@ -826,7 +844,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         return Value::Int(!v.IsNull() && ParseDateTime(str(v), session_.options.dateFormat, t) ? 1 : 0);
     }
     if (f == "NEWID") return Value::String(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), XUniqueIdentifier);
-    throw ErrGeneric(195, 15, QStringLiteral("'%1' is not a recognized function name.").arg(e.parts.isEmpty() ? f : e.parts.last()));
+    throw ErrGeneric(195, 15, QStringLiteral("'%1' is not a recognized function name.").arg(e.parts.isEmpty() ? e.name : e.parts.last()));
 }
 
 namespace {

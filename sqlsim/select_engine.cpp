@@ -424,16 +424,44 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
     std::vector<ExprPtr> conjuncts;
     SplitConjuncts(on, conjuncts);
     for (const ExprPtr& x : extraEqui) conjuncts.push_back(x);
-    std::vector<std::pair<int, int>> keys;  // (left slot, right slot)
-    for (const ExprPtr& c : conjuncts) {
-        if (c->kind != ExprKind::Compare || c->name != "=") continue;
-        const Expr& a = *c->args[0];
-        const Expr& b = *c->args[1];
-        if (a.kind != ExprKind::Column || b.kind != ExprKind::Column) continue;
+    // A comparison "left column = right column" as its (left slot, right slot).
+    auto equiPair = [&](const Expr& c, std::pair<int, int>& pair) {
+        if (c.kind != ExprKind::Compare || c.name != "=") return false;
+        const Expr& a = *c.args[0];
+        const Expr& b = *c.args[1];
+        if (a.kind != ExprKind::Column || b.kind != ExprKind::Column) return false;
         int al = FindSlot(left.columns, a.parts), ar = FindSlot(right.columns, a.parts);
         int bl = FindSlot(left.columns, b.parts), br = FindSlot(right.columns, b.parts);
-        if (al >= 0 && ar == -1 && br >= 0 && bl == -1) keys.emplace_back(al, br);
-        else if (bl >= 0 && br == -1 && ar >= 0 && al == -1) keys.emplace_back(bl, ar);
+        if (al >= 0 && ar == -1 && br >= 0 && bl == -1) pair = {al, br};
+        else if (bl >= 0 && br == -1 && ar >= 0 && al == -1) pair = {bl, ar};
+        else return false;
+        return true;
+    };
+    std::vector<std::pair<int, int>> keys;  // (left slot, right slot)
+    for (const ExprPtr& c : conjuncts) {
+        std::pair<int, int> pair;
+        if (equiPair(*c, pair)) keys.push_back(pair);
+    }
+    // Without such a conjunct, one that is an OR of them (bound.id = c.cdefault OR bound.id =
+    // c.domain) is answered by one lookup per alternative instead of a scan of every right row.
+    std::vector<std::pair<int, int>> anyKeys;
+    for (size_t ci = 0; keys.empty() && anyKeys.empty() && ci < conjuncts.size(); ++ci) {
+        if (conjuncts[ci]->kind != ExprKind::Or) continue;
+        std::vector<const Expr*> pending = {conjuncts[ci].get()};
+        while (!pending.empty()) {
+            const Expr* e = pending.back();
+            pending.pop_back();
+            std::pair<int, int> pair;
+            if (e->kind == ExprKind::Or) {
+                pending.push_back(e->args[1].get());
+                pending.push_back(e->args[0].get());
+            } else if (equiPair(*e, pair)) {
+                anyKeys.push_back(pair);
+            } else {
+                anyKeys.clear();
+                break;
+            }
+        }
     }
 
     BindCheck(on, out.columns, outer);
@@ -464,8 +492,17 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
             if (!hasNull) index[k].push_back(i);
         }
     }
+    std::vector<std::unordered_map<QString, std::vector<size_t>>> anyIndex(anyKeys.size());
+    for (size_t j = 0; j < anyKeys.size(); ++j) {
+        anyIndex[j].reserve(right.rows.size());
+        for (size_t i = 0; i < right.rows.size(); ++i) {
+            const Value& v = right.rows[i][anyKeys[j].second];
+            if (!v.IsNull()) anyIndex[j][HashKey(v)].push_back(i);
+        }
+    }
+    std::vector<size_t> anyCandidates;
     std::vector<size_t> all;
-    if (keys.empty()) {
+    if (keys.empty() && anyKeys.empty()) {
         all.resize(right.rows.size());
         for (size_t i = 0; i < all.size(); ++i) all[i] = i;
     }
@@ -477,6 +514,18 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
             QString k = keyOf(lrow, true, hasNull);
             auto it = hasNull ? index.end() : index.find(k);
             candidates = it == index.end() ? &none : &it->second;
+        } else if (!anyKeys.empty()) {
+            // The right rows any alternative matches, once each and in their order.
+            anyCandidates.clear();
+            for (size_t j = 0; j < anyKeys.size(); ++j) {
+                const Value& v = lrow[anyKeys[j].first];
+                if (v.IsNull()) continue;
+                const auto it = anyIndex[j].find(HashKey(v));
+                if (it != anyIndex[j].end()) anyCandidates.insert(anyCandidates.end(), it->second.begin(), it->second.end());
+            }
+            std::sort(anyCandidates.begin(), anyCandidates.end());
+            anyCandidates.erase(std::unique(anyCandidates.begin(), anyCandidates.end()), anyCandidates.end());
+            candidates = &anyCandidates;
         }
         bool matched = false;
         for (size_t i = 0; i < lc; ++i) combined[i] = lrow[i];

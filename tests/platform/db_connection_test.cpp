@@ -118,14 +118,17 @@ TEST(ConnectionFailure, MessageNamesServerDatabaseNumberAndDescription) {
 
 TEST(DbCursor, ReadsByNameCaseInsensitivelyAndByPositionAndNamesAnUnknownColumn) {
     DbResultSet rs;
-    rs.Columns = {{QStringLiteral("ID"), AdoType::Integer}, {QStringLiteral("Name"), AdoType::VarChar}};
-    rs.Rows = {{DbValue::FromInt(1), DbValue::FromString(QStringLiteral("a"))},
-               {DbValue::FromInt(2), DbValue::Null()}};
+    // Of two columns whose names differ only in case, the first is the one read by either name.
+    rs.Columns = {{QStringLiteral("ID"), AdoType::Integer}, {QStringLiteral("Name"), AdoType::VarChar},
+                  {QStringLiteral("id"), AdoType::Integer}};
+    rs.Rows = {{DbValue::FromInt(1), DbValue::FromString(QStringLiteral("a")), DbValue::FromInt(9)},
+               {DbValue::FromInt(2), DbValue::Null(), DbValue::FromInt(9)}};
     DbCursor cursor(std::move(rs));
     ASSERT_FALSE(cursor.EndOfRows());
     EXPECT_EQ(cursor.Value(QStringLiteral("id")).ToInt(), 1);
+    EXPECT_EQ(cursor.Value(QStringLiteral("ID")).ToInt(), 1);
     EXPECT_EQ(cursor.Value(QStringLiteral("NAME")).ToString(), QStringLiteral("a"));
-    EXPECT_EQ(cursor.ColumnCount(), 2);
+    EXPECT_EQ(cursor.ColumnCount(), 3);
     EXPECT_EQ(cursor.ColumnName(1), QStringLiteral("Name"));
     EXPECT_EQ(cursor.ColumnType(0), AdoType::Integer);
     try {

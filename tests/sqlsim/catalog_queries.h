@@ -157,6 +157,14 @@ inline QString Defaults(const QString& tableExcludeIds = QString()) {
            " INNER JOIN sysusers ON sysusers.uid = systables.uid" + " WHERE sysobjects.type='D' AND systables.status>=0" +
            (tableExcludeIds.isEmpty() ? QString() : " AND systables.id NOT IN(" + tableExcludeIds + ")");
 }
+// The table columns bound to a default or rule of their own (CREATE DEFAULT / CREATE RULE).
+inline QString BoundColumns() {
+    return QStringLiteral("SELECT sysusers.name AS Owner, sysobjects.name AS [Table], syscolumns.name AS Field, "
+                          "bound.name AS Bound, bound.xtype FROM syscolumns INNER JOIN sysobjects ON "
+                          "syscolumns.id = sysobjects.id INNER JOIN sysusers ON sysobjects.uid = sysusers.uid "
+                          "INNER JOIN sysobjects AS bound ON (bound.id = syscolumns.cdefault OR bound.id = "
+                          "syscolumns.domain) WHERE bound.parent_obj = 0 AND sysobjects.xtype = 'U'");
+}
 inline QString Checks(const QString& tableExcludeIds = QString()) {
     return QStringLiteral("SELECT systables.name AS [Table], sysobjects.status, sysusers.name AS TableOwner, sysobjects.name AS [Check], syscomments.text AS Definition") +
            " FROM sysobjects" + " INNER JOIN syscomments ON sysobjects.id=syscomments.id" +

@@ -51,6 +51,14 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT COUNT(*) FROM a, b WHERE a.id = b.aid", 0, L({"3"})},
         {"SELECT a.id, b.qty FROM a LEFT OUTER JOIN b ON a.id = b.aid AND b.qty > 5 ORDER BY a.id", 1, L({"7", "NULL", "NULL", "NULL"})},
         {"SELECT b.qty FROM a RIGHT JOIN b ON a.id = b.aid WHERE a.id IS NULL", 0, L({"2"})},
+        // An OR of column equalities is looked up per alternative: each pair comes out once, NULL
+        // keys match nothing, and the outer join keeps what matched none.
+        {"SELECT STR(a.id, 1) + ':' + STR(b.qty, 1) FROM a INNER JOIN b ON a.id = b.aid OR a.id = b.qty ORDER BY a.id, b.qty",
+         0, L({"1:1", "1:5", "1:7", "2:2", "3:1"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN b ON b.aid = a.id OR a.id = b.aid", 0, L({"3"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN b ON (a.id = b.aid OR a.grp = b.qty) AND b.qty > 5", 0, L({"1"})},
+        {"SELECT STR(a.id, 1) + ':' + ISNULL(STR(b.qty, 1), '-') FROM a LEFT JOIN b ON a.id = b.qty OR a.grp = b.aid ORDER BY a.id",
+         0, L({"1:1", "2:2", "3:-", "4:-"})},
         // Ordering: direction, NULLs first, aliases, ordinals, TOP.
         {"SELECT name FROM a ORDER BY name DESC", 0, L({"two", "three", "one", "NULL"})},
         {"SELECT name AS n FROM a ORDER BY n", 0, L({"NULL", "one", "three", "two"})},

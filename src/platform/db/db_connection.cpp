@@ -15,6 +15,9 @@ DbCursor::DbCursor(DbResultSet resultSet) : resultSet_(std::move(resultSet)) {
         const QString folded = resultSet_.Columns[static_cast<size_t>(i)].Name.toCaseFolded();
         if (!byName_.contains(folded)) byName_.insert(folded, i);
     }
+    // Callers mostly ask by the name as the query wrote it: found without folding it first.
+    for (const DbColumn& column : resultSet_.Columns)
+        if (!byExactName_.contains(column.Name)) byExactName_.insert(column.Name, byName_.value(column.Name.toCaseFolded()));
 }
 
 const std::vector<DbValue>& DbCursor::CurrentRow() const {
@@ -27,13 +30,14 @@ const std::vector<DbValue>& DbCursor::CurrentRow() const {
 bool DbCursor::HasColumn(const QString& columnName) const { return byName_.contains(columnName.toCaseFolded()); }
 
 DbValue DbCursor::Value(const QString& columnName) const {
-    auto it = byName_.constFind(columnName.toCaseFolded());
-    if (it == byName_.cend())
+    int position = byExactName_.value(columnName, -1);
+    if (position < 0) position = byName_.value(columnName.toCaseFolded(), -1);
+    if (position < 0)
         throw TovimarException(3265, kCursorSource,
                                QStringLiteral("Item cannot be found in the collection corresponding to the "
                                               "requested name or ordinal: ") + columnName);
     const std::vector<DbValue>& row = CurrentRow();
-    const size_t pos = static_cast<size_t>(it.value());
+    const size_t pos = static_cast<size_t>(position);
     return pos < row.size() ? row[pos] : DbValue::Null();
 }
 

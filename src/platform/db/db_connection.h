@@ -104,7 +104,8 @@ private:
     const std::vector<DbValue>& CurrentRow() const;
 
     DbResultSet resultSet_;
-    QHash<QString, int> byName_;  // case-folded name -> first position
+    QHash<QString, int> byName_;       // case-folded name -> first position
+    QHash<QString, int> byExactName_;  // name as given -> the same position
     size_t row_ = 0;
 };
 

@@ -3,7 +3,10 @@
 // widened (a table rebuild), added and dropped, tables created and dropped, indexes, views,
 // procedures and permissions changed. For each N it writes both snapshots, then times loading
 // them, linking and generating the scripts, and writing the script text, and reports the peak
-// memory of the process; "diff" of the two files is the baseline.
+// memory of the process; "diff" of the two files is the baseline. Then, side by side in the same
+// run, it times "diff A B" and "tovimar-cli compare A B --summary" as child processes: wall time,
+// processor time (user + system) and the child's peak resident size, with the goals as ratios
+// (compare / diff wall time, peak / size of the two files, and the growth from the size before).
 //
 //   bench_compare [N,N,...]      (default 1000,5000,20000; BENCH_KEEP_DIR=DIR keeps the snapshots)
 #include "compare/generation_driver.h"
@@ -21,7 +24,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <vector>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -149,6 +156,42 @@ std::unique_ptr<Tovimar_Database> Build(int tables, int side) {
 
 double Seconds(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e9; }
 
+struct ChildRun {
+    double Wall = 0;
+    double Cpu = 0;  // user + system
+    double PeakMB = 0;
+};
+
+// Runs the program with its output thrown away and measures it through wait4.
+ChildRun RunChild(const QStringList& command) {
+    QList<QByteArray> args;
+    for (const QString& arg : command) args << arg.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    ChildRun run;
+    run.Wall = Seconds(timer);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    run.Cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    run.PeakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        std::fprintf(stderr, "%s failed (status %d)\n", argv[0], status);
+    return run;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -162,6 +205,7 @@ int main(int argc, char* argv[]) {
     // BENCH_KEEP_DIR keeps the snapshots there, e.g. to time tovimar-cli compare and verify on them.
     const QString keep = qEnvironmentVariable("BENCH_KEEP_DIR");
     const QDir dir(keep.isEmpty() ? temp.path() : keep);
+    QList<QPair<QString, QString>> paths;
     std::printf("tables\tsnapshot MB\tdiff s\tload s\tgenerate s\twrite s\tscripts\tpeak MB\n");
     for (int tables : sizes) {
         const QString sourcePath = dir.filePath(QStringLiteral("source_%1.schema").arg(tables));
@@ -203,6 +247,26 @@ int main(int argc, char* argv[]) {
                     static_cast<double>(QFileInfo(sourcePath).size()) / 1048576.0, diffSeconds, loadSeconds,
                     generateSeconds, writeSeconds, scripts.size(), PeakMegabytes());
         std::fflush(stdout);
+        paths << qMakePair(sourcePath, destPath);
     }
+#ifdef TOVIMAR_CLI_PATH
+    // The command-line comparison against diff, each size in turn, the two programs side by side.
+    std::printf("\ntables\tdiff wall s\tdiff cpu s\tcli wall s\tcli cpu s\tcli peak MB\twall/diff\tpeak/files"
+                "\tcli wall growth\tcli cpu growth\n");
+    ChildRun previous;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const auto& [sourcePath, destPath] = paths[i];
+        const ChildRun diff = RunChild({QStringLiteral("diff"), sourcePath, destPath});
+        const ChildRun cli = RunChild({QStringLiteral(TOVIMAR_CLI_PATH), QStringLiteral("compare"), sourcePath, destPath,
+                                       QStringLiteral("--summary")});
+        const double filesMB =
+            static_cast<double>(QFileInfo(sourcePath).size() + QFileInfo(destPath).size()) / 1048576.0;
+        std::printf("%d\t%.2f\t%.2f\t%.2f\t%.2f\t%.0f\t%.2f\t%.1f\t%.2f\t%.2f\n", sizes[i], diff.Wall, diff.Cpu,
+                    cli.Wall, cli.Cpu, cli.PeakMB, cli.Wall / diff.Wall, cli.PeakMB / filesMB,
+                    i > 0 ? cli.Wall / previous.Wall : 0.0, i > 0 ? cli.Cpu / previous.Cpu : 0.0);
+        std::fflush(stdout);
+        previous = cli;
+    }
+#endif
     return 0;
 }

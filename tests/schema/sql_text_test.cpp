@@ -134,6 +134,7 @@ TEST(SqlTextLiterals, QuotingNamesAndTypes) {
     EXPECT_EQ(QuoteString(QStringLiteral("a'b''"), true), QStringLiteral("'a''b'''''"));
     EXPECT_EQ(QuoteString(QString(), true), QStringLiteral("''"));
     EXPECT_EQ(QuoteName(QStringLiteral("dbo"), QStringLiteral("a]b")), QStringLiteral("[dbo].[a]]b]"));
+    EXPECT_EQ(QuoteName(QStringLiteral("]a]]b]")), QStringLiteral("[]]a]]]]b]]]"));
     EXPECT_EQ(QuoteName(QString()), QStringLiteral("[]"));
     EXPECT_EQ(QuoteName(QString(), QString(), QStringLiteral("c")), QStringLiteral("[].[c]"));
     EXPECT_EQ(QuoteName(QStringLiteral("s"), QStringLiteral("t"), QStringLiteral("c[1]")), QStringLiteral("[s].[t].[c[1]]]"));

@@ -843,9 +843,10 @@ void SaveSchemaFile(const QString& path, const Tovimar_Database& db) {
 
 QString SchemaFileText(const Tovimar_Database& db) { return SchemaText(db); }
 
-bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerOnly, Progress* progress,
-                     const QString& sourceName) {
-    const QString text = DecodeLocalText(bytes);
+namespace {
+
+bool ReadSchemaText(const QString& text, Tovimar_Database& db, bool headerOnly, Progress* progress,
+                    const QString& sourceName) {
     const QString where = sourceName.isEmpty() ? QString() : sourceName + QStringLiteral(", ");
     RecordScanner scanner(text);
     SchemaReader reader(db, headerOnly, progress);
@@ -890,16 +891,24 @@ bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerO
     return true;
 }
 
+}  // namespace
+
+bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerOnly, Progress* progress,
+                     const QString& sourceName) {
+    return ReadSchemaText(DecodeLocalText(bytes), db, headerOnly, progress, sourceName);
+}
+
 bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile()) return false;
-    QByteArray bytes;
+    QString text;
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) return false;
-        bytes = file.readAll();
+        // The bytes are let go once decoded: only the text is needed while the records are read.
+        text = DecodeLocalText(file.readAll());
     }  // the file is closed before any record is acted on, so an error leaves nothing open
-    return ReadSchemaBytes(bytes, db, headerOnly, progress, QDir::toNativeSeparators(path));
+    return ReadSchemaText(text, db, headerOnly, progress, QDir::toNativeSeparators(path));
 }
 
 void SaveToCache(const Tovimar_Database& db) {

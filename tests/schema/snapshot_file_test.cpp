@@ -320,7 +320,9 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
         ";FutureRecord;whatever\n"
         ";Table;T;dbo;;;99999999999999999999;no;;\n"
         ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"
-        ";end;4\n"));
+        ";Index;IX_New;0;0;0;0;0;0;0;PRIMARY;80\n"
+        ";Index;IX_Old;0;0;0;0;0;0;0;PRIMARY\n"
+        ";end;6\n"));
     Tovimar_Database db;
     ASSERT_TRUE(LoadSchemaFile(path, db, false));
     EXPECT_EQ(db.CmptLevel, 80);
@@ -333,6 +335,14 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
     EXPECT_TRUE(field->CanBeNull);
     EXPECT_EQ(field->DataSize, -4);
     EXPECT_EQ(field->IdentitySeed, -12);
+    // The fill factor ends the Index record; a file written before it was stored leaves it unknown.
+    const IndexPtr fresh = table->Indexes.Item(QStringLiteral("[IX_New]"));
+    const IndexPtr old = table->Indexes.Item(QStringLiteral("[IX_Old]"));
+    ASSERT_TRUE(fresh && old);
+    EXPECT_EQ(fresh->IndexFillFactor, 80);
+    EXPECT_TRUE(fresh->FillFactorKnown);
+    EXPECT_EQ(old->IndexFillFactor, 0);
+    EXPECT_FALSE(old->FillFactorKnown);
 }
 
 TEST_F(SnapshotFileTest, HeaderOnlyAndCancelStopEarly) {
@@ -401,32 +411,11 @@ TEST_F(SnapshotFileTest, AFileWithoutItsEndRecordOrWithAnotherCountIsRefused) {
     EXPECT_TRUE(LoadSchemaFile(WriteRaw(whole.left(views), QStringLiteral("cut.schema")), header, true));
 }
 
-// The fill factor ends the Index record; a file written before it was stored leaves it unknown.
-TEST_F(SnapshotFileTest, FillFactorsSurviveAndOlderFilesLeaveThemUnknown) {
-    const QString path = WriteLines({
-        DatabaseLine,
-        QStringLiteral(";Table;T;dbo;;;0;0;;"),
-        QStringLiteral(";Index;IX_New;0;0;0;0;0;0;0;PRIMARY;80"),
-        QStringLiteral(";Index;IX_Old;0;0;0;0;0;0;0;PRIMARY"),
-    });
-    Tovimar_Database db;
-    ASSERT_TRUE(LoadSchemaFile(path, db, false));
-    const IndexPtr fresh = db.Indexes.Item(QStringLiteral("[dbo].[T].[IX_New]"));
-    const IndexPtr old = db.Indexes.Item(QStringLiteral("[dbo].[T].[IX_Old]"));
-    ASSERT_TRUE(fresh && old);
-    EXPECT_EQ(fresh->IndexFillFactor, 80);
-    EXPECT_TRUE(fresh->FillFactorKnown);
-    EXPECT_EQ(old->IndexFillFactor, 0);
-    EXPECT_FALSE(old->FillFactorKnown);
-}
+TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamingTheLine) {
+    Tovimar_Database none;
+    EXPECT_FALSE(LoadSchemaFile(PathOf(QStringLiteral("none.schema")), none, false));
+    EXPECT_FALSE(LoadSchemaFile(dir_.path(), none, false));  // a folder, not a file
 
-TEST_F(SnapshotFileTest, MissingOrUnopenableFilesReadAsFalse) {
-    Tovimar_Database db;
-    EXPECT_FALSE(LoadSchemaFile(PathOf(QStringLiteral("none.schema")), db, false));
-    EXPECT_FALSE(LoadSchemaFile(dir_.path(), db, false));  // a folder, not a file
-}
-
-TEST_F(SnapshotFileTest, MalformedFilesRaiseErrorsNamingTheLine) {
     struct Case {
         const char* What;
         QStringList Lines;

@@ -4,9 +4,10 @@
 // procedures and permissions changed. For each N it writes both snapshots, then times loading
 // them, linking and generating the scripts, and writing the script text, and reports the peak
 // memory of the process; "diff" of the two files is the baseline. Then, side by side in the same
-// run, it times "diff A B" and "tovimar-cli compare A B --summary" as child processes: wall time,
-// processor time (user + system) and the child's peak resident size, with the goals as ratios
-// (compare / diff wall time, peak / size of the two files, and the growth from the size before).
+// run, it times "diff A B" and "tovimar-cli compare A B --summary" as child processes (through
+// /usr/bin/time): wall time, processor time (user + system) and the child's peak resident size,
+// with the goals as ratios (compare / diff wall time, peak / size of the two files, and the
+// growth from the size before).
 //
 //   bench_compare [N,N,...]      (default 1000,5000,20000; BENCH_KEEP_DIR=DIR keeps the snapshots)
 #include "compare/generation_driver.h"
@@ -20,6 +21,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -162,10 +164,16 @@ struct ChildRun {
     double PeakMB = 0;
 };
 
-// Runs the program with its output thrown away and measures it through wait4.
-ChildRun RunChild(const QStringList& command) {
+// Runs the program with its output thrown away. Its processor time and peak resident size come
+// from GNU time: the rusage of a child forked from this process would count the memory this
+// process held when it forked (the models built to write the snapshots), which a child forked by
+// the small time process does not.
+ChildRun RunChild(const QStringList& command, const QString& statsPath) {
+    QStringList full = {QStringLiteral("/usr/bin/time"), QStringLiteral("-f"), QStringLiteral("%U %S %M"),
+                        QStringLiteral("-o"), statsPath};
+    full += command;
     QList<QByteArray> args;
-    for (const QString& arg : command) args << arg.toLocal8Bit();
+    for (const QString& arg : full) args << arg.toLocal8Bit();
     std::vector<char*> argv;
     for (QByteArray& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -176,19 +184,22 @@ ChildRun RunChild(const QStringList& command) {
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
-        execvp(argv[0], argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    waitpid(pid, &status, 0);
     ChildRun run;
     run.Wall = Seconds(timer);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-    run.Cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    run.PeakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
-        std::fprintf(stderr, "%s failed (status %d)\n", argv[0], status);
+    QFile stats(statsPath);
+    QList<QByteArray> parts;
+    if (stats.open(QIODevice::ReadOnly)) parts = stats.readAll().trimmed().split('\n').last().split(' ');
+    if (parts.size() == 3) {
+        run.Cpu = parts[0].toDouble() + parts[1].toDouble();
+        run.PeakMB = parts[2].toDouble() / 1024.0;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1 || parts.size() != 3)
+        std::fprintf(stderr, "%s failed (status %d; is /usr/bin/time installed?)\n", argv[5], status);
     return run;
 }
 
@@ -256,9 +267,11 @@ int main(int argc, char* argv[]) {
     ChildRun previous;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const auto& [sourcePath, destPath] = paths[i];
-        const ChildRun diff = RunChild({QStringLiteral("diff"), sourcePath, destPath});
+        const QString stats = dir.filePath(QStringLiteral("time.txt"));
+        const ChildRun diff = RunChild({QStringLiteral("/usr/bin/diff"), sourcePath, destPath}, stats);
         const ChildRun cli = RunChild({QStringLiteral(TOVIMAR_CLI_PATH), QStringLiteral("compare"), sourcePath, destPath,
-                                       QStringLiteral("--summary")});
+                                       QStringLiteral("--summary")},
+                                      stats);
         const double filesMB =
             static_cast<double>(QFileInfo(sourcePath).size() + QFileInfo(destPath).size()) / 1048576.0;
         std::printf("%d\t%.2f\t%.2f\t%.2f\t%.2f\t%.0f\t%.2f\t%.1f\t%.2f\t%.2f\n", sizes[i], diff.Wall, diff.Cpu,

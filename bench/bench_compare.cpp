@@ -3,10 +3,14 @@
 // widened (a table rebuild), added and dropped, tables created and dropped, indexes, views,
 // procedures and permissions changed. For each N it writes both snapshots, then times loading
 // them, linking and generating the scripts, and writing the script text, and reports the peak
-// memory of the process; "diff" of the two files is the baseline. With BENCH_VERIFY=1 it also
-// times what verify does (the Destination built on the simulated server from its snapshot, the
-// sync run there, the catalog read back and compared again), in elapsed and CPU seconds, and
-// fails when differences or errors are left.
+// memory of the process; "diff" of the two files is the baseline. Then, side by side in the same
+// run, it times "diff A B" and "tovimar-cli compare A B --summary" as child processes (through
+// /usr/bin/time): wall time, processor time (user + system) and the child's peak resident size,
+// with the goals as ratios (compare / diff wall time, peak / size of the two files, and the
+// growth from the size before).
+// With BENCH_VERIFY=1 it also times what verify does (the Destination built on the simulated
+// server from its snapshot, the sync run there, the catalog read back and compared again), in
+// elapsed and CPU seconds, and fails when differences or errors are left.
 //
 //   bench_compare [N,N,...]      (default 1000,5000,20000; BENCH_KEEP_DIR=DIR keeps the snapshots)
 #include "compare/generation_driver.h"
@@ -24,11 +28,16 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <vector>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -202,6 +211,51 @@ bool Verify(const QString& sourcePath, const QString& destPath, const QDir& logs
     return false;
 }
 
+struct ChildRun {
+    double Wall = 0;
+    double Cpu = 0;  // user + system
+    double PeakMB = 0;
+};
+
+// Runs the program with its output thrown away. Its processor time and peak resident size come
+// from GNU time: the rusage of a child forked from this process would count the memory this
+// process held when it forked (the models built to write the snapshots), which a child forked by
+// the small time process does not.
+ChildRun RunChild(const QStringList& command, const QString& statsPath) {
+    QStringList full = {QStringLiteral("/usr/bin/time"), QStringLiteral("-f"), QStringLiteral("%U %S %M"),
+                        QStringLiteral("-o"), statsPath};
+    full += command;
+    QList<QByteArray> args;
+    for (const QString& arg : full) args << arg.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ChildRun run;
+    run.Wall = Seconds(timer);
+    QFile stats(statsPath);
+    QList<QByteArray> parts;
+    if (stats.open(QIODevice::ReadOnly)) parts = stats.readAll().trimmed().split('\n').last().split(' ');
+    if (parts.size() == 3) {
+        run.Cpu = parts[0].toDouble() + parts[1].toDouble();
+        run.PeakMB = parts[2].toDouble() / 1024.0;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1 || parts.size() != 3)
+        std::fprintf(stderr, "%s failed (status %d; is /usr/bin/time installed?)\n", argv[5], status);
+    return run;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -215,6 +269,7 @@ int main(int argc, char* argv[]) {
     // BENCH_KEEP_DIR keeps the snapshots there, e.g. to time tovimar-cli compare and verify on them.
     const QString keep = qEnvironmentVariable("BENCH_KEEP_DIR");
     const QDir dir(keep.isEmpty() ? temp.path() : keep);
+    QList<QPair<QString, QString>> paths;
     const bool verify = !qEnvironmentVariable("BENCH_VERIFY").isEmpty();
     std::printf("tables\tsnapshot MB\tdiff s\tload s\tgenerate s\twrite s\tscripts\tpeak MB%s\n",
                 verify ? "\tverify s\tverify CPU s\tpeak MB" : "");
@@ -266,6 +321,28 @@ int main(int argc, char* argv[]) {
         }
         std::printf("\n");
         std::fflush(stdout);
+        paths << qMakePair(sourcePath, destPath);
     }
+#ifdef TOVIMAR_CLI_PATH
+    // The command-line comparison against diff, each size in turn, the two programs side by side.
+    std::printf("\ntables\tdiff wall s\tdiff cpu s\tcli wall s\tcli cpu s\tcli peak MB\twall/diff\tpeak/files"
+                "\tcli wall growth\tcli cpu growth\n");
+    ChildRun previous;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const auto& [sourcePath, destPath] = paths[i];
+        const QString stats = dir.filePath(QStringLiteral("time.txt"));
+        const ChildRun diff = RunChild({QStringLiteral("/usr/bin/diff"), sourcePath, destPath}, stats);
+        const ChildRun cli = RunChild({QStringLiteral(TOVIMAR_CLI_PATH), QStringLiteral("compare"), sourcePath, destPath,
+                                       QStringLiteral("--summary")},
+                                      stats);
+        const double filesMB =
+            static_cast<double>(QFileInfo(sourcePath).size() + QFileInfo(destPath).size()) / 1048576.0;
+        std::printf("%d\t%.2f\t%.2f\t%.2f\t%.2f\t%.0f\t%.2f\t%.1f\t%.2f\t%.2f\n", sizes[i], diff.Wall, diff.Cpu,
+                    cli.Wall, cli.Cpu, cli.PeakMB, cli.Wall / diff.Wall, cli.PeakMB / filesMB,
+                    i > 0 ? cli.Wall / previous.Wall : 0.0, i > 0 ? cli.Cpu / previous.Cpu : 0.0);
+        std::fflush(stdout);
+        previous = cli;
+    }
+#endif
     return converged ? 0 : 1;
 }

@@ -58,8 +58,7 @@ QString SummaryText(const ScriptList& scripts) {
 
 int RunCompare(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args, QStringLiteral("compare"), true);
-    const auto source = LoadSource(options.Sources[0], progress);
-    const auto dest = LoadSource(options.Sources[1], progress, SourceSide::Destination);
+    const auto [source, dest] = LoadSourcePair(options.Sources[0], options.Sources[1], progress);
     const ScriptList scripts = GenerateForCommand(*source, *dest, options.Run, progress);
     const QStringList boundWarning = BoundObjectsWarning(*source, *dest);
     if (!HasDifferences(scripts)) {

@@ -15,6 +15,9 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <exception>
+#include <thread>
+
 namespace {
 
 const QString Source = QStringLiteral("tovimar-cli");
@@ -237,4 +240,50 @@ std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& pr
     if (SplitScriptSource(source, paths, database)) return LoadScripts(paths, database, progress);
     throw CliUsageError(
         QStringLiteral("%1 is not a SOURCE this program knows; expected:\n%2").arg(MaskedSource(source), SourceFormsHelp()));
+}
+
+namespace {
+
+// The progress of a load on a second thread: it shows nothing (one line on the terminal belongs
+// to the main thread) but stops when the user cancels the main progress.
+class QuietProgress : public Progress {
+public:
+    explicit QuietProgress(const Progress& main) : main_(main) {}
+    void ShowCaption(const QString&) override {}
+    bool ShowMessage(const QString&) override { return Cancelled(); }
+    bool Cancelled() const override { return main_.Cancelled(); }
+
+private:
+    const Progress& main_;
+};
+
+}  // namespace
+
+std::pair<std::unique_ptr<Tovimar_Database>, std::unique_ptr<Tovimar_Database>> LoadSourcePair(
+    const QString& source, const QString& dest, Progress& progress) {
+    if (source.isEmpty() || dest.isEmpty() || !IsSnapshotName(source) || !IsSnapshotName(dest)) {
+        auto first = LoadSource(source, progress);
+        return {std::move(first), LoadSource(dest, progress, SourceSide::Destination)};
+    }
+    // Two snapshots share nothing: the Destination is read on a second thread meanwhile.
+    std::unique_ptr<Tovimar_Database> destDb;
+    std::exception_ptr destError;
+    QuietProgress quiet(progress);
+    std::thread worker([&] {
+        try {
+            destDb = LoadSnapshot(dest, quiet);
+        } catch (...) {
+            destError = std::current_exception();
+        }
+    });
+    std::unique_ptr<Tovimar_Database> sourceDb;
+    try {
+        sourceDb = LoadSnapshot(source, progress);
+    } catch (...) {
+        worker.join();
+        throw;  // the Source's error is the one reported, as when the two are read in turn
+    }
+    worker.join();
+    if (destError) std::rethrow_exception(destError);
+    return {std::move(sourceDb), std::move(destDb)};
 }

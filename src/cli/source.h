@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <memory>
+#include <utility>
 
 class Progress;
 
@@ -41,3 +42,8 @@ QString MaskedSource(const QString& source);
 // variable, else asks for it without echo when stdin is a terminal, else uses none.
 std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress,
                                              SourceSide side = SourceSide::Source);
+
+// LoadSource of the Source and then of the Destination, with the same errors; two snapshot
+// files are read at the same time on two threads.
+std::pair<std::unique_ptr<Tovimar_Database>, std::unique_ptr<Tovimar_Database>> LoadSourcePair(
+    const QString& source, const QString& dest, Progress& progress);

@@ -90,19 +90,20 @@ void AddScript(ScriptList& scripts, bool fromSource, const QString& action, Tovi
 int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, GenerationContext& ctx) {
     Tovimar_Table* table = field.Table();
     if (!table) return 0;
-    const QString alterPrefix = QStringLiteral("ALTER TABLE ") + table->FullName() + CrLf;
+    // Built only for a column that gets a script: most columns of a large comparison get none.
+    const auto alterPrefix = [table] { return QStringLiteral("ALTER TABLE ") + table->FullName() + CrLf; };
     const bool wrap = !ctx.DiffViewMode && table->DeleteRecreate;
 
     Tovimar_Field* other = field.OtherObj();
     if (!other && fromSource) {
         ++table->FieldsAppended;
-        AddScript(scripts, fromSource, QStringLiteral("CREATE"), field, Wrap(wrap, AddColumnSQL(field, *table, alterPrefix)));
+        AddScript(scripts, fromSource, QStringLiteral("CREATE"), field, Wrap(wrap, AddColumnSQL(field, *table, alterPrefix())));
         return 1;
     }
     if (!other) {
         ++table->FieldsDropped;
         AddScript(scripts, fromSource, QStringLiteral("DELETE"), field,
-                  Wrap(wrap, FTI_DeleteSQLColumn(*table, field) + alterPrefix + QStringLiteral("DROP COLUMN ") +
+                  Wrap(wrap, FTI_DeleteSQLColumn(*table, field) + alterPrefix() + QStringLiteral("DROP COLUMN ") +
                                  field.FullName(false)));
         // The fourth dropped column of a table switches it to the rebuild.
         if (table->FieldsDropped > 3) SwitchToRebuild(*table, ctx);
@@ -123,7 +124,7 @@ int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, G
     if (changed || table->FieldsAppended + table->FieldsDropped > 0) SwitchToRebuild(*table, ctx);
     if (changed) {
         AddScript(scripts, fromSource, QStringLiteral("CHANGE"), field,
-                  AlterColumnSQL(field, *other, *table, alterPrefix, ctx.DiffViewMode));
+                  AlterColumnSQL(field, *other, *table, alterPrefix(), ctx.DiffViewMode));
         ++count;
     }
     return count;

@@ -5,13 +5,51 @@
 // or position that is not there through the throwing accessors.
 #include "platform/tovimar_exception.h"
 
-#include <QHash>
+#include <QHashFunctions>
 #include <QString>
+#include <QStringView>
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
 namespace collection_detail {
-inline QString FoldKey(const QString& key) { return key.toCaseFolded(); }
+
+// Keys are hashed and compared as their case-folded forms. Keys of plain ASCII, nearly all of
+// them, are folded on the fly; any other key is folded into a temporary first, so the result is
+// the same as comparing toCaseFolded() copies (a key beyond ASCII may fold to an ASCII one).
+inline bool IsAscii(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80) return false;
+    return true;
+}
+inline char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
+
+inline size_t FoldedHash(const QString& key) {
+    // Seeded per process, so that names chosen to collide cannot make lookups slow.
+    const size_t seed = QHashSeed::globalSeed();
+    constexpr qsizetype Buffer = 64;
+    if (key.size() <= Buffer && IsAscii(key)) {
+        char16_t lower[Buffer];
+        const QChar* data = key.constData();
+        for (qsizetype i = 0; i < key.size(); ++i) lower[i] = AsciiLower(data[i].unicode());
+        return qHash(QStringView(lower, key.size()), seed);
+    }
+    return qHash(QStringView(key.toCaseFolded()), seed);
+}
+
+inline bool FoldedEqual(const QString& x, const QString& y) {
+    if (IsAscii(x) && IsAscii(y)) {
+        if (x.size() != y.size()) return false;
+        const QChar* p = x.constData();
+        const QChar* q = y.constData();
+        for (qsizetype i = 0; i < x.size(); ++i)
+            if (AsciiLower(p[i].unicode()) != AsciiLower(q[i].unicode())) return false;
+        return true;
+    }
+    return x.toCaseFolded() == y.toCaseFolded();
+}
+
 }  // namespace collection_detail
 
 template <class T>
@@ -20,6 +58,7 @@ public:
     struct Entry {
         T Value;
         QString Key;  // empty: the item carries no key
+        size_t Hash = 0;  // of the folded key
     };
 
     qsizetype Count() const { return static_cast<qsizetype>(items_.size()); }
@@ -31,25 +70,30 @@ public:
     // Inserts an item before position pos (pos == Count() appends).
     void Insert(qsizetype pos, T value, const QString& key = QString()) {
         if (pos < 0 || pos > Count()) throw OutOfRange();
+        size_t hash = 0;
         if (!key.isEmpty()) {
-            const QString folded = collection_detail::FoldKey(key);
-            if (index_.contains(folded))
+            hash = collection_detail::FoldedHash(key);
+            if (Locate(key, hash) >= 0)
                 throw TovimarException(457, QStringLiteral("Collection"),
                                        QStringLiteral("This key is already associated with an element of this collection"));
-            index_.insert(folded, pos);
         }
-        items_.insert(items_.begin() + pos, Entry{std::move(value), key});
-        if (pos != Count() - 1) Reindex(pos + 1);
+        items_.insert(items_.begin() + pos, Entry{std::move(value), key, hash});
+        if (key.isEmpty()) {
+            if (pos != Count() - 1) Rebuild(slots_.size());  // the keyed items behind it moved
+            return;
+        }
+        ++keyed_;
+        if (pos != Count() - 1 || keyed_ * 2 > slots_.size())
+            Rebuild(std::max<size_t>(16, slots_.size() * (keyed_ * 2 > slots_.size() ? 2 : 1)));
+        else
+            Place(static_cast<qint32>(pos));
     }
 
-    bool Contains(const QString& key) const {
-        return !key.isEmpty() && index_.contains(collection_detail::FoldKey(key));
-    }
+    bool Contains(const QString& key) const { return IndexOf(key) >= 0; }
     // Position of the key, or -1.
     qsizetype IndexOf(const QString& key) const {
-        if (key.isEmpty()) return -1;
-        auto it = index_.constFind(collection_detail::FoldKey(key));
-        return it == index_.cend() ? -1 : it.value();
+        if (key.isEmpty() || keyed_ == 0) return -1;
+        return Locate(key, collection_detail::FoldedHash(key));
     }
     // The item under key, or a default-constructed T (a null pointer, an empty string) when absent.
     T Item(const QString& key) const {
@@ -74,10 +118,9 @@ public:
 
     void RemoveAt(qsizetype pos) {
         Check(pos);
-        const QString key = items_[static_cast<size_t>(pos)].Key;
-        if (!key.isEmpty()) index_.remove(collection_detail::FoldKey(key));
+        if (!items_[static_cast<size_t>(pos)].Key.isEmpty()) --keyed_;
         items_.erase(items_.begin() + pos);
-        Reindex(pos);
+        Rebuild(slots_.size());
     }
     // Removes the item under key; returns false when there is none.
     bool Remove(const QString& key) {
@@ -88,7 +131,8 @@ public:
     }
     void Clear() {
         items_.clear();
-        index_.clear();
+        slots_.clear();
+        keyed_ = 0;
     }
 
     // Iteration over the values in order.
@@ -116,13 +160,36 @@ private:
     void Check(qsizetype pos) const {
         if (pos < 0 || pos >= Count()) throw OutOfRange();
     }
-    void Reindex(qsizetype from) {
-        for (qsizetype i = from; i < Count(); ++i) {
-            const QString& key = items_[static_cast<size_t>(i)].Key;
-            if (!key.isEmpty()) index_[collection_detail::FoldKey(key)] = i;
+
+    // The index is an open-addressing table of positions (-1: free) in items_, at most half full,
+    // probed linearly from the key's hash. It holds no copy of the keys: they stay in items_.
+    qsizetype Locate(const QString& key, size_t hash) const {
+        if (slots_.empty()) return -1;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const qint32 pos = slots_[i];
+            if (pos < 0) return -1;
+            const Entry& entry = items_[static_cast<size_t>(pos)];
+            if (entry.Hash == hash && collection_detail::FoldedEqual(entry.Key, key)) return pos;
         }
+    }
+    void Place(qint32 pos) {
+        const size_t mask = slots_.size() - 1;
+        size_t i = items_[static_cast<size_t>(pos)].Hash & mask;
+        while (slots_[i] >= 0) i = (i + 1) & mask;
+        slots_[i] = pos;
+    }
+    void Rebuild(size_t size) {
+        if (keyed_ == 0) {
+            slots_.clear();
+            return;
+        }
+        slots_.assign(std::max<size_t>(size, 16), -1);
+        for (size_t pos = 0; pos < items_.size(); ++pos)
+            if (!items_[pos].Key.isEmpty()) Place(static_cast<qint32>(pos));
     }
 
     std::vector<Entry> items_;
-    QHash<QString, qsizetype> index_;
+    std::vector<qint32> slots_;  // size 0 or a power of two
+    size_t keyed_ = 0;
 };

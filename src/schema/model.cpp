@@ -3,6 +3,8 @@
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
+#include <vector>
+
 // ---------------------------------------------------------------------------------------------
 // Shared pieces
 
@@ -202,9 +204,22 @@ void Tovimar_Table::CalcObjectIncluded() {
         db->TableExcludeIDs += QLatin1Char(',') + QString::number(ObjectID);
 }
 
+namespace {
+// "#" + the column id, the key of FieldsByColID: the common ids are made once and shared.
+QString ColIDKey(int colId) {
+    static const std::vector<QString> common = [] {
+        std::vector<QString> keys;
+        for (int id = 0; id < 1024; ++id) keys.push_back(QStringLiteral("#") + QString::number(id));
+        return keys;
+    }();
+    if (colId >= 0 && colId < static_cast<int>(common.size())) return common[static_cast<size_t>(colId)];
+    return QStringLiteral("#") + QString::number(colId);
+}
+}  // namespace
+
 void Tovimar_Table::AddField(const FieldPtr& field) {
     field->Parent = this;
-    FieldsByColID.Add(field, QStringLiteral("#") + QString::number(field->ColID));
+    FieldsByColID.Add(field, ColIDKey(field->ColID));
     Fields.Add(field, field->FullName(false));
     FieldNames.Add(field->Name);
 }

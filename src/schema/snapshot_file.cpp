@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -55,6 +58,21 @@ qsizetype DecodeEscape(const QString& text, qsizetype pos, QString& out, bool& l
     return 1;
 }
 
+// The fields of one record as views: into the file's text for a field without escapes (nearly
+// all of them), into Owned for a field whose escapes had to be decoded. Owned's strings keep
+// their characters in place when the vector grows, so the views stay valid until the next record.
+struct RecordFields {
+    std::vector<QStringView> Views;
+    std::vector<QString> Owned;
+
+    qsizetype size() const { return static_cast<qsizetype>(Views.size()); }
+    QStringView value(qsizetype n) const { return n < size() ? Views[static_cast<size_t>(n)] : QStringView(); }
+    void clear() {
+        Views.clear();
+        Owned.clear();
+    }
+};
+
 // Splits the decoded text of a file into records, one logical line at a time, decoding every
 // field's escapes in the same left-to-right pass (so "\\" before ";" or before a continued line
 // cannot be mistaken for an escaped separator or a continuation mark).
@@ -63,45 +81,62 @@ public:
     explicit RecordScanner(const QString& text) : text_(text) {}
 
     // The next record's fields (element 0 is the text before the first ";"); false at the end.
-    bool Next(QStringList& fields) {
+    bool Next(RecordFields& fields) {
         fields.clear();
         if (pos_ >= text_.size()) return false;
         startLine_ = line_;
-        QString field;
         const qsizetype len = text_.size();
+        const QChar* data = text_.constData();
+        qsizetype fieldStart = pos_;
+        bool escaped = false;  // the field so far is in owned, not a plain run of the text
+        QString owned;
+        auto endField = [&](qsizetype end) {
+            if (escaped) {
+                fields.Owned.push_back(std::move(owned));
+                fields.Views.emplace_back(fields.Owned.back());
+                owned = QString();
+                escaped = false;
+            } else {
+                fields.Views.emplace_back(data + fieldStart, end - fieldStart);
+            }
+        };
         while (pos_ < len) {
-            const QChar c = text_[pos_];
-            if (c == QLatin1Char('\\')) {
+            const char16_t c = data[pos_].unicode();
+            if (c == u'\\') {
+                if (!escaped) {
+                    owned = QString(data + fieldStart, pos_ - fieldStart);
+                    escaped = true;
+                }
                 bool lineBreak = false;
-                pos_ += DecodeEscape(text_, pos_, field, lineBreak);
+                pos_ += DecodeEscape(text_, pos_, owned, lineBreak);
                 if (lineBreak) ++line_;
-            } else if (c == QLatin1Char(';')) {
-                fields.append(field);
-                field.clear();
+            } else if (c == u';') {
+                endField(pos_);
                 ++pos_;
-            } else if (c == QLatin1Char('\n')) {
+                fieldStart = pos_;
+            } else if (c == u'\n') {
+                endField(pos_);
                 ++pos_;
                 ++line_;
-                break;
-            } else if (c == QLatin1Char('\r') && pos_ + 1 < len && text_[pos_ + 1] == QLatin1Char('\n')) {
+                return true;
+            } else if (c == u'\r' && pos_ + 1 < len && data[pos_ + 1] == QLatin1Char('\n')) {
+                endField(pos_);
                 pos_ += 2;
                 ++line_;
-                break;
+                return true;
             } else {
-                // Copy the run of ordinary characters at once.
+                // The run of ordinary characters.
                 qsizetype end = pos_ + 1;
                 while (end < len) {
-                    const QChar d = text_[end];
-                    if (d == QLatin1Char('\\') || d == QLatin1Char(';') || d == QLatin1Char('\n') ||
-                        d == QLatin1Char('\r'))
-                        break;
+                    const char16_t d = data[end].unicode();
+                    if (d == u'\\' || d == u';' || d == u'\n' || d == u'\r') break;
                     ++end;
                 }
-                field += QStringView(text_).mid(pos_, end - pos_);
+                if (escaped) owned += QStringView(data + pos_, end - pos_);
                 pos_ = end;
             }
         }
-        fields.append(field);
+        endField(pos_);
         return true;
     }
 
@@ -123,7 +158,7 @@ private:
 
 // The leading whole number of the text (blanks, an optional sign and digits; 0 when there is
 // none), which must lie in [low, high].
-qint64 LeadingNumber(const QString& text, qint64 low, qint64 high) {
+qint64 LeadingNumber(QStringView text, qint64 low, qint64 high) {
     qsizetype i = 0;
     const qsizetype len = text.size();
     while (i < len && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
@@ -144,15 +179,15 @@ qint64 LeadingNumber(const QString& text, qint64 low, qint64 high) {
     return value;
 }
 
-long ReadLong(const QString& text) {
+long ReadLong(QStringView text) {
     return static_cast<long>(LeadingNumber(text, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
-int ReadInteger(const QString& text) {
+int ReadInteger(QStringView text) {
     return static_cast<int>(LeadingNumber(text, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
-quint8 ReadByte(const QString& text) { return static_cast<quint8>(LeadingNumber(text, 0, 255)); }
+quint8 ReadByte(QStringView text) { return static_cast<quint8>(LeadingNumber(text, 0, 255)); }
 // A flag is true when its leading number is not zero, however large it is.
-bool ReadFlag(const QString& text) {
+bool ReadFlag(QStringView text) {
     qsizetype i = 0;
     const qsizetype len = text.size();
     while (i < len && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
@@ -162,25 +197,64 @@ bool ReadFlag(const QString& text) {
     return false;
 }
 
+// The strings of one load: a short text read many times (a column name, a data type, an owner,
+// a file group) is held once and shared by every object that has it, instead of one copy each.
+// Names that are unique anyway (tables, indexes, constraints) are not pooled.
+class StringPool {
+public:
+    QString Get(QStringView text) {
+        if (text.isEmpty()) return QString();
+        if (text.size() > MaxLength) return text.toString();
+        const std::u16string_view key(text.utf16(), static_cast<size_t>(text.size()));
+        auto it = strings_.find(key);
+        if (it != strings_.end()) return it->second;
+        QString value = text.toString();
+        // The key views the pooled string's own characters, which stay where they are.
+        const std::u16string_view stored(QStringView(value).utf16(), static_cast<size_t>(value.size()));
+        return strings_.emplace(stored, std::move(value)).first->second;
+    }
+
+private:
+    struct Hash {
+        size_t operator()(std::u16string_view text) const noexcept {
+            return qHash(QStringView(text.data(), static_cast<qsizetype>(text.size())));
+        }
+    };
+    static constexpr qsizetype MaxLength = 64;
+    std::unordered_map<std::u16string_view, QString, Hash> strings_;
+};
+
 // The fields of one record, with the checks every record needs.
 class Record {
 public:
-    explicit Record(const QStringList& fields) : fields_(fields) {}
-    QString Type() const { return fields_.value(1); }
+    explicit Record(const RecordFields& fields, StringPool* pool = nullptr) : fields_(fields), pool_(pool) {}
+    QStringView TypeView() const { return fields_.value(1); }
+    QString Type() const { return Make(TypeView()); }
     // Field n (numbered as elements of the split line, from 2).
-    const QString& Text(qsizetype n) const {
+    QStringView View(qsizetype n) const {
         if (n >= fields_.size())
             Fail(9, QStringLiteral("The %1 record has %2 fields; at least %3 are needed")
                         .arg(Type(), QString::number(fields_.size() - 2), QString::number(n - 1)));
-        return fields_[n];
+        return fields_.Views[static_cast<size_t>(n)];
     }
-    long Long(qsizetype n) const { return ReadLong(Text(n)); }
-    bool Flag(qsizetype n) const { return ReadFlag(Text(n)); }
-    quint8 Byte(qsizetype n) const { return ReadByte(Text(n)); }
-    const QStringList& Fields() const { return fields_; }
+    QString Text(qsizetype n) const {
+        const QStringView text = View(n);
+        return text.isEmpty() ? QString() : text.toString();  // an empty field reads as a null text
+    }
+    // Field n as a text that many records repeat (a column name, a type, an owner): pooled.
+    QString Shared(qsizetype n) const { return Make(View(n)); }
+    long Long(qsizetype n) const { return ReadLong(View(n)); }
+    bool Flag(qsizetype n) const { return ReadFlag(View(n)); }
+    quint8 Byte(qsizetype n) const { return ReadByte(View(n)); }
+    qsizetype Size() const { return fields_.size(); }
 
 private:
-    const QStringList& fields_;
+    QString Make(QStringView text) const {
+        if (pool_) return pool_->Get(text);
+        return text.isEmpty() ? QString() : text.toString();
+    }
+    const RecordFields& fields_;
+    StringPool* pool_;
 };
 
 template <class T>
@@ -342,7 +416,31 @@ QString SchemaText(const Tovimar_Database& db) {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
-bool Is(const QString& type, const char* name) { return type.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
+// A column from the fields of a column record; its Parent is set.
+FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent) {
+    auto field = std::make_shared<Tovimar_Field>();
+    field->Name = r.Shared(2);
+    field->ColID = ReadInteger(r.View(3));
+    field->DataType = r.Shared(4);
+    field->CanBeNull = r.Flag(5);
+    field->DataSize = r.Long(6);
+    field->DataPrecision = r.Long(7);
+    field->DataDecimals = r.Long(8);
+    field->Identity = r.Flag(9);
+    field->IdentityNoRepl = r.Flag(10);
+    field->IdentitySeed = r.Long(11);
+    field->IdentityIncr = r.Long(12);
+    field->IsRowGUID = r.Flag(13);
+    field->Collation = r.Shared(14);
+    field->Formula = r.Text(15);
+    field->FTI_Field = r.Flag(16);
+    field->FTI_ImageTypeField = r.Shared(17);
+    field->FTI_Language = r.Long(18);
+    field->Parent = &parent;
+    return field;
+}
+
+bool Is(QStringView type, const char* name) { return type.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
 
 // One read of one file into one model: the current parents of the records that follow them.
 class SchemaReader {
@@ -352,19 +450,19 @@ public:
 
     enum class Outcome { Continue, Done, Cancelled };
 
-    Outcome Read(const QStringList& fields) {
-        const Record r(fields);
-        const QString type = r.Type();
+    Outcome Read(const RecordFields& fields) {
+        const Record r(fields, &pool_);
+        const QStringView type = r.TypeView();
         if (Is(type, "Database")) return ReadDatabase(r);
         if (Is(type, "FileGroup")) {
             // Keyed by the number as GroupName looks it up ("#1" also for a stored "01").
-            const long id = ReadLong(r.Text(2));
+            const long id = r.Long(2);
             db_.FileGroups.Add(Tovimar_FileGroup{id, r.Text(3)}, QStringLiteral("#") + QString::number(id));
         } else if (Is(type, "Table")) {
             return ReadTable(r);
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            FieldPtr field = ReadFieldRecord(fields, *table);
+            FieldPtr field = ReadField(r, *table);
             table->AddField(field);
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
@@ -381,9 +479,9 @@ public:
             index->IsPadIndex = r.Flag(7);
             index->IgnoreDupKey = r.Flag(8);
             index->Statistics_NoRecompute = r.Flag(9);
-            index->FileGroupName = r.Text(10);
+            index->FileGroupName = r.Shared(10);
             // Files written before the fill factor was stored do not know it.
-            index->FillFactorKnown = r.Fields().size() > 11;
+            index->FillFactorKnown = r.Size() > 11;
             if (index->FillFactorKnown) index->IndexFillFactor = r.Byte(11);
             index->Table = table;
             table->Indexes.Add(index, index->FullName(false));
@@ -391,7 +489,7 @@ public:
             if (index->IsPrimaryKey) table->PrimaryKey = index.get();
             index_ = index.get();
         } else if (Is(type, "IndexFieldName")) {
-            Require(index_, r, "Index")->FieldNames.Add(r.Text(2));
+            Require(index_, r, "Index")->FieldNames.Add(r.Shared(2));
         } else if (Is(type, "Default")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             auto def = std::make_shared<Tovimar_Default>();
@@ -430,20 +528,20 @@ public:
             db_.Relations.Add(relation, relation->FullName(true));
             relation_ = relation.get();
         } else if (Is(type, "RelationFieldName")) {
-            Require(relation_, r, "Relation")->FieldNames.Add(r.Text(2));
+            Require(relation_, r, "Relation")->FieldNames.Add(r.Shared(2));
         } else if (Is(type, "RelationPrimaryFieldName")) {
-            Require(relation_, r, "Relation")->PrimaryFieldNames.Add(r.Text(2));
+            Require(relation_, r, "Relation")->PrimaryFieldNames.Add(r.Shared(2));
         } else if (Is(type, "Trigger")) {
             return ReadTrigger(r);
         } else if (Is(type, "View")) {
             return ReadView(r);
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
-            view->AddField(ReadFieldRecord(fields, *view));
+            view->AddField(ReadField(r, *view));
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
         } else if (Is(type, "ProcedureDefinition")) {
-            Require(procedure_, r, "Procedure")->SetDefinition(ReadInteger(r.Text(2)), r.Text(3));
+            Require(procedure_, r, "Procedure")->SetDefinition(ReadInteger(r.View(2)), r.Text(3));
         } else if (Is(type, "Function")) {
             return ReadFunction(r);
         } else if (Is(type, "Role")) {
@@ -479,9 +577,9 @@ public:
             auto userType = std::make_shared<Tovimar_Type>();
             userType->Name = r.Text(2);
             userType->BaseType = r.Text(3);
-            userType->DataSize = ReadInteger(r.Text(4));
-            userType->DataPrecision = ReadInteger(r.Text(5));
-            userType->DataDecimals = ReadInteger(r.Text(6));
+            userType->DataSize = ReadInteger(r.View(4));
+            userType->DataPrecision = ReadInteger(r.View(5));
+            userType->DataDecimals = ReadInteger(r.View(6));
             userType->AllowNulls = r.Flag(7);
             userType->SetDatabase(&db_);
             db_.Types.Add(userType, userType->FullName());
@@ -517,20 +615,20 @@ private:
         db_.SrvVer = r.Long(6);
         // Restored as well, so that rewriting a snapshot reproduces it exactly; the catalog
         // loader reads this id only while it queries the server, never after a cache load.
-        if (r.Fields().size() > 7) db_.DefaultFileGroupID = r.Long(7);
+        if (r.Size() > 7) db_.DefaultFileGroupID = r.Long(7);
         return headerOnly_ ? Outcome::Done : Outcome::Continue;
     }
 
     Outcome ReadTable(const Record& r) {
         auto table = std::make_shared<Tovimar_Table>();
         table->Name = r.Text(2);
-        table->Owner = r.Text(3);
-        table->FTI_Catalog = r.Text(4);
+        table->Owner = r.Shared(3);
+        table->FTI_Catalog = r.Shared(4);
         table->FTI_UniqueIndex = r.Text(5);
         table->FTI_ChangeTracking = r.Flag(6);
         table->FTI_BackgroundUpdate = r.Flag(7);
-        table->FileGroupName = r.Text(8);
-        table->TextFileGroupName = r.Text(9);
+        table->FileGroupName = r.Shared(8);
+        table->TextFileGroupName = r.Shared(9);
         table->Typ = r.Type();
         table->SetDatabase(&db_);
         if (Announce(r.Type(), table->FullName())) return Outcome::Cancelled;
@@ -557,7 +655,7 @@ private:
     Outcome ReadView(const Record& r) {
         auto view = std::make_shared<Tovimar_View>();
         view->Name = r.Text(2);
-        view->Owner = r.Text(3);
+        view->Owner = r.Shared(3);
         view->ObjStatus = r.Long(4);
         view->Definition = r.Text(5);
         view->Typ = r.Type();
@@ -572,7 +670,7 @@ private:
     Outcome ReadProcedure(const Record& r) {
         auto procedure = std::make_shared<Tovimar_Procedure>();
         procedure->Name = r.Text(2);
-        procedure->Owner = r.Text(3);
+        procedure->Owner = r.Shared(3);
         procedure->ObjStatus = r.Long(4);
         procedure->Typ = r.Type();
         procedure->SetDatabase(&db_);
@@ -586,7 +684,7 @@ private:
     Outcome ReadFunction(const Record& r) {
         auto function = std::make_shared<Tovimar_Function>();
         function->Name = r.Text(2);
-        function->Owner = r.Text(3);
+        function->Owner = r.Shared(3);
         function->ObjStatus = r.Long(4);
         function->Definition = r.Text(5);
         function->Typ = r.Type();
@@ -600,8 +698,8 @@ private:
     void ReadPermission(const Record& r) {
         auto permission = std::make_shared<Tovimar_Permission>();
         permission->Name = r.Text(2);
-        permission->Grantee = r.Text(3);
-        permission->Grantor = r.Text(4);
+        permission->Grantee = r.Shared(3);
+        permission->Grantor = r.Shared(4);
         permission->SelectRight = r.Byte(5);
         permission->InsertRight = r.Byte(6);
         permission->UpdateRight = r.Byte(7);
@@ -636,7 +734,7 @@ private:
 
     void AddColumnName(const Record& r, Collection<QString> Tovimar_Permission::*list) {
         Tovimar_Permission* permission = Require(permission_, r, "Permission");
-        const QString& column = r.Text(2);
+        const QString& column = r.Shared(2);
         (permission->*list).Add(column, column);
     }
 
@@ -650,6 +748,7 @@ private:
     Tovimar_Procedure* procedure_ = nullptr;
     Tovimar_Role* role_ = nullptr;
     Tovimar_Permission* permission_ = nullptr;
+    StringPool pool_;
 };
 
 }  // namespace
@@ -722,27 +821,9 @@ QString FormatFieldRecord(const QString& recordType, const Tovimar_Field& column
 }
 
 FieldPtr ReadFieldRecord(const QStringList& fields, Tovimar_FieldOwner& parent) {
-    const Record r(fields);
-    auto field = std::make_shared<Tovimar_Field>();
-    field->Name = r.Text(2);
-    field->ColID = ReadInteger(r.Text(3));
-    field->DataType = r.Text(4);
-    field->CanBeNull = r.Flag(5);
-    field->DataSize = r.Long(6);
-    field->DataPrecision = r.Long(7);
-    field->DataDecimals = r.Long(8);
-    field->Identity = r.Flag(9);
-    field->IdentityNoRepl = r.Flag(10);
-    field->IdentitySeed = r.Long(11);
-    field->IdentityIncr = r.Long(12);
-    field->IsRowGUID = r.Flag(13);
-    field->Collation = r.Text(14);
-    field->Formula = r.Text(15);
-    field->FTI_Field = r.Flag(16);
-    field->FTI_ImageTypeField = r.Text(17);
-    field->FTI_Language = r.Long(18);
-    field->Parent = &parent;
-    return field;
+    RecordFields views;
+    for (const QString& field : fields) views.Views.emplace_back(field);
+    return ReadField(Record(views), parent);
 }
 
 // ---- Files -----------------------------------------------------------------------------------
@@ -762,18 +843,19 @@ void SaveSchemaFile(const QString& path, const Tovimar_Database& db) {
 
 QString SchemaFileText(const Tovimar_Database& db) { return SchemaText(db); }
 
-bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerOnly, Progress* progress,
-                     const QString& sourceName) {
-    const QString text = DecodeLocalText(bytes);
+namespace {
+
+bool ReadSchemaText(const QString& text, Tovimar_Database& db, bool headerOnly, Progress* progress,
+                    const QString& sourceName) {
     const QString where = sourceName.isEmpty() ? QString() : sourceName + QStringLiteral(", ");
     RecordScanner scanner(text);
     SchemaReader reader(db, headerOnly, progress);
-    QStringList fields;
+    RecordFields fields;
     long records = 0;  // the records before the End record; blank lines are none
     bool ended = false;
     try {
         while (scanner.Next(fields)) {
-            const bool blank = fields.size() == 1 && fields[0].isEmpty();
+            const bool blank = fields.size() == 1 && fields.value(0).isEmpty();
             if (blank) continue;
             if (ended) Fail(62, QStringLiteral("the file goes on after its End record"));
             if (Is(fields.value(1), "End")) {
@@ -809,16 +891,24 @@ bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerO
     return true;
 }
 
+}  // namespace
+
+bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerOnly, Progress* progress,
+                     const QString& sourceName) {
+    return ReadSchemaText(DecodeLocalText(bytes), db, headerOnly, progress, sourceName);
+}
+
 bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile()) return false;
-    QByteArray bytes;
+    QString text;
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) return false;
-        bytes = file.readAll();
+        // The bytes are let go once decoded: only the text is needed while the records are read.
+        text = DecodeLocalText(file.readAll());
     }  // the file is closed before any record is acted on, so an error leaves nothing open
-    return ReadSchemaBytes(bytes, db, headerOnly, progress, QDir::toNativeSeparators(path));
+    return ReadSchemaText(text, db, headerOnly, progress, QDir::toNativeSeparators(path));
 }
 
 void SaveToCache(const Tovimar_Database& db) {

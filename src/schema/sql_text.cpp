@@ -235,10 +235,14 @@ namespace {
 
 void AppendBracketed(QString& out, const QString& part) {
     out += QLatin1Char('[');
-    for (const QChar c : part) {
-        out += c;
-        if (c == QLatin1Char(']')) out += c;
+    // Copies the runs between closing brackets at once, doubling each bracket.
+    QStringView rest(part);
+    for (qsizetype at = rest.indexOf(QLatin1Char(']')); at >= 0; at = rest.indexOf(QLatin1Char(']'))) {
+        out += rest.first(at + 1);
+        out += QLatin1Char(']');
+        rest = rest.sliced(at + 1);
     }
+    out += rest;
     out += QLatin1Char(']');
 }
 

@@ -197,3 +197,35 @@ TEST(ModelTest, FilterVerdictSetsTableOptionsAndExcludeList) {
     EXPECT_TRUE(trigger->ObjectIncluded);
     EXPECT_EQ(filter.Asked.last(), QStringLiteral("tr:[dbo].[Orders].[trg]:3"));
 }
+
+// Object names are keys matched as their case-folded forms, also where a name beyond ASCII
+// folds to an ASCII one (the Kelvin sign is "k") or the other way round.
+TEST(ModelTest, KeysMatchByCaseFoldingWhateverTheirCharacters) {
+    const struct {
+        const char16_t* Stored;
+        const char16_t* Asked;
+        bool Found;
+    } cases[] = {
+        {u"[dbo].[Orders]", u"[DBO].[oRDERS]", true},
+        {u"[dbo].[\u00c4rger]", u"[DBO].[\u00e4RGER]", true},
+        {u"[dbo].[\u212aey]", u"[dbo].[KEY]", true},
+        {u"[dbo].[key]", u"[dbo].[\u212aEY]", true},
+        {u"[dbo].[\u03a3\u03c3]", u"[dbo].[\u03c2\u03a3]", true},
+        {u"[dbo].[\u00c4rger]", u"[dbo].[Arger]", false},
+        {u"[dbo].[Orders]", u"[dbo].[Orders ]", false},
+        {u"[dbo].[ab]", u"[dbo].[a]", false},
+    };
+    for (const auto& c : cases) {
+        const QString stored = QString::fromUtf16(c.Stored);
+        const QString asked = QString::fromUtf16(c.Asked);
+        Collection<int> keys;
+        // Enough keys that a wrong hash would put the two in different buckets.
+        for (int i = 0; i < 64; ++i) keys.Add(i, QStringLiteral("[x].[%1]").arg(i));
+        keys.Add(-1, stored);
+        EXPECT_EQ(keys.Contains(asked), c.Found) << asked.toStdString();
+        EXPECT_EQ(keys.IndexOf(asked), c.Found ? 64 : -1) << asked.toStdString();
+        if (c.Found) {
+            EXPECT_THROW(keys.Add(-2, asked), TovimarException) << asked.toStdString();
+        }
+    }
+}

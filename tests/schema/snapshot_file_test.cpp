@@ -61,29 +61,32 @@ const QString DatabaseLine = QStringLiteral(";Database;Shop;SRV;10;1;2;3;4;2001-
 
 // ---- Field encoding ----------------------------------------------------------------------------
 
-TEST(SnapshotEncodingTest, EncodesEscapesAndLineBreaksAsStored) {
-    EXPECT_EQ(EncodeCacheField(QStringLiteral("a\\b;c")), QStringLiteral("a\\\\b\\;c"));
+TEST(SnapshotEncodingTest, EncodesAsStoredAndDecodesBackExactly) {
     // A CR LF pair continues the value on the next physical line; a lone LF is "\r", a lone CR "\n".
-    EXPECT_EQ(EncodeCacheField(QStringLiteral("x\r\ny\nz\rw")), QStringLiteral("x\\\r\ny\\rz\\nw"));
-    EXPECT_EQ(EncodeCacheField(QStringLiteral("\r\r\n")), QStringLiteral("\\n\\\r\n"));
-    EXPECT_EQ(EncodeCacheField(QString()), QString());
-}
-
-TEST(SnapshotEncodingTest, DecodingInvertsEncodingForHostileValues) {
-    const QStringList values = {
-        QStringLiteral("ends in \\"),
-        QStringLiteral("\\"),
-        QStringLiteral("\\\\;\\;;"),
-        QStringLiteral("before break\\\r\nafter"),
-        QStringLiteral("codes \x01 \x02 \x03 and \x03\r\n"),
-        QStringLiteral("lone\rcr lone\nlf \n\r"),
-        QStringLiteral("\\r\\n are not line breaks"),
-        QString(),
+    const struct {
+        QString Value;
+        QString Encoded;  // empty: only the round trip is checked
+    } cases[] = {
+        {QStringLiteral("a\\b;c"), QStringLiteral("a\\\\b\\;c")},
+        {QStringLiteral("x\r\ny\nz\rw"), QStringLiteral("x\\\r\ny\\rz\\nw")},
+        {QStringLiteral("\r\r\n"), QStringLiteral("\\n\\\r\n")},
+        {QStringLiteral("ends in \\"), {}},
+        {QStringLiteral("\\"), {}},
+        {QStringLiteral("\\\\;\\;;"), {}},
+        {QStringLiteral("before break\\\r\nafter"), {}},
+        {QStringLiteral("codes \x01 \x02 \x03 and \x03\r\n"), {}},
+        {QStringLiteral("lone\rcr lone\nlf \n\r"), {}},
+        {QStringLiteral("\\r\\n are not line breaks"), {}},
+        {QString(), {}},
     };
-    for (const QString& value : values) EXPECT_EQ(DecodeCacheField(EncodeCacheField(value)), value) << value.toStdString();
-}
-
-TEST(SnapshotEncodingTest, DecodingReadsEscapeLettersInAnyCaseAndKeepsUnknownEscapes) {
+    for (const auto& c : cases) {
+        const QString encoded = EncodeCacheField(c.Value);
+        if (!c.Encoded.isEmpty()) {
+            EXPECT_EQ(encoded, c.Encoded) << c.Value.toStdString();
+        }
+        EXPECT_EQ(DecodeCacheField(encoded), c.Value) << c.Value.toStdString();
+    }
+    // Escape letters in any case; a backslash before anything else stays as it is.
     EXPECT_EQ(DecodeCacheField(QStringLiteral("a\\Rb\\Nc")), QStringLiteral("a\nb\rc"));
     EXPECT_EQ(DecodeCacheField(QStringLiteral("C:\\temp\\x")), QStringLiteral("C:\\temp\\x"));
     EXPECT_EQ(DecodeCacheField(QStringLiteral("\\\\r")), QStringLiteral("\\r"));
@@ -317,7 +320,9 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
         ";FutureRecord;whatever\n"
         ";Table;T;dbo;;;99999999999999999999;no;;\n"
         ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"
-        ";end;4\n"));
+        ";Index;IX_New;0;0;0;0;0;0;0;PRIMARY;80\n"
+        ";Index;IX_Old;0;0;0;0;0;0;0;PRIMARY\n"
+        ";end;6\n"));
     Tovimar_Database db;
     ASSERT_TRUE(LoadSchemaFile(path, db, false));
     EXPECT_EQ(db.CmptLevel, 80);
@@ -330,32 +335,34 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
     EXPECT_TRUE(field->CanBeNull);
     EXPECT_EQ(field->DataSize, -4);
     EXPECT_EQ(field->IdentitySeed, -12);
+    // The fill factor ends the Index record; a file written before it was stored leaves it unknown.
+    const IndexPtr fresh = table->Indexes.Item(QStringLiteral("[IX_New]"));
+    const IndexPtr old = table->Indexes.Item(QStringLiteral("[IX_Old]"));
+    ASSERT_TRUE(fresh && old);
+    EXPECT_EQ(fresh->IndexFillFactor, 80);
+    EXPECT_TRUE(fresh->FillFactorKnown);
+    EXPECT_EQ(old->IndexFillFactor, 0);
+    EXPECT_FALSE(old->FillFactorKnown);
 }
 
-TEST_F(SnapshotFileTest, HeaderOnlyStopsAfterTheDatabaseRecord) {
+TEST_F(SnapshotFileTest, HeaderOnlyAndCancelStopEarly) {
     Tovimar_Database sample;
     BuildSampleDatabase(sample);
     const QString path = PathOf(QStringLiteral("sample.schema"));
     SaveSchemaFile(path, sample);
 
-    Tovimar_Database db;
-    RecordingProgress progress;
-    ASSERT_TRUE(LoadSchemaFile(path, db, true, &progress));
-    EXPECT_EQ(db.Name, QStringLiteral("Bookshop"));
-    EXPECT_EQ(db.Server, QStringLiteral("PELLOW01"));
-    EXPECT_EQ(db.Version, sample.Version);
-    EXPECT_EQ(db.SrvVer, 80);
-    EXPECT_EQ(db.FileGroups.Count(), 0);
-    EXPECT_EQ(db.Tables.Count(), 0);
-    EXPECT_TRUE(progress.Messages.isEmpty());
-}
+    Tovimar_Database header;
+    RecordingProgress quiet;
+    ASSERT_TRUE(LoadSchemaFile(path, header, true, &quiet));
+    EXPECT_EQ(header.Name, QStringLiteral("Bookshop"));
+    EXPECT_EQ(header.Server, QStringLiteral("PELLOW01"));
+    EXPECT_EQ(header.Version, sample.Version);
+    EXPECT_EQ(header.SrvVer, 80);
+    EXPECT_EQ(header.FileGroups.Count(), 0);
+    EXPECT_EQ(header.Tables.Count(), 0);
+    EXPECT_TRUE(quiet.Messages.isEmpty());
 
-TEST_F(SnapshotFileTest, CancelAtTheNthProgressCallStopsWithWhatWasRead) {
-    Tovimar_Database sample;
-    BuildSampleDatabase(sample);
-    const QString path = PathOf(QStringLiteral("sample.schema"));
-    SaveSchemaFile(path, sample);
-
+    // Cancel at the n-th progress call: false, with the objects read before it.
     for (int n = 1; n <= 3; ++n) {
         Tovimar_Database db;
         RecordingProgress progress(n);
@@ -404,32 +411,11 @@ TEST_F(SnapshotFileTest, AFileWithoutItsEndRecordOrWithAnotherCountIsRefused) {
     EXPECT_TRUE(LoadSchemaFile(WriteRaw(whole.left(views), QStringLiteral("cut.schema")), header, true));
 }
 
-// The fill factor ends the Index record; a file written before it was stored leaves it unknown.
-TEST_F(SnapshotFileTest, FillFactorsSurviveAndOlderFilesLeaveThemUnknown) {
-    const QString path = WriteLines({
-        DatabaseLine,
-        QStringLiteral(";Table;T;dbo;;;0;0;;"),
-        QStringLiteral(";Index;IX_New;0;0;0;0;0;0;0;PRIMARY;80"),
-        QStringLiteral(";Index;IX_Old;0;0;0;0;0;0;0;PRIMARY"),
-    });
-    Tovimar_Database db;
-    ASSERT_TRUE(LoadSchemaFile(path, db, false));
-    const IndexPtr fresh = db.Indexes.Item(QStringLiteral("[dbo].[T].[IX_New]"));
-    const IndexPtr old = db.Indexes.Item(QStringLiteral("[dbo].[T].[IX_Old]"));
-    ASSERT_TRUE(fresh && old);
-    EXPECT_EQ(fresh->IndexFillFactor, 80);
-    EXPECT_TRUE(fresh->FillFactorKnown);
-    EXPECT_EQ(old->IndexFillFactor, 0);
-    EXPECT_FALSE(old->FillFactorKnown);
-}
+TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamingTheLine) {
+    Tovimar_Database none;
+    EXPECT_FALSE(LoadSchemaFile(PathOf(QStringLiteral("none.schema")), none, false));
+    EXPECT_FALSE(LoadSchemaFile(dir_.path(), none, false));  // a folder, not a file
 
-TEST_F(SnapshotFileTest, MissingOrUnopenableFilesReadAsFalse) {
-    Tovimar_Database db;
-    EXPECT_FALSE(LoadSchemaFile(PathOf(QStringLiteral("none.schema")), db, false));
-    EXPECT_FALSE(LoadSchemaFile(dir_.path(), db, false));  // a folder, not a file
-}
-
-TEST_F(SnapshotFileTest, MalformedFilesRaiseErrorsNamingTheLine) {
     struct Case {
         const char* What;
         QStringList Lines;

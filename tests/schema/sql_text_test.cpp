@@ -40,25 +40,39 @@ const QString NestingError = QStringLiteral("500|StringLiteralExtract|Nesting Er
 
 // ---- Literals --------------------------------------------------------------------------------
 
-TEST(SqlTextLiterals, ValueKinds) {
-    EXPECT_EQ(GetSQLValue(DbValue()), QStringLiteral("NULL"));
-    EXPECT_EQ(GetSQLValue(DbValue::Null()), QStringLiteral("NULL"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromBool(true)), QStringLiteral("1"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromBool(false)), QStringLiteral("0"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromInt(-42)), QStringLiteral("-42"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromDecimal(QStringLiteral("-12.3400"))), QStringLiteral("-12.3400"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromCurrency(QStringLiteral("5,25"))), QStringLiteral("5.25"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromString(QStringLiteral("O'Brien"))), QStringLiteral("'O''Brien'"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromString(QStringLiteral("a\tb"))), QStringLiteral("'a' + CHAR(9) + 'b'"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromBinary(QByteArray("\x01\xAB", 2))), QStringLiteral("0x01AB"));
-}
-
-TEST(SqlTextLiterals, DatesKeepSecondsAndMilliseconds) {
+TEST(SqlTextLiterals, ValuesOfEveryKind) {
     const QDate day(2003, 1, 31);
-    EXPECT_EQ(GetSQLValue(DbValue::FromDateTime(QDateTime(day, QTime(13, 45, 0)))),
-              QStringLiteral("CONVERT(DATETIME, '2003-01-31 13:45:00',120)"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromDateTime(QDateTime(day, QTime(1, 2, 3, 70)))),
-              QStringLiteral("CONVERT(DATETIME, '2003-01-31 01:02:03.070',121)"));
+    const struct {
+        DbValue Value;
+        QString Literal;
+    } cases[] = {
+        {DbValue(), QStringLiteral("NULL")},
+        {DbValue::Null(), QStringLiteral("NULL")},
+        {DbValue::FromBool(true), QStringLiteral("1")},
+        {DbValue::FromBool(false), QStringLiteral("0")},
+        {DbValue::FromInt(-42), QStringLiteral("-42")},
+        {DbValue::FromDecimal(QStringLiteral("-12.3400")), QStringLiteral("-12.3400")},
+        {DbValue::FromCurrency(QStringLiteral("5,25")), QStringLiteral("5.25")},
+        {DbValue::FromString(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'")},
+        {DbValue::FromString(QStringLiteral("a\tb")), QStringLiteral("'a' + CHAR(9) + 'b'")},
+        {DbValue::FromBinary(QByteArray("\x01\xAB", 2)), QStringLiteral("0x01AB")},
+        // Dates keep their seconds and milliseconds.
+        {DbValue::FromDateTime(QDateTime(day, QTime(13, 45, 0))), QStringLiteral("CONVERT(DATETIME, '2003-01-31 13:45:00',120)")},
+        {DbValue::FromDateTime(QDateTime(day, QTime(1, 2, 3, 70))),
+         QStringLiteral("CONVERT(DATETIME, '2003-01-31 01:02:03.070',121)")},
+        // A lone line feed is encoded, a CR LF pair stays a real line break.
+        {DbValue::FromString(QStringLiteral("a\nb\r\nc")), QStringLiteral("'a' + CHAR(10) + 'b\r\nc'")},
+        {DbValue::FromString(QString(QChar(0)) + QStringLiteral("x\r")), QStringLiteral("'' + CHAR(0) + 'x' + CHAR(13) + ''")},
+        // A GO line inside a string is split off.
+        {DbValue::FromString(QStringLiteral("x\r\nGO\r\ny")), QStringLiteral("'x\r\nGO'+'\r\ny'")},
+        // Only texts beyond ASCII get the national prefix: a server would convert a plain literal
+        // to its code page.
+        {DbValue::FromString(QString::fromUtf16(u"Zo\u00eb's")), QString::fromUtf16(u"N'Zo\u00eb''s'")},
+        {DbValue::FromString(QString::fromUtf16(u"\u65e5\t\u672c")), QString::fromUtf16(u"N'\u65e5' + CHAR(9) + N'\u672c'")},
+        {DbValue::FromString(QString::fromUtf16(u"\u00e9\r\nGO\r\nx")), QString::fromUtf16(u"N'\u00e9\r\nGO'+N'\r\nx'")},
+        {DbValue::FromString(QStringLiteral("plain")), QStringLiteral("'plain'")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GetSQLValue(c.Value), c.Literal);
 }
 
 TEST(SqlTextLiterals, FloatsUseAPointAndReadBackExactly) {
@@ -73,44 +87,20 @@ TEST(SqlTextLiterals, FloatsUseAPointAndReadBackExactly) {
     QLocale::setDefault(saved);
 }
 
-TEST(SqlTextLiterals, ControlCharactersAndLineBreaks) {
-    // A lone line feed is encoded, a CR LF pair stays a real line break.
-    EXPECT_EQ(GetSQLValue(DbValue::FromString(QStringLiteral("a\nb\r\nc"))),
-              QStringLiteral("'a' + CHAR(10) + 'b\r\nc'"));
-    EXPECT_EQ(GetSQLValue(DbValue::FromString(QString(QChar(0)) + QStringLiteral("x\r"))),
-              QStringLiteral("'' + CHAR(0) + 'x' + CHAR(13) + ''"));
+TEST(SqlTextLiterals, StringOptionsAndGoLines) {
     // Without line splitting the pair is encoded too; without encoding everything stays.
     EXPECT_EQ(GetSQLString(QStringLiteral("a\r\nb"), true, true, false),
               QStringLiteral("'a' + CHAR(13) + '' + CHAR(10) + 'b'"));
     EXPECT_EQ(GetSQLString(QStringLiteral("it's\tx"), false, false, false), QStringLiteral("it''s\tx"));
     EXPECT_EQ(GetSQLString(QString(), true, true, true), QStringLiteral("''"));
-}
-
-TEST(SqlTextLiterals, GoLinesInsideStringsAreSplit) {
-    EXPECT_EQ(GetSQLValue(DbValue::FromString(QStringLiteral("x\r\nGO\r\ny"))), QStringLiteral("'x\r\nGO'+'\r\ny'"));
     EXPECT_EQ(GetSQLString(QStringLiteral("x\r\n  go \r\ny"), true, true, true), QStringLiteral("'x\r\n  go '+'\r\ny'"));
+    EXPECT_EQ(GetSQLString(QStringLiteral("x\r\nGO 3\r\ny"), true, true, true), QStringLiteral("'x\r\nGO 3'+'\r\ny'"));
     // A tab counts as a blank when the line is tested, but is still encoded in the output.
     EXPECT_EQ(GetSQLString(QStringLiteral("x\r\n\tGo\r\ny"), true, false, true), QStringLiteral("'x\r\n\tGo'+'\r\ny'"));
     EXPECT_EQ(GetSQLString(QStringLiteral("x\r\nGOTO\r\nGO x\r\ny"), true, true, true),
               QStringLiteral("'x\r\nGOTO\r\nGO x\r\ny'"));
     // Without quotes the first and last lines can be GO lines as well.
     EXPECT_EQ(GetSQLString(QStringLiteral("GO\r\nGO"), false, true, true), QStringLiteral("GO'+'\r\nGO'+'"));
-}
-
-TEST(SqlTextLiterals, UnicodeTextsGetTheNationalPrefix) {
-    // Only texts beyond ASCII: a server would convert a plain literal to its code page.
-    const struct {
-        const char16_t* text;
-        const char16_t* literal;
-    } cases[] = {
-        {u"Zo\u00eb's", u"N'Zo\u00eb''s'"},
-        {u"\u65e5\t\u672c", u"N'\u65e5' + CHAR(9) + N'\u672c'"},
-        {u"\u00e9\r\nGO\r\nx", u"N'\u00e9\r\nGO'+N'\r\nx'"},
-        {u"plain", u"'plain'"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(GetSQLValue(DbValue::FromString(QString::fromUtf16(c.text))), QString::fromUtf16(c.literal));
-    EXPECT_EQ(GetSQLString(QStringLiteral("x\r\nGO 3\r\ny"), true, true, true), QStringLiteral("'x\r\nGO 3'+'\r\ny'"));
 }
 
 TEST(SqlTextLiterals, ProcedureArgumentsStayConstants) {
@@ -134,6 +124,7 @@ TEST(SqlTextLiterals, QuotingNamesAndTypes) {
     EXPECT_EQ(QuoteString(QStringLiteral("a'b''"), true), QStringLiteral("'a''b'''''"));
     EXPECT_EQ(QuoteString(QString(), true), QStringLiteral("''"));
     EXPECT_EQ(QuoteName(QStringLiteral("dbo"), QStringLiteral("a]b")), QStringLiteral("[dbo].[a]]b]"));
+    EXPECT_EQ(QuoteName(QStringLiteral("]a]]b]")), QStringLiteral("[]]a]]]]b]]]"));
     EXPECT_EQ(QuoteName(QString()), QStringLiteral("[]"));
     EXPECT_EQ(QuoteName(QString(), QString(), QStringLiteral("c")), QStringLiteral("[].[c]"));
     EXPECT_EQ(QuoteName(QStringLiteral("s"), QStringLiteral("t"), QStringLiteral("c[1]")), QStringLiteral("[s].[t].[c[1]]]"));

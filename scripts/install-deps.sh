@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build ccache pkg-config qt6-base-dev libgtest-dev
           unixodbc-dev tdsodbc freetds-bin clang libclang-rt-14-dev
-          fonts-dejavu-core dpkg-dev)
+          fonts-dejavu-core dpkg-dev time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

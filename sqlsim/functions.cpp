@@ -381,7 +381,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     }
     if (f == "INDEXKEY_PROPERTY") {
         need(4, 4);
-        const Object* o = arg(0).IsNull() ? nullptr : db.FindObject(static_cast<int>(arg(0).AsInt()));
+        const Object* o = arg(0).IsNull() ? nullptr : db().FindObject(static_cast<int>(arg(0).AsInt()));
         if (!o || arg(1).IsNull() || arg(2).IsNull() || arg(3).IsNull()) return NullInt();
         const long long indid = arg(1).AsInt(), keyno = arg(2).AsInt();
         for (const IndexInfo& ix : o->indexes) {

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <iterator>
+
 namespace sqlsim {
 
 bool Token::IsWord(const char* upper) const {
@@ -14,6 +17,21 @@ bool IsIdentStart(QChar c) { return c.isLetter() || c == u'_' || c == u'#'; }
 bool IsIdentPart(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'#' || c == u'$' || c == u'@'; }
 
 QString Near(const QString& text, int pos) { return text.mid(pos, 30); }
+
+// A literal without the N prefix is varchar in the database's code page (1252 for the Latin1
+// collations the simulator knows): a character that page cannot hold becomes '?'.
+QString InCodePage1252(QString text) {
+    static const char16_t extra[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+                                     0x0160, 0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178,
+                                     0x0081, 0x008D, 0x008F, 0x0090, 0x009D};
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) continue;
+        if (std::find(std::begin(extra), std::end(extra), u) == std::end(extra)) c = u'?';
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -72,7 +90,7 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
         if (c == u'\'') {
             QString s;
             if (!readQuoted(u'\'', i + 1, s)) { fail(105, start); break; }
-            push(TokKind::String, s, start, i);
+            push(TokKind::String, InCodePage1252(std::move(s)), start, i);
             continue;
         }
         if (c == u'[') {
@@ -84,7 +102,8 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
         if (c == u'"') {
             QString s;
             if (!readQuoted(u'"', i + 1, s)) { fail(105, start); break; }
-            push(quotedIdentifier ? TokKind::QuotedIdent : TokKind::String, s, start, i);
+            if (quotedIdentifier) push(TokKind::QuotedIdent, s, start, i);
+            else push(TokKind::String, InCodePage1252(std::move(s)), start, i);
             continue;
         }
         if (c == u'0' && i + 1 < n && (text[i + 1] == u'x' || text[i + 1] == u'X')) {

@@ -149,7 +149,7 @@ QString DataCopySQL(const Tovimar_Table& table, const QString& tableName, bool h
             rows = ctx.SourceData->Query(query);
         } catch (const TovimarException&) {
             // The failure shows when the script runs on the Destination.
-            return QStringLiteral("RAISERROR ('Invalid DataCopy Where Clause: %s',18,1,") + QuoteString(condition, true) +
+            return QStringLiteral("RAISERROR ('Invalid DataCopy Where Clause: %s',18,1,") + QuoteUnicodeString(condition) +
                    QLatin1Char(')');
         }
         QList<int> copied;
@@ -244,7 +244,7 @@ int GenerateRecreateScript(Tovimar_Table& table, bool fromSource, QString kind, 
                                        QLatin1Char(')') + CrLf + QStringLiteral("SELECT ") + sources +
                                        QStringLiteral(" FROM ") + old->FullName() + QStringLiteral(" TABLOCKX ") + keep;
                 script->AddSQL(QStringLiteral("IF EXISTS(SELECT * FROM ") + old->FullName() + QLatin1Char(')') + CrLf +
-                               QStringLiteral("EXEC( ") + QuoteString(insert, true) + QLatin1Char(')'));
+                               QStringLiteral("EXEC( ") + QuoteUnicodeString(insert) + QLatin1Char(')'));
             }
         }
     }

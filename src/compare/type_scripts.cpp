@@ -6,7 +6,7 @@
 
 namespace {
 
-QString Literal(const QString& text) { return QuoteString(text, true); }
+QString Literal(const QString& text) { return QuoteUnicodeString(text); }
 
 QString AddTypeSQL(const Tovimar_Type& type) {
     return QStringLiteral("EXEC sp_addtype ") + Literal(type.Name) + QStringLiteral(", ") + Literal(type.BaseTypeText()) +

@@ -10,7 +10,7 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-QString Quoted(const QString& text) { return QuoteString(text, true); }
+QString Quoted(const QString& text) { return QuoteUnicodeString(text); }
 
 }  // namespace
 
@@ -206,7 +206,7 @@ void FilterStorage::DeleteSet(int setId, const QString& key) {
 }
 
 int FilterStorage::SaveElement(int setId, int elementId, const Tovimar_FilterElement& element) {
-    const QString extra = element.FilterExtra.isEmpty() ? QStringLiteral("NULL") : QuoteString(element.FilterExtra, true);
+    const QString extra = element.FilterExtra.isEmpty() ? QStringLiteral("NULL") : Quoted(element.FilterExtra);
     const QString op = QString::number(element.FilterOp);
     const QString flags = QString::number(element.FilterFlags);
     if (elementId == 0) {

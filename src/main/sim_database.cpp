@@ -153,7 +153,7 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
         // A database kept at the level of SQL Server 7.0 reads its definitions as that version does.
         if (model.CmptLevel > 0 && model.CmptLevel < 80) {
             const sqlsim::BatchResult level = session->Execute(
-                QStringLiteral("EXEC sp_dbcmptlevel %1, %2").arg(QuoteString(name, true)).arg(model.CmptLevel));
+                QStringLiteral("EXEC sp_dbcmptlevel %1, %2").arg(QuoteUnicodeString(name)).arg(model.CmptLevel));
             if (const sqlsim::Message* error = FirstError(level))
                 throw TovimarException(error->number, Source, error->text);
         }

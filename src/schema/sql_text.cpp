@@ -139,6 +139,10 @@ QString QuoteString(const QString& text, bool quote) {
     return QLatin1Char('\'') + doubled + QLatin1Char('\'');
 }
 
+QString QuoteUnicodeString(const QString& text) {
+    return NeedsUnicodeLiteral(text) ? QLatin1Char('N') + QuoteString(text, true) : QuoteString(text, true);
+}
+
 DbValue NullDefault(const DbValue& value, const DbValue& defaultValue) {
     return value.IsNull() ? defaultValue : value;
 }

@@ -34,6 +34,10 @@ QString GetSQLString(const QString& text, bool quote, bool encodeControlChars, b
 // Every ' doubled; enclosed in single quotes when quote is true.
 QString QuoteString(const QString& text, bool quote);
 
+// QuoteString with quotes, prefixed N when the text holds characters beyond ASCII: a server
+// converts a plain literal to its code page and would turn letters it cannot hold into '?'.
+QString QuoteUnicodeString(const QString& text);
+
 // defaultValue when value is null (or empty), else value.
 DbValue NullDefault(const DbValue& value, const DbValue& defaultValue);
 

@@ -137,6 +137,8 @@ TEST(HostileNames, ScriptsRunOnlyWhatTheyIntendAndConverge) {
     const QString uni = QString::fromUtf8("Zo\xc3\xab \xe6\x97\xa5\xe6\x9c\xac");
     const QString col = QStringLiteral("x*/ DROP TABLE Victim /*");
     const QString longName = QString(127, QLatin1Char('x')) + QLatin1Char('\'');
+    // Rebuilt (it gains its identity) with its rows copied through EXEC: names beyond the code page.
+    const QString rebuilt = QStringLiteral("R ") + uni;
     const QStringList common = {
         QStringLiteral("CREATE TABLE dbo.Victim (ID int NOT NULL)"),
         QStringLiteral("INSERT dbo.Victim VALUES (1)"),
@@ -156,7 +158,8 @@ TEST(HostileNames, ScriptsRunOnlyWhatTheyIntendAndConverge) {
            << QStringLiteral("CREATE PROCEDURE dbo.[P--x] AS SELECT 2 /* a /* nested */ comment */")
            << QStringLiteral("CREATE FUNCTION dbo.[F/*] () RETURNS int AS BEGIN RETURN 1 END")
            << QStringLiteral("CREATE TRIGGER %1 ON %2 FOR INSERT AS SELECT 1").arg(B(QStringLiteral("tr\r\nGO\r\n--x")), qTable)
-           << QStringLiteral("EXEC sp_addrole N%1").arg(QuoteString(QStringLiteral("R'o]le ") + uni, true));
+           << QStringLiteral("EXEC sp_addrole N%1").arg(QuoteString(QStringLiteral("R'o]le ") + uni, true))
+           << QStringLiteral("CREATE TABLE dbo.%1 (ID int IDENTITY NOT NULL, %2 nvarchar(10) NULL)").arg(B(rebuilt), B(uni));
     QStringList dest = common;
     dest[2] = QStringLiteral("CREATE TABLE dbo.CASE_t (ID int NULL)");
     dest << QStringLiteral("CREATE TABLE %1 (ID int NOT NULL PRIMARY KEY, %2 varchar(5) NULL CONSTRAINT [DF*/] "
@@ -164,7 +167,9 @@ TEST(HostileNames, ScriptsRunOnlyWhatTheyIntendAndConverge) {
          << QStringLiteral("CREATE TABLE dbo.%1 (ID int NULL)").arg(B(tab))
          << QStringLiteral("CREATE VIEW dbo.%1 AS SELECT 1 AS [x]").arg(B(uni))
          << QStringLiteral("CREATE PROCEDURE dbo.[P--x] AS SELECT 1")
-         << QStringLiteral("EXEC sp_addrole 'a\tb'");
+         << QStringLiteral("EXEC sp_addrole 'a\tb'")
+         << QStringLiteral("CREATE TABLE dbo.%1 (ID int NOT NULL, %2 nvarchar(10) NULL)").arg(B(rebuilt), B(uni))
+         << QStringLiteral("INSERT dbo.%1 VALUES (1, N'%2')").arg(B(rebuilt), uni);
 
     auto server = std::make_shared<sqlsim::Server>();
     RunBatches(*server, QStringLiteral("hs"), source);

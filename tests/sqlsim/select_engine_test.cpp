@@ -122,6 +122,9 @@ TEST_F(Engine, ExpressionsFollowServerTypeRules) {
     EXPECT_EQ(One(QStringLiteral("SELECT CHARINDEX(N'master.mdf', LOWER(N'C:\\DATA\\MASTER.MDF'))")), QStringLiteral("9"));
     EXPECT_EQ(One(QStringLiteral("SELECT CAST(2.567 AS decimal(5,2))")), QStringLiteral("2.57"));
     EXPECT_EQ(One(QStringLiteral("SELECT $1.5 * 2")), QStringLiteral("3.00"));
+    // A literal without N is in code page 1252: what that page cannot hold becomes '?'.
+    EXPECT_EQ(One(QString::fromUtf8("SELECT 'Zo\xc3\xab \xe6\x97\xa5\xe2\x82\xac' + N' \xe6\x97\xa5'")),
+              QString::fromUtf8("Zo\xc3\xab ?\xe2\x82\xac \xe6\x97\xa5"));
 }
 
 TEST_F(Engine, VariablesAssignedBySelectAndSet) {

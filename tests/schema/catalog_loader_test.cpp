@@ -7,6 +7,7 @@
 #include "schema/catalog_loader.h"
 #include "schema/catalog_queries.h"
 #include "schema/snapshot_file.h"
+#include "support/golden_text.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -158,128 +159,37 @@ TEST(CatalogLoader, AsksOneQueryPerKindInLoadingOrder) {
     EXPECT_EQ(shop.Db.SrvVer, 80);
 }
 
+// What the loader makes of every kind of answer is recorded in a golden snapshot (identity,
+// collations, formulas joined from their chunks, index options and file groups, defaults joined
+// from their chunks, check and relation flags, full-text columns, permission rights merged over
+// two grantors and their column bitmaps, roles with and without members, procedure numbers);
+// rows naming a missing table or column (the trigger of Gone, FK_Bad, DF_Gone) are left out.
 TEST(CatalogLoader, EveryKindOfObjectAndItsLinks) {
     Shop shop;
     RecordingProgress progress;
     ASSERT_TRUE(LoadDBObjects(shop.Db, progress));
-    // Tables, file groups and the exclusion lists.
-    const Tovimar_Database& db = shop.Db;
-    EXPECT_EQ(db.Tables.Count(), 4);
+    Tovimar_Database& db = shop.Db;
     EXPECT_EQ(db.TableExcludeIDs, QStringLiteral("13"));  // Secret references Customers: loaded in detail
     EXPECT_EQ(db.ViewExcludeIDs, QStringLiteral("21"));
     const TablePtr orders = db.Tables.Item(QStringLiteral("[dbo].[Orders]"));
-    ASSERT_TRUE(orders);
-    EXPECT_EQ(orders->FileGroupName, QStringLiteral("SECONDARY"));
-    EXPECT_EQ(orders->TextFileGroupName, QStringLiteral("PRIMARY"));
+    const TablePtr customers = db.Tables.Item(QStringLiteral("[dbo].[Customers]"));
+    ASSERT_TRUE(orders && customers);
     EXPECT_EQ(orders->ObjectID, 10);
     EXPECT_TRUE(orders->ObjectIncluded);
-    const TablePtr customers = db.Tables.Item(QStringLiteral("[dbo].[Customers]"));
-    EXPECT_EQ(customers->TextFileGroupName, QStringLiteral("PRIMARY"));
-    const TablePtr secret = db.Tables.Item(QStringLiteral("[dbo].[Secret]"));
-    EXPECT_FALSE(secret->ObjectIncluded);
-    EXPECT_EQ(secret->Fields.Count(), 1);
-    EXPECT_EQ(db.Tables.Item(QStringLiteral("[dbo].[Audit]"))->Fields.Count(), 0);
-    // Code objects join their chunks and keep procedure numbers.
-    ASSERT_EQ(shop.Db.Views.Count(), 1);
-    const ViewPtr view = shop.Db.Views.Item(QStringLiteral("[dbo].[V1]"));
-    EXPECT_EQ(view->Definition, QStringLiteral("CREATE VIEW V1 AS SELECT CustomerID FROM Customers"));
-    EXPECT_EQ(view->ObjStatus, 24);
-    EXPECT_EQ(view->FieldNames.Count(), 1);
-    const ProcedurePtr proc = shop.Db.Procedures.Item(QStringLiteral("[dbo].[P]"));
-    ASSERT_TRUE(proc);
-    EXPECT_EQ(proc->DefinitionsNumbers(), (QList<int>{1, 2}));
-    EXPECT_EQ(proc->Definition(1), QStringLiteral("CREATE PROC P;1 AS SELECT 1"));
-    EXPECT_EQ(proc->Definition(2), QStringLiteral("CREATE PROC P;2 AS SELECT 2"));
-    const TriggerPtr trigger = shop.Db.Triggers.Item(QStringLiteral("[dbo].[Orders].[trg]"));
-    ASSERT_TRUE(trigger);
-    EXPECT_EQ(trigger->Definition, QStringLiteral("CREATE TRIGGER trg ON Orders FOR INSERT AS RETURN"));
-    EXPECT_EQ(shop.Db.Triggers.Count(), 1);  // the trigger of a table that is gone is skipped
-    const RolePtr readers = shop.Db.Roles.Item(QStringLiteral("[Readers]"));
-    ASSERT_TRUE(readers);
-    EXPECT_EQ(readers->MemberNames.Count(), 2);
-    EXPECT_EQ(shop.Db.Roles.Item(QStringLiteral("[Empty]"))->MemberNames.Count(), 0);
+    EXPECT_FALSE(db.Tables.Item(QStringLiteral("[dbo].[Secret]"))->ObjectIncluded);
     // Pre-queries quote the owner; the filter hears the plain name, as for tables.
     EXPECT_TRUE(shop.Filter.Asked.contains(QStringLiteral("vi:[dbo].[V1]:2:dbo")));
     EXPECT_TRUE(shop.Filter.Asked.contains(QStringLiteral("tr:[dbo].[Orders].[trg]:3:")));
-    // Columns, indexes and constraints.
-    const FieldPtr id = customers->FieldsByColID.Item(QStringLiteral("#1"));
-    ASSERT_TRUE(id);
-    EXPECT_TRUE(id->Identity);
-    EXPECT_TRUE(id->IdentityNoRepl);
-    EXPECT_EQ(id->IdentitySeed, 100);
-    EXPECT_EQ(id->IdentityIncr, 5);
+    // The links the snapshot holds only as names.
     const FieldPtr name = customers->Fields.Item(QStringLiteral("[Name]"));
-    EXPECT_EQ(name->Collation, QStringLiteral("Latin1_General_CI_AS"));
-    EXPECT_EQ(name->DataType, QStringLiteral("nvarchar"));
-    EXPECT_TRUE(name->CanBeNull);
-    EXPECT_EQ(name->DataSize, 80);
-    EXPECT_EQ(name->DataDecimals, 0);  // Null scale leaves the default
-
-    EXPECT_EQ(orders->Fields.Item(QStringLiteral("[Total]"))->Formula, QStringLiteral("([OrderID] * 2)"));
-
-    ASSERT_TRUE(customers->PrimaryKey);
-    EXPECT_EQ(customers->PrimaryKey->Name, QStringLiteral("PK_Customers"));
-    EXPECT_TRUE(customers->PrimaryKey->IsClustered);
-    EXPECT_EQ(customers->PrimaryKey->IndexFillFactor, 90);
-    const IndexPtr ix = shop.Db.Indexes.Item(QStringLiteral("[dbo].[Orders].[IX_Orders]"));
-    ASSERT_TRUE(ix);
-    EXPECT_EQ(ix->FieldNames.Count(), 2);
-    EXPECT_EQ(ix->FieldNames.At(1), QStringLiteral("OrderID"));
-    EXPECT_TRUE(ix->IgnoreDupKey);
-    EXPECT_TRUE(ix->Statistics_NoRecompute);
-    EXPECT_TRUE(ix->IsPadIndex);
-    EXPECT_EQ(ix->FileGroupName, QStringLiteral("SECONDARY"));
-    EXPECT_EQ(shop.Db.Indexes.Count(), 2);
-
-    const DefaultPtr df = shop.Db.Defaults.Item(QStringLiteral("[dbo].[Customers].[DF_Name]"));
-    ASSERT_TRUE(df);
-    EXPECT_EQ(df->Value, QStringLiteral("('xy')"));
-    EXPECT_EQ(name->Default, df.get());
-    EXPECT_EQ(shop.Db.Defaults.Count(), 1);
-    const CheckPtr ck = orders->Checks.Item(QStringLiteral("[CK_Orders]"));
-    ASSERT_TRUE(ck);
-    EXPECT_TRUE(ck->NotForRepl);
-    EXPECT_TRUE(ck->NoCheckConstraint);
-
-    ASSERT_EQ(shop.Db.Relations.Count(), 2);  // FK_Bad names a column that does not exist
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->Default, db.Defaults.Item(QStringLiteral("[dbo].[Customers].[DF_Name]")).get());
     const RelationPtr fk = orders->Relations.Item(QStringLiteral("[FK_Orders_Customers]"));
     ASSERT_TRUE(fk);
     EXPECT_EQ(fk->PrimaryTable, customers.get());
-    EXPECT_EQ(fk->PrimaryTableFullName, QStringLiteral("[dbo].[Customers]"));
-    EXPECT_EQ(fk->FieldNames.At(0), QStringLiteral("CustomerID"));
-    EXPECT_EQ(fk->PrimaryFieldNames.At(0), QStringLiteral("CustomerID"));
-    EXPECT_TRUE(fk->NoCheckConstraint);
-    EXPECT_TRUE(fk->DeleteCascade);
-    EXPECT_FALSE(fk->UpdateCascade);
-    // The full-text index and its columns.
-    EXPECT_EQ(shop.Db.Catalogs.Count(), 1);
-    EXPECT_EQ(customers->FTI_Catalog, QStringLiteral("ShopCatalog"));
-    EXPECT_EQ(customers->FTI_UniqueIndex, QStringLiteral("PK_Customers"));
-    EXPECT_TRUE(customers->FTI_ChangeTracking);
-    EXPECT_FALSE(customers->FTI_BackgroundUpdate);
-    ASSERT_TRUE(customers->FTI_Columns.has_value());
-    EXPECT_EQ(customers->FTI_Columns->Count(), 1);
-    EXPECT_TRUE(name->FTI_Field);
-    EXPECT_EQ(name->FTI_Language, 1033);
-    // Permission rights and column bitmaps.
-    ASSERT_EQ(shop.Db.Permissions.Count(), 2);  // two grantors on Customers make one permission
-    const PermissionPtr p = shop.Db.Permissions.Item(QStringLiteral("[dbo].[Customers].[public]"));
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->SelectRight, 1);
-    EXPECT_EQ(p->InsertRight, 1);
-    EXPECT_EQ(p->DeleteRight, 2);
-    EXPECT_EQ(p->UpdateRight, 1);  // from the second grantor
-    EXPECT_EQ(p->ExecRight, 0);
-    // Bit n stands for column id n, bit 0 for the whole object: seladd 0x04 is column 2; updadd
-    // 0x07 0xFF is columns 1 and 2 (no others exist); selmod 0x02 is column 1.
-    ASSERT_EQ(p->SelectGrant.Count(), 1);
-    EXPECT_EQ(p->SelectGrant.At(0), QStringLiteral("Name"));
-    EXPECT_EQ(p->UpdateGrant.Count(), 2);
-    ASSERT_EQ(p->SelectDeny.Count(), 1);
-    EXPECT_EQ(p->SelectDeny.At(0), QStringLiteral("CustomerID"));
-    EXPECT_EQ(p->ReferenceGrant.Count(), 0);
-    EXPECT_EQ(p->Grantor, QStringLiteral("dbo"));
-    EXPECT_EQ(shop.Db.Permissions.Item(QStringLiteral("[dbo].[P].[public]"))->ExecRight, 1);
+    EXPECT_EQ(customers->FieldsByColID.Item(QStringLiteral("#1"))->Name, QStringLiteral("CustomerID"));
+    db.Version.clear();
+    ExpectGolden(QStringLiteral("catalog_loader_shop"), SchemaFileText(db), QStringLiteral("expected.schema"));
 }
 
 TEST(CatalogLoader, SqlServer70LeavesCollationsEmpty) {

@@ -6,6 +6,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace sqlsim {
 
 namespace {
@@ -802,10 +804,17 @@ void Executor::DoAlterTable(const Statement& s) {
             if (k && k->parent == tableId && (k->IsType("PK") || k->IsType("UQ") || k->IsType("F") || k->IsType("C") || k->IsType("D"))) {
                 int kid = k->id;
                 if (k->IsType("PK") || k->IsType("UQ")) {
+                    // A foreign key holds on to the key whose columns it references; another
+                    // key of the same table can go.
+                    const auto sameColumns = [](std::vector<int> a, std::vector<int> b) {
+                        std::sort(a.begin(), a.end());
+                        std::sort(b.begin(), b.end());
+                        return a == b;
+                    };
                     for (const auto& [id, f] : db.objects) {
                         if (!f.IsType("F") || f.refTable != tableId) continue;
                         for (const IndexInfo& ix : tp->indexes)
-                            if (ix.constraintId == kid)
+                            if (ix.constraintId == kid && sameColumns(ix.keys, f.rkeys))
                                 throw ErrGeneric(3725, 16, QStringLiteral("The constraint '%1' is being referenced by table '%2', foreign key constraint '%3'.").arg(n, db.FindObject(f.parent)->name, f.name));
                     }
                     auto& ixs = tp->indexes;

@@ -131,6 +131,8 @@ TEST_F(SchemaChange, AlterTableAddChangesSchemaVersionAndChecksRows) {
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT * FROM c")).columns.size(), 4u);
     EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c DROP CONSTRAINT nosuch")), V{3728});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE p DROP CONSTRAINT PK_p")), V{3725});
+    // A key no foreign key references goes, even when another key of the table is referenced.
+    Run(QStringLiteral("ALTER TABLE p ADD CONSTRAINT UQ_p_id_name UNIQUE (id, name)\nALTER TABLE p DROP CONSTRAINT UQ_p_id_name"));
 }
 
 TEST_F(SchemaChange, AlterColumnConvertsRowsOrLeavesTheTableAlone) {

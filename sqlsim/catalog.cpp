@@ -1,5 +1,6 @@
 #include "sqlsim/catalog.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace sqlsim {
@@ -66,8 +67,8 @@ Database::Database() {
         o.type = QStringLiteral("S");
         o.msShipped = true;
         o.created = created;
-        objectIds.insert(ObjectKey(o.uid, o.name), o.id);
-        objects[id] = std::move(o);
+        objectIds_.insert(ObjectKey(o.uid, o.name), o.id);
+        objects.map_[id] = std::move(o);
     }
 }
 
@@ -87,54 +88,147 @@ const UserType* Database::FindUserType(const QString& n) const {
     return nullptr;
 }
 const Object* Database::FindObject(int id) const {
-    auto it = objects.find(id);
-    return it == objects.end() ? nullptr : &it->second;
+    auto it = objects.map_.find(id);
+    return it == objects.map_.end() ? nullptr : &it->second;
 }
 Object* Database::FindObject(int id) {
-    auto it = objects.find(id);
-    return it == objects.end() ? nullptr : &it->second;
+    auto it = objects.map_.find(id);
+    if (it == objects.map_.end()) return nullptr;
+    if (!undo_.logs.empty()) SaveObject(id);
+    return &it->second;
 }
-Object* Database::FindObject(const QString& owner, const QString& n) {
+int Database::FindObjectId(const QString& owner, const QString& n) const {
     int uid = 1;
     if (!owner.isEmpty()) {
         const User* u = FindUser(owner);
-        if (!u) return nullptr;
+        if (!u) return 0;
         uid = u->uid;
     }
-    auto it = objectIds.constFind(ObjectKey(uid, n));
-    if (it == objectIds.constEnd()) return nullptr;
-    return FindObject(*it);
+    return objectIds_.value(ObjectKey(uid, n), 0);
+}
+Object* Database::FindObject(const QString& owner, const QString& n) {
+    const int id = FindObjectId(owner, n);
+    return id ? FindObject(id) : nullptr;
 }
 const Object* Database::FindObject(const QString& owner, const QString& n) const {
-    return const_cast<Database*>(this)->FindObject(owner, n);
+    const int id = FindObjectId(owner, n);
+    return id ? FindObject(id) : nullptr;
 }
 Object& Database::AddObject(Object obj) {
     if (obj.id == 0) obj.id = NewObjectId();
     if (!obj.created.isValid()) obj.created = QDateTime::currentDateTimeUtc();
     obj.schemaVer = ++schemaVersion * 16;
-    objectIds.insert(ObjectKey(obj.uid, obj.name), obj.id);
-    if (obj.parent) childIds[obj.parent].append(obj.id);
-    int id = obj.id;
-    objects[id] = std::move(obj);
-    return objects[id];
+    const QString key = ObjectKey(obj.uid, obj.name);
+    if (!undo_.logs.empty()) {
+        SaveObject(obj.id);
+        SaveName(key);
+        if (obj.parent) SaveChildren(obj.parent);
+    }
+    objectIds_.insert(key, obj.id);
+    if (obj.parent) childIds_[obj.parent].append(obj.id);
+    Object& added = objects.map_[obj.id];
+    added = std::move(obj);
+    return added;
 }
 void Database::RemoveObject(int id) {
-    auto it = objects.find(id);
-    if (it == objects.end()) return;
-    objectIds.remove(ObjectKey(it->second.uid, it->second.name));
-    if (it->second.parent) childIds[it->second.parent].removeAll(id);
-    childIds.remove(id);
-    objects.erase(it);
+    auto it = objects.map_.find(id);
+    if (it == objects.map_.end()) return;
+    const QString key = ObjectKey(it->second.uid, it->second.name);
+    const int parent = it->second.parent;
+    if (!undo_.logs.empty()) {
+        SaveObject(id);
+        SaveName(key);
+        if (parent) SaveChildren(parent);
+        SaveChildren(id);
+    }
+    objectIds_.remove(key);
+    if (parent) childIds_[parent].removeAll(id);
+    childIds_.remove(id);
+    objects.map_.erase(it);
     ++schemaVersion;
+}
+void Database::RenameObject(Object& obj, int uid, const QString& name) {
+    const QString oldKey = ObjectKey(obj.uid, obj.name), newKey = ObjectKey(uid, name);
+    if (!undo_.logs.empty()) {
+        SaveObject(obj.id);
+        SaveName(oldKey);
+        SaveName(newKey);
+    }
+    objectIds_.remove(oldKey);
+    obj.uid = uid;
+    obj.name = name;
+    objectIds_.insert(newKey, obj.id);
 }
 void Database::Touch(Object& obj) {
     obj.schemaVer = ++schemaVersion * 16;
     obj.rowsVersion = NextRowsVersion();  // indexes may have changed: cached keys are stale
 }
+
+// Each log keeps only the first pre-image: the state before the transaction changed anything.
+void Database::SaveObject(int id) {
+    for (DatabaseUndo* log : undo_.logs) {
+        if (log->objects.count(id)) continue;
+        auto it = objects.map_.find(id);
+        log->objects.emplace(id, it == objects.map_.end() ? std::nullopt : std::optional<Object>(it->second));
+    }
+}
+void Database::SaveName(const QString& key) {
+    for (DatabaseUndo* log : undo_.logs) {
+        if (log->names.contains(key)) continue;
+        auto it = objectIds_.constFind(key);
+        log->names.insert(key, it == objectIds_.constEnd() ? std::nullopt : std::optional<int>(*it));
+    }
+}
+void Database::SaveChildren(int parentId) {
+    for (DatabaseUndo* log : undo_.logs) {
+        if (log->children.count(parentId)) continue;
+        auto it = childIds_.constFind(parentId);
+        log->children.emplace(parentId, it == childIds_.constEnd() ? std::nullopt : std::optional<QList<int>>(*it));
+    }
+}
+
+void Database::BeginUndo(DatabaseUndo& log) {
+    log.info = static_cast<const DatabaseInfo&>(*this);
+    undo_.logs.push_back(&log);
+}
+void Database::EndUndo(DatabaseUndo& log) {
+    undo_.logs.erase(std::remove(undo_.logs.begin(), undo_.logs.end(), &log), undo_.logs.end());
+}
+void Database::Undo(DatabaseUndo& log) {
+    EndUndo(log);
+    // What the other open transactions see restored is a change to them like any other.
+    for (auto& [id, before] : log.objects) {
+        if (!undo_.logs.empty()) SaveObject(id);
+        auto now = objects.map_.find(id);
+        if (!before) {
+            if (now != objects.map_.end()) objects.map_.erase(now);
+            continue;
+        }
+        // SET IDENTITY_INSERT is a session setting and survives the rollback.
+        if (now != objects.map_.end()) {
+            before->identityInsert = now->second.identityInsert;
+            now->second = std::move(*before);
+        } else {
+            objects.map_.emplace(id, std::move(*before));
+        }
+    }
+    for (auto it = log.names.begin(); it != log.names.end(); ++it) {
+        if (!undo_.logs.empty()) SaveName(it.key());
+        if (it.value()) objectIds_.insert(it.key(), *it.value());
+        else objectIds_.remove(it.key());
+    }
+    for (auto& [parentId, before] : log.children) {
+        if (!undo_.logs.empty()) SaveChildren(parentId);
+        if (before) childIds_.insert(parentId, std::move(*before));
+        else childIds_.remove(parentId);
+    }
+    static_cast<DatabaseInfo&>(*this) = std::move(log.info);
+    log = DatabaseUndo();
+}
 int Database::NewObjectId() {
     // Ids grow by an odd step, which makes them look like the server's scattered ids.
     nextObjectId += 16003;
-    while (objects.count(nextObjectId)) nextObjectId += 7;
+    while (objects.map_.count(nextObjectId)) nextObjectId += 7;
     return nextObjectId;
 }
 QString Database::UniqueSuffix() { return QString::number(nextObjectId + 16003, 16).toUpper().rightJustified(8, u'0'); }

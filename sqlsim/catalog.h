@@ -1,6 +1,6 @@
 // The catalog of one simulated database: users, types, objects with their columns, indexes,
 // constraints, definitions and permissions, and the rows of user tables. Everything is held by
-// value so that a database can be copied as a whole (a snapshot for ROLLBACK).
+// value; a transaction keeps the objects it changes as they were (an undo log) for ROLLBACK.
 #pragma once
 
 #include "sqlsim/ast.h"
@@ -12,6 +12,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace sqlsim {
@@ -187,15 +188,14 @@ struct FullTextCatalog {
     QString path;
 };
 
-struct Database {
+// Everything of a database but its objects and their name indexes. A transaction copies it
+// whole when it first uses the database (it is small: users, types, permissions, counters).
+struct DatabaseInfo {
     QString name;
     int dbid = 0;
     int cmptlevel = 80;
     QString collation;  // CREATE DATABASE ... COLLATE; empty: the server's default
     QDateTime created;
-    std::map<int, Object> objects;             // by id
-    QHash<QString, int> objectIds;             // "uid|lowername" -> id for schema-scoped objects
-    QHash<int, QList<int>> childIds;           // parent_obj -> ids of its constraints and triggers
     std::vector<User> users;
     std::vector<std::pair<int, int>> members;  // (groupuid, memberuid)
     std::vector<UserType> userTypes;
@@ -207,22 +207,82 @@ struct Database {
     int schemaVersion = 0;
     int nextUid = 5;
     int nameCounter = 0;
+};
+
+// The objects of a database by id. Only reading is open to everyone; an object is changed
+// through Database::FindObject, AddObject or RemoveObject, which keep the undo logs of the open
+// transactions up to date.
+class ObjectMap {
+public:
+    using Map = std::map<int, Object>;
+    using const_iterator = Map::const_iterator;
+    const_iterator begin() const { return map_.begin(); }
+    const_iterator end() const { return map_.end(); }
+    const_iterator find(int id) const { return map_.find(id); }
+    size_t count(int id) const { return map_.count(id); }
+    size_t size() const { return map_.size(); }
+    bool empty() const { return map_.empty(); }
+
+private:
+    friend struct Database;
+    Map map_;
+};
+
+// What ROLLBACK puts back in one database: its info as the transaction found it, and the objects
+// and name index entries the transaction changed, as they were before their first change
+// (nullopt: there was none).
+struct DatabaseUndo {
+    DatabaseInfo info;
+    std::map<int, std::optional<Object>> objects;
+    QHash<QString, std::optional<int>> names;
+    std::map<int, std::optional<QList<int>>> children;
+};
+
+struct Database : DatabaseInfo {
+    ObjectMap objects;
 
     Database();
     const User* FindUser(const QString& name) const;
     const User* FindUser(int uid) const;
     const UserType* FindUserType(const QString& name) const;
     const Object* FindObject(int id) const;
+    // The non-const lookups hand out an object to change: an open transaction keeps its
+    // pre-image first.
     Object* FindObject(int id);
     // Schema-scoped lookup (tables, views, procedures, functions, constraints, triggers).
     Object* FindObject(const QString& owner, const QString& name);
     const Object* FindObject(const QString& owner, const QString& name) const;
     Object& AddObject(Object obj);
-    QList<int> Children(int parentId) const { return childIds.value(parentId); }
+    QList<int> Children(int parentId) const { return childIds_.value(parentId); }
     void RemoveObject(int id);
+    // Gives an object (found through the non-const FindObject) a new owner and name.
+    void RenameObject(Object& obj, int uid, const QString& name);
     void Touch(Object& obj);  // bump schema_ver on change
     int NewObjectId();
     QString UniqueSuffix();   // hex suffix for generated constraint names
+
+    // A transaction's undo log: from BeginUndo on, every change of this database records what
+    // it replaces in the log; Undo puts all of it back, EndUndo forgets the log (COMMIT). Several
+    // sessions may log the same database at once.
+    void BeginUndo(DatabaseUndo& log);
+    void EndUndo(DatabaseUndo& log);
+    void Undo(DatabaseUndo& log);
+
+private:
+    int FindObjectId(const QString& owner, const QString& name) const;
+    void SaveObject(int id);
+    void SaveName(const QString& key);
+    void SaveChildren(int parentId);
+
+    QHash<QString, int> objectIds_;      // "uid|lowername" -> id for schema-scoped objects
+    QHash<int, QList<int>> childIds_;    // parent_obj -> ids of its constraints and triggers
+    // The open undo logs. Not part of the database's value: a copy starts without any.
+    struct UndoLogs {
+        std::vector<DatabaseUndo*> logs;
+        UndoLogs() = default;
+        UndoLogs(const UndoLogs&) {}
+        UndoLogs& operator=(const UndoLogs&) { return *this; }
+    } undo_;
 };
 
 unsigned long long NextRowsVersion();

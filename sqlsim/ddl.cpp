@@ -875,7 +875,11 @@ void Executor::DoAlterTable(const Statement& s) {
             for (IndexInfo& ix : tp->indexes) for (int& k : ix.keys) shift(k);
             for (auto& fc : tp->fullTextColumns) shift(fc.first);
             for (auto& t : tp->texts) shift(t.first);
-            for (auto& [oid, o] : db.objects) {
+            std::vector<int> related;
+            for (const auto& [oid, o] : db.objects)
+                if (o.parent == tableId || (o.IsType("F") && o.refTable == tableId)) related.push_back(oid);
+            for (int oid : related) {
+                Object& o = *db.FindObject(oid);
                 if (o.parent == tableId) {
                     shift(o.checkColumn);
                     if (o.IsType("F")) for (int& k : o.fkeys) shift(k);
@@ -892,10 +896,10 @@ void Executor::DoAlterTable(const Statement& s) {
         return;
     }
     if (s.kindWord == "ENABLE" || s.kindWord == "DISABLE") {
-        for (auto& [id, k] : db.objects)
+        for (const auto& [id, k] : db.objects)
             if (k.IsType("TR") && k.parent == tableId &&
                 (s.names.contains(QStringLiteral("ALL")) || s.names.contains(k.name, Qt::CaseInsensitive)))
-                k.disabled = s.kindWord == "DISABLE";
+                db.FindObject(id)->disabled = s.kindWord == "DISABLE";
         return;
     }
     throw ErrGeneric(40000, 16, QStringLiteral("ALTER TABLE %1 is not supported by the simulator.").arg(s.kindWord));
@@ -1238,9 +1242,14 @@ void Executor::DoBind(Database& db, const QString& procedure, const QStringList&
     const int old = slot;
     slot = id;
     if (!futureOnly)
-        for (auto& [objectId, o] : db.objects)
-            for (Column& c : o.columns)
-                if (c.xusertype == u->xusertype && (rule ? c.domain : c.cdefault) == old) (rule ? c.domain : c.cdefault) = id;
+        for (const auto& [objectId, o] : db.objects)
+            for (size_t i = 0; i < o.columns.size(); ++i) {
+                const Column& c = o.columns[i];
+                if (c.xusertype == u->xusertype && (rule ? c.domain : c.cdefault) == old) {
+                    Column& changed = db.FindObject(objectId)->columns[i];
+                    (rule ? changed.domain : changed.cdefault) = id;
+                }
+            }
     AddMessage(0, 0, 1, bind ? QStringLiteral("%1 bound to data type.").arg(rule ? "Rule" : "Default")
                              : QStringLiteral("%1 unbound from data type.").arg(rule ? "Rule" : "Default"));
 }

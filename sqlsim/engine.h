@@ -23,7 +23,7 @@ struct ServerState {
     std::map<QString, Database> databases;  // by lower-case name
     int nextDbid = 5;
     // The session whose batch is running; inside a transaction, the first lookup of a database
-    // keeps a copy of it for ROLLBACK (cheap: table rows are shared until written).
+    // opens an undo log on it for ROLLBACK.
     SessionState* activeSession = nullptr;
     // Logins made by sp_addlogin or given to the listener: lower-case name -> login.
     std::map<QString, Login> logins;
@@ -71,9 +71,9 @@ struct SessionState {
     QString database;
     SessionOptions options;
     int tranCount = 0;
-    // The databases the transaction has used, as they were when it first used them (by
-    // lower-case name); ROLLBACK puts them back. Null outside a transaction.
-    std::unique_ptr<std::map<QString, Database>> tranSnapshot;
+    // The undo logs of the databases the transaction has used (by lower-case name); ROLLBACK
+    // puts back what they hold. Null outside a transaction.
+    std::unique_ptr<std::map<QString, DatabaseUndo>> tranUndo;
     int lastError = 0;
     long long lastRowCount = 0;
     long long lastIdentity = 0;
@@ -82,8 +82,10 @@ struct SessionState {
     int fetchStatus = -1;     // @@FETCH_STATUS: the last FETCH of the connection
 };
 
-// ROLLBACK: the databases go back to the snapshot of the outermost BEGIN TRANSACTION.
+// ROLLBACK: the databases go back to their state when the transaction first used them.
 void RollbackTransaction(ServerState& server, SessionState& session);
+// The outermost COMMIT: the changes stay, the undo logs are dropped.
+void CommitTransaction(ServerState& server, SessionState& session);
 
 class Executor;
 

@@ -142,24 +142,30 @@ Database* ServerState::Find(const QString& name) {
     const QString key = name.toLower();
     auto it = databases.find(key);
     if (it == databases.end()) return nullptr;
-    if (activeSession && activeSession->tranSnapshot && !activeSession->tranSnapshot->count(key))
-        activeSession->tranSnapshot->emplace(key, it->second);
+    if (activeSession && activeSession->tranUndo && !activeSession->tranUndo->count(key))
+        it->second.BeginUndo((*activeSession->tranUndo)[key]);
     return &it->second;
 }
 
 void RollbackTransaction(ServerState& server, SessionState& session) {
     session.tranCount = 0;
-    if (!session.tranSnapshot) return;
-    // Every database goes back to its state at the outermost BEGIN TRANSACTION. The
-    // SET IDENTITY_INSERT state is a session setting and survives, as on the server.
-    std::map<QString, Database> restored = std::move(*session.tranSnapshot);
-    session.tranSnapshot.reset();
-    for (auto& [name, db] : restored) {
-        auto now = server.databases.find(name);
-        if (now == server.databases.end()) continue;
-        for (auto& [id, o] : db.objects)
-            if (const Object* cur = now->second.FindObject(id)) o.identityInsert = cur->identityInsert;
-        now->second = std::move(db);
+    if (!session.tranUndo) return;
+    // Every database the transaction used goes back to its state when the transaction first
+    // used it. The SET IDENTITY_INSERT state is a session setting and survives, as on the server.
+    std::unique_ptr<std::map<QString, DatabaseUndo>> logs = std::move(session.tranUndo);
+    for (auto& [name, log] : *logs) {
+        auto db = server.databases.find(name);
+        if (db != server.databases.end()) db->second.Undo(log);
+    }
+}
+
+void CommitTransaction(ServerState& server, SessionState& session) {
+    session.tranCount = 0;
+    if (!session.tranUndo) return;
+    std::unique_ptr<std::map<QString, DatabaseUndo>> logs = std::move(session.tranUndo);
+    for (auto& [name, log] : *logs) {
+        auto db = server.databases.find(name);
+        if (db != server.databases.end()) db->second.EndUndo(log);
     }
 }
 
@@ -344,7 +350,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         }
         case StmtKind::BeginTran:
             if (session_.tranCount == 0) {
-                session_.tranSnapshot = std::make_unique<std::map<QString, Database>>();
+                session_.tranUndo = std::make_unique<std::map<QString, DatabaseUndo>>();
                 CurrentDb();  // the current database is kept from the start
             }
             ++session_.tranCount;
@@ -352,7 +358,7 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
         case StmtKind::CommitTran:
             if (session_.tranCount == 0)
                 throw ErrGeneric(3902, 16, QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
-            if (--session_.tranCount == 0) session_.tranSnapshot.reset();
+            if (--session_.tranCount == 0) CommitTransaction(server_, session_);
             break;
         case StmtKind::RollbackTran:
             if (session_.tranCount == 0)
@@ -512,7 +518,7 @@ void Executor::DoSet(const Statement& s) {
         if (!hasIdentity)
             throw ErrGeneric(8106, 16, QStringLiteral("Table '%1' does not have the identity property. Cannot perform SET operation.").arg(o->name));
         if (s.flag) {
-            for (auto& [id, other] : db->objects)
+            for (const auto& [id, other] : db->objects)
                 if (other.identityInsert && other.id != o->id)
                     throw ErrGeneric(8107, 16, QStringLiteral("IDENTITY_INSERT is already ON for table '%1.dbo.%2'. Cannot perform SET operation for table '%3'.").arg(db->name, other.name, o->name));
         }

@@ -150,7 +150,8 @@ void Executor::DoExec(const Statement& s) {
         db.fullTextEnabled = action == "enable";
         if (action == "enable") {
             db.fullTextCatalogs.clear();
-            for (auto& [id, o] : db.objects) o.fullTextCatalog = 0;
+            for (const auto& [id, o] : db.objects)
+                if (o.fullTextCatalog) db.FindObject(id)->fullTextCatalog = 0;
         }
         setReturn(0);
         return;
@@ -168,7 +169,7 @@ void Executor::DoExec(const Statement& s) {
         } else {
             if (it == db.fullTextCatalogs.end()) throw ErrGeneric(7641, 16, QStringLiteral("Full-text catalog '%1' does not exist.").arg(cat));
             if (action == "drop") {
-                for (auto& [id, o] : db.objects)
+                for (const auto& [id, o] : db.objects)
                     if (o.fullTextCatalog == it->ftcatid)
                         throw ErrGeneric(7613, 16, QStringLiteral("Cannot drop full-text catalog '%1' because it contains a full-text index.").arg(cat));
                 db.fullTextCatalogs.erase(it);
@@ -284,11 +285,7 @@ void Executor::DoExec(const Statement& s) {
             if (ix->constraintId) {
                 // The constraint that the index enforces is renamed with it.
                 Object* k = db.FindObject(ix->constraintId);
-                if (k) {
-                    db.objectIds.remove(ObjectKey(k->uid, k->name));
-                    k->name = newName;
-                    db.objectIds.insert(ObjectKey(k->uid, k->name), k->id);
-                }
+                if (k) db.RenameObject(*k, k->uid, newName);
             }
             ix->name = newName;
             db.Touch(*t);
@@ -317,13 +314,11 @@ void Executor::DoExec(const Statement& s) {
             }
             if (!o) throw ErrGeneric(15248, 11, QStringLiteral("Either the parameter @objname is ambiguous or the claimed @objtype (%1) is wrong.").arg(kind.isEmpty() ? QStringLiteral("OBJECT") : kind));
             if (db.FindObject(QString(), newName)) throw ErrGeneric(15335, 11, QStringLiteral("Error: The new name '%1' is already in use as a object name and would cause a duplicate that is not permitted.").arg(newName));
-            db.objectIds.remove(ObjectKey(o->uid, o->name));
             if (o->IsType("PK") || o->IsType("UQ"))
                 if (Object* t = db.FindObject(o->parent))
                     for (IndexInfo& ix : t->indexes)
                         if (ix.constraintId == o->id) ix.name = newName;
-            o->name = newName;
-            db.objectIds.insert(ObjectKey(o->uid, o->name), o->id);
+            db.RenameObject(*o, o->uid, newName);
             db.Touch(*o);
             AddMessage(15477, 10, 1, QStringLiteral("Caution: Changing any part of an object name could break scripts and stored procedures."));
             AddMessage(0, 0, 1, QStringLiteral("The object was renamed to '%1'.").arg(newName));
@@ -393,9 +388,7 @@ void Executor::DoExec(const Statement& s) {
         AddMessage(15477, 10, 1, QStringLiteral("Caution: Changing any part of an object name could break scripts and stored procedures."));
         for (int id : ids) {
             Object& child = *db.FindObject(id);
-            db.objectIds.remove(ObjectKey(child.uid, child.name));
-            child.uid = owner->uid;
-            db.objectIds.insert(ObjectKey(child.uid, child.name), id);
+            db.RenameObject(child, owner->uid, child.name);
             db.Touch(child);
         }
         // The object's permissions do not survive the change of owner.

@@ -74,6 +74,47 @@ TEST_F(SchemaChange, RollbackRestoresCatalogAndRowsExactly) {
     EXPECT_EQ(ErrorNumbers(QStringLiteral("COMMIT")), V{3902});
 }
 
+TEST_F(SchemaChange, RollbackOfDdlOnSeveralObjectsRestoresThemAndTheirNames) {
+    // Creates, drops and renames objects and their children. Rolled back, the catalog is as
+    // before, ids included; run again and committed, it must succeed: every name the rolled-back
+    // run took or gave up is free or taken again as before.
+    const QString ddl = QStringLiteral(
+        "CREATE TABLE t2 (a int NOT NULL CONSTRAINT PK_t2 PRIMARY KEY, b int NULL CONSTRAINT DF_t2_b DEFAULT (0))\n"
+        "GO\n"
+        "CREATE TRIGGER tr_c ON c FOR INSERT AS RETURN\n"
+        "GO\n"
+        "ALTER TABLE c DISABLE TRIGGER tr_c\n"
+        "EXEC sp_rename 'PK_c', 'PK_c2'\n"
+        "EXEC sp_rename 'p', 'p_old'\n"
+        "ALTER TABLE c DROP CONSTRAINT CK_qty, FK_c_p\n"
+        "ALTER TABLE c DROP COLUMN pid\n"
+        "CREATE INDEX ix_c_qty ON c (qty)\n"
+        "GO\n"
+        "CREATE DEFAULT d_zero AS 0\n"
+        "GO\n"
+        "EXEC sp_bindefault 'd_zero', 'c.qty'\n"
+        "GRANT SELECT ON c TO public\n"
+        "DROP TABLE p_old\n"
+        "CREATE TABLE p (id int NOT NULL CONSTRAINT PK_p PRIMARY KEY)\n");
+    const QStringList catalogBefore = CatalogDump(*session_, false);
+    const QStringList rowsBefore = RowsDump(*session_, {"p", "c"});
+    for (const char* end : {"ROLLBACK", "COMMIT"}) {
+        SCOPED_TRACE(end);
+        sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral("BEGIN TRAN\n") + ddl + QStringLiteral("GO\n") + QLatin1String(end));
+        ASSERT_EQ(Errors(r).toStdString(), std::string());
+        if (QLatin1String(end) != QLatin1String("ROLLBACK")) continue;
+        EXPECT_EQ(FirstDifference(CatalogDump(*session_, false), catalogBefore), std::string());
+        EXPECT_EQ(FirstDifference(RowsDump(*session_, {"p", "c"}), rowsBefore), std::string());
+    }
+    // A rolled-back DROP gives the tables back with their constraints and trigger as children:
+    // dropping them for good takes those along.
+    const QStringList committed = CatalogDump(*session_, false);
+    Run(QStringLiteral("BEGIN TRAN DROP TABLE t2, c, p\nROLLBACK"));
+    EXPECT_EQ(FirstDifference(CatalogDump(*session_, false), committed), std::string());
+    Run(QStringLiteral("DROP TABLE t2, c, p"));
+    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM sysobjects WHERE parent_obj <> 0 OR xtype = 'U'")).rows[0][0].AsInt(), 0);
+}
+
 TEST_F(SchemaChange, AnOpenTransactionEndsWithItsConnection) {
     {
         auto other = server_.Connect(QStringLiteral("tempdb"));

@@ -122,10 +122,11 @@ Object& Database::AddObject(Object obj) {
     if (!undo_.logs.empty()) {
         SaveObject(obj.id);
         SaveName(key);
-        if (obj.parent) SaveChildren(obj.parent);
+        if (obj.parent) SaveList(childIds_, &DatabaseUndo::children, obj.parent);
     }
     objectIds_.insert(key, obj.id);
     if (obj.parent) childIds_[obj.parent].append(obj.id);
+    AddReferrer(obj);
     Object& added = objects.map_[obj.id];
     added = std::move(obj);
     return added;
@@ -138,9 +139,10 @@ void Database::RemoveObject(int id) {
     if (!undo_.logs.empty()) {
         SaveObject(id);
         SaveName(key);
-        if (parent) SaveChildren(parent);
-        SaveChildren(id);
+        if (parent) SaveList(childIds_, &DatabaseUndo::children, parent);
+        SaveList(childIds_, &DatabaseUndo::children, id);
     }
+    RemoveReferrer(it->second);
     objectIds_.remove(key);
     if (parent) childIds_[parent].removeAll(id);
     childIds_.remove(id);
@@ -158,6 +160,49 @@ void Database::RenameObject(Object& obj, int uid, const QString& name) {
     obj.uid = uid;
     obj.name = name;
     objectIds_.insert(newKey, obj.id);
+}
+void Database::SetBinding(Object& obj, bool schemaBound, const std::vector<int>& boundTo) {
+    if (!undo_.logs.empty()) SaveObject(obj.id);
+    RemoveReferrer(obj);
+    obj.schemaBound = schemaBound;
+    obj.boundTo = boundTo;
+    AddReferrer(obj);
+}
+// What an object references: the table of a foreign key, the objects a schema-bound one reads.
+static std::vector<int> ReferencedIds(const Object& obj) {
+    std::vector<int> ids = obj.boundTo;
+    if (obj.refTable) ids.push_back(obj.refTable);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
+}
+void Database::AddReferrer(const Object& obj) {
+    for (int ref : ReferencedIds(obj)) {
+        if (!undo_.logs.empty()) SaveList(referrers_, &DatabaseUndo::referrers, ref);
+        referrers_[ref].append(obj.id);
+    }
+}
+void Database::RemoveReferrer(const Object& obj) {
+    for (int ref : ReferencedIds(obj)) {
+        auto it = referrers_.find(ref);
+        if (it == referrers_.end()) continue;
+        if (!undo_.logs.empty()) SaveList(referrers_, &DatabaseUndo::referrers, ref);
+        it->removeAll(obj.id);
+        if (it->isEmpty()) referrers_.erase(it);
+    }
+}
+std::vector<int> Database::Referrers(int id) const {
+    const QList<int> ids = referrers_.value(id);
+    std::vector<int> out(ids.begin(), ids.end());
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+std::vector<const Object*> Database::ForeignKeysTo(int tableId) const {
+    std::vector<const Object*> out;
+    for (int id : Referrers(tableId))
+        if (const Object* f = FindObject(id); f && f->IsType("F") && f->refTable == tableId) out.push_back(f);
+    return out;
 }
 void Database::Touch(Object& obj) {
     obj.schemaVer = ++schemaVersion * 16;
@@ -179,11 +224,19 @@ void Database::SaveName(const QString& key) {
         log->names.insert(key, it == objectIds_.constEnd() ? std::nullopt : std::optional<int>(*it));
     }
 }
-void Database::SaveChildren(int parentId) {
+void Database::SaveList(const QHash<int, QList<int>>& lists, ListLog DatabaseUndo::*saved, int key) {
     for (DatabaseUndo* log : undo_.logs) {
-        if (log->children.count(parentId)) continue;
-        auto it = childIds_.constFind(parentId);
-        log->children.emplace(parentId, it == childIds_.constEnd() ? std::nullopt : std::optional<QList<int>>(*it));
+        ListLog& to = log->*saved;
+        if (to.count(key)) continue;
+        auto it = lists.constFind(key);
+        to.emplace(key, it == lists.constEnd() ? std::nullopt : std::optional<QList<int>>(*it));
+    }
+}
+void Database::RestoreLists(QHash<int, QList<int>>& lists, ListLog DatabaseUndo::*saved, DatabaseUndo& log) {
+    for (auto& [key, before] : log.*saved) {
+        if (!undo_.logs.empty()) SaveList(lists, saved, key);
+        if (before) lists.insert(key, std::move(*before));
+        else lists.remove(key);
     }
 }
 
@@ -217,11 +270,8 @@ void Database::Undo(DatabaseUndo& log) {
         if (it.value()) objectIds_.insert(it.key(), *it.value());
         else objectIds_.remove(it.key());
     }
-    for (auto& [parentId, before] : log.children) {
-        if (!undo_.logs.empty()) SaveChildren(parentId);
-        if (before) childIds_.insert(parentId, std::move(*before));
-        else childIds_.remove(parentId);
-    }
+    RestoreLists(childIds_, &DatabaseUndo::children, log);
+    RestoreLists(referrers_, &DatabaseUndo::referrers, log);
     static_cast<DatabaseInfo&>(*this) = std::move(log.info);
     log = DatabaseUndo();
 }

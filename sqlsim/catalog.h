@@ -236,6 +236,7 @@ struct DatabaseUndo {
     std::map<int, std::optional<Object>> objects;
     QHash<QString, std::optional<int>> names;
     std::map<int, std::optional<QList<int>>> children;
+    std::map<int, std::optional<QList<int>>> referrers;
 };
 
 struct Database : DatabaseInfo {
@@ -254,9 +255,16 @@ struct Database : DatabaseInfo {
     const Object* FindObject(const QString& owner, const QString& name) const;
     Object& AddObject(Object obj);
     QList<int> Children(int parentId) const { return childIds_.value(parentId); }
+    // The foreign keys that reference the object and the schema-bound objects that read it, in
+    // ascending id order. May name objects that no longer reference it: callers check.
+    std::vector<int> Referrers(int id) const;
+    // The foreign keys that reference the table, in ascending id order.
+    std::vector<const Object*> ForeignKeysTo(int tableId) const;
     void RemoveObject(int id);
     // Gives an object (found through the non-const FindObject) a new owner and name.
     void RenameObject(Object& obj, int uid, const QString& name);
+    // ALTER of a view or function: whether it is schema-bound and what it reads.
+    void SetBinding(Object& obj, bool schemaBound, const std::vector<int>& boundTo);
     void Touch(Object& obj);  // bump schema_ver on change
     int NewObjectId();
     QString UniqueSuffix();   // hex suffix for generated constraint names
@@ -272,10 +280,15 @@ private:
     int FindObjectId(const QString& owner, const QString& name) const;
     void SaveObject(int id);
     void SaveName(const QString& key);
-    void SaveChildren(int parentId);
+    using ListLog = std::map<int, std::optional<QList<int>>>;
+    void SaveList(const QHash<int, QList<int>>& lists, ListLog DatabaseUndo::*saved, int key);
+    void RestoreLists(QHash<int, QList<int>>& lists, ListLog DatabaseUndo::*saved, DatabaseUndo& log);
+    void AddReferrer(const Object& obj);
+    void RemoveReferrer(const Object& obj);
 
     QHash<QString, int> objectIds_;      // "uid|lowername" -> id for schema-scoped objects
     QHash<int, QList<int>> childIds_;    // parent_obj -> ids of its constraints and triggers
+    QHash<int, QList<int>> referrers_;   // id -> foreign keys referencing it, schema-bound readers
     // The open undo logs. Not part of the database's value: a copy starts without any.
     struct UndoLogs {
         std::vector<DatabaseUndo*> logs;

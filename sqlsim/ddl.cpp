@@ -43,8 +43,10 @@ int ResolveOwner(const Database& db, const QString& owner) {
 
 // The first schema-bound object that reads the object, or null.
 const Object* SchemaBoundReferrer(const Database& db, int id) {
-    for (const auto& [oid, o] : db.objects)
-        if (o.schemaBound && oid != id && std::find(o.boundTo.begin(), o.boundTo.end(), id) != o.boundTo.end()) return &o;
+    for (int oid : db.Referrers(id))
+        if (const Object* o = db.FindObject(oid);
+            o && o->schemaBound && oid != id && std::find(o->boundTo.begin(), o->boundTo.end(), id) != o->boundTo.end())
+            return o;
     return nullptr;
 }
 
@@ -53,10 +55,12 @@ QStringList SchemaBoundColumnUsers(const Database& db, const Object& table, cons
     QStringList out;
     const QRegularExpression word(QStringLiteral("(?<![\\w@#$])\\[?%1\\]?(?![\\w@#$])").arg(QRegularExpression::escape(column)),
                                   QRegularExpression::CaseInsensitiveOption);
-    for (const auto& [oid, o] : db.objects)
-        if (o.schemaBound && std::find(o.boundTo.begin(), o.boundTo.end(), table.id) != o.boundTo.end())
-            for (const auto& t : o.texts)
-                if (t.second.contains(word)) { out << o.name; break; }
+    for (int oid : db.Referrers(table.id)) {
+        const Object* o = db.FindObject(oid);
+        if (o && o->schemaBound && std::find(o->boundTo.begin(), o->boundTo.end(), table.id) != o->boundTo.end())
+            for (const auto& t : o->texts)
+                if (t.second.contains(word)) { out << o->name; break; }
+    }
     return out;
 }
 
@@ -699,8 +703,7 @@ void Executor::DoCreateCode(const Statement& s) {
         existing->quotedIdent = o.quotedIdent;
         existing->viewQuery = o.viewQuery;
         existing->encrypted = o.encrypted;
-        existing->schemaBound = o.schemaBound;
-        existing->boundTo = o.boundTo;
+        db.SetBinding(*existing, o.schemaBound, o.boundTo);
         if (s.kind == StmtKind::CreateView) existing->columns = o.columns;
         existing->trigInsert = o.trigInsert;
         existing->trigUpdate = o.trigUpdate;
@@ -811,12 +814,10 @@ void Executor::DoAlterTable(const Statement& s) {
                         std::sort(b.begin(), b.end());
                         return a == b;
                     };
-                    for (const auto& [id, f] : db.objects) {
-                        if (!f.IsType("F") || f.refTable != tableId) continue;
+                    for (const Object* f : db.ForeignKeysTo(tableId))
                         for (const IndexInfo& ix : tp->indexes)
-                            if (ix.constraintId == kid && sameColumns(ix.keys, f.rkeys))
-                                throw ErrGeneric(3725, 16, QStringLiteral("The constraint '%1' is being referenced by table '%2', foreign key constraint '%3'.").arg(n, db.FindObject(f.parent)->name, f.name));
-                    }
+                            if (ix.constraintId == kid && sameColumns(ix.keys, f->rkeys))
+                                throw ErrGeneric(3725, 16, QStringLiteral("The constraint '%1' is being referenced by table '%2', foreign key constraint '%3'.").arg(n, db.FindObject(f->parent)->name, f->name));
                     auto& ixs = tp->indexes;
                     ixs.erase(std::remove_if(ixs.begin(), ixs.end(), [&](const IndexInfo& x) { return x.constraintId == kid; }), ixs.end());
                 }
@@ -840,9 +841,9 @@ void Executor::DoAlterTable(const Statement& s) {
                           (o->IsType("C") && !o->texts.empty() && o->texts[0].second.contains(u'[' + c->name + u']', Qt::CaseInsensitive))))
                     dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o->name, c->name);
             }
-            for (const auto& [id, o] : db.objects)
-                if (o.IsType("F") && o.refTable == tableId && o.parent != tableId && has(o.rkeys, colid))
-                    dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o.name, c->name);
+            for (const Object* o : db.ForeignKeysTo(tableId))
+                if (o->parent != tableId && has(o->rkeys, colid))
+                    dependents << QStringLiteral("The object '%1' is dependent on column '%2'.").arg(o->name, c->name);
             for (const IndexInfo& ix : tp->indexes)
                 if (ix.indid != 0 && ix.indid != 255 && !ix.constraintId && has(ix.keys, colid))
                     dependents << QStringLiteral("The %1 '%2' is dependent on column '%3'.")
@@ -875,11 +876,14 @@ void Executor::DoAlterTable(const Statement& s) {
             for (IndexInfo& ix : tp->indexes) for (int& k : ix.keys) shift(k);
             for (auto& fc : tp->fullTextColumns) shift(fc.first);
             for (auto& t : tp->texts) shift(t.first);
-            std::vector<int> related;
-            for (const auto& [oid, o] : db.objects)
-                if (o.parent == tableId || (o.IsType("F") && o.refTable == tableId)) related.push_back(oid);
+            std::vector<int> related = db.Referrers(tableId);
+            for (int kid : db.Children(tableId)) related.push_back(kid);
+            std::sort(related.begin(), related.end());
+            related.erase(std::unique(related.begin(), related.end()), related.end());
             for (int oid : related) {
-                Object& o = *db.FindObject(oid);
+                Object* found = db.FindObject(oid);
+                if (!found) continue;
+                Object& o = *found;
                 if (o.parent == tableId) {
                     shift(o.checkColumn);
                     if (o.IsType("F")) for (int& k : o.fkeys) shift(k);
@@ -981,9 +985,8 @@ void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
             depend(QStringLiteral("object"), k->name);
         if (k->IsType("D") && col->cdefault == kid && nc.xtype != col->xtype) depend(QStringLiteral("object"), k->name);
     }
-    for (const auto& [fid, f] : db.objects)
-        if (f.IsType("F") && f.refTable == t.id && f.parent != t.id && has(f.rkeys, col->colid) && !unchanged)
-            depend(QStringLiteral("object"), f.name);
+    for (const Object* f : db.ForeignKeysTo(t.id))
+        if (f->parent != t.id && has(f->rkeys, col->colid) && !unchanged) depend(QStringLiteral("object"), f->name);
     for (const Column& other : t.columns)
         if (other.computed && other.colid != col->colid && other.formula.contains(u'[' + col->name + u']', Qt::CaseInsensitive))
             depend(QStringLiteral("column"), other.name);
@@ -1094,8 +1097,8 @@ void Executor::DoDrop(const Statement& s) {
                 throw ErrGeneric(3716, 16, QStringLiteral("The %1 '%2' cannot be dropped because it is bound to one or more column.").arg(kind, on.name));
         }
         if (o->IsType("U")) {
-            for (const auto& [fid, f] : db.objects)
-                if (f.IsType("F") && f.refTable == id && f.parent != id)
+            for (const Object* f : db.ForeignKeysTo(id))
+                if (f->parent != id)
                     throw ErrGeneric(3726, 16, QStringLiteral("Could not drop object '%1' because it is referenced by a FOREIGN KEY constraint.").arg(on.name));
             std::vector<int> children;
             for (int cid : db.Children(id)) children.push_back(cid);

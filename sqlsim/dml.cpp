@@ -423,8 +423,9 @@ void Executor::DoUpdate(const Statement& s) {
     for (auto& r : newRows) r = CoerceRow(db, *t, std::move(r));
     ValidateRows(db, *t, newRows, hits, "UPDATE");
     // Rows of other tables that reference changed keys.
-    for (const auto& [id, k] : db.objects) {
-        if (!k.IsType("F") || k.refTable != t->id || k.disabled) continue;
+    for (const Object* fk : db.ForeignKeysTo(t->id)) {
+        const Object& k = *fk;
+        if (k.disabled) continue;
         const Object* child = db.FindObject(k.parent);
         if (!child) continue;
         for (size_t h = 0; h < hits.size(); ++h) {
@@ -451,8 +452,9 @@ void Executor::DoDelete(const Statement& s) {
     Database& db = *DatabaseFor(target.database);
     std::vector<size_t> hits = MatchingRows(*this, *t, s, nullptr, nullptr);
     std::unordered_set<size_t> gone(hits.begin(), hits.end());
-    for (const auto& [id, k] : db.objects) {
-        if (!k.IsType("F") || k.refTable != t->id || k.disabled) continue;
+    for (const Object* fk : db.ForeignKeysTo(t->id)) {
+        const Object& k = *fk;
+        if (k.disabled) continue;
         const Object* child = db.FindObject(k.parent);
         if (!child) continue;
         QSet<QString> removed;

@@ -81,6 +81,10 @@ TEST_F(SchemaChange, RollbackOfDdlOnSeveralObjectsRestoresThemAndTheirNames) {
     const QString ddl = QStringLiteral(
         "CREATE TABLE t2 (a int NOT NULL CONSTRAINT PK_t2 PRIMARY KEY, b int NULL CONSTRAINT DF_t2_b DEFAULT (0))\n"
         "GO\n"
+        "CREATE VIEW vb AS SELECT a FROM dbo.t2\n"
+        "GO\n"
+        "ALTER VIEW vb WITH SCHEMABINDING AS SELECT a FROM dbo.t2\n"  // now holds on to t2
+        "GO\n"
         "CREATE TRIGGER tr_c ON c FOR INSERT AS RETURN\n"
         "GO\n"
         "ALTER TABLE c DISABLE TRIGGER tr_c\n"
@@ -105,13 +109,15 @@ TEST_F(SchemaChange, RollbackOfDdlOnSeveralObjectsRestoresThemAndTheirNames) {
         if (QLatin1String(end) != QLatin1String("ROLLBACK")) continue;
         EXPECT_EQ(FirstDifference(CatalogDump(*session_, false), catalogBefore), std::string());
         EXPECT_EQ(FirstDifference(RowsDump(*session_, {"p", "c"}), rowsBefore), std::string());
+        EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP TABLE p")), V{3726});  // FK_c_p references it again
     }
+    EXPECT_EQ(ErrorNumbers(QStringLiteral("DROP TABLE t2")), V{3729});
     // A rolled-back DROP gives the tables back with their constraints and trigger as children:
     // dropping them for good takes those along.
     const QStringList committed = CatalogDump(*session_, false);
-    Run(QStringLiteral("BEGIN TRAN DROP TABLE t2, c, p\nROLLBACK"));
+    Run(QStringLiteral("BEGIN TRAN DROP VIEW vb DROP TABLE t2, c, p\nROLLBACK"));
     EXPECT_EQ(FirstDifference(CatalogDump(*session_, false), committed), std::string());
-    Run(QStringLiteral("DROP TABLE t2, c, p"));
+    Run(QStringLiteral("DROP VIEW vb DROP TABLE t2, c, p"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM sysobjects WHERE parent_obj <> 0 OR xtype = 'U'")).rows[0][0].AsInt(), 0);
 }
 

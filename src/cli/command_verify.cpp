@@ -40,8 +40,21 @@ Options ParseOptions(const QStringList& args) {
     return options;
 }
 
-// The Destination on a simulated server: a script runs there; a snapshot is built there by
-// executing its own create scripts.
+// A snapshot of the Destination built on a simulated server by executing its own create scripts.
+std::unique_ptr<Tovimar_Database> BuildSnapshot(Tovimar_Database& snapshot, const QString& dest,
+                                                const QString& logFolder, Progress& progress) {
+    ErrorCollection errors;
+    auto built = BuildSimulatedDatabase(snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
+    if (!built) throw OperationAborted();
+    if (!errors.empty()) {
+        PrintErr(QStringLiteral("The snapshot %1 could not be built on the simulated server:\n").arg(MaskedSource(dest)) +
+                 ExecutionErrorsText(errors));
+        throw CommandFailed();
+    }
+    return built;
+}
+
+// The Destination on a simulated server: a script runs there; a snapshot is built there.
 std::unique_ptr<Tovimar_Database> SimulatedDestination(const QString& dest, const QString& logFolder, Progress& progress) {
     switch (SourceKindOf(dest)) {
     case SourceKind::Script: return LoadSource(dest, progress, SourceSide::Destination);
@@ -52,16 +65,7 @@ std::unique_ptr<Tovimar_Database> SimulatedDestination(const QString& dest, cons
                                 .arg(MaskedSource(dest)));
     case SourceKind::Unknown: return LoadSource(dest, progress, SourceSide::Destination);  // reports the forms it knows
     }
-    const auto snapshot = LoadSource(dest, progress, SourceSide::Destination);
-    ErrorCollection errors;
-    auto built = BuildSimulatedDatabase(*snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
-    if (!built) throw OperationAborted();
-    if (!errors.empty()) {
-        PrintErr(QStringLiteral("The snapshot %1 could not be built on the simulated server:\n").arg(MaskedSource(dest)) +
-                 ExecutionErrorsText(errors));
-        throw CommandFailed();
-    }
-    return built;
+    return BuildSnapshot(*LoadSource(dest, progress, SourceSide::Destination), dest, logFolder, progress);
 }
 
 // True when the sync would lose data: it deletes tables or columns (what sync refuses without
@@ -118,8 +122,16 @@ int RunVerify(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args);
     QTemporaryDir temp;
     if (!temp.isValid()) throw CliUsageError(QStringLiteral("no temporary folder for the execution log"));
-    const auto source = LoadSource(options.Sources[0], progress, SourceSide::Source);
-    const auto dest = SimulatedDestination(options.Sources[1], temp.path(), progress);
+    std::unique_ptr<Tovimar_Database> source, dest;
+    if (SourceKindOf(options.Sources[0]) == SourceKind::Snapshot && SourceKindOf(options.Sources[1]) == SourceKind::Snapshot) {
+        // Two snapshots are read at once, as compare reads them.
+        auto [sourceDb, snapshot] = LoadSourcePair(options.Sources[0], options.Sources[1], progress);
+        source = std::move(sourceDb);
+        dest = BuildSnapshot(*snapshot, options.Sources[1], temp.path(), progress);
+    } else {
+        source = LoadSource(options.Sources[0], progress, SourceSide::Source);
+        dest = SimulatedDestination(options.Sources[1], temp.path(), progress);
+    }
     const QString log = options.Log.isEmpty() ? temp.filePath(QStringLiteral("verify.txt")) : options.Log;
     VerificationReport report;
     try {

@@ -248,6 +248,9 @@ void Database::EndUndo(DatabaseUndo& log) {
     undo_.logs.erase(std::remove(undo_.logs.begin(), undo_.logs.end(), &log), undo_.logs.end());
 }
 void Database::Undo(DatabaseUndo& log) {
+    // A database of the same name made after another connection dropped the logged one is left
+    // alone: the log describes a database that is gone.
+    if (std::find(undo_.logs.begin(), undo_.logs.end(), &log) == undo_.logs.end()) return;
     EndUndo(log);
     // What the other open transactions see restored is a change to them like any other.
     for (auto& [id, before] : log.objects) {

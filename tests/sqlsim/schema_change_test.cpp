@@ -141,6 +141,13 @@ TEST_F(SchemaChange, RollbackLeavesDatabasesTheTransactionDidNotUse) {
     EXPECT_EQ(Query(*other, QStringLiteral("SELECT COUNT(*) AS n FROM kept")).rows[0][0].AsInt(), 1);
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM p")).rows[0][0].AsInt(), 3);
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM c")).rows[0][0].AsInt(), 2);
+    // A database another connection drops and makes anew meanwhile is not the one the
+    // transaction used: the rollback leaves the new one alone.
+    Run(QStringLiteral("BEGIN TRAN INSERT d2.dbo.kept VALUES (2)"));
+    r = other->ExecuteScript(QStringLiteral("USE master DROP DATABASE d2 CREATE DATABASE d2\nGO\nUSE d2 CREATE TABLE fresh (a int)"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    Run(QStringLiteral("ROLLBACK"));
+    EXPECT_EQ(Errors(other->Execute(QStringLiteral("SELECT a FROM fresh"))).toStdString(), std::string());
 }
 
 TEST_F(SchemaChange, BatchAbortLeavesTheTransactionOpen) {

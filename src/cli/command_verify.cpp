@@ -124,8 +124,9 @@ int RunVerify(const QStringList& args, Progress& progress) {
     if (!temp.isValid()) throw CliUsageError(QStringLiteral("no temporary folder for the execution log"));
     std::unique_ptr<Tovimar_Database> source, dest;
     if (SourceKindOf(options.Sources[0]) == SourceKind::Snapshot && SourceKindOf(options.Sources[1]) == SourceKind::Snapshot) {
-        // Two snapshots are read at once, as compare reads them.
-        auto [sourceDb, snapshot] = LoadSourcePair(options.Sources[0], options.Sources[1], progress);
+        // Two snapshots are read at once, as compare reads them. The Destination's is freed once
+        // built: read on this thread, its memory serves the catalog reads that follow.
+        auto [sourceDb, snapshot] = LoadSourcePair(options.Sources[0], options.Sources[1], progress, SourceSide::Source);
         source = std::move(sourceDb);
         dest = BuildSnapshot(*snapshot, options.Sources[1], temp.path(), progress);
     } else {

@@ -260,30 +260,34 @@ private:
 }  // namespace
 
 std::pair<std::unique_ptr<Tovimar_Database>, std::unique_ptr<Tovimar_Database>> LoadSourcePair(
-    const QString& source, const QString& dest, Progress& progress) {
+    const QString& source, const QString& dest, Progress& progress, SourceSide aside) {
     if (source.isEmpty() || dest.isEmpty() || !IsSnapshotName(source) || !IsSnapshotName(dest)) {
         auto first = LoadSource(source, progress);
         return {std::move(first), LoadSource(dest, progress, SourceSide::Destination)};
     }
-    // Two snapshots share nothing: the Destination is read on a second thread meanwhile.
-    std::unique_ptr<Tovimar_Database> destDb;
-    std::exception_ptr destError;
+    // Two snapshots share nothing: one is read on a second thread meanwhile.
+    const bool sourceAside = aside == SourceSide::Source;
+    std::unique_ptr<Tovimar_Database> asideDb;
+    std::exception_ptr asideError;
     QuietProgress quiet(progress);
     std::thread worker([&] {
         try {
-            destDb = LoadSnapshot(dest, quiet);
+            asideDb = LoadSnapshot(sourceAside ? source : dest, quiet);
         } catch (...) {
-            destError = std::current_exception();
+            asideError = std::current_exception();
         }
     });
-    std::unique_ptr<Tovimar_Database> sourceDb;
+    std::unique_ptr<Tovimar_Database> mainDb;
     try {
-        sourceDb = LoadSnapshot(source, progress);
+        mainDb = LoadSnapshot(sourceAside ? dest : source, progress);
     } catch (...) {
         worker.join();
-        throw;  // the Source's error is the one reported, as when the two are read in turn
+        // The Source's error is the one reported, as when the two are read in turn.
+        if (sourceAside && asideError) std::rethrow_exception(asideError);
+        throw;
     }
     worker.join();
-    if (destError) std::rethrow_exception(destError);
-    return {std::move(sourceDb), std::move(destDb)};
+    if (asideError) std::rethrow_exception(asideError);
+    if (sourceAside) return {std::move(asideDb), std::move(mainDb)};
+    return {std::move(mainDb), std::move(asideDb)};
 }

@@ -44,6 +44,8 @@ std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& pr
                                              SourceSide side = SourceSide::Source);
 
 // LoadSource of the Source and then of the Destination, with the same errors; two snapshot
-// files are read at the same time on two threads.
+// files are read at the same time on two threads, the side `aside` on the second one. Memory
+// that thread allocates serves only that thread once freed: the side the caller frees early
+// is better read on the calling thread.
 std::pair<std::unique_ptr<Tovimar_Database>, std::unique_ptr<Tovimar_Database>> LoadSourcePair(
-    const QString& source, const QString& dest, Progress& progress);
+    const QString& source, const QString& dest, Progress& progress, SourceSide aside = SourceSide::Destination);

@@ -105,6 +105,28 @@ TEST(VerifyCli, ASnapshotDestinationIsBuiltFromItsOwnScripts) {
     EXPECT_EQ(r.ExitCode, 0) << Show(r);
     // A snapshot holds no rows.
     EXPECT_TRUE(r.Out.contains(QStringLiteral("\n[dbo].[Products]\t0\t0\n"))) << Show(r);
+    // Two snapshots are read at once; of two broken ones, the Source's error is reported.
+    const QString source = dir.filePath(QStringLiteral("source.schema"));
+    ASSERT_EQ(RunCli({QStringLiteral("snapshot"), scenario + QStringLiteral("source.sql"), QStringLiteral("-o"), source}).ExitCode, 0);
+    const QString bad1 = WriteFile(dir, QStringLiteral("bad1.schema"), "garbage");
+    const QString bad2 = WriteFile(dir, QStringLiteral("bad2.schema"), "junk\n");
+    const struct {
+        QString source, dest, error;
+        int exitCode;
+    } cases[] = {
+        {source, snapshot, QString(), 0},
+        {bad1, snapshot, QStringLiteral("bad1.schema is not a snapshot"), 2},
+        {source, bad2, QStringLiteral("bad2.schema is not a snapshot"), 2},
+        {bad1, bad2, QStringLiteral("bad1.schema is not a snapshot"), 2},
+    };
+    for (const auto& c : cases) {
+        const CliResult pair = RunCli({QStringLiteral("verify"), c.source, c.dest});
+        EXPECT_EQ(pair.ExitCode, c.exitCode) << Show(pair);
+        EXPECT_TRUE(pair.Err.contains(c.error)) << Show(pair);
+        if (c.source == bad1) {
+            EXPECT_FALSE(pair.Err.contains(QStringLiteral("bad2"))) << Show(pair);
+        }
+    }
 }
 
 TEST(VerifyCli, ScriptsJoinedWithPlusRunAsOne) {

@@ -147,27 +147,24 @@ Database* ServerState::Find(const QString& name) {
     return &it->second;
 }
 
-void RollbackTransaction(ServerState& server, SessionState& session) {
+// Ends the transaction: each database it used either goes back to its state when the
+// transaction first used it (rollback) or keeps its changes and forgets the undo log.
+static void EndTransaction(ServerState& server, SessionState& session, bool rollback) {
     session.tranCount = 0;
     if (!session.tranUndo) return;
-    // Every database the transaction used goes back to its state when the transaction first
-    // used it. The SET IDENTITY_INSERT state is a session setting and survives, as on the server.
     std::unique_ptr<std::map<QString, DatabaseUndo>> logs = std::move(session.tranUndo);
     for (auto& [name, log] : *logs) {
         auto db = server.databases.find(name);
-        if (db != server.databases.end()) db->second.Undo(log);
+        if (db == server.databases.end()) continue;
+        if (rollback) db->second.Undo(log);
+        else db->second.EndUndo(log);
     }
 }
 
-void CommitTransaction(ServerState& server, SessionState& session) {
-    session.tranCount = 0;
-    if (!session.tranUndo) return;
-    std::unique_ptr<std::map<QString, DatabaseUndo>> logs = std::move(session.tranUndo);
-    for (auto& [name, log] : *logs) {
-        auto db = server.databases.find(name);
-        if (db != server.databases.end()) db->second.EndUndo(log);
-    }
-}
+// The SET IDENTITY_INSERT state is a session setting and survives a rollback, as on the server.
+void RollbackTransaction(ServerState& server, SessionState& session) { EndTransaction(server, session, true); }
+
+void CommitTransaction(ServerState& server, SessionState& session) { EndTransaction(server, session, false); }
 
 void Executor::AddMessage(int number, int severity, int state, const QString& text) {
     result_.messages.push_back(Message{number, severity, state, text});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 
 namespace sqlsim {
 
@@ -278,12 +279,20 @@ void Database::Undo(DatabaseUndo& log) {
     static_cast<DatabaseInfo&>(*this) = std::move(log.info);
     log = DatabaseUndo();
 }
+// The id `step` after `id`; past the largest int it starts again near the bottom (from 1000, above
+// the system tables' ids), so that ids stay positive as on the server (some 10,650 objects
+// reach the top from where a database starts).
+static int IdAfter(int id, int step) {
+    const long long next = static_cast<long long>(id) + step;
+    return next <= std::numeric_limits<int>::max() ? static_cast<int>(next)
+                                                   : static_cast<int>(next - std::numeric_limits<int>::max() + 1000);
+}
 int Database::NewObjectId() {
     // Ids grow by an odd step, which makes them look like the server's scattered ids.
-    nextObjectId += 16003;
-    while (objects.map_.count(nextObjectId)) nextObjectId += 7;
+    nextObjectId = IdAfter(nextObjectId, 16003);
+    while (objects.map_.count(nextObjectId)) nextObjectId = IdAfter(nextObjectId, 7);
     return nextObjectId;
 }
-QString Database::UniqueSuffix() { return QString::number(nextObjectId + 16003, 16).toUpper().rightJustified(8, u'0'); }
+QString Database::UniqueSuffix() { return QString::number(IdAfter(nextObjectId, 16003), 16).toUpper().rightJustified(8, u'0'); }
 
 }  // namespace sqlsim

@@ -3,6 +3,8 @@
 #include "catalog_dump.h"
 #include "sqlsim/catalog.h"
 
+#include <limits>
+
 using namespace simtest;
 
 namespace {
@@ -119,6 +121,23 @@ TEST_F(SchemaChange, RollbackOfDdlOnSeveralObjectsRestoresThemAndTheirNames) {
     EXPECT_EQ(FirstDifference(CatalogDump(*session_, false), committed), std::string());
     Run(QStringLiteral("DROP VIEW vb DROP TABLE t2, c, p"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM sysobjects WHERE parent_obj <> 0 OR xtype = 'U'")).rows[0][0].AsInt(), 0);
+}
+
+// A database of some 10,650 objects reaches the largest int with its ids; they go on positive
+// and distinct.
+TEST(ObjectIds, StayPositiveAndDistinctPastTheLargestInt) {
+    sqlsim::Database db;
+    db.nextObjectId = std::numeric_limits<int>::max() - 20000;
+    QSet<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        sqlsim::Object o;
+        o.name = QStringLiteral("t%1").arg(i);
+        o.type = QStringLiteral("U");
+        const int id = db.AddObject(std::move(o)).id;
+        EXPECT_GT(id, 0);
+        EXPECT_FALSE(seen.contains(id)) << id;
+        seen.insert(id);
+    }
 }
 
 TEST_F(SchemaChange, AnOpenTransactionEndsWithItsConnection) {

@@ -540,7 +540,13 @@ FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent) {
     return field;
 }
 
-bool Is(QStringView type, const char* name) { return type.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
+// Record types are compared without regard to case; a type of another length is told apart
+// before any character is compared.
+template <size_t N>
+bool Is(QStringView type, const char (&name)[N]) {
+    return type.size() == static_cast<qsizetype>(N - 1) &&
+           type.compare(QLatin1StringView(name, static_cast<qsizetype>(N - 1)), Qt::CaseInsensitive) == 0;
+}
 
 // One read of one file into one model: the current parents of the records that follow them.
 class SchemaReader {

@@ -31,10 +31,12 @@ void ClearEach(const Collection<P>& collection) {
         if (object) object->Clear();
 }
 
-// LinkObjects for the columns of two tables: a column's key is its FullName, so the stored key
-// and its hash serve for the lookup instead of a name built afresh.
-void LinkFields(const Collection<FieldPtr>& mine, const Collection<FieldPtr>& theirs) {
-    const auto link = [](const Collection<FieldPtr>& from, const Collection<FieldPtr>& to) {
+// LinkObjects for the contents of two tables: every column, index, constraint and trigger is
+// keyed by its FullName in its table, so the stored key and its hash serve for the lookup
+// instead of a name built afresh.
+template <class P>
+void LinkByKey(const Collection<P>& mine, const Collection<P>& theirs) {
+    const auto link = [](const Collection<P>& from, const Collection<P>& to) {
         for (const auto& entry : from.Entries()) {
             if (!entry.Value) continue;
             const qsizetype pos = to.IndexOfKeyOf(entry);
@@ -195,12 +197,12 @@ void Tovimar_Table::LinkContents(bool clearOnly, bool skipFields) {
         Tovimar_Database::ClearOtherObj(Indexes);
         return;
     }
-    if (!skipFields) LinkFields(Fields, other->Fields);
-    Tovimar_Database::LinkObjects(Relations, other->Relations);
-    Tovimar_Database::LinkObjects(Defaults, other->Defaults);
-    Tovimar_Database::LinkObjects(Checks, other->Checks);
-    Tovimar_Database::LinkObjects(Triggers, other->Triggers);
-    Tovimar_Database::LinkObjects(Indexes, other->Indexes);
+    if (!skipFields) LinkByKey(Fields, other->Fields);
+    LinkByKey(Relations, other->Relations);
+    LinkByKey(Defaults, other->Defaults);
+    LinkByKey(Checks, other->Checks);
+    LinkByKey(Triggers, other->Triggers);
+    LinkByKey(Indexes, other->Indexes);
     LinkConstraintsByContent(*this);
 }
 

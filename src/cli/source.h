@@ -35,20 +35,6 @@ const char* PasswordVariable(SourceSide side);
 // also one with a mistyped scheme or none, is replaced by "***".
 QString MaskedSource(const QString& source);
 
-// Loads the schema named by source. Throws TovimarException when it cannot be loaded,
-// CliUsageError when the argument has none of the known forms, OperationAborted when the user
-// cancelled through progress. A script source is loaded from a simulated server that stays
-// alive with the model's connection; a live server's model keeps its connection too. A live
-// server's address that names a user without a password takes it from the side's environment
-// variable, else asks for it without echo when stdin is a terminal, else uses none.
-std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress,
-                                             SourceSide side = SourceSide::Source);
-
-// LoadSource of the Source and then of the Destination, with the same errors; two snapshot
-// files are read at the same time on two threads.
-std::pair<std::unique_ptr<Tovimar_Database>, std::unique_ptr<Tovimar_Database>> LoadSourcePair(
-    const QString& source, const QString& dest, Progress& progress);
-
 // Holds the models of one command and, when the command ends, closes their connections but
 // leaves the models themselves to the end of the process: freeing a large model object by object
 // takes a good share of a comparison's time, while the system takes all the memory back at once
@@ -64,3 +50,17 @@ public:
 private:
     std::vector<std::unique_ptr<Tovimar_Database>> models_;
 };
+
+// Loads the schema named by source. Throws TovimarException when it cannot be loaded,
+// CliUsageError when the argument has none of the known forms, OperationAborted when the user
+// cancelled through progress. A script source is loaded from a simulated server that stays
+// alive with the model's connection; a live server's model keeps its connection too. A live
+// server's address that names a user without a password takes it from the side's environment
+// variable, else asks for it without echo when stdin is a terminal, else uses none.
+std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& progress,
+                                             SourceSide side = SourceSide::Source);
+
+// LoadSource of the Source and then of the Destination, with the same errors; two snapshot
+// files are read at the same time on two threads.
+std::pair<std::unique_ptr<Tovimar_Database>, std::unique_ptr<Tovimar_Database>> LoadSourcePair(
+    const QString& source, const QString& dest, Progress& progress);

@@ -94,10 +94,13 @@ public:
                 bytes_ = device_->readAll();
                 device_ = nullptr;
             } else {
-                // Bytes up to the next cut, read on from where the last piece ended.
+                // Bytes up to the next cut, read on from where the last piece ended; the bytes
+                // searched already are not searched again (a line may be very long).
                 bytes_.remove(0, pos_);
                 pos_ = 0;
-                while (device_ && CutAfter(minBytes) < 0) {
+                qsizetype from = minBytes - 1;
+                while (device_ && CutAfter(from) < 0) {
+                    from = std::max(from, bytes_.size() - 1);
                     const QByteArray more = device_->read(minBytes);
                     if (more.isEmpty()) device_ = nullptr;  // the end of the file, or it cannot be read on
                     bytes_ += more;
@@ -109,7 +112,7 @@ public:
             pos_ = 0;
             return false;
         }
-        qsizetype end = pieces_ ? CutAfter(minBytes) : -1;
+        qsizetype end = pieces_ ? CutAfter(pos_ + minBytes - 1) : -1;
         if (end < 0) end = bytes_.size();
         text += DecodeLocalText(QByteArrayView(bytes_.constData() + pos_, end - pos_));
         pos_ = end;
@@ -120,11 +123,11 @@ private:
     static constexpr qsizetype PieceBytes = qsizetype(1) << 20;
     static bool IsUtf8() { return LocalTextEncodingName().compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0; }
 
-    // The end of a piece of at least minBytes from pos_: just after a line feed that an ASCII
-    // byte follows; -1 when the bytes at hand hold no such place.
-    qsizetype CutAfter(qsizetype minBytes) const {
+    // The end of a piece: just after the first line feed at or after from that an ASCII byte
+    // follows; -1 when the bytes at hand hold no such place.
+    qsizetype CutAfter(qsizetype from) const {
         const char* data = bytes_.constData();
-        for (qsizetype i = pos_ + minBytes - 1; i + 1 < bytes_.size(); ++i) {
+        for (qsizetype i = from; i + 1 < bytes_.size(); ++i) {
             const void* feed = std::memchr(data + i, '\n', static_cast<size_t>(bytes_.size() - 1 - i));
             if (!feed) return -1;
             i = static_cast<const char*>(feed) - data;

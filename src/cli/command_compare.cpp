@@ -58,9 +58,12 @@ QString SummaryText(const ScriptList& scripts) {
 
 int RunCompare(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args, QStringLiteral("compare"), true);
-    const auto [source, dest] = LoadSourcePair(options.Sources[0], options.Sources[1], progress);
-    const ScriptList scripts = GenerateForCommand(*source, *dest, options.Run, progress);
-    const QStringList boundWarning = BoundObjectsWarning(*source, *dest);
+    ModelsUntilExit models;  // declared first: the scripts that point into the models end before them
+    auto [loadedSource, loadedDest] = LoadSourcePair(options.Sources[0], options.Sources[1], progress);
+    Tovimar_Database& source = models.Keep(std::move(loadedSource));
+    Tovimar_Database& dest = models.Keep(std::move(loadedDest));
+    const ScriptList scripts = GenerateForCommand(source, dest, options.Run, progress);
+    const QStringList boundWarning = BoundObjectsWarning(source, dest);
     if (!HasDifferences(scripts)) {
         PrintErr(QStringLiteral("There are no differences between the Databases!\n"));
         if (!boundWarning.isEmpty()) PrintErr(boundWarning.join(QLatin1Char('\n')) + QLatin1Char('\n'));
@@ -71,7 +74,7 @@ int RunCompare(const QStringList& args, Progress& progress) {
     for (const QString& line : boundWarning) warning += QStringLiteral("-- ") + line + QStringLiteral("\r\n");
     if (options.Summary) warning.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     WriteOutput(options.Output, options.Summary ? SummaryText(scripts) + warning
-                                                : ScriptFileText(scripts, *dest, QDateTime::currentDateTime()) + warning);
+                                                : ScriptFileText(scripts, dest, QDateTime::currentDateTime()) + warning);
     return 1;
 }
 

@@ -242,6 +242,24 @@ std::unique_ptr<Tovimar_Database> LoadSource(const QString& source, Progress& pr
         QStringLiteral("%1 is not a SOURCE this program knows; expected:\n%2").arg(MaskedSource(source), SourceFormsHelp()));
 }
 
+Tovimar_Database& ModelsUntilExit::Keep(std::unique_ptr<Tovimar_Database> db) {
+    models_.push_back(std::move(db));
+    return *models_.back();
+}
+
+ModelsUntilExit::~ModelsUntilExit() {
+    // Never freed: a global pointer keeps the models reachable until the process ends.
+    static auto* const kept = new std::vector<std::unique_ptr<Tovimar_Database>>;
+    for (std::unique_ptr<Tovimar_Database>& db : models_) {
+        db->Connection.reset();
+        try {
+            kept->push_back(std::move(db));
+        } catch (const std::bad_alloc&) {
+            db.reset();  // freed after all
+        }
+    }
+}
+
 namespace {
 
 // The progress of a load on a second thread: it shows nothing (one line on the terminal belongs

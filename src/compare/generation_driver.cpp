@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <queue>
+#include <vector>
 
 namespace {
 
@@ -60,28 +61,51 @@ bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
 
 bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
+// The Destination's side of a CHANGE script and the tables whose columns it may use (it uses
+// none of any other table); none for every other script.
+struct ColumnUser {
+    const Tovimar_Object* Old = nullptr;
+    const Tovimar_Table* Table = nullptr;
+    const Tovimar_Table* Referenced = nullptr;
+};
+
+ColumnUser ColumnUserOf(const Tovimar_Script& script) {
+    if (!script.ScriptedObj || !Same(script.Action, QStringLiteral("CHANGE"))) return {};
+    const Tovimar_Object* old = script.ScriptedObj->OtherObject();
+    const auto* part = dynamic_cast<const Tovimar_TableObject*>(old);
+    if (!part) return {};
+    const auto* relation = dynamic_cast<const Tovimar_Relation*>(part);
+    return {old, part->Table, relation ? relation->PrimaryTable : nullptr};
+}
+
 // A column cannot be dropped while a key, index, foreign key or check uses it (5074). Those that
 // only the Destination has are deleted before; those that change are dropped and created again
 // by their CHANGE script, after the column scripts: the column is dropped after the last of them.
 void DropColumnsAfterTheirUsers(ScriptList& scripts) {
+    // Found once, not once per dropped column: the scripts are many, the drops few.
+    std::vector<ColumnUser> users;
+    users.reserve(scripts.size());
+    for (const ScriptPtr& script : scripts) users.push_back(ColumnUserOf(*script));
     for (qsizetype i = static_cast<qsizetype>(scripts.size()) - 1; i >= 0; --i) {
         const Tovimar_Script& drop = *scripts[static_cast<size_t>(i)];
+        if (!Same(drop.Typ, QStringLiteral("Column")) || !Same(drop.Action, QStringLiteral("DELETE"))) continue;
         const auto* field = dynamic_cast<const Tovimar_Field*>(drop.ScriptedObj);
-        if (!Same(drop.Typ, QStringLiteral("Column")) || !Same(drop.Action, QStringLiteral("DELETE")) || !field) continue;
+        if (!field) continue;
         const Tovimar_Table* table = field->Table();
         if (!table || table->DeleteRecreate) continue;  // the rebuild drops it; the script is a comment
         qsizetype last = -1;
         for (qsizetype j = i + 1; j < static_cast<qsizetype>(scripts.size()); ++j) {
-            const Tovimar_Script& user = *scripts[static_cast<size_t>(j)];
-            if (!Same(user.Action, QStringLiteral("CHANGE")) || !user.ScriptedObj) continue;
-            // The Destination's side of the change is the one that uses the old column.
-            const Tovimar_Object* old = user.ScriptedObj->OtherObject();
-            if (old && UsesColumn(*old, *table, field->Name)) last = j;
+            const ColumnUser& user = users[static_cast<size_t>(j)];
+            if (!user.Old || (user.Table != table && user.Referenced != table)) continue;
+            if (UsesColumn(*user.Old, *table, field->Name)) last = j;
         }
         if (last < 0) continue;
         const ScriptPtr moved = scripts[static_cast<size_t>(i)];
         scripts.erase(scripts.begin() + i);
         scripts.insert(scripts.begin() + last, moved);
+        const ColumnUser movedUser = users[static_cast<size_t>(i)];
+        users.erase(users.begin() + i);
+        users.insert(users.begin() + last, movedUser);
     }
 }
 

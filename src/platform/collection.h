@@ -95,6 +95,11 @@ public:
         if (key.isEmpty() || keyed_ == 0) return -1;
         return Locate(key, collection_detail::FoldedHash(key));
     }
+    // Position of the key of an entry of another collection, or -1 (the entry's hash is reused).
+    qsizetype IndexOfKeyOf(const Entry& entry) const {
+        if (entry.Key.isEmpty() || keyed_ == 0) return -1;
+        return Locate(entry.Key, entry.Hash);
+    }
     // The item under key, or a default-constructed T (a null pointer, an empty string) when absent.
     T Item(const QString& key) const {
         const qsizetype i = IndexOf(key);

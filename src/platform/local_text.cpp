@@ -38,7 +38,7 @@ QByteArray EncodeLocalText(const QString& text) {
     return bytes;
 }
 
-QString DecodeLocalText(const QByteArray& bytes) {
+QString DecodeLocalText(QByteArrayView bytes) {
     QStringDecoder decoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }

@@ -3,6 +3,7 @@
 // character encoding (LC_CTYPE). UTF-8 is used when the locale names no encoding, names a plain
 // 7-bit one (the C locale's ASCII cannot carry the data) or one that is not available.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // The name of the encoding in use, e.g. "UTF-8" or "ISO-8859-15".
@@ -14,4 +15,4 @@ QByteArray EncodeLocalText(const QString& text);
 
 // Bytes in the locale's encoding as text; a leading byte order mark is dropped, invalid
 // sequences become U+FFFD.
-QString DecodeLocalText(const QByteArray& bytes);
+QString DecodeLocalText(QByteArrayView bytes);

@@ -43,6 +43,18 @@ bool SameColumns(const Tovimar_Table* table, const Collection<QString>& names, c
     return true;
 }
 
+// Whether a constraint of a known kind has a generated name (HasGeneratedName without asking
+// for the kind).
+bool GeneratedName(const Tovimar_Index& index) {
+    if (index.IsPrimaryKey) return IsGeneratedConstraintName(index.Name, QStringLiteral("PK"));
+    return index.IsUniqueConstraint && IsGeneratedConstraintName(index.Name, QStringLiteral("UQ"));
+}
+bool GeneratedName(const Tovimar_Default& def) { return IsGeneratedConstraintName(def.Name, QStringLiteral("DF")); }
+bool GeneratedName(const Tovimar_Check& check) { return IsGeneratedConstraintName(check.Name, QStringLiteral("CK")); }
+bool GeneratedName(const Tovimar_Relation& relation) {
+    return IsGeneratedConstraintName(relation.Name, QStringLiteral("FK"));
+}
+
 template <class T>
 using Match = std::function<bool(const T&, const T&)>;
 
@@ -54,7 +66,7 @@ void LinkByContent(const Collection<P>& mine, const Collection<P>& theirs, const
                    const Match<T>& sameDefinition, bool unlinkOtherTargets) {
     for (const P& object : mine) {
         T* other = object ? object->OtherObj() : nullptr;
-        if (other && (HasGeneratedName(*object) || HasGeneratedName(*other) ||
+        if (other && (GeneratedName(*object) || GeneratedName(*other) ||
                       (unlinkOtherTargets && !sameTarget(*object, *other))))
             object->SetOtherObj(nullptr);
     }
@@ -63,7 +75,7 @@ void LinkByContent(const Collection<P>& mine, const Collection<P>& theirs, const
             if (!object || object->OtherObj()) continue;
             for (const P& candidate : theirs) {
                 if (!candidate || candidate->OtherObj()) continue;
-                if (!HasGeneratedName(*object) && !HasGeneratedName(*candidate)) continue;
+                if (!GeneratedName(*object) && !GeneratedName(*candidate)) continue;
                 if (!sameTarget(*object, *candidate)) continue;
                 if (pass == 0 && !sameDefinition(*object, *candidate)) continue;
                 object->SetOtherObj(candidate.get());
@@ -89,13 +101,10 @@ bool IsGeneratedConstraintName(const QString& name, const QString& prefix) {
 }
 
 bool HasGeneratedName(const Tovimar_Object& object) {
-    if (const auto* index = dynamic_cast<const Tovimar_Index*>(&object)) {
-        if (index->IsPrimaryKey) return IsGeneratedConstraintName(index->Name, QStringLiteral("PK"));
-        return index->IsUniqueConstraint && IsGeneratedConstraintName(index->Name, QStringLiteral("UQ"));
-    }
-    if (dynamic_cast<const Tovimar_Default*>(&object)) return IsGeneratedConstraintName(object.Name, QStringLiteral("DF"));
-    if (dynamic_cast<const Tovimar_Check*>(&object)) return IsGeneratedConstraintName(object.Name, QStringLiteral("CK"));
-    if (dynamic_cast<const Tovimar_Relation*>(&object)) return IsGeneratedConstraintName(object.Name, QStringLiteral("FK"));
+    if (const auto* index = dynamic_cast<const Tovimar_Index*>(&object)) return GeneratedName(*index);
+    if (const auto* def = dynamic_cast<const Tovimar_Default*>(&object)) return GeneratedName(*def);
+    if (const auto* check = dynamic_cast<const Tovimar_Check*>(&object)) return GeneratedName(*check);
+    if (const auto* relation = dynamic_cast<const Tovimar_Relation*>(&object)) return GeneratedName(*relation);
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
+#include <typeinfo>
 #include <vector>
 
 // ---------------------------------------------------------------------------------------------
@@ -29,6 +30,22 @@ void ClearEach(const Collection<P>& collection) {
     for (const auto& object : collection)
         if (object) object->Clear();
 }
+
+// LinkObjects for the contents of two tables: every column, index, constraint and trigger is
+// keyed by its FullName in its table, so the stored key and its hash serve for the lookup
+// instead of a name built afresh.
+template <class P>
+void LinkByKey(const Collection<P>& mine, const Collection<P>& theirs) {
+    const auto link = [](const Collection<P>& from, const Collection<P>& to) {
+        for (const auto& entry : from.Entries()) {
+            if (!entry.Value) continue;
+            const qsizetype pos = to.IndexOfKeyOf(entry);
+            entry.Value->SetOtherObj(pos < 0 ? nullptr : to.Entries()[static_cast<size_t>(pos)].Value.get());
+        }
+    };
+    link(mine, theirs);
+    link(theirs, mine);
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -50,8 +67,20 @@ void Tovimar_Field::Clear() {
     Default = nullptr;
 }
 
-Tovimar_Table* Tovimar_Field::Table() const { return dynamic_cast<Tovimar_Table*>(Parent); }
-Tovimar_View* Tovimar_Field::View() const { return dynamic_cast<Tovimar_View*>(Parent); }
+// A column's parent is nearly always exactly a table or a view: that is told by its type alone,
+// without a search of the class tree.
+Tovimar_Table* Tovimar_Field::Table() const {
+    if (!Parent) return nullptr;
+    if (typeid(*Parent) == typeid(Tovimar_Table)) return static_cast<Tovimar_Table*>(Parent);
+    if (typeid(*Parent) == typeid(Tovimar_View)) return nullptr;
+    return dynamic_cast<Tovimar_Table*>(Parent);
+}
+Tovimar_View* Tovimar_Field::View() const {
+    if (!Parent) return nullptr;
+    if (typeid(*Parent) == typeid(Tovimar_View)) return static_cast<Tovimar_View*>(Parent);
+    if (typeid(*Parent) == typeid(Tovimar_Table)) return nullptr;
+    return dynamic_cast<Tovimar_View*>(Parent);
+}
 
 QString Tovimar_Field::DataTypeText(bool quote) const {
     return FormatDataType(quote, DataType, static_cast<int>(DataPrecision), static_cast<int>(DataDecimals));
@@ -150,8 +179,10 @@ void Tovimar_Table::SetOtherObj(Tovimar_Table* other) {
     }
     if (current && current->OtherObj()) current->SetOtherObj(nullptr);
     StoreOtherObj(other);
+    // The counterpart's assignment links the columns of both tables, both ways, already.
+    const bool fieldsLinked = other->OtherObj() != this && other->Database();
     if (other->OtherObj() != this) other->SetOtherObj(this);
-    LinkContents(false, false);
+    LinkContents(false, fieldsLinked);
 }
 
 void Tovimar_Table::LinkContents(bool clearOnly, bool skipFields) {
@@ -166,12 +197,12 @@ void Tovimar_Table::LinkContents(bool clearOnly, bool skipFields) {
         Tovimar_Database::ClearOtherObj(Indexes);
         return;
     }
-    if (!skipFields) Tovimar_Database::LinkObjects(Fields, other->Fields);
-    Tovimar_Database::LinkObjects(Relations, other->Relations);
-    Tovimar_Database::LinkObjects(Defaults, other->Defaults);
-    Tovimar_Database::LinkObjects(Checks, other->Checks);
-    Tovimar_Database::LinkObjects(Triggers, other->Triggers);
-    Tovimar_Database::LinkObjects(Indexes, other->Indexes);
+    if (!skipFields) LinkByKey(Fields, other->Fields);
+    LinkByKey(Relations, other->Relations);
+    LinkByKey(Defaults, other->Defaults);
+    LinkByKey(Checks, other->Checks);
+    LinkByKey(Triggers, other->Triggers);
+    LinkByKey(Indexes, other->Indexes);
     LinkConstraintsByContent(*this);
 }
 

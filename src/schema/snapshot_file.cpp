@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
@@ -73,17 +74,120 @@ struct RecordFields {
     }
 };
 
+// The bytes of a snapshot decoded a piece at a time, so that neither all of the file's bytes nor
+// all of its decoded text are held while the records are read. In UTF-8 a piece ends after a line
+// feed that an ASCII character follows (in a snapshot, nearly every line): no character is split
+// and no piece begins with a byte order mark, so each piece decodes alone exactly as it would
+// within the whole. Text in any other encoding is decoded whole, as one piece.
+class TextPieces {
+public:
+    // From bytes already in memory, or from an open device read as it goes.
+    explicit TextPieces(const QByteArray& bytes) : bytes_(bytes), device_(nullptr), pieces_(IsUtf8()) {}
+    explicit TextPieces(QIODevice& device) : device_(&device), pieces_(IsUtf8()) {}
+
+    // Appends the decoded text of the next piece (at least about minBytes bytes of the file, or
+    // the rest) to text; false when nothing is left.
+    bool AppendNext(QString& text, qsizetype minBytes) {
+        minBytes = std::max(minBytes, PieceBytes);
+        if (device_) {
+            if (!pieces_) {
+                bytes_ = device_->readAll();
+                device_ = nullptr;
+            } else {
+                // Bytes up to the next cut, read on from where the last piece ended; the bytes
+                // searched already are not searched again (a line may be very long).
+                bytes_.remove(0, pos_);
+                pos_ = 0;
+                qsizetype from = minBytes - 1;
+                while (device_ && CutAfter(from) < 0) {
+                    from = std::max(from, bytes_.size() - 1);
+                    const QByteArray more = device_->read(minBytes);
+                    if (more.isEmpty()) device_ = nullptr;  // the end of the file, or it cannot be read on
+                    bytes_ += more;
+                }
+            }
+        }
+        if (pos_ >= bytes_.size()) {
+            bytes_ = QByteArray();  // let go of the bytes as soon as they are decoded
+            pos_ = 0;
+            return false;
+        }
+        qsizetype end = pieces_ ? CutAfter(pos_ + minBytes - 1) : -1;
+        if (end < 0) end = bytes_.size();
+        text += DecodeLocalText(QByteArrayView(bytes_.constData() + pos_, end - pos_));
+        pos_ = end;
+        return true;
+    }
+
+private:
+    static constexpr qsizetype PieceBytes = qsizetype(1) << 20;
+    static bool IsUtf8() { return LocalTextEncodingName().compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0; }
+
+    // The end of a piece: just after the first line feed at or after from that an ASCII byte
+    // follows; -1 when the bytes at hand hold no such place.
+    qsizetype CutAfter(qsizetype from) const {
+        const char* data = bytes_.constData();
+        for (qsizetype i = from; i + 1 < bytes_.size(); ++i) {
+            const void* feed = std::memchr(data + i, '\n', static_cast<size_t>(bytes_.size() - 1 - i));
+            if (!feed) return -1;
+            i = static_cast<const char*>(feed) - data;
+            if (static_cast<unsigned char>(data[i + 1]) < 0x80) return i + 1;
+        }
+        return -1;
+    }
+
+    QByteArray bytes_;
+    qsizetype pos_ = 0;  // in bytes_: where the next piece begins
+    QIODevice* device_;
+    const bool pieces_;
+};
+
 // Splits the decoded text of a file into records, one logical line at a time, decoding every
 // field's escapes in the same left-to-right pass (so "\\" before ";" or before a continued line
-// cannot be mistaken for an escaped separator or a continuation mark).
+// cannot be mistaken for an escaped separator or a continuation mark). The text is read a piece
+// at a time: a record that goes on past the end of the text at hand is read again from its
+// start once the next piece is there.
 class RecordScanner {
 public:
-    explicit RecordScanner(const QString& text) : text_(text) {}
+    explicit RecordScanner(TextPieces& pieces) : pieces_(pieces) {}
 
     // The next record's fields (element 0 is the text before the first ";"); false at the end.
     bool Next(RecordFields& fields) {
-        fields.clear();
-        if (pos_ >= text_.size()) return false;
+        for (;;) {
+            fields.clear();
+            if (pos_ >= text_.size() && !Refill()) return false;
+            const qsizetype start = pos_;
+            const int line = line_;
+            if (Scan(fields, ended_)) return true;
+            // The record goes on in the next piece.
+            fields.clear();
+            pos_ = start;
+            line_ = line;
+            if (!Refill()) {
+                Scan(fields, true);  // the last record of the file, without a line end
+                return true;
+            }
+        }
+    }
+
+    // The physical line (1-based) on which the last record began.
+    int StartLine() const { return startLine_; }
+
+private:
+    // Drops the text before pos_ and appends the next piece; false when there is none.
+    bool Refill() {
+        if (ended_) return false;
+        text_.remove(0, pos_);
+        pos_ = 0;
+        if (!pieces_.AppendNext(text_, text_.size() * 2)) {
+            ended_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Reads the record at pos_; false when the text at hand ends inside it and last is not set.
+    bool Scan(RecordFields& fields, bool last) {
         startLine_ = line_;
         const qsizetype len = text_.size();
         const QChar* data = text_.constData();
@@ -136,16 +240,15 @@ public:
                 pos_ = end;
             }
         }
+        if (!last) return false;
         endField(pos_);
         return true;
     }
 
-    // The physical line (1-based) on which the last record began.
-    int StartLine() const { return startLine_; }
-
-private:
-    const QString& text_;
+    TextPieces& pieces_;
+    QString text_;
     qsizetype pos_ = 0;
+    bool ended_ = false;  // no piece is left
     int line_ = 1;
     int startLine_ = 1;
 };
@@ -440,7 +543,13 @@ FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent) {
     return field;
 }
 
-bool Is(QStringView type, const char* name) { return type.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
+// Record types are compared without regard to case; a type of another length is told apart
+// before any character is compared.
+template <size_t N>
+bool Is(QStringView type, const char (&name)[N]) {
+    return type.size() == static_cast<qsizetype>(N - 1) &&
+           type.compare(QLatin1StringView(name, static_cast<qsizetype>(N - 1)), Qt::CaseInsensitive) == 0;
+}
 
 // One read of one file into one model: the current parents of the records that follow them.
 class SchemaReader {
@@ -845,7 +954,7 @@ QString SchemaFileText(const Tovimar_Database& db) { return SchemaText(db); }
 
 namespace {
 
-bool ReadSchemaText(const QString& text, Tovimar_Database& db, bool headerOnly, Progress* progress,
+bool ReadSchemaText(TextPieces& text, Tovimar_Database& db, bool headerOnly, Progress* progress,
                     const QString& sourceName) {
     const QString where = sourceName.isEmpty() ? QString() : sourceName + QStringLiteral(", ");
     RecordScanner scanner(text);
@@ -895,19 +1004,17 @@ bool ReadSchemaText(const QString& text, Tovimar_Database& db, bool headerOnly, 
 
 bool ReadSchemaBytes(const QByteArray& bytes, Tovimar_Database& db, bool headerOnly, Progress* progress,
                      const QString& sourceName) {
-    return ReadSchemaText(DecodeLocalText(bytes), db, headerOnly, progress, sourceName);
+    TextPieces text(bytes);
+    return ReadSchemaText(text, db, headerOnly, progress, sourceName);
 }
 
 bool LoadSchemaFile(const QString& path, Tovimar_Database& db, bool headerOnly, Progress* progress) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile()) return false;
-    QString text;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) return false;
-        // The bytes are let go once decoded: only the text is needed while the records are read.
-        text = DecodeLocalText(file.readAll());
-    }  // the file is closed before any record is acted on, so an error leaves nothing open
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    // The file is read and decoded as its records are read; an error closes it on the way out.
+    TextPieces text(file);
     return ReadSchemaText(text, db, headerOnly, progress, QDir::toNativeSeparators(path));
 }
 

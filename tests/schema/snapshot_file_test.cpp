@@ -459,6 +459,55 @@ TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamin
     }
 }
 
+// The reader decodes a large file a piece at a time: records, escapes, continued lines and
+// characters beyond ASCII (also U+FEFF at the start of a line, which a decoder drops at the start
+// of a text) read the same wherever the pieces end, and errors name the line in the whole file.
+TEST_F(SnapshotFileTest, LargeFilesReadAsAWholeWhereverTheirPiecesEnd) {
+    Tovimar_Database db;
+    db.Name = QStringLiteral("Big");
+    const QString odd = QStringLiteral("caf\u00e9;\\\r\n\uFEFFnext\r\u20ac\n");
+    for (int i = 0; i < 6000; ++i) {
+        const TablePtr table = AddTable(db, QStringLiteral("dbo"), QStringLiteral("T%1\u00e9").arg(i));
+        auto check = std::make_shared<Tovimar_Check>();
+        check->Name = QStringLiteral("CK%1").arg(i);
+        check->Value = odd.repeated(1 + i % 7);
+        check->Table = table.get();
+        table->Checks.Add(check, check->FullName(false));
+        db.Checks.Add(check, check->FullName(true));
+    }
+    // A record longer than a piece, every line of it beginning with U+FEFF.
+    auto view = std::make_shared<Tovimar_View>();
+    view->Name = QStringLiteral("V");
+    view->Owner = QStringLiteral("dbo");
+    view->Definition = QStringLiteral("\uFEFFselect 1 -- \u00e9;\\\r\n").repeated(120000);
+    view->SetDatabase(&db);
+    db.Views.Add(view, view->FullName());
+    const QString path = PathOf(QStringLiteral("big.schema"));
+    SaveSchemaFile(path, db);
+    const QByteArray bytes = ReadRaw(path);
+    ASSERT_GT(bytes.size(), 3 << 20);
+
+    Tovimar_Database fromFile;
+    ASSERT_TRUE(LoadSchemaFile(path, fromFile, false));
+    EXPECT_EQ(fromFile.Views.At(0)->Definition, view->Definition);
+    EXPECT_EQ(SchemaFileText(fromFile).toUtf8(), bytes);
+    Tovimar_Database fromBytes;
+    ASSERT_TRUE(ReadSchemaBytes(bytes, fromBytes, false));
+    EXPECT_EQ(SchemaFileText(fromBytes).toUtf8(), bytes);
+
+    // A damaged record near the end of the file.
+    QByteArray damaged = bytes.left(bytes.lastIndexOf(";End;"));
+    const qsizetype lines = damaged.count('\n');
+    damaged += ";Index;IX;0\r\n";
+    Tovimar_Database broken;
+    try {
+        LoadSchemaFile(WriteRaw(damaged, QStringLiteral("damaged.schema")), broken, false);
+        ADD_FAILURE() << "no error";
+    } catch (const TovimarException& e) {
+        EXPECT_TRUE(e.Description.contains(QStringLiteral("line %1:").arg(lines + 1))) << e.Description.toStdString();
+    }
+}
+
 // ---- The cache of the catalog loader -------------------------------------------------------------
 
 TEST_F(SnapshotFileTest, CacheIsWrittenAndReadOnlyWhenItsFlagsAreSet) {

@@ -111,22 +111,6 @@ TEST(CatalogLoad, ShopModelAsTheSnapshotRecordsIt) {
     ExpectGolden(QStringLiteral("catalog_shop"), SchemaFileText(db), QStringLiteral("expected.schema"));
 }
 
-TEST(CatalogLoad, ViewTextOverThreeCommentRows) {
-    // 4000 characters go into one syscomments row: this view needs three.
-    QString body = QStringLiteral("CREATE VIEW dbo.LongView AS SELECT 1 AS One\r\n");
-    while (body.size() < 9000) body += QStringLiteral("-- padding line to make the definition long enough\r\n");
-    const QString script = QStringLiteral("CREATE DATABASE chunks\nGO\nUSE chunks\nGO\n") + body + QStringLiteral("GO\n");
-    RecordingProgress progress;
-    const Loaded loaded = Load(ServerWith(script), QStringLiteral("chunks"), progress);
-    auto rows = loaded.Connection->RunQuery(QStringLiteral("SELECT COUNT(*) AS N FROM syscomments WHERE id = OBJECT_ID('dbo.LongView')"));
-    ASSERT_FALSE(rows->EndOfRows());
-    EXPECT_EQ(rows->Value(QStringLiteral("N")).ToInt(), 3);
-    ASSERT_EQ(loaded.Db->Views.Count(), 1);
-    const ViewPtr view = loaded.Db->Views.At(0);
-    EXPECT_EQ(view->Definition.trimmed(), body.trimmed());
-    EXPECT_EQ(view->FieldNames.Count(), 1);
-}
-
 TEST(CatalogLoad, ExcludedTableReferencingAnIncludedOneIsLoadedInDetail) {
     NameFilter filter;
     filter.Rejected = {QStringLiteral("ta:[dbo].[Orders]"), QStringLiteral("ta:[dbo].[Heap]")};

@@ -4,11 +4,9 @@
 #include "app/gui_prompt.h"
 #include "support/scripted_prompt.h"
 #include "support/temp_settings.h"
+#include "support/test_files.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <memory>
 
 class GuiTest : public ::testing::Test {
@@ -29,12 +27,18 @@ protected:
         for (const auto& question : prompt.Questions) texts << question.Text;
         return texts;
     }
-    // A filter database: a script run on a simulated server whenever it is opened.
-    QString FilterDatabaseScript(const QString& extra) {
-        const QString path = files.filePath(QStringLiteral("filters.sql"));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly)) file.write(extra.toUtf8());
-        return path;
+    // A filter database: its two tables and the given rows, a script run on a simulated server
+    // whenever it is opened.
+    QString FilterDatabaseScript(const QString& rows) {
+        return WriteFile(files, QStringLiteral("filters.sql"), QByteArrayLiteral(R"(
+CREATE TABLE _TovimarFilterSet (FilterSetID int IDENTITY (1, 1) NOT NULL PRIMARY KEY,
+  FilterSet_Path varchar (500) NOT NULL, FilterSet_Name varchar (50) NOT NULL)
+CREATE TABLE _TovimarFilterElement (FilterElementID int IDENTITY (1, 1) NOT NULL PRIMARY KEY,
+  FilterElement_SetREF int NOT NULL REFERENCES _TovimarFilterSet (FilterSetID), FilterElement_Op tinyint NOT NULL,
+  FilterElement_ObjectTypes varchar (100) NOT NULL, FilterElement_ObjectName nvarchar (200) NOT NULL,
+  FilterElement_Flags int NOT NULL, FilterElement_Extra ntext NULL)
+GO
+)") + rows.toUtf8());
     }
 
     TempSettings settings;

@@ -17,13 +17,6 @@
 namespace {
 
 const char* FilterRows = R"(
-CREATE TABLE _TovimarFilterSet (FilterSetID int IDENTITY (1, 1) NOT NULL PRIMARY KEY,
-  FilterSet_Path varchar (500) NOT NULL, FilterSet_Name varchar (50) NOT NULL)
-CREATE TABLE _TovimarFilterElement (FilterElementID int IDENTITY (1, 1) NOT NULL PRIMARY KEY,
-  FilterElement_SetREF int NOT NULL REFERENCES _TovimarFilterSet (FilterSetID), FilterElement_Op tinyint NOT NULL,
-  FilterElement_ObjectTypes varchar (100) NOT NULL, FilterElement_ObjectName nvarchar (200) NOT NULL,
-  FilterElement_Flags int NOT NULL, FilterElement_Extra ntext NULL)
-GO
 INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.', 'Archive')
 INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.', 'A_B')
 INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.', 'MySalesSet')

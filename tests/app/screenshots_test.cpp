@@ -39,9 +39,6 @@ void Shoot(QWidget& window, const QString& name) {
 
 TEST_F(GuiTest, ScreenshotsOfEveryWindow) {
     SetSetting(QStringLiteral("FilterSetServer"), FilterDatabaseScript(QStringLiteral(
-        "CREATE TABLE _TovimarFilterSet (FilterSetID int IDENTITY (1, 1) NOT NULL PRIMARY KEY, FilterSet_Path varchar (500) NOT NULL, FilterSet_Name varchar (50) NOT NULL)\n"
-        "CREATE TABLE _TovimarFilterElement (FilterElementID int IDENTITY (1, 1) NOT NULL PRIMARY KEY, FilterElement_SetREF int NOT NULL, FilterElement_Op tinyint NOT NULL, FilterElement_ObjectTypes varchar (100) NOT NULL, FilterElement_ObjectName nvarchar (200) NOT NULL, FilterElement_Flags int NOT NULL, FilterElement_Extra ntext NULL)\n"
-        "GO\n"
         "INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.', 'Bookshop')\n"
         "INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.Bookshop.', 'Reports')\n"
         "INSERT INTO _TovimarFilterSet (FilterSet_Path, FilterSet_Name) VALUES ('.', 'Archive')\n"

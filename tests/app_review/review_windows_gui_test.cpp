@@ -6,18 +6,17 @@
 #include "app/frm_scripts.h"
 #include "compare/generation_driver.h"
 #include "main/comparison_run.h"
-#include "main/sim_database.h"
 #include "platform/app_paths.h"
 #include "platform/db/db_connection.h"
 #include "support/qt_print.h"
 #include "support/recording_progress.h"
+#include "support/script_pair.h"
 #include "support/scripted_prompt.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -47,13 +46,6 @@ QTreeWidgetItem* Row(QTreeWidget* list, const QString& text) {
     return nullptr;
 }
 
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
-    QFile file(dir.filePath(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    return file.fileName();
-}
-
 QString Scalar(Tovimar_Database& db, const QString& sql) {
     auto cursor = db.Connection->RunQuery(sql);
     return cursor->EndOfRows() ? QStringLiteral("<none>") : cursor->ValueAt(0).ToString();
@@ -64,9 +56,9 @@ QString Scalar(Tovimar_Database& db, const QString& sql) {
 struct ScriptsWindow {
     ScriptsWindow(const QByteArray& sourceSql, const QByteArray& destSql) {
         SetAppDataRootForTesting(Dir.path());
-        Source = LoadScriptDatabase({Write(Dir, QStringLiteral("A.sql"), sourceSql)}, QString(), Progress);
-        Dest = LoadScriptDatabase({Write(Dir, QStringLiteral("B.sql"), destSql)}, QString(), Progress);
-        EXPECT_TRUE(Source && Dest);
+        const ScriptPair pair = LoadScriptPair(Dir, sourceSql, destSql, QStringLiteral("A"), QStringLiteral("B"));
+        Source = pair.Source;
+        Dest = pair.Dest;
         Window = new frmScripts(MakeComparisonSession(Source, Dest, false),
                                 GenerateComparison(*Source, *Dest, ComparisonOptions{}, Progress), Progress, Prompt);
         Window->Load();
@@ -92,10 +84,7 @@ TEST(ReviewWindows, RenameUntickExecuteAndReadTheErrors) {
     QTemporaryDir dir;
     SetAppDataRootForTesting(dir.path());
     RecordingProgress progress;
-    std::shared_ptr<Tovimar_Database> source =
-        LoadScriptDatabase({Write(dir, QStringLiteral("Shop.sql"), SourceSql)}, QString(), progress);
-    std::shared_ptr<Tovimar_Database> dest =
-        LoadScriptDatabase({Write(dir, QStringLiteral("ShopCopy.sql"), DestSql)}, QString(), progress);
+    const auto [source, dest] = LoadScriptPair(dir, SourceSql, DestSql, QStringLiteral("Shop"), QStringLiteral("ShopCopy"));
     ASSERT_TRUE(source && dest);
     const ScriptList scripts = GenerateComparison(*source, *dest, ComparisonOptions{}, progress);
     ASSERT_TRUE(HasTableOrFieldDeletes(scripts));

@@ -1,10 +1,9 @@
 #pragma once
 // Runs tovimar-cli as users do — a separate process with stdin not a terminal (as in a pipeline) —
 // and hands back its exit status, stdout and stderr.
-#include <QFile>
+#include "support/test_files.h"
+
 #include <QProcess>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <string>
 
 struct CliResult {
@@ -32,16 +31,3 @@ inline CliResult RunCli(const QStringList& args) {
 
 // Both streams, for failure messages.
 inline std::string Show(const CliResult& r) { return (r.Out + r.Err).toStdString(); }
-
-inline QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}

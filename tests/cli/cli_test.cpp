@@ -22,14 +22,6 @@ TEST(CliTest, InfoCountsEveryKindOfTheExample) {
     EXPECT_EQ(r.Err, QString());  // no progress line when stderr is not a terminal
 }
 
-TEST(CliTest, SnapshotOfASnapshotIsByteIdentical) {
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("sub/copy.schema"));
-    const CliResult r = RunCli({QStringLiteral("snapshot"), Example, QStringLiteral("-o"), out});
-    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    EXPECT_EQ(ReadAll(out).toStdString(), ReadAll(Example).toStdString());
-}
-
 // Unreadable sources end with status 2 and the error lines: malformed, overflowing, binary and
 // truncated snapshots (a snapshot cut short is never a smaller database), a script the server
 // refuses, missing files.
@@ -71,7 +63,7 @@ TEST(CliTest, ErrorsEndWithStatus2AndTheErrorLines) {
 }
 
 // Written files: a failed write is an error, a device or pipe is written into and never
-// replaced, and "-" is stdout.
+// replaced, "-" is stdout, and a missing folder is made.
 TEST(CliTest, OutputFilesAreCompleteOrAnErrorAndDevicesStayDevices) {
     if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
         for (const char* command : {"export", "snapshot"}) {
@@ -80,11 +72,13 @@ TEST(CliTest, OutputFilesAreCompleteOrAnErrorAndDevicesStayDevices) {
             EXPECT_TRUE(full.Err.contains(QStringLiteral("Cannot write /dev/full"))) << command << ": " << Show(full);
         }
     }
-    const CliResult out = RunCli({QStringLiteral("snapshot"), Example, QStringLiteral("-o"), QStringLiteral("-")});
-    EXPECT_EQ(out.ExitCode, 0) << Show(out);
-    EXPECT_EQ(out.Out.toUtf8(), ReadAll(Example));
-
+    // A snapshot of a snapshot is byte-identical, on stdout and in a folder made for it.
     QTemporaryDir dir;
+    for (const QString& target : {QStringLiteral("-"), dir.filePath(QStringLiteral("sub/copy.schema"))}) {
+        const CliResult out = RunCli({QStringLiteral("snapshot"), Example, QStringLiteral("-o"), target});
+        EXPECT_EQ(out.ExitCode, 0) << Show(out);
+        EXPECT_EQ(target == QLatin1String("-") ? out.Out.toUtf8() : ReadAll(target), ReadAll(Example));
+    }
     const QString fifo = dir.filePath(QStringLiteral("pipe.schema"));
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const int reader = open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
@@ -130,6 +124,8 @@ TEST(CliTest, ArgumentErrorsEndWithStatus2) {
         {{QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("x")}, QString()},
         {{QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("[dbo].[Authors=[dbo].[Books]")},
          QStringLiteral("not a table or column name")},
+        {{QStringLiteral("compare"), Example, Example, QStringLiteral("--rename"), QStringLiteral("[dbo].[Nope]=[dbo].[Authors]")},
+         QStringLiteral("[dbo].[Nope]")},
         {{QStringLiteral("compare"), Example, QStringLiteral("/nonexistent/x.schema")}, QString()},
         // sync, verify and document change a database: a snapshot cannot be one.
         {{QStringLiteral("sync"), Example, Example, QStringLiteral("--yes")}, QStringLiteral("not a snapshot")},

@@ -10,10 +10,9 @@
 #include "support/golden_text.h"
 #include "support/model_builder.h"
 #include "support/recording_progress.h"
+#include "support/scripted_prompt.h"
+#include "support/test_files.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -56,13 +55,8 @@ const QString Members = QStringLiteral("SELECT TVO_Name, TVM_Type, TVM_Name, TVM
 class DocumentationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString path = dir.filePath(QStringLiteral("doc.sql"));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(Schema);
-        file.close();
         RecordingProgress progress;
-        db = LoadScriptDatabase({path}, QString(), progress);
+        db = LoadScriptDatabase({WriteFile(dir, QStringLiteral("doc.sql"), Schema)}, QString(), progress);
         ASSERT_TRUE(db);
     }
     // Loads the schema again from the database as it is now (the documentation tables included,
@@ -175,17 +169,13 @@ TEST(Recompile, NothingToRecompileIsSaidAndNothingRuns) {
     using namespace model_builder;
     TestDb db("SRV", "Empty");
     db.Table("dbo", "T").Col("ID", "int");
-    struct Recording : Prompt {
-        QStringList Texts;
-        PromptAnswer Ask(const QString& text, PromptIcon, PromptButtons, PromptAnswer defaultButton) override {
-            Texts << text;
-            return defaultButton == PromptAnswer::No ? PromptAnswer::Yes : defaultButton;
-        }
-    } prompt;
+    ScriptedPrompt prompt;
+    prompt.Answers = {PromptAnswer::Yes};  // to the question whether to go on
     RecordingProgress progress;
     const RecompileOutcome outcome = RecompileObjects(*db, progress, prompt, true);
     EXPECT_EQ(outcome.ScriptCount, 0);
-    EXPECT_EQ(prompt.Texts.last(), "There are no compilable Objects in the Source-DB!");
+    ASSERT_FALSE(prompt.Questions.isEmpty());
+    EXPECT_EQ(prompt.Questions.last().Text, "There are no compilable Objects in the Source-DB!");
 }
 
 }  // namespace

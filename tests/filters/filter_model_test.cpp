@@ -244,55 +244,6 @@ TEST_F(FilterModelTest, ObjectsOfOtherOwnersNeedTheirOwnerIncluded) {
     EXPECT_FALSE(Ask(sets, "ta", Name("sales", "Orders"), 2, QStringLiteral("sales")).Included);
 }
 
-TEST_F(FilterModelTest, SchemaModelAsksThroughTheDatabaseFilter) {
-    Tovimar_Database db;
-    db.Filter = &sets;
-    Tovimar_FilterSet* set = AddSet("A");
-    AddElement(set, FilterOpExclude, "dbo.Temp%", "Tab");
-    AddElement(set, FilterOpForceExclude, "dbo.Orders.trAudit%", "Trig");
-    AddElement(set, FilterOpInclude, "dbo.%", "Trig");
-    AddElement(set, FilterOpExclude, "Scratch%", "Cat");
-    AddElement(set, FilterOpInclude, "dbo.Orders", "Tab", FilterCopyData | FilterCollations, QStringLiteral("x\r\ny = 1"));
-
-    auto makeTable = [&](const char* name) {
-        auto table = std::make_shared<Tovimar_Table>();
-        table->Name = QString::fromUtf8(name);
-        table->Owner = QStringLiteral("dbo");
-        table->SetDatabase(&db);
-        table->CalcObjectIncluded();
-        return table;
-    };
-    auto orders = makeTable("Orders");
-    auto temp = makeTable("TempOrders");
-    EXPECT_TRUE(orders->ObjectIncluded);
-    EXPECT_FALSE(orders->CollationsIncluded);
-    EXPECT_FALSE(orders->FileGroupsIncluded);
-    ASSERT_EQ(orders->DataCopyDefs.Count(), 1);
-    EXPECT_EQ(orders->DataCopyDefs[0], QStringLiteral("x\r\ny = 1"));
-    EXPECT_FALSE(temp->ObjectIncluded);
-
-    auto makeTrigger = [&](Tovimar_Table* table, const char* name) {
-        auto trigger = std::make_shared<Tovimar_Trigger>();
-        trigger->Name = QString::fromUtf8(name);
-        trigger->Table = table;
-        trigger->CalcObjectIncluded();
-        return trigger->ObjectIncluded;
-    };
-    EXPECT_TRUE(makeTrigger(orders.get(), "trInsert"));
-    EXPECT_FALSE(makeTrigger(orders.get(), "trAuditUpdate"));
-    // The trigger element includes it, but its table is excluded.
-    EXPECT_FALSE(makeTrigger(temp.get(), "trInsert"));
-
-    auto catalog = std::make_shared<Tovimar_Catalog>();
-    catalog->Name = QStringLiteral("ScratchCatalog");
-    catalog->SetDatabase(&db);
-    catalog->CalcObjectIncluded();
-    EXPECT_FALSE(catalog->ObjectIncluded);
-    catalog->Name = QStringLiteral("MainCatalog");
-    catalog->CalcObjectIncluded();
-    EXPECT_TRUE(catalog->ObjectIncluded);
-}
-
 TEST(LikeMatchTest, PiecesAnchorAtTheEndsUnlessTheWildcardStandsThere) {
     EXPECT_TRUE(LikeMatch(QStringLiteral("[dbo].[Orders]"), QStringLiteral("[dbo].[Order%]")));
     EXPECT_TRUE(LikeMatch(QStringLiteral("[dbo].[Orders]"), QStringLiteral("[%].%")));

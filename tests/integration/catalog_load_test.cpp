@@ -11,7 +11,7 @@
 #include "schema/catalog_loader.h"
 #include "schema/catalog_queries.h"
 #include "schema/snapshot_file.h"
-#include "sqlsim/server.h"
+#include "support/sim_server.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,15 +27,6 @@ QString ReadScript(const QString& path) {
 
 QString Scenario(const char* name) {
     return ReadScript(QStringLiteral(TOVIMAR_TEST_DATA_DIR "/integration/scenarios/") + QLatin1String(name));
-}
-
-// Runs a script on the server and reports every error it raised.
-void RunScript(sqlsim::Server& server, const QString& database, const QString& script) {
-    auto session = server.Connect(database);
-    ASSERT_TRUE(session) << database.toStdString();
-    const sqlsim::BatchResult result = session->ExecuteScript(script);
-    for (const sqlsim::Message& message : result.messages)
-        EXPECT_LE(message.severity, 10) << message.number << ": " << message.text.toStdString();
 }
 
 // A connection that remembers the queries it was sent.
@@ -68,23 +59,15 @@ struct Loaded {
     std::unique_ptr<Tovimar_Database> Db = std::make_unique<Tovimar_Database>();
 };
 
-std::shared_ptr<sqlsim::Server> ServerWith(const QString& script) {
-    auto server = std::make_shared<sqlsim::Server>();
-    RunScript(*server, QStringLiteral("master"), script);
-    return server;
-}
-
-// Connects to the database and loads it; the Db is returned even when loading was cancelled.
+// Connects to the database and loads it.
 Loaded Load(std::shared_ptr<sqlsim::Server> server, const QString& database, Progress& progress,
-            ObjectFilter* filter = nullptr, bool* completed = nullptr) {
+            ObjectFilter* filter = nullptr) {
     Loaded loaded;
     loaded.Server = server;
     loaded.Connection = std::make_shared<RecordingSimConnection>(server, database);
     LoadDatabase(*loaded.Db, loaded.Connection);
     loaded.Db->Filter = filter;
-    const bool ok = LoadDBObjects(*loaded.Db, progress);
-    if (completed) *completed = ok;
-    else EXPECT_TRUE(ok);
+    EXPECT_TRUE(LoadDBObjects(*loaded.Db, progress));
     return loaded;
 }
 
@@ -126,22 +109,6 @@ TEST(CatalogLoad, ShopModelAsTheSnapshotRecordsIt) {
     EXPECT_EQ(FieldOf(orders, "[Total]")->Default, orders->Defaults.Item(QStringLiteral("[DF_Orders_Total]")).get());
     db.Version.clear();
     ExpectGolden(QStringLiteral("catalog_shop"), SchemaFileText(db), QStringLiteral("expected.schema"));
-}
-
-TEST(CatalogLoad, ViewTextOverThreeCommentRows) {
-    // 4000 characters go into one syscomments row: this view needs three.
-    QString body = QStringLiteral("CREATE VIEW dbo.LongView AS SELECT 1 AS One\r\n");
-    while (body.size() < 9000) body += QStringLiteral("-- padding line to make the definition long enough\r\n");
-    const QString script = QStringLiteral("CREATE DATABASE chunks\nGO\nUSE chunks\nGO\n") + body + QStringLiteral("GO\n");
-    RecordingProgress progress;
-    const Loaded loaded = Load(ServerWith(script), QStringLiteral("chunks"), progress);
-    auto rows = loaded.Connection->RunQuery(QStringLiteral("SELECT COUNT(*) AS N FROM syscomments WHERE id = OBJECT_ID('dbo.LongView')"));
-    ASSERT_FALSE(rows->EndOfRows());
-    EXPECT_EQ(rows->Value(QStringLiteral("N")).ToInt(), 3);
-    ASSERT_EQ(loaded.Db->Views.Count(), 1);
-    const ViewPtr view = loaded.Db->Views.At(0);
-    EXPECT_EQ(view->Definition.trimmed(), body.trimmed());
-    EXPECT_EQ(view->FieldNames.Count(), 1);
 }
 
 TEST(CatalogLoad, ExcludedTableReferencingAnIncludedOneIsLoadedInDetail) {
@@ -196,43 +163,6 @@ TEST(CatalogLoad, FilterSetsDriveTheExclusionLists) {
     EXPECT_EQ(db.Procedures.Count(), 0);  // excluded before its definition was read
     EXPECT_EQ(db.Triggers.Count(), 1);
     EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->Fields.Count(), 4);
-}
-
-TEST(CatalogLoad, SqlServer70LeavesEveryCollationEmpty) {
-    auto server = ServerWith(Scenario("shop.sql"));
-    // A SQL Server 7.0 server: master (and the database) at compatibility level 70.
-    RunScript(*server, QStringLiteral("master"),
-              QStringLiteral("EXEC sp_dbcmptlevel 'master', 70\nEXEC sp_dbcmptlevel 'shop', 70\n"));
-    RecordingProgress progress;
-    const Loaded shop = Load(server, QStringLiteral("shop"), progress);
-    EXPECT_EQ(shop.Db->SrvVer, 70);
-    EXPECT_EQ(shop.Db->CmptLevel, 70);
-    qsizetype columns = 0;
-    for (const TablePtr& table : shop.Db->Tables)
-        for (const FieldPtr& field : table->Fields) {
-            ++columns;
-            EXPECT_EQ(field->Collation, QString()) << field->Name.toStdString();
-        }
-    EXPECT_EQ(columns, 9);
-}
-
-TEST(CatalogLoad, CancelAtTheNthProgressCall) {
-    int total = 0;
-    {
-        RecordingProgress progress;
-        const Loaded shop = Load(ServerWith(Scenario("shop.sql")), QStringLiteral("shop"), progress);
-        total = progress.Count;
-    }
-    ASSERT_GT(total, 10);
-    auto server = ServerWith(Scenario("shop.sql"));
-    for (int n : {1, 2, total / 2, total - 1, total}) {
-        RecordingProgress progress(n);
-        bool completed = true;
-        const Loaded shop = Load(server, QStringLiteral("shop"), progress, nullptr, &completed);
-        EXPECT_FALSE(completed) << "cancelled at call " << n;
-        EXPECT_EQ(progress.Count, n);
-        EXPECT_TRUE(progress.Closed);
-    }
 }
 
 class CatalogLoadCache : public ::testing::Test {

@@ -8,7 +8,7 @@
 #include "review/script_executor.h"
 #include "schema/sql_text.h"
 #include "schema/catalog_loader.h"
-#include "sqlsim/server.h"
+#include "support/sim_server.h"
 #include "support/qt_print.h"
 
 #include <QFile>
@@ -20,14 +20,6 @@ QString Scenario(const char* name) {
     QFile file(QStringLiteral(TOVIMAR_TEST_DATA_DIR "/integration/scenarios/") + QLatin1String(name));
     if (!file.open(QIODevice::ReadOnly)) return QString();
     return QString::fromUtf8(file.readAll());
-}
-
-// Every message above severity 10, as "number: text".
-QStringList Errors(const sqlsim::BatchResult& result) {
-    QStringList errors;
-    for (const sqlsim::Message& message : result.messages)
-        if (message.severity > 10) errors << QString::number(message.number) + QStringLiteral(": ") + message.text;
-    return errors;
 }
 
 std::unique_ptr<Tovimar_Database> Load(const std::shared_ptr<sqlsim::Server>& server, const QString& name) {
@@ -61,8 +53,8 @@ QStringList RoundTrip(const QString& sourceScript, const QString& destScript, co
     if (!server) server = std::make_shared<sqlsim::Server>();
     if (!sourceScript.isEmpty()) {
         auto session = server->Connect();
-        EXPECT_EQ(Errors(session->ExecuteScript(sourceScript)), QStringList());
-        EXPECT_EQ(Errors(session->ExecuteScript(destScript)), QStringList());
+        EXPECT_EQ(ServerErrors(session->ExecuteScript(sourceScript)), QStringList());
+        EXPECT_EQ(ServerErrors(session->ExecuteScript(destScript)), QStringList());
     }
     auto source = Load(server, sourceName);
     auto dest = Load(server, destName);
@@ -71,7 +63,7 @@ QStringList RoundTrip(const QString& sourceScript, const QString& destScript, co
     for (const ScriptPtr& script : scripts)
         for (int step = 1; step <= script->GetSQLCount(); ++step)
             for (const QString& statement : script->GetSQLSteps(step))
-                EXPECT_EQ(Errors(session->ExecuteScript(statement)), QStringList())
+                EXPECT_EQ(ServerErrors(session->ExecuteScript(statement)), QStringList())
                     << script->GetTitle().toStdString() << "\n" << statement.toStdString();
     auto reloaded = Load(server, destName);
     EXPECT_EQ(Summary(Compare(*source, *reloaded)), QStringList());
@@ -116,9 +108,9 @@ namespace {
 // Runs each batch on its own (a name may hold a GO line, which a script would split at).
 void RunBatches(sqlsim::Server& server, const QString& db, const QStringList& batches) {
     auto session = server.Connect();
-    EXPECT_EQ(Errors(session->Execute(QStringLiteral("CREATE DATABASE ") + QuoteName(db))), QStringList());
+    EXPECT_EQ(ServerErrors(session->Execute(QStringLiteral("CREATE DATABASE ") + QuoteName(db))), QStringList());
     session = server.Connect(db);
-    for (const QString& batch : batches) EXPECT_EQ(Errors(session->Execute(batch)), QStringList()) << batch.toStdString();
+    for (const QString& batch : batches) EXPECT_EQ(ServerErrors(session->Execute(batch)), QStringList()) << batch.toStdString();
 }
 
 QString B(const QString& name) { return QuoteName(name); }
@@ -181,7 +173,7 @@ TEST(HostileNames, ScriptsRunOnlyWhatTheyIntendAndConverge) {
     auto fileDest = Load(server, QStringLiteral("hf"));
     const ScriptList scripts = Compare(*sourceDb, *fileDest);
     const QString file = ScriptFileText(scripts, *fileDest, QDateTime::currentDateTime());
-    EXPECT_EQ(Errors(server->Connect(QStringLiteral("hf"))->ExecuteScript(file)), QStringList()) << file.toStdString();
+    EXPECT_EQ(ServerErrors(server->Connect(QStringLiteral("hf"))->ExecuteScript(file)), QStringList()) << file.toStdString();
     auto reloaded = Load(server, QStringLiteral("hf"));
     EXPECT_EQ(Summary(Compare(*sourceDb, *reloaded)), QStringList());
 

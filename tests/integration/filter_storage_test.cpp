@@ -3,10 +3,7 @@
 #include "platform/db/db_connection.h"
 #include "platform/progress.h"
 #include "support/qt_print.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "support/test_files.h"
 
 namespace {
 
@@ -14,14 +11,9 @@ namespace {
 class FilterDatabase : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString path = dir_.filePath(QStringLiteral("Filters.sql"));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("SELECT 1\r\n");
-        file.close();
         NullProgress progress;
         QString database;
-        connection_ = ConnectScriptDatabase({path}, database, progress);
+        connection_ = ConnectScriptDatabase({WriteFile(dir_, QStringLiteral("Filters.sql"), "SELECT 1\r\n")}, database, progress);
         ASSERT_TRUE(connection_);
         storage_ = std::make_unique<FilterStorage>(connection_);
         storage_->CreateTables();

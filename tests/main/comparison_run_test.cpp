@@ -6,10 +6,7 @@
 #include "platform/progress.h"
 #include "schema/snapshot_file.h"
 #include "support/qt_print.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "support/script_pair.h"
 
 namespace {
 
@@ -18,28 +15,6 @@ ScriptPtr Script(const char* typ, const char* action) {
     script->Typ = QString::fromUtf8(typ);
     script->Action = QString::fromUtf8(action);
     return script;
-}
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& text) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-    return path;
-}
-
-struct Pair {
-    std::unique_ptr<Tovimar_Database> Source;
-    std::unique_ptr<Tovimar_Database> Dest;
-};
-
-Pair LoadPair(const QTemporaryDir& dir, const QByteArray& source, const QByteArray& dest) {
-    NullProgress progress;
-    Pair pair;
-    pair.Source = LoadScriptDatabase({Write(dir, QStringLiteral("source.sql"), source)}, QString(), progress);
-    pair.Dest = LoadScriptDatabase({Write(dir, QStringLiteral("dest.sql"), dest)}, QString(), progress);
-    EXPECT_TRUE(pair.Source && pair.Dest);
-    return pair;
 }
 
 }  // namespace
@@ -54,7 +29,7 @@ TEST(ComparisonRun, OnlyDeletedTablesAndColumnsCountAsDataLoss) {
 
 TEST(ComparisonRun, BadRenamesNameWhatIsMissing) {
     QTemporaryDir dir;
-    Pair pair = LoadPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n", "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n");
+    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n", "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n");
     NullProgress progress;
     ComparisonOptions options;
     options.Renames = {{QStringLiteral("dbo.B.Nope"), QStringLiteral("ID")}};
@@ -83,26 +58,6 @@ TEST(ComparisonRun, BadRenamesNameWhatIsMissing) {
     EXPECT_EQ(SummaryLine(*scripts[0]), QStringLiteral("1\tRENAME\tTable\t[dbo].[A]"));
 }
 
-TEST(SimDatabase, LaterScriptsContinueInTheDatabaseOfEarlierOnes) {
-    QTemporaryDir dir;
-    const QString first = Write(dir, QStringLiteral("first.sql"),
-                                "CREATE DATABASE Shop\nGO\nUSE [Shop]\nGO\nCREATE TABLE dbo.A (ID int NOT NULL)\nGO\n");
-    const QString second = Write(dir, QStringLiteral("second.sql"), "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n");
-    NullProgress progress;
-    const auto db = LoadScriptDatabase({first, second}, QString(), progress);
-    ASSERT_TRUE(db);
-    EXPECT_EQ(db->Name, QStringLiteral("Shop"));
-    EXPECT_EQ(db->Tables.Count(), 2);
-
-    // Scripts without USE build into a database named after the first file.
-    const auto plain = LoadScriptDatabase({second}, QString(), progress);
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->Name, QStringLiteral("second"));
-
-    const QString broken = Write(dir, QStringLiteral("broken.sql"), "CREATE TABLE dbo.C (ID nosuchtype)\nGO\n");
-    EXPECT_THROW(LoadScriptDatabase({second, broken}, QString(), progress), TovimarException);
-}
-
 TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
     Tovimar_Database snapshot;
     ASSERT_TRUE(LoadSchemaFile(QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema"), snapshot, false, nullptr));
@@ -122,7 +77,7 @@ TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
 
 TEST(SyncVerification, ARenamedTableIsCountedUnderBothNames) {
     QTemporaryDir dir;
-    Pair pair = LoadPair(dir, "CREATE TABLE dbo.Clients (ID int NOT NULL, Name varchar (20) NULL)\nGO\n",
+    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.Clients (ID int NOT NULL, Name varchar (20) NULL)\nGO\n",
                          "CREATE TABLE dbo.Customers (ID int NOT NULL, Name varchar (20) NULL)\nGO\n"
                          "INSERT INTO dbo.Customers VALUES (1, 'a')\nINSERT INTO dbo.Customers VALUES (2, 'b')\nGO\n");
     ComparisonOptions options;
@@ -144,7 +99,7 @@ TEST(SyncVerification, ARenamedTableIsCountedUnderBothNames) {
 // renamed onto the dropped table's name.
 TEST(SyncVerification, DroppedTablesAndColumnsCountAsLost) {
     QTemporaryDir dir;
-    Pair pair = LoadPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
+    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
                          "CREATE TABLE dbo.A (ID int NOT NULL, Note varchar (9) NULL)\nGO\n"
                          "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n"
                          "INSERT INTO dbo.A VALUES (1, 'x')\nINSERT INTO dbo.A VALUES (2, NULL)\n"
@@ -167,7 +122,7 @@ TEST(SyncVerification, DroppedTablesAndColumnsCountAsLost) {
     EXPECT_TRUE(report.LostRows());
     EXPECT_TRUE(report.Converged());
 
-    Pair columns = LoadPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
+    ScriptPair columns = LoadScriptPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
                             "CREATE TABLE dbo.A (ID int NOT NULL, Note varchar (9) NULL)\nGO\n"
                             "INSERT INTO dbo.A VALUES (1, 'x')\nINSERT INTO dbo.A VALUES (2, NULL)\nGO\n");
     const VerificationReport dropped =
@@ -182,8 +137,8 @@ TEST(SyncVerification, DroppedTablesAndColumnsCountAsLost) {
 TEST(SyncVerification, RowsReplacedByFewerSourceRowsAreLost) {
     QTemporaryDir dir;
     // The filter copies every Source row into the rebuilt table and keeps no Destination row.
-    const QString filter = Write(dir, QStringLiteral("copy.filter"), "set Copy\n  Include dbo.T Tab CopyData\n    |\nend\n");
-    Pair pair = LoadPair(dir, "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\nINSERT INTO dbo.T VALUES (1)\nGO\n",
+    const QString filter = WriteFile(dir, QStringLiteral("copy.filter"), "set Copy\n  Include dbo.T Tab CopyData\n    |\nend\n");
+    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\nINSERT INTO dbo.T VALUES (1)\nGO\n",
                          "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\n"
                          "INSERT INTO dbo.T VALUES (1)\nINSERT INTO dbo.T VALUES (2)\nINSERT INTO dbo.T VALUES (3)\nGO\n");
     ComparisonOptions options;

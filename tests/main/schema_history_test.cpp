@@ -6,10 +6,7 @@
 #include "platform/progress.h"
 #include "schema/constraint_links.h"
 #include "support/qt_print.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "support/script_pair.h"
 
 namespace {
 
@@ -21,23 +18,13 @@ struct Verified {
 Verified Verify(const QByteArray& source, const QByteArray& dest, bool ignoreDataLoss = false) {
     QTemporaryDir dir;
     NullProgress progress;
-    auto load = [&](const char* name, const QByteArray& text) {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-        file.close();
-        return LoadScriptDatabase({path}, QString(), progress);
-    };
     // The models stay alive with the report's scripts: kept for the whole test binary.
-    static std::vector<std::unique_ptr<Tovimar_Database>> keep;
-    keep.push_back(load("source.sql", source));
-    Tovimar_Database& sourceDb = *keep.back();
-    keep.push_back(load("dest.sql", dest));
+    static std::vector<ScriptPair> keep;
+    keep.push_back(LoadScriptPair(dir, source, dest));
     ComparisonOptions options;
     options.IgnoreDataLoss = ignoreDataLoss;
     Verified result;
-    result.Report = VerifySync(sourceDb, *keep.back(), options, dir.filePath(QStringLiteral("log.txt")), progress);
+    result.Report = VerifySync(*keep.back().Source, *keep.back().Dest, options, dir.filePath(QStringLiteral("log.txt")), progress);
     for (const ScriptPtr& script : result.Report.Scripts) result.Scripts << SummaryLine(*script).section(QLatin1Char('\t'), 1);
     return result;
 }

@@ -1,22 +1,19 @@
 // SimConnection: the simulated server seen through the engine's database interface.
 #include "platform/db/sim_connection.h"
 #include "platform/tovimar_exception.h"
-#include "sqlsim/server.h"
+#include "support/sim_server.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 std::shared_ptr<sqlsim::Server> ServerWithDatabase() {
-    auto server = std::make_shared<sqlsim::Server>();
-    auto session = server->Connect(QStringLiteral("master"));
-    session->ExecuteScript(QStringLiteral("CREATE DATABASE t\nGO\nUSE t\nGO\n"
+    return ServerWith(QStringLiteral("CREATE DATABASE t\nGO\nUSE t\nGO\n"
                                           "CREATE TABLE dbo.R (ID int NOT NULL, Flag bit NULL, Price money NULL, "
                                           "Rate decimal (6, 3) NULL, Data varbinary (10) NULL, Stamp timestamp NULL, "
                                           "Code binary (2) NULL, Name nvarchar (10) NULL, Created datetime NULL)\nGO\n"
                                           "INSERT INTO dbo.R (ID, Flag, Price, Rate, Data, Code, Name, Created) "
                                           "VALUES (1, 1, -12.3456, -0.05, 0x0102, 0xABCD, N'x', '2024-01-02 03:04:05')\nGO\n"));
-    return server;
 }
 
 TEST(SimConnection, ValuesAndTypeCodesAsTheDataCopyReadsThem) {

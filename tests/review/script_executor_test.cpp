@@ -3,8 +3,11 @@
 #include "executor_fakes.h"
 #include "support/golden_text.h"
 #include "platform/app_paths.h"
+#include "platform/db/sim_connection.h"
 #include "review/script_executor.h"
 #include "schema/model.h"
+#include "support/sim_server.h"
+#include "support/qt_print.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,13 +15,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-static void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << "{\n";
-    for (const QString& text : list) *os << "  \"" << text.toStdString() << "\"\n";
-    *os << "}";
-}
 
 namespace {
 
@@ -98,9 +94,12 @@ TEST_F(ExecutorTest, AllOkRunLogsHeaderTitlesStatementsAndStatus) {
     ScriptPtr table = Script(QStringLiteral("Table"), Object<Tovimar_Table>("T"), {QStringLiteral("CREATE TABLE T (A int)")});
     ScriptPtr proc = Script(QStringLiteral("Procedure"), Object<Tovimar_Procedure>("P"), {});
     proc->AddSQL(QStringLiteral("CREATE PROCEDURE P AS\r\nSELECT 1"), {QStringLiteral("SET QUOTED_IDENTIFIER ON")});
-    Run({table, proc});
+    ScriptPtr unchecked = View("U", {QStringLiteral("CREATE VIEW U AS SELECT 2 AS B")});
+    unchecked->Checked = false;
+    Run({table, unchecked, proc});
 
-    // Header, titles, each statement (a setting before its own) with GO and its status; CR LF only.
+    // Header, titles, each statement (a setting before its own) with GO and its status; CR LF
+    // only; the unchecked script neither executed nor logged.
     ExpectGolden(QStringLiteral("executor_log_all_ok"), QString::fromUtf8(LogBytes()), QStringLiteral("expected.txt"));
 
     EXPECT_EQ(connection->Executed(), (QStringList{QStringLiteral("CREATE TABLE T (A int)"), QStringLiteral("SET QUOTED_IDENTIFIER ON"),
@@ -131,19 +130,6 @@ TEST_F(ExecutorTest, ExecuteScriptsNamesTheLogByTheDatabasePairAndAsksAboutOpeni
     EXPECT_EQ(prompt.Questions[0].Default, PromptAnswer::No);
     EXPECT_EQ(prompt.Opened, QStringList{resultFile});
     EXPECT_EQ(progress.Closed, 1);
-}
-
-TEST_F(ExecutorTest, UncheckedScriptsAreNeitherExecutedNorLogged) {
-    ScriptPtr a = View("A", {QStringLiteral("CREATE VIEW A AS SELECT 1 AS X")});
-    ScriptPtr b = View("B", {QStringLiteral("CREATE VIEW B AS SELECT 2 AS X")});
-    ScriptPtr c = View("C", {QStringLiteral("CREATE VIEW C AS SELECT 3 AS X")});
-    b->Checked = false;
-    Run({a, b, c});
-    EXPECT_EQ(connection->Executed(),
-              (QStringList{QStringLiteral("CREATE VIEW A AS SELECT 1 AS X"), QStringLiteral("CREATE VIEW C AS SELECT 3 AS X")}));
-    const QString log = QString::fromUtf8(LogBytes());
-    EXPECT_FALSE(log.contains(QStringLiteral("[dbo].[B]")));
-    EXPECT_FALSE(log.contains(QStringLiteral("SELECT 2")));
 }
 
 // --- Failures ----------------------------------------------------------------------------------
@@ -391,7 +377,7 @@ TEST_F(ExecutorTest, ExportWritesHeaderTitlesPartsAndGoWithoutStatusOrExecution)
     proc->AddSQL(QStringLiteral("CREATE PROCEDURE P AS SELECT 1"), {QStringLiteral("SET ANSI_NULLS ON")});
     ScriptPtr unchecked = View("U", {QStringLiteral("CREATE VIEW U AS SELECT 2 AS B")});
     unchecked->Checked = false;
-    Run({view, proc, unchecked}, true);
+    Run({view, unchecked, proc}, true);
 
     // Titles, parts and GO lines; no status, and the unchecked script left out.
     ExpectGolden(QStringLiteral("executor_export"), QString::fromUtf8(LogBytes()), QStringLiteral("expected.txt"));
@@ -401,7 +387,7 @@ TEST_F(ExecutorTest, ExportWritesHeaderTitlesPartsAndGoWithoutStatusOrExecution)
     // (for its golden files) as the file holds it.
     const QDateTime at(QDate(2024, 3, 5), QTime(7, 8, 9));
     const QString saved = QString::fromUtf8(LogBytes());
-    EXPECT_EQ(ScriptFileText({view, proc, unchecked}, dest, at), saved);
+    EXPECT_EQ(ScriptFileText({view, unchecked, proc}, dest, at), saved);
     EXPECT_TRUE(saved.endsWith(ExportScriptText(*view) + ExportScriptText(*proc))) << saved.toStdString();
 }
 
@@ -424,6 +410,44 @@ TEST_F(ExecutorTest, ExportScriptsAsksToOpenTheFileAndReportsAFileItCannotWrite)
         << failing.Questions[0].Text.toStdString();
     EXPECT_EQ(failing.Questions[0].Icon, PromptIcon::Critical);
     EXPECT_FALSE(ExportScripts(progress, failing, {}, dest, QString()));
+}
+
+// --- On the simulated server: real errors, a real transaction to roll back ---------------------
+
+class SimExecutorTest : public ExecutorTest {
+protected:
+    void SetUp() override {
+        ExecutorTest::SetUp();
+        RunScript(*server, QStringLiteral("master"), QStringLiteral("CREATE DATABASE Dest"));
+        dest.Connection = std::make_shared<SimConnection>(server, QStringLiteral("Dest"));
+    }
+    long long Count(const QString& sql) {
+        auto cursor = dest.Connection->RunQuery(sql);
+        return cursor->EndOfRows() ? -1 : cursor->ValueAt(0).ToInt();
+    }
+    std::shared_ptr<sqlsim::Server> server = std::make_shared<sqlsim::Server>();
+};
+
+TEST_F(SimExecutorTest, DependentViewIsRepeatedAndAFailedPartIsRolledBack) {
+    ScriptPtr broken = Script(
+        QStringLiteral("Table"), Object<Tovimar_Table>("U"),
+        {QStringLiteral("BEGIN TRANSACTION\r\nINSERT INTO dbo.T (ID) VALUES (2)\r\nINSERT INTO dbo.Missing (ID) VALUES (3)")});
+    Run({Script(QStringLiteral("Table"), Object<Tovimar_Table>("T"),
+                {QStringLiteral("CREATE TABLE dbo.T (ID int NOT NULL)"), QStringLiteral("INSERT INTO dbo.T (ID) VALUES (1)")}),
+         broken, View("A", {QStringLiteral("CREATE VIEW dbo.A AS SELECT ID FROM dbo.B")}),
+         View("B", {QStringLiteral("CREATE VIEW dbo.B AS SELECT ID FROM dbo.T")})});
+
+    ASSERT_EQ(executor.ErrCollection.size(), 1u);
+    const Tovimar_Error& error = *executor.ErrCollection[0];
+    EXPECT_EQ(error.Script, broken);
+    ASSERT_FALSE(error.ErrorList.isEmpty());
+    EXPECT_EQ(error.ErrorList[0].Number, 208);
+    // The failed part's transaction was ended; the view was created in the repeat pass.
+    EXPECT_EQ(Count(QStringLiteral("SELECT @@TRANCOUNT")), 0);
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM dbo.A")), Count(QStringLiteral("SELECT COUNT(*) FROM dbo.T")));
+    const QByteArray text = LogBytes();
+    EXPECT_TRUE(text.contains("-- STATUS=ERROR-REPEAT.\r\n--    ERR=208 - Invalid object name 'dbo.B'.")) << text.toStdString();
+    EXPECT_TRUE(text.contains("-- REPEAT SCRIPT CREATE for View [dbo].[A]\r\n"));
 }
 
 // --- Errors of the run itself and file names ---------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -99,10 +100,37 @@ struct LoopSignal {
     bool leave = false;
 };
 
+// The rows of a join as positions into the relations it joins, so that no value is copied
+// until a query projects it: each row is one position per relation (kNoRow for the missing side
+// of an outer join, which reads as NULLs), and a column slot is a (relation, column) pair.
+struct JoinedRows {
+    static constexpr uint32_t kNoRow = 0xffffffffu;
+    std::vector<Relation> bases;
+    std::vector<RelColumn> columns;             // of every relation in turn
+    std::vector<std::pair<uint32_t, uint32_t>> places;  // by column slot: (relation, its column)
+    std::vector<std::vector<Value>> nulls;      // by relation: a NULL of each column's type
+    std::vector<uint32_t> tuples;               // Width() positions per row
+    size_t Width() const { return bases.size(); }
+    size_t RowCount() const { return bases.empty() ? 0 : tuples.size() / bases.size(); }
+    const uint32_t* Tuple(size_t row) const { return tuples.data() + row * bases.size(); }
+    const Value& At(const uint32_t* tuple, size_t slot) const {
+        const auto [b, c] = places[slot];
+        const uint32_t r = tuple[b];
+        return r == kNoRow ? nulls[b][c] : bases[b].rows[r][c];
+    }
+    // One relation whose rows are taken in order.
+    static JoinedRows Of(Relation&& rel);
+};
+
 // Name scope for evaluating expressions over one row (with outer scopes for correlation).
 struct Scope {
     const std::vector<RelColumn>* columns = nullptr;
     const std::vector<Value>* row = nullptr;
+    // Instead of row: a row of a join.
+    const JoinedRows* joined = nullptr;
+    const uint32_t* tuple = nullptr;
+    bool HasRow() const { return row || tuple; }
+    const Value& At(size_t slot) const { return row ? (*row)[slot] : joined->At(tuple, slot); }
     const Scope* outer = nullptr;
     unsigned long long generation = 0;
     // Grouped evaluation: the rows of the current group (aggregates read them).

@@ -59,6 +59,25 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT COUNT(*) FROM a INNER JOIN b ON (a.id = b.aid OR a.grp = b.qty) AND b.qty > 5", 0, L({"1"})},
         {"SELECT STR(a.id, 1) + ':' + ISNULL(STR(b.qty, 1), '-') FROM a LEFT JOIN b ON a.id = b.qty OR a.grp = b.aid ORDER BY a.id",
          0, L({"1:1", "2:2", "3:-", "4:-"})},
+        // Rows of a join keep each side's values in place: the column order of RIGHT and FULL joins
+        // with *, a join nested on the right, a third table, grouping and a correlated subquery
+        // over joined rows, and keys that are text (any case) or of different numeric types.
+        {"SELECT * FROM a RIGHT JOIN b ON a.id = b.aid ORDER BY b.qty", 0, L({"3", "NULL", "1", "1"})},
+        {"SELECT * FROM a RIGHT JOIN b ON a.id = b.aid ORDER BY b.qty", 4, L({"1", "2", "5", "7"})},
+        {"SELECT ISNULL(STR(a.id, 1), '-') + ':' + ISNULL(STR(b.qty, 1), '-') FROM a FULL JOIN b ON a.id = b.aid ORDER BY 1",
+         0, L({"-:2", "1:5", "1:7", "2:-", "3:1", "4:-"})},
+        {"SELECT a.name FROM a INNER JOIN (b INNER JOIN a AS a2 ON a2.id = b.aid) ON a.grp = a2.grp AND b.qty < 6 ORDER BY a.id",
+         0, L({"one", "two", "three"})},
+        {"SELECT c.name FROM a INNER JOIN b ON a.id = b.aid LEFT JOIN a AS c ON c.id = b.qty ORDER BY b.qty", 0,
+         L({"one", "NULL", "NULL"})},
+        {"SELECT a.name + ':' + STR(SUM(b.qty), 2) FROM a INNER JOIN b ON a.id = b.aid GROUP BY a.name ORDER BY 1", 0,
+         L({"one:12", "three: 1"})},
+        {"SELECT a.id FROM a, b WHERE a.id = b.aid AND EXISTS (SELECT * FROM b AS x WHERE x.aid = a.id AND x.qty > b.qty)",
+         0, L({"1"})},
+        {"SELECT x.id FROM a AS x INNER JOIN a AS y ON UPPER(x.name) = y.name ORDER BY x.id", 0, L({"1", "2", "3"})},
+        {"SELECT COUNT(*) FROM a AS x INNER JOIN (SELECT UPPER(name) AS n FROM a) AS y ON x.name = y.n", 0, L({"3"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN b ON a.id = b.price", 0, L({"0"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN (SELECT CONVERT(money, 1) AS m) AS y ON a.id = y.m", 0, L({"1"})},
         // Ordering: direction, NULLs first, aliases, ordinals, TOP.
         {"SELECT name FROM a ORDER BY name DESC", 0, L({"two", "three", "one", "NULL"})},
         {"SELECT name AS n FROM a ORDER BY n", 0, L({"NULL", "one", "three", "two"})},

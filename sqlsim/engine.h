@@ -183,6 +183,36 @@ public:
 
     // Catalog helpers used by the functions (functions.cpp).
     const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
+    const Object* ObjectById(Database& db, int id);
+
+    // While a query runs the catalog cannot change, so the current database and the object its
+    // functions last named are looked up once, not once per row (a catalog query asks for the
+    // properties of one object for each of its columns in turn). Cleared when the outermost
+    // query ends and while a user-defined function runs.
+    struct QueryLookups {
+        int depth = 0;
+        QString dbName;
+        Database* db = nullptr;
+        bool named = false;
+        QString objectText, objectDbName;
+        Database* objectDb = nullptr;
+        const Object* object = nullptr;
+        const Database* idDb = nullptr;
+        int id = 0;
+        const Object* byId = nullptr;
+        void Clear() {
+            const int d = depth;
+            *this = QueryLookups();
+            depth = d;
+        }
+    };
+    struct QueryScope {
+        explicit QueryScope(QueryLookups& l) : lookups(l) { ++lookups.depth; }
+        ~QueryScope() {
+            if (--lookups.depth == 0) lookups.Clear();
+        }
+        QueryLookups& lookups;
+    };
 
 private:
     void RunStatements(const std::vector<StmtPtr>& stmts, bool& stop);
@@ -194,6 +224,7 @@ private:
     const std::atomic<bool>& cancel_;
     QHash<QString, Value> variables_;  // by lower-case name
     int execDepth_ = 0;
+    QueryLookups lookups_;
 public:
     int loopDepth_ = 0;  // WHILE loops of the running batch or procedure body
     // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column

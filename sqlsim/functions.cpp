@@ -36,8 +36,13 @@ QStringList SplitObjectNameText(const QString& text) {
 }
 
 Database& Executor::CurrentDb() {
+    if (lookups_.db && lookups_.dbName == session_.database) return *lookups_.db;
     Database* db = server_.Find(session_.database);
     if (!db) db = server_.Find(QStringLiteral("master"));
+    if (lookups_.depth > 0) {
+        lookups_.db = db;
+        lookups_.dbName = session_.database;
+    }
     return *db;
 }
 
@@ -47,15 +52,40 @@ Database* Executor::DatabaseFor(const QString& name) {
 }
 
 const Object* Executor::ObjectByName(const QString& text, Database** dbOut) {
+    if (lookups_.named && lookups_.objectText == text && lookups_.objectDbName == session_.database) {
+        if (dbOut && lookups_.objectDb) *dbOut = lookups_.objectDb;
+        return lookups_.object;
+    }
+    Database* db = nullptr;
+    const Object* found = nullptr;
     QStringList parts = SplitObjectNameText(text);
-    if (parts.size() > 4 || parts.isEmpty() || parts.last().isEmpty()) return nullptr;
-    QString name = parts.takeLast();
-    QString owner = parts.isEmpty() ? QString() : parts.takeLast();
-    QString dbName = parts.isEmpty() ? QString() : parts.takeLast();
-    Database* db = DatabaseFor(dbName);
-    if (!db) return nullptr;
-    if (dbOut) *dbOut = db;
-    return db->FindObject(owner, name);
+    if (parts.size() <= 4 && !parts.isEmpty() && !parts.last().isEmpty()) {
+        QString name = parts.takeLast();
+        QString owner = parts.isEmpty() ? QString() : parts.takeLast();
+        QString dbName = parts.isEmpty() ? QString() : parts.takeLast();
+        db = DatabaseFor(dbName);
+        if (db) found = db->FindObject(owner, name);
+    }
+    if (lookups_.depth > 0) {
+        lookups_.named = true;
+        lookups_.objectText = text;
+        lookups_.objectDbName = session_.database;
+        lookups_.objectDb = db;
+        lookups_.object = found;
+    }
+    if (dbOut && db) *dbOut = db;
+    return found;
+}
+
+const Object* Executor::ObjectById(Database& db, int id) {
+    if (lookups_.idDb == &db && lookups_.id == id) return lookups_.byId;
+    const Object* o = db.FindObject(id);
+    if (lookups_.depth > 0) {
+        lookups_.idDb = &db;
+        lookups_.id = id;
+        lookups_.byId = o;
+    }
+    return o;
 }
 
 namespace {
@@ -338,6 +368,19 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
             throw ErrGeneric(208, 16, QStringLiteral("Invalid object name '%1'.").arg(e.parts.join(u'.')));
         std::vector<Value> values;
         for (size_t i = 0; i < argc; ++i) values.push_back(arg(i));
+        // What the function's statements look up is not remembered for the calling query.
+        struct Suspend {
+            explicit Suspend(QueryLookups& l) : lookups(l), depth(l.depth) {
+                lookups.Clear();
+                lookups.depth = 0;
+            }
+            ~Suspend() {
+                lookups.Clear();
+                lookups.depth = depth;
+            }
+            QueryLookups& lookups;
+            int depth;
+        } suspend(lookups_);
         return CallUserFunction(*fn, values);
     }
     if (f == "UPDATE" || f == "COLUMNS_UPDATED") return Value::Int(1);  // inside triggers
@@ -359,7 +402,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(2, 2);
         Value id = arg(0), prop = arg(1);
         if (id.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return ObjectProperty(db(), *o, prop.AsString());
     }
@@ -367,7 +410,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(3, 3);
         Value id = arg(0), col = arg(1), prop = arg(2);
         if (id.IsNull() || col.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return ColumnProperty(*o, col.AsString(), prop.AsString());
     }
@@ -375,7 +418,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(3, 3);
         Value id = arg(0), idx = arg(1), prop = arg(2);
         if (id.IsNull() || idx.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return IndexProperty(*o, idx.AsString(), prop.AsString());
     }
@@ -535,7 +578,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (open == u'}') open = u'{';
         if (open != u'[' && open != u'"' && open != u'\'' && open != u'(' && open != u'<' && open != u'{' && open != u'`')
             return Value::Null(XNVarChar);
-        s.replace(close, QString(2, close));
+        if (s.contains(close)) s.replace(close, QString(2, close));
         return Value::String(open + s + close, XNVarChar);
     }
     if (f == "ISNULL") {

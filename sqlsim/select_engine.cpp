@@ -44,7 +44,9 @@ int FindSlot(const std::vector<RelColumn>& cols, const QStringList& parts) {
 }
 
 bool IsAggregateName(const QString& n) {
-    return n == "COUNT" || n == "SUM" || n == "AVG" || n == "MIN" || n == "MAX" || n == "COUNT_BIG" || n == "GROUPING";
+    for (const char* name : {"COUNT", "SUM", "AVG", "MIN", "MAX", "COUNT_BIG", "GROUPING"})
+        if (n == QLatin1String(name)) return true;
+    return false;
 }
 
 void CollectAggregates(const ExprPtr& e, std::vector<const Expr*>& out) {
@@ -179,7 +181,7 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
     case ExprKind::Unary: {
         Value v = Eval(*e.args[0], scope);
         if (v.IsNull()) return v;
-        if (e.name == "~") return Value::Int(~v.AsInt(), v.XTypeCode());
+        if (e.name == QLatin1String("~")) return Value::Int(~v.AsInt(), v.XTypeCode());
         return Negate(v);
     }
     case ExprKind::Binary:
@@ -187,15 +189,20 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
     case ExprKind::Compare: {
         Value a = Eval(*e.args[0], scope), b = Eval(*e.args[1], scope);
         if (a.IsNull() || b.IsNull()) {
-            if (!session_.options.ansiNulls && (e.name == "=" || e.name == "<>")) {
+            if (!session_.options.ansiNulls && (e.name == QLatin1String("=") || e.name == QLatin1String("<>"))) {
                 bool both = a.IsNull() && b.IsNull();
-                return Bool3(e.name == "=" ? both : !both);
+                return Bool3(e.name == QLatin1String("=") ? both : !both);
             }
             return Bool3(-1);
         }
         int c = CompareValues(a, b);
-        bool r = e.name == "=" ? c == 0 : e.name == "<>" ? c != 0 : e.name == "<" ? c < 0 : e.name == ">" ? c > 0
-               : e.name == "<=" ? c <= 0 : c >= 0;
+        const QString& op = e.name;
+        bool r = op == QLatin1String("=")    ? c == 0
+                 : op == QLatin1String("<>") ? c != 0
+                 : op == QLatin1String("<")  ? c < 0
+                 : op == QLatin1String(">")  ? c > 0
+                 : op == QLatin1String("<=") ? c <= 0
+                                             : c >= 0;
         return Bool3(r);
     }
     case ExprKind::And: {
@@ -863,6 +870,7 @@ static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, cons
 
 Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     if (cancel_.load()) throw CancelSignal{};
+    QueryScope lookups(lookups_);
     if (q.unionNext) {
         Relation acc;
         bool first = true;

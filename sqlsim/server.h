@@ -77,6 +77,7 @@ public:
     long long AsInt() const;      // truncating conversion; 0 for null/unconvertible
     double AsDouble() const;
     QString AsString() const;     // the text SQL Server gives when converting to varchar
+    QStringView TextView() const { return kind_ == Kind::String ? QStringView(s_) : QStringView(); }  // strings only
     QByteArray AsBinary() const;
     QDateTime AsDateTime() const;
     Int128 DecimalScaled() const {

@@ -364,16 +364,10 @@ bool Truthy(const Value& v) {
 // ---------------------------------------------------------------- comparison
 namespace {
 
-QString TrimRight(const QString& s) {
-    int n = static_cast<int>(s.size());
-    while (n > 0 && s[n - 1] == u' ') --n;
-    return s.left(n);
-}
-
-QStringView TrimRightView(const QString& s) {
+QStringView TrimRightView(QStringView s) {
     qsizetype n = s.size();
     while (n > 0 && s[n - 1] == u' ') --n;
-    return QStringView(s).left(n);
+    return s.left(n);
 }
 
 thread_local QString tlDateFormat = QStringLiteral("mdy");
@@ -409,8 +403,7 @@ int CompareValues(const Value& a, const Value& b) {
         return x < y ? -1 : x > y ? 1 : 0;
     }
     if (a.GetKind() == K::String && b.GetKind() == K::String) {
-        const QString as = a.AsString(), bs = b.AsString();
-        const QStringView x = TrimRightView(as), y = TrimRightView(bs);
+        const QStringView x = TrimRightView(a.TextView()), y = TrimRightView(b.TextView());
         int c = x.compare(y, Qt::CaseInsensitive);
         // A case-sensitive collation still sorts alphabetically; of two spellings of one word
         // the lower-case one comes first.
@@ -464,7 +457,10 @@ QString HashKey(const Value& v) {
         while (m % 10 == 0) { m /= 10; --scale; }
         return DecimalText(m, scale);
     }
-    case Value::Kind::String: return QStringLiteral("s") + (tlCaseSensitive ? TrimRight(v.AsString()) : TrimRight(v.AsString()).toLower());
+    case Value::Kind::String: {
+        const QStringView text = TrimRightView(v.TextView());
+        return QStringLiteral("s") + (tlCaseSensitive ? text.toString() : text.toString().toLower());
+    }
     case Value::Kind::DateTime: return QStringLiteral("d") + QString::number(v.AsDateTime().toMSecsSinceEpoch());
     case Value::Kind::Binary: return QStringLiteral("b") + QString::fromLatin1(v.AsBinary().toHex());
     }

@@ -146,6 +146,26 @@ TEST_F(Engine, ExpressionsFollowServerTypeRules) {
               QString::fromUtf8("Zo\xc3\xab ?\xe2\x82\xac \xe6\x97\xa5"));
 }
 
+// Property functions answer for the object each row names, also when consecutive rows name
+// different objects, and a later statement sees the catalog as the earlier ones left it.
+TEST_F(Engine, PropertyFunctionsFollowEachRowsObjectAndTheLatestCatalog) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "CREATE TABLE p (id int IDENTITY(5, 2) NOT NULL, x int NULL)\n"
+        "CREATE TABLE q (k int IDENTITY(7, 3) NOT NULL)\n"
+        "SELECT STR(IDENT_SEED(t.n), 1) + STR(COLUMNPROPERTY(OBJECT_ID(t.n), t.c, 'IsIdentity'), 1) FROM (SELECT 'p' AS n, "
+        "'id' AS c UNION ALL SELECT 'q', 'k' UNION ALL SELECT 'p', 'x' UNION ALL SELECT 'q', 'none') AS t\n"
+        "DROP TABLE p\n"
+        "CREATE TABLE p (id int IDENTITY(9, 1) NOT NULL)\n"
+        "SELECT STR(IDENT_SEED('p'), 1) + STR(OBJECTPROPERTY(OBJECT_ID('p'), 'IsUserTable'), 1)"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    ASSERT_EQ(r.resultSets.size(), 2u);
+    std::vector<QString> first, second;
+    for (const auto& row : r.resultSets[0].rows) first.push_back(row[0].IsNull() ? QStringLiteral("NULL") : row[0].AsString());
+    for (const auto& row : r.resultSets[1].rows) second.push_back(row[0].AsString());
+    EXPECT_EQ(first, L({"51", "71", "50", "NULL"}));
+    EXPECT_EQ(second, L({"91"}));
+}
+
 TEST_F(Engine, VariablesAssignedBySelectAndSet) {
     sqlsim::BatchResult r = session_->Execute(QStringLiteral(
         "DECLARE @n int, @s varchar(10) SELECT @n = COUNT(*) FROM a SET @s = 'x' + CONVERT(varchar, @n) SELECT @s"));

@@ -547,11 +547,11 @@ Value Arithmetic(const QString& op, const Value& aIn, const Value& bIn) {
         int xt = (IsStringType(aIn.XTypeCode()) && IsStringType(bIn.XTypeCode())) ? aIn.XTypeCode() : XInt;
         return Value::Null(xt);
     }
-    Value a = aIn, b = bIn;
-    if (op == "+" && a.GetKind() == K::String && b.GetKind() == K::String) {
-        int xt = IsUnicodeType(a.XTypeCode()) || IsUnicodeType(b.XTypeCode()) ? XNVarChar : XVarChar;
-        return Value::String(a.AsString() + b.AsString(), xt);
+    if (aIn.GetKind() == K::String && bIn.GetKind() == K::String && op == QLatin1String("+")) {
+        const int xt = IsUnicodeType(aIn.XTypeCode()) || IsUnicodeType(bIn.XTypeCode()) ? XNVarChar : XVarChar;
+        return Value::String(aIn.AsString() + bIn.AsString(), xt);
     }
+    Value a = aIn, b = bIn;
     if (op == "+" && a.GetKind() == K::Binary && b.GetKind() == K::Binary)
         return Value::Binary(a.AsBinary() + b.AsBinary(), XVarBinary);
     if (a.GetKind() == K::DateTime || b.GetKind() == K::DateTime) {

@@ -90,6 +90,30 @@ const Object* Executor::ObjectById(Database& db, int id) {
 
 namespace {
 
+// A property name compared with the lower-case ASCII words of the property functions without
+// lowering it first: they run for every row of the catalog queries. A name with characters
+// beyond ASCII is lowered as before.
+struct PropertyName {
+    QString text;
+    explicit PropertyName(const QString& t) : text(t) {
+        for (QChar c : t)
+            if (c.unicode() > 127) {
+                text = t.toLower();
+                break;
+            }
+    }
+    bool operator==(const char* word) const {
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            char16_t c = text[i].unicode();
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+            if (word[i] == '\0' || c != static_cast<unsigned char>(word[i])) return false;
+        }
+        return word[n] == '\0';
+    }
+    bool startsWith(QLatin1String prefix) const { return text.startsWith(prefix, Qt::CaseInsensitive); }
+};
+
 Value Bit(bool b) { return Value::Int(b ? 1 : 0, XInt); }
 Value NullInt() { return Value::Null(XInt); }
 
@@ -107,7 +131,7 @@ const IndexInfo* ConstraintIndex(const Database& db, const Object& k) {
 }
 
 Value ObjectProperty(const Database& db, const Object& o, const QString& propIn) {
-    const QString p = propIn.toLower();
+    const PropertyName p(propIn);
     const bool code = o.IsType("P") || o.IsType("V") || o.IsType("TR") || o.IsType("FN") || o.IsType("IF") || o.IsType("TF");
     if (p == "isusertable") return Bit(o.IsType("U"));
     if (p == "issystemtable") return Bit(o.IsType("S"));
@@ -238,7 +262,7 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
 }
 
 Value ColumnProperty(const Object& o, const QString& col, const QString& propIn) {
-    const QString p = propIn.toLower();
+    const PropertyName p(propIn);
     const Column* c = o.FindColumn(col);
     if (!c) {
         // Parameters of procedures and functions.
@@ -271,7 +295,7 @@ Value ColumnProperty(const Object& o, const QString& col, const QString& propIn)
 }
 
 Value IndexProperty(const Object& o, const QString& idx, const QString& propIn) {
-    const QString p = propIn.toLower();
+    const PropertyName p(propIn);
     const IndexInfo* ix = nullptr;
     for (const IndexInfo& i : o.indexes)
         if (i.indid != 0 && i.indid != 255 && i.name.compare(idx, Qt::CaseInsensitive) == 0) { ix = &i; break; }

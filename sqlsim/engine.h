@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -101,10 +102,37 @@ struct LoopSignal {
     bool leave = false;
 };
 
+// The rows of a join as positions into the relations it joins, so that no value is copied
+// until a query projects it: each row is one position per relation (kNoRow for the missing side
+// of an outer join, which reads as NULLs), and a column slot is a (relation, column) pair.
+struct JoinedRows {
+    static constexpr uint32_t kNoRow = 0xffffffffu;
+    std::vector<Relation> bases;
+    std::vector<RelColumn> columns;             // of every relation in turn
+    std::vector<std::pair<uint32_t, uint32_t>> places;  // by column slot: (relation, its column)
+    std::vector<std::vector<Value>> nulls;      // by relation: a NULL of each column's type
+    std::vector<uint32_t> tuples;               // Width() positions per row
+    size_t Width() const { return bases.size(); }
+    size_t RowCount() const { return bases.empty() ? 0 : tuples.size() / bases.size(); }
+    const uint32_t* Tuple(size_t row) const { return tuples.data() + row * bases.size(); }
+    const Value& At(const uint32_t* tuple, size_t slot) const {
+        const auto [b, c] = places[slot];
+        const uint32_t r = tuple[b];
+        return r == kNoRow ? nulls[b][c] : bases[b].rows[r][c];
+    }
+    // One relation whose rows are taken in order.
+    static JoinedRows Of(Relation&& rel);
+};
+
 // Name scope for evaluating expressions over one row (with outer scopes for correlation).
 struct Scope {
     const std::vector<RelColumn>* columns = nullptr;
     const std::vector<Value>* row = nullptr;
+    // Instead of row: a row of a join.
+    const JoinedRows* joined = nullptr;
+    const uint32_t* tuple = nullptr;
+    bool HasRow() const { return row || tuple; }
+    const Value& At(size_t slot) const { return row ? (*row)[slot] : joined->At(tuple, slot); }
     const Scope* outer = nullptr;
     unsigned long long generation = 0;
     // Grouped evaluation: the rows of the current group (aggregates read them).
@@ -157,6 +185,36 @@ public:
 
     // Catalog helpers used by the functions (functions.cpp).
     const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
+    const Object* ObjectById(Database& db, int id);
+
+    // While a query runs the catalog cannot change, so the current database and the object its
+    // functions last named are looked up once, not once per row (a catalog query asks for the
+    // properties of one object for each of its columns in turn). Cleared when the outermost
+    // query ends and while a user-defined function runs.
+    struct QueryLookups {
+        int depth = 0;
+        QString dbName;
+        Database* db = nullptr;
+        bool named = false;
+        QString objectText, objectDbName;
+        Database* objectDb = nullptr;
+        const Object* object = nullptr;
+        const Database* idDb = nullptr;
+        int id = 0;
+        const Object* byId = nullptr;
+        void Clear() {
+            const int d = depth;
+            *this = QueryLookups();
+            depth = d;
+        }
+    };
+    struct QueryScope {
+        explicit QueryScope(QueryLookups& l) : lookups(l) { ++lookups.depth; }
+        ~QueryScope() {
+            if (--lookups.depth == 0) lookups.Clear();
+        }
+        QueryLookups& lookups;
+    };
 
 private:
     void RunStatements(const std::vector<StmtPtr>& stmts, bool& stop);
@@ -168,6 +226,7 @@ private:
     const std::atomic<bool>& cancel_;
     QHash<QString, Value> variables_;  // by lower-case name
     int execDepth_ = 0;
+    QueryLookups lookups_;
 public:
     int loopDepth_ = 0;  // WHILE loops of the running batch or procedure body
     // UPDATE/DELETE ... FROM: the target table's rows carry their position in a hidden column

@@ -36,8 +36,13 @@ QStringList SplitObjectNameText(const QString& text) {
 }
 
 Database& Executor::CurrentDb() {
+    if (lookups_.db && lookups_.dbName == session_.database) return *lookups_.db;
     Database* db = server_.Find(session_.database);
     if (!db) db = server_.Find(QStringLiteral("master"));
+    if (lookups_.depth > 0) {
+        lookups_.db = db;
+        lookups_.dbName = session_.database;
+    }
     return *db;
 }
 
@@ -47,18 +52,67 @@ Database* Executor::DatabaseFor(const QString& name) {
 }
 
 const Object* Executor::ObjectByName(const QString& text, Database** dbOut) {
+    if (lookups_.named && lookups_.objectText == text && lookups_.objectDbName == session_.database) {
+        if (dbOut && lookups_.objectDb) *dbOut = lookups_.objectDb;
+        return lookups_.object;
+    }
+    Database* db = nullptr;
+    const Object* found = nullptr;
     QStringList parts = SplitObjectNameText(text);
-    if (parts.size() > 4 || parts.isEmpty() || parts.last().isEmpty()) return nullptr;
-    QString name = parts.takeLast();
-    QString owner = parts.isEmpty() ? QString() : parts.takeLast();
-    QString dbName = parts.isEmpty() ? QString() : parts.takeLast();
-    Database* db = DatabaseFor(dbName);
-    if (!db) return nullptr;
-    if (dbOut) *dbOut = db;
-    return db->FindObject(owner, name);
+    if (parts.size() <= 4 && !parts.isEmpty() && !parts.last().isEmpty()) {
+        QString name = parts.takeLast();
+        QString owner = parts.isEmpty() ? QString() : parts.takeLast();
+        QString dbName = parts.isEmpty() ? QString() : parts.takeLast();
+        db = DatabaseFor(dbName);
+        if (db) found = db->FindObject(owner, name);
+    }
+    if (lookups_.depth > 0) {
+        lookups_.named = true;
+        lookups_.objectText = text;
+        lookups_.objectDbName = session_.database;
+        lookups_.objectDb = db;
+        lookups_.object = found;
+    }
+    if (dbOut && db) *dbOut = db;
+    return found;
+}
+
+const Object* Executor::ObjectById(Database& db, int id) {
+    if (lookups_.idDb == &db && lookups_.id == id) return lookups_.byId;
+    const Object* o = db.FindObject(id);
+    if (lookups_.depth > 0) {
+        lookups_.idDb = &db;
+        lookups_.id = id;
+        lookups_.byId = o;
+    }
+    return o;
 }
 
 namespace {
+
+// A property name compared with the lower-case ASCII words of the property functions without
+// lowering it first: they run for every row of the catalog queries. A name with characters
+// beyond ASCII is lowered as before.
+struct PropertyName {
+    QString text;
+    explicit PropertyName(const QString& t) : text(t) {
+        for (QChar c : t)
+            if (c.unicode() > 127) {
+                text = t.toLower();
+                break;
+            }
+    }
+    bool operator==(const char* word) const {
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            char16_t c = text[i].unicode();
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+            if (word[i] == '\0' || c != static_cast<unsigned char>(word[i])) return false;
+        }
+        return word[n] == '\0';
+    }
+    bool startsWith(QLatin1String prefix) const { return text.startsWith(prefix, Qt::CaseInsensitive); }
+};
 
 Value Bit(bool b) { return Value::Int(b ? 1 : 0, XInt); }
 Value NullInt() { return Value::Null(XInt); }
@@ -77,7 +131,7 @@ const IndexInfo* ConstraintIndex(const Database& db, const Object& k) {
 }
 
 Value ObjectProperty(const Database& db, const Object& o, const QString& propIn) {
-    const QString p = propIn.toLower();
+    const PropertyName p(propIn);
     const bool code = o.IsType("P") || o.IsType("V") || o.IsType("TR") || o.IsType("FN") || o.IsType("IF") || o.IsType("TF");
     if (p == "isusertable") return Bit(o.IsType("U"));
     if (p == "issystemtable") return Bit(o.IsType("S"));
@@ -208,7 +262,7 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
 }
 
 Value ColumnProperty(const Object& o, const QString& col, const QString& propIn) {
-    const QString p = propIn.toLower();
+    const PropertyName p(propIn);
     const Column* c = o.FindColumn(col);
     if (!c) {
         // Parameters of procedures and functions.
@@ -241,7 +295,7 @@ Value ColumnProperty(const Object& o, const QString& col, const QString& propIn)
 }
 
 Value IndexProperty(const Object& o, const QString& idx, const QString& propIn) {
-    const QString p = propIn.toLower();
+    const PropertyName p(propIn);
     const IndexInfo* ix = nullptr;
     for (const IndexInfo& i : o.indexes)
         if (i.indid != 0 && i.indid != 255 && i.name.compare(idx, Qt::CaseInsensitive) == 0) { ix = &i; break; }
@@ -338,6 +392,19 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
             throw ErrGeneric(208, 16, QStringLiteral("Invalid object name '%1'.").arg(e.parts.join(u'.')));
         std::vector<Value> values;
         for (size_t i = 0; i < argc; ++i) values.push_back(arg(i));
+        // What the function's statements look up is not remembered for the calling query.
+        struct Suspend {
+            explicit Suspend(QueryLookups& l) : lookups(l), depth(l.depth) {
+                lookups.Clear();
+                lookups.depth = 0;
+            }
+            ~Suspend() {
+                lookups.Clear();
+                lookups.depth = depth;
+            }
+            QueryLookups& lookups;
+            int depth;
+        } suspend(lookups_);
         return CallUserFunction(*fn, values);
     }
     if (f == "UPDATE" || f == "COLUMNS_UPDATED") return Value::Int(1);  // inside triggers
@@ -359,7 +426,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(2, 2);
         Value id = arg(0), prop = arg(1);
         if (id.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return ObjectProperty(db(), *o, prop.AsString());
     }
@@ -367,7 +434,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(3, 3);
         Value id = arg(0), col = arg(1), prop = arg(2);
         if (id.IsNull() || col.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return ColumnProperty(*o, col.AsString(), prop.AsString());
     }
@@ -375,7 +442,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(3, 3);
         Value id = arg(0), idx = arg(1), prop = arg(2);
         if (id.IsNull() || idx.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = db().FindObject(static_cast<int>(id.AsInt()));
+        const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
         return IndexProperty(*o, idx.AsString(), prop.AsString());
     }
@@ -535,7 +602,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (open == u'}') open = u'{';
         if (open != u'[' && open != u'"' && open != u'\'' && open != u'(' && open != u'<' && open != u'{' && open != u'`')
             return Value::Null(XNVarChar);
-        s.replace(close, QString(2, close));
+        if (s.contains(close)) s.replace(close, QString(2, close));
         return Value::String(open + s + close, XNVarChar);
     }
     if (f == "ISNULL") {

@@ -44,7 +44,9 @@ int FindSlot(const std::vector<RelColumn>& cols, const QStringList& parts) {
 }
 
 bool IsAggregateName(const QString& n) {
-    return n == "COUNT" || n == "SUM" || n == "AVG" || n == "MIN" || n == "MAX" || n == "COUNT_BIG" || n == "GROUPING";
+    for (const char* name : {"COUNT", "SUM", "AVG", "MIN", "MAX", "COUNT_BIG", "GROUPING"})
+        if (n == QLatin1String(name)) return true;
+    return false;
 }
 
 void CollectAggregates(const ExprPtr& e, std::vector<const Expr*>& out) {
@@ -131,7 +133,7 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
         if (e.bindGen != 0) {
             const Scope* s = &scope;
             for (int d = 0; d < e.bindDepth && s; ++d) s = s->outer;
-            if (s && s->generation == e.bindGen && s->row) return (*s->row)[e.bindSlot];
+            if (s && s->generation == e.bindGen && s->HasRow()) return s->At(static_cast<size_t>(e.bindSlot));
         }
         int depth = 0;
         for (const Scope* s = &scope; s; s = s->outer, ++depth) {
@@ -142,8 +144,8 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
                 e.bindGen = s->generation;
                 e.bindDepth = depth;
                 e.bindSlot = slot;
-                if (!s->row) return Value::Null((*s->columns)[slot].xtype);
-                return (*s->row)[slot];
+                if (!s->HasRow()) return Value::Null((*s->columns)[slot].xtype);
+                return s->At(static_cast<size_t>(slot));
             }
         }
         if (e.parts.size() >= 2)
@@ -179,7 +181,7 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
     case ExprKind::Unary: {
         Value v = Eval(*e.args[0], scope);
         if (v.IsNull()) return v;
-        if (e.name == "~") return Value::Int(~v.AsInt(), v.XTypeCode());
+        if (e.name == QLatin1String("~")) return Value::Int(~v.AsInt(), v.XTypeCode());
         return Negate(v);
     }
     case ExprKind::Binary:
@@ -187,15 +189,20 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
     case ExprKind::Compare: {
         Value a = Eval(*e.args[0], scope), b = Eval(*e.args[1], scope);
         if (a.IsNull() || b.IsNull()) {
-            if (!session_.options.ansiNulls && (e.name == "=" || e.name == "<>")) {
+            if (!session_.options.ansiNulls && (e.name == QLatin1String("=") || e.name == QLatin1String("<>"))) {
                 bool both = a.IsNull() && b.IsNull();
-                return Bool3(e.name == "=" ? both : !both);
+                return Bool3(e.name == QLatin1String("=") ? both : !both);
             }
             return Bool3(-1);
         }
         int c = CompareValues(a, b);
-        bool r = e.name == "=" ? c == 0 : e.name == "<>" ? c != 0 : e.name == "<" ? c < 0 : e.name == ">" ? c > 0
-               : e.name == "<=" ? c <= 0 : c >= 0;
+        const QString& op = e.name;
+        bool r = op == QLatin1String("=")    ? c == 0
+                 : op == QLatin1String("<>") ? c != 0
+                 : op == QLatin1String("<")  ? c < 0
+                 : op == QLatin1String(">")  ? c > 0
+                 : op == QLatin1String("<=") ? c <= 0
+                                             : c >= 0;
         return Bool3(r);
     }
     case ExprKind::And: {
@@ -360,11 +367,6 @@ Value Aggregate(Executor& ex, const Expr& agg, const std::vector<const std::vect
     return Arithmetic(QStringLiteral("/"), sum, count);
 }
 
-struct EquiPair {
-    const Expr* left;
-    const Expr* right;
-};
-
 void SplitConjuncts(const ExprPtr& e, std::vector<ExprPtr>& out) {
     if (!e) return;
     if (e->kind == ExprKind::And) {
@@ -375,50 +377,135 @@ void SplitConjuncts(const ExprPtr& e, std::vector<ExprPtr>& out) {
     out.push_back(e);
 }
 
-}  // namespace
+// The rows of one side of a join hashed by the values of some of its columns. Integer keys (the
+// ids and numbers the catalog joins on) are hashed as they are; any other kind of value through
+// its HashKey text. Equal values always share a key; rows whose keys merely collide are dropped
+// by the join condition, which is applied to every candidate.
+class RowIndex {
+public:
+    explicit RowIndex(bool ints) : ints_(ints) {}
+    template <class Get>
+    void Add(size_t n, Get get, uint32_t row) {
+        if (ints_) {
+            unsigned long long h = 0;
+            if (IntKey(n, get, h)) byInt_[h].push_back(row);
+        } else {
+            QString k;
+            if (TextKey(n, get, k)) byText_[k].push_back(row);
+        }
+    }
+    template <class Get>
+    const std::vector<uint32_t>* Find(size_t n, Get get) const {
+        if (ints_) {
+            unsigned long long h = 0;
+            if (!IntKey(n, get, h)) return nullptr;
+            auto it = byInt_.find(h);
+            return it == byInt_.end() ? nullptr : &it->second;
+        }
+        QString k;
+        if (!TextKey(n, get, k)) return nullptr;
+        auto it = byText_.find(k);
+        return it == byText_.end() ? nullptr : &it->second;
+    }
+    void Reserve(size_t n) { ints_ ? byInt_.reserve(n) : byText_.reserve(n); }
 
-// ---------------------------------------------------------------- FROM
-namespace {
-
-struct JoinInput {
-    Relation rel;
+private:
+    // False when a key value is NULL: such a row matches nothing.
+    template <class Get>
+    static bool IntKey(size_t n, Get get, unsigned long long& h) {
+        for (size_t i = 0; i < n; ++i) {
+            const Value& v = get(i);
+            if (v.IsNull()) return false;
+            h = (h ^ static_cast<unsigned long long>(v.AsInt())) * 0x9E3779B97F4A7C15ull + i;
+        }
+        return true;
+    }
+    template <class Get>
+    static bool TextKey(size_t n, Get get, QString& k) {
+        for (size_t i = 0; i < n; ++i) {
+            const Value& v = get(i);
+            if (v.IsNull()) return false;
+            k += HashKey(v);
+            k += QChar(0x1f);
+        }
+        return true;
+    }
+    bool ints_;
+    std::unordered_map<unsigned long long, std::vector<uint32_t>> byInt_;
+    std::unordered_map<QString, std::vector<uint32_t>> byText_;
 };
 
+bool IntOrNull(const Value& v) { return v.IsNull() || v.GetKind() == Value::Kind::Int; }
+
 }  // namespace
 
+JoinedRows JoinedRows::Of(Relation&& rel) {
+    JoinedRows j;
+    j.columns = rel.columns;
+    j.places.reserve(rel.columns.size());
+    std::vector<Value> nulls;
+    nulls.reserve(rel.columns.size());
+    for (size_t i = 0; i < rel.columns.size(); ++i) {
+        j.places.emplace_back(0u, static_cast<uint32_t>(i));
+        nulls.push_back(Value::Null(rel.columns[i].xtype));
+    }
+    j.nulls.push_back(std::move(nulls));
+    j.tuples.resize(rel.rows.size());
+    for (size_t i = 0; i < rel.rows.size(); ++i) j.tuples[i] = static_cast<uint32_t>(i);
+    j.bases.push_back(std::move(rel));
+    return j;
+}
+
+// ---------------------------------------------------------------- FROM
 static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, const Scope* outer);
 
-static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, JoinKind kind, const ExprPtr& on,
-                              const std::vector<ExprPtr>& extraEqui, const Scope* outer) {
+// Joins two row sets. Only positions are combined: the values stay in the relations joined.
+static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& right, JoinKind kind, const ExprPtr& on,
+                                const std::vector<ExprPtr>& extraEqui, const Scope* outer) {
     if (kind == JoinKind::Right) {
-        // Evaluate as a left join with the sides swapped, then restore the column order.
-        const size_t lc = left.columns.size(), rc = right.columns.size();
-        Relation swapped = JoinRelations(ex, std::move(right), std::move(left), JoinKind::Left, on, extraEqui, outer);
-        Relation out;
+        // Evaluate as a left join with the sides swapped, then restore the order of the relations.
+        const size_t lw = left.Width(), rw = right.Width(), lc = left.columns.size();
+        JoinedRows swapped = JoinRelations(ex, std::move(right), std::move(left), JoinKind::Left, on, extraEqui, outer);
+        const size_t rc = swapped.columns.size() - lc;
+        JoinedRows out;
+        for (size_t i = 0; i < lw; ++i) {
+            out.bases.push_back(std::move(swapped.bases[rw + i]));
+            out.nulls.push_back(std::move(swapped.nulls[rw + i]));
+        }
+        for (size_t i = 0; i < rw; ++i) {
+            out.bases.push_back(std::move(swapped.bases[i]));
+            out.nulls.push_back(std::move(swapped.nulls[i]));
+        }
         for (size_t i = 0; i < lc; ++i) {
             out.columns.push_back(swapped.columns[rc + i]);
             out.columns.back().nullable = true;
+            out.places.emplace_back(swapped.places[rc + i].first - static_cast<uint32_t>(rw), swapped.places[rc + i].second);
         }
-        for (size_t i = 0; i < rc; ++i) out.columns.push_back(swapped.columns[i]);
-        out.rows.reserve(swapped.rows.size());
-        for (auto& row : swapped.rows) {
-            std::vector<Value> r;
-            r.reserve(lc + rc);
-            for (size_t i = 0; i < lc; ++i) r.push_back(std::move(row[rc + i]));
-            for (size_t i = 0; i < rc; ++i) r.push_back(std::move(row[i]));
-            out.rows.push_back(std::move(r));
+        for (size_t i = 0; i < rc; ++i) {
+            out.columns.push_back(swapped.columns[i]);
+            out.places.emplace_back(swapped.places[i].first + static_cast<uint32_t>(lw), swapped.places[i].second);
+        }
+        const size_t rows = swapped.RowCount();
+        out.tuples.reserve(swapped.tuples.size());
+        for (size_t r = 0; r < rows; ++r) {
+            const uint32_t* t = swapped.Tuple(r);
+            out.tuples.insert(out.tuples.end(), t + rw, t + rw + lw);
+            out.tuples.insert(out.tuples.end(), t, t + rw);
         }
         return out;
     }
-    Relation out;
+    const size_t lw = left.Width(), rw = right.Width(), lc = left.columns.size();
+    const size_t leftRows = left.RowCount(), rightRows = right.RowCount();
+    JoinedRows out;
     out.columns = left.columns;
     out.columns.insert(out.columns.end(), right.columns.begin(), right.columns.end());
-    const size_t lc = left.columns.size(), rc = right.columns.size();
     for (size_t i = 0; i < out.columns.size(); ++i) {
         const bool rightSide = i >= lc;
         if ((rightSide && (kind == JoinKind::Left || kind == JoinKind::Full)) || (!rightSide && kind == JoinKind::Full))
             out.columns[i].nullable = true;
     }
+    out.places = left.places;
+    for (const auto& [b, c] : right.places) out.places.emplace_back(b + static_cast<uint32_t>(lw), c);
 
     // Equality conditions between a left column and a right column drive a hash lookup.
     std::vector<ExprPtr> conjuncts;
@@ -464,92 +551,91 @@ static Relation JoinRelations(Executor& ex, Relation&& left, Relation&& right, J
         }
     }
 
+    // The values of either side are read through the relations of the result.
+    for (size_t i = 0; i < lw; ++i) {
+        out.bases.push_back(std::move(left.bases[i]));
+        out.nulls.push_back(std::move(left.nulls[i]));
+    }
+    for (size_t i = 0; i < rw; ++i) {
+        out.bases.push_back(std::move(right.bases[i]));
+        out.nulls.push_back(std::move(right.nulls[i]));
+    }
+    auto leftValue = [&](size_t row, int slot) -> const Value& { return out.At(left.Tuple(row), static_cast<size_t>(slot)); };
+    auto rightValue = [&](size_t row, int slot) -> const Value& {
+        const auto [b, c] = right.places[static_cast<size_t>(slot)];
+        const uint32_t r = right.Tuple(row)[b];
+        return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b].rows[r][c];
+    };
+    // Integer keys on both sides (or NULLs) are hashed as integers.
+    bool ints = true;
+    for (const auto& [ls, rs] : keys.empty() ? anyKeys : keys) {
+        for (size_t i = 0; ints && i < leftRows; ++i) ints = IntOrNull(leftValue(i, ls));
+        for (size_t i = 0; ints && i < rightRows; ++i) ints = IntOrNull(rightValue(i, rs));
+    }
+    RowIndex index(ints);
+    if (!keys.empty()) {
+        index.Reserve(rightRows);
+        for (size_t i = 0; i < rightRows; ++i)
+            index.Add(keys.size(), [&](size_t k) -> const Value& { return rightValue(i, keys[k].second); }, static_cast<uint32_t>(i));
+    }
+    std::vector<RowIndex> anyIndex(anyKeys.size(), RowIndex(ints));
+    for (size_t j = 0; j < anyKeys.size(); ++j) {
+        anyIndex[j].Reserve(rightRows);
+        for (size_t i = 0; i < rightRows; ++i)
+            anyIndex[j].Add(1, [&](size_t) -> const Value& { return rightValue(i, anyKeys[j].second); }, static_cast<uint32_t>(i));
+    }
+
     BindCheck(on, out.columns, outer);
     Scope scope;
     scope.columns = &out.columns;
     scope.outer = outer;
     scope.generation = NewScopeGeneration();
-    std::vector<Value> combined(lc + rc);
-    std::vector<bool> rightMatched(kind == JoinKind::Full ? right.rows.size() : 0, false);
-
-    auto keyOf = [&](const std::vector<Value>& row, bool isLeft, bool& hasNull) {
-        QString k;
-        hasNull = false;
-        for (auto& p : keys) {
-            const Value& v = row[isLeft ? p.first : p.second];
-            if (v.IsNull()) hasNull = true;
-            k += HashKey(v);
-            k += QChar(0x1f);
-        }
-        return k;
-    };
-    std::unordered_map<QString, std::vector<size_t>> index;
-    if (!keys.empty()) {
-        index.reserve(right.rows.size());
-        for (size_t i = 0; i < right.rows.size(); ++i) {
-            bool hasNull = false;
-            QString k = keyOf(right.rows[i], false, hasNull);
-            if (!hasNull) index[k].push_back(i);
-        }
-    }
-    std::vector<std::unordered_map<QString, std::vector<size_t>>> anyIndex(anyKeys.size());
-    for (size_t j = 0; j < anyKeys.size(); ++j) {
-        anyIndex[j].reserve(right.rows.size());
-        for (size_t i = 0; i < right.rows.size(); ++i) {
-            const Value& v = right.rows[i][anyKeys[j].second];
-            if (!v.IsNull()) anyIndex[j][HashKey(v)].push_back(i);
-        }
-    }
-    std::vector<size_t> anyCandidates;
-    std::vector<size_t> all;
+    std::vector<uint32_t> combined(lw + rw);
+    scope.joined = &out;
+    scope.tuple = combined.data();
+    std::vector<bool> rightMatched(kind == JoinKind::Full ? rightRows : 0, false);
+    std::vector<uint32_t> all, anyCandidates;
     if (keys.empty() && anyKeys.empty()) {
-        all.resize(right.rows.size());
-        for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+        all.resize(rightRows);
+        for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint32_t>(i);
     }
-    static const std::vector<size_t> none;
-    for (auto& lrow : left.rows) {
-        const std::vector<size_t>* candidates = &all;
+    static const std::vector<uint32_t> none;
+    for (size_t li = 0; li < leftRows; ++li) {
+        const std::vector<uint32_t>* candidates = &all;
         if (!keys.empty()) {
-            bool hasNull = false;
-            QString k = keyOf(lrow, true, hasNull);
-            auto it = hasNull ? index.end() : index.find(k);
-            candidates = it == index.end() ? &none : &it->second;
+            candidates = index.Find(keys.size(), [&](size_t k) -> const Value& { return leftValue(li, keys[k].first); });
+            if (!candidates) candidates = &none;
         } else if (!anyKeys.empty()) {
             // The right rows any alternative matches, once each and in their order.
             anyCandidates.clear();
             for (size_t j = 0; j < anyKeys.size(); ++j) {
-                const Value& v = lrow[anyKeys[j].first];
-                if (v.IsNull()) continue;
-                const auto it = anyIndex[j].find(HashKey(v));
-                if (it != anyIndex[j].end()) anyCandidates.insert(anyCandidates.end(), it->second.begin(), it->second.end());
+                const auto* found = anyIndex[j].Find(1, [&](size_t) -> const Value& { return leftValue(li, anyKeys[j].first); });
+                if (found) anyCandidates.insert(anyCandidates.end(), found->begin(), found->end());
             }
             std::sort(anyCandidates.begin(), anyCandidates.end());
             anyCandidates.erase(std::unique(anyCandidates.begin(), anyCandidates.end()), anyCandidates.end());
             candidates = &anyCandidates;
         }
         bool matched = false;
-        for (size_t i = 0; i < lc; ++i) combined[i] = lrow[i];
-        for (size_t ri : *candidates) {
-            const auto& rrow = right.rows[ri];
-            for (size_t i = 0; i < rc; ++i) combined[lc + i] = rrow[i];
-            scope.row = &combined;
+        std::copy_n(left.Tuple(li), lw, combined.begin());
+        for (uint32_t ri : *candidates) {
+            std::copy_n(right.Tuple(ri), rw, combined.begin() + static_cast<std::ptrdiff_t>(lw));
             if (on && !ex.EvalPredicate(*on, scope)) continue;
             matched = true;
             if (kind == JoinKind::Full) rightMatched[ri] = true;
-            out.rows.push_back(combined);
+            out.tuples.insert(out.tuples.end(), combined.begin(), combined.end());
         }
         if (!matched && (kind == JoinKind::Left || kind == JoinKind::Full)) {
-            for (size_t i = 0; i < rc; ++i) combined[lc + i] = Value::Null(right.columns[i].xtype);
-            out.rows.push_back(combined);
+            std::fill(combined.begin() + static_cast<std::ptrdiff_t>(lw), combined.end(), JoinedRows::kNoRow);
+            out.tuples.insert(out.tuples.end(), combined.begin(), combined.end());
         }
     }
     if (kind == JoinKind::Full) {
-        for (size_t ri = 0; ri < right.rows.size(); ++ri) {
+        std::fill_n(combined.begin(), lw, JoinedRows::kNoRow);
+        for (size_t ri = 0; ri < rightRows; ++ri) {
             if (rightMatched[ri]) continue;
-            std::vector<Value> r(lc + rc);
-            for (size_t i = 0; i < lc; ++i) r[i] = Value::Null(left.columns[i].xtype);
-            for (size_t i = 0; i < rc; ++i) r[lc + i] = right.rows[ri][i];
-            out.rows.push_back(std::move(r));
+            std::copy_n(right.Tuple(ri), rw, combined.begin() + static_cast<std::ptrdiff_t>(lw));
+            out.tuples.insert(out.tuples.end(), combined.begin(), combined.end());
         }
     }
     return out;
@@ -594,10 +680,10 @@ static bool ReadsSystemTable(const TableRef& ref) {
     return ref.kind == TableRef::Kind::Named && IsSystemTableName(ref.name);
 }
 
-static Relation BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns) {
+static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns) {
     if (ref.kind == TableRef::Kind::Join) {
-        Relation l = BuildFrom(ex, *ref.left, outer, columns);
-        Relation r = BuildFrom(ex, *ref.right, outer, columns);
+        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns);
+        JoinedRows r = BuildFrom(ex, *ref.right, outer, columns);
         return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
     }
     if (ref.kind == TableRef::Kind::Derived) {
@@ -607,9 +693,9 @@ static Relation BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer,
                 throw ErrGeneric(8155, 16, QStringLiteral("No column was specified for column %1 of '%2'.").arg(i + 1).arg(ref.alias));
             r.columns[i].qualifier = ref.alias;
         }
-        return r;
+        return JoinedRows::Of(std::move(r));
     }
-    return ex.ResolveTable(ref, nullptr, nullptr, columns);
+    return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns));
 }
 
 // ---------------------------------------------------------------- SELECT
@@ -784,6 +870,7 @@ static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, cons
 
 Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     if (cancel_.load()) throw CancelSignal{};
+    QueryScope lookups(lookups_);
     if (q.unionNext) {
         Relation acc;
         bool first = true;
@@ -862,11 +949,13 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     }
 
     // FROM
-    Relation src;
+    JoinedRows src;
     std::vector<ExprPtr> whereConjuncts;
     SplitConjuncts(q.where, whereConjuncts);
     if (q.from.empty()) {
-        src.rows.emplace_back();
+        Relation one;
+        one.rows.emplace_back();
+        src = JoinedRows::Of(std::move(one));
     } else {
         // System tables are built with only the columns the query names (none of its items is a *).
         QSet<QString> names;
@@ -880,17 +969,18 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
             columns = &names;
         }
         if (q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named)
-            src = ResolveTable(*q.from[0], &whereConjuncts, outer, columns);
+            src = JoinedRows::Of(ResolveTable(*q.from[0], &whereConjuncts, outer, columns));
         else
             src = BuildFrom(*this, *q.from[0], outer, columns);
         for (size_t i = 1; i < q.from.size(); ++i) {
-            Relation next = BuildFrom(*this, *q.from[i], outer, columns);
+            JoinedRows next = BuildFrom(*this, *q.from[i], outer, columns);
             src = JoinRelations(*this, std::move(src), std::move(next), JoinKind::Inner, nullptr, whereConjuncts, outer);
         }
     }
 
     Scope scope;
     scope.columns = &src.columns;
+    scope.joined = &src;
     scope.outer = outer;
     scope.generation = NewScopeGeneration();
 
@@ -902,12 +992,13 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     BindCheck(q.having, src.columns, outer);
 
     // WHERE
-    std::vector<const std::vector<Value>*> rows;
-    rows.reserve(src.rows.size());
-    for (const auto& row : src.rows) {
-        scope.row = &row;
+    std::vector<const uint32_t*> tupleRows;
+    const size_t srcRows = src.RowCount();
+    tupleRows.reserve(srcRows);
+    for (size_t i = 0; i < srcRows; ++i) {
+        scope.tuple = src.Tuple(i);
         if (q.where && !EvalPredicate(*q.where, scope)) continue;
-        rows.push_back(&row);
+        tupleRows.push_back(scope.tuple);
     }
 
     // Select list with stars expanded.
@@ -954,8 +1045,8 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         r.values.reserve(items.size());
         for (size_t i = 0; i < items.size(); ++i) {
             const Item& it = items[i];
-            Value v = it.slot >= 0 ? (s.row ? (*s.row)[it.slot] : Value::Null(src.columns[it.slot].xtype)) : Eval(*it.expr, s);
-            r.values.push_back(v);
+            r.values.push_back(it.slot >= 0 ? (s.HasRow() ? s.At(static_cast<size_t>(it.slot)) : Value::Null(src.columns[it.slot].xtype))
+                                            : Eval(*it.expr, s));
         }
         for (const OrderItem& o : q.orderBy) {
             const Expr& oe = *o.expr;
@@ -982,8 +1073,8 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     };
 
     if (!grouped) {
-        for (const auto* row : rows) {
-            scope.row = row;
+        for (const uint32_t* row : tupleRows) {
+            scope.tuple = row;
             if (!q.assignments.empty()) {
                 for (const auto& a : q.assignments) variables_[a.first.toLower()] = Eval(*a.second, scope);
                 continue;
@@ -991,6 +1082,24 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
             project(scope);
         }
     } else {
+        // Groups are made of whole rows: the rows of a join are put together first.
+        std::vector<std::vector<Value>> joinedRows;
+        std::vector<const std::vector<Value>*> rows;
+        rows.reserve(tupleRows.size());
+        if (src.Width() == 1) {
+            for (const uint32_t* t : tupleRows) rows.push_back(&src.bases[0].rows[*t]);
+        } else {
+            joinedRows.reserve(tupleRows.size());
+            for (const uint32_t* t : tupleRows) {
+                std::vector<Value> row;
+                row.reserve(src.columns.size());
+                for (size_t c = 0; c < src.columns.size(); ++c) row.push_back(src.At(t, c));
+                joinedRows.push_back(std::move(row));
+                rows.push_back(&joinedRows.back());
+            }
+        }
+        scope.joined = nullptr;
+        scope.tuple = nullptr;
         std::vector<std::vector<const std::vector<Value>*>> groups;
         std::vector<std::vector<Value>> groupKeys;
         if (q.groupBy.empty()) {

@@ -30,11 +30,37 @@ using Int128 = __int128;
 // One typed value. Money and decimal values are kept exact as a scaled 128-bit integer
 // (value * 10^scale), which holds every decimal(38, s). Date-times have no time zone:
 // AsDateTime() returns the server's wall-clock time with Qt::UTC as its time spec.
+// A value holds only what its kind needs (32 bytes): catalogs and results hold millions of them.
 class Value {
 public:
-    enum class Kind { Null, Int, Float, Decimal, DateTime, String, Binary };
+    enum class Kind : unsigned char { Null, Int, Float, Decimal, DateTime, String, Binary };
 
-    Value() = default;
+    Value() noexcept : n_{0, 0} {}
+    Value(const Value& o) : kind_(o.kind_), scale_(o.scale_), xtype_(o.xtype_) { CopyPayload(o); }
+    Value(Value&& o) noexcept : kind_(o.kind_), scale_(o.scale_), xtype_(o.xtype_) { MovePayload(o); }
+    Value& operator=(const Value& o) {
+        if (this == &o) return *this;
+        if (kind_ == Kind::String && o.kind_ == Kind::String) s_ = o.s_;
+        else {
+            Release();
+            CopyPayload(o);
+        }
+        kind_ = o.kind_;
+        scale_ = o.scale_;
+        xtype_ = o.xtype_;
+        return *this;
+    }
+    Value& operator=(Value&& o) noexcept {
+        if (this == &o) return *this;
+        Release();
+        MovePayload(o);
+        kind_ = o.kind_;
+        scale_ = o.scale_;
+        xtype_ = o.xtype_;
+        return *this;
+    }
+    ~Value() { Release(); }
+
     static Value Null(int xtype = XInt);
     static Value Int(long long v, int xtype = XInt);
     static Value Float(double v, int xtype = XFloat);
@@ -51,28 +77,48 @@ public:
     long long AsInt() const;      // truncating conversion; 0 for null/unconvertible
     double AsDouble() const;
     QString AsString() const;     // the text SQL Server gives when converting to varchar
+    QStringView TextView() const { return kind_ == Kind::String ? QStringView(s_) : QStringView(); }  // strings only
     QByteArray AsBinary() const;
     QDateTime AsDateTime() const;
     Int128 DecimalScaled() const {
-        return kind_ == Kind::Decimal ? static_cast<Int128>(static_cast<unsigned __int128>(static_cast<unsigned long long>(hi_)) << 64 |
-                                                            static_cast<unsigned long long>(i_))
-                                      : i_;
+        if (kind_ == Kind::Decimal)
+            return static_cast<Int128>(static_cast<unsigned __int128>(static_cast<unsigned long long>(n_.hi)) << 64 |
+                                       static_cast<unsigned long long>(n_.lo));
+        return kind_ == Kind::Int || kind_ == Kind::DateTime ? n_.lo : 0;
     }
     int DecimalScale() const { return scale_; }
     bool IsNumeric() const { return kind_ == Kind::Int || kind_ == Kind::Float || kind_ == Kind::Decimal; }
     bool IsText() const { return kind_ == Kind::String; }
 
 private:
+    void Release() noexcept {
+        if (kind_ == Kind::String) s_.~QString();
+        else if (kind_ == Kind::Binary) b_.~QByteArray();
+    }
+    // The payload of o, into a value whose own payload holds nothing to release.
+    void CopyPayload(const Value& o) {
+        if (o.kind_ == Kind::String) new (&s_) QString(o.s_);
+        else if (o.kind_ == Kind::Binary) new (&b_) QByteArray(o.b_);
+        else n_ = o.n_;
+    }
+    void MovePayload(Value& o) noexcept {
+        if (o.kind_ == Kind::String) new (&s_) QString(std::move(o.s_));
+        else if (o.kind_ == Kind::Binary) new (&b_) QByteArray(std::move(o.b_));
+        else n_ = o.n_;
+    }
+
     Kind kind_ = Kind::Null;
+    unsigned char scale_ = 0;
     int xtype_ = XInt;
-    long long i_ = 0;  // integer, scaled decimal, or milliseconds since 1970 for date-times
-    int scale_ = 0;
     union {
-        double d_ = 0;
-        long long hi_;  // decimals: the high 64 bits of the scaled value (i_ holds the low bits)
+        // Integers and date-times (milliseconds since 1970) in lo; decimals: the scaled value.
+        struct {
+            long long lo, hi;
+        } n_;
+        double d_;
+        QString s_;
+        QByteArray b_;
     };
-    QString s_;
-    QByteArray b_;
 };
 
 struct ResultColumn {

@@ -40,8 +40,8 @@ int OldUserType(int xusertype) {
 }
 
 // Collects the columns and rows of a system table. When the query reads only some of its
-// columns, each row is cut down to those as soon as the next one starts, so that a large table
-// never holds its unread values.
+// columns, a row keeps only those values (the others are dropped as it is added), so that a
+// large table never holds its unread values; Wants tells a builder which costly values it may skip.
 struct Builder {
     Relation& rel;
     std::vector<size_t> keep;
@@ -51,7 +51,6 @@ struct Builder {
     Builder& operator=(const Builder&) = delete;
     ~Builder() {
         Prepare();
-        PruneLast();
         if (!pruning) return;
         std::vector<RelColumn> cols;
         for (size_t i : keep) cols.push_back(rel.columns[i]);
@@ -66,20 +65,26 @@ struct Builder {
             if (t_wanted->contains(rel.columns[i].name.toLower())) keep.push_back(i);
         pruning = keep.size() < rel.columns.size();
     }
-    void PruneLast() {
-        if (!pruning || rel.rows.empty() || rel.rows.back().size() != rel.columns.size()) return;
-        std::vector<Value>& row = rel.rows.back();
-        std::vector<Value> kept;
-        kept.reserve(keep.size());
-        for (size_t i : keep) kept.push_back(std::move(row[i]));
-        row = std::move(kept);
-    }
-    std::vector<Value>& Row() {
+    // Whether the query reads the column (declared with Col before).
+    bool Wants(const char* name) {
         Prepare();
-        PruneLast();
-        rel.rows.emplace_back();
-        rel.rows.back().reserve(rel.columns.size());
-        return rel.rows.back();
+        if (!pruning) return true;
+        for (size_t i : keep)
+            if (rel.columns[i].name == QLatin1String(name)) return true;
+        return false;
+    }
+    // One row: a value for every column, in order.
+    void Add(std::initializer_list<Value> values) { Add(values.begin(), values.size()); }
+    void Add(const std::vector<Value>& values) { Add(values.data(), values.size()); }
+    void Add(const Value* values, size_t count) {
+        Prepare();
+        std::vector<Value>& row = rel.rows.emplace_back();
+        if (!pruning) {
+            row.assign(values, values + count);
+            return;
+        }
+        row.reserve(keep.size());
+        for (size_t i : keep) row.push_back(values[i]);
     }
 };
 
@@ -152,16 +157,18 @@ void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) 
     b.Col("deltrig", XInt, 4); b.Col("instrig", XInt, 4); b.Col("updtrig", XInt, 4); b.Col("seltrig", XInt, 4);
     b.Col("category", XInt, 4); b.Col("cache", XSmallInt, 2);
     rel.rows.reserve(ids ? ids->size() : db.objects.size());
+    const bool triggers = b.Wants("deltrig") || b.Wants("instrig") || b.Wants("updtrig");
+    const bool types = b.Wants("xtype") || b.Wants("type");
     ForObjects(db, ids, [&](int id, const Object& o) {
-        auto& r = b.Row();
-        QString t = o.type.leftJustified(2, u' ');
+        const QString t = types ? o.type.leftJustified(2, u' ') : QString();
         // The older type column has one code, K, for PRIMARY KEY and UNIQUE constraints.
-        QString type = o.IsType("PK") || o.IsType("UQ") ? QStringLiteral("K ") : t;
-        r = {S(o.name), I(id), S(t, XChar), I(o.uid, XSmallInt), I(0, XSmallInt), I(ObjectStatus(o)), I(o.schemaVer),
-             I(0), I(o.parent), D(o.created), I(o.fullTextCatalog, XSmallInt), I(o.schemaVer), I(0), S(type, XChar),
-             I(o.IsType("U") ? 1 : 0, XSmallInt), I(SysStat(o), XSmallInt), I(0, XSmallInt), D(o.created), I(0),
-             I(o.IsType("U") ? FirstTrigger(db, o, 2) : 0), I(o.IsType("U") ? FirstTrigger(db, o, 0) : 0),
-             I(o.IsType("U") ? FirstTrigger(db, o, 1) : 0), I(0), I(o.msShipped ? 2 : 0), I(0, XSmallInt)};
+        const QString type = o.IsType("PK") || o.IsType("UQ") ? QStringLiteral("K ") : t;
+        const bool table = triggers && o.IsType("U");
+        b.Add({S(o.name), I(id), S(t, XChar), I(o.uid, XSmallInt), I(0, XSmallInt), I(ObjectStatus(o)), I(o.schemaVer),
+               I(0), I(o.parent), D(o.created), I(o.fullTextCatalog, XSmallInt), I(o.schemaVer), I(0), S(type, XChar),
+               I(o.IsType("U") ? 1 : 0, XSmallInt), I(SysStat(o), XSmallInt), I(0, XSmallInt), D(o.created), I(0),
+               I(table ? FirstTrigger(db, o, 2) : 0), I(table ? FirstTrigger(db, o, 0) : 0),
+               I(table ? FirstTrigger(db, o, 1) : 0), I(0), I(o.msShipped ? 2 : 0), I(0, XSmallInt)});
     });
 }
 
@@ -196,7 +203,7 @@ void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) 
                            c.xtype == XSmallMoney)
                               ? I(c.scale)
                               : c.xtype == XDateTime ? I(3) : c.xtype == XSmallDateTime ? I(0) : N();
-            b.Row() = {S(c.name), I(id), I(c.xtype, XTinyInt), I(0, XTinyInt), I(c.xusertype, XSmallInt),
+            b.Add({S(c.name), I(id), I(c.xtype, XTinyInt), I(0, XTinyInt), I(c.xusertype, XSmallInt),
                         I(c.length, XSmallInt), I(fixedPrec ? c.prec : 0, XTinyInt), I(c.scale, XTinyInt),
                         I(c.colid, XSmallInt), I(0, XSmallInt), I(0, XTinyInt), I(0, XTinyInt),
                         I((c.identity ? 1 : 0) | (c.computed ? 4 : 0) | (c.rowGuid ? 8 : 0) | (c.identityNotForRepl ? 0x10 : 0), XSmallInt),
@@ -205,7 +212,7 @@ void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) 
                         I(status, XTinyInt), I(c.xtype, XTinyInt), I(OldUserType(c.xusertype), XSmallInt), N(XVarChar), prec, scale,
                         I(c.computed ? 1 : 0), I(outParam ? 1 : 0), I(c.nullable ? 1 : 0),
                         isString ? S(c.collation.isEmpty() ? QString::fromLatin1(kCollation) : c.collation) : N(XNVarChar),
-                        N(XBinary)};
+                        N(XBinary)});
         };
         for (const Column& c : o.columns) add(c, 0, false);
         int colid = 0;
@@ -237,23 +244,23 @@ void SysTypes(const Database& db, Relation& rel) {
         int length = t->variable ? (IsUnicodeType(xt) ? 8000 : IsStringType(xt) || IsBinaryType(xt) ? 8000 : 17) : t->length;
         if (xt == XDecimal || xt == XNumeric) length = 17;
         bool str = IsStringType(xt);
-        b.Row() = {S(QString::fromLatin1(t->name)), I(xt, XTinyInt), I(0, XTinyInt), I(xt, XSmallInt), I(length, XSmallInt),
+        b.Add({S(QString::fromLatin1(t->name)), I(xt, XTinyInt), I(0, XTinyInt), I(xt, XSmallInt), I(length, XSmallInt),
                    I(t->prec, XTinyInt), I(t->scale, XTinyInt), I(0), I(0), I(4, XSmallInt), I(0, XSmallInt),
                    str ? I(872468488) : N(), I(OldUserType(xt), XSmallInt), I(t->variable ? 1 : 0, XBit), I(1, XBit),
                    I(xt, XTinyInt), N(XVarChar), I(str ? length / (IsUnicodeType(xt) ? 2 : 1) : t->prec, XSmallInt),
-                   I(t->scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)};
+                   I(t->scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)});
     }
-    b.Row() = {S(QStringLiteral("sysname")), I(XNVarChar, XTinyInt), I(0, XTinyInt), I(256, XSmallInt), I(256, XSmallInt),
+    b.Add({S(QStringLiteral("sysname")), I(XNVarChar, XTinyInt), I(0, XTinyInt), I(256, XSmallInt), I(256, XSmallInt),
                I(0, XTinyInt), I(0, XTinyInt), I(0), I(0), I(4, XSmallInt), I(0, XSmallInt), I(872468488),
                I(18, XSmallInt), I(1, XBit), I(0, XBit), I(XNVarChar, XTinyInt), N(XVarChar), I(128, XSmallInt),
-               I(0, XTinyInt), S(QString::fromLatin1(kCollation))};
+               I(0, XTinyInt), S(QString::fromLatin1(kCollation))});
     for (const UserType& u : db.userTypes) {
         bool str = IsStringType(u.xtype);
-        b.Row() = {S(u.name), I(u.xtype, XTinyInt), I(0, XTinyInt), I(u.xusertype, XSmallInt), I(u.length, XSmallInt),
+        b.Add({S(u.name), I(u.xtype, XTinyInt), I(0, XTinyInt), I(u.xusertype, XSmallInt), I(u.length, XSmallInt),
                    I(u.prec, XTinyInt), I(u.scale, XTinyInt), I(u.tdefault), I(u.domain), I(u.uid, XSmallInt), I(0, XSmallInt),
                    str ? I(872468488) : N(), I(u.xusertype, XSmallInt), I(0, XBit), I(u.allowNulls ? 1 : 0, XBit),
                    I(u.xtype, XTinyInt), N(XVarChar), I(str ? u.length / (IsUnicodeType(u.xtype) ? 2 : 1) : u.prec, XSmallInt),
-                   I(u.scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)};
+                   I(u.scale, XTinyInt), str ? S(QString::fromLatin1(kCollation)) : N(XNVarChar)});
     }
 }
 
@@ -262,6 +269,7 @@ void SysComments(const Database& db, Relation& rel, const std::vector<int>* ids)
     b.Col("id", XInt, 4); b.Col("number", XSmallInt, 2); b.Col("colid", XSmallInt, 2); b.Col("status", XSmallInt, 2);
     b.Col("ctext", XVarBinary, 8000); b.Col("texttype", XSmallInt, 2); b.Col("language", XSmallInt, 2);
     b.Col("encrypted", XBit, 1); b.Col("compressed", XBit, 1); b.Col("text", XNVarChar, 8000);
+    const bool binaryText = b.Wants("ctext");
     ForObjects(db, ids, [&](int id, const Object& o) {
         for (const auto& [number, text] : o.texts) {
             // Definitions are kept in chunks of 4000 characters.
@@ -270,12 +278,12 @@ void SysComments(const Database& db, Relation& rel, const std::vector<int>* ids)
                 QString chunk = text.mid(pos, 4000);
                 // An encrypted definition shows no text (status bit 1, the "encrypted" column).
                 if (o.encrypted)
-                    b.Row() = {I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(1, XSmallInt), N(XVarBinary),
-                               I(2, XSmallInt), I(0, XSmallInt), I(1, XBit), I(0, XBit), N(XNVarChar)};
+                    b.Add({I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(1, XSmallInt), N(XVarBinary),
+                               I(2, XSmallInt), I(0, XSmallInt), I(1, XBit), I(0, XBit), N(XNVarChar)});
                 else
-                    b.Row() = {I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(0, XSmallInt),
-                               B(QByteArray(reinterpret_cast<const char*>(chunk.utf16()), chunk.size() * 2), XVarBinary),
-                               I(2, XSmallInt), I(0, XSmallInt), I(0, XBit), I(0, XBit), S(chunk)};
+                    b.Add({I(id), I(number, XSmallInt), I(++colid, XSmallInt), I(0, XSmallInt),
+                               binaryText ? B(QByteArray(reinterpret_cast<const char*>(chunk.utf16()), chunk.size() * 2), XVarBinary) : N(XVarBinary),
+                               I(2, XSmallInt), I(0, XSmallInt), I(0, XBit), I(0, XBit), S(chunk)});
                 if (text.isEmpty()) break;
             }
         }
@@ -296,11 +304,11 @@ void SysIndexes(const Database& db, Relation& rel, const std::vector<int>* ids) 
         if (!o.IsTable()) return;
         const long long rows = static_cast<long long>(o.rows.size());
         auto add = [&](int indid, int status, int keycnt, int groupid, int fill, const QString& name) {
-            b.Row() = {I(id), I(status), N(XBinary), I(indid, XSmallInt), N(XBinary), I(0, XSmallInt),
+            b.Add({I(id), I(status), N(XBinary), I(indid, XSmallInt), N(XBinary), I(0, XSmallInt),
                        I(keycnt, XSmallInt), I(groupid, XSmallInt), I(rows / 50 + 1), I(rows / 50 + 2), I(rows / 50 + 2),
                        I(rows, XBigInt), I(0), I(0, XSmallInt), I(0, XSmallInt), I(fill, XTinyInt), I(0, XTinyInt),
                        N(XBinary), I(0, XSmallInt), I(0, XSmallInt), I(0), N(XVarBinary), S(name), N(XImage), I(8000),
-                       I(static_cast<int>(rows))};
+                       I(static_cast<int>(rows))});
         };
         bool clustered = false;
         for (const IndexInfo& ix : o.indexes) clustered = clustered || ix.clustered;
@@ -336,7 +344,7 @@ void SysIndexKeys(const Database& db, Relation& rel, const std::vector<int>* ids
         for (const IndexInfo& ix : o.indexes) {
             if (ix.indid == 0 || ix.indid == 255) continue;
             int keyno = 0;
-            for (int colid : ix.keys) b.Row() = {I(id), I(ix.indid, XSmallInt), I(colid, XSmallInt), I(++keyno, XSmallInt)};
+            for (int colid : ix.keys) b.Add({I(id), I(ix.indid, XSmallInt), I(colid, XSmallInt), I(++keyno, XSmallInt)});
         }
     });
 }
@@ -348,8 +356,8 @@ void SysForeignKeys(const Database& db, Relation& rel) {
     for (const auto& [id, o] : db.objects) {
         if (!o.IsType("F")) continue;
         for (size_t i = 0; i < o.fkeys.size() && i < o.rkeys.size(); ++i)
-            b.Row() = {I(id), I(o.parent), I(o.refTable), I(o.fkeys[i], XSmallInt), I(o.rkeys[i], XSmallInt),
-                       I(static_cast<int>(i) + 1, XSmallInt)};
+            b.Add({I(id), I(o.parent), I(o.refTable), I(o.fkeys[i], XSmallInt), I(o.rkeys[i], XSmallInt),
+                       I(static_cast<int>(i) + 1, XSmallInt)});
     }
 }
 
@@ -376,7 +384,7 @@ void SysReferences(const Database& db, Relation& rel) {
                     if (same) { rindid = ix.indid; break; }
                 }
         }
-        auto& r = b.Row();
+        std::vector<Value> r;
         QByteArray forkeys, refkeys;
         for (int k : o.fkeys) { forkeys.append(static_cast<char>(k & 0xff)); forkeys.append(static_cast<char>(k >> 8)); }
         for (int k : o.rkeys) { refkeys.append(static_cast<char>(k & 0xff)); refkeys.append(static_cast<char>(k >> 8)); }
@@ -384,6 +392,7 @@ void SysReferences(const Database& db, Relation& rel) {
              B(forkeys), B(refkeys), I(0, XSmallInt), I(0, XSmallInt)};
         for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.fkeys.size() ? o.fkeys[i] : 0, XSmallInt));
         for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.rkeys.size() ? o.rkeys[i] : 0, XSmallInt));
+        b.Add(r);
     }
 }
 
@@ -401,17 +410,17 @@ void SysUsers(const Database& db, Relation& rel) {
             sid = QByteArray::fromHex("0105000000000009040000");
             sid.append(QByteArray::number(u.uid).rightJustified(8, '0'));
         }
-        b.Row() = {I(u.uid, XSmallInt), I(u.isSqlRole ? 0 : 2, XSmallInt), S(u.name), B(sid), N(XVarBinary),
+        b.Add({I(u.uid, XSmallInt), I(u.isSqlRole ? 0 : 2, XSmallInt), S(u.name), B(sid), N(XVarBinary),
                    D(u.created), D(u.updated), N(XSmallInt), N(XVarBinary), I(u.isSqlRole ? u.uid : 0, XSmallInt),
                    N(XVarChar), I(u.isSqlUser && u.hasSid ? 1 : 0), I(u.isSqlUser && u.hasSid ? 1 : 0), I(0), I(0), I(0),
-                   I(u.isSqlUser ? 1 : 0), I(0), I(u.isSqlRole ? 1 : 0), I(u.isAppRole ? 1 : 0)};
+                   I(u.isSqlUser ? 1 : 0), I(0), I(u.isSqlRole ? 1 : 0), I(u.isAppRole ? 1 : 0)});
     }
 }
 
 void SysMembers(const Database& db, Relation& rel) {
     Builder b(rel);
     b.Col("memberuid", XSmallInt, 2); b.Col("groupuid", XSmallInt, 2);
-    for (const auto& [g, m] : db.members) b.Row() = {I(m, XSmallInt), I(g, XSmallInt)};
+    for (const auto& [g, m] : db.members) b.Add({I(m, XSmallInt), I(g, XSmallInt)});
 }
 
 void SysPermissions(const Database& db, Relation& rel) {
@@ -421,15 +430,15 @@ void SysPermissions(const Database& db, Relation& rel) {
     b.Col("updadd", XVarBinary, 4000); b.Col("updmod", XVarBinary, 4000); b.Col("refadd", XVarBinary, 4000);
     b.Col("refmod", XVarBinary, 4000);
     for (const Permission& p : db.permissions)
-        b.Row() = {I(p.id), I(p.grantee, XSmallInt), I(p.grantor, XSmallInt), I(p.actadd, XSmallInt), I(p.actmod, XSmallInt),
-                   B(p.seladd), B(p.selmod), B(p.updadd), B(p.updmod), B(p.refadd), B(p.refmod)};
+        b.Add({I(p.id), I(p.grantee, XSmallInt), I(p.grantor, XSmallInt), I(p.actadd, XSmallInt), I(p.actmod, XSmallInt),
+                   B(p.seladd), B(p.selmod), B(p.updadd), B(p.updmod), B(p.refadd), B(p.refmod)});
 }
 
 void SysFileGroups(const Database& db, Relation& rel) {
     Builder b(rel);
     b.Col("groupid", XSmallInt, 2); b.Col("allocpolicy", XSmallInt, 2); b.Col("status", XInt, 4); b.Col("groupname", XNVarChar, 256);
     for (const FileGroup& g : db.fileGroups)
-        b.Row() = {I(g.groupid, XSmallInt), I(0, XSmallInt), I(g.isDefault ? 16 : 0), S(g.name)};
+        b.Add({I(g.groupid, XSmallInt), I(0, XSmallInt), I(g.isDefault ? 16 : 0), S(g.name)});
 }
 
 void SysFiles(const Database& db, Relation& rel) {
@@ -437,15 +446,15 @@ void SysFiles(const Database& db, Relation& rel) {
     b.Col("fileid", XSmallInt, 2); b.Col("groupid", XSmallInt, 2); b.Col("size", XInt, 4); b.Col("maxsize", XInt, 4);
     b.Col("growth", XInt, 4); b.Col("status", XInt, 4); b.Col("perf", XInt, 4); b.Col("name", XNChar, 256);
     b.Col("filename", XNChar, 520);
-    b.Row() = {I(1, XSmallInt), I(1, XSmallInt), I(1024), I(-1), I(10), I(0x100002), I(0), S(db.name, XNChar),
-               S(QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\") + db.name + ".mdf", XNChar)};
+    b.Add({I(1, XSmallInt), I(1, XSmallInt), I(1024), I(-1), I(10), I(0x100002), I(0), S(db.name, XNChar),
+               S(QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\") + db.name + ".mdf", XNChar)});
 }
 
 void SysFullTextCatalogs(const Database& db, Relation& rel) {
     Builder b(rel);
     b.Col("ftcatid", XSmallInt, 2); b.Col("name", XNVarChar, 256); b.Col("status", XSmallInt, 2); b.Col("path", XNVarChar, 520);
     for (const FullTextCatalog& c : db.fullTextCatalogs)
-        b.Row() = {I(c.ftcatid, XSmallInt), S(c.name), I(0, XSmallInt), c.path.isEmpty() ? N(XNVarChar) : S(c.path)};
+        b.Add({I(c.ftcatid, XSmallInt), S(c.name), I(0, XSmallInt), c.path.isEmpty() ? N(XNVarChar) : S(c.path)});
 }
 
 void SysDepends(const Database&, Relation& rel) {
@@ -464,10 +473,10 @@ void SysDatabases(const ServerState& server, Relation& rel) {
     for (const auto& [key, db] : server.databases) dbs.push_back(&db);
     std::sort(dbs.begin(), dbs.end(), [](const Database* a, const Database* c) { return a->dbid < c->dbid; });
     for (const Database* db : dbs)
-        b.Row() = {S(db->name), I(db->dbid, XSmallInt), B(QByteArray::fromHex("01")), I(0, XSmallInt), I(16),
+        b.Add({S(db->name), I(db->dbid, XSmallInt), B(QByteArray::fromHex("01")), I(0, XSmallInt), I(16),
                    I(1090519040), D(db->created), D(db->created), I(0), I(db->cmptlevel, XTinyInt),
                    S(QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\") + db->name + ".mdf"),
-                   I(539, XSmallInt)};
+                   I(539, XSmallInt)});
 }
 
 void SysAltFiles(const ServerState& server, Relation& rel) {
@@ -479,11 +488,11 @@ void SysAltFiles(const ServerState& server, Relation& rel) {
     for (const auto& [key, db] : server.databases) {
         QString dir = QStringLiteral("C:\\Program Files\\Microsoft SQL Server\\MSSQL\\data\\");
         QString dataName = db.name == "master" ? QStringLiteral("master") : db.name;
-        b.Row() = {I(1, XSmallInt), I(1, XSmallInt), I(1024), I(-1), I(10), I(2), I(0), I(db.dbid, XSmallInt),
-                   S(db.name == "master" ? QStringLiteral("master") : db.name), S(dir + dataName + ".mdf"), N(XBinary), N(XBinary)};
-        b.Row() = {I(2, XSmallInt), I(0, XSmallInt), I(128), I(-1), I(10), I(0x42), I(0), I(db.dbid, XSmallInt),
+        b.Add({I(1, XSmallInt), I(1, XSmallInt), I(1024), I(-1), I(10), I(2), I(0), I(db.dbid, XSmallInt),
+                   S(db.name == "master" ? QStringLiteral("master") : db.name), S(dir + dataName + ".mdf"), N(XBinary), N(XBinary)});
+        b.Add({I(2, XSmallInt), I(0, XSmallInt), I(128), I(-1), I(10), I(0x42), I(0), I(db.dbid, XSmallInt),
                    S(db.name == "master" ? QStringLiteral("mastlog") : db.name + "_log"),
-                   S(dir + (db.name == "master" ? QStringLiteral("mastlog") : db.name + "_log") + ".ldf"), N(XBinary), N(XBinary)};
+                   S(dir + (db.name == "master" ? QStringLiteral("mastlog") : db.name + "_log") + ".ldf"), N(XBinary), N(XBinary)});
     }
 }
 

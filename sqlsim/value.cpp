@@ -1,6 +1,7 @@
 #include "sqlsim/value_ops.h"
 
 #include <QLocale>
+#include <array>
 #include <QRegularExpression>
 #include <climits>
 #include <QTimeZone>
@@ -27,6 +28,13 @@ const BuiltinType kTypes[] = {
 };
 
 Int128 Pow10(int n) {
+    static const std::array<Int128, 39> powers = [] {
+        std::array<Int128, 39> p{};
+        p[0] = 1;
+        for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+        return p;
+    }();
+    if (n >= 0 && n < static_cast<int>(powers.size())) return powers[static_cast<size_t>(n)];
     Int128 r = 1;
     for (int i = 0; i < n; ++i) r *= 10;
     return r;
@@ -119,30 +127,42 @@ bool IsIntegerType(int x) { return x == XInt || x == XSmallInt || x == XTinyInt 
 
 // ---------------------------------------------------------------- Value
 Value Value::Null(int xtype) { Value v; v.xtype_ = xtype; return v; }
-Value Value::Int(long long x, int xtype) { Value v; v.kind_ = Kind::Int; v.i_ = x; v.xtype_ = xtype; return v; }
+Value Value::Int(long long x, int xtype) { Value v; v.kind_ = Kind::Int; v.n_.lo = x; v.xtype_ = xtype; return v; }
 Value Value::Float(double x, int xtype) { Value v; v.kind_ = Kind::Float; v.d_ = x; v.xtype_ = xtype; return v; }
 Value Value::Decimal(Int128 s, int sc, int xtype) {
     Value v;
     v.kind_ = Kind::Decimal;
-    v.i_ = static_cast<long long>(static_cast<unsigned long long>(s));
-    v.hi_ = static_cast<long long>(static_cast<unsigned __int128>(s) >> 64);
-    v.scale_ = sc;
+    v.n_.lo = static_cast<long long>(static_cast<unsigned long long>(s));
+    v.n_.hi = static_cast<long long>(static_cast<unsigned __int128>(s) >> 64);
+    v.scale_ = static_cast<unsigned char>(sc);
     v.xtype_ = xtype;
     return v;
 }
 Value Value::DateTime(const QDateTime& x, int xtype) {
     Value v;
     v.kind_ = Kind::DateTime;
-    v.i_ = x.timeSpec() == Qt::UTC ? x.toMSecsSinceEpoch() : QDateTime(x.date(), x.time(), Qt::UTC).toMSecsSinceEpoch();
+    v.n_.lo = x.timeSpec() == Qt::UTC ? x.toMSecsSinceEpoch() : QDateTime(x.date(), x.time(), Qt::UTC).toMSecsSinceEpoch();
     v.xtype_ = xtype;
     return v;
 }
-Value Value::String(const QString& x, int xtype) { Value v; v.kind_ = Kind::String; v.s_ = x; v.xtype_ = xtype; return v; }
-Value Value::Binary(const QByteArray& x, int xtype) { Value v; v.kind_ = Kind::Binary; v.b_ = x; v.xtype_ = xtype; return v; }
+Value Value::String(const QString& x, int xtype) {
+    Value v;
+    new (&v.s_) QString(x);
+    v.kind_ = Kind::String;
+    v.xtype_ = xtype;
+    return v;
+}
+Value Value::Binary(const QByteArray& x, int xtype) {
+    Value v;
+    new (&v.b_) QByteArray(x);
+    v.kind_ = Kind::Binary;
+    v.xtype_ = xtype;
+    return v;
+}
 
 long long Value::AsInt() const {
     switch (kind_) {
-    case Kind::Int: return i_;
+    case Kind::Int: return n_.lo;
     case Kind::Float: return static_cast<long long>(d_);
     case Kind::Decimal: return static_cast<long long>(DecimalScaled() / Pow10(scale_));
     case Kind::String: return s_.trimmed().toLongLong();
@@ -157,7 +177,7 @@ long long Value::AsInt() const {
 
 double Value::AsDouble() const {
     switch (kind_) {
-    case Kind::Int: return static_cast<double>(i_);
+    case Kind::Int: return static_cast<double>(n_.lo);
     case Kind::Float: return d_;
     case Kind::Decimal: return static_cast<double>(DecimalScaled()) / std::pow(10.0, scale_);
     case Kind::String: return s_.trimmed().toDouble();
@@ -168,7 +188,7 @@ double Value::AsDouble() const {
 QString Value::AsString() const {
     switch (kind_) {
     case Kind::Null: return QString();
-    case Kind::Int: return QString::number(i_);
+    case Kind::Int: return QString::number(n_.lo);
     case Kind::Float: return FormatNumberLikeServer(*this);
     case Kind::Decimal:
         if (xtype_ == XMoney || xtype_ == XSmallMoney)
@@ -187,7 +207,7 @@ QByteArray Value::AsBinary() const {
     case Kind::String: return IsUnicodeType(xtype_) ? QByteArray(reinterpret_cast<const char*>(s_.utf16()), s_.size() * 2) : s_.toLatin1();
     case Kind::Int: {
         QByteArray r(4, 0);
-        for (int k = 0; k < 4; ++k) r[3 - k] = static_cast<char>((i_ >> (8 * k)) & 0xff);
+        for (int k = 0; k < 4; ++k) r[3 - k] = static_cast<char>((n_.lo >> (8 * k)) & 0xff);
         return r;
     }
     default: return QByteArray();
@@ -195,7 +215,7 @@ QByteArray Value::AsBinary() const {
 }
 
 QDateTime Value::AsDateTime() const {
-    return kind_ == Kind::DateTime ? QDateTime::fromMSecsSinceEpoch(i_, Qt::UTC) : QDateTime();
+    return kind_ == Kind::DateTime ? QDateTime::fromMSecsSinceEpoch(n_.lo, Qt::UTC) : QDateTime();
 }
 
 // ---------------------------------------------------------------- formatting
@@ -344,8 +364,8 @@ bool Truthy(const Value& v) {
 // ---------------------------------------------------------------- comparison
 namespace {
 
-QString TrimRight(const QString& s) {
-    int n = static_cast<int>(s.size());
+QStringView TrimRightView(QStringView s) {
+    qsizetype n = s.size();
     while (n > 0 && s[n - 1] == u' ') --n;
     return s.left(n);
 }
@@ -378,12 +398,16 @@ bool ThreadCaseSensitive() { return tlCaseSensitive; }
 
 int CompareValues(const Value& a, const Value& b) {
     using K = Value::Kind;
+    if (a.GetKind() == K::Int && b.GetKind() == K::Int) {
+        const long long x = a.AsInt(), y = b.AsInt();
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
     if (a.GetKind() == K::String && b.GetKind() == K::String) {
-        const QString x = TrimRight(a.AsString()), y = TrimRight(b.AsString());
-        int c = QString::compare(x, y, Qt::CaseInsensitive);
+        const QStringView x = TrimRightView(a.TextView()), y = TrimRightView(b.TextView());
+        int c = x.compare(y, Qt::CaseInsensitive);
         // A case-sensitive collation still sorts alphabetically; of two spellings of one word
         // the lower-case one comes first.
-        if (c == 0 && tlCaseSensitive) c = -QString::compare(x, y, Qt::CaseSensitive);
+        if (c == 0 && tlCaseSensitive) c = -x.compare(y, Qt::CaseSensitive);
         return c < 0 ? -1 : c > 0 ? 1 : 0;
     }
     if (a.GetKind() == K::DateTime || b.GetKind() == K::DateTime) {
@@ -433,7 +457,10 @@ QString HashKey(const Value& v) {
         while (m % 10 == 0) { m /= 10; --scale; }
         return DecimalText(m, scale);
     }
-    case Value::Kind::String: return QStringLiteral("s") + (tlCaseSensitive ? TrimRight(v.AsString()) : TrimRight(v.AsString()).toLower());
+    case Value::Kind::String: {
+        const QStringView text = TrimRightView(v.TextView());
+        return QStringLiteral("s") + (tlCaseSensitive ? text.toString() : text.toString().toLower());
+    }
     case Value::Kind::DateTime: return QStringLiteral("d") + QString::number(v.AsDateTime().toMSecsSinceEpoch());
     case Value::Kind::Binary: return QStringLiteral("b") + QString::fromLatin1(v.AsBinary().toHex());
     }
@@ -520,11 +547,11 @@ Value Arithmetic(const QString& op, const Value& aIn, const Value& bIn) {
         int xt = (IsStringType(aIn.XTypeCode()) && IsStringType(bIn.XTypeCode())) ? aIn.XTypeCode() : XInt;
         return Value::Null(xt);
     }
-    Value a = aIn, b = bIn;
-    if (op == "+" && a.GetKind() == K::String && b.GetKind() == K::String) {
-        int xt = IsUnicodeType(a.XTypeCode()) || IsUnicodeType(b.XTypeCode()) ? XNVarChar : XVarChar;
-        return Value::String(a.AsString() + b.AsString(), xt);
+    if (aIn.GetKind() == K::String && bIn.GetKind() == K::String && op == QLatin1String("+")) {
+        const int xt = IsUnicodeType(aIn.XTypeCode()) || IsUnicodeType(bIn.XTypeCode()) ? XNVarChar : XVarChar;
+        return Value::String(aIn.AsString() + bIn.AsString(), xt);
     }
+    Value a = aIn, b = bIn;
     if (op == "+" && a.GetKind() == K::Binary && b.GetKind() == K::Binary)
         return Value::Binary(a.AsBinary() + b.AsBinary(), XVarBinary);
     if (a.GetKind() == K::DateTime || b.GetKind() == K::DateTime) {

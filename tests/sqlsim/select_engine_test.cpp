@@ -59,6 +59,25 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT COUNT(*) FROM a INNER JOIN b ON (a.id = b.aid OR a.grp = b.qty) AND b.qty > 5", 0, L({"1"})},
         {"SELECT STR(a.id, 1) + ':' + ISNULL(STR(b.qty, 1), '-') FROM a LEFT JOIN b ON a.id = b.qty OR a.grp = b.aid ORDER BY a.id",
          0, L({"1:1", "2:2", "3:-", "4:-"})},
+        // Rows of a join keep each side's values in place: the column order of RIGHT and FULL joins
+        // with *, a join nested on the right, a third table, grouping and a correlated subquery
+        // over joined rows, and keys that are text (any case) or of different numeric types.
+        {"SELECT * FROM a RIGHT JOIN b ON a.id = b.aid ORDER BY b.qty", 0, L({"3", "NULL", "1", "1"})},
+        {"SELECT * FROM a RIGHT JOIN b ON a.id = b.aid ORDER BY b.qty", 4, L({"1", "2", "5", "7"})},
+        {"SELECT ISNULL(STR(a.id, 1), '-') + ':' + ISNULL(STR(b.qty, 1), '-') FROM a FULL JOIN b ON a.id = b.aid ORDER BY 1",
+         0, L({"-:2", "1:5", "1:7", "2:-", "3:1", "4:-"})},
+        {"SELECT a.name FROM a INNER JOIN (b INNER JOIN a AS a2 ON a2.id = b.aid) ON a.grp = a2.grp AND b.qty < 6 ORDER BY a.id",
+         0, L({"one", "two", "three"})},
+        {"SELECT c.name FROM a INNER JOIN b ON a.id = b.aid LEFT JOIN a AS c ON c.id = b.qty ORDER BY b.qty", 0,
+         L({"one", "NULL", "NULL"})},
+        {"SELECT a.name + ':' + STR(SUM(b.qty), 2) FROM a INNER JOIN b ON a.id = b.aid GROUP BY a.name ORDER BY 1", 0,
+         L({"one:12", "three: 1"})},
+        {"SELECT a.id FROM a, b WHERE a.id = b.aid AND EXISTS (SELECT * FROM b AS x WHERE x.aid = a.id AND x.qty > b.qty)",
+         0, L({"1"})},
+        {"SELECT x.id FROM a AS x INNER JOIN a AS y ON UPPER(x.name) = y.name ORDER BY x.id", 0, L({"1", "2", "3"})},
+        {"SELECT COUNT(*) FROM a AS x INNER JOIN (SELECT UPPER(name) AS n FROM a) AS y ON x.name = y.n", 0, L({"3"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN b ON a.id = b.price", 0, L({"0"})},
+        {"SELECT COUNT(*) FROM a INNER JOIN (SELECT CONVERT(money, 1) AS m) AS y ON a.id = y.m", 0, L({"1"})},
         // Ordering: direction, NULLs first, aliases, ordinals, TOP.
         {"SELECT name FROM a ORDER BY name DESC", 0, L({"two", "three", "one", "NULL"})},
         {"SELECT name AS n FROM a ORDER BY n", 0, L({"NULL", "one", "three", "two"})},
@@ -125,6 +144,27 @@ TEST_F(Engine, ExpressionsFollowServerTypeRules) {
     // A literal without N is in code page 1252: what that page cannot hold becomes '?'.
     EXPECT_EQ(One(QString::fromUtf8("SELECT 'Zo\xc3\xab \xe6\x97\xa5\xe2\x82\xac' + N' \xe6\x97\xa5'")),
               QString::fromUtf8("Zo\xc3\xab ?\xe2\x82\xac \xe6\x97\xa5"));
+}
+
+// Property functions answer for the object each row names, also when consecutive rows name
+// different objects, and a later statement sees the catalog as the earlier ones left it.
+TEST_F(Engine, PropertyFunctionsFollowEachRowsObjectAndTheLatestCatalog) {
+    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        "CREATE TABLE p (id int IDENTITY(5, 2) NOT NULL, x int NULL)\n"
+        "CREATE TABLE q (k int IDENTITY(7, 3) NOT NULL)\n"
+        "SELECT STR(IDENT_SEED(t.n), 1) + STR(COLUMNPROPERTY(OBJECT_ID(t.n), t.c, 'IsIdentity'), 1) FROM (SELECT 'p' AS n, "
+        "'id' AS c UNION ALL SELECT 'q', 'k' UNION ALL SELECT 'p', 'x' UNION ALL SELECT 'q', 'none') AS t\n"
+        "DROP TABLE p\n"
+        "CREATE TABLE p (id int IDENTITY(9, 1) NOT NULL)\n"
+        "SELECT STR(IDENT_SEED('p'), 1) + STR(OBJECTPROPERTY(OBJECT_ID('p'), 'ISUSERTABLE'), 1) + "
+        "ISNULL(STR(OBJECTPROPERTY(OBJECT_ID('p'), 'IsUserTabl'), 1), '-') + STR(OBJECTPROPERTY(OBJECT_ID('p'), 'tableHasIdentity'), 1)"));
+    ASSERT_EQ(Errors(r).toStdString(), std::string());
+    ASSERT_EQ(r.resultSets.size(), 2u);
+    std::vector<QString> first, second;
+    for (const auto& row : r.resultSets[0].rows) first.push_back(row[0].IsNull() ? QStringLiteral("NULL") : row[0].AsString());
+    for (const auto& row : r.resultSets[1].rows) second.push_back(row[0].AsString());
+    EXPECT_EQ(first, L({"51", "71", "50", "NULL"}));
+    EXPECT_EQ(second, L({"91-1"}));  // property names in any case, but whole
 }
 
 TEST_F(Engine, VariablesAssignedBySelectAndSet) {

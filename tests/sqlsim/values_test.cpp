@@ -76,6 +76,39 @@ TEST(Values, ComparisonIgnoresCaseAndTrailingBlanks) {
     EXPECT_NE(HashKey(Value::Null()), HashKey(Value::String(QString())));
 }
 
+// A value keeps only its kind's payload: copying, moving and assigning across kinds must carry
+// the payload, type and scale over whole (the high half of a wide decimal included) and leave
+// the source as it was.
+TEST(Values, CopiesAndAssignmentsAcrossKindsKeepThePayload) {
+    const Int128 wide = static_cast<Int128>(123456789012345678LL) * 1000000000000LL + 987;
+    const std::vector<Value> samples = {
+        Value::Null(XNVarChar), Value::Int(-42, XSmallInt), Value::Float(2.5), Value::Decimal(wide, 4, XNumeric),
+        Value::DateTime(Date("1/2/1997")), Value::String(QStringLiteral("Grüße"), XNVarChar),
+        Value::Binary(QByteArray("\x01\x02", 2))};
+    auto same = [](const Value& a, const Value& b) {
+        return a.GetKind() == b.GetKind() && a.XTypeCode() == b.XTypeCode() && a.DecimalScale() == b.DecimalScale() &&
+               a.AsString() == b.AsString() && a.AsBinary() == b.AsBinary();
+    };
+    for (const Value& from : samples) {
+        Value copy(from);
+        EXPECT_TRUE(same(copy, from)) << from.AsString().toStdString();
+        Value moved(std::move(copy));
+        EXPECT_TRUE(same(moved, from)) << from.AsString().toStdString();
+        for (const Value& onto : samples) {
+            Value target(onto), moveTarget(onto);
+            target = from;
+            EXPECT_TRUE(same(target, from)) << onto.AsString().toStdString() << " <- " << from.AsString().toStdString();
+            Value source(from);
+            moveTarget = std::move(source);
+            EXPECT_TRUE(same(moveTarget, from)) << onto.AsString().toStdString() << " <- " << from.AsString().toStdString();
+        }
+    }
+    EXPECT_EQ(samples[3].DecimalScaled(), wide);
+    EXPECT_EQ(samples[0].DecimalScaled(), 0);
+    EXPECT_EQ(samples[5].DecimalScaled(), 0);
+    EXPECT_LE(sizeof(Value), 32u);
+}
+
 TEST(Values, ArithmeticTypes) {
     Value m = Arithmetic(QStringLiteral("*"), Value::Decimal(215000, 4, XMoney), Value::Int(3));
     EXPECT_EQ(m.XTypeCode(), XMoney);

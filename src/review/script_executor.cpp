@@ -65,6 +65,12 @@ void ScriptExecutor::WriteLine(const QString& text) {
     QString error;
     try {
         const QByteArray bytes = EncodeLocalText(text + kCrLf);
+        if (!ExportOnly) {
+            // An execution log collects its lines until the next statement runs (FlushLog).
+            pendingLog_ += bytes;
+            pendingText_ += text + QLatin1Char('\n');
+            return;
+        }
         if (file_.write(bytes) != bytes.size())
             error = QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString());
     } catch (const TovimarException& e) {
@@ -75,8 +81,18 @@ void ScriptExecutor::WriteLine(const QString& text) {
     // the middle of a script would leave the Destination half changed; what the log could not
     // take is kept for the caller to show.
     if (ExportOnly) throw TovimarException(57, kSource, error);
-    logError_ = error;
+    FlushLog();  // the lines before this one keep their place
+    if (logError_.isEmpty()) logError_ = error;
     unwrittenLog_ += text + QLatin1Char('\n');
+}
+
+void ScriptExecutor::FlushLog() {
+    if (pendingLog_.isEmpty()) return;
+    if (logError_.isEmpty() && file_.write(pendingLog_) != pendingLog_.size())
+        logError_ = QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString());
+    if (!logError_.isEmpty()) unwrittenLog_ += pendingText_;
+    pendingLog_.clear();
+    pendingText_.clear();
 }
 
 void ScriptExecutor::WriteHeader() {
@@ -112,9 +128,12 @@ void ScriptExecutor::RunScripts() {
 
     logError_.clear();
     unwrittenLog_.clear();
+    pendingLog_.clear();
+    pendingText_.clear();
     file_.setFileName(ResultFile);
-    // The log of an execution is written through line by line, so that a run that is killed
-    // leaves the record of every statement that ran; a saved script file is written at once.
+    // The log of an execution is written through: what was logged goes out in one write before
+    // each statement runs, so that a run that is killed leaves the record of every statement that
+    // ran and the title of the script that was running; a saved script file is written at once.
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
     if (!file_.open(ExportOnly ? mode : mode | QIODevice::Unbuffered))
         throw TovimarException(75, kSource,
@@ -123,6 +142,7 @@ void ScriptExecutor::RunScripts() {
     CleanupGuard finish([this] {
         StopRunning();
         connection_ = nullptr;
+        FlushLog();
         file_.close();
     });
     Run();
@@ -345,6 +365,7 @@ void ScriptExecutor::ExecuteBatch(const QString& sql) {
     StopRunning();
     connection_->ClearErrors();
     if (cancelled_) throw CancelledError();
+    FlushLog();  // what ran before, and the title of what runs now, is on record first
 
     CleanupGuard stopOnError([this] { StopRunning(); }, CleanupWhen::OnError);
     connection_->ExecuteAsync(sql);

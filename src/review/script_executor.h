@@ -92,6 +92,7 @@ private:
     void Run();
     void WriteHeader();
     void WriteLine(const QString& text);
+    void FlushLog();  // writes the lines collected since the last statement
 
     Progress& progress_;
     QFile file_;
@@ -107,6 +108,8 @@ private:
     std::vector<ScriptPtr> failedFoundations_;
     QString logError_;
     QString unwrittenLog_;
+    QByteArray pendingLog_;  // log lines not written yet: one write before the next statement runs
+    QString pendingText_;    // the same lines, for unwrittenLog_ should that write fail
 };
 
 // The default path of a result file: the "Scripts" folder (created when missing) + "Tovimar_" +

@@ -7,20 +7,13 @@ using namespace family_test;
 
 namespace {
 
-const QString dbo = QStringLiteral("dbo");
 constexpr long QuotedIdent = 8;
 constexpr long AnsiNulls = 16;
-
-struct Pair {
-    TestDb src{QStringLiteral("S"), QStringLiteral("Src")};
-    TestDb dst{QStringLiteral("D"), QStringLiteral("Dst")};
-    GenerationContext ctx = Context(src, dst);
-};
 
 FieldPtr ViewColumn(Tovimar_View& view, const QString& name, const QString& collation) {
     auto field = std::make_shared<Tovimar_Field>();
     field->Name = name;
-    field->DataType = QStringLiteral("varchar");
+    field->DataType = Q("varchar");
     field->DataPrecision = field->DataSize = 10;
     field->Collation = collation;
     view.AddField(field);
@@ -31,29 +24,26 @@ FieldPtr ViewColumn(Tovimar_View& view, const QString& name, const QString& coll
 // with the SET QUOTED_IDENTIFIER / ANSI_NULLS statements before and after it.
 TEST(CodeObjectScripts, ViewCreateChangeDropRename) {
     Pair p;
-    p.src.View(dbo, QStringLiteral("V_New"), QStringLiteral("CREATE VIEW dbo.V_New\r\nAS\r\nSELECT 1 AS A"), QuotedIdent);
-    p.dst.View(dbo, QStringLiteral("V_Gone"), QStringLiteral("CREATE VIEW V_Gone AS SELECT 1 AS A"));
+    p.src.View(dbo, Q("V_New"), Q("CREATE VIEW dbo.V_New\r\nAS\r\nSELECT 1 AS A"), QuotedIdent);
+    p.dst.View(dbo, Q("V_Gone"), Q("CREATE VIEW V_Gone AS SELECT 1 AS A"));
     // Created with ANSI_NULLS off, otherwise equal to its counterpart.
-    p.src.View(dbo, QStringLiteral("V_Ansi"), QStringLiteral("CREATE VIEW V_Ansi AS SELECT 1 AS A"), QuotedIdent);
-    p.dst.View(dbo, QStringLiteral("V_Ansi"), QStringLiteral("CREATE VIEW [dbo].[V_Ansi] AS SELECT 1 AS A"),
-               QuotedIdent | AnsiNulls);
+    p.src.View(dbo, Q("V_Ansi"), Q("CREATE VIEW V_Ansi AS SELECT 1 AS A"), QuotedIdent);
+    p.dst.View(dbo, Q("V_Ansi"), Q("CREATE VIEW [dbo].[V_Ansi] AS SELECT 1 AS A"), QuotedIdent | AnsiNulls);
     // Names written differently in the stored texts: equal.
-    p.src.View(dbo, QStringLiteral("V_Same"), QStringLiteral("create view dbo.V_Same\nas select 1 as a"));
-    p.dst.View(dbo, QStringLiteral("V_Same"), QStringLiteral("CREATE VIEW [dbo].[V_Same]\r\nAS SELECT 1 AS A\r\n"));
-    p.src.View(dbo, QStringLiteral("V_Text"), QStringLiteral("CREATE VIEW V_Text AS SELECT 2 AS A -- new"));
-    p.dst.View(dbo, QStringLiteral("V_Text"), QStringLiteral("CREATE VIEW V_Text AS SELECT 1 AS A"));
-    Tovimar_View& renamed =
-        p.src.View(dbo, QStringLiteral("V_Renamed"), QStringLiteral("CREATE VIEW V_Renamed AS SELECT 1 AS A"));
-    Tovimar_View& old = p.dst.View(dbo, QStringLiteral("V_Old"), QStringLiteral("CREATE VIEW V_Old AS SELECT 1 AS A"));
+    p.src.View(dbo, Q("V_Same"), Q("create view dbo.V_Same\nas select 1 as a"));
+    p.dst.View(dbo, Q("V_Same"), Q("CREATE VIEW [dbo].[V_Same]\r\nAS SELECT 1 AS A\r\n"));
+    p.src.View(dbo, Q("V_Text"), Q("CREATE VIEW V_Text AS SELECT 2 AS A -- new"));
+    p.dst.View(dbo, Q("V_Text"), Q("CREATE VIEW V_Text AS SELECT 1 AS A"));
+    Tovimar_View& renamed = p.src.View(dbo, Q("V_Renamed"), Q("CREATE VIEW V_Renamed AS SELECT 1 AS A"));
+    Tovimar_View& old = p.dst.View(dbo, Q("V_Old"), Q("CREATE VIEW V_Old AS SELECT 1 AS A"));
     LinkPair(p.src, p.dst);
     Tovimar_Database::SetLink(&renamed, &old);
 
-    ScriptList scripts;
-    GenerateScripts(p.src->Views, p.dst->Views, scripts, p.ctx);
-    EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE View [dbo].[V_New]", "CHANGE View [dbo].[V_Ansi]",
-                                           "CHANGE View [dbo].[V_Text]", "RENAME View [dbo].[V_Renamed]",
-                                           "DELETE View [dbo].[V_Gone]"}));
-    ExpectGoldenScripts(QStringLiteral("view_scripts"), scripts);
+    const ScriptList scripts = p.Scripts(p.src->Views, p.dst->Views);
+    EXPECT_EQ(Kinds(scripts),
+              (QStringList{"CREATE View [dbo].[V_New]", "CHANGE View [dbo].[V_Ansi]", "CHANGE View [dbo].[V_Text]",
+                           "RENAME View [dbo].[V_Renamed]", "DELETE View [dbo].[V_Gone]"}));
+    ExpectGoldenScripts(Q("view_scripts"), scripts);
     EXPECT_EQ(S(scripts[1]->GetSQLSteps(1).at(1)), "SET ANSI_NULLS OFF");
     for (const ScriptPtr& script : scripts) EXPECT_EQ(script->Repeatable, script->Action != QLatin1String("DELETE"));
 }
@@ -62,17 +52,17 @@ TEST(CodeObjectScripts, ViewCreateChangeDropRename) {
 TEST(CodeObjectScripts, ViewColumnCollationCountsOnlyWhenIncluded) {
     for (bool included : {true, false}) {
         Pair p;
-        Tovimar_View& mine = p.src.View(dbo, QStringLiteral("V"), QStringLiteral("CREATE VIEW V AS SELECT A FROM T"));
-        Tovimar_View& theirs = p.dst.View(dbo, QStringLiteral("V"), QStringLiteral("CREATE VIEW [dbo].[V] AS SELECT A FROM T"));
-        ViewColumn(mine, QStringLiteral("A"), QStringLiteral("Latin1_General_CI_AS"));
-        ViewColumn(theirs, QStringLiteral("a"), QStringLiteral("Latin1_General_BIN"));
+        Tovimar_View& mine = p.src.View(dbo, Q("V"), Q("CREATE VIEW V AS SELECT A FROM T"));
+        Tovimar_View& theirs = p.dst.View(dbo, Q("V"), Q("CREATE VIEW [dbo].[V] AS SELECT A FROM T"));
+        ViewColumn(mine, Q("A"), Q("Latin1_General_CI_AS"));
+        ViewColumn(theirs, Q("a"), Q("Latin1_General_BIN"));
         theirs.CollationsIncluded = included;
         LinkPair(p.src, p.dst);
         ScriptList scripts;
         EXPECT_EQ(GenerateScript(mine, true, scripts, p.ctx), included ? 1 : 0) << included;
 
         // A column missing on either side is always a difference.
-        ViewColumn(theirs, QStringLiteral("B"), QString());
+        ViewColumn(theirs, Q("B"), QString());
         EXPECT_EQ(GenerateScript(mine, true, scripts, p.ctx), 1) << included;
     }
 }
@@ -81,55 +71,50 @@ TEST(CodeObjectScripts, ViewColumnCollationCountsOnlyWhenIncluded) {
 // matches; a changed numbering drops the group and creates it again.
 TEST(CodeObjectScripts, ProcedureGroups) {
     Pair p;
-    p.src.Procedure(dbo, QStringLiteral("P_Create"),
-                    {QStringLiteral("CREATE PROCEDURE P_Create AS SELECT 1"),
-                     QStringLiteral("CREATE PROCEDURE P_Create;2 AS SELECT 2")});
-    const QStringList two{QStringLiteral("CREATE PROCEDURE dbo.P_Alter AS SELECT 1"),
-                          QStringLiteral("CREATE PROCEDURE dbo.P_Alter;2 AS SELECT 2")};
-    p.src.Procedure(dbo, QStringLiteral("P_Alter"), {two[0], QStringLiteral("CREATE PROCEDURE dbo.P_Alter;2 AS SELECT 22")});
+    p.src.Procedure(dbo, Q("P_Create"),
+                    {Q("CREATE PROCEDURE P_Create AS SELECT 1"), Q("CREATE PROCEDURE P_Create;2 AS SELECT 2")});
+    const QStringList two{Q("CREATE PROCEDURE dbo.P_Alter AS SELECT 1"),
+                          Q("CREATE PROCEDURE dbo.P_Alter;2 AS SELECT 2")};
+    p.src.Procedure(dbo, Q("P_Alter"), {two[0], Q("CREATE PROCEDURE dbo.P_Alter;2 AS SELECT 22")});
     // The Destination holds the texts this tool writes: the canonical names.
-    p.dst.Procedure(dbo, QStringLiteral("P_Alter"), {QStringLiteral("CREATE PROCEDURE [dbo].[P_Alter] AS SELECT 1"),
-                                                    QStringLiteral("CREATE PROCEDURE [dbo].[P_Alter];2 AS SELECT 2")});
-    Tovimar_Procedure& regroup = p.src.Procedure(dbo, QStringLiteral("P_Regroup"),
-                                                 {QStringLiteral("CREATE PROC P_Regroup AS SELECT 1"),
-                                                  QStringLiteral("CREATE PROC P_Regroup;2 AS SELECT 2")});
-    p.dst.Procedure(dbo, QStringLiteral("P_Regroup"), {QStringLiteral("CREATE PROC [dbo].[P_Regroup] AS SELECT 1")});
-    p.src.Procedure(dbo, QStringLiteral("P_Same"), {QStringLiteral("CREATE PROC P_Same AS SELECT 1")});
-    p.dst.Procedure(dbo, QStringLiteral("P_Same"), {QStringLiteral("CREATE PROC [dbo].[P_Same] AS SELECT 1")});
-    p.dst.Procedure(dbo, QStringLiteral("P_Gone"), {QStringLiteral("CREATE PROC P_Gone AS SELECT 1")});
+    p.dst.Procedure(
+        dbo, Q("P_Alter"),
+        {Q("CREATE PROCEDURE [dbo].[P_Alter] AS SELECT 1"), Q("CREATE PROCEDURE [dbo].[P_Alter];2 AS SELECT 2")});
+    Tovimar_Procedure& regroup = p.src.Procedure(
+        dbo, Q("P_Regroup"), {Q("CREATE PROC P_Regroup AS SELECT 1"), Q("CREATE PROC P_Regroup;2 AS SELECT 2")});
+    p.dst.Procedure(dbo, Q("P_Regroup"), {Q("CREATE PROC [dbo].[P_Regroup] AS SELECT 1")});
+    p.src.Procedure(dbo, Q("P_Same"), {Q("CREATE PROC P_Same AS SELECT 1")});
+    p.dst.Procedure(dbo, Q("P_Same"), {Q("CREATE PROC [dbo].[P_Same] AS SELECT 1")});
+    p.dst.Procedure(dbo, Q("P_Gone"), {Q("CREATE PROC P_Gone AS SELECT 1")});
     // Renamed with the same numbering and unchanged bodies: a RENAME, then every definition altered.
-    Tovimar_Procedure& renamed = p.src.Procedure(dbo, QStringLiteral("P_Renamed"),
-                                                 {QStringLiteral("CREATE PROC P_Renamed AS SELECT 1"),
-                                                  QStringLiteral("CREATE PROC P_Renamed;2 AS SELECT 2")});
-    Tovimar_Procedure& old = p.dst.Procedure(dbo, QStringLiteral("P_Old"),
-                                             {QStringLiteral("CREATE PROC [dbo].[P_Old] AS SELECT 1"),
-                                              QStringLiteral("CREATE PROC [dbo].[P_Old];2 AS SELECT 2")});
+    Tovimar_Procedure& renamed = p.src.Procedure(
+        dbo, Q("P_Renamed"), {Q("CREATE PROC P_Renamed AS SELECT 1"), Q("CREATE PROC P_Renamed;2 AS SELECT 2")});
+    Tovimar_Procedure& old = p.dst.Procedure(
+        dbo, Q("P_Old"), {Q("CREATE PROC [dbo].[P_Old] AS SELECT 1"), Q("CREATE PROC [dbo].[P_Old];2 AS SELECT 2")});
     LinkPair(p.src, p.dst);
     Tovimar_Database::SetLink(&renamed, &old);
 
-    ScriptList scripts;
-    GenerateScripts(p.src->Procedures, p.dst->Procedures, scripts, p.ctx);
+    const ScriptList scripts = p.Scripts(p.src->Procedures, p.dst->Procedures);
     EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Procedure [dbo].[P_Create]", "CHANGE Procedure [dbo].[P_Alter]",
                                            "CHANGE Procedure [dbo].[P_Regroup]", "RENAME Procedure [dbo].[P_Renamed]",
                                            "DELETE Procedure [dbo].[P_Gone]"}));
     QList<int> steps;
     for (const ScriptPtr& script : scripts) steps << script->GetSQLCount();
     EXPECT_EQ(steps, (QList<int>{2, 1, 3, 3, 1}));
-    ExpectGoldenScripts(QStringLiteral("procedure_groups"), scripts);
+    ExpectGoldenScripts(Q("procedure_groups"), scripts);
     // Dropped and created again: its permissions must be granted anew.
     EXPECT_TRUE(regroup.DeleteRecreate);
-    EXPECT_FALSE(p.src->Procedures.Item(QStringLiteral("[dbo].[P_Alter]"))->DeleteRecreate);
+    EXPECT_FALSE(p.src->Procedures.Item(Q("[dbo].[P_Alter]"))->DeleteRecreate);
 }
 
 // Settings that differ while every text is equal re-issue the whole group under the Source's
 // settings instead of producing a script without steps.
 TEST(CodeObjectScripts, ProcedureSettingsChangeAltersEveryDefinition) {
     Pair p;
-    const QStringList two{QStringLiteral("CREATE PROCEDURE P AS SELECT 1"), QStringLiteral("CREATE PROCEDURE P;2 AS SELECT 2")};
-    Tovimar_Procedure& mine = p.src.Procedure(dbo, QStringLiteral("P"), two, QuotedIdent);
-    p.dst.Procedure(dbo, QStringLiteral("P"),
-                    {QStringLiteral("CREATE PROCEDURE [dbo].[P] AS SELECT 1"),
-                     QStringLiteral("CREATE PROCEDURE [dbo].[P];2 AS SELECT 2")},
+    const QStringList two{Q("CREATE PROCEDURE P AS SELECT 1"), Q("CREATE PROCEDURE P;2 AS SELECT 2")};
+    Tovimar_Procedure& mine = p.src.Procedure(dbo, Q("P"), two, QuotedIdent);
+    p.dst.Procedure(dbo, Q("P"),
+                    {Q("CREATE PROCEDURE [dbo].[P] AS SELECT 1"), Q("CREATE PROCEDURE [dbo].[P];2 AS SELECT 2")},
                     QuotedIdent | AnsiNulls);
     LinkPair(p.src, p.dst);
     ScriptList scripts;
@@ -138,90 +123,79 @@ TEST(CodeObjectScripts, ProcedureSettingsChangeAltersEveryDefinition) {
     EXPECT_EQ(S(scripts[0]->GetSQL(1)),
               "SET QUOTED_IDENTIFIER ON\r\nGO\r\nSET ANSI_NULLS OFF\r\nGO\r\n\r\nALTER PROCEDURE [dbo].[P] AS SELECT 1"
               "\r\nGO\r\nSET QUOTED_IDENTIFIER OFF\r\nGO\r\nSET ANSI_NULLS ON");
-    EXPECT_TRUE(scripts[0]->GetSQL(2, false).endsWith(QStringLiteral("ALTER PROCEDURE [dbo].[P];2 AS SELECT 2")));
+    EXPECT_TRUE(scripts[0]->GetSQL(2, false).endsWith(Q("ALTER PROCEDURE [dbo].[P];2 AS SELECT 2")));
 }
 
 // A changed function is dropped and created again, never altered.
 TEST(CodeObjectScripts, FunctionCreateChangeDrop) {
     Pair p;
-    p.src.Function(dbo, QStringLiteral("F_New"), QStringLiteral("CREATE FUNCTION dbo.F_New() RETURNS int AS BEGIN RETURN 1 END"));
-    Tovimar_Function& changed = p.src.Function(
-        dbo, QStringLiteral("F_Changed"), QStringLiteral("CREATE FUNCTION F_Changed() RETURNS int AS BEGIN RETURN 2 END"));
-    p.dst.Function(dbo, QStringLiteral("F_Changed"),
-                   QStringLiteral("CREATE FUNCTION F_Changed() RETURNS int AS BEGIN RETURN 1 END"));
-    p.src.Function(dbo, QStringLiteral("F_Same"), QStringLiteral("CREATE FUNCTION F_Same() RETURNS int AS BEGIN RETURN 1 END"));
-    p.dst.Function(dbo, QStringLiteral("F_Same"), QStringLiteral("CREATE FUNCTION [dbo].[F_Same]() RETURNS int AS BEGIN RETURN 1 END"));
-    p.dst.Function(dbo, QStringLiteral("F_Gone"), QStringLiteral("CREATE FUNCTION F_Gone() RETURNS int AS BEGIN RETURN 1 END"));
-    Tovimar_Function& renamed = p.src.Function(
-        dbo, QStringLiteral("F_Renamed"), QStringLiteral("CREATE FUNCTION F_Renamed() RETURNS int AS BEGIN RETURN 1 END"));
-    Tovimar_Function& old = p.dst.Function(
-        dbo, QStringLiteral("F_Old"), QStringLiteral("CREATE FUNCTION [dbo].[F_Renamed]() RETURNS int AS BEGIN RETURN 1 END"));
+    p.src.Function(dbo, Q("F_New"), Q("CREATE FUNCTION dbo.F_New() RETURNS int AS BEGIN RETURN 1 END"));
+    Tovimar_Function& changed =
+        p.src.Function(dbo, Q("F_Changed"), Q("CREATE FUNCTION F_Changed() RETURNS int AS BEGIN RETURN 2 END"));
+    p.dst.Function(dbo, Q("F_Changed"), Q("CREATE FUNCTION F_Changed() RETURNS int AS BEGIN RETURN 1 END"));
+    p.src.Function(dbo, Q("F_Same"), Q("CREATE FUNCTION F_Same() RETURNS int AS BEGIN RETURN 1 END"));
+    p.dst.Function(dbo, Q("F_Same"), Q("CREATE FUNCTION [dbo].[F_Same]() RETURNS int AS BEGIN RETURN 1 END"));
+    p.dst.Function(dbo, Q("F_Gone"), Q("CREATE FUNCTION F_Gone() RETURNS int AS BEGIN RETURN 1 END"));
+    Tovimar_Function& renamed =
+        p.src.Function(dbo, Q("F_Renamed"), Q("CREATE FUNCTION F_Renamed() RETURNS int AS BEGIN RETURN 1 END"));
+    Tovimar_Function& old =
+        p.dst.Function(dbo, Q("F_Old"), Q("CREATE FUNCTION [dbo].[F_Renamed]() RETURNS int AS BEGIN RETURN 1 END"));
     LinkPair(p.src, p.dst);
     Tovimar_Database::SetLink(&renamed, &old);
-    ScriptList scripts;
-    GenerateScripts(p.src->Functions, p.dst->Functions, scripts, p.ctx);
+    const ScriptList scripts = p.Scripts(p.src->Functions, p.dst->Functions);
     EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Function [dbo].[F_New]", "CHANGE Function [dbo].[F_Changed]",
                                            "RENAME Function [dbo].[F_Renamed]", "DELETE Function [dbo].[F_Gone]"}));
-    ExpectGoldenScripts(QStringLiteral("function_scripts"), scripts);
+    ExpectGoldenScripts(Q("function_scripts"), scripts);
     EXPECT_TRUE(changed.DeleteRecreate);
-    EXPECT_FALSE(scripts[1]->GetSQL(0).contains(QStringLiteral("ALTER")));
+    EXPECT_FALSE(scripts[1]->GetSQL(0).contains(Q("ALTER")));
     EXPECT_FALSE(renamed.DeleteRecreate);
 }
 
-struct TriggerPair : Pair {
-    model_builder::TableBuilder s = src.Table(dbo, QStringLiteral("T"));
-    model_builder::TableBuilder d = dst.Table(dbo, QStringLiteral("T"));
-};
-
 // Triggers: create, alter, rename, and the drop of a name that needs quoting.
 TEST(CodeObjectScripts, TriggerCreateChangeDropRename) {
-    TriggerPair p;
-    p.s.Trigger(QStringLiteral("tr_New"), QStringLiteral("CREATE TRIGGER tr_New ON dbo.T FOR INSERT AS SELECT 1"));
-    p.s.Trigger(QStringLiteral("tr_Changed"), QStringLiteral("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 2"));
-    p.d.Trigger(QStringLiteral("tr_Changed"), QStringLiteral("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 1"));
-    p.s.Trigger(QStringLiteral("tr_Same"), QStringLiteral("CREATE TRIGGER tr_Same ON dbo.T FOR UPDATE AS SELECT 1"));
-    p.d.Trigger(QStringLiteral("tr_Same"), QStringLiteral("CREATE TRIGGER [tr_Same] ON [dbo].[T] FOR UPDATE AS SELECT 1"));
-    Tovimar_Trigger& renamed =
-        p.s.Trigger(QStringLiteral("tr_Renamed"), QStringLiteral("CREATE TRIGGER tr_Renamed ON T FOR DELETE AS SELECT 1"));
-    Tovimar_Trigger& old =
-        p.d.Trigger(QStringLiteral("tr_Old"), QStringLiteral("CREATE TRIGGER tr_Old ON T FOR DELETE AS SELECT 1"));
-    p.d.Trigger(QStringLiteral("tr Audit"), QStringLiteral("CREATE TRIGGER [tr Audit] ON T FOR DELETE AS SELECT 1"));
+    TablePair p;
+    p.s.Trigger(Q("tr_New"), Q("CREATE TRIGGER tr_New ON dbo.T FOR INSERT AS SELECT 1"));
+    p.s.Trigger(Q("tr_Changed"), Q("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 2"));
+    p.d.Trigger(Q("tr_Changed"), Q("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 1"));
+    p.s.Trigger(Q("tr_Same"), Q("CREATE TRIGGER tr_Same ON dbo.T FOR UPDATE AS SELECT 1"));
+    p.d.Trigger(Q("tr_Same"), Q("CREATE TRIGGER [tr_Same] ON [dbo].[T] FOR UPDATE AS SELECT 1"));
+    Tovimar_Trigger& renamed = p.s.Trigger(Q("tr_Renamed"), Q("CREATE TRIGGER tr_Renamed ON T FOR DELETE AS SELECT 1"));
+    Tovimar_Trigger& old = p.d.Trigger(Q("tr_Old"), Q("CREATE TRIGGER tr_Old ON T FOR DELETE AS SELECT 1"));
+    p.d.Trigger(Q("tr Audit"), Q("CREATE TRIGGER [tr Audit] ON T FOR DELETE AS SELECT 1"));
     LinkPair(p.src, p.dst);
     Tovimar_Database::SetLink(&renamed, &old);
-    ScriptList scripts;
-    GenerateScripts(p.s->Triggers, p.d->Triggers, scripts, p.ctx);
-    EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Trigger [dbo].[T].[tr_New]", "CHANGE Trigger [dbo].[T].[tr_Changed]",
-                                           "RENAME Trigger [dbo].[T].[tr_Renamed]",
-                                           "DELETE Trigger [dbo].[T].[tr Audit]"}));
-    ExpectGoldenScripts(QStringLiteral("trigger_scripts"), scripts);
+    const ScriptList scripts = p.Scripts(p.s->Triggers, p.d->Triggers);
+    EXPECT_EQ(Kinds(scripts),
+              (QStringList{"CREATE Trigger [dbo].[T].[tr_New]", "CHANGE Trigger [dbo].[T].[tr_Changed]",
+                           "RENAME Trigger [dbo].[T].[tr_Renamed]", "DELETE Trigger [dbo].[T].[tr Audit]"}));
+    ExpectGoldenScripts(Q("trigger_scripts"), scripts);
     for (const ScriptPtr& script : scripts) EXPECT_FALSE(script->Repeatable);
 }
 
 // A rebuilt table loses its triggers: linked ones are created again (RECREATE when equal,
 // CHANGE when changed), always as CREATE TRIGGER.
 TEST(CodeObjectScripts, TriggerOnRebuiltTableIsRecreated) {
-    TriggerPair p;
+    TablePair p;
     p.s->DeleteRecreate = true;
-    p.s.Trigger(QStringLiteral("tr_Same"), QStringLiteral("CREATE TRIGGER tr_Same ON T FOR UPDATE AS SELECT 1"));
-    p.d.Trigger(QStringLiteral("tr_Same"), QStringLiteral("CREATE TRIGGER [tr_Same] ON [dbo].[T] FOR UPDATE AS SELECT 1"));
-    p.s.Trigger(QStringLiteral("tr_Changed"), QStringLiteral("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 2"));
-    p.d.Trigger(QStringLiteral("tr_Changed"), QStringLiteral("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 1"));
+    p.s.Trigger(Q("tr_Same"), Q("CREATE TRIGGER tr_Same ON T FOR UPDATE AS SELECT 1"));
+    p.d.Trigger(Q("tr_Same"), Q("CREATE TRIGGER [tr_Same] ON [dbo].[T] FOR UPDATE AS SELECT 1"));
+    p.s.Trigger(Q("tr_Changed"), Q("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 2"));
+    p.d.Trigger(Q("tr_Changed"), Q("CREATE TRIGGER tr_Changed ON T FOR UPDATE AS SELECT 1"));
     LinkPair(p.src, p.dst);
-    ScriptList scripts;
-    GenerateScripts(p.s->Triggers, EmptyCollection<TriggerPtr>(), scripts, p.ctx);
-    ASSERT_EQ(Kinds(scripts), (QStringList{"RECREATE Trigger [dbo].[T].[tr_Same]", "CHANGE Trigger [dbo].[T].[tr_Changed]"}));
+    const ScriptList scripts = p.Scripts(p.s->Triggers, EmptyCollection<TriggerPtr>());
+    ASSERT_EQ(Kinds(scripts),
+              (QStringList{"RECREATE Trigger [dbo].[T].[tr_Same]", "CHANGE Trigger [dbo].[T].[tr_Changed]"}));
     EXPECT_EQ(S(scripts[0]->GetSQL(1, false)), "\r\nCREATE TRIGGER [tr_Same] ON [dbo].[T] FOR UPDATE AS SELECT 1");
     EXPECT_EQ(S(scripts[1]->GetSQL(1, false)), "\r\nCREATE TRIGGER [tr_Changed] ON [dbo].[T] FOR UPDATE AS SELECT 2");
 }
 
 // Objects left out by the filters produce nothing.
 TEST(CodeObjectScripts, ExcludedObjectsProduceNothing) {
-    TriggerPair p;
-    p.src.View(dbo, QStringLiteral("V"), QStringLiteral("CREATE VIEW V AS SELECT 1 AS A")).ObjectIncluded = false;
-    p.src.Procedure(dbo, QStringLiteral("P"), {QStringLiteral("CREATE PROC P AS SELECT 1")}).ObjectIncluded = false;
-    p.src.Function(dbo, QStringLiteral("F"), QStringLiteral("CREATE FUNCTION F() RETURNS int AS BEGIN RETURN 1 END"))
-        .ObjectIncluded = false;
-    p.s.Trigger(QStringLiteral("tr"), QStringLiteral("CREATE TRIGGER tr ON T FOR INSERT AS SELECT 1")).ObjectIncluded = false;
+    TablePair p;
+    p.src.View(dbo, Q("V"), Q("CREATE VIEW V AS SELECT 1 AS A")).ObjectIncluded = false;
+    p.src.Procedure(dbo, Q("P"), {Q("CREATE PROC P AS SELECT 1")}).ObjectIncluded = false;
+    p.src.Function(dbo, Q("F"), Q("CREATE FUNCTION F() RETURNS int AS BEGIN RETURN 1 END")).ObjectIncluded = false;
+    p.s.Trigger(Q("tr"), Q("CREATE TRIGGER tr ON T FOR INSERT AS SELECT 1")).ObjectIncluded = false;
     LinkPair(p.src, p.dst);
     ScriptList scripts;
     GenerateScripts(p.src->Views, p.dst->Views, scripts, p.ctx);
@@ -234,26 +208,26 @@ TEST(CodeObjectScripts, ExcludedObjectsProduceNothing) {
 // The recompile scripts: every view, procedure, function and trigger as ALTER, numbered in
 // generation order, whatever the filters say.
 TEST(CodeObjectScripts, RecompileScriptsInGenerationOrder) {
-    TestDb db(QStringLiteral("S"), QStringLiteral("Db"));
-    db.View(dbo, QStringLiteral("V1"), QStringLiteral("CREATE VIEW V1 AS SELECT 1 AS A"));
-    db.View(dbo, QStringLiteral("V2"), QStringLiteral("CREATE VIEW V2 AS SELECT 2 AS A")).ObjectIncluded = false;
-    db.Procedure(dbo, QStringLiteral("P"),
-                 {QStringLiteral("CREATE PROCEDURE P AS SELECT 1"), QStringLiteral("CREATE PROCEDURE P;2 AS SELECT 2")});
-    db.Function(dbo, QStringLiteral("F"), QStringLiteral("CREATE FUNCTION F() RETURNS int AS BEGIN RETURN 1 END"), 0);
-    db.Table(dbo, QStringLiteral("T")).Trigger(QStringLiteral("tr"), QStringLiteral("CREATE TRIGGER tr ON T FOR INSERT AS SELECT 1"));
+    TestDb db(Q("S"), Q("Db"));
+    db.View(dbo, Q("V1"), Q("CREATE VIEW V1 AS SELECT 1 AS A"));
+    db.View(dbo, Q("V2"), Q("CREATE VIEW V2 AS SELECT 2 AS A")).ObjectIncluded = false;
+    db.Procedure(dbo, Q("P"), {Q("CREATE PROCEDURE P AS SELECT 1"), Q("CREATE PROCEDURE P;2 AS SELECT 2")});
+    db.Function(dbo, Q("F"), Q("CREATE FUNCTION F() RETURNS int AS BEGIN RETURN 1 END"), 0);
+    db.Table(dbo, Q("T")).Trigger(Q("tr"), Q("CREATE TRIGGER tr ON T FOR INSERT AS SELECT 1"));
     GenerationContext ctx;
     ctx.DB1 = db.Get();
     RecordingProgress progress;
     ScriptList scripts;
     EXPECT_EQ(GenerateUpdateObjectScripts(*db, &progress, scripts, ctx), 5);
-    EXPECT_EQ(Kinds(scripts), (QStringList{"CHANGE View [dbo].[V1]", "CHANGE View [dbo].[V2]", "CHANGE Procedure [dbo].[P]",
-                                           "CHANGE Function [dbo].[F]", "CHANGE Trigger [dbo].[T].[tr]"}));
+    EXPECT_EQ(Kinds(scripts),
+              (QStringList{"CHANGE View [dbo].[V1]", "CHANGE View [dbo].[V2]", "CHANGE Procedure [dbo].[P]",
+                           "CHANGE Function [dbo].[F]", "CHANGE Trigger [dbo].[T].[tr]"}));
     QList<long> indexes;
     for (const ScriptPtr& script : scripts) indexes << script->Index;
     EXPECT_EQ(indexes, (QList<long>{1, 2, 3, 4, 5}));
     EXPECT_EQ(scripts[2]->GetSQLCount(), 2);
-    EXPECT_TRUE(scripts[2]->GetSQL(1, false).endsWith(QStringLiteral("ALTER PROCEDURE [dbo].[P] AS SELECT 1")));
-    EXPECT_TRUE(scripts[2]->GetSQL(2, false).endsWith(QStringLiteral("ALTER PROCEDURE [dbo].[P];2 AS SELECT 2")));
+    EXPECT_TRUE(scripts[2]->GetSQL(1, false).endsWith(Q("ALTER PROCEDURE [dbo].[P] AS SELECT 1")));
+    EXPECT_TRUE(scripts[2]->GetSQL(2, false).endsWith(Q("ALTER PROCEDURE [dbo].[P];2 AS SELECT 2")));
     EXPECT_EQ(S(scripts[4]->GetSQL(1, false)), "\r\nALTER TRIGGER [tr] ON [dbo].[T] FOR INSERT AS SELECT 1");
     EXPECT_FALSE(scripts[4]->Repeatable);
     EXPECT_TRUE(scripts[3]->Repeatable);
@@ -264,8 +238,8 @@ TEST(CodeObjectScripts, RecompileScriptsInGenerationOrder) {
 // A definition that cannot be scanned ends the generation with the scanner's error, which names
 // the object, and the recompile still closes its progress window.
 TEST(CodeObjectScripts, UnscannableDefinitionReachesTheCaller) {
-    TestDb db(QStringLiteral("S"), QStringLiteral("Db"));
-    db.View(dbo, QStringLiteral("V"), QStringLiteral("CREATE VIEW V AS SELECT 'unterminated"));
+    TestDb db(Q("S"), Q("Db"));
+    db.View(dbo, Q("V"), Q("CREATE VIEW V AS SELECT 'unterminated"));
     GenerationContext ctx;
     RecordingProgress progress;
     ScriptList scripts;
@@ -274,7 +248,7 @@ TEST(CodeObjectScripts, UnscannableDefinitionReachesTheCaller) {
         ADD_FAILURE() << "no error";
     } catch (const TovimarException& e) {
         EXPECT_EQ(e.Number, 500);
-        EXPECT_EQ(e.Description, QStringLiteral("Nesting Error in the definition of [dbo].[V]"));
+        EXPECT_EQ(e.Description, Q("Nesting Error in the definition of [dbo].[V]"));
     }
     EXPECT_EQ(progress.Closed, 1);
 }

@@ -1,13 +1,11 @@
-#include "compare/generation_driver.h"
-#include "compare/generators.h"
 #include "compare/script.h"
-#include "support/model_builder.h"
+#include "family_test_support.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+using namespace family_test;
 
-std::string S(const QString& text) { return text.toStdString(); }
+namespace {
 
 ScriptPtr Make(const QString& typ, const QString& action, Tovimar_Object* obj = nullptr) {
     auto script = std::make_shared<Tovimar_Script>();
@@ -20,8 +18,8 @@ ScriptPtr Make(const QString& typ, const QString& action, Tovimar_Object* obj = 
 QStringList Describe(const ScriptList& scripts) {
     QStringList out;
     for (const ScriptPtr& s : scripts)
-        out << QString::number(s->Index) + QLatin1Char(' ') + s->Action + QLatin1Char(' ') + s->Typ +
-                   QLatin1Char(' ') + (s->ScriptedObj ? s->ScriptedObj->Name : QString());
+        out << QString::number(s->Index) + QLatin1Char(' ') + s->Action + QLatin1Char(' ') + s->Typ + QLatin1Char(' ') +
+                   (s->ScriptedObj ? s->ScriptedObj->Name : QString());
     return out;
 }
 
@@ -30,9 +28,9 @@ QStringList Describe(const ScriptList& scripts) {
 TEST(ScriptTest, StepsJoinWithGoSeparatorsAndPrePostStatements) {
     Tovimar_Script script;
     EXPECT_EQ(S(script.GetSQL(0)), "");
-    script.AddSQL(QStringLiteral("A"));
+    script.AddSQL(Q("A"));
     EXPECT_EQ(S(script.GetSQL(0)), "A");
-    script.AddSQL(QStringLiteral("B"), {QStringLiteral("P1"), QStringLiteral("P2")}, {QStringLiteral("Q")});
+    script.AddSQL(Q("B"), {Q("P1"), Q("P2")}, {Q("Q")});
     EXPECT_EQ(script.GetSQLCount(), 2);
     EXPECT_EQ(script.GetSQLSteps(2).size(), 4);
     EXPECT_EQ(S(script.GetSQL(2, false)), "B");
@@ -43,34 +41,25 @@ TEST(ScriptTest, StepsJoinWithGoSeparatorsAndPrePostStatements) {
     EXPECT_EQ(script.GetSQLCount(), 0);
 }
 
-TEST(ScriptTest, TitleAndTableFullNameFollowTheScriptedObject) {
-    TestDb db(QStringLiteral("S"), QStringLiteral("D"));
-    auto t = db.Table(QStringLiteral("dbo"), QStringLiteral("Orders"));
-    auto amount = t.Col(QStringLiteral("Amount"), QStringLiteral("money"));
-    ScriptPtr column = NewScript(true, QStringLiteral("Column"), QStringLiteral("CHANGE"), *amount);
-    EXPECT_EQ(S(column->GetTitle()), "SCRIPT CHANGE for Column [dbo].[Orders].[Amount]");
-    EXPECT_EQ(S(column->TableFullName()), "[dbo].[Orders]");
-    EXPECT_TRUE(column->Checked);
-    EXPECT_EQ(S(NewScript(true, QStringLiteral("Role"), QStringLiteral("CREATE"), db.Role(QStringLiteral("r")))->TableFullName()), "");
-}
-
-TEST(ScriptTest, NewScriptFromDestinationNamesTheCounterpart) {
-    TestDb src(QStringLiteral("S"), QStringLiteral("A"));
-    TestDb dst(QStringLiteral("S"), QStringLiteral("B"));
-    auto a = src.Table(QStringLiteral("dbo"), QStringLiteral("T"));
-    auto b = dst.Table(QStringLiteral("dbo"), QStringLiteral("T"));
-    LinkPair(src, dst);
-    EXPECT_EQ(NewScript(false, QStringLiteral("Table"), QStringLiteral("DELETE"), *b)->ScriptedObj, a.Ptr().get());
-    EXPECT_EQ(NewScript(true, QStringLiteral("Table"), QStringLiteral("CHANGE"), *b)->ScriptedObj, b.Ptr().get());
+// A script names the object it changes (the counterpart when made from the Destination's side) and
+// the table it belongs to; its title is pinned by every golden file.
+TEST(ScriptTest, NewScriptNamesTheObjectAndItsTable) {
+    TablePair p;
+    auto amount = p.s.Col(Q("Amount"), Q("money"));
+    p.Link();
+    EXPECT_EQ(S(NewScript(true, Q("Column"), Q("CHANGE"), *amount)->TableFullName()), "[dbo].[T]");
+    EXPECT_EQ(S(NewScript(true, Q("Role"), Q("CREATE"), p.src.Role(Q("r")))->TableFullName()), "");
+    EXPECT_EQ(NewScript(false, Q("Table"), Q("DELETE"), *p.d)->ScriptedObj, p.s.Ptr().get());
+    EXPECT_EQ(NewScript(true, Q("Table"), Q("CHANGE"), *p.d)->ScriptedObj, p.d.Ptr().get());
 }
 
 TEST(SortScriptsTest, DeletesFirstInReverseThenTypesFromRoleToPermissionByKind) {
-    TestDb db(QStringLiteral("S"), QStringLiteral("D"));
-    Tovimar_View& va = db.View(QStringLiteral("dbo"), QStringLiteral("A"), QString());
-    Tovimar_View& vb = db.View(QStringLiteral("dbo"), QStringLiteral("B"), QString());
-    Tovimar_View& vc = db.View(QStringLiteral("dbo"), QStringLiteral("C"), QString());
-    auto t = db.Table(QStringLiteral("dbo"), QStringLiteral("T"));
-    auto c = t.Col(QStringLiteral("C"), QStringLiteral("int"));
+    TestDb db(Q("S"), Q("D"));
+    Tovimar_View& va = db.View(dbo, Q("A"), QString());
+    Tovimar_View& vb = db.View(dbo, Q("B"), QString());
+    Tovimar_View& vc = db.View(dbo, Q("C"), QString());
+    auto t = db.Table(dbo, Q("T"));
+    auto c = t.Col(Q("C"), Q("int"));
     ScriptList scripts = {Make("Permission", "CREATE"),
                           Make("View", "DELETE", &va),
                           Make("Table", "CHANGE", t.Ptr().get()),
@@ -87,39 +76,38 @@ TEST(SortScriptsTest, DeletesFirstInReverseThenTypesFromRoleToPermissionByKind) 
                           Make("Index", "CREATE")};
     const QStringList order = Describe(SortScripts(scripts));
     const QStringList expected = {
-        "1 DELETE Permission ", "2 DELETE View C",   "3 DELETE View B",  "4 DELETE View A",
-        "5 DELETE Column C",    "6 DELETE Table T",  "7 CREATE Role ",   "8 CREATE Catalog ",
-        "9 RENAME Table T",     "10 CHANGE Table T", "11 RECREATE Index ", "12 CREATE Index ",
-        "13 CREATE Permission "};
+        "1 DELETE Permission ", "2 DELETE View C",  "3 DELETE View B",      "4 DELETE View A",  "5 DELETE Column C",
+        "6 DELETE Table T",     "7 CREATE Role ",   "8 CREATE Catalog ",    "9 RENAME Table T", "10 CHANGE Table T",
+        "11 RECREATE Index ",   "12 CREATE Index ", "13 CREATE Permission "};
     EXPECT_EQ(order, expected);
     EXPECT_TRUE(SortScripts({}).empty());
 }
 
 TEST(TagTest, TagsPlaceTableContentsUnderTheirTable) {
-    TestDb db(QStringLiteral("S"), QStringLiteral("D"));
-    auto t = db.Table(QStringLiteral("dbo"), QStringLiteral("Orders"));
-    t.Col(QStringLiteral("A"), QStringLiteral("int"));
-    t.Col(QStringLiteral("B"), QStringLiteral("int"));
-    auto amount = t.Col(QStringLiteral("Amount"), QStringLiteral("money"));
-    Tovimar_Index& pk = t.PrimaryKey(QStringLiteral("PK"), {"A"});
-    Tovimar_Index& ix = t.Index(QStringLiteral("IX"), {"B"});
+    TestDb db(Q("S"), Q("D"));
+    auto t = db.Table(dbo, Q("Orders"));
+    t.Col(Q("A"), Q("int"));
+    t.Col(Q("B"), Q("int"));
+    auto amount = t.Col(Q("Amount"), Q("money"));
+    Tovimar_Index& pk = t.PrimaryKey(Q("PK"), {"A"});
+    Tovimar_Index& ix = t.Index(Q("IX"), {"B"});
     EXPECT_EQ(S(GetTagString(*Make("Column", "CREATE", amount.Ptr().get()))),
               "10[dbo].[Orders]11_00000000000003[Amount]");
     EXPECT_EQ(S(GetTagString(*Make("Table", "CREATE", t.Ptr().get()))), "10[dbo].[Orders]");
     EXPECT_EQ(S(GetTagString(*Make("Index", "CREATE", &pk))), "10[dbo].[Orders]12_1[PK]");
     EXPECT_EQ(S(GetTagString(*Make("Index", "CREATE", &ix))), "10[dbo].[Orders]12_2[IX]");
     EXPECT_EQ(S(GetTagString(*Make("FTI", "CREATE", t.Ptr().get()))), "10[dbo].[Orders]90[dbo].[Orders]");
-    Tovimar_View& v = db.View(QStringLiteral("dbo"), QStringLiteral("V"), QString());
+    Tovimar_View& v = db.View(dbo, Q("V"), QString());
     EXPECT_EQ(S(GetTagString(*Make("View", "CREATE", &v))), "1020[dbo].[V]");
 }
 
 TEST(DriverTextsTest, TemporaryNamesCaptionsFileNamesAndTags) {
-    TestDb a(QStringLiteral("SRV\\INST"), QStringLiteral("Sales"));
-    TestDb b(QStringLiteral("SRV2"), QStringLiteral("Sales"));
-    a.Table(QStringLiteral("dbo"), QStringLiteral("Tmp_Orders"));
-    a.Table(QStringLiteral("dbo"), QStringLiteral("Tmp_Orders1"));
-    EXPECT_EQ(S(SetTempTableName(*a, QStringLiteral("dbo"), QStringLiteral("Tmp_Orders"))), "Tmp_Orders2");
-    EXPECT_EQ(S(SetTempTableName(*a, QStringLiteral("dbo"), QStringLiteral("Tmp_X"))), "Tmp_X");
+    TestDb a(Q("SRV\\INST"), Q("Sales"));
+    TestDb b(Q("SRV2"), Q("Sales"));
+    a.Table(dbo, Q("Tmp_Orders"));
+    a.Table(dbo, Q("Tmp_Orders1"));
+    EXPECT_EQ(S(SetTempTableName(*a, dbo, Q("Tmp_Orders"))), "Tmp_Orders2");
+    EXPECT_EQ(S(SetTempTableName(*a, dbo, Q("Tmp_X"))), "Tmp_X");
     EXPECT_EQ(S(CapText(*a)), "SRV\\INST#Sales -> RECOMPILE");
     a->SetOtherObj(b.Get());
     EXPECT_EQ(S(FileNamePart(*a)), "SRV$INST#Sales_to_SRV2#Sales");
@@ -128,36 +116,24 @@ TEST(DriverTextsTest, TemporaryNamesCaptionsFileNamesAndTags) {
     EXPECT_EQ(S(CapText(*a)), "SRV\\INST#Sales -> CREATE SCRIPTS");
     EXPECT_EQ(S(FileNamePart(*a)), "SRV$INST#Sales_CREATE SCRIPTS");
 
-    auto t = a.Existing(QStringLiteral("dbo"), QStringLiteral("Tmp_Orders"));
-    auto col = t.Col(QStringLiteral("X"), QStringLiteral("int"));
+    auto t = a.Existing(dbo, Q("Tmp_Orders"));
+    auto col = t.Col(Q("X"), Q("int"));
     EXPECT_EQ(GetObjectByTag(*a, t->GetTagString()), t.Ptr().get());
     EXPECT_EQ(GetObjectByTag(*a, col->GetTagString()), col.Ptr().get());
-    EXPECT_EQ(GetObjectByTag(*a, QStringLiteral("View") + TagSeparator + QStringLiteral("[dbo].[V]")), nullptr);
-    EXPECT_THROW(GetObjectByTag(*a, QStringLiteral("Table") + TagSeparator + QStringLiteral("[dbo].[None]")),
-                 TovimarException);
-}
-
-TEST(GuardTest, ExistenceGuardIndentsEveryLine) {
-    EXPECT_EQ(S(GetSQLIfExists(QStringLiteral("[dbo].[Sales]"), QStringLiteral("IsView"), QStringLiteral("A\r\nB"))),
-              "if exists (select * from dbo.sysobjects where id = object_id('[dbo].[Sales]') and "
-              "OBJECTPROPERTY(id, 'IsView') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)\r\n\tA\r\n\tB");
-    EXPECT_EQ(S(GetSQLIfExists(QStringLiteral("[dbo].[f]"), QStringLiteral("isfunction"), QStringLiteral("X"))),
-              "if exists (select * from dbo.sysobjects where id = object_id('[dbo].[f]') and xtype in "
-              "(N'FN', N'IF', N'TF')) \r\n\tX");
-    EXPECT_EQ(S(RenameSQL(QStringLiteral("[dbo].[O'Neil]"), QStringLiteral("New"), QStringLiteral("OBJECT"))),
-              "EXEC sp_rename '[dbo].[O''Neil]', 'New', 'OBJECT'");
+    EXPECT_EQ(GetObjectByTag(*a, Q("View") + TagSeparator + Q("[dbo].[V]")), nullptr);
+    EXPECT_THROW(GetObjectByTag(*a, Q("Table") + TagSeparator + Q("[dbo].[None]")), TovimarException);
 }
 
 // Code objects come after what their definitions name (drops before it), whatever their type and
 // name order; a cycle and a name inside a comment or string change nothing.
 TEST(SortScriptsTest, CodeObjectsFollowTheirDependencies) {
-    TestDb db(QStringLiteral("S"), QStringLiteral("D"));
-    Tovimar_View& a = db.View(QStringLiteral("dbo"), QStringLiteral("A"), QStringLiteral("CREATE VIEW A AS SELECT * FROM [Z V]"));
-    Tovimar_View& z = db.View(QStringLiteral("dbo"), QStringLiteral("Z V"), QStringLiteral("CREATE VIEW [Z V] AS SELECT dbo.F() AS x"));
-    Tovimar_View& b = db.View(QStringLiteral("dbo"), QStringLiteral("B"), QStringLiteral("CREATE VIEW B AS SELECT 'A' AS x -- A\r\n"));
-    Tovimar_View& c1 = db.View(QStringLiteral("dbo"), QStringLiteral("C1"), QStringLiteral("CREATE VIEW C1 AS SELECT * FROM C2"));
-    Tovimar_View& c2 = db.View(QStringLiteral("dbo"), QStringLiteral("C2"), QStringLiteral("CREATE VIEW C2 AS SELECT * FROM C1"));
-    Tovimar_View& f = db.View(QStringLiteral("dbo"), QStringLiteral("F"), QStringLiteral("CREATE VIEW F AS SELECT 1 AS x"));
+    TestDb db(Q("S"), Q("D"));
+    Tovimar_View& a = db.View(dbo, Q("A"), Q("CREATE VIEW A AS SELECT * FROM [Z V]"));
+    Tovimar_View& z = db.View(dbo, Q("Z V"), Q("CREATE VIEW [Z V] AS SELECT dbo.F() AS x"));
+    Tovimar_View& b = db.View(dbo, Q("B"), Q("CREATE VIEW B AS SELECT 'A' AS x -- A\r\n"));
+    Tovimar_View& c1 = db.View(dbo, Q("C1"), Q("CREATE VIEW C1 AS SELECT * FROM C2"));
+    Tovimar_View& c2 = db.View(dbo, Q("C2"), Q("CREATE VIEW C2 AS SELECT * FROM C1"));
+    Tovimar_View& f = db.View(dbo, Q("F"), Q("CREATE VIEW F AS SELECT 1 AS x"));
     ScriptList scripts = {Make("View", "CREATE", &a),  Make("View", "CREATE", &b), Make("View", "CREATE", &c1),
                           Make("View", "CREATE", &c2), Make("View", "CHANGE", &z), Make("View", "CHANGE", &f),
                           Make("View", "DELETE", &a),  Make("View", "DELETE", &z)};

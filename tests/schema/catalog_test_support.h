@@ -1,7 +1,8 @@
 #pragma once
 // Test doubles for the catalog loader: a connection that answers queries from a table of
 // canned result sets and records what was sent, a progress that records and can cancel at
-// the N-th call, and a filter that rejects listed names.
+// the N-th call, and a filter that rejects listed names; and a plain way to add a table to a model.
+#include "support/qt_print.h"
 #include "support/recording_progress.h"
 #include "platform/db/db_connection.h"
 #include "platform/progress.h"
@@ -11,11 +12,22 @@
 #include <QSet>
 #include <QStringList>
 
+inline QString Q(const char* text) { return QString::fromUtf8(text); }
 inline DbValue I(qint64 v) { return DbValue::FromInt(v); }
 inline DbValue S(const char* v) { return DbValue::FromString(QString::fromUtf8(v)); }
 inline DbValue S(const QString& v) { return DbValue::FromString(v); }
 inline DbValue N() { return DbValue::Null(); }
 inline DbValue B(const QByteArray& v) { return DbValue::FromBinary(v); }
+
+// A table of owner.name added to db, with no columns.
+inline TablePtr AddTable(Tovimar_Database& db, const QString& owner, const QString& name) {
+    auto table = std::make_shared<Tovimar_Table>();
+    table->Owner = owner;
+    table->Name = name;
+    table->SetDatabase(&db);
+    db.Tables.Add(table, table->FullName());
+    return table;
+}
 
 inline DbResultSet Rows(const QStringList& columns, std::vector<std::vector<DbValue>> rows) {
     DbResultSet rs;
@@ -50,14 +62,17 @@ protected:
     void CancelRunning() override {}
 };
 
+// Rejects the listed names; every verdict reports Flags and Extras.
 class RejectingFilter : public ObjectFilter {
 public:
     QSet<QString> Rejected;  // "code:fullName"
+    long Flags = 0;
+    QStringList Extras;
     QStringList Asked;
     bool IsObjectIncluded(const QString& typeCode, const QString& fullName, int nameParts, const QString& owner,
                           long& flags, QStringList& extras) override {
-        flags = 0;
-        extras.clear();
+        flags = Flags;
+        extras = Extras;
         Asked.append(QStringLiteral("%1:%2:%3:%4").arg(typeCode, fullName).arg(nameParts).arg(owner));
         return !Rejected.contains(typeCode + QLatin1Char(':') + fullName);
     }

@@ -1,4 +1,4 @@
-#include "support/recording_progress.h"
+#include "catalog_test_support.h"
 #include "schema/snapshot_file.h"
 
 #include "platform/app_paths.h"
@@ -19,7 +19,7 @@ class SnapshotFileTest : public ::testing::Test {
 protected:
     QString PathOf(const QString& name) const { return dir_.filePath(name); }
 
-    QString WriteRaw(const QByteArray& bytes, const QString& name = QStringLiteral("raw.schema")) {
+    QString WriteRaw(const QByteArray& bytes, const QString& name = Q("raw.schema")) {
         const QString path = PathOf(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -29,11 +29,11 @@ protected:
 
     // Lines joined and ended by CR LF, as a file holds them, closed by the End record (a line
     // that does not begin with ";" continues the record before it).
-    QString WriteLines(const QStringList& lines, const QString& name = QStringLiteral("raw.schema")) {
+    QString WriteLines(const QStringList& lines, const QString& name = Q("raw.schema")) {
         const auto records = std::count_if(lines.begin(), lines.end(),
                                            [](const QString& line) { return line.startsWith(QLatin1Char(';')); });
-        const QString end = QStringLiteral(";End;%1\r\n").arg(records);
-        return WriteRaw((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n") + end).toUtf8(), name);
+        const QString end = Q(";End;%1\r\n").arg(records);
+        return WriteRaw((lines.join(Q("\r\n")) + Q("\r\n") + end).toUtf8(), name);
     }
 
     QByteArray ReadRaw(const QString& path) {
@@ -45,20 +45,21 @@ protected:
     QTemporaryDir dir_;
 };
 
-TablePtr AddTable(Tovimar_Database& db, const QString& owner, const QString& name) {
-    auto table = std::make_shared<Tovimar_Table>();
-    table->Owner = owner;
-    table->Name = name;
-    table->SetDatabase(&db);
-    db.Tables.Add(table, table->FullName());
-    return table;
+// A check constraint of table, named name, with the given text.
+void AddCheck(Tovimar_Table& table, const QString& name, const QString& value) {
+    auto check = std::make_shared<Tovimar_Check>();
+    check->Name = name;
+    check->Value = value;
+    check->Table = &table;
+    table.Checks.Add(check, check->FullName(false));
+    table.Database()->Checks.Add(check, check->FullName(true));
 }
 
 // The bundled example: a small bookshop with every kind of object the model knows, as the catalog
 // loader reads it.
-QString SampleSnapshotPath() { return QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema"); }
+QString SampleSnapshotPath() { return Q(TOVIMAR_SOURCE_DIR "/examples/sample.schema"); }
 
-const QString DatabaseLine = QStringLiteral(";Database;Shop;SRV;10;1;2;3;4;2001-01-01;80;80;1");
+const QString DatabaseLine = Q(";Database;Shop;SRV;10;1;2;3;4;2001-01-01;80;80;1");
 
 }  // namespace
 
@@ -70,16 +71,16 @@ TEST(SnapshotEncodingTest, EncodesAsStoredAndDecodesBackExactly) {
         QString Value;
         QString Encoded;  // empty: only the round trip is checked
     } cases[] = {
-        {QStringLiteral("a\\b;c"), QStringLiteral("a\\\\b\\;c")},
-        {QStringLiteral("x\r\ny\nz\rw"), QStringLiteral("x\\\r\ny\\rz\\nw")},
-        {QStringLiteral("\r\r\n"), QStringLiteral("\\n\\\r\n")},
-        {QStringLiteral("ends in \\"), {}},
-        {QStringLiteral("\\"), {}},
-        {QStringLiteral("\\\\;\\;;"), {}},
-        {QStringLiteral("before break\\\r\nafter"), {}},
-        {QStringLiteral("codes \x01 \x02 \x03 and \x03\r\n"), {}},
-        {QStringLiteral("lone\rcr lone\nlf \n\r"), {}},
-        {QStringLiteral("\\r\\n are not line breaks"), {}},
+        {Q("a\\b;c"), Q("a\\\\b\\;c")},
+        {Q("x\r\ny\nz\rw"), Q("x\\\r\ny\\rz\\nw")},
+        {Q("\r\r\n"), Q("\\n\\\r\n")},
+        {Q("ends in \\"), {}},
+        {Q("\\"), {}},
+        {Q("\\\\;\\;;"), {}},
+        {Q("before break\\\r\nafter"), {}},
+        {Q("codes \x01 \x02 \x03 and \x03\r\n"), {}},
+        {Q("lone\rcr lone\nlf \n\r"), {}},
+        {Q("\\r\\n are not line breaks"), {}},
         {QString(), {}},
     };
     for (const auto& c : cases) {
@@ -90,31 +91,31 @@ TEST(SnapshotEncodingTest, EncodesAsStoredAndDecodesBackExactly) {
         EXPECT_EQ(DecodeCacheField(encoded), c.Value) << c.Value.toStdString();
     }
     // Escape letters in any case; a backslash before anything else stays as it is.
-    EXPECT_EQ(DecodeCacheField(QStringLiteral("a\\Rb\\Nc")), QStringLiteral("a\nb\rc"));
-    EXPECT_EQ(DecodeCacheField(QStringLiteral("C:\\temp\\x")), QStringLiteral("C:\\temp\\x"));
-    EXPECT_EQ(DecodeCacheField(QStringLiteral("\\\\r")), QStringLiteral("\\r"));
+    EXPECT_EQ(DecodeCacheField(Q("a\\Rb\\Nc")), Q("a\nb\rc"));
+    EXPECT_EQ(DecodeCacheField(Q("C:\\temp\\x")), Q("C:\\temp\\x"));
+    EXPECT_EQ(DecodeCacheField(Q("\\\\r")), Q("\\r"));
 }
 
 TEST(SnapshotEncodingTest, FormatsValuesOfEveryKind) {
-    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(true)), QStringLiteral("-1"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(false)), QStringLiteral("0"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromInt(-42)), QStringLiteral("-42"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromFloat(2.5)), QStringLiteral("2.5"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(true)), Q("-1"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(false)), Q("0"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromInt(-42)), Q("-42"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromFloat(2.5)), Q("2.5"));
     EXPECT_EQ(FormatCacheValue(DbValue::FromDateTime(QDateTime(QDate(2004, 2, 29), QTime(17, 5, 9)))),
-              QStringLiteral("2004-02-29 17:05:09"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromString(QStringLiteral("t"))), QStringLiteral("t"));
+              Q("2004-02-29 17:05:09"));
+    EXPECT_EQ(FormatCacheValue(DbValue::FromString(Q("t"))), Q("t"));
     EXPECT_EQ(FormatCacheValue(DbValue::Null()), QString());
     EXPECT_EQ(FormatCacheValue(DbValue()), QString());
 }
 
 TEST(SnapshotEncodingTest, CacheFileNameReplacesBackslashesAndDots) {
     Tovimar_Database db;
-    db.Server = QStringLiteral("MAIN\\SQL2");
-    db.Name = QStringLiteral("Sales.Archive");
-    EXPECT_EQ(GetCacheFileName(db), QStringLiteral("Tovimar_MAIN$SQL2#Sales-Archive.schema"));
-    db.Server = QStringLiteral(".");
-    db.Name = QStringLiteral("Pubs");
-    EXPECT_EQ(GetCacheFileName(db), QStringLiteral("Tovimar_-#Pubs.schema"));
+    db.Server = Q("MAIN\\SQL2");
+    db.Name = Q("Sales.Archive");
+    EXPECT_EQ(GetCacheFileName(db), Q("Tovimar_MAIN$SQL2#Sales-Archive.schema"));
+    db.Server = Q(".");
+    db.Name = Q("Pubs");
+    EXPECT_EQ(GetCacheFileName(db), Q("Tovimar_-#Pubs.schema"));
 }
 
 // ---- Round trips -------------------------------------------------------------------------------
@@ -124,96 +125,74 @@ TEST_F(SnapshotFileTest, SampleDatabaseRoundTripsEveryRecordTypeAndRewritesByteF
     ASSERT_TRUE(LoadSchemaFile(SampleSnapshotPath(), original, false));
     // The bundled example rewrites byte for byte. After a deliberate change of the format it is
     // rewritten with UPDATE_EXAMPLES=1 (review the diff).
-    const QString rewritten = PathOf(QStringLiteral("rewritten.schema"));
+    const QString rewritten = PathOf(Q("rewritten.schema"));
     SaveSchemaFile(rewritten, original);
     if (qEnvironmentVariableIntValue("UPDATE_EXAMPLES") == 1) SaveSchemaFile(SampleSnapshotPath(), original);
     EXPECT_EQ(ReadRaw(rewritten), ReadRaw(SampleSnapshotPath()));
     auto phone = std::make_shared<Tovimar_Type>();
-    phone->Name = QStringLiteral("Phone");
-    phone->BaseType = QStringLiteral("varchar");
+    phone->Name = Q("Phone");
+    phone->BaseType = Q("varchar");
     phone->DataSize = phone->DataPrecision = 24;
     phone->AllowNulls = false;
     original.Types.Add(phone, phone->FullName());
-    original.BoundObjects << QStringLiteral("DEFAULT [dbo].[D_Zero] AS 0");
-    const QString first = PathOf(QStringLiteral("first.schema"));
+    original.BoundObjects << Q("DEFAULT [dbo].[D_Zero] AS 0");
+    const QString first = PathOf(Q("first.schema"));
     SaveSchemaFile(first, original);
 
     Tovimar_Database db;
     RecordingProgress progress;
     ASSERT_TRUE(LoadSchemaFile(first, db, false, &progress));
-    const QString second = PathOf(QStringLiteral("second.schema"));
+    const QString second = PathOf(Q("second.schema"));
     SaveSchemaFile(second, db);
     EXPECT_EQ(ReadRaw(second), ReadRaw(first));
 
-    EXPECT_EQ(db.Name, QStringLiteral("Bookshop"));
-    EXPECT_EQ(db.Server, QStringLiteral("PELLOW01"));
-    EXPECT_EQ(db.Version, original.Version);
-    EXPECT_EQ(db.CmptLevel, 80);
-    EXPECT_EQ(db.GroupName(2), QStringLiteral("ARCHIVE"));
-
-    // Links between the objects are rebuilt, not only their texts.
-    const TablePtr books = db.Tables.Item(QStringLiteral("[dbo].[Books]"));
+    // The values are proven by the rewrite (the writer's layout is pinned by the catalog loader's
+    // golden snapshot); what the text does not hold are the links between the objects.
+    EXPECT_EQ(db.GroupName(2), Q("ARCHIVE"));
+    const TablePtr books = db.Tables.Item(Q("[dbo].[Books]"));
     ASSERT_TRUE(books);
     ASSERT_TRUE(books->PrimaryKey);
-    EXPECT_EQ(books->PrimaryKey->Name, QStringLiteral("PK_Books"));
-    EXPECT_EQ(books->PrimaryKey->IndexFillFactor, 0);
-    EXPECT_EQ(books->FieldsByColID.Item(QStringLiteral("#1"))->Name, QStringLiteral("BookID"));
-    EXPECT_EQ(books->TextFileGroupName, QStringLiteral("ARCHIVE"));
-    const FieldPtr price = books->Fields.Item(QStringLiteral("[Price]"));
+    EXPECT_EQ(books->PrimaryKey->Name, Q("PK_Books"));
+    EXPECT_EQ(books->FieldsByColID.Item(Q("#1"))->Name, Q("BookID"));
+    const FieldPtr price = books->Fields.Item(Q("[Price]"));
     ASSERT_TRUE(price && price->Default);
-    EXPECT_EQ(price->Default->Value, QStringLiteral("(0)"));
+    EXPECT_EQ(price->Default->Value, Q("(0)"));
     EXPECT_EQ(price->Default->Field, price.get());
     ASSERT_TRUE(books->FTI_Columns);
     EXPECT_EQ(books->FTI_Columns->Count(), 2);
-    EXPECT_TRUE(books->Fields.Item(QStringLiteral("[RowGuid]"))->IsRowGUID);
-    EXPECT_EQ(db.Tables.Item(QStringLiteral("[dbo].[OrderLines]"))->Fields.Item(QStringLiteral("[LineTotal]"))->Formula,
-              QStringLiteral("([Quantity] * [UnitPrice])"));
 
-    const RelationPtr self = db.Relations.Item(QStringLiteral("[dbo].[Categories].[FK_Categories_Parent]"));
+    const RelationPtr self = db.Relations.Item(Q("[dbo].[Categories].[FK_Categories_Parent]"));
     ASSERT_TRUE(self);
-    EXPECT_EQ(self->PrimaryTable, db.Tables.Item(QStringLiteral("[dbo].[Categories]")).get());
+    EXPECT_EQ(self->PrimaryTable, db.Tables.Item(Q("[dbo].[Categories]")).get());
     EXPECT_EQ(self->Table, self->PrimaryTable);
 
-    const ProcedurePtr getBook = db.Procedures.Item(QStringLiteral("[dbo].[GetBook]"));
+    const ProcedurePtr getBook = db.Procedures.Item(Q("[dbo].[GetBook]"));
     ASSERT_TRUE(getBook);
     EXPECT_EQ(getBook->DefinitionsNumbers(), (QList<int>{1, 2}));
-    EXPECT_EQ(getBook->Definition(2), original.Procedures.Item(QStringLiteral("[dbo].[GetBook]"))->Definition(2));
-    EXPECT_EQ(db.Procedures.Item(QStringLiteral("[dbo].[ExportOrders]"))->Definition(1),
-              original.Procedures.Item(QStringLiteral("[dbo].[ExportOrders]"))->Definition(1));
 
-    const PermissionPtr lines = db.Permissions.Item(QStringLiteral("[dbo].[OrderLines].[Sales]"));
+    const PermissionPtr lines = db.Permissions.Item(Q("[dbo].[OrderLines].[Sales]"));
     ASSERT_TRUE(lines);
-    EXPECT_EQ(lines->SecObject, db.Tables.Item(QStringLiteral("[dbo].[OrderLines]")).get());
-    EXPECT_TRUE(lines->SelectDeny.Contains(QStringLiteral("UnitPrice")));
-    EXPECT_EQ(lines->SelectGrant.Count(), 4);
-    EXPECT_EQ(db.Permissions.Item(QStringLiteral("[dbo].[ExportOrders].[Sales]"))->ExecRight, 2);
-    EXPECT_EQ(db.Roles.Item(QStringLiteral("[Managers]"))->MemberNames.At(1), QStringLiteral("Sales"));
-    EXPECT_EQ(db.Views.Item(QStringLiteral("[dbo].[BookList]"))->FieldNames.Count(), 4);
+    EXPECT_EQ(lines->SecObject, db.Tables.Item(Q("[dbo].[OrderLines]")).get());
+    EXPECT_EQ(db.Views.Item(Q("[dbo].[BookList]"))->FieldNames.Count(), 4);
     EXPECT_EQ(db.Triggers.Count(), 2);
-    EXPECT_TRUE(db.Catalogs.Contains(QStringLiteral("BookshopCatalog")));
-    const TypePtr type = db.Types.Item(QStringLiteral("[Phone]"));
+    const TypePtr type = db.Types.Item(Q("[Phone]"));
     ASSERT_TRUE(type);
-    EXPECT_EQ(type->BaseTypeText(), QStringLiteral("varchar(24)"));
-    EXPECT_FALSE(type->AllowNulls);
-    EXPECT_EQ(db.BoundObjects, original.BoundObjects);
+    EXPECT_EQ(type->BaseTypeText(), Q("varchar(24)"));
 
     // Progress names each table, trigger, view, procedure and function before it is added.
-    EXPECT_EQ(progress.Messages.first(), QStringLiteral("Loading saved Table [dbo].[Authors]"));
-    EXPECT_TRUE(progress.Messages.contains(QStringLiteral("Loading saved Trigger [dbo].[Books].[trg_Books_Published]")));
+    EXPECT_EQ(progress.Messages.first(), Q("Loading saved Table [dbo].[Authors]"));
+    EXPECT_TRUE(progress.Messages.contains(Q("Loading saved Trigger [dbo].[Books].[trg_Books_Published]")));
     EXPECT_EQ(progress.Messages.size(), 5 + 2 + 2 + 3 + 1);
 }
 
 TEST_F(SnapshotFileTest, HostileValuesInEveryPositionReadBackExactly) {
-    const QStringList hostile = {
-        QStringLiteral("ends in \\"), QStringLiteral("\\"), QStringLiteral("semi;colon\\;"),
-        QStringLiteral("slash before break\\\r\nnext"), QStringLiteral("codes\x01\x02\x03"),
-        QStringLiteral("lone\rCR\nLF\r\n\r\n"), QString(),
-    };
+    const QStringList hostile = {Q("ends in \\"), Q("\\"), Q("semi;colon\\;"), Q("slash before break\\\r\nnext"),
+                                 Q("codes\x01\x02\x03"), Q("lone\rCR\nLF\r\n\r\n"), QString()};
     Tovimar_Database db;
-    db.Name = QStringLiteral("db\\");
-    db.Server = QStringLiteral("srv;\\");
+    db.Name = Q("db\\");
+    db.Server = Q("srv;\\");
     for (int i = 0; i < hostile.size(); ++i) {
-        const TablePtr table = AddTable(db, hostile[i], QStringLiteral("T%1").arg(i));
+        const TablePtr table = AddTable(db, hostile[i], Q("T%1").arg(i));
         table->FTI_Catalog = hostile[i];
         table->TextFileGroupName = hostile[i];  // the last field of its record
         auto field = std::make_shared<Tovimar_Field>();
@@ -221,19 +200,14 @@ TEST_F(SnapshotFileTest, HostileValuesInEveryPositionReadBackExactly) {
         field->Formula = hostile[i];
         field->FTI_ImageTypeField = hostile[i];
         table->AddField(field);
-        auto check = std::make_shared<Tovimar_Check>();
-        check->Name = QStringLiteral("CK%1").arg(i);
-        check->Value = hostile[i];
-        check->Table = table.get();
-        table->Checks.Add(check, check->FullName(false));
-        db.Checks.Add(check, check->FullName(true));
+        AddCheck(*table, Q("CK%1").arg(i), hostile[i]);
     }
     auto role = std::make_shared<Tovimar_Role>();
-    role->Name = QStringLiteral("r");
+    role->Name = Q("r");
     for (const QString& member : hostile) role->MemberNames.Add(member);
     db.Roles.Add(role, role->FullName());
 
-    const QString path = PathOf(QStringLiteral("hostile.schema"));
+    const QString path = PathOf(Q("hostile.schema"));
     SaveSchemaFile(path, db);
     Tovimar_Database back;
     ASSERT_TRUE(LoadSchemaFile(path, back, false));
@@ -250,72 +224,43 @@ TEST_F(SnapshotFileTest, HostileValuesInEveryPositionReadBackExactly) {
         EXPECT_EQ(table->Fields.At(0)->FTI_ImageTypeField, hostile[i]) << i;
         EXPECT_EQ(table->Checks.At(0)->Value, hostile[i]) << i;
     }
-    const RolePtr backRole = back.Roles.Item(QStringLiteral("[r]"));
+    const RolePtr backRole = back.Roles.Item(Q("[r]"));
     ASSERT_TRUE(backRole);
     ASSERT_EQ(backRole->MemberNames.Count(), hostile.size());
     for (int i = 0; i < hostile.size(); ++i) EXPECT_EQ(backRole->MemberNames.At(i), hostile[i]) << i;
-}
-
-TEST_F(SnapshotFileTest, WritesTheDocumentedLayout) {
-    Tovimar_Database db;
-    db.Name = QStringLiteral("Shop");
-    db.Server = QStringLiteral("SRV");
-    db.CmptLevel = 80;
-    db.FileGroups.Add(Tovimar_FileGroup{1, QStringLiteral("PRIMARY")}, QStringLiteral("#1"));
-    const TablePtr table = AddTable(db, QStringLiteral("dbo"), QStringLiteral("T"));
-    table->FTI_ChangeTracking = true;
-    auto proc = std::make_shared<Tovimar_Procedure>();
-    proc->Owner = QStringLiteral("dbo");
-    proc->Name = QStringLiteral("P");
-    proc->SetDefinition(1, QStringLiteral("CREATE PROCEDURE P\r\nAS\r\nSELECT 1"));
-    db.Procedures.Add(proc, proc->FullName());
-    auto role = std::make_shared<Tovimar_Role>();
-    db.Roles.Add(role, role->FullName());
-
-    const QString path = PathOf(QStringLiteral("layout.schema"));
-    SaveSchemaFile(path, db);
-    EXPECT_EQ(QString::fromUtf8(ReadRaw(path)),
-              QStringLiteral(";Database;Shop;SRV;;80;0;0\r\n"
-                             ";FileGroup;1;PRIMARY\r\n"
-                             ";Table;T;dbo;;;-1;0;;\r\n"
-                             ";Procedure;P;dbo;0\r\n"
-                             ";ProcedureDefinition;1;CREATE PROCEDURE P\\\r\nAS\\\r\nSELECT 1\r\n"
-                             ";Role;\r\n"
-                             ";End;6\r\n"));
 }
 
 // ---- Reading files written elsewhere ------------------------------------------------------------
 
 TEST_F(SnapshotFileTest, ReadsRecordTypesAndEscapesInCapitals) {
     const QString path = WriteLines({
-        QStringLiteral(";DATABASE;Shop;SRV;v1;80;80;1"),
-        QStringLiteral(";TABLE;Orders;dbo;;;0;0;PRIMARY;"),
-        QStringLiteral(";TABLECOLUMN;OrderID;1;int;0;4;10;0;-1;0;1;1;0;;;0;;0"),
-        QStringLiteral(";TABLECOLUMN;Note;2;varchar;-1;50;50;0;0;0;0;0;0;Latin1_General_CI_AS;;0;;0"),
-        QStringLiteral(";INDEX;PK_Orders;-1;-1;-1;0;0;0;0;PRIMARY"),
-        QStringLiteral(";INDEXFIELDNAME;OrderID"),
-        QStringLiteral(";DEFAULT;DF_Note;('a\\Rb');[Note]"),
-        QStringLiteral(";TRIGGER;trg;24;CREATE TRIGGER trg ON Orders FOR INSERT\\"),
-        QStringLiteral("AS\\"),
-        QStringLiteral("PRINT 'x\\;y'"),
-        QStringLiteral(";VIEW;V;dbo;16;CREATE VIEW V AS SELECT 1 AS One"),
-        QStringLiteral(";VIEWFIELD;One;1;int;0;4;10;0;0;0;0;0;0;;;0;;0"),
-        QStringLiteral(";Permission;[dbo].[V].[public];public;dbo;1;0;0;0;0;0;VIEW;[dbo].[V]"),
+        Q(";DATABASE;Shop;SRV;v1;80;80;1"),
+        Q(";TABLE;Orders;dbo;;;0;0;PRIMARY;"),
+        Q(";TABLECOLUMN;OrderID;1;int;0;4;10;0;-1;0;1;1;0;;;0;;0"),
+        Q(";TABLECOLUMN;Note;2;varchar;-1;50;50;0;0;0;0;0;0;Latin1_General_CI_AS;;0;;0"),
+        Q(";INDEX;PK_Orders;-1;-1;-1;0;0;0;0;PRIMARY"),
+        Q(";INDEXFIELDNAME;OrderID"),
+        Q(";DEFAULT;DF_Note;('a\\Rb');[Note]"),
+        Q(";TRIGGER;trg;24;CREATE TRIGGER trg ON Orders FOR INSERT\\"),
+        Q("AS\\"),
+        Q("PRINT 'x\\;y'"),
+        Q(";VIEW;V;dbo;16;CREATE VIEW V AS SELECT 1 AS One"),
+        Q(";VIEWFIELD;One;1;int;0;4;10;0;0;0;0;0;0;;;0;;0"),
+        Q(";Permission;[dbo].[V].[public];public;dbo;1;0;0;0;0;0;VIEW;[dbo].[V]"),
     });
     Tovimar_Database db;
     ASSERT_TRUE(LoadSchemaFile(path, db, false));
-    const TablePtr orders = db.Tables.Item(QStringLiteral("[dbo].[Orders]"));
+    const TablePtr orders = db.Tables.Item(Q("[dbo].[Orders]"));
     ASSERT_TRUE(orders);
-    EXPECT_EQ(orders->Typ, QStringLiteral("TABLE"));
+    EXPECT_EQ(orders->Typ, Q("TABLE"));
     EXPECT_EQ(orders->FieldNames.Count(), 2);
     EXPECT_TRUE(orders->Fields.At(0)->Identity);
     EXPECT_TRUE(orders->Fields.At(1)->CanBeNull);
     EXPECT_EQ(orders->PrimaryKey, orders->Indexes.At(0).get());
-    EXPECT_EQ(orders->Fields.At(1)->Default->Value, QStringLiteral("('a\nb')"));
-    EXPECT_EQ(db.Triggers.At(0)->Definition,
-              QStringLiteral("CREATE TRIGGER trg ON Orders FOR INSERT\r\nAS\r\nPRINT 'x;y'"));
+    EXPECT_EQ(orders->Fields.At(1)->Default->Value, Q("('a\nb')"));
+    EXPECT_EQ(db.Triggers.At(0)->Definition, Q("CREATE TRIGGER trg ON Orders FOR INSERT\r\nAS\r\nPRINT 'x;y'"));
     EXPECT_EQ(db.Triggers.At(0)->ObjStatus, 24);
-    EXPECT_EQ(db.Views.At(0)->Typ, QStringLiteral("VIEW"));
+    EXPECT_EQ(db.Views.At(0)->Typ, Q("VIEW"));
     EXPECT_EQ(db.Permissions.At(0)->SecObject, db.Views.At(0).get());
     EXPECT_EQ(db.DefaultFileGroupID, 1);
 }
@@ -323,15 +268,15 @@ TEST_F(SnapshotFileTest, ReadsRecordTypesAndEscapesInCapitals) {
 TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
     // Hand-edited files: LF line ends, blank lines, a record type from a later version, numbers
     // with trailing text.
-    const QString path = WriteRaw(QByteArrayLiteral(
-        ";Database;Shop;SRV;v;80abc;;0\n"
-        "\n"
-        ";FutureRecord;whatever\n"
-        ";Table;T;dbo;;;99999999999999999999;no;;\n"
-        ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"
-        ";Index;IX_New;0;0;0;0;0;0;0;PRIMARY;80\n"
-        ";Index;IX_Old;0;0;0;0;0;0;0;PRIMARY\n"
-        ";end;6\n"));
+    const QString path =
+        WriteRaw(QByteArrayLiteral(";Database;Shop;SRV;v;80abc;;0\n"
+                                   "\n"
+                                   ";FutureRecord;whatever\n"
+                                   ";Table;T;dbo;;;99999999999999999999;no;;\n"
+                                   ";TableColumn;C;+3;int;1;-4;0;0;0;0;-12;2;0;;;0;;0\n"
+                                   ";Index;IX_New;0;0;0;0;0;0;0;PRIMARY;80\n"
+                                   ";Index;IX_Old;0;0;0;0;0;0;0;PRIMARY\n"
+                                   ";end;6\n"));
     Tovimar_Database db;
     ASSERT_TRUE(LoadSchemaFile(path, db, false));
     EXPECT_EQ(db.CmptLevel, 80);
@@ -345,8 +290,8 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
     EXPECT_EQ(field->DataSize, -4);
     EXPECT_EQ(field->IdentitySeed, -12);
     // The fill factor ends the Index record; a file written before it was stored leaves it unknown.
-    const IndexPtr fresh = table->Indexes.Item(QStringLiteral("[IX_New]"));
-    const IndexPtr old = table->Indexes.Item(QStringLiteral("[IX_Old]"));
+    const IndexPtr fresh = table->Indexes.Item(Q("[IX_New]"));
+    const IndexPtr old = table->Indexes.Item(Q("[IX_Old]"));
     ASSERT_TRUE(fresh && old);
     EXPECT_EQ(fresh->IndexFillFactor, 80);
     EXPECT_TRUE(fresh->FillFactorKnown);
@@ -362,8 +307,8 @@ TEST_F(SnapshotFileTest, HeaderOnlyAndCancelStopEarly) {
     Tovimar_Database header;
     RecordingProgress quiet;
     ASSERT_TRUE(LoadSchemaFile(path, header, true, &quiet));
-    EXPECT_EQ(header.Name, QStringLiteral("Bookshop"));
-    EXPECT_EQ(header.Server, QStringLiteral("PELLOW01"));
+    EXPECT_EQ(header.Name, Q("Bookshop"));
+    EXPECT_EQ(header.Server, Q("PELLOW01"));
     EXPECT_EQ(header.Version, sample.Version);
     EXPECT_EQ(header.SrvVer, 80);
     EXPECT_EQ(header.FileGroups.Count(), 0);
@@ -404,21 +349,22 @@ TEST_F(SnapshotFileTest, AFileWithoutItsEndRecordOrWithAnotherCountIsRefused) {
     for (const Case& c : cases) {
         Tovimar_Database db;
         try {
-            LoadSchemaFile(WriteRaw(c.Bytes, QStringLiteral("cut.schema")), db, false);
+            LoadSchemaFile(WriteRaw(c.Bytes, Q("cut.schema")), db, false);
             ADD_FAILURE() << c.What << ": no error";
         } catch (const TovimarException& e) {
             EXPECT_EQ(e.Number, 62) << c.What;
-            EXPECT_TRUE(e.Description.contains(QLatin1String(c.Fragment))) << c.What << ": " << e.Description.toStdString();
+            EXPECT_TRUE(e.Description.contains(QLatin1String(c.Fragment)))
+                << c.What << ": " << e.Description.toStdString();
         }
     }
     // A header read stops at the Database record and needs no end.
     Tovimar_Database header;
-    EXPECT_TRUE(LoadSchemaFile(WriteRaw(whole.left(views), QStringLiteral("cut.schema")), header, true));
+    EXPECT_TRUE(LoadSchemaFile(WriteRaw(whole.left(views), Q("cut.schema")), header, true));
 }
 
 TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamingTheLine) {
     Tovimar_Database none;
-    EXPECT_FALSE(LoadSchemaFile(PathOf(QStringLiteral("none.schema")), none, false));
+    EXPECT_FALSE(LoadSchemaFile(PathOf(Q("none.schema")), none, false));
     EXPECT_FALSE(LoadSchemaFile(dir_.path(), none, false));  // a folder, not a file
 
     struct Case {
@@ -427,23 +373,25 @@ TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamin
         long Number;
         const char* Fragment;
     };
-    const QString table = QStringLiteral(";Table;T;dbo;;;0;0;;");
-    const QString column = QStringLiteral(";TableColumn;C;1;int;0;4;10;0;0;0;0;0;0;;;0;;0");
+    const QString table = Q(";Table;T;dbo;;;0;0;;");
+    const QString column = Q(";TableColumn;C;1;int;0;4;10;0;0;0;0;0;0;;;0;;0");
     const QList<Case> cases = {
-        {"record without its parent", {DatabaseLine, QStringLiteral(";IndexFieldName;C")}, 91, "line 2"},
+        {"record without its parent", {DatabaseLine, Q(";IndexFieldName;C")}, 91, "line 2"},
         {"column record before any table", {column}, 91, "no Table record"},
-        {"default of a missing column", {table, column, QStringLiteral(";Default;DF;(0);[X]")}, 5, "[X]"},
+        {"default of a missing column", {table, column, Q(";Default;DF;(0);[X]")}, 5, "[X]"},
         {"table added twice", {table, table}, 457, "line 2"},
-        {"column id that overflows", {table, QStringLiteral(";TableColumn;C;40000;int;0;4;10;0;0;0;0;0;0;;;0;;0")}, 6, "40000"},
-        {"record with too few fields", {table, QStringLiteral(";Index;IX;0")}, 9, "Index"},
-        {"permission on an unknown kind",
-         {table, QStringLiteral(";Permission;p;public;dbo;1;0;0;0;0;0;Rule;[dbo].[T]")}, 5, "Rule"},
+        {"column id that overflows", {table, Q(";TableColumn;C;40000;int;0;4;10;0;0;0;0;0;0;;;0;;0")}, 6, "40000"},
+        {"record with too few fields", {table, Q(";Index;IX;0")}, 9, "Index"},
+        {"permission on an unknown kind", {table, Q(";Permission;p;public;dbo;1;0;0;0;0;0;Rule;[dbo].[T]")}, 5, "Rule"},
         {"permission on a missing object",
-         {table, QStringLiteral(";Permission;p;public;dbo;1;0;0;0;0;0;View;[dbo].[T]")}, 5, "[dbo].[T]"},
+         {table, Q(";Permission;p;public;dbo;1;0;0;0;0;0;View;[dbo].[T]")},
+         5,
+         "[dbo].[T]"},
         {"right that does not fit a byte",
-         {table, QStringLiteral(";Permission;p;public;dbo;256;0;0;0;0;0;Table;[dbo].[T]")}, 6, "256"},
-        {"relation to a table not in the file",
-         {table, QStringLiteral(";Relation;FK;0;0;0;0;[dbo].[Gone]")}, 5, "[dbo].[Gone]"},
+         {table, Q(";Permission;p;public;dbo;256;0;0;0;0;0;Table;[dbo].[T]")},
+         6,
+         "256"},
+        {"relation to a table not in the file", {table, Q(";Relation;FK;0;0;0;0;[dbo].[Gone]")}, 5, "[dbo].[Gone]"},
     };
     for (const Case& c : cases) {
         Tovimar_Database db;
@@ -453,8 +401,9 @@ TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamin
             ADD_FAILURE() << c.What << ": no error";
         } catch (const TovimarException& e) {
             EXPECT_EQ(e.Number, c.Number) << c.What;
-            EXPECT_EQ(e.Source, QStringLiteral("LoadSchemaFile")) << c.What;
-            EXPECT_TRUE(e.Description.contains(QLatin1String(c.Fragment))) << c.What << ": " << e.Description.toStdString();
+            EXPECT_EQ(e.Source, Q("LoadSchemaFile")) << c.What;
+            EXPECT_TRUE(e.Description.contains(QLatin1String(c.Fragment)))
+                << c.What << ": " << e.Description.toStdString();
         }
     }
 }
@@ -464,25 +413,20 @@ TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamin
 // of a text) read the same wherever the pieces end, and errors name the line in the whole file.
 TEST_F(SnapshotFileTest, LargeFilesReadAsAWholeWhereverTheirPiecesEnd) {
     Tovimar_Database db;
-    db.Name = QStringLiteral("Big");
-    const QString odd = QStringLiteral("caf\u00e9;\\\r\n\uFEFFnext\r\u20ac\n");
+    db.Name = Q("Big");
+    const QString odd = Q("caf\u00e9;\\\r\n\uFEFFnext\r\u20ac\n");
     for (int i = 0; i < 6000; ++i) {
-        const TablePtr table = AddTable(db, QStringLiteral("dbo"), QStringLiteral("T%1\u00e9").arg(i));
-        auto check = std::make_shared<Tovimar_Check>();
-        check->Name = QStringLiteral("CK%1").arg(i);
-        check->Value = odd.repeated(1 + i % 7);
-        check->Table = table.get();
-        table->Checks.Add(check, check->FullName(false));
-        db.Checks.Add(check, check->FullName(true));
+        const TablePtr table = AddTable(db, Q("dbo"), Q("T%1\u00e9").arg(i));
+        AddCheck(*table, Q("CK%1").arg(i), odd.repeated(1 + i % 7));
     }
     // A record longer than a piece, every line of it beginning with U+FEFF.
     auto view = std::make_shared<Tovimar_View>();
-    view->Name = QStringLiteral("V");
-    view->Owner = QStringLiteral("dbo");
-    view->Definition = QStringLiteral("\uFEFFselect 1 -- \u00e9;\\\r\n").repeated(120000);
+    view->Name = Q("V");
+    view->Owner = Q("dbo");
+    view->Definition = Q("\uFEFFselect 1 -- \u00e9;\\\r\n").repeated(120000);
     view->SetDatabase(&db);
     db.Views.Add(view, view->FullName());
-    const QString path = PathOf(QStringLiteral("big.schema"));
+    const QString path = PathOf(Q("big.schema"));
     SaveSchemaFile(path, db);
     const QByteArray bytes = ReadRaw(path);
     ASSERT_GT(bytes.size(), 3 << 20);
@@ -501,10 +445,10 @@ TEST_F(SnapshotFileTest, LargeFilesReadAsAWholeWhereverTheirPiecesEnd) {
     damaged += ";Index;IX;0\r\n";
     Tovimar_Database broken;
     try {
-        LoadSchemaFile(WriteRaw(damaged, QStringLiteral("damaged.schema")), broken, false);
+        LoadSchemaFile(WriteRaw(damaged, Q("damaged.schema")), broken, false);
         ADD_FAILURE() << "no error";
     } catch (const TovimarException& e) {
-        EXPECT_TRUE(e.Description.contains(QStringLiteral("line %1:").arg(lines + 1))) << e.Description.toStdString();
+        EXPECT_TRUE(e.Description.contains(Q("line %1:").arg(lines + 1))) << e.Description.toStdString();
     }
 }
 
@@ -514,7 +458,7 @@ TEST_F(SnapshotFileTest, CacheIsWrittenAndReadOnlyWhenItsFlagsAreSet) {
     SetAppDataRootForTesting(dir_.path());
     Tovimar_Database source;
     ASSERT_TRUE(LoadSchemaFile(SampleSnapshotPath(), source, false));
-    const QString cachePath = QDir(dir_.path()).filePath(QStringLiteral("Schemas/Tovimar_PELLOW01#Bookshop.schema"));
+    const QString cachePath = QDir(dir_.path()).filePath(Q("Schemas/Tovimar_PELLOW01#Bookshop.schema"));
     EXPECT_EQ(GetCacheFilePath(source), cachePath);
 
     SaveToCache(source);
@@ -526,9 +470,9 @@ TEST_F(SnapshotFileTest, CacheIsWrittenAndReadOnlyWhenItsFlagsAreSet) {
     Tovimar_Database db;
     db.Server = source.Server;
     db.Name = source.Name;
-    db.Version = QStringLiteral("kept");
+    db.Version = Q("kept");
     EXPECT_FALSE(LoadFromCache(db, true));
-    EXPECT_EQ(db.Version, QStringLiteral("kept"));
+    EXPECT_EQ(db.Version, Q("kept"));
     db.UseCache = true;
     EXPECT_TRUE(LoadFromCache(db, true));
     EXPECT_EQ(db.Version, source.Version);
@@ -536,9 +480,9 @@ TEST_F(SnapshotFileTest, CacheIsWrittenAndReadOnlyWhenItsFlagsAreSet) {
     EXPECT_EQ(db.Tables.Count(), 5);
 
     Tovimar_Database other;
-    other.Server = QStringLiteral("OTHER");
-    other.Name = QStringLiteral("Bookshop");
-    other.Version = QStringLiteral("10;x");
+    other.Server = Q("OTHER");
+    other.Name = Q("Bookshop");
+    other.Version = Q("10;x");
     other.UseCache = true;
     EXPECT_FALSE(LoadFromCache(other, true));
     EXPECT_EQ(other.Version, QString());

@@ -70,22 +70,66 @@ DbValue DbCursor::ValueAt(int position) const {
 // Connection
 
 DbConnection::~DbConnection() {
-    // Implementations join in their own destructor (their handles must outlive the worker);
+    // Implementations stop the worker in their own destructor (their handles must outlive it);
     // this is the last safety net.
-    if (worker_.joinable()) worker_.join();
+    StopWorker();
+}
+
+void DbConnection::StopWorker() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
+        stopWorker_ = true;
+    }
+    batchReady_.notify_all();
+    worker_.join();
+    stopWorker_ = false;
 }
 
 void DbConnection::JoinWorker() {
-    if (worker_.joinable()) {
-        if (executing_.load()) {
-            try {
-                Cancel();
-            } catch (...) {
-            }
+    if (executing_.load()) {
+        try {
+            Cancel();
+        } catch (...) {
         }
-        worker_.join();
     }
+    StopWorker();
     executing_ = false;
+}
+
+// The worker: runs each batch handed over until it is told to stop. A batch handed over before
+// the stop still runs (cancelled, when Cancel came first), so that its caller gets an outcome.
+void DbConnection::WorkerLoop() {
+    std::unique_lock<std::mutex> lock(runMutex_);
+    for (;;) {
+        batchReady_.wait(lock, [this] { return batchPending_ || stopWorker_; });
+        if (!batchPending_) return;
+        batchPending_ = false;
+        const QString sql = std::move(pendingSql_);
+        pendingSql_.clear();
+        const bool cancelled = cancelBeforeStart_;
+        if (!cancelled) {
+            PrepareRun();
+            phase_ = RunPhase::Running;
+        }
+        lock.unlock();
+        DbBatchOutcome outcome;
+        std::exception_ptr error;
+        try {
+            if (cancelled)
+                outcome.Cancelled = true;
+            else
+                outcome = RunBatch(sql);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        asyncOutcome_ = std::move(outcome);
+        asyncError_ = error;
+        phase_ = RunPhase::Idle;
+        executing_ = false;
+        finished_.notify_all();
+    }
 }
 
 DbError FirstError(const QList<DbError>& errors) {
@@ -106,7 +150,6 @@ DbBatchOutcome DbConnection::RunAndRecord(const QString& sql) {
     if (executing_.load())
         throw TovimarException(3709, kConnectionSource,
                                QStringLiteral("The connection is still executing another statement."));
-    if (worker_.joinable()) worker_.join();
     errors_.clear();
     {
         std::lock_guard<std::mutex> lock(runMutex_);
@@ -136,41 +179,19 @@ void DbConnection::ExecuteAsync(const QString& sql) {
     if (executing_.load())
         throw TovimarException(3709, kConnectionSource,
                                QStringLiteral("The connection is still executing another statement."));
-    if (worker_.joinable()) worker_.join();
     errors_.clear();
-    asyncOutcome_ = DbBatchOutcome{};
-    asyncError_ = nullptr;
-    executing_ = true;
     {
         std::lock_guard<std::mutex> lock(runMutex_);
+        asyncOutcome_ = DbBatchOutcome{};
+        asyncError_ = nullptr;
+        executing_ = true;
         phase_ = RunPhase::Starting;
         cancelBeforeStart_ = false;
+        pendingSql_ = sql;
+        batchPending_ = true;
     }
-    worker_ = std::thread([this, sql] {
-        bool cancelled = false;
-        {
-            std::lock_guard<std::mutex> lock(runMutex_);
-            cancelled = cancelBeforeStart_;
-            if (!cancelled) {
-                PrepareRun();
-                phase_ = RunPhase::Running;
-            }
-        }
-        try {
-            if (cancelled)
-                asyncOutcome_.Cancelled = true;
-            else
-                asyncOutcome_ = RunBatch(sql);
-        } catch (...) {
-            asyncError_ = std::current_exception();
-        }
-        {
-            std::lock_guard<std::mutex> lock(runMutex_);
-            phase_ = RunPhase::Idle;
-            executing_ = false;
-        }
-        finished_.notify_all();
-    });
+    if (!worker_.joinable()) worker_ = std::thread([this] { WorkerLoop(); });
+    batchReady_.notify_one();
 }
 
 bool DbConnection::WaitFinished(std::chrono::milliseconds timeout) {
@@ -187,8 +208,8 @@ void DbConnection::Cancel() {
 }
 
 DbBatchOutcome DbConnection::FinishExecute() {
-    if (worker_.joinable()) worker_.join();
-    executing_ = false;
+    std::unique_lock<std::mutex> lock(runMutex_);
+    finished_.wait(lock, [this] { return !executing_.load(); });
     if (asyncError_) {
         std::exception_ptr error = asyncError_;
         asyncError_ = nullptr;

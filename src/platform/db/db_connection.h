@@ -110,8 +110,10 @@ private:
 };
 
 // One open connection. RunQuery and ExecuteSQL run on the caller's thread; ExecuteAsync runs
-// the batch on a worker thread, the caller polls IsExecuting and may Cancel, and
-// FinishExecute collects the outcome. One statement at a time.
+// the batch on the connection's worker thread, the caller polls IsExecuting and may Cancel, and
+// FinishExecute collects the outcome. One statement at a time. The worker is started by the
+// first ExecuteAsync and serves every later one until the connection ends: an execution runs
+// tens of thousands of statements, and a thread per statement cost more than most of them.
 class DbConnection {
 public:
     DbConnection() = default;
@@ -157,23 +159,31 @@ protected:
     // server keeps a cancel request that arrived after its last batch had ended drops it here,
     // so that it cannot stop the next statement (such as the rollback after a failure).
     virtual void PrepareRun() {}
-    // Implementations call this in their destructor so that no worker outlives them.
+    // Implementations call this in their destructor so that no worker outlives them: a running
+    // batch is cancelled and waited for, and the worker ends.
     void JoinWorker();
 
 private:
     DbBatchOutcome RunAndRecord(const QString& sql);
     [[noreturn]] void ThrowFailure(const DbBatchOutcome& outcome, const QString& source) const;
+    void WorkerLoop();
+    void StopWorker();
 
     QList<DbError> errors_;
     std::thread worker_;
     std::atomic<bool> executing_{false};
     // Guards the run phase against Cancel: a Cancel before the worker has started the batch is
-    // kept for it; one while the batch runs goes to the server.
+    // kept for it; one while the batch runs goes to the server. Also guards the hand-over of a
+    // batch to the worker and of its outcome back.
     enum class RunPhase { Idle, Starting, Running };
     std::mutex runMutex_;
-    std::condition_variable finished_;  // signalled (under runMutex_) when the worker's batch ends
+    std::condition_variable batchReady_;  // signalled (under runMutex_) when a batch or the stop is handed over
+    std::condition_variable finished_;    // signalled (under runMutex_) when the worker's batch ends
     RunPhase phase_ = RunPhase::Idle;
     bool cancelBeforeStart_ = false;
+    bool batchPending_ = false;
+    bool stopWorker_ = false;
+    QString pendingSql_;
     DbBatchOutcome asyncOutcome_;
     std::exception_ptr asyncError_;
 };

@@ -7,10 +7,6 @@
 
 namespace sqlsim {
 
-bool Token::IsWord(const char* upper) const {
-    return kind == TokKind::Ident && text.compare(QLatin1String(upper), Qt::CaseInsensitive) == 0;
-}
-
 namespace {
 
 bool IsIdentStart(QChar c) { return c.isLetter() || c == u'_' || c == u'#'; }
@@ -157,14 +153,15 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
             i = j;
             continue;
         }
-        static const char* const twoChar[] = {"<>", "!=", ">=", "<=", "!<", "!>", "*=", "=*"};
+        static constexpr char16_t twoChar[][2] = {{u'<', u'>'}, {u'!', u'='}, {u'>', u'='}, {u'<', u'='},
+                                                  {u'!', u'<'}, {u'!', u'>'}, {u'*', u'='}, {u'=', u'*'}};
         bool matched = false;
         if (i + 1 < n) {
-            const QString two = text.mid(i, 2);
-            for (const char* op : twoChar) {
-                if (two == QLatin1String(op)) {
+            const char16_t second = text[i + 1].unicode();
+            for (const auto& op : twoChar) {
+                if (op[0] == c.unicode() && op[1] == second) {
                     // "*=" is the old outer join only when not a multiplication followed by '='.
-                    push(TokKind::Op, two, start, i + 2);
+                    push(TokKind::Op, text.mid(i, 2), start, i + 2);
                     i += 2;
                     matched = true;
                     break;

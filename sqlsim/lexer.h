@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 #include <vector>
 
 namespace sqlsim {
@@ -27,8 +28,18 @@ struct Token {
     int start = 0;  // offset of the first character in the source
     int end = 0;    // offset after the last character
 
-    bool IsWord(const char* upper) const;  // plain identifier equal to the keyword, any case
-    bool IsOp(const char* op) const { return kind == TokKind::Op && text == QLatin1String(op); }
+    // The parser asks these of every token many times over. They are inline so that a literal's
+    // length is known where the call is compiled, and the length is compared first.
+    bool IsWord(const char* upper) const {  // plain identifier equal to the keyword, any case
+        if (kind != TokKind::Ident) return false;
+        const QLatin1StringView word(upper, static_cast<qsizetype>(std::char_traits<char>::length(upper)));
+        return text.size() == word.size() && text.compare(word, Qt::CaseInsensitive) == 0;
+    }
+    bool IsOp(const char* op) const {
+        if (kind != TokKind::Op) return false;
+        const QLatin1StringView symbol(op, static_cast<qsizetype>(std::char_traits<char>::length(op)));
+        return text.size() == symbol.size() && text == symbol;
+    }
 };
 
 struct LexResult {

@@ -8,8 +8,7 @@
 
 namespace {
 // The locale's codeset, or UTF-8 where that cannot serve.
-QByteArray EncodingName() {
-    const char* codeset = nl_langinfo(CODESET);
+QByteArray EncodingNameOf(const char* codeset) {
     QByteArray name = codeset ? QByteArray(codeset) : QByteArray();
     const QByteArray upper = name.toUpper();
     if (name.isEmpty() || upper == "ANSI_X3.4-1968" || upper == "ASCII" || upper == "US-ASCII" ||
@@ -18,12 +17,27 @@ QByteArray EncodingName() {
     if (!QStringEncoder(name.constData()).isValid()) return QByteArrayLiteral("UTF-8");
     return name;
 }
+
+// The same, worked out again only when the locale's codeset changes: an execution log encodes
+// every line it writes.
+QByteArray EncodingName() {
+    const char* codeset = nl_langinfo(CODESET);
+    thread_local QByteArray lastCodeset;
+    thread_local QByteArray lastName;
+    if (lastName.isEmpty() || lastCodeset != QByteArrayView(codeset ? codeset : "")) {
+        lastCodeset = QByteArray(codeset ? codeset : "");
+        lastName = EncodingNameOf(codeset);
+    }
+    return lastName;
+}
 }  // namespace
 
 QString LocalTextEncodingName() { return QString::fromLatin1(EncodingName()); }
 
 QByteArray EncodeLocalText(const QString& text) {
     const QByteArray name = EncodingName();
+    // ASCII is the same bytes in UTF-8 and cannot be lost.
+    if (name == "UTF-8" && QtPrivate::isAscii(QStringView(text))) return text.toLatin1();
     QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
     QByteArray bytes = encoder.encode(text);
     // Some encoders put "?" in place of what they cannot hold without reporting it; reading the

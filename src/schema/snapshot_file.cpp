@@ -5,6 +5,7 @@
 #include "platform/local_text.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
+#include "schema/sql_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,6 +143,13 @@ private:
     const bool pieces_;
 };
 
+// True for the characters that end a run of ordinary ones: "\\", ";", LF and CR. Those below 64
+// are told by one bit each.
+inline bool EndsRun(char16_t c) {
+    constexpr quint64 below64 = (quint64(1) << '\n') | (quint64(1) << '\r') | (quint64(1) << ';');
+    return c < 64 ? ((below64 >> c) & 1) != 0 : c == u'\\';
+}
+
 // Splits the decoded text of a file into records, one logical line at a time, decoding every
 // field's escapes in the same left-to-right pass (so "\\" before ";" or before a continued line
 // cannot be mistaken for an escaped separator or a continuation mark). The text is read a piece
@@ -231,11 +239,7 @@ private:
             } else {
                 // The run of ordinary characters.
                 qsizetype end = pos_ + 1;
-                while (end < len) {
-                    const char16_t d = data[end].unicode();
-                    if (d == u'\\' || d == u';' || d == u'\n' || d == u'\r') break;
-                    ++end;
-                }
+                while (end < len && !EndsRun(data[end].unicode())) ++end;
                 if (escaped) owned += QStringView(data + pos_, end - pos_);
                 pos_ = end;
             }
@@ -317,6 +321,18 @@ public:
         return strings_.emplace(stored, std::move(value)).first->second;
     }
 
+    // The bracket-quoted form of a name (a column's key in its table): made once per name.
+    QString Quoted(const QString& name) {
+        if (name.size() > MaxLength) return QuoteName(name);
+        const std::u16string_view key(QStringView(name).utf16(), static_cast<size_t>(name.size()));
+        auto it = quoted_.find(key);
+        if (it != quoted_.end()) return it->second.second;
+        std::pair<QString, QString> value(name, QuoteName(name));
+        // The key views the stored name's own characters, which stay where they are.
+        const std::u16string_view stored(QStringView(value.first).utf16(), static_cast<size_t>(value.first.size()));
+        return quoted_.emplace(stored, std::move(value)).first->second.second;
+    }
+
 private:
     struct Hash {
         size_t operator()(std::u16string_view text) const noexcept {
@@ -325,6 +341,7 @@ private:
     };
     static constexpr qsizetype MaxLength = 64;
     std::unordered_map<std::u16string_view, QString, Hash> strings_;
+    std::unordered_map<std::u16string_view, std::pair<QString, QString>, Hash> quoted_;  // name, quoted name
 };
 
 // The fields of one record, with the checks every record needs.
@@ -572,7 +589,7 @@ public:
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             FieldPtr field = ReadField(r, *table);
-            table->AddField(field);
+            table->AddField(field, pool_.Quoted(field->Name));
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
                 table->FTI_Columns->Add(field, field->Name);
@@ -646,7 +663,8 @@ public:
             return ReadView(r);
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
-            view->AddField(ReadField(r, *view));
+            FieldPtr field = ReadField(r, *view);
+            view->AddField(field, pool_.Quoted(field->Name));
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
         } else if (Is(type, "ProcedureDefinition")) {
@@ -739,6 +757,14 @@ private:
         table->FileGroupName = r.Shared(8);
         table->TextFileGroupName = r.Shared(9);
         table->Typ = r.Type();
+        // The tables of a database tend to be alike: the column collections are sized for as
+        // many columns as the table before (up to 64), so that most fill without moving.
+        if (table_) {
+            const qsizetype columns = std::min<qsizetype>(table_->Fields.Count(), 64);
+            table->Fields.Reserve(columns);
+            table->FieldsByColID.Reserve(columns);
+            table->FieldNames.Reserve(columns);
+        }
         table->SetDatabase(&db_);
         if (Announce(r.Type(), table->FullName())) return Outcome::Cancelled;
         db_.Tables.Add(table, table->FullName());

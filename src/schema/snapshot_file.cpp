@@ -610,8 +610,7 @@ public:
             index->FillFactorKnown = r.Size() > 11;
             if (index->FillFactorKnown) index->IndexFillFactor = r.Byte(11);
             index->Table = table;
-            table->Indexes.Add(index, index->FullName(false));
-            db_.Indexes.Add(index, index->FullName(true));
+            AddToTable(table->Indexes, db_.Indexes, index);
             if (index->IsPrimaryKey) table->PrimaryKey = index.get();
             index_ = index.get();
         } else if (Is(type, "IndexFieldName")) {
@@ -626,8 +625,7 @@ public:
             if (!field)
                 Fail(5, QStringLiteral("The default %1 names the column %2, which the table %3 does not have")
                             .arg(def->Name, r.Text(4), table->FullName()));
-            table->Defaults.Add(def, def->FullName(false));
-            db_.Defaults.Add(def, def->FullName(true));
+            AddToTable(table->Defaults, db_.Defaults, def);
             field->Default = def.get();
             def->Field = field.get();
         } else if (Is(type, "Check")) {
@@ -638,8 +636,7 @@ public:
             check->NotForRepl = r.Flag(4);
             check->NoCheckConstraint = r.Flag(5);
             check->Table = table;
-            table->Checks.Add(check, check->FullName(false));
-            db_.Checks.Add(check, check->FullName(true));
+            AddToTable(table->Checks, db_.Checks, check);
         } else if (Is(type, "Relation")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             auto relation = std::make_shared<Tovimar_Relation>();
@@ -650,8 +647,7 @@ public:
             relation->UpdateCascade = r.Flag(6);
             relation->PrimaryTableFullName = r.Text(7);
             relation->Table = table;
-            table->Relations.Add(relation, relation->FullName(false));
-            db_.Relations.Add(relation, relation->FullName(true));
+            AddToTable(table->Relations, db_.Relations, relation);
             relation_ = relation.get();
         } else if (Is(type, "RelationFieldName")) {
             Require(relation_, r, "Relation")->FieldNames.Add(r.Shared(2));
@@ -729,6 +725,15 @@ public:
     }
 
 private:
+    // Adds an object of the current table to the table's collection and the database's, keyed
+    // by its FullName without and with the table's (made once per table).
+    template <class P>
+    void AddToTable(Collection<P>& inTable, Collection<P>& inDatabase, const P& object) {
+        const QString key = object->FullName(false);
+        inTable.Add(object, key);
+        inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
+    }
+
     // Reports the object about to be loaded; true when the user cancelled.
     bool Announce(const QString& type, const QString& fullName) {
         return progress_ && progress_->ShowMessage(QStringLiteral("Loading saved ") + type + QLatin1Char(' ') + fullName);
@@ -766,8 +771,10 @@ private:
             table->FieldNames.Reserve(columns);
         }
         table->SetDatabase(&db_);
-        if (Announce(r.Type(), table->FullName())) return Outcome::Cancelled;
-        db_.Tables.Add(table, table->FullName());
+        const QString fullName = table->FullName();
+        if (Announce(r.Type(), fullName)) return Outcome::Cancelled;
+        db_.Tables.Add(table, fullName);
+        tableName_ = fullName;
         table->CalcObjectIncluded();
         table_ = table.get();
         return Outcome::Continue;
@@ -780,9 +787,8 @@ private:
         trigger->ObjStatus = r.Long(3);
         trigger->Definition = r.Text(4);
         trigger->Table = table;
-        if (Announce(r.Type(), trigger->FullName(true))) return Outcome::Cancelled;
-        table->Triggers.Add(trigger, trigger->FullName(false));
-        db_.Triggers.Add(trigger, trigger->FullName(true));
+        if (Announce(r.Type(), tableName_ + QLatin1Char('.') + trigger->FullName(false))) return Outcome::Cancelled;
+        AddToTable(table->Triggers, db_.Triggers, trigger);
         trigger->CalcObjectIncluded();
         return Outcome::Continue;
     }
@@ -877,6 +883,7 @@ private:
     const bool headerOnly_;
     Progress* const progress_;
     Tovimar_Table* table_ = nullptr;
+    QString tableName_;  // table_'s FullName
     Tovimar_Index* index_ = nullptr;
     Tovimar_Relation* relation_ = nullptr;
     Tovimar_View* view_ = nullptr;

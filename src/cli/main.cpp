@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <malloc.h>
 #include <new>
 
 #ifndef TOVIMAR_VERSION
@@ -165,6 +166,13 @@ void WriteOutputFile(const QString& path, const QString& text) {
 }
 
 int main(int argc, char* argv[]) {
+    // A command builds its models in many small allocations and then ends: the heap grows in
+    // large steps instead of a few pages at a time, and neither freed memory at its top nor large
+    // blocks (the decoded pieces of a snapshot) go back to the system to be faulted in afresh by
+    // the next allocation. The process returns it all when it exits.
+    mallopt(M_TOP_PAD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

@@ -3,6 +3,8 @@
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
+#include <cstring>
+
 ScriptPtr NewScript(bool fromSource, const QString& typ, const QString& action, Tovimar_Object& obj) {
     auto script = std::make_shared<Tovimar_Script>();
     script->Typ = typ;
@@ -109,8 +111,12 @@ QStringList BoundObjectsWarning(const Tovimar_Database& source, const Tovimar_Da
 }
 
 bool TextDiffers(const QString& a, const QString& b) {
-    // Nearly every pair compared is the same text: told apart by its characters before folding.
-    if (a.size() == b.size() && QStringView(a) == QStringView(b)) return false;
+    // Nearly every pair compared is the same text: told apart by its characters before folding,
+    // and by its place when both are the same shared text.
+    if (a.size() == b.size() &&
+        (a.isEmpty() || a.constData() == b.constData() ||
+         std::memcmp(a.constData(), b.constData(), static_cast<size_t>(a.size()) * sizeof(QChar)) == 0))
+        return false;
     return a.compare(b, Qt::CaseInsensitive) != 0;
 }
 

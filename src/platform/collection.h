@@ -38,15 +38,20 @@ inline size_t FoldedHash(const QString& key) {
     return qHash(QStringView(key.toCaseFolded()), seed);
 }
 
+// One pass over both keys while they are plain ASCII. Folding maps each character on its own,
+// so two ASCII characters that differ at a position where both keys were ASCII so far tell the
+// keys apart whatever follows; any other character sends the pair to the full comparison.
 inline bool FoldedEqual(const QString& x, const QString& y) {
-    if (IsAscii(x) && IsAscii(y)) {
-        if (x.size() != y.size()) return false;
-        const QChar* p = x.constData();
-        const QChar* q = y.constData();
-        for (qsizetype i = 0; i < x.size(); ++i)
-            if (AsciiLower(p[i].unicode()) != AsciiLower(q[i].unicode())) return false;
-        return true;
+    const char16_t* p = reinterpret_cast<const char16_t*>(x.constData());
+    const char16_t* q = reinterpret_cast<const char16_t*>(y.constData());
+    const qsizetype common = std::min(x.size(), y.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        if ((p[i] | q[i]) >= 0x80) return x.toCaseFolded() == y.toCaseFolded();
+        if (AsciiLower(p[i]) != AsciiLower(q[i])) return false;
     }
+    if (x.size() == y.size()) return true;
+    const QString& longer = x.size() > y.size() ? x : y;
+    if (IsAscii(QStringView(longer).sliced(common))) return false;
     return x.toCaseFolded() == y.toCaseFolded();
 }
 
@@ -83,10 +88,21 @@ public:
             return;
         }
         ++keyed_;
-        if (pos != Count() - 1 || keyed_ * 2 > slots_.size())
-            Rebuild(std::max<size_t>(16, slots_.size() * (keyed_ * 2 > slots_.size() ? 2 : 1)));
-        else
+        if (slots_.empty()) {
+            size_t size = 16;
+            while (size < items_.capacity() * 2) size *= 2;
+            Rebuild(size);
+        } else if (pos != Count() - 1 || keyed_ * 2 > slots_.size()) {
+            Rebuild(slots_.size() * (keyed_ * 2 > slots_.size() ? 2 : 1));
+        } else {
             Place(static_cast<qint32>(pos));
+        }
+    }
+
+    // Makes room for count items in all, so that adding up to that many moves nothing (the
+    // index of the keys, made with the first key, is sized for them too).
+    void Reserve(qsizetype count) {
+        if (count > Count()) items_.reserve(static_cast<size_t>(count));
     }
 
     bool Contains(const QString& key) const { return IndexOf(key) >= 0; }

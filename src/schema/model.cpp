@@ -248,10 +248,10 @@ QString ColIDKey(int colId) {
 }
 }  // namespace
 
-void Tovimar_Table::AddField(const FieldPtr& field) {
+void Tovimar_Table::AddField(const FieldPtr& field, const QString& fullName) {
     field->Parent = this;
     FieldsByColID.Add(field, ColIDKey(field->ColID));
-    Fields.Add(field, field->FullName(false));
+    Fields.Add(field, fullName.isEmpty() ? field->FullName(false) : fullName);
     FieldNames.Add(field->Name);
 }
 
@@ -276,9 +276,9 @@ void Tovimar_View::CalcObjectIncluded() {
     CollationsIncluded = (flags & 1) == 0;
 }
 
-void Tovimar_View::AddField(const FieldPtr& field) {
+void Tovimar_View::AddField(const FieldPtr& field, const QString& fullName) {
     field->Parent = this;
-    Fields.Add(field, field->FullName(false));
+    Fields.Add(field, fullName.isEmpty() ? field->FullName(false) : fullName);
     FieldNames.Add(field->Name);
 }
 

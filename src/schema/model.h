@@ -317,7 +317,9 @@ public:
     QString GetTagString() const;
     void CalcObjectIncluded();
     // Adds a column to Fields, FieldsByColID and FieldNames and makes this table its parent.
-    void AddField(const FieldPtr& field);
+    // fullName, when given, is the column's FullName(false), made once by a caller that shares
+    // it among the columns of one name.
+    void AddField(const FieldPtr& field, const QString& fullName = QString());
 };
 
 class Tovimar_View : public Tovimar_FieldOwner, public Tovimar_Linked<Tovimar_View> {
@@ -332,7 +334,8 @@ public:
     void Clear() override;
     bool IsCollationsIncluded() const override;
     void CalcObjectIncluded();
-    void AddField(const FieldPtr& field);
+    // As Tovimar_Table::AddField, without FieldsByColID.
+    void AddField(const FieldPtr& field, const QString& fullName = QString());
 };
 
 class Tovimar_Procedure : public Tovimar_DbObject, public Tovimar_Linked<Tovimar_Procedure> {

@@ -5,6 +5,7 @@
 #include "platform/local_text.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
+#include "schema/sql_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,6 +143,13 @@ private:
     const bool pieces_;
 };
 
+// True for the characters that end a run of ordinary ones: "\\", ";", LF and CR. Those below 64
+// are told by one bit each.
+inline bool EndsRun(char16_t c) {
+    constexpr quint64 below64 = (quint64(1) << '\n') | (quint64(1) << '\r') | (quint64(1) << ';');
+    return c < 64 ? ((below64 >> c) & 1) != 0 : c == u'\\';
+}
+
 // Splits the decoded text of a file into records, one logical line at a time, decoding every
 // field's escapes in the same left-to-right pass (so "\\" before ";" or before a continued line
 // cannot be mistaken for an escaped separator or a continuation mark). The text is read a piece
@@ -231,11 +239,7 @@ private:
             } else {
                 // The run of ordinary characters.
                 qsizetype end = pos_ + 1;
-                while (end < len) {
-                    const char16_t d = data[end].unicode();
-                    if (d == u'\\' || d == u';' || d == u'\n' || d == u'\r') break;
-                    ++end;
-                }
+                while (end < len && !EndsRun(data[end].unicode())) ++end;
                 if (escaped) owned += QStringView(data + pos_, end - pos_);
                 pos_ = end;
             }
@@ -317,6 +321,18 @@ public:
         return strings_.emplace(stored, std::move(value)).first->second;
     }
 
+    // The bracket-quoted form of a name (a column's key in its table): made once per name.
+    QString Quoted(const QString& name) {
+        if (name.size() > MaxLength) return QuoteName(name);
+        const std::u16string_view key(QStringView(name).utf16(), static_cast<size_t>(name.size()));
+        auto it = quoted_.find(key);
+        if (it != quoted_.end()) return it->second.second;
+        std::pair<QString, QString> value(name, QuoteName(name));
+        // The key views the stored name's own characters, which stay where they are.
+        const std::u16string_view stored(QStringView(value.first).utf16(), static_cast<size_t>(value.first.size()));
+        return quoted_.emplace(stored, std::move(value)).first->second.second;
+    }
+
 private:
     struct Hash {
         size_t operator()(std::u16string_view text) const noexcept {
@@ -325,6 +341,7 @@ private:
     };
     static constexpr qsizetype MaxLength = 64;
     std::unordered_map<std::u16string_view, QString, Hash> strings_;
+    std::unordered_map<std::u16string_view, std::pair<QString, QString>, Hash> quoted_;  // name, quoted name
 };
 
 // The fields of one record, with the checks every record needs.
@@ -572,7 +589,7 @@ public:
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             FieldPtr field = ReadField(r, *table);
-            table->AddField(field);
+            table->AddField(field, pool_.Quoted(field->Name));
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
                 table->FTI_Columns->Add(field, field->Name);
@@ -593,8 +610,7 @@ public:
             index->FillFactorKnown = r.Size() > 11;
             if (index->FillFactorKnown) index->IndexFillFactor = r.Byte(11);
             index->Table = table;
-            table->Indexes.Add(index, index->FullName(false));
-            db_.Indexes.Add(index, index->FullName(true));
+            AddToTable(table->Indexes, db_.Indexes, index);
             if (index->IsPrimaryKey) table->PrimaryKey = index.get();
             index_ = index.get();
         } else if (Is(type, "IndexFieldName")) {
@@ -609,8 +625,7 @@ public:
             if (!field)
                 Fail(5, QStringLiteral("The default %1 names the column %2, which the table %3 does not have")
                             .arg(def->Name, r.Text(4), table->FullName()));
-            table->Defaults.Add(def, def->FullName(false));
-            db_.Defaults.Add(def, def->FullName(true));
+            AddToTable(table->Defaults, db_.Defaults, def);
             field->Default = def.get();
             def->Field = field.get();
         } else if (Is(type, "Check")) {
@@ -621,8 +636,7 @@ public:
             check->NotForRepl = r.Flag(4);
             check->NoCheckConstraint = r.Flag(5);
             check->Table = table;
-            table->Checks.Add(check, check->FullName(false));
-            db_.Checks.Add(check, check->FullName(true));
+            AddToTable(table->Checks, db_.Checks, check);
         } else if (Is(type, "Relation")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             auto relation = std::make_shared<Tovimar_Relation>();
@@ -633,8 +647,7 @@ public:
             relation->UpdateCascade = r.Flag(6);
             relation->PrimaryTableFullName = r.Text(7);
             relation->Table = table;
-            table->Relations.Add(relation, relation->FullName(false));
-            db_.Relations.Add(relation, relation->FullName(true));
+            AddToTable(table->Relations, db_.Relations, relation);
             relation_ = relation.get();
         } else if (Is(type, "RelationFieldName")) {
             Require(relation_, r, "Relation")->FieldNames.Add(r.Shared(2));
@@ -646,7 +659,8 @@ public:
             return ReadView(r);
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
-            view->AddField(ReadField(r, *view));
+            FieldPtr field = ReadField(r, *view);
+            view->AddField(field, pool_.Quoted(field->Name));
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
         } else if (Is(type, "ProcedureDefinition")) {
@@ -711,6 +725,15 @@ public:
     }
 
 private:
+    // Adds an object of the current table to the table's collection and the database's, keyed
+    // by its FullName without and with the table's (made once per table).
+    template <class P>
+    void AddToTable(Collection<P>& inTable, Collection<P>& inDatabase, const P& object) {
+        const QString key = object->FullName(false);
+        inTable.Add(object, key);
+        inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
+    }
+
     // Reports the object about to be loaded; true when the user cancelled.
     bool Announce(const QString& type, const QString& fullName) {
         return progress_ && progress_->ShowMessage(QStringLiteral("Loading saved ") + type + QLatin1Char(' ') + fullName);
@@ -739,9 +762,19 @@ private:
         table->FileGroupName = r.Shared(8);
         table->TextFileGroupName = r.Shared(9);
         table->Typ = r.Type();
+        // The tables of a database tend to be alike: the column collections are sized for as
+        // many columns as the table before (up to 64), so that most fill without moving.
+        if (table_) {
+            const qsizetype columns = std::min<qsizetype>(table_->Fields.Count(), 64);
+            table->Fields.Reserve(columns);
+            table->FieldsByColID.Reserve(columns);
+            table->FieldNames.Reserve(columns);
+        }
         table->SetDatabase(&db_);
-        if (Announce(r.Type(), table->FullName())) return Outcome::Cancelled;
-        db_.Tables.Add(table, table->FullName());
+        const QString fullName = table->FullName();
+        if (Announce(r.Type(), fullName)) return Outcome::Cancelled;
+        db_.Tables.Add(table, fullName);
+        tableName_ = fullName;
         table->CalcObjectIncluded();
         table_ = table.get();
         return Outcome::Continue;
@@ -754,9 +787,8 @@ private:
         trigger->ObjStatus = r.Long(3);
         trigger->Definition = r.Text(4);
         trigger->Table = table;
-        if (Announce(r.Type(), trigger->FullName(true))) return Outcome::Cancelled;
-        table->Triggers.Add(trigger, trigger->FullName(false));
-        db_.Triggers.Add(trigger, trigger->FullName(true));
+        if (Announce(r.Type(), tableName_ + QLatin1Char('.') + trigger->FullName(false))) return Outcome::Cancelled;
+        AddToTable(table->Triggers, db_.Triggers, trigger);
         trigger->CalcObjectIncluded();
         return Outcome::Continue;
     }
@@ -851,6 +883,7 @@ private:
     const bool headerOnly_;
     Progress* const progress_;
     Tovimar_Table* table_ = nullptr;
+    QString tableName_;  // table_'s FullName
     Tovimar_Index* index_ = nullptr;
     Tovimar_Relation* relation_ = nullptr;
     Tovimar_View* view_ = nullptr;

@@ -680,10 +680,72 @@ static bool ReadsSystemTable(const TableRef& ref) {
     return ref.kind == TableRef::Kind::Named && IsSystemTableName(ref.name);
 }
 
-static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns) {
+// WHERE conditions that a system table of a join answers alone are applied to its rows as soon
+// as it is built, so that the join hashes and combines only the rows that can pass. A condition
+// qualifies when every column it reads is named with that table's name or alias (one FROM entry
+// alone has it), it holds no subquery or aggregate, and the table is not on the side of an outer
+// join that may read as NULLs. WHERE being an AND of its conditions, the result is the same; the
+// conditions applied are not evaluated again on the joined rows.
+struct PushedConditions {
+    const std::vector<ExprPtr>* conjuncts = nullptr;
+    std::vector<bool> applied;    // by conjunct
+    QHash<QString, int> exposed;  // lower-case table name or alias -> FROM entries that have it
+};
+
+static void CountExposedNames(const TableRef& ref, QHash<QString, int>& out) {
     if (ref.kind == TableRef::Kind::Join) {
-        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns);
-        JoinedRows r = BuildFrom(ex, *ref.right, outer, columns);
+        CountExposedNames(*ref.left, out);
+        CountExposedNames(*ref.right, out);
+    } else {
+        ++out[(ref.alias.isEmpty() ? ref.name : ref.alias).toLower()];
+    }
+}
+
+// Whether the expression reads nothing but columns of the table with the given qualifier.
+static bool ReadsOnlyTable(const Expr* e, const QString& qualifier, const std::vector<RelColumn>& columns) {
+    if (!e) return true;
+    if (e->subquery || e->kind == ExprKind::Star) return false;
+    if (e->kind == ExprKind::Function && IsAggregateName(e->name)) return false;
+    if (e->kind == ExprKind::Column)
+        return e->parts.size() >= 2 && e->parts[e->parts.size() - 2].compare(qualifier, Qt::CaseInsensitive) == 0 &&
+               FindSlot(columns, e->parts) >= 0;
+    for (const ExprPtr& a : e->args)
+        if (!ReadsOnlyTable(a.get(), qualifier, columns)) return false;
+    return ReadsOnlyTable(e->operand.get(), qualifier, columns) && ReadsOnlyTable(e->elseExpr.get(), qualifier, columns);
+}
+
+static void ApplyPushedConditions(Executor& ex, const TableRef& ref, Relation& rel, const Scope* outer, PushedConditions& push) {
+    const QString qualifier = ref.alias.isEmpty() ? ref.name : ref.alias;
+    if (push.exposed.value(qualifier.toLower()) != 1) return;
+    std::vector<const Expr*> mine;
+    for (size_t i = 0; i < push.conjuncts->size(); ++i) {
+        const Expr* c = (*push.conjuncts)[i].get();
+        if (push.applied[i] || !ReadsOnlyTable(c, qualifier, rel.columns)) continue;
+        mine.push_back(c);
+        push.applied[i] = true;
+    }
+    if (mine.empty()) return;
+    Scope scope;
+    scope.columns = &rel.columns;
+    scope.outer = outer;
+    scope.generation = NewScopeGeneration();
+    auto kept = std::remove_if(rel.rows.begin(), rel.rows.end(), [&](const std::vector<Value>& row) {
+        scope.row = &row;
+        for (const Expr* c : mine)
+            if (!ex.EvalPredicate(*c, scope)) return true;
+        return false;
+    });
+    rel.rows.erase(kept, rel.rows.end());
+}
+
+// push: the WHERE conditions that may be applied to this entry's system tables (null: none may).
+static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns,
+                            PushedConditions* push) {
+    if (ref.kind == TableRef::Kind::Join) {
+        const bool leftKept = ref.join != JoinKind::Right && ref.join != JoinKind::Full;
+        const bool rightKept = ref.join != JoinKind::Left && ref.join != JoinKind::Full;
+        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns, leftKept ? push : nullptr);
+        JoinedRows r = BuildFrom(ex, *ref.right, outer, columns, rightKept ? push : nullptr);
         return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
     }
     if (ref.kind == TableRef::Kind::Derived) {
@@ -695,7 +757,9 @@ static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* oute
         }
         return JoinedRows::Of(std::move(r));
     }
-    return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns));
+    Relation rel = ex.ResolveTable(ref, nullptr, nullptr, columns);
+    if (push && IsSystemTableName(ref.name)) ApplyPushedConditions(ex, ref, rel, outer, *push);
+    return JoinedRows::Of(std::move(rel));
 }
 
 // ---------------------------------------------------------------- SELECT
@@ -868,6 +932,40 @@ static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, cons
     BindCheck(e->elseExpr, cols, outer);
 }
 
+// Whether an expression's value depends on nothing but the columns it reads (and the catalog,
+// which cannot change while a query runs): no subquery, variable, aggregate, user-defined or
+// time- and chance-dependent function. The relations of a join it reads are added to rels; false
+// when it reads a column of an outer query.
+static bool RowFunctionOf(const Expr* e, const JoinedRows& src, std::vector<uint32_t>& rels) {
+    static const QSet<QString> pure = {"QUOTENAME", "ISNULL", "COALESCE", "NULLIF", "LTRIM", "RTRIM", "UPPER", "LOWER",
+                                       "SUBSTRING", "LEFT", "RIGHT", "LEN", "REPLACE", "OBJECTPROPERTY", "COLUMNPROPERTY",
+                                       "INDEXPROPERTY", "IDENT_SEED", "IDENT_INCR", "OBJECT_NAME", "OBJECT_ID", "USER_NAME",
+                                       "TYPE_NAME", "COL_NAME"};
+    if (!e) return true;
+    switch (e->kind) {
+    case ExprKind::Column: {
+        const int slot = FindSlot(src.columns, e->parts);
+        if (slot < 0) return false;
+        rels.push_back(src.places[static_cast<size_t>(slot)].first);
+        return true;
+    }
+    case ExprKind::Function:
+        if (e->parts.size() > 1 || !pure.contains(e->name)) return false;
+        break;
+    case ExprKind::Variable:
+    case ExprKind::Star:
+    case ExprKind::Exists:
+    case ExprKind::Subquery:
+        return false;
+    default:
+        break;
+    }
+    if (e->subquery) return false;
+    for (const ExprPtr& a : e->args)
+        if (!RowFunctionOf(a.get(), src, rels)) return false;
+    return RowFunctionOf(e->operand.get(), src, rels) && RowFunctionOf(e->elseExpr.get(), src, rels);
+}
+
 Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     if (cancel_.load()) throw CancelSignal{};
     QueryScope lookups(lookups_);
@@ -952,6 +1050,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     JoinedRows src;
     std::vector<ExprPtr> whereConjuncts;
     SplitConjuncts(q.where, whereConjuncts);
+    PushedConditions push;
     if (q.from.empty()) {
         Relation one;
         one.rows.emplace_back();
@@ -968,12 +1067,15 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
             CollectColumnNames(q, names);
             columns = &names;
         }
+        push.conjuncts = &whereConjuncts;
+        push.applied.assign(whereConjuncts.size(), false);
+        for (const TableRefPtr& f : q.from) CountExposedNames(*f, push.exposed);
         if (q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named)
             src = JoinedRows::Of(ResolveTable(*q.from[0], &whereConjuncts, outer, columns));
         else
-            src = BuildFrom(*this, *q.from[0], outer, columns);
+            src = BuildFrom(*this, *q.from[0], outer, columns, &push);
         for (size_t i = 1; i < q.from.size(); ++i) {
-            JoinedRows next = BuildFrom(*this, *q.from[i], outer, columns);
+            JoinedRows next = BuildFrom(*this, *q.from[i], outer, columns, &push);
             src = JoinRelations(*this, std::move(src), std::move(next), JoinKind::Inner, nullptr, whereConjuncts, outer);
         }
     }
@@ -995,9 +1097,17 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     std::vector<const uint32_t*> tupleRows;
     const size_t srcRows = src.RowCount();
     tupleRows.reserve(srcRows);
+    std::vector<const Expr*> remaining;  // the conditions not applied while building FROM
+    const bool pushed = std::find(push.applied.begin(), push.applied.end(), true) != push.applied.end();
+    for (size_t i = 0; pushed && i < whereConjuncts.size(); ++i)
+        if (!push.applied[i]) remaining.push_back(whereConjuncts[i].get());
     for (size_t i = 0; i < srcRows; ++i) {
         scope.tuple = src.Tuple(i);
-        if (q.where && !EvalPredicate(*q.where, scope)) continue;
+        if (pushed) {
+            if (!std::all_of(remaining.begin(), remaining.end(), [&](const Expr* c) { return EvalPredicate(*c, scope); })) continue;
+        } else if (q.where && !EvalPredicate(*q.where, scope)) {
+            continue;
+        }
         tupleRows.push_back(scope.tuple);
     }
 
@@ -1040,13 +1150,42 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
 
     std::vector<OutputRow> out;
     std::vector<int> outTypes(items.size(), 0);
+    // A computed item that reads only some relations of a join keeps its value while the rows
+    // that follow have the same rows of those relations (the properties of a table repeat on
+    // each of its columns' rows).
+    struct Reuse {
+        bool on = false;
+        std::vector<uint32_t> rels;  // the relations it reads
+        const uint32_t* tuple = nullptr;  // the join row its value was computed for
+        Value value;
+    };
+    std::vector<Reuse> reuse(items.size());
+    if (!grouped && q.assignments.empty() && src.Width() > 1) {
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i].slot >= 0 || items[i].expr->kind == ExprKind::Column) continue;
+            reuse[i].on = RowFunctionOf(items[i].expr.get(), src, reuse[i].rels);
+            std::sort(reuse[i].rels.begin(), reuse[i].rels.end());
+            reuse[i].rels.erase(std::unique(reuse[i].rels.begin(), reuse[i].rels.end()), reuse[i].rels.end());
+            // Reading every relation, the value would never repeat.
+            reuse[i].on = reuse[i].on && reuse[i].rels.size() < src.Width();
+        }
+    }
+    auto computed = [&](size_t i, const Scope& s) -> Value {
+        Reuse& r = reuse[i];
+        if (!r.on || !s.tuple) return Eval(*items[i].expr, s);
+        if (r.tuple && std::all_of(r.rels.begin(), r.rels.end(), [&](uint32_t b) { return r.tuple[b] == s.tuple[b]; }))
+            return r.value;
+        r.value = Eval(*items[i].expr, s);
+        r.tuple = s.tuple;
+        return r.value;
+    };
     auto project = [&](const Scope& s) {
         OutputRow r;
         r.values.reserve(items.size());
         for (size_t i = 0; i < items.size(); ++i) {
             const Item& it = items[i];
             r.values.push_back(it.slot >= 0 ? (s.HasRow() ? s.At(static_cast<size_t>(it.slot)) : Value::Null(src.columns[it.slot].xtype))
-                                            : Eval(*it.expr, s));
+                                            : computed(i, s));
         }
         for (const OrderItem& o : q.orderBy) {
             const Expr& oe = *o.expr;

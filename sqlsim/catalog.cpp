@@ -14,6 +14,10 @@ unsigned long long NextRowsVersion() {
 QString ObjectKey(int uid, const QString& name) { return QString::number(uid) + u'|' + name.toLower(); }
 
 const Column* Object::FindColumn(const QString& col) const {
+    // A name read from the catalog (syscolumns.name) shares the column's own characters; names
+    // are unique whatever their case, so that column is the one a comparison would find.
+    for (const Column& c : columns)
+        if (c.name.constData() == col.constData() && c.name.size() == col.size()) return &c;
     for (const Column& c : columns)
         if (c.name.compare(col, Qt::CaseInsensitive) == 0) return &c;
     return nullptr;

@@ -680,8 +680,8 @@ static bool ReadsSystemTable(const TableRef& ref) {
     return ref.kind == TableRef::Kind::Named && IsSystemTableName(ref.name);
 }
 
-// WHERE conditions that a system table of a join answers alone are applied to its rows as soon
-// as it is built, so that the join hashes and combines only the rows that can pass. A condition
+// WHERE conditions that a system table of a join answers alone are applied to its rows while it
+// is built, so that it holds, and the join hashes and combines, only the rows that can pass. A condition
 // qualifies when every column it reads is named with that table's name or alias (one FROM entry
 // alone has it), it holds no subquery or aggregate, and the table is not on the side of an outer
 // join that may read as NULLs. WHERE being an AND of its conditions, the result is the same; the
@@ -701,11 +701,12 @@ static void CountExposedNames(const TableRef& ref, QHash<QString, int>& out) {
     }
 }
 
-// Whether the expression reads nothing but columns of the table with the given qualifier.
+// Whether the expression reads nothing but columns of the table with the given qualifier (and
+// calls no user-defined function, which could read other tables).
 static bool ReadsOnlyTable(const Expr* e, const QString& qualifier, const std::vector<RelColumn>& columns) {
     if (!e) return true;
     if (e->subquery || e->kind == ExprKind::Star) return false;
-    if (e->kind == ExprKind::Function && IsAggregateName(e->name)) return false;
+    if (e->kind == ExprKind::Function && (IsAggregateName(e->name) || e->parts.size() > 1)) return false;
     if (e->kind == ExprKind::Column)
         return e->parts.size() >= 2 && e->parts[e->parts.size() - 2].compare(qualifier, Qt::CaseInsensitive) == 0 &&
                FindSlot(columns, e->parts) >= 0;
@@ -714,29 +715,45 @@ static bool ReadsOnlyTable(const Expr* e, const QString& qualifier, const std::v
     return ReadsOnlyTable(e->operand.get(), qualifier, columns) && ReadsOnlyTable(e->elseExpr.get(), qualifier, columns);
 }
 
-static void ApplyPushedConditions(Executor& ex, const TableRef& ref, Relation& rel, const Scope* outer, PushedConditions& push) {
-    const QString qualifier = ref.alias.isEmpty() ? ref.name : ref.alias;
-    if (push.exposed.value(qualifier.toLower()) != 1) return;
-    std::vector<const Expr*> mine;
-    for (size_t i = 0; i < push.conjuncts->size(); ++i) {
-        const Expr* c = (*push.conjuncts)[i].get();
-        if (push.applied[i] || !ReadsOnlyTable(c, qualifier, rel.columns)) continue;
-        mine.push_back(c);
-        push.applied[i] = true;
+// The filter of a system table's rows by the WHERE conditions it answers alone. They are chosen
+// at its first row, when its columns are known; a table without rows applies none.
+class PushedFilter {
+public:
+    PushedFilter(Executor& ex, const TableRef& ref, const Scope* outer, PushedConditions& push)
+        : ex_(ex), qualifier_(ref.alias.isEmpty() ? ref.name : ref.alias), outer_(outer), push_(push) {}
+    bool operator()(const std::vector<RelColumn>& columns, const std::vector<Value>& row) {
+        if (!chosen_) Choose(columns);
+        if (mine_.empty()) return true;
+        scope_.row = &row;
+        for (const Expr* c : mine_)
+            if (!ex_.EvalPredicate(*c, scope_)) return false;
+        return true;
     }
-    if (mine.empty()) return;
-    Scope scope;
-    scope.columns = &rel.columns;
-    scope.outer = outer;
-    scope.generation = NewScopeGeneration();
-    auto kept = std::remove_if(rel.rows.begin(), rel.rows.end(), [&](const std::vector<Value>& row) {
-        scope.row = &row;
-        for (const Expr* c : mine)
-            if (!ex.EvalPredicate(*c, scope)) return true;
-        return false;
-    });
-    rel.rows.erase(kept, rel.rows.end());
-}
+
+private:
+    void Choose(const std::vector<RelColumn>& columns) {
+        chosen_ = true;
+        columns_ = columns;
+        for (RelColumn& c : columns_) c.qualifier = qualifier_;
+        for (size_t i = 0; i < push_.conjuncts->size(); ++i) {
+            const Expr* c = (*push_.conjuncts)[i].get();
+            if (push_.applied[i] || !ReadsOnlyTable(c, qualifier_, columns_)) continue;
+            mine_.push_back(c);
+            push_.applied[i] = true;
+        }
+        scope_.columns = &columns_;
+        scope_.outer = outer_;
+        scope_.generation = NewScopeGeneration();
+    }
+    Executor& ex_;
+    QString qualifier_;
+    const Scope* outer_;
+    PushedConditions& push_;
+    bool chosen_ = false;
+    std::vector<RelColumn> columns_;
+    std::vector<const Expr*> mine_;
+    Scope scope_;
+};
 
 // push: the WHERE conditions that may be applied to this entry's system tables (null: none may).
 static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns,
@@ -757,9 +774,12 @@ static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* oute
         }
         return JoinedRows::Of(std::move(r));
     }
-    Relation rel = ex.ResolveTable(ref, nullptr, nullptr, columns);
-    if (push && IsSystemTableName(ref.name)) ApplyPushedConditions(ex, ref, rel, outer, *push);
-    return JoinedRows::Of(std::move(rel));
+    if (push && IsSystemTableName(ref.name) && push->exposed.value((ref.alias.isEmpty() ? ref.name : ref.alias).toLower()) == 1) {
+        PushedFilter pushed(ex, ref, outer, *push);
+        const SystemRowFilter filter = std::ref(pushed);
+        return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns, &filter));
+    }
+    return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns));
 }
 
 // ---------------------------------------------------------------- SELECT

@@ -6,8 +6,10 @@ namespace sqlsim {
 
 namespace {
 
-// The columns the running query reads (lower case), or null for all of them.
+// The columns the running query reads (lower case), or null for all of them; and the filter
+// of the rows of the table being built, or null.
 thread_local const QSet<QString>* t_wanted = nullptr;
+thread_local const SystemRowFilter* t_filter = nullptr;
 
 const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
 
@@ -46,24 +48,28 @@ struct Builder {
     Relation& rel;
     std::vector<size_t> keep;
     bool ready = false, pruning = false;
+    const SystemRowFilter* filter = t_filter;  // taken at the start: evaluating it may build other tables
+    std::vector<RelColumn> kept;               // the columns a row holds, once ready
+    std::vector<Value> row;                    // the row being added; a rejected one leaves its storage here
     explicit Builder(Relation& r) : rel(r) {}
     Builder(const Builder&) = delete;
     Builder& operator=(const Builder&) = delete;
     ~Builder() {
         Prepare();
-        if (!pruning) return;
-        std::vector<RelColumn> cols;
-        for (size_t i : keep) cols.push_back(rel.columns[i]);
-        rel.columns = std::move(cols);
+        if (pruning) rel.columns = std::move(kept);
     }
     void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length, true}); }
     void Prepare() {
         if (ready) return;
         ready = true;
-        if (!t_wanted) return;
-        for (size_t i = 0; i < rel.columns.size(); ++i)
-            if (t_wanted->contains(rel.columns[i].name.toLower())) keep.push_back(i);
-        pruning = keep.size() < rel.columns.size();
+        if (t_wanted)
+            for (size_t i = 0; i < rel.columns.size(); ++i)
+                if (t_wanted->contains(rel.columns[i].name.toLower())) keep.push_back(i);
+        pruning = t_wanted && keep.size() < rel.columns.size();
+        if (pruning)
+            for (size_t i : keep) kept.push_back(rel.columns[i]);
+        else if (filter)
+            kept = rel.columns;
     }
     // Whether the query reads the column (declared with Col before).
     bool Wants(const char* name) {
@@ -78,27 +84,27 @@ struct Builder {
     template <class F>
     void AddBy(F value) {
         Prepare();
-        std::vector<Value>& row = rel.rows.emplace_back();
+        row.clear();
         if (!pruning) {
             row.reserve(rel.columns.size());
             for (size_t i = 0; i < rel.columns.size(); ++i) row.push_back(value(i));
-            return;
+        } else {
+            row.reserve(keep.size());
+            for (size_t i : keep) row.push_back(value(i));
         }
-        row.reserve(keep.size());
-        for (size_t i : keep) row.push_back(value(i));
+        Finish();
     }
     // One row: a value for every column, in order.
     void Add(std::initializer_list<Value> values) { Add(values.begin(), values.size()); }
     void Add(const std::vector<Value>& values) { Add(values.data(), values.size()); }
     void Add(const Value* values, size_t count) {
-        Prepare();
-        std::vector<Value>& row = rel.rows.emplace_back();
-        if (!pruning) {
-            row.assign(values, values + count);
-            return;
-        }
-        row.reserve(keep.size());
-        for (size_t i : keep) row.push_back(values[i]);
+        AddBy([&](size_t i) -> Value { return i < count ? values[i] : Value::Null(); });
+    }
+    // The row goes into the table unless the filter rejects it.
+    void Finish() {
+        if (filter && !(*filter)(kept, row)) return;
+        rel.rows.push_back(std::move(row));
+        row = std::vector<Value>();
     }
 };
 
@@ -589,12 +595,20 @@ bool SystemTableKeyedById(const QString& name) {
 }
 
 bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out,
-                      const std::vector<int>* ids, const QSet<QString>* columns) {
+                      const std::vector<int>* ids, const QSet<QString>* columns, const SystemRowFilter* filter) {
     const QString name = nameIn.toLower();
     struct Wanted {
-        explicit Wanted(const QSet<QString>* w) { t_wanted = w; }
-        ~Wanted() { t_wanted = nullptr; }
-    } wanted(columns);
+        Wanted(const QSet<QString>* w, const SystemRowFilter* f) : savedWanted(t_wanted), savedFilter(t_filter) {
+            t_wanted = w;
+            t_filter = f;
+        }
+        ~Wanted() {
+            t_wanted = savedWanted;
+            t_filter = savedFilter;
+        }
+        const QSet<QString>* savedWanted;
+        const SystemRowFilter* savedFilter;
+    } wanted(columns, filter);
     if (name == "sysobjects") SysObjects(db, out, ids);
     else if (name == "syscolumns") SysColumns(db, out, ids);
     else if (name == "systypes") SysTypes(db, out);

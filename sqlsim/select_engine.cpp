@@ -566,11 +566,25 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
         const uint32_t r = right.Tuple(row)[b];
         return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b].rows[r][c];
     };
-    // Integer keys on both sides (or NULLs) are hashed as integers.
+    // Integer keys on both sides (or NULLs) are hashed as integers. When only some of the AND-ed
+    // keys are, the others are left to the join condition (parentobj.parent_obj = i.id AND
+    // parentobj.name = i.name is looked up by the id alone): they drop no more rows than it does.
+    auto intKey = [&](const std::pair<int, int>& key) {
+        for (size_t i = 0; i < leftRows; ++i)
+            if (!IntOrNull(leftValue(i, key.first))) return false;
+        for (size_t i = 0; i < rightRows; ++i)
+            if (!IntOrNull(rightValue(i, key.second))) return false;
+        return true;
+    };
     bool ints = true;
-    for (const auto& [ls, rs] : keys.empty() ? anyKeys : keys) {
-        for (size_t i = 0; ints && i < leftRows; ++i) ints = IntOrNull(leftValue(i, ls));
-        for (size_t i = 0; ints && i < rightRows; ++i) ints = IntOrNull(rightValue(i, rs));
+    if (keys.size() > 1) {
+        std::vector<std::pair<int, int>> intKeys;
+        for (const auto& key : keys)
+            if (intKey(key)) intKeys.push_back(key);
+        if (!intKeys.empty()) keys = std::move(intKeys);
+        else ints = false;
+    } else {
+        for (const auto& key : keys.empty() ? anyKeys : keys) ints = ints && intKey(key);
     }
     RowIndex index(ints);
     if (!keys.empty()) {

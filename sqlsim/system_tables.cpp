@@ -119,7 +119,7 @@ Value D(const QDateTime& t) { return Value::DateTime(t, XDateTime); }
 template <class F>
 void ForObjects(const Database& db, const std::vector<int>* ids, F f) {
     if (!ids) {
-        for (const auto& [id, o] : db.objects) f(id, o);
+        for (const Object* o : db.objects.Ordered()) f(o->id, *o);
         return;
     }
     for (int id : *ids)
@@ -166,6 +166,17 @@ int FirstTrigger(const Database& db, const Object& table, int kind) {
     return 0;
 }
 
+// An object's type as the two characters of sysobjects.xtype and type: the usual ones shared, not
+// padded anew for every row.
+QString PaddedType(const QString& type) {
+    static const QString common[] = {QStringLiteral("U "), QStringLiteral("V "), QStringLiteral("P "), QStringLiteral("F "),
+                                     QStringLiteral("C "), QStringLiteral("D "), QStringLiteral("K "), QStringLiteral("S ")};
+    if (type.size() == 1)
+        for (const QString& c : common)
+            if (c[0] == type[0]) return c;
+    return type.leftJustified(2, u' ');
+}
+
 void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) {
     Builder b(rel);
     b.Col("name", XNVarChar, 256); b.Col("id", XInt, 4); b.Col("xtype", XChar, 2); b.Col("uid", XSmallInt, 2);
@@ -182,7 +193,7 @@ void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) 
             switch (column) {
             case 0: return S(o.name);
             case 1: return I(id);
-            case 2: return S(o.type.leftJustified(2, u' '), XChar);
+            case 2: return S(PaddedType(o.type), XChar);
             case 3: return I(o.uid, XSmallInt);
             case 5: return I(ObjectStatus(o));
             case 6:
@@ -192,7 +203,7 @@ void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) 
             case 17: return D(o.created);
             case 10: return I(o.fullTextCatalog, XSmallInt);
             // The older type column has one code, K, for PRIMARY KEY and UNIQUE constraints.
-            case 13: return S(o.IsType("PK") || o.IsType("UQ") ? QStringLiteral("K ") : o.type.leftJustified(2, u' '), XChar);
+            case 13: return S(PaddedType(o.IsType("PK") || o.IsType("UQ") ? QStringLiteral("K") : o.type), XChar);
             case 14: return I(o.IsType("U") ? 1 : 0, XSmallInt);
             case 15: return I(SysStat(o), XSmallInt);
             case 19: return I(o.IsType("U") ? FirstTrigger(db, o, 2) : 0);

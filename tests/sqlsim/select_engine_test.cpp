@@ -77,6 +77,9 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT x.id FROM a AS x INNER JOIN a AS y ON UPPER(x.name) = y.name ORDER BY x.id", 0, L({"1", "2", "3"})},
         {"SELECT COUNT(*) FROM a AS x INNER JOIN (SELECT UPPER(name) AS n FROM a) AS y ON x.name = y.n", 0, L({"3"})},
         {"SELECT COUNT(*) FROM a INNER JOIN b ON a.id = b.price", 0, L({"0"})},
+        // Looked up by the integer key alone, the rows still have to match the text key.
+        {"SELECT COUNT(*) FROM a INNER JOIN a AS x ON x.id = a.id AND x.name = a.name", 0, L({"3"})},
+        {"SELECT COUNT(*) FROM a, a AS x WHERE x.grp = a.grp AND x.name = a.name", 0, L({"3"})},
         {"SELECT COUNT(*) FROM a INNER JOIN (SELECT CONVERT(money, 1) AS m) AS y ON a.id = y.m", 0, L({"1"})},
         // WHERE conditions applied to a system table before it is joined: never to the side of an
         // outer join that reads as NULLs (every table here has a heap row in sysindexes).

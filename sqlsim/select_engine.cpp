@@ -770,13 +770,14 @@ private:
 };
 
 // push: the WHERE conditions that may be applied to this entry's system tables (null: none may).
+// whole: the tables (lower-case name or alias) a "table.*" of the query reads in full.
 static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns,
-                            PushedConditions* push) {
+                            PushedConditions* push, const QSet<QString>& whole) {
     if (ref.kind == TableRef::Kind::Join) {
         const bool leftKept = ref.join != JoinKind::Right && ref.join != JoinKind::Full;
         const bool rightKept = ref.join != JoinKind::Left && ref.join != JoinKind::Full;
-        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns, leftKept ? push : nullptr);
-        JoinedRows r = BuildFrom(ex, *ref.right, outer, columns, rightKept ? push : nullptr);
+        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns, leftKept ? push : nullptr, whole);
+        JoinedRows r = BuildFrom(ex, *ref.right, outer, columns, rightKept ? push : nullptr, whole);
         return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
     }
     if (ref.kind == TableRef::Kind::Derived) {
@@ -788,7 +789,9 @@ static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* oute
         }
         return JoinedRows::Of(std::move(r));
     }
-    if (push && IsSystemTableName(ref.name) && push->exposed.value((ref.alias.isEmpty() ? ref.name : ref.alias).toLower()) == 1) {
+    const QString exposed = (ref.alias.isEmpty() ? ref.name : ref.alias).toLower();
+    if (whole.contains(exposed)) columns = nullptr;
+    if (push && IsSystemTableName(ref.name) && push->exposed.value(exposed) == 1) {
         PushedFilter pushed(ex, ref, outer, *push);
         const SystemRowFilter filter = std::ref(pushed);
         return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns, &filter));
@@ -1090,11 +1093,16 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         one.rows.emplace_back();
         src = JoinedRows::Of(std::move(one));
     } else {
-        // System tables are built with only the columns the query names (none of its items is a *).
-        QSet<QString> names;
+        // System tables are built with only the columns the query names, but for those its
+        // "table.*" items name (all of them when one is a bare *).
+        QSet<QString> names, whole;
         const QSet<QString>* columns = nullptr;
         bool star = false;
-        for (const SelectItem& i : q.items) star = star || i.expr->kind == ExprKind::Star;
+        for (const SelectItem& i : q.items) {
+            if (i.expr->kind != ExprKind::Star) continue;
+            if (i.expr->parts.isEmpty()) star = true;
+            else whole.insert(i.expr->parts.last().toLower());
+        }
         bool system = false;
         for (const TableRefPtr& f : q.from) system = system || ReadsSystemTable(*f);
         if (system && !star) {
@@ -1105,11 +1113,11 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         push.applied.assign(whereConjuncts.size(), false);
         for (const TableRefPtr& f : q.from) CountExposedNames(*f, push.exposed);
         if (q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named)
-            src = JoinedRows::Of(ResolveTable(*q.from[0], &whereConjuncts, outer, columns));
+            src = JoinedRows::Of(ResolveTable(*q.from[0], &whereConjuncts, outer, whole.isEmpty() ? columns : nullptr));
         else
-            src = BuildFrom(*this, *q.from[0], outer, columns, &push);
+            src = BuildFrom(*this, *q.from[0], outer, columns, &push, whole);
         for (size_t i = 1; i < q.from.size(); ++i) {
-            JoinedRows next = BuildFrom(*this, *q.from[i], outer, columns, &push);
+            JoinedRows next = BuildFrom(*this, *q.from[i], outer, columns, &push, whole);
             src = JoinRelations(*this, std::move(src), std::move(next), JoinKind::Inner, nullptr, whereConjuncts, outer);
         }
     }

@@ -386,6 +386,12 @@ TEST_F(Catalog, SystemTableRowsHoldEachColumnsOwnValue) {
         const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(values.join(QStringLiteral(" + '|' + ")), c.table, c.where);
         EXPECT_EQ(Outcome(*session_, sql), c.expected) << sql.toStdString();
     }
+    // "k.*" in a join reads every column of that table (colid too, which no other item names).
+    const sqlsim::ResultSet keys = Query(*session_, QStringLiteral("SELECT o.name, k.* FROM sysobjects o INNER JOIN sysindexkeys k "
+                                                                   "ON k.id = o.id WHERE o.name = 'v' AND k.indid = 2 AND k.keyno = 1"));
+    ASSERT_EQ(keys.rows.size(), 1u);
+    ASSERT_EQ(keys.columns.size(), 5u);
+    EXPECT_EQ(keys.rows[0][3].AsInt(), 2);  // ix_v starts with b
 }
 
 TEST_F(Catalog, ChangingTheOwnerMovesTheObjectAndItsConstraints) {

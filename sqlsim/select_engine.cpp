@@ -1453,7 +1453,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         out = std::move(kept);
     }
     if (!q.orderBy.empty()) {
-        std::stable_sort(out.begin(), out.end(), [&](const OutputRow& a, const OutputRow& b) {
+        auto before = [&](const OutputRow& a, const OutputRow& b) {
             for (size_t i = 0; i < q.orderBy.size(); ++i) {
                 const Value &x = a.orderKeys[i], &y = b.orderKeys[i];
                 int c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
@@ -1461,7 +1461,10 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
                 if (c) return c < 0;
             }
             return false;
-        });
+        };
+        // Rows that come in order already (a catalog read in the order its objects were made)
+        // are left as they are: one pass instead of a sort.
+        if (!std::is_sorted(out.begin(), out.end(), before)) std::stable_sort(out.begin(), out.end(), before);
     }
     size_t limit = out.size();
     if (q.top) {

@@ -234,6 +234,13 @@ public:
         Changed();
         return *this;
     }
+    ObjectMap(ObjectMap&& o) noexcept : map_(std::move(o.map_)) { o.Changed(); }
+    ObjectMap& operator=(ObjectMap&& o) noexcept {
+        map_ = std::move(o.map_);
+        Changed();
+        o.Changed();
+        return *this;
+    }
 
 private:
     friend struct Database;

@@ -804,7 +804,6 @@ namespace {
 
 struct OutputRow {
     std::vector<Value> values;
-    std::vector<Value> orderKeys;
 };
 
 struct TypeInfo {
@@ -1191,6 +1190,9 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     const bool grouped = !q.groupBy.empty() || !aggs.empty();
 
     std::vector<OutputRow> out;
+    // The ORDER BY values of each row in turn, q.orderBy.size() per row, side by side so that the
+    // sort reads them from one block.
+    std::vector<Value> orderKeys;
     std::vector<int> outTypes(items.size(), 0);
     // A computed item that reads only some relations of a join keeps its value while the rows
     // that follow have the same rows of those relations (the properties of a table repeat on
@@ -1235,7 +1237,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
                 long long n = oe.value.AsInt();
                 if (n < 1 || n > static_cast<long long>(items.size()))
                     throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.").arg(n));
-                r.orderKeys.push_back(r.values[n - 1]);
+                orderKeys.push_back(r.values[n - 1]);
                 continue;
             }
             int alias = -1;
@@ -1248,7 +1250,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
                         if (items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { alias = static_cast<int>(i); break; }
                 }
             }
-            r.orderKeys.push_back(alias >= 0 ? r.values[alias] : Eval(oe, s));
+            orderKeys.push_back(alias >= 0 ? r.values[alias] : Eval(oe, s));
         }
         out.push_back(std::move(r));
     };
@@ -1441,30 +1443,43 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         result.columns.push_back(c);
     }
 
+    const size_t keyCount = q.orderBy.size();
     if (q.distinct) {
         QSet<QString> seen;
         std::vector<OutputRow> kept;
-        for (auto& r : out) {
-            QString k = RowKey(r.values);
+        std::vector<Value> keptKeys;
+        for (size_t i = 0; i < out.size(); ++i) {
+            QString k = RowKey(out[i].values);
             if (seen.contains(k)) continue;
             seen.insert(k);
-            kept.push_back(std::move(r));
+            kept.push_back(std::move(out[i]));
+            for (size_t j = 0; j < keyCount; ++j) keptKeys.push_back(std::move(orderKeys[i * keyCount + j]));
         }
         out = std::move(kept);
+        orderKeys = std::move(keptKeys);
     }
-    if (!q.orderBy.empty()) {
-        auto before = [&](const OutputRow& a, const OutputRow& b) {
-            for (size_t i = 0; i < q.orderBy.size(); ++i) {
-                const Value &x = a.orderKeys[i], &y = b.orderKeys[i];
+    if (keyCount > 0) {
+        // The rows' positions are sorted by their keys, then the rows are put in that order.
+        auto before = [&](uint32_t a, uint32_t b) {
+            for (size_t i = 0; i < keyCount; ++i) {
+                const Value &x = orderKeys[a * keyCount + i], &y = orderKeys[b * keyCount + i];
                 int c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
                 if (q.orderBy[i].descending) c = -c;
                 if (c) return c < 0;
             }
             return false;
         };
+        std::vector<uint32_t> order(out.size());
+        for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
         // Rows that come in order already (a catalog read in the order its objects were made)
         // are left as they are: one pass instead of a sort.
-        if (!std::is_sorted(out.begin(), out.end(), before)) std::stable_sort(out.begin(), out.end(), before);
+        if (!std::is_sorted(order.begin(), order.end(), before)) {
+            std::stable_sort(order.begin(), order.end(), before);
+            std::vector<OutputRow> sorted;
+            sorted.reserve(out.size());
+            for (uint32_t i : order) sorted.push_back(std::move(out[i]));
+            out = std::move(sorted);
+        }
     }
     size_t limit = out.size();
     if (q.top) {

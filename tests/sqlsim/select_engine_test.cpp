@@ -99,6 +99,7 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT TOP 2 id FROM a ORDER BY id DESC", 0, L({"4", "3"})},
         // DISTINCT, UNION, derived tables.
         {"SELECT DISTINCT grp FROM a WHERE grp IS NOT NULL ORDER BY grp", 0, L({"10", "20"})},
+        {"SELECT DISTINCT grp FROM a ORDER BY grp DESC", 0, L({"20", "10", "NULL"})},  // keys go with their rows
         {"SELECT grp FROM a WHERE grp = 10 UNION SELECT 20 ORDER BY 1", 0, L({"10", "20"})},
         {"SELECT grp FROM a WHERE grp = 10 UNION ALL SELECT 10", 0, L({"10", "10", "10"})},
         {"SELECT T.n FROM (SELECT COUNT(*) AS n FROM a) AS T", 0, L({"4"})},

@@ -14,6 +14,10 @@ unsigned long long NextRowsVersion() {
 QString ObjectKey(int uid, const QString& name) { return QString::number(uid) + u'|' + name.toLower(); }
 
 const Column* Object::FindColumn(const QString& col) const {
+    // A name read from the catalog (syscolumns.name) shares the column's own characters; names
+    // are unique whatever their case, so that column is the one a comparison would find.
+    for (const Column& c : columns)
+        if (c.name.constData() == col.constData() && c.name.size() == col.size()) return &c;
     for (const Column& c : columns)
         if (c.name.compare(col, Qt::CaseInsensitive) == 0) return &c;
     return nullptr;
@@ -71,6 +75,17 @@ Database::Database() {
         objectIds_.insert(ObjectKey(o.uid, o.name), o.id);
         objects.map_[id] = std::move(o);
     }
+    objects.Changed();
+}
+
+const std::vector<const Object*>& ObjectMap::Ordered() const {
+    if (!orderedValid_) {
+        ordered_.clear();
+        ordered_.reserve(map_.size());
+        for (const auto& [id, o] : map_) ordered_.push_back(&o);
+        orderedValid_ = true;
+    }
+    return ordered_;
 }
 
 const User* Database::FindUser(const QString& n) const {
@@ -128,6 +143,7 @@ Object& Database::AddObject(Object obj) {
     objectIds_.insert(key, obj.id);
     if (obj.parent) childIds_[obj.parent].append(obj.id);
     AddReferrer(obj);
+    objects.Changed();
     Object& added = objects.map_[obj.id];
     added = std::move(obj);
     return added;
@@ -148,6 +164,7 @@ void Database::RemoveObject(int id) {
     if (parent) childIds_[parent].removeAll(id);
     childIds_.remove(id);
     objects.map_.erase(it);
+    objects.Changed();
     ++schemaVersion;
 }
 void Database::RenameObject(Object& obj, int uid, const QString& name) {
@@ -253,6 +270,7 @@ void Database::Undo(DatabaseUndo& log) {
     // alone: the log describes a database that is gone.
     if (std::find(undo_.logs.begin(), undo_.logs.end(), &log) == undo_.logs.end()) return;
     EndUndo(log);
+    objects.Changed();
     // What the other open transactions see restored is a change to them like any other.
     for (auto& [id, before] : log.objects) {
         if (!undo_.logs.empty()) SaveObject(id);

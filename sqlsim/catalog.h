@@ -222,10 +222,35 @@ public:
     size_t count(int id) const { return map_.count(id); }
     size_t size() const { return map_.size(); }
     bool empty() const { return map_.empty(); }
+    // The objects in id order as a list, kept until an object is added or removed: the system
+    // tables walk every object for each catalog query, and stepping through the map's nodes cost
+    // more than reading the objects.
+    const std::vector<const Object*>& Ordered() const;
+
+    ObjectMap() = default;
+    ObjectMap(const ObjectMap& o) : map_(o.map_) {}
+    ObjectMap& operator=(const ObjectMap& o) {
+        map_ = o.map_;
+        Changed();
+        return *this;
+    }
+    ObjectMap(ObjectMap&& o) noexcept : map_(std::move(o.map_)) { o.Changed(); }
+    ObjectMap& operator=(ObjectMap&& o) noexcept {
+        map_ = std::move(o.map_);
+        Changed();
+        o.Changed();
+        return *this;
+    }
 
 private:
     friend struct Database;
+    void Changed() {
+        ordered_.clear();
+        orderedValid_ = false;
+    }
     Map map_;
+    mutable std::vector<const Object*> ordered_;
+    mutable bool orderedValid_ = false;
 };
 
 // What ROLLBACK puts back in one database: its info as the transaction found it, and the objects

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -147,8 +148,12 @@ unsigned long long NewScopeGeneration();
 // With ids, only the rows of those objects (ascending ids) are built; the tables for which
 // SystemTableKeyedById holds take it (their "id" column is the object's id). With columns
 // (lower-case names), only those columns are kept.
+// With filter, a row is kept only when filter(columns, row) holds (columns: those a row holds,
+// without qualifier).
+using SystemRowFilter = std::function<bool(const std::vector<RelColumn>& columns, const std::vector<Value>& row)>;
 bool BuildSystemTable(const ServerState& server, const Database& db, const QString& name, Relation& out,
-                      const std::vector<int>* ids = nullptr, const QSet<QString>* columns = nullptr);
+                      const std::vector<int>* ids = nullptr, const QSet<QString>* columns = nullptr,
+                      const SystemRowFilter* filter = nullptr);
 bool SystemTableKeyedById(const QString& name);
 // INFORMATION_SCHEMA.TABLES, COLUMNS, VIEWS, ROUTINES, PARAMETERS, TABLE_CONSTRAINTS,
 // KEY_COLUMN_USAGE, REFERENTIAL_CONSTRAINTS, CHECK_CONSTRAINTS, CONSTRAINT_COLUMN_USAGE.
@@ -170,8 +175,9 @@ public:
     Value CallUserFunction(const Object& fn, const std::vector<Value>& args);
     // conjuncts: the WHERE conditions of a query that reads only this table (with its outer scope).
     // columns: the lower-case names of every column the query reads (null: all may be read).
+    // filter: for a system table, which of its rows are kept (see BuildSystemTable).
     Relation ResolveTable(const TableRef& ref, const std::vector<ExprPtr>* conjuncts = nullptr, const Scope* outer = nullptr,
-                          const QSet<QString>* columns = nullptr);
+                          const QSet<QString>* columns = nullptr, const SystemRowFilter* filter = nullptr);
     bool PinnedObjectIds(const std::vector<ExprPtr>& conjuncts, const QString& qualifier, const Scope* outer,
                          std::vector<int>& ids);
     bool EvalPredicate(const Expr& e, const Scope& scope);  // true only when the condition is TRUE

@@ -976,7 +976,7 @@ bool Executor::PinnedObjectIds(const std::vector<ExprPtr>& conjuncts, const QStr
 }
 
 Relation Executor::ResolveTable(const TableRef& ref, const std::vector<ExprPtr>* conjuncts, const Scope* outer,
-                                const QSet<QString>* columns) {
+                                const QSet<QString>* columns, const SystemRowFilter* filter) {
     Database* db = DatabaseFor(ref.database);
     if (!db)
         throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(ref.database));
@@ -990,7 +990,7 @@ Relation Executor::ResolveTable(const TableRef& ref, const std::vector<ExprPtr>*
     std::vector<int> pinned;
     const bool pin = conjuncts && (!o || o->IsType("S")) && SystemTableKeyedById(ref.name) &&
                      PinnedObjectIds(*conjuncts, qualifier, outer, pinned);
-    if ((!o || o->IsType("S")) && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r, pin ? &pinned : nullptr, columns)) {
+    if ((!o || o->IsType("S")) && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r, pin ? &pinned : nullptr, columns, filter)) {
         for (RelColumn& c : r.columns) c.qualifier = qualifier;
         return r;
     }

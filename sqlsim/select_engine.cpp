@@ -566,11 +566,25 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
         const uint32_t r = right.Tuple(row)[b];
         return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b].rows[r][c];
     };
-    // Integer keys on both sides (or NULLs) are hashed as integers.
+    // Integer keys on both sides (or NULLs) are hashed as integers. When only some of the AND-ed
+    // keys are, the others are left to the join condition (parentobj.parent_obj = i.id AND
+    // parentobj.name = i.name is looked up by the id alone): they drop no more rows than it does.
+    auto intKey = [&](const std::pair<int, int>& key) {
+        for (size_t i = 0; i < leftRows; ++i)
+            if (!IntOrNull(leftValue(i, key.first))) return false;
+        for (size_t i = 0; i < rightRows; ++i)
+            if (!IntOrNull(rightValue(i, key.second))) return false;
+        return true;
+    };
     bool ints = true;
-    for (const auto& [ls, rs] : keys.empty() ? anyKeys : keys) {
-        for (size_t i = 0; ints && i < leftRows; ++i) ints = IntOrNull(leftValue(i, ls));
-        for (size_t i = 0; ints && i < rightRows; ++i) ints = IntOrNull(rightValue(i, rs));
+    if (keys.size() > 1) {
+        std::vector<std::pair<int, int>> intKeys;
+        for (const auto& key : keys)
+            if (intKey(key)) intKeys.push_back(key);
+        if (!intKeys.empty()) keys = std::move(intKeys);
+        else ints = false;
+    } else {
+        for (const auto& key : keys.empty() ? anyKeys : keys) ints = ints && intKey(key);
     }
     RowIndex index(ints);
     if (!keys.empty()) {
@@ -680,10 +694,90 @@ static bool ReadsSystemTable(const TableRef& ref) {
     return ref.kind == TableRef::Kind::Named && IsSystemTableName(ref.name);
 }
 
-static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns) {
+// WHERE conditions that a system table of a join answers alone are applied to its rows while it
+// is built, so that it holds, and the join hashes and combines, only the rows that can pass. A condition
+// qualifies when every column it reads is named with that table's name or alias (one FROM entry
+// alone has it), it holds no subquery or aggregate, and the table is not on the side of an outer
+// join that may read as NULLs. WHERE being an AND of its conditions, the result is the same; the
+// conditions applied are not evaluated again on the joined rows.
+struct PushedConditions {
+    const std::vector<ExprPtr>* conjuncts = nullptr;
+    std::vector<bool> applied;    // by conjunct
+    QHash<QString, int> exposed;  // lower-case table name or alias -> FROM entries that have it
+};
+
+static void CountExposedNames(const TableRef& ref, QHash<QString, int>& out) {
     if (ref.kind == TableRef::Kind::Join) {
-        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns);
-        JoinedRows r = BuildFrom(ex, *ref.right, outer, columns);
+        CountExposedNames(*ref.left, out);
+        CountExposedNames(*ref.right, out);
+    } else {
+        ++out[(ref.alias.isEmpty() ? ref.name : ref.alias).toLower()];
+    }
+}
+
+// Whether the expression reads nothing but columns of the table with the given qualifier (and
+// calls no user-defined function, which could read other tables).
+static bool ReadsOnlyTable(const Expr* e, const QString& qualifier, const std::vector<RelColumn>& columns) {
+    if (!e) return true;
+    if (e->subquery || e->kind == ExprKind::Star) return false;
+    if (e->kind == ExprKind::Function && (IsAggregateName(e->name) || e->parts.size() > 1)) return false;
+    if (e->kind == ExprKind::Column)
+        return e->parts.size() >= 2 && e->parts[e->parts.size() - 2].compare(qualifier, Qt::CaseInsensitive) == 0 &&
+               FindSlot(columns, e->parts) >= 0;
+    for (const ExprPtr& a : e->args)
+        if (!ReadsOnlyTable(a.get(), qualifier, columns)) return false;
+    return ReadsOnlyTable(e->operand.get(), qualifier, columns) && ReadsOnlyTable(e->elseExpr.get(), qualifier, columns);
+}
+
+// The filter of a system table's rows by the WHERE conditions it answers alone. They are chosen
+// at its first row, when its columns are known; a table without rows applies none.
+class PushedFilter {
+public:
+    PushedFilter(Executor& ex, const TableRef& ref, const Scope* outer, PushedConditions& push)
+        : ex_(ex), qualifier_(ref.alias.isEmpty() ? ref.name : ref.alias), outer_(outer), push_(push) {}
+    bool operator()(const std::vector<RelColumn>& columns, const std::vector<Value>& row) {
+        if (!chosen_) Choose(columns);
+        if (mine_.empty()) return true;
+        scope_.row = &row;
+        for (const Expr* c : mine_)
+            if (!ex_.EvalPredicate(*c, scope_)) return false;
+        return true;
+    }
+
+private:
+    void Choose(const std::vector<RelColumn>& columns) {
+        chosen_ = true;
+        columns_ = columns;
+        for (RelColumn& c : columns_) c.qualifier = qualifier_;
+        for (size_t i = 0; i < push_.conjuncts->size(); ++i) {
+            const Expr* c = (*push_.conjuncts)[i].get();
+            if (push_.applied[i] || !ReadsOnlyTable(c, qualifier_, columns_)) continue;
+            mine_.push_back(c);
+            push_.applied[i] = true;
+        }
+        scope_.columns = &columns_;
+        scope_.outer = outer_;
+        scope_.generation = NewScopeGeneration();
+    }
+    Executor& ex_;
+    QString qualifier_;
+    const Scope* outer_;
+    PushedConditions& push_;
+    bool chosen_ = false;
+    std::vector<RelColumn> columns_;
+    std::vector<const Expr*> mine_;
+    Scope scope_;
+};
+
+// push: the WHERE conditions that may be applied to this entry's system tables (null: none may).
+// whole: the tables (lower-case name or alias) a "table.*" of the query reads in full.
+static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns,
+                            PushedConditions* push, const QSet<QString>& whole) {
+    if (ref.kind == TableRef::Kind::Join) {
+        const bool leftKept = ref.join != JoinKind::Right && ref.join != JoinKind::Full;
+        const bool rightKept = ref.join != JoinKind::Left && ref.join != JoinKind::Full;
+        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns, leftKept ? push : nullptr, whole);
+        JoinedRows r = BuildFrom(ex, *ref.right, outer, columns, rightKept ? push : nullptr, whole);
         return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
     }
     if (ref.kind == TableRef::Kind::Derived) {
@@ -695,6 +789,13 @@ static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* oute
         }
         return JoinedRows::Of(std::move(r));
     }
+    const QString exposed = (ref.alias.isEmpty() ? ref.name : ref.alias).toLower();
+    if (whole.contains(exposed)) columns = nullptr;
+    if (push && IsSystemTableName(ref.name) && push->exposed.value(exposed) == 1) {
+        PushedFilter pushed(ex, ref, outer, *push);
+        const SystemRowFilter filter = std::ref(pushed);
+        return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns, &filter));
+    }
     return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns));
 }
 
@@ -703,7 +804,6 @@ namespace {
 
 struct OutputRow {
     std::vector<Value> values;
-    std::vector<Value> orderKeys;
 };
 
 struct TypeInfo {
@@ -868,6 +968,40 @@ static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, cons
     BindCheck(e->elseExpr, cols, outer);
 }
 
+// Whether an expression's value depends on nothing but the columns it reads (and the catalog,
+// which cannot change while a query runs): no subquery, variable, aggregate, user-defined or
+// time- and chance-dependent function. The relations of a join it reads are added to rels; false
+// when it reads a column of an outer query.
+static bool RowFunctionOf(const Expr* e, const JoinedRows& src, std::vector<uint32_t>& rels) {
+    static const QSet<QString> pure = {"QUOTENAME", "ISNULL", "COALESCE", "NULLIF", "LTRIM", "RTRIM", "UPPER", "LOWER",
+                                       "SUBSTRING", "LEFT", "RIGHT", "LEN", "REPLACE", "OBJECTPROPERTY", "COLUMNPROPERTY",
+                                       "INDEXPROPERTY", "IDENT_SEED", "IDENT_INCR", "OBJECT_NAME", "OBJECT_ID", "USER_NAME",
+                                       "TYPE_NAME", "COL_NAME"};
+    if (!e) return true;
+    switch (e->kind) {
+    case ExprKind::Column: {
+        const int slot = FindSlot(src.columns, e->parts);
+        if (slot < 0) return false;
+        rels.push_back(src.places[static_cast<size_t>(slot)].first);
+        return true;
+    }
+    case ExprKind::Function:
+        if (e->parts.size() > 1 || !pure.contains(e->name)) return false;
+        break;
+    case ExprKind::Variable:
+    case ExprKind::Star:
+    case ExprKind::Exists:
+    case ExprKind::Subquery:
+        return false;
+    default:
+        break;
+    }
+    if (e->subquery) return false;
+    for (const ExprPtr& a : e->args)
+        if (!RowFunctionOf(a.get(), src, rels)) return false;
+    return RowFunctionOf(e->operand.get(), src, rels) && RowFunctionOf(e->elseExpr.get(), src, rels);
+}
+
 Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     if (cancel_.load()) throw CancelSignal{};
     QueryScope lookups(lookups_);
@@ -952,28 +1086,37 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     JoinedRows src;
     std::vector<ExprPtr> whereConjuncts;
     SplitConjuncts(q.where, whereConjuncts);
+    PushedConditions push;
     if (q.from.empty()) {
         Relation one;
         one.rows.emplace_back();
         src = JoinedRows::Of(std::move(one));
     } else {
-        // System tables are built with only the columns the query names (none of its items is a *).
-        QSet<QString> names;
+        // System tables are built with only the columns the query names, but for those its
+        // "table.*" items name (all of them when one is a bare *).
+        QSet<QString> names, whole;
         const QSet<QString>* columns = nullptr;
         bool star = false;
-        for (const SelectItem& i : q.items) star = star || i.expr->kind == ExprKind::Star;
+        for (const SelectItem& i : q.items) {
+            if (i.expr->kind != ExprKind::Star) continue;
+            if (i.expr->parts.isEmpty()) star = true;
+            else whole.insert(i.expr->parts.last().toLower());
+        }
         bool system = false;
         for (const TableRefPtr& f : q.from) system = system || ReadsSystemTable(*f);
         if (system && !star) {
             CollectColumnNames(q, names);
             columns = &names;
         }
+        push.conjuncts = &whereConjuncts;
+        push.applied.assign(whereConjuncts.size(), false);
+        for (const TableRefPtr& f : q.from) CountExposedNames(*f, push.exposed);
         if (q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named)
-            src = JoinedRows::Of(ResolveTable(*q.from[0], &whereConjuncts, outer, columns));
+            src = JoinedRows::Of(ResolveTable(*q.from[0], &whereConjuncts, outer, whole.isEmpty() ? columns : nullptr));
         else
-            src = BuildFrom(*this, *q.from[0], outer, columns);
+            src = BuildFrom(*this, *q.from[0], outer, columns, &push, whole);
         for (size_t i = 1; i < q.from.size(); ++i) {
-            JoinedRows next = BuildFrom(*this, *q.from[i], outer, columns);
+            JoinedRows next = BuildFrom(*this, *q.from[i], outer, columns, &push, whole);
             src = JoinRelations(*this, std::move(src), std::move(next), JoinKind::Inner, nullptr, whereConjuncts, outer);
         }
     }
@@ -995,9 +1138,17 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     std::vector<const uint32_t*> tupleRows;
     const size_t srcRows = src.RowCount();
     tupleRows.reserve(srcRows);
+    std::vector<const Expr*> remaining;  // the conditions not applied while building FROM
+    const bool pushed = std::find(push.applied.begin(), push.applied.end(), true) != push.applied.end();
+    for (size_t i = 0; pushed && i < whereConjuncts.size(); ++i)
+        if (!push.applied[i]) remaining.push_back(whereConjuncts[i].get());
     for (size_t i = 0; i < srcRows; ++i) {
         scope.tuple = src.Tuple(i);
-        if (q.where && !EvalPredicate(*q.where, scope)) continue;
+        if (pushed) {
+            if (!std::all_of(remaining.begin(), remaining.end(), [&](const Expr* c) { return EvalPredicate(*c, scope); })) continue;
+        } else if (q.where && !EvalPredicate(*q.where, scope)) {
+            continue;
+        }
         tupleRows.push_back(scope.tuple);
     }
 
@@ -1039,14 +1190,46 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
     const bool grouped = !q.groupBy.empty() || !aggs.empty();
 
     std::vector<OutputRow> out;
+    // The ORDER BY values of each row in turn, q.orderBy.size() per row, side by side so that the
+    // sort reads them from one block.
+    std::vector<Value> orderKeys;
     std::vector<int> outTypes(items.size(), 0);
+    // A computed item that reads only some relations of a join keeps its value while the rows
+    // that follow have the same rows of those relations (the properties of a table repeat on
+    // each of its columns' rows).
+    struct Reuse {
+        bool on = false;
+        std::vector<uint32_t> rels;  // the relations it reads
+        const uint32_t* tuple = nullptr;  // the join row its value was computed for
+        Value value;
+    };
+    std::vector<Reuse> reuse(items.size());
+    if (!grouped && q.assignments.empty() && src.Width() > 1) {
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i].slot >= 0 || items[i].expr->kind == ExprKind::Column) continue;
+            reuse[i].on = RowFunctionOf(items[i].expr.get(), src, reuse[i].rels);
+            std::sort(reuse[i].rels.begin(), reuse[i].rels.end());
+            reuse[i].rels.erase(std::unique(reuse[i].rels.begin(), reuse[i].rels.end()), reuse[i].rels.end());
+            // Reading every relation, the value would never repeat.
+            reuse[i].on = reuse[i].on && reuse[i].rels.size() < src.Width();
+        }
+    }
+    auto computed = [&](size_t i, const Scope& s) -> Value {
+        Reuse& r = reuse[i];
+        if (!r.on || !s.tuple) return Eval(*items[i].expr, s);
+        if (r.tuple && std::all_of(r.rels.begin(), r.rels.end(), [&](uint32_t b) { return r.tuple[b] == s.tuple[b]; }))
+            return r.value;
+        r.value = Eval(*items[i].expr, s);
+        r.tuple = s.tuple;
+        return r.value;
+    };
     auto project = [&](const Scope& s) {
         OutputRow r;
         r.values.reserve(items.size());
         for (size_t i = 0; i < items.size(); ++i) {
             const Item& it = items[i];
             r.values.push_back(it.slot >= 0 ? (s.HasRow() ? s.At(static_cast<size_t>(it.slot)) : Value::Null(src.columns[it.slot].xtype))
-                                            : Eval(*it.expr, s));
+                                            : computed(i, s));
         }
         for (const OrderItem& o : q.orderBy) {
             const Expr& oe = *o.expr;
@@ -1054,7 +1237,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
                 long long n = oe.value.AsInt();
                 if (n < 1 || n > static_cast<long long>(items.size()))
                     throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.").arg(n));
-                r.orderKeys.push_back(r.values[n - 1]);
+                orderKeys.push_back(r.values[n - 1]);
                 continue;
             }
             int alias = -1;
@@ -1067,7 +1250,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
                         if (items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { alias = static_cast<int>(i); break; }
                 }
             }
-            r.orderKeys.push_back(alias >= 0 ? r.values[alias] : Eval(oe, s));
+            orderKeys.push_back(alias >= 0 ? r.values[alias] : Eval(oe, s));
         }
         out.push_back(std::move(r));
     };
@@ -1260,27 +1443,43 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         result.columns.push_back(c);
     }
 
+    const size_t keyCount = q.orderBy.size();
     if (q.distinct) {
         QSet<QString> seen;
         std::vector<OutputRow> kept;
-        for (auto& r : out) {
-            QString k = RowKey(r.values);
+        std::vector<Value> keptKeys;
+        for (size_t i = 0; i < out.size(); ++i) {
+            QString k = RowKey(out[i].values);
             if (seen.contains(k)) continue;
             seen.insert(k);
-            kept.push_back(std::move(r));
+            kept.push_back(std::move(out[i]));
+            for (size_t j = 0; j < keyCount; ++j) keptKeys.push_back(std::move(orderKeys[i * keyCount + j]));
         }
         out = std::move(kept);
+        orderKeys = std::move(keptKeys);
     }
-    if (!q.orderBy.empty()) {
-        std::stable_sort(out.begin(), out.end(), [&](const OutputRow& a, const OutputRow& b) {
-            for (size_t i = 0; i < q.orderBy.size(); ++i) {
-                const Value &x = a.orderKeys[i], &y = b.orderKeys[i];
+    if (keyCount > 0) {
+        // The rows' positions are sorted by their keys, then the rows are put in that order.
+        auto before = [&](uint32_t a, uint32_t b) {
+            for (size_t i = 0; i < keyCount; ++i) {
+                const Value &x = orderKeys[a * keyCount + i], &y = orderKeys[b * keyCount + i];
                 int c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
                 if (q.orderBy[i].descending) c = -c;
                 if (c) return c < 0;
             }
             return false;
-        });
+        };
+        std::vector<uint32_t> order(out.size());
+        for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+        // Rows that come in order already (a catalog read in the order its objects were made)
+        // are left as they are: one pass instead of a sort.
+        if (!std::is_sorted(order.begin(), order.end(), before)) {
+            std::stable_sort(order.begin(), order.end(), before);
+            std::vector<OutputRow> sorted;
+            sorted.reserve(out.size());
+            for (uint32_t i : order) sorted.push_back(std::move(out[i]));
+            out = std::move(sorted);
+        }
     }
     size_t limit = out.size();
     if (q.top) {

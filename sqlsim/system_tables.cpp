@@ -6,8 +6,10 @@ namespace sqlsim {
 
 namespace {
 
-// The columns the running query reads (lower case), or null for all of them.
+// The columns the running query reads (lower case), or null for all of them; and the filter
+// of the rows of the table being built, or null.
 thread_local const QSet<QString>* t_wanted = nullptr;
+thread_local const SystemRowFilter* t_filter = nullptr;
 
 const char* const kCollation = "SQL_Latin1_General_CP1_CI_AS";
 
@@ -46,24 +48,28 @@ struct Builder {
     Relation& rel;
     std::vector<size_t> keep;
     bool ready = false, pruning = false;
+    const SystemRowFilter* filter = t_filter;  // taken at the start: evaluating it may build other tables
+    std::vector<RelColumn> kept;               // the columns a row holds, once ready
+    std::vector<Value> row;                    // the row being added; a rejected one leaves its storage here
     explicit Builder(Relation& r) : rel(r) {}
     Builder(const Builder&) = delete;
     Builder& operator=(const Builder&) = delete;
     ~Builder() {
         Prepare();
-        if (!pruning) return;
-        std::vector<RelColumn> cols;
-        for (size_t i : keep) cols.push_back(rel.columns[i]);
-        rel.columns = std::move(cols);
+        if (pruning) rel.columns = std::move(kept);
     }
     void Col(const char* name, int xtype, int length) { rel.columns.push_back(RelColumn{QString(), QString::fromLatin1(name), xtype, length, true}); }
     void Prepare() {
         if (ready) return;
         ready = true;
-        if (!t_wanted) return;
-        for (size_t i = 0; i < rel.columns.size(); ++i)
-            if (t_wanted->contains(rel.columns[i].name.toLower())) keep.push_back(i);
-        pruning = keep.size() < rel.columns.size();
+        if (t_wanted)
+            for (size_t i = 0; i < rel.columns.size(); ++i)
+                if (t_wanted->contains(rel.columns[i].name.toLower())) keep.push_back(i);
+        pruning = t_wanted && keep.size() < rel.columns.size();
+        if (pruning)
+            for (size_t i : keep) kept.push_back(rel.columns[i]);
+        else if (filter)
+            kept = rel.columns;
     }
     // Whether the query reads the column (declared with Col before).
     bool Wants(const char* name) {
@@ -73,18 +79,32 @@ struct Builder {
             if (rel.columns[i].name == QLatin1String(name)) return true;
         return false;
     }
+    // One row whose values come from value(i), i a column's position: only the columns kept are
+    // asked for, so a builder need not compute a value nobody reads.
+    template <class F>
+    void AddBy(F value) {
+        Prepare();
+        row.clear();
+        if (!pruning) {
+            row.reserve(rel.columns.size());
+            for (size_t i = 0; i < rel.columns.size(); ++i) row.push_back(value(i));
+        } else {
+            row.reserve(keep.size());
+            for (size_t i : keep) row.push_back(value(i));
+        }
+        Finish();
+    }
     // One row: a value for every column, in order.
     void Add(std::initializer_list<Value> values) { Add(values.begin(), values.size()); }
     void Add(const std::vector<Value>& values) { Add(values.data(), values.size()); }
     void Add(const Value* values, size_t count) {
-        Prepare();
-        std::vector<Value>& row = rel.rows.emplace_back();
-        if (!pruning) {
-            row.assign(values, values + count);
-            return;
-        }
-        row.reserve(keep.size());
-        for (size_t i : keep) row.push_back(values[i]);
+        AddBy([&](size_t i) -> Value { return i < count ? values[i] : Value::Null(); });
+    }
+    // The row goes into the table unless the filter rejects it.
+    void Finish() {
+        if (filter && !(*filter)(kept, row)) return;
+        rel.rows.push_back(std::move(row));
+        row = std::vector<Value>();
     }
 };
 
@@ -99,7 +119,7 @@ Value D(const QDateTime& t) { return Value::DateTime(t, XDateTime); }
 template <class F>
 void ForObjects(const Database& db, const std::vector<int>* ids, F f) {
     if (!ids) {
-        for (const auto& [id, o] : db.objects) f(id, o);
+        for (const Object* o : db.objects.Ordered()) f(o->id, *o);
         return;
     }
     for (int id : *ids)
@@ -146,6 +166,17 @@ int FirstTrigger(const Database& db, const Object& table, int kind) {
     return 0;
 }
 
+// An object's type as the two characters of sysobjects.xtype and type: the usual ones shared, not
+// padded anew for every row.
+QString PaddedType(const QString& type) {
+    static const QString common[] = {QStringLiteral("U "), QStringLiteral("V "), QStringLiteral("P "), QStringLiteral("F "),
+                                     QStringLiteral("C "), QStringLiteral("D "), QStringLiteral("K "), QStringLiteral("S ")};
+    if (type.size() == 1)
+        for (const QString& c : common)
+            if (c[0] == type[0]) return c;
+    return type.leftJustified(2, u' ');
+}
+
 void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) {
     Builder b(rel);
     b.Col("name", XNVarChar, 256); b.Col("id", XInt, 4); b.Col("xtype", XChar, 2); b.Col("uid", XSmallInt, 2);
@@ -157,18 +188,34 @@ void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) 
     b.Col("deltrig", XInt, 4); b.Col("instrig", XInt, 4); b.Col("updtrig", XInt, 4); b.Col("seltrig", XInt, 4);
     b.Col("category", XInt, 4); b.Col("cache", XSmallInt, 2);
     rel.rows.reserve(ids ? ids->size() : db.objects.size());
-    const bool triggers = b.Wants("deltrig") || b.Wants("instrig") || b.Wants("updtrig");
-    const bool types = b.Wants("xtype") || b.Wants("type");
     ForObjects(db, ids, [&](int id, const Object& o) {
-        const QString t = types ? o.type.leftJustified(2, u' ') : QString();
-        // The older type column has one code, K, for PRIMARY KEY and UNIQUE constraints.
-        const QString type = o.IsType("PK") || o.IsType("UQ") ? QStringLiteral("K ") : t;
-        const bool table = triggers && o.IsType("U");
-        b.Add({S(o.name), I(id), S(t, XChar), I(o.uid, XSmallInt), I(0, XSmallInt), I(ObjectStatus(o)), I(o.schemaVer),
-               I(0), I(o.parent), D(o.created), I(o.fullTextCatalog, XSmallInt), I(o.schemaVer), I(0), S(type, XChar),
-               I(o.IsType("U") ? 1 : 0, XSmallInt), I(SysStat(o), XSmallInt), I(0, XSmallInt), D(o.created), I(0),
-               I(table ? FirstTrigger(db, o, 2) : 0), I(table ? FirstTrigger(db, o, 0) : 0),
-               I(table ? FirstTrigger(db, o, 1) : 0), I(0), I(o.msShipped ? 2 : 0), I(0, XSmallInt)});
+        b.AddBy([&](size_t column) -> Value {
+            switch (column) {
+            case 0: return S(o.name);
+            case 1: return I(id);
+            case 2: return S(PaddedType(o.type), XChar);
+            case 3: return I(o.uid, XSmallInt);
+            case 5: return I(ObjectStatus(o));
+            case 6:
+            case 11: return I(o.schemaVer);
+            case 8: return I(o.parent);
+            case 9:
+            case 17: return D(o.created);
+            case 10: return I(o.fullTextCatalog, XSmallInt);
+            // The older type column has one code, K, for PRIMARY KEY and UNIQUE constraints.
+            case 13: return S(PaddedType(o.IsType("PK") || o.IsType("UQ") ? QStringLiteral("K") : o.type), XChar);
+            case 14: return I(o.IsType("U") ? 1 : 0, XSmallInt);
+            case 15: return I(SysStat(o), XSmallInt);
+            case 19: return I(o.IsType("U") ? FirstTrigger(db, o, 2) : 0);
+            case 20: return I(o.IsType("U") ? FirstTrigger(db, o, 0) : 0);
+            case 21: return I(o.IsType("U") ? FirstTrigger(db, o, 1) : 0);
+            case 23: return I(o.msShipped ? 2 : 0);
+            case 4:
+            case 16:
+            case 24: return I(0, XSmallInt);
+            default: return I(0);  // replinfo, stats_schema_ver, version, seltrig
+            }
+        });
     });
 }
 
@@ -187,32 +234,58 @@ void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) 
     b.Col("tdscollation", XBinary, 5);
     ForObjects(db, ids, [&](int id, const Object& o) {
         auto add = [&](const Column& c, int number, bool outParam) {
-            bool isString = IsStringType(c.xtype);
-            bool fixedPrec = c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XFloat ||
-                             c.xtype == XReal || c.xtype == XMoney || c.xtype == XSmallMoney || c.xtype == XDateTime ||
-                             c.xtype == XSmallDateTime;
-            int status = (c.nullable ? 8 : 0) | (c.identity ? 0x80 : 0) | (outParam ? 0x40 : 0);
-            // text, ntext and image report no precision (their 2^31-1 and 2^30-1 sizes do not fit the
-            // smallint column), nor does uniqueidentifier.
-            const bool blob = c.xtype == XText || c.xtype == XNText || c.xtype == XImage || c.xtype == XUniqueIdentifier;
-            Value prec = fixedPrec ? I(c.prec, XSmallInt)
-                         : blob ? I(0, XSmallInt)
-                         : isString ? I(IsUnicodeType(c.xtype) ? c.length / 2 : c.length, XSmallInt)
-                                    : IsBinaryType(c.xtype) ? I(c.length, XSmallInt) : N(XSmallInt);
-            Value scale = (c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XMoney ||
-                           c.xtype == XSmallMoney)
-                              ? I(c.scale)
-                              : c.xtype == XDateTime ? I(3) : c.xtype == XSmallDateTime ? I(0) : N();
-            b.Add({S(c.name), I(id), I(c.xtype, XTinyInt), I(0, XTinyInt), I(c.xusertype, XSmallInt),
-                        I(c.length, XSmallInt), I(fixedPrec ? c.prec : 0, XTinyInt), I(c.scale, XTinyInt),
-                        I(c.colid, XSmallInt), I(0, XSmallInt), I(0, XTinyInt), I(0, XTinyInt),
-                        I((c.identity ? 1 : 0) | (c.computed ? 4 : 0) | (c.rowGuid ? 8 : 0) | (c.identityNotForRepl ? 0x10 : 0), XSmallInt),
-                        I(c.cdefault), I(c.domain), I(number, XSmallInt), I(c.colid, XSmallInt), N(XVarBinary),
-                        I(0, XSmallInt), isString && !c.collation.isEmpty() ? I(872468488) : N(), I(0),
-                        I(status, XTinyInt), I(c.xtype, XTinyInt), I(OldUserType(c.xusertype), XSmallInt), N(XVarChar), prec, scale,
-                        I(c.computed ? 1 : 0), I(outParam ? 1 : 0), I(c.nullable ? 1 : 0),
-                        isString ? S(c.collation.isEmpty() ? QString::fromLatin1(kCollation) : c.collation) : N(XNVarChar),
-                        N(XBinary)});
+            const bool isString = IsStringType(c.xtype);
+            const bool fixedPrec = c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XFloat ||
+                                   c.xtype == XReal || c.xtype == XMoney || c.xtype == XSmallMoney || c.xtype == XDateTime ||
+                                   c.xtype == XSmallDateTime;
+            b.AddBy([&](size_t column) -> Value {
+                switch (column) {
+                case 0: return S(c.name);
+                case 1: return I(id);
+                case 2:
+                case 22: return I(c.xtype, XTinyInt);
+                case 4: return I(c.xusertype, XSmallInt);
+                case 5: return I(c.length, XSmallInt);
+                case 6: return I(fixedPrec ? c.prec : 0, XTinyInt);
+                case 7: return I(c.scale, XTinyInt);
+                case 8:
+                case 16: return I(c.colid, XSmallInt);
+                case 12:
+                    return I((c.identity ? 1 : 0) | (c.computed ? 4 : 0) | (c.rowGuid ? 8 : 0) | (c.identityNotForRepl ? 0x10 : 0),
+                             XSmallInt);
+                case 13: return I(c.cdefault);
+                case 14: return I(c.domain);
+                case 15: return I(number, XSmallInt);
+                case 17: return N(XVarBinary);
+                case 19: return isString && !c.collation.isEmpty() ? I(872468488) : N();
+                case 20: return I(0);
+                case 21: return I((c.nullable ? 8 : 0) | (c.identity ? 0x80 : 0) | (outParam ? 0x40 : 0), XTinyInt);
+                case 23: return I(OldUserType(c.xusertype), XSmallInt);
+                case 24: return N(XVarChar);
+                case 25:
+                    // text, ntext and image report no precision (their 2^31-1 and 2^30-1 sizes do not
+                    // fit the smallint column), nor does uniqueidentifier.
+                    if (fixedPrec) return I(c.prec, XSmallInt);
+                    if (c.xtype == XText || c.xtype == XNText || c.xtype == XImage || c.xtype == XUniqueIdentifier)
+                        return I(0, XSmallInt);
+                    if (isString) return I(IsUnicodeType(c.xtype) ? c.length / 2 : c.length, XSmallInt);
+                    return IsBinaryType(c.xtype) ? I(c.length, XSmallInt) : N(XSmallInt);
+                case 26:
+                    if (c.xtype == XDecimal || c.xtype == XNumeric || IsIntegerType(c.xtype) || c.xtype == XMoney ||
+                        c.xtype == XSmallMoney)
+                        return I(c.scale);
+                    return c.xtype == XDateTime ? I(3) : c.xtype == XSmallDateTime ? I(0) : N();
+                case 27: return I(c.computed ? 1 : 0);
+                case 28: return I(outParam ? 1 : 0);
+                case 29: return I(c.nullable ? 1 : 0);
+                case 30: return isString ? S(c.collation.isEmpty() ? QString::fromLatin1(kCollation) : c.collation) : N(XNVarChar);
+                case 31: return N(XBinary);
+                case 3:
+                case 10:
+                case 11: return I(0, XTinyInt);
+                default: return I(0, XSmallInt);  // xoffset, offset
+                }
+            });
         };
         for (const Column& c : o.columns) add(c, 0, false);
         int colid = 0;
@@ -304,11 +377,32 @@ void SysIndexes(const Database& db, Relation& rel, const std::vector<int>* ids) 
         if (!o.IsTable()) return;
         const long long rows = static_cast<long long>(o.rows.size());
         auto add = [&](int indid, int status, int keycnt, int groupid, int fill, const QString& name) {
-            b.Add({I(id), I(status), N(XBinary), I(indid, XSmallInt), N(XBinary), I(0, XSmallInt),
-                       I(keycnt, XSmallInt), I(groupid, XSmallInt), I(rows / 50 + 1), I(rows / 50 + 2), I(rows / 50 + 2),
-                       I(rows, XBigInt), I(0), I(0, XSmallInt), I(0, XSmallInt), I(fill, XTinyInt), I(0, XTinyInt),
-                       N(XBinary), I(0, XSmallInt), I(0, XSmallInt), I(0), N(XVarBinary), S(name), N(XImage), I(8000),
-                       I(static_cast<int>(rows))});
+            b.AddBy([&](size_t column) -> Value {
+                switch (column) {
+                case 0: return I(id);
+                case 1: return I(status);
+                case 3: return I(indid, XSmallInt);
+                case 6: return I(keycnt, XSmallInt);
+                case 7: return I(groupid, XSmallInt);
+                case 8: return I(rows / 50 + 1);
+                case 9:
+                case 10: return I(rows / 50 + 2);
+                case 11: return I(rows, XBigInt);
+                case 12:
+                case 20: return I(0);
+                case 15: return I(fill, XTinyInt);
+                case 16: return I(0, XTinyInt);
+                case 2:
+                case 4:
+                case 17: return N(XBinary);
+                case 21: return N(XVarBinary);
+                case 22: return S(name);
+                case 23: return N(XImage);
+                case 24: return I(8000);
+                case 25: return I(static_cast<int>(rows));
+                default: return I(0, XSmallInt);  // minlen, xmaxlen, maxirow, impid, lockflags
+                }
+            });
         };
         bool clustered = false;
         for (const IndexInfo& ix : o.indexes) clustered = clustered || ix.clustered;
@@ -512,12 +606,20 @@ bool SystemTableKeyedById(const QString& name) {
 }
 
 bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out,
-                      const std::vector<int>* ids, const QSet<QString>* columns) {
+                      const std::vector<int>* ids, const QSet<QString>* columns, const SystemRowFilter* filter) {
     const QString name = nameIn.toLower();
     struct Wanted {
-        explicit Wanted(const QSet<QString>* w) { t_wanted = w; }
-        ~Wanted() { t_wanted = nullptr; }
-    } wanted(columns);
+        Wanted(const QSet<QString>* w, const SystemRowFilter* f) : savedWanted(t_wanted), savedFilter(t_filter) {
+            t_wanted = w;
+            t_filter = f;
+        }
+        ~Wanted() {
+            t_wanted = savedWanted;
+            t_filter = savedFilter;
+        }
+        const QSet<QString>* savedWanted;
+        const SystemRowFilter* savedFilter;
+    } wanted(columns, filter);
     if (name == "sysobjects") SysObjects(db, out, ids);
     else if (name == "syscolumns") SysColumns(db, out, ids);
     else if (name == "systypes") SysTypes(db, out);

@@ -404,6 +404,8 @@ int CompareValues(const Value& a, const Value& b) {
     }
     if (a.GetKind() == K::String && b.GetKind() == K::String) {
         const QStringView x = TrimRightView(a.TextView()), y = TrimRightView(b.TextView());
+        // Copies of one text (a name read on many rows of a join) share their characters.
+        if (x.data() == y.data() && x.size() == y.size()) return 0;
         int c = x.compare(y, Qt::CaseInsensitive);
         // A case-sensitive collation still sorts alphabetically; of two spellings of one word
         // the lower-case one comes first.

@@ -346,6 +346,54 @@ TEST_F(Catalog, ValuesTheServerReportsForTypesAndKeys) {
     for (const auto& c : cases) EXPECT_EQ(Outcome(*session_, QString::fromLatin1(c.sql)), c.expected) << c.sql;
 }
 
+// Every column of a row of sysobjects, syscolumns and sysindexes (a query reading only some of
+// them gets only those computed, so each must still come from its own value).
+TEST_F(Catalog, SystemTableRowsHoldEachColumnsOwnValue) {
+    Run(QStringLiteral("CREATE TABLE v (a int NOT NULL, b varchar(10) NOT NULL, CONSTRAINT PK_v PRIMARY KEY (a DESC, b))\n"
+                       "CREATE INDEX ix_v ON v (b DESC, a ASC)\n"
+                       "CREATE TABLE w (k int IDENTITY(3, 2) NOT FOR REPLICATION, m decimal(9, 2) NULL CONSTRAINT DF_w DEFAULT (1),"
+                       " x AS k + 1)\nGO\nCREATE TRIGGER tr_w ON w FOR UPDATE AS RETURN\n"));
+    const struct {
+        const char* table;
+        const char* where;
+        const char* columns;  // expressions over the table's columns, separated by blanks
+        const char* expected;
+    } cases[] = {
+        {"sysobjects", "name = 'PK_v'",
+         "name id-OBJECT_ID('PK_v') xtype uid info status base_schema_ver replinfo parent_obj-OBJECT_ID('v') ftcatid schema_ver "
+         "stats_schema_ver type userstat sysstat indexdel version deltrig instrig updtrig seltrig category cache",
+         "PK_v|0|PK|1|0|0|32|0|0|0|32|0|K |0|41|0|0|0|0|0|0|0|0"},
+        {"sysobjects", "name = 'w'", "xtype status type userstat sysstat deltrig instrig updtrig-OBJECT_ID('tr_w') seltrig category",
+         "U |0|U |1|35|0|0|0|0|0"},
+        {"syscolumns", "id = OBJECT_ID('v') AND name = 'b'",
+         "name colid xtype typestat xusertype length xprec xscale xoffset bitpos reserved colstat cdefault domain number colorder "
+         "autoval offset collationid language status type usertype printfmt prec scale iscomputed isoutparam isnullable collation "
+         "tdscollation",
+         "b|2|167|0|167|10|0|0|0|0|0|0|0|0|0|2|NULL|0|872468488|0|0|167|2|NULL|10|NULL|0|0|0|SQL_Latin1_General_CP1_CI_AS|NULL"},
+        {"syscolumns", "id = OBJECT_ID('w') AND name = 'k'", "xtype length xprec xscale colstat status prec scale isnullable collation",
+         "56|4|10|0|17|128|10|0|0|NULL"},
+        {"syscolumns", "id = OBJECT_ID('w') AND name = 'm'", "xprec xscale prec scale cdefault-OBJECT_ID('DF_w') domain status", "9|2|9|2|0|0|8"},
+        {"syscolumns", "id = OBJECT_ID('w') AND name = 'x'", "colstat iscomputed", "4|1"},
+        {"sysindexes", "id = OBJECT_ID('v') AND indid = 2",
+         "id-OBJECT_ID('v') status first indid root minlen keycnt groupid dpages reserved used rowcnt rowmodctr xmaxlen maxirow "
+         "OrigFillFactor StatVersion FirstIAM impid lockflags pgmodctr keys name statblob maxlen rows",
+         "0|0|NULL|2|NULL|0|3|1|1|2|2|0|0|0|0|0|0|NULL|0|0|0|NULL|ix_v|NULL|8000|0"},
+    };
+    for (const auto& c : cases) {
+        QStringList values;
+        for (const QString& column : QString::fromLatin1(c.columns).split(u' '))
+            values << QStringLiteral("ISNULL(CONVERT(varchar(40), %1), 'NULL')").arg(column);
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(values.join(QStringLiteral(" + '|' + ")), c.table, c.where);
+        EXPECT_EQ(Outcome(*session_, sql), c.expected) << sql.toStdString();
+    }
+    // "k.*" in a join reads every column of that table (colid too, which no other item names).
+    const sqlsim::ResultSet keys = Query(*session_, QStringLiteral("SELECT o.name, k.* FROM sysobjects o INNER JOIN sysindexkeys k "
+                                                                   "ON k.id = o.id WHERE o.name = 'v' AND k.indid = 2 AND k.keyno = 1"));
+    ASSERT_EQ(keys.rows.size(), 1u);
+    ASSERT_EQ(keys.columns.size(), 5u);
+    EXPECT_EQ(keys.rows[0][3].AsInt(), 2);  // ix_v starts with b
+}
+
 TEST_F(Catalog, ChangingTheOwnerMovesTheObjectAndItsConstraints) {
     Run(QStringLiteral("EXEC sp_adduser 'ann'\nCREATE TABLE t (a int NOT NULL CONSTRAINT PK_t PRIMARY KEY)\nCREATE TABLE ann.t (a int NULL)\n"
                        "CREATE TABLE u (a int NOT NULL CONSTRAINT PK_u PRIMARY KEY)\nGRANT SELECT ON u TO public\n"));

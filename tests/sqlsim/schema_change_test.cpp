@@ -101,7 +101,8 @@ TEST_F(SchemaChange, RollbackOfDdlOnSeveralObjectsRestoresThemAndTheirNames) {
         "EXEC sp_bindefault 'd_zero', 'c.qty'\n"
         "GRANT SELECT ON c TO public\n"
         "DROP TABLE p_old\n"
-        "CREATE TABLE p (id int NOT NULL CONSTRAINT PK_p PRIMARY KEY)\n");
+        "CREATE TABLE p (id int NOT NULL CONSTRAINT PK_p PRIMARY KEY)\n"
+        "SELECT COUNT(*) FROM sysobjects\n");  // read before the transaction ends, read again after it
     const QStringList catalogBefore = CatalogDump(*session_, false);
     const QStringList rowsBefore = RowsDump(*session_, {"p", "c"});
     for (const char* end : {"ROLLBACK", "COMMIT"}) {

@@ -77,7 +77,21 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT x.id FROM a AS x INNER JOIN a AS y ON UPPER(x.name) = y.name ORDER BY x.id", 0, L({"1", "2", "3"})},
         {"SELECT COUNT(*) FROM a AS x INNER JOIN (SELECT UPPER(name) AS n FROM a) AS y ON x.name = y.n", 0, L({"3"})},
         {"SELECT COUNT(*) FROM a INNER JOIN b ON a.id = b.price", 0, L({"0"})},
+        // Looked up by the integer key alone, the rows still have to match the text key.
+        {"SELECT COUNT(*) FROM a INNER JOIN a AS x ON x.id = a.id AND x.name = a.name", 0, L({"3"})},
+        {"SELECT COUNT(*) FROM a, a AS x WHERE x.grp = a.grp AND x.name = a.name", 0, L({"3"})},
         {"SELECT COUNT(*) FROM a INNER JOIN (SELECT CONVERT(money, 1) AS m) AS y ON a.id = y.m", 0, L({"1"})},
+        // WHERE conditions applied to a system table before it is joined: never to the side of an
+        // outer join that reads as NULLs (every table here has a heap row in sysindexes).
+        {"SELECT o.name FROM sysobjects o LEFT JOIN sysindexes i ON i.id = o.id WHERE i.indid IS NULL AND o.type = 'U'", 0, {}},
+        {"SELECT o.name FROM sysindexes i RIGHT JOIN sysobjects o ON i.id = o.id WHERE i.indid IS NULL AND o.type = 'U'", 0, {}},
+        {"SELECT o.name FROM sysobjects o LEFT JOIN sysindexes i ON i.id = o.id WHERE i.indid = 0 AND o.type = 'U' ORDER BY 1", 0,
+         L({"a", "b"})},
+        // A computed item is reused only while the rows it reads stay the same, and never when it
+        // may change by itself.
+        {"SELECT UPPER(a.name) FROM b INNER JOIN a ON a.grp = 10 WHERE b.qty = 5", 0, L({"ONE", "TWO"})},
+        {"SELECT COUNT(*) FROM (SELECT DISTINCT CONVERT(varchar(36), NEWID()) AS g FROM a INNER JOIN b ON a.id = b.aid) AS t", 0,
+         L({"3"})},
         // Ordering: direction, NULLs first, aliases, ordinals, TOP.
         {"SELECT name FROM a ORDER BY name DESC", 0, L({"two", "three", "one", "NULL"})},
         {"SELECT name AS n FROM a ORDER BY n", 0, L({"NULL", "one", "three", "two"})},
@@ -85,6 +99,7 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT TOP 2 id FROM a ORDER BY id DESC", 0, L({"4", "3"})},
         // DISTINCT, UNION, derived tables.
         {"SELECT DISTINCT grp FROM a WHERE grp IS NOT NULL ORDER BY grp", 0, L({"10", "20"})},
+        {"SELECT DISTINCT grp FROM a ORDER BY grp DESC", 0, L({"20", "10", "NULL"})},  // keys go with their rows
         {"SELECT grp FROM a WHERE grp = 10 UNION SELECT 20 ORDER BY 1", 0, L({"10", "20"})},
         {"SELECT grp FROM a WHERE grp = 10 UNION ALL SELECT 10", 0, L({"10", "10", "10"})},
         {"SELECT T.n FROM (SELECT COUNT(*) AS n FROM a) AS T", 0, L({"4"})},

@@ -31,7 +31,12 @@ bool DbCursor::HasColumn(const QString& columnName) const { return byName_.conta
 
 DbValue DbCursor::Value(const QString& columnName) const {
     int position = byExactName_.value(columnName, -1);
-    if (position < 0) position = byName_.value(columnName.toCaseFolded(), -1);
+    if (position < 0) {
+        // A caller that spells the name otherwise than the query asks by that spelling for
+        // every row: it is folded once and remembered.
+        position = byName_.value(columnName.toCaseFolded(), -1);
+        if (position >= 0) byExactName_.insert(columnName, position);
+    }
     if (position < 0)
         throw TovimarException(3265, kCursorSource,
                                QStringLiteral("Item cannot be found in the collection corresponding to the "

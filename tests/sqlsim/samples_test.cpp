@@ -31,15 +31,11 @@ TEST_F(SamplesTest, BothScriptsLoadWithoutErrors) {
     EXPECT_FALSE(samples_->northwind.cancelled);
 }
 
-TEST_F(SamplesTest, CountsOfObjectsRowsAndTypeBitsMatchTheScripts) {
+// The counts of objects of each kind are those the catalog load of the samples checks
+// (tests/integration); here the rows and the type bits.
+TEST_F(SamplesTest, CountsOfRowsAndTypeBitsMatchTheScripts) {
     struct Expect { const char* db; QString sql; long long n; };
     std::vector<Expect> expected;
-    const std::pair<const char*, std::vector<std::pair<const char*, long long>>> objects[] = {
-        {"Northwind", {{"U", 13}, {"V", 16}, {"P", 7}, {"TR", 0}, {"PK", 13}, {"F", 13}, {"C", 8}, {"D", 9}}},
-        {"pubs", {{"U", 11}, {"V", 1}, {"P", 4}, {"TR", 1}, {"PK", 9}, {"F", 10}, {"C", 6}, {"D", 9}}}};
-    for (const auto& [db, types] : objects)
-        for (const auto& [type, n] : types)
-            expected.push_back({db, QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE xtype = '%1'").arg(QLatin1String(type)), n});
     const std::pair<const char*, std::vector<std::pair<const char*, long long>>> rows[] = {
         {"Northwind", {{"Employees", 9}, {"Categories", 8}, {"Customers", 91}, {"Shippers", 3}, {"Suppliers", 29},
                        {"Orders", 830}, {"Products", 77}, {"[Order Details]", 2155}, {"CustomerCustomerDemo", 0},
@@ -97,9 +93,6 @@ TEST_F(SamplesTest, VersionQueriesReadCompatibilityLevels) {
     sqlsim::ResultSet rs = Query(*nw, cq::DatabaseLevel(QStringLiteral("'Northwind'")));
     ASSERT_EQ(rs.rows.size(), 1u);
     EXPECT_EQ(Int(rs, 0, "CmptLevel"), 80);
-    rs = Query(*nw, cq::DatabaseLevel(QStringLiteral("'master'")));
-    ASSERT_EQ(rs.rows.size(), 1u);
-    EXPECT_EQ(Int(rs, 0, "cmptlevel"), 80);
     rs = Query(*nw, cq::DatabaseLevel(QStringLiteral("'nosuchdb'")));
     EXPECT_EQ(rs.rows.size(), 0u);
 }
@@ -173,7 +166,6 @@ TEST_F(SamplesTest, RelationsBothPasses) {
 
 TEST_F(SamplesTest, ViewsProceduresFunctionsAndTriggers) {
     auto nw = Open("Northwind");
-    EXPECT_EQ(Query(*nw, cq::ViewsPre()).rows.size(), 16u);
     sqlsim::ResultSet views = Query(*nw, cq::Views());
     ASSERT_EQ(views.rows.size(), 16u);
     EXPECT_EQ(Text(views, 0, "View").toStdString(), "Alphabetical list of products");
@@ -187,7 +179,6 @@ TEST_F(SamplesTest, ViewsProceduresFunctionsAndTriggers) {
     ASSERT_EQ(procs.rows.size(), 7u);
     EXPECT_EQ(Text(procs, 0, "Procedure").toStdString(), "CustOrderHist");
     EXPECT_EQ(Int(procs, 0, "number"), 1);
-    EXPECT_EQ(Query(*nw, cq::Functions()).rows.size(), 0u);
     EXPECT_GT(Query(*nw, cq::FunctionsPre()).rows.size(), 0u);  // every object has the property
     // Excluding some procedures by id.
     QString ids = Text(pre, 0, "id") + "," + Text(pre, 1, "id");
@@ -201,7 +192,6 @@ TEST_F(SamplesTest, ViewsProceduresFunctionsAndTriggers) {
     ASSERT_EQ(tr.rows.size(), 1u);
     EXPECT_EQ(Text(tr, 0, "Table").toStdString(), "employee");
     EXPECT_TRUE(Text(tr, 0, "Definition").startsWith(QLatin1String("CREATE TRIGGER employee_insupd")));
-    EXPECT_EQ(Query(*pubs, cq::Roles()).rows.size(), 0u);
 }
 
 TEST_F(SamplesTest, ColumnsWithTypesAndIdentity) {
@@ -261,9 +251,7 @@ TEST_F(SamplesTest, IndexesWithKeyOrder) {
     auto nw = Open("Northwind");
     sqlsim::ResultSet ix = Query(*nw, cq::Indexes());
     std::vector<QString> pkFields;
-    QSet<QString> names;
     for (size_t i = 0; i < ix.rows.size(); ++i) {
-        names.insert(Text(ix, i, "Table") + "." + Text(ix, i, "Index"));
         if (Text(ix, i, "Index") != "PK_Order_Details") continue;
         pkFields.push_back(Text(ix, i, "Field"));
         EXPECT_EQ(Int(ix, i, "IsUnique"), 1);
@@ -276,7 +264,6 @@ TEST_F(SamplesTest, IndexesWithKeyOrder) {
     ASSERT_EQ(pkFields.size(), 2u);
     EXPECT_EQ(pkFields[0].toStdString(), "OrderID");
     EXPECT_EQ(pkFields[1].toStdString(), "ProductID");
-    EXPECT_EQ(names.size(), 39);  // 13 primary keys and 26 indexes
     for (size_t i = 0; i < ix.rows.size(); ++i) {
         if (Text(ix, i, "Index") == "PK_Region") {
             EXPECT_EQ(Int(ix, i, "IsPrimaryNonClustered"), 1);
@@ -327,15 +314,10 @@ TEST_F(SamplesTest, DefaultsAndChecksWithTheirText) {
             EXPECT_TRUE(Text(pd, i, "Default").startsWith(QLatin1String("DF__authors__phone__")));
         }
     EXPECT_TRUE(sawPhone);
-    sqlsim::ResultSet pc = Query(*pubs, cq::Checks());
-    EXPECT_EQ(pc.rows.size(), 6u);
 }
 
 TEST_F(SamplesTest, FullTextHelpFailsWhenNotEnabled) {
     auto nw = Open("Northwind");
-    sqlsim::BatchResult r = nw->Execute(QStringLiteral("EXEC sp_help_fulltext_tables"));
-    ASSERT_FALSE(r.messages.empty());
-    EXPECT_EQ(r.messages[0].number, 15601);
+    EXPECT_EQ(Outcome(*nw, QStringLiteral("EXEC sp_help_fulltext_tables")), "Msg 15601");
     EXPECT_EQ(Query(*nw, cq::Catalogs()).rows.size(), 0u);
-    EXPECT_EQ(Query(*nw, cq::Permissions()).rows.size(), 0u);
 }

@@ -73,32 +73,22 @@ TEST_F(Catalog, SysindexesHasHeapClusteredAndTextRows) {
     Run(QStringLiteral("CREATE TABLE heap (a int NOT NULL, t text NULL)\n"
                        "CREATE TABLE clus (a int NOT NULL CONSTRAINT PK_clus PRIMARY KEY CLUSTERED, b varchar(5) NULL)\n"
                        "CREATE UNIQUE NONCLUSTERED INDEX ix_b ON clus (b) WITH IGNORE_DUP_KEY, STATISTICS_NORECOMPUTE, FILLFACTOR = 80, PAD_INDEX\n"));
-    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT o.name AS t, i.indid, i.name, i.status, i.OrigFillFactor FROM sysindexes i "
-                                                           "INNER JOIN sysobjects o ON o.id = i.id WHERE o.type = 'U' ORDER BY o.name, i.indid"));
-    ASSERT_EQ(rs.rows.size(), 4u);
-    EXPECT_EQ(Text(rs, 0, "t").toStdString(), "clus");
-    EXPECT_EQ(Int(rs, 0, "indid"), 1);
-    EXPECT_EQ(Int(rs, 1, "indid"), 2);
-    EXPECT_EQ(Int(rs, 1, "status") & 1, 1);
-    EXPECT_EQ(Int(rs, 1, "status") & 16777216, 16777216);
-    EXPECT_EQ(Int(rs, 1, "OrigFillFactor"), 80);
-    EXPECT_EQ(Text(rs, 2, "t").toStdString(), "heap");
-    EXPECT_EQ(Int(rs, 2, "indid"), 0);
-    EXPECT_EQ(Int(rs, 3, "indid"), 255);
-    sqlsim::ResultSet ix = Query(*session_, cq::Indexes());
-    bool sawPad = false;
-    for (size_t i = 0; i < ix.rows.size(); ++i)
-        if (Text(ix, i, "Index") == "ix_b") {
-            sawPad = true;
-            EXPECT_EQ(Int(ix, i, "IsPadIndex"), 1);
-            EXPECT_EQ(Int(ix, i, "IndexFillFactor"), 80);
-            EXPECT_EQ(Int(ix, i, "IsUnique"), 1);
-        }
-    EXPECT_TRUE(sawPad);
-    // A clustered table has no heap row, so the tables query falls back to the default group.
-    sqlsim::ResultSet t = Query(*session_, cq::Tables(1));
-    ASSERT_EQ(t.rows.size(), 2u);
-    EXPECT_EQ(Int(t, 0, "FileGroupID"), 1);
+    const QString sysindexes = QStringLiteral("SELECT o.name AS t, i.indid, i.name, i.status, i.OrigFillFactor FROM sysindexes i "
+                                              "INNER JOIN sysobjects o ON o.id = i.id WHERE o.type = 'U' ORDER BY o.name, i.indid");
+    const struct {
+        QString query;
+        const char *where, *column, *expected;
+    } cases[] = {
+        {sysindexes, "", "t", "clus,heap"},        {sysindexes, "", "indid", "1,2,0,255"},
+        {sysindexes, "#1", "status&1", "1"},       {sysindexes, "#1", "status&16777216", "16777216"},
+        {sysindexes, "#1", "OrigFillFactor", "80"}, {sysindexes, "", "#rows", "4"},
+        {cq::Indexes(), "Index=ix_b", "IsPadIndex", "1"}, {cq::Indexes(), "Index=ix_b", "IndexFillFactor", "80"},
+        {cq::Indexes(), "Index=ix_b", "IsUnique", "1"},
+        // A clustered table has no heap row, so the tables query falls back to the default group.
+        {cq::Tables(1), "", "#rows", "2"},         {cq::Tables(1), "#0", "FileGroupID", "1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Values(Query(*session_, c.query), QLatin1String(c.where), QLatin1String(c.column)), c.expected) << c.where << " " << c.column;
 }
 
 TEST_F(Catalog, GeneratedConstraintNamesFollowTheServerPattern) {

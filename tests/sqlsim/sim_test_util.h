@@ -87,4 +87,30 @@ inline std::string Outcome(sqlsim::Session& s, const QString& sql) {
     return v.IsNull() ? "NULL" : v.AsString().toStdString();
 }
 
+// What a query gives for the rows `where` picks: "" all rows, "#N" row N,
+// "Col=value,Col=value" the rows with those (trimmed) values. `column` "#rows" is their number;
+// "col&mask" a bit of a column; otherwise the column's distinct values in row order, joined by ",".
+inline std::string Values(const sqlsim::ResultSet& rs, const QString& where, const QString& column) {
+    std::vector<size_t> picked;
+    for (size_t i = 0; i < rs.rows.size(); ++i) {
+        bool match = true;
+        if (where.startsWith(u'#')) match = i == where.mid(1).toUInt();
+        else if (!where.isEmpty())
+            for (const QString& condition : where.split(u',')) {
+                const QString name = condition.section(u'=', 0, 0), value = condition.section(u'=', 1);
+                if (Text(rs, i, name.toLatin1().constData()).trimmed() != value) match = false;
+            }
+        if (match) picked.push_back(i);
+    }
+    if (column == QLatin1String("#rows")) return std::to_string(picked.size());
+    QStringList values;
+    for (size_t i : picked) {
+        const QString value = column.contains(u'&')
+            ? QString::number(Int(rs, i, column.section(u'&', 0, 0).toLatin1().constData()) & column.section(u'&', 1).toLongLong())
+            : Text(rs, i, column.toLatin1().constData());
+        if (!values.contains(value)) values << value;
+    }
+    return values.isEmpty() ? "<no row>" : values.join(u',').toStdString();
+}
+
 }  // namespace simtest

@@ -3,6 +3,9 @@
 # runs each fuzz target for a short, bounded time (FUZZ_SECONDS, default 30; 0 skips fuzzing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Cache entries keyed relative to the checkout (see build.sh); the fuzz build shares them too.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 bash scripts/install-deps.sh
 CMAKE_ARGS="-DTOVIMAR_WERROR=ON" bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600

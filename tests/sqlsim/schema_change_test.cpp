@@ -230,52 +230,23 @@ TEST_F(SchemaChange, AlterColumnConvertsRowsOrLeavesTheTableAlone) {
     EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c ALTER COLUMN note ADD ROWGUIDCOL")), V{4929});
 }
 
-TEST_F(SchemaChange, RebuildSequenceKeepsEveryRow) {
-    // The shape of the tool's table rebuild: a Tmp_ table, the rows copied by dynamic SQL,
-    // the old table dropped, the new one renamed and its constraints added back.
+// The tool's whole table rebuild (Tmp_ table, rows copied by dynamic SQL, drop, rename,
+// constraints added back) runs in the rebuild scenarios, which lose no row. What they do not see:
+// the identity goes on after rows copied with IDENTITY_INSERT, and a copy into a column too
+// narrow fails with 8152 and leaves the target empty.
+TEST_F(SchemaChange, CopiedRowsKeepTheIdentityGoingAndANarrowCopyFailsWhole) {
     Run(QStringLiteral(
-        "BEGIN TRANSACTION\n"
-        "SET QUOTED_IDENTIFIER ON\n"
-        "SET TRANSACTION ISOLATION LEVEL SERIALIZABLE\n"
-        "COMMIT\n"
-        "BEGIN TRANSACTION\n"
-        "GO\n"
-        "ALTER TABLE [dbo].[c] DROP CONSTRAINT [FK_c_p]\n"
-        "GO\n"
-        "CREATE TABLE [dbo].[Tmp_c] (\n"
-        "[id][int] IDENTITY (1, 1) NOT NULL,\n"
-        "[pid][int] NULL,\n"
-        "[qty][bigint] NULL,\n"
-        "[note][varchar] (40) NULL\n"
-        ") ON [PRIMARY]\n"
-        "GO\n"
+        "CREATE TABLE [dbo].[Tmp_c] ([id][int] IDENTITY (1, 1) NOT NULL, [pid][int] NULL, [qty][bigint] NULL, [note][varchar] (40) NULL)\n"
         "SET IDENTITY_INSERT [dbo].[Tmp_c] ON\n"
-        "GO\n"
         "IF EXISTS(SELECT * FROM [dbo].[c])\n"
         "EXEC( 'INSERT INTO [dbo].[Tmp_c] ([id], [pid], [qty], [note])\n"
         "SELECT CONVERT([int], [id]), [pid], CONVERT([bigint], [qty]), CONVERT([varchar](40), [note]) FROM [dbo].[c] TABLOCKX')\n"
-        "GO\n"
         "SET IDENTITY_INSERT [dbo].[Tmp_c] OFF\n"
-        "GO\n"
-        "DROP TABLE [dbo].[c]\n"
-        "GO\n"
-        "EXEC sp_rename '[dbo].[Tmp_c]', 'c', 'OBJECT'\n"
-        "GO\n"
-        "ALTER TABLE [dbo].[c] ADD CONSTRAINT [PK_c] PRIMARY KEY CLUSTERED ([id]) ON [PRIMARY]\n"
-        "GO\n"
-        "ALTER TABLE [dbo].[c] WITH CHECK ADD CONSTRAINT [CK_qty] CHECK ([qty] > 0)\n"
-        "ALTER TABLE [dbo].[c] ADD CONSTRAINT [FK_c_p] FOREIGN KEY ([pid]) REFERENCES [dbo].[p] ([id])\n"
-        "GO\n"
-        "COMMIT\n"));
-    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT id, pid, qty, note FROM c ORDER BY id"));
-    ASSERT_EQ(rs.rows.size(), 2u);
+        "INSERT Tmp_c (pid, qty) VALUES (3, 1)"));
+    sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT id, note FROM Tmp_c ORDER BY id"));
+    ASSERT_EQ(rs.rows.size(), 3u);
     EXPECT_EQ(Text(rs, 0, "note").toStdString(), "x");
-    EXPECT_EQ(Int(rs, 1, "qty"), 7);
-    // The identity continues after the copied values.
-    Run(QStringLiteral("INSERT c (pid, qty) VALUES (3, 1)"));
-    EXPECT_EQ(Int(Query(*session_, QStringLiteral("SELECT MAX(id) AS m FROM c")), 0, "m"), 3);
-    EXPECT_EQ(Query(*session_, QStringLiteral("SELECT text FROM syscomments WHERE id = OBJECT_ID('CK_qty')")).rows[0][0].AsString().toStdString(), "([qty] > 0)");
-    // A copy into a column too narrow fails with 8152 and leaves the target empty.
+    EXPECT_EQ(Int(rs, 2, "id"), 3);
     Run(QStringLiteral("CREATE TABLE narrow (note varchar(1) NULL)"));
     EXPECT_EQ(ErrorNumbers(QStringLiteral("EXEC('INSERT INTO narrow (note) SELECT CONVERT(varchar(20), name) FROM p')")), V{8152});
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) AS n FROM narrow")).rows[0][0].AsInt(), 0);
@@ -337,12 +308,11 @@ TEST_F(SchemaChange, RenamesAndTheirErrors) {
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT title FROM p_new WHERE id = 2")).rows[0][0].AsString().toStdString(), "two");
 }
 
+// Duplicate keys and foreign key and check violations of INSERT are in the statement errors'
+// table (errors_test.cpp).
 TEST_F(SchemaChange, DataRules) {
-    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT p VALUES (1, 'again')")), V{2627});
     Run(QStringLiteral("CREATE UNIQUE INDEX UX_p_name ON p (name)"));
     EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT p VALUES (7, 'one')")), V{2601});
-    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (pid, qty) VALUES (42, 1)")), V{547});
-    EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (pid, qty) VALUES (1, -1)")), V{547});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT p (name) VALUES ('none')")), V{515});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("INSERT c (id, pid) VALUES (10, 1)")), V{544});
     EXPECT_EQ(ErrorNumbers(QStringLiteral("SET IDENTITY_INSERT c ON INSERT c (pid) VALUES (1)")), V{545});
@@ -448,17 +418,12 @@ TEST_F(SchemaChange, PermissionsRolesAndFullTextForms) {
     EXPECT_EQ(prop("TableHasActiveFulltextIndex"), 1);
     EXPECT_EQ(prop("TableFullTextChangeTrackingOn"), 1);
     EXPECT_EQ(prop("TableFullTextBackgroundUpdateIndexOn"), 1);
-    // What the loader and the help procedures read of it.
-    EXPECT_EQ(Text(Query(*session_, cq::Catalogs()), 0, "Name").toStdString(), "Cat");
+    // What the loader reads of it (the help procedures' other columns: the catalog load's golden
+    // snapshot of the shop).
     const sqlsim::ResultSet ftProps = Query(*session_, cq::FullTextProperties(static_cast<int>(
         Query(*session_, QStringLiteral("SELECT OBJECT_ID('Doc')")).rows[0][0].AsInt())));
     EXPECT_EQ(Int(ftProps, 0, "Tracking"), 1);
     EXPECT_EQ(Int(ftProps, 0, "BGUpdate"), 1);
-    const sqlsim::ResultSet ftTables = Query(*session_, QStringLiteral("EXEC sp_help_fulltext_tables"));
-    ASSERT_EQ(ftTables.rows.size(), 1u);
-    EXPECT_EQ(Text(ftTables, 0, "TABLE_OWNER").toStdString(), "dbo");
-    EXPECT_EQ(Text(ftTables, 0, "FULLTEXT_CATALOG_NAME").toStdString(), "Cat");
-    EXPECT_EQ(Text(ftTables, 0, "FULLTEXT_KEY_INDEX_NAME").toStdString(), "PK_Doc");
     const sqlsim::ResultSet ftColumns = Query(*session_, QStringLiteral("EXEC sp_help_fulltext_columns"));
     ASSERT_EQ(ftColumns.rows.size(), 2u);
     EXPECT_EQ(Text(ftColumns, 0, "FULLTEXT_COLUMN_NAME").toStdString(), "Title");

@@ -96,18 +96,6 @@ TEST(SnapshotEncodingTest, EncodesAsStoredAndDecodesBackExactly) {
     EXPECT_EQ(DecodeCacheField(Q("\\\\r")), Q("\\r"));
 }
 
-TEST(SnapshotEncodingTest, FormatsValuesOfEveryKind) {
-    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(true)), Q("-1"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromBool(false)), Q("0"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromInt(-42)), Q("-42"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromFloat(2.5)), Q("2.5"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromDateTime(QDateTime(QDate(2004, 2, 29), QTime(17, 5, 9)))),
-              Q("2004-02-29 17:05:09"));
-    EXPECT_EQ(FormatCacheValue(DbValue::FromString(Q("t"))), Q("t"));
-    EXPECT_EQ(FormatCacheValue(DbValue::Null()), QString());
-    EXPECT_EQ(FormatCacheValue(DbValue()), QString());
-}
-
 TEST(SnapshotEncodingTest, CacheFileNameReplacesBackslashesAndDots) {
     Tovimar_Database db;
     db.Server = Q("MAIN\\SQL2");

@@ -129,12 +129,6 @@ TEST(SqlTextLiterals, QuotingNamesAndTypes) {
     EXPECT_EQ(FormatDataType(false, Q("varchar2"), 4, 0), Q("varchar2"));
 }
 
-TEST(SqlTextLiterals, NullDefault) {
-    EXPECT_EQ(NullDefault(DbValue::Null(), DbValue::FromInt(0)), DbValue::FromInt(0));
-    EXPECT_EQ(NullDefault(DbValue(), DbValue::FromInt(0)), DbValue::FromInt(0));
-    EXPECT_EQ(NullDefault(DbValue::FromString(QString()), DbValue::FromInt(0)), DbValue::FromString(QString()));
-}
-
 // ---- Masking ---------------------------------------------------------------------------------
 
 TEST(SqlTextMasking, CommentsAreMaskedStringsStay) {

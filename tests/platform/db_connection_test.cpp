@@ -104,13 +104,6 @@ TEST(OdbcTypes, BinaryAndTimestampColumnsReadAsBinaryForTheDataCopy) {
     EXPECT_EQ(AdoTypeFromOdbc(SQL_TYPE_TIMESTAMP, QStringLiteral("datetime")), AdoType::DBTimeStamp);
 }
 
-TEST(ConnectionFailure, MessageNamesServerDatabaseNumberAndDescription) {
-    EXPECT_EQ(ConnectionFailureMessage(QStringLiteral("SRV\\INST"), QStringLiteral("Sales"), 18456,
-                                       QStringLiteral("Login failed.")),
-              QStringLiteral("Error connection to Database \r\nSRV\\INST\\Sales\r\n\r\nError Number: 18456\r\n"
-                             "Description: Login failed."));
-}
-
 TEST(DbCursor, ReadsByNameCaseInsensitivelyAndByPositionAndNamesAnUnknownColumn) {
     DbResultSet rs;
     // Of two columns whose names differ only in case, the first is the one read by either name.

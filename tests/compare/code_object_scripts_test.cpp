@@ -40,11 +40,8 @@ TEST(CodeObjectScripts, ViewCreateChangeDropRename) {
     Tovimar_Database::SetLink(&renamed, &old);
 
     const ScriptList scripts = p.Scripts(p.src->Views, p.dst->Views);
-    EXPECT_EQ(Kinds(scripts),
-              (QStringList{"CREATE View [dbo].[V_New]", "CHANGE View [dbo].[V_Ansi]", "CHANGE View [dbo].[V_Text]",
-                           "RENAME View [dbo].[V_Renamed]", "DELETE View [dbo].[V_Gone]"}));
     ExpectGoldenScripts(Q("view_scripts"), scripts);
-    EXPECT_EQ(S(scripts[1]->GetSQLSteps(1).at(1)), "SET ANSI_NULLS OFF");
+    EXPECT_EQ(S(scripts[1]->GetSQLSteps(1).at(1)), "SET ANSI_NULLS OFF");  // a statement of its own, not joined by GO
     for (const ScriptPtr& script : scripts) EXPECT_EQ(script->Repeatable, script->Action != QLatin1String("DELETE"));
 }
 
@@ -95,12 +92,6 @@ TEST(CodeObjectScripts, ProcedureGroups) {
     Tovimar_Database::SetLink(&renamed, &old);
 
     const ScriptList scripts = p.Scripts(p.src->Procedures, p.dst->Procedures);
-    EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Procedure [dbo].[P_Create]", "CHANGE Procedure [dbo].[P_Alter]",
-                                           "CHANGE Procedure [dbo].[P_Regroup]", "RENAME Procedure [dbo].[P_Renamed]",
-                                           "DELETE Procedure [dbo].[P_Gone]"}));
-    QList<int> steps;
-    for (const ScriptPtr& script : scripts) steps << script->GetSQLCount();
-    EXPECT_EQ(steps, (QList<int>{2, 1, 3, 3, 1}));
     ExpectGoldenScripts(Q("procedure_groups"), scripts);
     // Dropped and created again: its permissions must be granted anew.
     EXPECT_TRUE(regroup.DeleteRecreate);
@@ -143,8 +134,6 @@ TEST(CodeObjectScripts, FunctionCreateChangeDrop) {
     LinkPair(p.src, p.dst);
     Tovimar_Database::SetLink(&renamed, &old);
     const ScriptList scripts = p.Scripts(p.src->Functions, p.dst->Functions);
-    EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Function [dbo].[F_New]", "CHANGE Function [dbo].[F_Changed]",
-                                           "RENAME Function [dbo].[F_Renamed]", "DELETE Function [dbo].[F_Gone]"}));
     ExpectGoldenScripts(Q("function_scripts"), scripts);
     EXPECT_TRUE(changed.DeleteRecreate);
     EXPECT_FALSE(scripts[1]->GetSQL(0).contains(Q("ALTER")));
@@ -165,9 +154,6 @@ TEST(CodeObjectScripts, TriggerCreateChangeDropRename) {
     LinkPair(p.src, p.dst);
     Tovimar_Database::SetLink(&renamed, &old);
     const ScriptList scripts = p.Scripts(p.s->Triggers, p.d->Triggers);
-    EXPECT_EQ(Kinds(scripts),
-              (QStringList{"CREATE Trigger [dbo].[T].[tr_New]", "CHANGE Trigger [dbo].[T].[tr_Changed]",
-                           "RENAME Trigger [dbo].[T].[tr_Renamed]", "DELETE Trigger [dbo].[T].[tr Audit]"}));
     ExpectGoldenScripts(Q("trigger_scripts"), scripts);
     for (const ScriptPtr& script : scripts) EXPECT_FALSE(script->Repeatable);
 }

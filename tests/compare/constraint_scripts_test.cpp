@@ -43,9 +43,6 @@ TEST(RelationScripts, CreateWithExistenceGuardsAndNoCheck) {
     options.DeleteCascade = options.UpdateCascade = options.NotForRepl = true;
     p.SrcFK(Q("FK_Disabled")).NoCheckConstraint = true;
     ScriptList scripts = p.Generate();
-    EXPECT_EQ(Kinds(scripts), (QStringList{"CREATE Relation [dbo].[Orders].[FK_Orders_Customers]",
-                                           "CREATE Relation [dbo].[Orders].[FK_Orders_Customers2]",
-                                           "CREATE Relation [dbo].[Orders].[FK_Disabled]"}));
     ExpectGoldenScripts(Q("relation_create"), scripts);
 
     // The difference viewer sees the bare statement.
@@ -94,10 +91,6 @@ TEST(RelationScripts, RenameRecreateChangeAndRedelete) {
     LinkPair(p.src, p.dst);
     Tovimar_Database::SetLink(&renamedSrc, &renamedDst);
     ScriptList scripts = p.Generate(false);
-    EXPECT_EQ(
-        Kinds(scripts),
-        (QStringList{"RENAME Relation [dbo].[Orders].[FK_O'Brien]", "RECREATE Relation [dbo].[Orders].[FK_O'Brien]",
-                     "CHANGE Relation [dbo].[Orders].[FK_Changed]", "REDELETE Relation [dbo].[Orders].[FK_Gone]"}));
     ExpectGoldenScripts(Q("relation_rename_recreate_change"), scripts);
 
     // With a data copy on the referenced table the re-created key is checked.
@@ -171,11 +164,6 @@ TEST(ConstraintScripts, DefaultAndCheckChanges) {
     GenerateScripts(p.s->Checks, p.d->Checks, scripts, p.ctx);
     GenerateScripts(p.s->Defaults, p.d->Defaults, scripts, p.ctx);
     // The default of the new column Added belongs to its ADD text: no script of its own.
-    EXPECT_EQ(Kinds(scripts),
-              (QStringList{"CHANGE Check [dbo].[T].[CK_Qty]", "CREATE Check [dbo].[T].[CK_New]",
-                           "RENAME Check [dbo].[T].[CK_Renamed]", "DELETE Check [dbo].[T].[CK_Gone]",
-                           "CHANGE Default [dbo].[T].[DF_T_Qty]", "RENAME Default [dbo].[T].[DF_New]",
-                           "CREATE Default [dbo].[T].[DF_Later]", "DELETE Default [dbo].[T].[DF_Dropped]"}));
     ExpectGoldenScripts(Q("default_check_change"), scripts);
 }
 

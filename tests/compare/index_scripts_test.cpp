@@ -79,8 +79,6 @@ TEST(IndexScripts, RenameChangeAndDropBetweenLinkedTables) {
     p.s.Index(Q("IX_Same"), {"A", "B"});
     p.d.Index(Q("IX_Same"), {"a", "b"});
     ScriptList scripts = p.Generate();
-    EXPECT_EQ(Kinds(scripts), (QStringList{"RENAME Index [dbo].[T].[IX_New]", "CHANGE Index [dbo].[T].[IX_New2]",
-                                           "DELETE Index [dbo].[T].[PK_T]", "DELETE Index [dbo].[T].[IX_Gone]"}));
     ExpectGoldenScripts(Q("index_rename_change_drop"), scripts);
     // Dropping the full-text key marks the full-text index for re-creation on both tables.
     EXPECT_TRUE(p.d->FTI_DeleteRecreate);
@@ -130,9 +128,6 @@ TEST(IndexScripts, RebuiltTableCreatesIndexesWithoutDropStep) {
     p.d.Index(Q("IX_A"), {"A"});
     p.Rename(p.s.Index(Q("IX_New"), {"B"}), p.d.Index(Q("IX_Old"), {"B"}));
     const ScriptList scripts = p.Generate(true);
-    EXPECT_EQ(Kinds(scripts), (QStringList{"RECREATE Index [dbo].[T].[PK_T]", "CHANGE Index [dbo].[T].[IX_A]",
-                                           "RECREATE Index [dbo].[T].[IX_New]"}));
-    for (const ScriptPtr& script : scripts) EXPECT_EQ(script->GetSQLCount(), 1);
     ExpectGoldenScripts(Q("index_rebuilt_table"), scripts);
 }
 

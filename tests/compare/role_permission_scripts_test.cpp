@@ -28,9 +28,6 @@ TEST(RoleCatalogScripts, CreateAndDrop) {
     ScriptList scripts;
     GenerateScripts(p.src->Roles, p.dst->Roles, scripts, p.ctx);
     GenerateScripts(p.src->Catalogs, p.dst->Catalogs, scripts, p.ctx);
-    EXPECT_EQ(Kinds(scripts),
-              (QStringList{"CREATE Role [R_New]", "DELETE Role [R_Gone]", "DELETE Role [Sales'Team]",
-                           "DELETE Role [R_Empty]", "CREATE Catalog Cat_New", "DELETE Catalog Cat_Gone"}));
     ExpectGoldenScripts(Q("role_catalog_scripts"), scripts);
 }
 
@@ -74,10 +71,6 @@ TEST(PermissionScripts, DenyAndGrantPassesWithColumnLists) {
     p.dst.Permission(p.df, Q("u4")).ExecRight = Denied;
     p.dst.Permission(p.dv, Q("u5")).SelectRight = Granted;
     ScriptList scripts = p.Generate();
-    EXPECT_EQ(Kinds(scripts),
-              (QStringList{"CREATE Permission [dbo].[Orders].[u1]", "CREATE Permission [dbo].[Orders].[u2]",
-                           "CREATE Permission [dbo].[Orders].[u3]", "CHANGE Permission [dbo].[F].[u4]",
-                           "DELETE Permission [dbo].[V].[u5]"}));
     ExpectGoldenScripts(Q("permission_scripts"), scripts);
 }
 

@@ -22,7 +22,6 @@ public:
     explicit CleanupGuard(Action action, CleanupWhen when = CleanupWhen::Always)
         : action_(std::move(action)), when_(when), uncaughtAtStart_(std::uncaught_exceptions()) {}
     ~CleanupGuard() {
-        if (dismissed_) return;
         if (when_ == CleanupWhen::OnError && std::uncaught_exceptions() <= uncaughtAtStart_) return;
         try {
             action_();
@@ -33,14 +32,10 @@ public:
     CleanupGuard(const CleanupGuard&) = delete;
     CleanupGuard& operator=(const CleanupGuard&) = delete;
 
-    // The action will not run.
-    void Dismiss() { dismissed_ = true; }
-
 private:
     Action action_;
     CleanupWhen when_;
     int uncaughtAtStart_;
-    bool dismissed_ = false;
 };
 
 template <class Action>

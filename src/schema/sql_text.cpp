@@ -143,10 +143,6 @@ QString QuoteUnicodeString(const QString& text) {
     return NeedsUnicodeLiteral(text) ? QLatin1Char('N') + QuoteString(text, true) : QuoteString(text, true);
 }
 
-DbValue NullDefault(const DbValue& value, const DbValue& defaultValue) {
-    return value.IsNull() ? defaultValue : value;
-}
-
 namespace {
 
 // The literal of GetSQLValue is one constant: no CHAR() for a control character (other than

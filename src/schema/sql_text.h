@@ -38,9 +38,6 @@ QString QuoteString(const QString& text, bool quote);
 // converts a plain literal to its code page and would turn letters it cannot hold into '?'.
 QString QuoteUnicodeString(const QString& text);
 
-// defaultValue when value is null (or empty), else value.
-DbValue NullDefault(const DbValue& value, const DbValue& defaultValue);
-
 // A call of a (system) procedure with text arguments: "EXEC " + procedure + " " + the arguments
 // as GetSQLValue writes them, separated by ", ". A procedure argument must be one constant, so
 // when an argument's literal would need CHAR() or a split line (a control character, a line

@@ -220,8 +220,7 @@ void Executor::RunStatements(const std::vector<StmtPtr>& stmts, bool& stop) {
 static bool ChangesNothing(const Statement& s) {
     switch (s.kind) {
     case StmtKind::Select: return !s.select || s.select->intoTable.isEmpty();
-    // The full-text reports a catalog read asks for (a procedure of the database by that name
-    // runs statements of its own, each judged as it runs).
+    // The full-text reports a catalog read asks for: they only read.
     case StmtKind::Exec:
         return s.object.name.compare(QLatin1String("sp_help_fulltext_tables"), Qt::CaseInsensitive) == 0 ||
                s.object.name.compare(QLatin1String("sp_help_fulltext_columns"), Qt::CaseInsensitive) == 0;

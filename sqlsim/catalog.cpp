@@ -11,6 +11,12 @@ unsigned long long NextRowsVersion() {
     return ++version;
 }
 
+namespace {
+std::atomic<unsigned long long> g_catalogVersion{1};
+}
+unsigned long long CatalogVersion() { return g_catalogVersion.load(std::memory_order_acquire); }
+void CatalogChanged() { g_catalogVersion.fetch_add(1, std::memory_order_acq_rel); }
+
 QString ObjectKey(int uid, const QString& name) { return QString::number(uid) + u'|' + name.toLower(); }
 
 const Column* Object::FindColumn(const QString& col) const {
@@ -131,6 +137,7 @@ const Object* Database::FindObject(const QString& owner, const QString& n) const
     return id ? FindObject(id) : nullptr;
 }
 Object& Database::AddObject(Object obj) {
+    CatalogChanged();
     if (obj.id == 0) obj.id = NewObjectId();
     if (!obj.created.isValid()) obj.created = QDateTime::currentDateTimeUtc();
     obj.schemaVer = ++schemaVersion * 16;
@@ -149,6 +156,7 @@ Object& Database::AddObject(Object obj) {
     return added;
 }
 void Database::RemoveObject(int id) {
+    CatalogChanged();
     auto it = objects.map_.find(id);
     if (it == objects.map_.end()) return;
     const QString key = ObjectKey(it->second.uid, it->second.name);
@@ -168,6 +176,7 @@ void Database::RemoveObject(int id) {
     ++schemaVersion;
 }
 void Database::RenameObject(Object& obj, int uid, const QString& name) {
+    CatalogChanged();
     const QString oldKey = ObjectKey(obj.uid, obj.name), newKey = ObjectKey(uid, name);
     if (!undo_.logs.empty()) {
         SaveObject(obj.id);
@@ -180,6 +189,7 @@ void Database::RenameObject(Object& obj, int uid, const QString& name) {
     objectIds_.insert(newKey, obj.id);
 }
 void Database::SetBinding(Object& obj, bool schemaBound, const std::vector<int>& boundTo) {
+    CatalogChanged();
     if (!undo_.logs.empty()) SaveObject(obj.id);
     RemoveReferrer(obj);
     obj.schemaBound = schemaBound;
@@ -223,6 +233,7 @@ std::vector<const Object*> Database::ForeignKeysTo(int tableId) const {
     return out;
 }
 void Database::Touch(Object& obj) {
+    CatalogChanged();
     obj.schemaVer = ++schemaVersion * 16;
     obj.rowsVersion = NextRowsVersion();  // indexes may have changed: cached keys are stale
 }
@@ -271,6 +282,7 @@ void Database::Undo(DatabaseUndo& log) {
     if (std::find(undo_.logs.begin(), undo_.logs.end(), &log) == undo_.logs.end()) return;
     EndUndo(log);
     objects.Changed();
+    CatalogChanged();
     // What the other open transactions see restored is a change to them like any other.
     for (auto& [id, before] : log.objects) {
         if (!undo_.logs.empty()) SaveObject(id);

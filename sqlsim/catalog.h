@@ -17,6 +17,8 @@
 
 namespace sqlsim {
 
+struct Relation;
+
 struct UserType {
     int xusertype;   // 257 and up for user types; equals xtype for built-in types
     int xtype;       // base type
@@ -294,6 +296,21 @@ struct Database : DatabaseInfo {
     int NewObjectId();
     QString UniqueSuffix();   // hex suffix for generated constraint names
 
+    // The system tables built from this database, kept while CatalogVersion() stays what it was
+    // when they were built; see CachedSystemTable.
+    struct BuiltTables {
+        unsigned long long version = 0;
+        // By lower-case name: the columns built (a bit each, in the table's order) and the table.
+        QHash<QString, std::pair<quint64, std::shared_ptr<const Relation>>> tables;
+        BuiltTables() = default;
+        BuiltTables(const BuiltTables&) {}
+        BuiltTables& operator=(const BuiltTables&) {
+            tables.clear();
+            return *this;
+        }
+    };
+    mutable BuiltTables builtTables;
+
     // A transaction's undo log: from BeginUndo on, every change of this database records what
     // it replaces in the log; Undo puts all of it back, EndUndo forgets the log (COMMIT). Several
     // sessions may log the same database at once.
@@ -324,6 +341,11 @@ private:
 };
 
 unsigned long long NextRowsVersion();
+
+// A number that changes whenever any catalog or data may have changed (DDL, DML, procedures that
+// change the catalog, ROLLBACK): what was built from a catalog is valid while it stays the same.
+unsigned long long CatalogVersion();
+void CatalogChanged();
 
 // Resolves a one-part or two-part name as the server does: owner given, else dbo.
 QString ObjectKey(int uid, const QString& name);

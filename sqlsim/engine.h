@@ -103,12 +103,15 @@ struct LoopSignal {
     bool leave = false;
 };
 
+// Which rows of a system table a query keeps (columns: those a row holds, without qualifier).
+using SystemRowFilter = std::function<bool(const std::vector<RelColumn>& columns, const std::vector<Value>& row)>;
+
 // The rows of a join as positions into the relations it joins, so that no value is copied
 // until a query projects it: each row is one position per relation (kNoRow for the missing side
 // of an outer join, which reads as NULLs), and a column slot is a (relation, column) pair.
 struct JoinedRows {
     static constexpr uint32_t kNoRow = 0xffffffffu;
-    std::vector<Relation> bases;
+    std::vector<std::shared_ptr<const Relation>> bases;  // shared with the cache of a system table
     std::vector<RelColumn> columns;             // of every relation in turn
     std::vector<std::pair<uint32_t, uint32_t>> places;  // by column slot: (relation, its column)
     std::vector<std::vector<Value>> nulls;      // by relation: a NULL of each column's type
@@ -119,10 +122,13 @@ struct JoinedRows {
     const Value& At(const uint32_t* tuple, size_t slot) const {
         const auto [b, c] = places[slot];
         const uint32_t r = tuple[b];
-        return r == kNoRow ? nulls[b][c] : bases[b].rows[r][c];
+        return r == kNoRow ? nulls[b][c] : bases[b]->rows[r][c];
     }
     // One relation whose rows are taken in order.
     static JoinedRows Of(Relation&& rel);
+    // The rows of a shared relation that pass the filter (all without one), in order; its
+    // columns take the qualifier.
+    static JoinedRows Of(std::shared_ptr<const Relation> rel, const QString& qualifier, const SystemRowFilter* filter);
 };
 
 // Name scope for evaluating expressions over one row (with outer scopes for correlation).
@@ -150,11 +156,17 @@ unsigned long long NewScopeGeneration();
 // (lower-case names), only those columns are kept.
 // With filter, a row is kept only when filter(columns, row) holds (columns: those a row holds,
 // without qualifier).
-using SystemRowFilter = std::function<bool(const std::vector<RelColumn>& columns, const std::vector<Value>& row)>;
 bool BuildSystemTable(const ServerState& server, const Database& db, const QString& name, Relation& out,
                       const std::vector<int>* ids = nullptr, const QSet<QString>* columns = nullptr,
                       const SystemRowFilter* filter = nullptr);
 bool SystemTableKeyedById(const QString& name);
+// The whole system table (no ids, no filter), with at least the given columns (all of them
+// without columns), built once per state of the catalog (CatalogVersion) and kept in the database
+// until it changes; the queries of a catalog read share it. Null for a table that is not built
+// from one database alone (sysdatabases, sysaltfiles) or not a system table.
+std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QString& name, const QSet<QString>* columns);
+// Frees the tables kept for an earlier state of the catalog.
+void DropStaleSystemTables(const Database& db);
 // INFORMATION_SCHEMA.TABLES, COLUMNS, VIEWS, ROUTINES, PARAMETERS, TABLE_CONSTRAINTS,
 // KEY_COLUMN_USAGE, REFERENTIAL_CONSTRAINTS, CHECK_CONSTRAINTS, CONSTRAINT_COLUMN_USAGE.
 bool IsInformationSchemaView(const QString& owner, const QString& name);
@@ -176,8 +188,12 @@ public:
     // conjuncts: the WHERE conditions of a query that reads only this table (with its outer scope).
     // columns: the lower-case names of every column the query reads (null: all may be read).
     // filter: for a system table, which of its rows are kept (see BuildSystemTable).
+    // shared: for a system table read whole (not pinned to some objects by conjuncts), the rows
+    // kept for the catalog's state (CachedSystemTable) are handed out there, unfiltered, and the
+    // relation returned is empty.
     Relation ResolveTable(const TableRef& ref, const std::vector<ExprPtr>* conjuncts = nullptr, const Scope* outer = nullptr,
-                          const QSet<QString>* columns = nullptr, const SystemRowFilter* filter = nullptr);
+                          const QSet<QString>* columns = nullptr, const SystemRowFilter* filter = nullptr,
+                          std::shared_ptr<const Relation>* shared = nullptr);
     bool PinnedObjectIds(const std::vector<ExprPtr>& conjuncts, const QString& qualifier, const Scope* outer,
                          std::vector<int>& ids);
     bool EvalPredicate(const Expr& e, const Scope& scope);  // true only when the condition is TRUE

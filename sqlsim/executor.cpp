@@ -215,7 +215,43 @@ void Executor::RunStatements(const std::vector<StmtPtr>& stmts, bool& stop) {
     }
 }
 
+// Whether running the statement itself can change no catalog or data: what it contains (the
+// branches of IF, the body of WHILE and of a block) is run, and judged, statement by statement.
+static bool ChangesNothing(const Statement& s) {
+    switch (s.kind) {
+    case StmtKind::Select: return !s.select || s.select->intoTable.isEmpty();
+    // The full-text reports a catalog read asks for: they only read.
+    case StmtKind::Exec:
+        return s.object.name.compare(QLatin1String("sp_help_fulltext_tables"), Qt::CaseInsensitive) == 0 ||
+               s.object.name.compare(QLatin1String("sp_help_fulltext_columns"), Qt::CaseInsensitive) == 0;
+    case StmtKind::If:
+    case StmtKind::While:
+    case StmtKind::Block:
+    case StmtKind::Declare:
+    case StmtKind::Print:
+    case StmtKind::Return:
+    case StmtKind::Use:
+    case StmtKind::BeginTran:
+    case StmtKind::CommitTran: return true;
+    default: return false;
+    }
+}
+
 void Executor::RunStatement(const Statement& s, bool& stop) {
+    // Any other statement may change a catalog or the rows of a table, through paths too many to
+    // mark one by one (procedures, permissions, users, types, rows): what was built from a catalog
+    // before it, or while it runs, is not used after it.
+    struct ChangeScope {
+        bool changes;
+        explicit ChangeScope(bool c) : changes(c) {
+            if (changes) CatalogChanged();
+        }
+        ~ChangeScope() {
+            if (changes) CatalogChanged();
+        }
+        ChangeScope(const ChangeScope&) = delete;
+        ChangeScope& operator=(const ChangeScope&) = delete;
+    } changeScope(!ChangesNothing(s));
     try {
         switch (s.kind) {
         case StmtKind::Select: DoSelect(s); break;

@@ -6,6 +6,7 @@
 #include <QUuid>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace sqlsim {
 
@@ -976,7 +977,8 @@ bool Executor::PinnedObjectIds(const std::vector<ExprPtr>& conjuncts, const QStr
 }
 
 Relation Executor::ResolveTable(const TableRef& ref, const std::vector<ExprPtr>* conjuncts, const Scope* outer,
-                                const QSet<QString>* columns, const SystemRowFilter* filter) {
+                                const QSet<QString>* columns, const SystemRowFilter* filter,
+                                std::shared_ptr<const Relation>* shared) {
     Database* db = DatabaseFor(ref.database);
     if (!db)
         throw ErrGeneric(911, 16, QStringLiteral("Could not locate entry in sysdatabases for database '%1'. No entry found with that name. Make sure that the name is entered correctly.").arg(ref.database));
@@ -986,11 +988,25 @@ Relation Executor::ResolveTable(const TableRef& ref, const std::vector<ExprPtr>*
         for (RelColumn& c : r.columns) c.qualifier = qualifier;
         return r;
     }
-    const Object* o = db->FindObject(ref.owner, ref.name);
+    const Object* o = std::as_const(*db).FindObject(ref.owner, ref.name);
+    const bool system = (!o || o->IsType("S")) && IsSystemTableName(ref.name);
     std::vector<int> pinned;
-    const bool pin = conjuncts && (!o || o->IsType("S")) && SystemTableKeyedById(ref.name) &&
-                     PinnedObjectIds(*conjuncts, qualifier, outer, pinned);
-    if ((!o || o->IsType("S")) && IsSystemTableName(ref.name) && BuildSystemTable(server_, *db, ref.name, r, pin ? &pinned : nullptr, columns, filter)) {
+    const bool pin = system && conjuncts && SystemTableKeyedById(ref.name) && PinnedObjectIds(*conjuncts, qualifier, outer, pinned);
+    if (system && !pin) {
+        if (std::shared_ptr<const Relation> cached = CachedSystemTable(*db, ref.name, columns)) {
+            if (shared) {
+                *shared = std::move(cached);
+                return r;
+            }
+            r.columns = cached->columns;
+            for (const std::vector<Value>& row : cached->rows)
+                if (!filter || (*filter)(cached->columns, row)) r.rows.push_back(row);
+            for (RelColumn& c : r.columns) c.qualifier = qualifier;
+            return r;
+        }
+    }
+    if (system) DropStaleSystemTables(*db);
+    if (system && BuildSystemTable(server_, *db, ref.name, r, pin ? &pinned : nullptr, columns, filter)) {
         for (RelColumn& c : r.columns) c.qualifier = qualifier;
         return r;
     }

@@ -452,6 +452,25 @@ JoinedRows JoinedRows::Of(Relation&& rel) {
     j.nulls.push_back(std::move(nulls));
     j.tuples.resize(rel.rows.size());
     for (size_t i = 0; i < rel.rows.size(); ++i) j.tuples[i] = static_cast<uint32_t>(i);
+    j.bases.push_back(std::make_shared<const Relation>(std::move(rel)));
+    return j;
+}
+
+JoinedRows JoinedRows::Of(std::shared_ptr<const Relation> rel, const QString& qualifier, const SystemRowFilter* filter) {
+    JoinedRows j;
+    j.columns = rel->columns;
+    j.places.reserve(rel->columns.size());
+    std::vector<Value> nulls;
+    nulls.reserve(rel->columns.size());
+    for (size_t i = 0; i < j.columns.size(); ++i) {
+        j.columns[i].qualifier = qualifier;
+        j.places.emplace_back(0u, static_cast<uint32_t>(i));
+        nulls.push_back(Value::Null(rel->columns[i].xtype));
+    }
+    j.nulls.push_back(std::move(nulls));
+    j.tuples.reserve(rel->rows.size());
+    for (size_t i = 0; i < rel->rows.size(); ++i)
+        if (!filter || (*filter)(rel->columns, rel->rows[i])) j.tuples.push_back(static_cast<uint32_t>(i));
     j.bases.push_back(std::move(rel));
     return j;
 }
@@ -564,7 +583,7 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
     auto rightValue = [&](size_t row, int slot) -> const Value& {
         const auto [b, c] = right.places[static_cast<size_t>(slot)];
         const uint32_t r = right.Tuple(row)[b];
-        return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b].rows[r][c];
+        return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b]->rows[r][c];
     };
     // Integer keys on both sides (or NULLs) are hashed as integers. When only some of the AND-ed
     // keys are, the others are left to the join condition (parentobj.parent_obj = i.id AND
@@ -794,9 +813,14 @@ static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* oute
     if (push && IsSystemTableName(ref.name) && push->exposed.value(exposed) == 1) {
         PushedFilter pushed(ex, ref, outer, *push);
         const SystemRowFilter filter = std::ref(pushed);
-        return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns, &filter));
+        std::shared_ptr<const Relation> shared;
+        Relation r = ex.ResolveTable(ref, nullptr, nullptr, columns, &filter, &shared);
+        return shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias, &filter)
+                      : JoinedRows::Of(std::move(r));
     }
-    return JoinedRows::Of(ex.ResolveTable(ref, nullptr, nullptr, columns));
+    std::shared_ptr<const Relation> shared;
+    Relation r = ex.ResolveTable(ref, nullptr, nullptr, columns, nullptr, &shared);
+    return shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias, nullptr) : JoinedRows::Of(std::move(r));
 }
 
 // ---------------------------------------------------------------- SELECT
@@ -1111,8 +1135,14 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         push.conjuncts = &whereConjuncts;
         push.applied.assign(whereConjuncts.size(), false);
         for (const TableRefPtr& f : q.from) CountExposedNames(*f, push.exposed);
-        if (q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named)
-            src = JoinedRows::Of(ResolveTable(*q.from[0], &whereConjuncts, outer, whole.isEmpty() ? columns : nullptr));
+        if (q.from.size() == 1 && q.from[0]->kind == TableRef::Kind::Named) {
+            const TableRef& ref = *q.from[0];
+            const QSet<QString>* read = whole.isEmpty() ? columns : nullptr;
+            std::shared_ptr<const Relation> shared;
+            Relation r = ResolveTable(ref, &whereConjuncts, outer, read, nullptr, &shared);
+            src = shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias, nullptr)
+                         : JoinedRows::Of(std::move(r));
+        }
         else
             src = BuildFrom(*this, *q.from[0], outer, columns, &push, whole);
         for (size_t i = 1; i < q.from.size(); ++i) {
@@ -1270,7 +1300,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         std::vector<const std::vector<Value>*> rows;
         rows.reserve(tupleRows.size());
         if (src.Width() == 1) {
-            for (const uint32_t* t : tupleRows) rows.push_back(&src.bases[0].rows[*t]);
+            for (const uint32_t* t : tupleRows) rows.push_back(&src.bases[0]->rows[*t]);
         } else {
             joinedRows.reserve(tupleRows.size());
             for (const uint32_t* t : tupleRows) {

@@ -605,21 +605,26 @@ bool SystemTableKeyedById(const QString& name) {
     return names.contains(name.toLower());
 }
 
-bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out,
-                      const std::vector<int>* ids, const QSet<QString>* columns, const SystemRowFilter* filter) {
-    const QString name = nameIn.toLower();
-    struct Wanted {
-        Wanted(const QSet<QString>* w, const SystemRowFilter* f) : savedWanted(t_wanted), savedFilter(t_filter) {
-            t_wanted = w;
-            t_filter = f;
-        }
-        ~Wanted() {
-            t_wanted = savedWanted;
-            t_filter = savedFilter;
-        }
-        const QSet<QString>* savedWanted;
-        const SystemRowFilter* savedFilter;
-    } wanted(columns, filter);
+namespace {
+
+// Sets the columns read and the row filter of the tables built while it lives.
+struct Wanted {
+    Wanted(const QSet<QString>* w, const SystemRowFilter* f) : savedWanted(t_wanted), savedFilter(t_filter) {
+        t_wanted = w;
+        t_filter = f;
+    }
+    ~Wanted() {
+        t_wanted = savedWanted;
+        t_filter = savedFilter;
+    }
+    Wanted(const Wanted&) = delete;
+    Wanted& operator=(const Wanted&) = delete;
+    const QSet<QString>* savedWanted;
+    const SystemRowFilter* savedFilter;
+};
+
+// name: lower case. Without a server, the server-wide tables of master are not built.
+bool Build(const ServerState* server, const Database& db, const QString& name, Relation& out, const std::vector<int>* ids) {
     if (name == "sysobjects") SysObjects(db, out, ids);
     else if (name == "syscolumns") SysColumns(db, out, ids);
     else if (name == "systypes") SysTypes(db, out);
@@ -635,10 +640,76 @@ bool BuildSystemTable(const ServerState& server, const Database& db, const QStri
     else if (name == "sysfiles") SysFiles(db, out);
     else if (name == "sysfulltextcatalogs") SysFullTextCatalogs(db, out);
     else if (name == "sysdepends") SysDepends(db, out);
-    else if (name == "sysdatabases" && db.name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0) SysDatabases(server, out);
-    else if (name == "sysaltfiles" && db.name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0) SysAltFiles(server, out);
+    else if (server && name == "sysdatabases" && db.name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0) SysDatabases(*server, out);
+    else if (server && name == "sysaltfiles" && db.name.compare(QLatin1String("master"), Qt::CaseInsensitive) == 0) SysAltFiles(*server, out);
     else return false;
     return true;
+}
+
+// The columns of each system table built from one database alone (lower-case table name ->
+// lower-case column names), those whose rows may be kept from one query to the next.
+const QHash<QString, QStringList>& DatabaseTableColumns() {
+    static const QHash<QString, QStringList> columns = [] {
+        QHash<QString, QStringList> out;
+        const Database none;
+        for (const char* table : {"sysobjects", "syscolumns", "systypes", "syscomments", "sysindexes", "sysindexkeys",
+                                  "sysreferences", "sysforeignkeys", "sysusers", "sysmembers", "syspermissions",
+                                  "sysfilegroups", "sysfiles", "sysfulltextcatalogs", "sysdepends"}) {
+            Relation r;
+            const std::vector<int> noIds;
+            Wanted all(nullptr, nullptr);
+            Build(nullptr, none, QString::fromLatin1(table), r, &noIds);
+            QStringList& names = out[QString::fromLatin1(table)];
+            for (const RelColumn& c : r.columns) names.push_back(c.name.toLower());
+        }
+        return out;
+    }();
+    return columns;
+}
+
+}  // namespace
+
+bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out,
+                      const std::vector<int>* ids, const QSet<QString>* columns, const SystemRowFilter* filter) {
+    Wanted wanted(columns, filter);
+    return Build(&server, db, nameIn.toLower(), out, ids);
+}
+
+void DropStaleSystemTables(const Database& db) {
+    Database::BuiltTables& cache = db.builtTables;
+    const unsigned long long version = CatalogVersion();
+    if (cache.version == version) return;
+    // The columns are remembered: the next catalog read is likely to ask for the same ones.
+    for (auto& [columns, table] : cache.tables) table.reset();
+    cache.version = version;
+}
+
+std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QString& nameIn, const QSet<QString>* columns) {
+    const QString name = nameIn.toLower();
+    const auto all = DatabaseTableColumns().constFind(name);
+    if (all == DatabaseTableColumns().constEnd()) return nullptr;
+    // The columns read, one bit each in the table's order (no table has more than 64).
+    quint64 wanted = 0;
+    for (qsizetype i = 0; i < all->size(); ++i)
+        if (!columns || columns->contains(all->at(i))) wanted |= quint64(1) << i;
+    DropStaleSystemTables(db);
+    Database::BuiltTables& cache = db.builtTables;
+    // One table per name, with every column a query has read from it so far: the queries of a
+    // catalog read ask for different columns of the same tables. A query never names the extra
+    // columns (it reads all of them through "*"), so they change no answer.
+    auto& [have, table] = cache.tables[name];
+    if (table && (have & wanted) == wanted) return table;
+    have |= wanted;
+    QSet<QString> read;
+    for (qsizetype i = 0; i < all->size(); ++i)
+        if (have & (quint64(1) << i)) read.insert(all->at(i));
+    auto built = std::make_shared<Relation>();
+    {
+        Wanted scope(&read, nullptr);
+        Build(nullptr, db, name, *built, nullptr);
+    }
+    table = built;
+    return built;
 }
 
 }  // namespace sqlsim

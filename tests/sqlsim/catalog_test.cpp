@@ -377,3 +377,44 @@ TEST_F(Catalog, ChangingTheOwnerMovesTheObjectAndItsConstraints) {
     EXPECT_EQ(rs.rows[0][0].AsString().toStdString(), "ann");
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT COUNT(*) FROM syspermissions WHERE id = OBJECT_ID('ann.u')")).rows[0][0].AsInt(), 0);
 }
+
+// The system tables a query reads whole are kept between queries while the catalog stays the same:
+// after each kind of change, the same query must see it (before it, it must not).
+TEST_F(Catalog, SystemTableQueriesSeeEveryChange) {
+    Run(QStringLiteral("CREATE TABLE t (a int NOT NULL, b int NULL)\nGO\nCREATE DEFAULT D_Zero AS 0\nGO\n"));
+    const QString userTables = QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE xtype = 'U'");
+    const QString columnsOfT = QStringLiteral(
+        "SELECT COUNT(*) FROM syscolumns c INNER JOIN sysobjects o ON o.id = c.id WHERE o.name = 't' AND c.name LIKE '%'");
+    struct Case {
+        const char* change;
+        QString query;
+        const char *before, *after;
+    };
+    const Case cases[] = {
+        {"CREATE TABLE u (x int)", userTables, "1", "2"},
+        {"DROP TABLE u", userTables, "2", "1"},
+        {"ALTER TABLE t ADD c int NULL", columnsOfT, "2", "3"},
+        {"ALTER TABLE t DROP COLUMN c", columnsOfT, "3", "2"},
+        {"EXEC sp_rename 't.b', 'bb', 'COLUMN'", QStringLiteral("SELECT MAX(name) FROM syscolumns WHERE name LIKE 'b%'"), "b", "bb"},
+        {"EXEC sp_rename 't', 't2'", QStringLiteral("SELECT MIN(name) FROM sysobjects WHERE xtype = 'U'"), "t", "t2"},
+        {"EXEC sp_rename 't2', 't'", QStringLiteral("SELECT MIN(name) FROM sysobjects WHERE xtype = 'U'"), "t2", "t"},
+        {"BEGIN TRAN\nCREATE TABLE v (x int)\nSELECT COUNT(*) FROM sysobjects WHERE xtype = 'U'\nROLLBACK", userTables, "1", "1"},
+        {"GRANT SELECT ON t TO public", QStringLiteral("SELECT COUNT(*) FROM syspermissions"), "0", "1"},
+        {"INSERT INTO t (a) VALUES (1)", QStringLiteral("SELECT rows FROM sysindexes WHERE name = 't'"), "0", "1"},
+        {"EXEC sp_addtype ssn, 'varchar(11)'", QStringLiteral("SELECT COUNT(*) FROM systypes WHERE name = 'ssn'"), "0", "1"},
+        {"EXEC sp_bindefault 'D_Zero', 't.a'", QStringLiteral("SELECT COUNT(*) FROM syscolumns WHERE cdefault <> 0"), "0", "1"},
+        {"EXEC sp_addrole 'auditors'", QStringLiteral("SELECT COUNT(*) FROM sysusers WHERE name = 'auditors'"), "0", "1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Outcome(*session_, c.query), c.before) << c.change;
+        Run(QString::fromLatin1(c.change));
+        EXPECT_EQ(Outcome(*session_, c.query), c.after) << c.change;
+    }
+    // A transaction another connection leaves open is rolled back when it closes, outside any
+    // statement of this one.
+    auto other = server_.Connect(QStringLiteral("cat"));
+    ASSERT_EQ(Errors(other->Execute(QStringLiteral("BEGIN TRAN\nCREATE TABLE w (x int)"))).toStdString(), std::string());
+    EXPECT_EQ(Outcome(*session_, userTables), "2");
+    other.reset();
+    EXPECT_EQ(Outcome(*session_, userTables), "1");
+}

@@ -50,8 +50,10 @@ struct Token {
     }
     template <size_t N>
     bool IsOp(const char (&op)[N]) const {
-        return kind == TokKind::Op && text.size() == static_cast<qsizetype>(N - 1) &&
-               text == QLatin1StringView(op, N - 1);
+        if (kind != TokKind::Op || text.size() != static_cast<qsizetype>(N - 1)) return false;
+        for (size_t i = 0; i + 1 < N; ++i)
+            if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(op[i])) return false;
+        return true;
     }
     QString Text() const { return text.toString(); }
 };

@@ -36,7 +36,12 @@ public:
     QStringView View() const { return view_; }
     QString ToString() const { return view_.toString(); }
     template <size_t N>
-    bool operator==(const char (&upper)[N]) const { return view_ == QLatin1StringView(upper, N - 1); }
+    bool operator==(const char (&upper)[N]) const {
+        if (view_.size() != static_cast<qsizetype>(N - 1)) return false;
+        for (size_t i = 0; i + 1 < N; ++i)
+            if (view_[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(upper[i])) return false;
+        return true;
+    }
 
 private:
     static constexpr qsizetype kShort = 32;

@@ -175,9 +175,9 @@ QString BracketColumns(const QString& text, const Object& table) {
             const Token& t = lex.tokens[i];
             if (t.kind != TokKind::Ident && t.kind != TokKind::QuotedIdent) continue;
             bool isCall = i + 1 < lex.tokens.size() && lex.tokens[i + 1].IsOp("(");
-            if (isCall || !table.FindColumn(t.text)) continue;
+            if (isCall || !table.FindColumn(t.Text())) continue;
             out += text.mid(last, t.start - last);
-            out += u'[' + table.FindColumn(t.text)->name + u']';
+            out += u'[' + table.FindColumn(t.Text())->name + u']';
             last = t.end;
         }
     }

@@ -16,45 +16,49 @@ QString Near(const QString& text, int pos) { return text.mid(pos, 30); }
 
 // A literal without the N prefix is varchar in the database's code page (1252 for the Latin1
 // collations the simulator knows): a character that page cannot hold becomes '?'.
-QString InCodePage1252(QString text) {
+bool InCodePage1252(char16_t u) {
     static const char16_t extra[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
                                      0x0160, 0x2039, 0x0152, 0x017D, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
                                      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178,
                                      0x0081, 0x008D, 0x008F, 0x0090, 0x009D};
-    for (QChar& c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) continue;
-        if (std::find(std::begin(extra), std::end(extra), u) == std::end(extra)) c = u'?';
-    }
-    return text;
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return true;
+    return std::find(std::begin(extra), std::end(extra), u) != std::end(extra);
 }
 
 }  // namespace
 
 LexResult Tokenize(const QString& text, bool quotedIdentifier) {
     LexResult r;
-    const int n = static_cast<int>(text.size());
+    r.source = text;
+    const QStringView src(r.source);
+    const int n = static_cast<int>(src.size());
+    r.tokens.reserve(static_cast<size_t>(n / 5) + 2);
     int i = 0;
-    auto push = [&](TokKind k, QString t, int s, int e) { r.tokens.push_back(Token{k, std::move(t), s, e}); };
+    auto push = [&](TokKind k, QStringView t, int s, int e) { r.tokens.push_back(Token{k, t, s, e}); };
+    // A text that is not a piece of the source is kept with the result.
+    auto keep = [&](QString built) -> QStringView {
+        r.built.push_back(std::move(built));
+        return QStringView(r.built.back());
+    };
     auto fail = [&](int number, int pos) {
         r.ok = false;
         r.errorNumber = number;
         r.errorNear = Near(text, pos);
     };
     while (i < n && r.ok) {
-        const QChar c = text[i];
+        const QChar c = src[i];
         if (c.isSpace()) { ++i; continue; }
-        if (c == u'-' && i + 1 < n && text[i + 1] == u'-') {
-            while (i < n && text[i] != u'\n') ++i;
+        if (c == u'-' && i + 1 < n && src[i + 1] == u'-') {
+            while (i < n && src[i] != u'\n') ++i;
             continue;
         }
-        if (c == u'/' && i + 1 < n && text[i + 1] == u'*') {
+        if (c == u'/' && i + 1 < n && src[i + 1] == u'*') {
             // Block comments nest in T-SQL.
             int depth = 0;
             int s = i;
             while (i < n) {
-                if (text[i] == u'/' && i + 1 < n && text[i + 1] == u'*') { ++depth; i += 2; continue; }
-                if (text[i] == u'*' && i + 1 < n && text[i + 1] == u'/') {
+                if (src[i] == u'/' && i + 1 < n && src[i + 1] == u'*') { ++depth; i += 2; continue; }
+                if (src[i] == u'*' && i + 1 < n && src[i + 1] == u'/') {
                     i += 2;
                     if (--depth == 0) break;
                     continue;
@@ -65,114 +69,126 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
             continue;
         }
         const int start = i;
-        auto readQuoted = [&](QChar close, int from, QString& out) -> bool {
+        // The contents of a quoted token that starts at from, with doubled closing characters
+        // undone; i moves past the closing character. A varchar literal takes the code page's
+        // characters only. False when the text ends before the token does.
+        auto readQuoted = [&](QChar close, int from, bool codePage, QStringView& out) -> bool {
             int j = from;
+            bool doubled = false, foreign = false;
             while (j < n) {
-                if (text[j] == close) {
-                    if (j + 1 < n && text[j + 1] == close) { out += close; j += 2; continue; }
-                    i = j + 1;
-                    return true;
+                const QChar ch = src[j];
+                if (ch == close) {
+                    if (j + 1 < n && src[j + 1] == close) { doubled = true; j += 2; continue; }
+                    break;
                 }
-                out += text[j++];
+                if (codePage && !InCodePage1252(ch.unicode())) foreign = true;
+                ++j;
             }
-            return false;
-        };
-        if ((c == u'N' || c == u'n') && i + 1 < n && text[i + 1] == u'\'') {
+            if (j >= n) return false;
+            i = j + 1;
+            if (!doubled && !foreign) {
+                out = src.sliced(from, j - from);
+                return true;
+            }
             QString s;
-            if (!readQuoted(u'\'', i + 2, s)) { fail(105, start); break; }
-            push(TokKind::NString, s, start, i);
+            s.reserve(j - from);
+            for (int k = from; k < j; ++k) {
+                QChar ch = src[k];
+                if (ch == close) ++k;  // the first of a doubled pair stands for the character
+                if (codePage && !InCodePage1252(ch.unicode())) ch = u'?';
+                s += ch;
+            }
+            out = keep(std::move(s));
+            return true;
+        };
+        QStringView quoted;
+        if ((c == u'N' || c == u'n') && i + 1 < n && src[i + 1] == u'\'') {
+            if (!readQuoted(u'\'', i + 2, false, quoted)) { fail(105, start); break; }
+            push(TokKind::NString, quoted, start, i);
             continue;
         }
         if (c == u'\'') {
-            QString s;
-            if (!readQuoted(u'\'', i + 1, s)) { fail(105, start); break; }
-            push(TokKind::String, InCodePage1252(std::move(s)), start, i);
+            if (!readQuoted(u'\'', i + 1, true, quoted)) { fail(105, start); break; }
+            push(TokKind::String, quoted, start, i);
             continue;
         }
         if (c == u'[') {
-            QString s;
-            if (!readQuoted(u']', i + 1, s)) { fail(105, start); break; }
-            push(TokKind::QuotedIdent, s, start, i);
+            if (!readQuoted(u']', i + 1, false, quoted)) { fail(105, start); break; }
+            push(TokKind::QuotedIdent, quoted, start, i);
             continue;
         }
         if (c == u'"') {
-            QString s;
-            if (!readQuoted(u'"', i + 1, s)) { fail(105, start); break; }
-            if (quotedIdentifier) push(TokKind::QuotedIdent, s, start, i);
-            else push(TokKind::String, InCodePage1252(std::move(s)), start, i);
+            if (!readQuoted(u'"', i + 1, !quotedIdentifier, quoted)) { fail(105, start); break; }
+            push(quotedIdentifier ? TokKind::QuotedIdent : TokKind::String, quoted, start, i);
             continue;
         }
-        if (c == u'0' && i + 1 < n && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+        if (c == u'0' && i + 1 < n && (src[i + 1] == u'x' || src[i + 1] == u'X')) {
             int j = i + 2;
-            while (j < n && (text[j].isDigit() || (text[j].toLower() >= u'a' && text[j].toLower() <= u'f'))) ++j;
-            push(TokKind::Binary, text.mid(i + 2, j - i - 2), start, j);
+            while (j < n && (src[j].isDigit() || (src[j].toLower() >= u'a' && src[j].toLower() <= u'f'))) ++j;
+            push(TokKind::Binary, src.sliced(i + 2, j - i - 2), start, j);
             i = j;
             continue;
         }
-        if (c.isDigit() || (c == u'.' && i + 1 < n && text[i + 1].isDigit()) || c == u'$') {
+        if (c.isDigit() || (c == u'.' && i + 1 < n && src[i + 1].isDigit()) || c == u'$') {
             int j = i;
             bool money = false;
             if (c == u'$') {
                 money = true;
                 ++j;
-                if (j < n && (text[j] == u'-' || text[j] == u'+')) ++j;
+                if (j < n && (src[j] == u'-' || src[j] == u'+')) ++j;
             }
             bool dot = false, exp = false;
-            while (j < n && text[j].isDigit()) ++j;
-            if (j < n && text[j] == u'.') { dot = true; ++j; while (j < n && text[j].isDigit()) ++j; }
-            if (!money && j < n && (text[j] == u'e' || text[j] == u'E')) {
+            while (j < n && src[j].isDigit()) ++j;
+            if (j < n && src[j] == u'.') { dot = true; ++j; while (j < n && src[j].isDigit()) ++j; }
+            if (!money && j < n && (src[j] == u'e' || src[j] == u'E')) {
                 int k = j + 1;
-                if (k < n && (text[k] == u'+' || text[k] == u'-')) ++k;
-                if (k < n && text[k].isDigit()) {
+                if (k < n && (src[k] == u'+' || src[k] == u'-')) ++k;
+                if (k < n && src[k].isDigit()) {
                     exp = true;
                     j = k;
-                    while (j < n && text[j].isDigit()) ++j;
+                    while (j < n && src[j].isDigit()) ++j;
                 }
             }
             if (money && j == i + 1) {  // a lone '$' is not a literal
-                push(TokKind::Op, QStringLiteral("$"), start, j);
+                push(TokKind::Op, src.sliced(i, 1), start, j);
                 i = j;
                 continue;
             }
             TokKind k = money ? TokKind::Money : exp ? TokKind::Float : dot ? TokKind::Decimal : TokKind::Integer;
-            push(k, text.mid(i + (money ? 1 : 0), j - i - (money ? 1 : 0)), start, j);
+            push(k, src.sliced(i + (money ? 1 : 0), j - i - (money ? 1 : 0)), start, j);
             i = j;
             continue;
         }
         if (c == u'@') {
             int j = i + 1;
-            while (j < n && IsIdentPart(text[j])) ++j;
-            push(TokKind::Variable, text.mid(i, j - i), start, j);
+            while (j < n && IsIdentPart(src[j])) ++j;
+            push(TokKind::Variable, src.sliced(i, j - i), start, j);
             i = j;
             continue;
         }
         if (IsIdentStart(c)) {
             int j = i + 1;
-            while (j < n && IsIdentPart(text[j])) ++j;
-            push(TokKind::Ident, text.mid(i, j - i), start, j);
+            bool ascii = c.unicode() < 0x80;
+            for (; j < n && IsIdentPart(src[j]); ++j) ascii = ascii && src[j].unicode() < 0x80;
+            push(TokKind::Ident, src.sliced(i, j - i), start, j);
+            r.tokens.back().ascii = ascii;
             i = j;
             continue;
         }
         static constexpr char16_t twoChar[][2] = {{u'<', u'>'}, {u'!', u'='}, {u'>', u'='}, {u'<', u'='},
                                                   {u'!', u'<'}, {u'!', u'>'}, {u'*', u'='}, {u'=', u'*'}};
-        bool matched = false;
+        int width = 1;
         if (i + 1 < n) {
-            const char16_t second = text[i + 1].unicode();
+            const char16_t second = src[i + 1].unicode();
             for (const auto& op : twoChar) {
-                if (op[0] == c.unicode() && op[1] == second) {
-                    // "*=" is the old outer join only when not a multiplication followed by '='.
-                    push(TokKind::Op, text.mid(i, 2), start, i + 2);
-                    i += 2;
-                    matched = true;
-                    break;
-                }
+                // "*=" is the old outer join only when not a multiplication followed by '='.
+                if (op[0] == c.unicode() && op[1] == second) { width = 2; break; }
             }
         }
-        if (matched) continue;
-        push(TokKind::Op, QString(c), start, i + 1);
-        ++i;
+        push(TokKind::Op, src.sliced(i, width), start, i + width);
+        i += width;
     }
-    r.tokens.push_back(Token{TokKind::End, QString(), n, n});
+    r.tokens.push_back(Token{TokKind::End, QStringView(), n, n});
     return r;
 }
 

@@ -24,22 +24,38 @@ enum class TokKind {
 
 struct Token {
     TokKind kind = TokKind::End;
-    QString text;   // identifier/string contents (unquoted), operator text, or literal text
+    // Identifier/string contents (unquoted), operator text, or literal text. A view into the
+    // tokenized text, or into the LexResult's own copy of a quoted text whose doubled quotes
+    // were undone: valid while the LexResult that holds the token lives.
+    QStringView text;
     int start = 0;  // offset of the first character in the source
     int end = 0;    // offset after the last character
+    bool ascii = false;  // a plain identifier of ASCII characters only
 
-    // The parser asks these of every token many times over. They are inline so that a literal's
-    // length is known where the call is compiled, and the length is compared first.
-    bool IsWord(const char* upper) const {  // plain identifier equal to the keyword, any case
-        if (kind != TokKind::Ident) return false;
-        const QLatin1StringView word(upper, static_cast<qsizetype>(std::char_traits<char>::length(upper)));
-        return text.size() == word.size() && text.compare(word, Qt::CaseInsensitive) == 0;
+    // The parser asks these of every token many times over. They take the keyword as a literal,
+    // so that its length is known where the call is compiled, and the length is compared first.
+    template <size_t N>
+    bool IsWord(const char (&upper)[N]) const { return IsWord(QLatin1StringView(upper, N - 1)); }
+    bool IsWord(QLatin1StringView word) const {  // plain identifier equal to the keyword, any case
+        if (kind != TokKind::Ident || text.size() != word.size()) return false;
+        if (!ascii) return text.compare(word, Qt::CaseInsensitive) == 0;
+        for (qsizetype i = 0; i < word.size(); ++i) {
+            char16_t c = text[i].unicode();
+            char16_t w = word[i].unicode();
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+            if (w >= u'a' && w <= u'z') w = static_cast<char16_t>(w - 32);
+            if (c != w) return false;
+        }
+        return true;
     }
-    bool IsOp(const char* op) const {
-        if (kind != TokKind::Op) return false;
-        const QLatin1StringView symbol(op, static_cast<qsizetype>(std::char_traits<char>::length(op)));
-        return text.size() == symbol.size() && text == symbol;
+    template <size_t N>
+    bool IsOp(const char (&op)[N]) const {
+        if (kind != TokKind::Op || text.size() != static_cast<qsizetype>(N - 1)) return false;
+        for (size_t i = 0; i + 1 < N; ++i)
+            if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(op[i])) return false;
+        return true;
     }
+    QString Text() const { return text.toString(); }
 };
 
 struct LexResult {
@@ -47,6 +63,10 @@ struct LexResult {
     bool ok = true;
     QString errorNear;          // text near the unclosed quote or comment
     int errorNumber = 0;        // 105 unclosed quotation mark, 113 missing end comment mark
+    // What the tokens' texts point into: the tokenized text (a shared copy, so that a temporary
+    // passed to Tokenize does not leave them dangling) and the texts built for quoted tokens.
+    QString source;
+    std::vector<QString> built;
 };
 
 LexResult Tokenize(const QString& text, bool quotedIdentifier);

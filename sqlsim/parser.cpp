@@ -1,6 +1,8 @@
 #include "sqlsim/parser.h"
 
-#include <QSet>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 
 namespace sqlsim {
 
@@ -8,41 +10,90 @@ namespace {
 
 const int kMaxDepth = 200;
 
-const QSet<QString>& ReservedWords() {
-    static const QSet<QString> words = [] {
-        QSet<QString> s;
-        for (const char* w : {"ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "BACKUP", "BEGIN", "BETWEEN",
-                              "BREAK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED",
-                              "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT", "CONTINUE", "CONVERT",
-                              "CREATE", "CROSS", "CURRENT", "CURRENT_DATE", "CURRENT_TIMESTAMP", "CURRENT_USER",
-                              "CURSOR", "DATABASE", "DBCC", "DEALLOCATE", "DECLARE", "DEFAULT", "DELETE", "DENY",
-                              "DESC", "DISTINCT", "DROP", "ELSE", "END", "ESCAPE", "EXCEPT", "EXEC", "EXECUTE",
-                              "EXISTS", "EXIT", "FETCH", "FOR", "FOREIGN", "FROM", "FULL", "FUNCTION", "GOTO",
-                              "GRANT", "GROUP", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT", "IF", "IN",
-                              "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "KILL", "LEFT",
-                              "LIKE", "NOCHECK", "NONCLUSTERED", "NOT", "NULL", "OF", "OFF", "ON", "OPEN", "OPTION",
-                              "OR", "ORDER", "OUTER", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "RAISERROR", "READ",
-                              "REFERENCES", "RETURN", "REVOKE", "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL",
-                              "RULE", "SELECT", "SESSION_USER", "SET", "SETUSER", "SOME", "STATISTICS",
-                              "SYSTEM_USER", "TABLE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION", "TRIGGER",
-                              "TRUNCATE", "UNION", "UNIQUE", "UPDATE", "USE", "USER", "VALUES", "VIEW", "WAITFOR",
-                              "WHEN", "WHERE", "WHILE", "WITH", "WRITETEXT"})
-            s.insert(QString::fromLatin1(w));
-        return s;
-    }();
+// The upper-case form of a word, as QString::toUpper gives it. A short word of ASCII characters
+// (every keyword is one) is folded into a buffer of its own, without allocating.
+class UpperWord {
+public:
+    explicit UpperWord(QStringView word) {
+        if (word.size() <= kShort) {
+            bool ascii = true;
+            for (qsizetype i = 0; i < word.size() && ascii; ++i) {
+                const char16_t c = word[i].unicode();
+                ascii = c < 0x80;
+                buffer_[i] = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+            }
+            if (ascii) {
+                view_ = QStringView(buffer_, word.size());
+                return;
+            }
+        }
+        other_ = word.toString().toUpper();
+        view_ = other_;
+    }
+    UpperWord(const UpperWord&) = delete;
+    UpperWord& operator=(const UpperWord&) = delete;
+
+    QStringView View() const { return view_; }
+    QString ToString() const { return view_.toString(); }
+    template <size_t N>
+    bool operator==(const char (&upper)[N]) const {
+        if (view_.size() != static_cast<qsizetype>(N - 1)) return false;
+        for (size_t i = 0; i + 1 < N; ++i)
+            if (view_[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(upper[i])) return false;
+        return true;
+    }
+
+private:
+    static constexpr qsizetype kShort = 32;
+    char16_t buffer_[kShort];
+    QString other_;
+    QStringView view_;
+};
+
+// A fixed set of upper-case words, looked up by a word's upper-case form without copying it.
+class WordSet {
+public:
+    WordSet(std::initializer_list<const char*> words) {
+        texts_.reserve(words.size());
+        for (const char* w : words) texts_.emplace_back(w, w + std::char_traits<char>::length(w));
+        for (const std::u16string& t : texts_) set_.insert(t);
+    }
+    bool Contains(QStringView word) const {
+        const UpperWord upper(word);
+        return set_.count(std::u16string_view(upper.View().utf16(), static_cast<size_t>(upper.View().size()))) != 0;
+    }
+
+private:
+    std::vector<std::u16string> texts_;
+    std::unordered_set<std::u16string_view> set_;
+};
+
+const WordSet& ReservedWords() {
+    static const WordSet words{
+        "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "BACKUP", "BEGIN", "BETWEEN",
+        "BREAK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED",
+        "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT", "CONTINUE", "CONVERT",
+        "CREATE", "CROSS", "CURRENT", "CURRENT_DATE", "CURRENT_TIMESTAMP", "CURRENT_USER",
+        "CURSOR", "DATABASE", "DBCC", "DEALLOCATE", "DECLARE", "DEFAULT", "DELETE", "DENY",
+        "DESC", "DISTINCT", "DROP", "ELSE", "END", "ESCAPE", "EXCEPT", "EXEC", "EXECUTE",
+        "EXISTS", "EXIT", "FETCH", "FOR", "FOREIGN", "FROM", "FULL", "FUNCTION", "GOTO",
+        "GRANT", "GROUP", "HAVING", "HOLDLOCK", "IDENTITY", "IDENTITY_INSERT", "IF", "IN",
+        "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "KILL", "LEFT",
+        "LIKE", "NOCHECK", "NONCLUSTERED", "NOT", "NULL", "OF", "OFF", "ON", "OPEN", "OPTION",
+        "OR", "ORDER", "OUTER", "PRIMARY", "PRINT", "PROC", "PROCEDURE", "RAISERROR", "READ",
+        "REFERENCES", "RETURN", "REVOKE", "RIGHT", "ROLLBACK", "ROWCOUNT", "ROWGUIDCOL",
+        "RULE", "SELECT", "SESSION_USER", "SET", "SETUSER", "SOME", "STATISTICS",
+        "SYSTEM_USER", "TABLE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION", "TRIGGER",
+        "TRUNCATE", "UNION", "UNIQUE", "UPDATE", "USE", "USER", "VALUES", "VIEW", "WAITFOR",
+        "WHEN", "WHERE", "WHILE", "WITH", "WRITETEXT"};
     return words;
 }
 
-const QSet<QString>& TableHints() {
-    static const QSet<QString> words = [] {
-        QSet<QString> s;
-        for (const char* w : {"NOLOCK", "READUNCOMMITTED", "HOLDLOCK", "UPDLOCK", "TABLOCK", "TABLOCKX", "PAGLOCK",
-                              "ROWLOCK", "NOWAIT", "READPAST", "XLOCK", "SERIALIZABLE", "REPEATABLEREAD",
-                              "READCOMMITTED", "INDEX", "FASTFIRSTROW", "NOEXPAND"})
-            s.insert(QString::fromLatin1(w));
-        return s;
-    }();
-    return words;
+bool IsTableHint(QStringView word) {
+    static const WordSet words{"NOLOCK", "READUNCOMMITTED", "HOLDLOCK", "UPDLOCK", "TABLOCK", "TABLOCKX", "PAGLOCK",
+                               "ROWLOCK", "NOWAIT", "READPAST", "XLOCK", "SERIALIZABLE", "REPEATABLEREAD",
+                               "READCOMMITTED", "INDEX", "FASTFIRSTROW", "NOEXPAND"};
+    return words.Contains(word);
 }
 
 struct ParseError {
@@ -51,7 +102,7 @@ struct ParseError {
 
 class Parser {
 public:
-    Parser(const QString& text, std::vector<Token> tokens) : text_(text), toks_(std::move(tokens)) {}
+    Parser(const QString& text, LexResult lex) : text_(text), lex_(std::move(lex)), toks_(lex_.tokens) {}
 
     std::vector<StmtPtr> ParseAll() {
         std::vector<StmtPtr> out;
@@ -70,7 +121,8 @@ public:
 
 private:
     const QString& text_;
-    std::vector<Token> toks_;
+    LexResult lex_;  // holds what the tokens' texts point into
+    const std::vector<Token>& toks_;
     size_t pos_ = 0;
     int depth_ = 0;
     // FOR XML may end a SELECT statement (in a batch or a procedure), never a subquery, a view,
@@ -106,37 +158,47 @@ private:
     [[noreturn]] void Fail() const { Fail(Peek()); }
     [[noreturn]] void Fail(const Token& t) const {
         if (t.kind == TokKind::Ident && IsReservedWord(t.text))
-            throw ParseError{ErrKeywordNear(t.text)};
+            throw ParseError{ErrKeywordNear(t.Text())};
         QString near = t.kind == TokKind::End ? QString() : text_.mid(t.start, t.end - t.start);
         SqlError e = ErrSyntaxNear(near);
         e.text = QStringLiteral("Line %1: %2").arg(LineOf(t.start)).arg(e.text);
         throw ParseError{e};
     }
-    bool IsWord(const char* w, size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
-    bool IsOp(const char* op, size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
-    bool AcceptWord(const char* w) {
+    // Keywords and operators come as literals, so that their length is known where the call is
+    // compiled.
+    template <size_t N>
+    bool IsWord(const char (&w)[N], size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
+    template <size_t N>
+    bool IsOp(const char (&op)[N], size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
+    bool IsWord(QLatin1StringView w, size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
+    template <size_t N>
+    bool AcceptWord(const char (&w)[N]) { return AcceptWord(QLatin1StringView(w, N - 1)); }
+    bool AcceptWord(QLatin1StringView w) {
         if (IsWord(w)) { ++pos_; return true; }
         return false;
     }
-    bool AcceptOp(const char* op) {
+    template <size_t N>
+    bool AcceptOp(const char (&op)[N]) {
         if (IsOp(op)) { ++pos_; return true; }
         return false;
     }
-    void ExpectWord(const char* w) { if (!AcceptWord(w)) Fail(); }
-    void ExpectOp(const char* op) { if (!AcceptOp(op)) Fail(); }
+    template <size_t N>
+    void ExpectWord(const char (&w)[N]) { if (!AcceptWord(w)) Fail(); }
+    template <size_t N>
+    void ExpectOp(const char (&op)[N]) { if (!AcceptOp(op)) Fail(); }
     bool IsName(size_t ahead = 0) const {
         const Token& t = Peek(ahead);
         return t.kind == TokKind::QuotedIdent || (t.kind == TokKind::Ident && !IsReservedWord(t.text));
     }
     QString ExpectName() {
         if (!IsName()) Fail();
-        return Next().text;
+        return Next().Text();
     }
     // Any identifier, reserved or not (option names, types).
     QString ExpectAnyWord() {
         const Token& t = Peek();
         if (t.kind != TokKind::Ident && t.kind != TokKind::QuotedIdent) Fail();
-        return Next().text;
+        return Next().Text();
     }
     int LastEnd() const { return pos_ > 0 ? toks_[pos_ - 1].end : 0; }
 
@@ -145,16 +207,16 @@ private:
         QStringList parts;
         if (Peek().kind == TokKind::Variable) {  // a table variable
             ObjectName n;
-            n.name = Next().text;
+            n.name = Next().Text();
             return n;
         }
         if (!IsName()) Fail();
-        parts << Next().text;
+        parts << Next().Text();
         while (IsOp(".")) {
             ++pos_;
             if (IsOp(".")) { parts << QString(); continue; }
             if (!IsName() && !(Peek().kind == TokKind::Ident)) Fail();
-            parts << Next().text;
+            parts << Next().Text();
         }
         if (parts.size() > 4) Fail();
         ObjectName n;
@@ -170,7 +232,7 @@ private:
         if (AcceptOp("-")) neg = true;
         else AcceptOp("+");
         if (Peek().kind != TokKind::Integer) Fail();
-        long long v = Next().text.toLongLong();
+        long long v = Next().Text().toLongLong();
         return neg ? -v : v;
     }
 
@@ -179,7 +241,7 @@ private:
         const Token& tok = Peek();
         if (tok.kind != TokKind::Ident && tok.kind != TokKind::QuotedIdent) Fail();
         ++pos_;
-        t.name = tok.text;
+        t.name = tok.Text();
         if (tok.kind == TokKind::Ident && IsOp(".")) {  // owner-qualified user type
             ++pos_;
             t.name = ExpectAnyWord();
@@ -219,7 +281,7 @@ private:
             }
             Fail();
         }
-        const QString w = t.text.toUpper();
+        const UpperWord w(t.text);
         if (w == "SELECT") {
             s->kind = StmtKind::Select;
             forXmlAllowed_ = true;
@@ -240,7 +302,7 @@ private:
         } else if (w == "USE") {
             ++pos_;
             s->kind = StmtKind::Use;
-            if (Peek().kind == TokKind::String) s->text = Next().text;
+            if (Peek().kind == TokKind::String) s->text = Next().Text();
             else s->text = ExpectAnyWord();
         } else if (w == "SET") {
             ParseSet(*s);
@@ -337,7 +399,7 @@ private:
         } else if (w == "BREAK" || w == "CONTINUE") {
             ++pos_;
             s->kind = StmtKind::Noop;
-            s->kindWord = w;
+            s->kindWord = w.ToString();
         } else if (firstInBatch && IsName()) {
             // A batch may start with a procedure call without EXEC.
             ParseExec(*s);
@@ -352,13 +414,13 @@ private:
         const Token& t = Peek();
         if (t.kind == TokKind::End) return false;
         if (t.kind == TokKind::Ident) {
-            const QString u = t.text.toUpper();
+            const UpperWord u(t.text);
             if (u == "NULL" || u == "CASE" || u == "CONVERT" || u == "EXISTS" || u == "NOT" || u == "CURRENT_USER" ||
                 u == "USER" || u == "SESSION_USER" || u == "SYSTEM_USER" || u == "CURRENT_TIMESTAMP")
                 return true;
             return !IsReservedWord(t.text);
         }
-        if (t.kind == TokKind::Op) return t.text == "(" || t.text == "-" || t.text == "+" || t.text == "~";
+        if (t.kind == TokKind::Op) return t.IsOp("(") || t.IsOp("-") || t.IsOp("+") || t.IsOp("~");
         return true;
     }
 
@@ -439,12 +501,12 @@ private:
         s.kind = StmtKind::Update;
         s.object = ParseObjectName();
         SkipTableHintsWith();
-        if (IsOp("(") && Peek(1).kind == TokKind::Ident && TableHints().contains(Peek(1).text.toUpper())) SkipBalanced();
+        if (IsOp("(") && Peek(1).kind == TokKind::Ident && IsTableHint(Peek(1).text)) SkipBalanced();
         ExpectWord("SET");
         do {
             QString target;
             if (Peek().kind == TokKind::Variable) {
-                target = Next().text;
+                target = Next().Text();
             } else {
                 ObjectName n = ParseObjectName();
                 target = n.name;
@@ -470,7 +532,7 @@ private:
         ++pos_;
         s.kind = StmtKind::Set;
         if (Peek().kind == TokKind::Variable) {
-            QString var = Next().text;
+            QString var = Next().Text();
             ExpectOp("=");
             if (IsWord("CURSOR")) {
                 s.text = var;
@@ -506,7 +568,7 @@ private:
         } else if (v.kind == TokKind::Ident || v.kind == TokKind::QuotedIdent || v.kind == TokKind::String ||
                    v.kind == TokKind::NString) {
             s.args.push_back(std::make_shared<Expr>());
-            s.args.back()->value = Value::String(Next().text);
+            s.args.back()->value = Value::String(Next().Text());
         } else {
             s.args.push_back(ParseExpr());
         }
@@ -521,7 +583,7 @@ private:
     // [GLOBAL] name, or @variable: the cursor an OPEN, FETCH, CLOSE or DEALLOCATE works on.
     void ParseCursorName(Statement& s) {
         if (Peek().kind == TokKind::Variable) {
-            s.text = Next().text;
+            s.text = Next().Text();
             return;
         }
         if (IsWord("GLOBAL") && IsName(1)) {
@@ -536,10 +598,10 @@ private:
         s.kind = StmtKind::FetchCursor;
         s.kindWord = QStringLiteral("NEXT");
         for (const char* o : {"NEXT", "PRIOR", "FIRST", "LAST", "ABSOLUTE", "RELATIVE"}) {
-            if (!IsWord(o)) continue;
+            if (!IsWord(QLatin1StringView(o))) continue;
             const bool counted = IsWord("ABSOLUTE") || IsWord("RELATIVE");
             if (!counted && !IsWord("FROM", 1)) break;  // a cursor named like the word
-            s.kindWord = Next().text.toUpper();
+            s.kindWord = Next().Text().toUpper();
             if (counted) s.args.push_back(ParseUnary());
             ExpectWord("FROM");
             break;
@@ -549,7 +611,7 @@ private:
         if (AcceptWord("INTO")) {
             do {
                 if (Peek().kind != TokKind::Variable) Fail();
-                s.names << Next().text;
+                s.names << Next().Text();
             } while (AcceptOp(","));
         }
     }
@@ -559,7 +621,7 @@ private:
     void ParseCursorDefinition(Statement& s, bool afterName) {
         s.kind = StmtKind::DeclareCursor;
         if (afterName) {
-            while (IsWord("INSENSITIVE") || IsWord("SCROLL")) s.withOptions << Next().text.toUpper();
+            while (IsWord("INSENSITIVE") || IsWord("SCROLL")) s.withOptions << Next().Text().toUpper();
         }
         ExpectWord("CURSOR");
         static const char* const options[] = {"LOCAL", "GLOBAL", "FORWARD_ONLY", "SCROLL", "STATIC", "KEYSET", "DYNAMIC",
@@ -567,7 +629,7 @@ private:
         for (bool more = true; more;) {
             more = false;
             for (const char* o : options)
-                if (AcceptWord(o)) { s.withOptions << QString::fromLatin1(o); more = true; }
+                if (AcceptWord(QLatin1StringView(o))) { s.withOptions << QString::fromLatin1(o); more = true; }
         }
         ExpectWord("FOR");
         s.select = ParseQuery();
@@ -595,7 +657,7 @@ private:
         do {
             if (Peek().kind != TokKind::Variable) Fail();
             ProcParam p;
-            p.name = Next().text;
+            p.name = Next().Text();
             AcceptWord("AS");
             if (AcceptWord("CURSOR")) {
                 p.type.name = QStringLiteral("cursor");
@@ -620,19 +682,19 @@ private:
         }
         s.kind = StmtKind::Exec;
         if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
-            s.returnVariable = Next().text;
+            s.returnVariable = Next().Text();
             ++pos_;
         }
         s.object = ParseObjectName();
         if (AcceptOp(";")) {
             if (Peek().kind != TokKind::Integer) Fail();
-            s.object.number = Next().text.toInt();
+            s.object.number = Next().Text().toInt();
         }
         if (AtEnd() || IsOp(";") || !StartsExecArg()) return;
         do {
             QString argName;
             if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
-                argName = Next().text;
+                argName = Next().Text();
                 ++pos_;
             }
             ExprPtr e;
@@ -645,10 +707,10 @@ private:
                        !IsOp(".", 1)) {
                 // Unquoted words are strings in procedure calls (sp_addtype id, ...).
                 e = std::make_shared<Expr>();
-                e->value = Value::String(Next().text, XNVarChar);
+                e->value = Value::String(Next().Text(), XNVarChar);
             } else if (Peek().kind == TokKind::QuotedIdent) {
                 e = std::make_shared<Expr>();
-                e->value = Value::String(Next().text, XNVarChar);
+                e->value = Value::String(Next().Text(), XNVarChar);
             } else {
                 e = ParseExpr();
             }
@@ -662,7 +724,7 @@ private:
     bool StartsExecArg() const {
         const Token& t = Peek();
         if (t.kind == TokKind::Ident) return !IsReservedWord(t.text) || t.IsWord("NULL") || t.IsWord("DEFAULT");
-        if (t.kind == TokKind::Op) return t.text == "-" || t.text == "+" || t.text == "(";
+        if (t.kind == TokKind::Op) return t.IsOp("-") || t.IsOp("+") || t.IsOp("(");
         return t.kind != TokKind::End;
     }
 
@@ -681,7 +743,7 @@ private:
 
     void ParseGrant(Statement& s) {
         s.kind = StmtKind::Grant;
-        s.kindWord = Next().text.toUpper();
+        s.kindWord = Next().Text().toUpper();
         if (s.kindWord == "REVOKE" && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
         // privileges
         do {
@@ -872,7 +934,7 @@ private:
 
     bool IsIndexOptionAt(int ahead) const {
         for (const char* o : {"FILLFACTOR", "PAD_INDEX", "IGNORE_DUP_KEY", "STATISTICS_NORECOMPUTE", "DROP_EXISTING", "SORT_IN_TEMPDB"})
-            if (IsWord(o, ahead)) return true;
+            if (IsWord(QLatin1StringView(o), ahead)) return true;
         return false;
     }
 
@@ -1102,7 +1164,7 @@ private:
                         s.columns.push_back(ParseColumnDef());
                 } while (AcceptOp(","));
             } else if (IsWord("NOCHECK") || IsWord("CHECK")) {
-                s.kindWord = Next().text.toUpper();  // NOCHECK / CHECK CONSTRAINT ALL | names
+                s.kindWord = Next().Text().toUpper();  // NOCHECK / CHECK CONSTRAINT ALL | names
                 ExpectWord("CONSTRAINT");
                 if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
                 else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
@@ -1120,14 +1182,14 @@ private:
                     // ALTER COLUMN name ADD|DROP ROWGUIDCOL
                     ColumnDef c;
                     c.name = ExpectName();
-                    s.text = Next().text.toUpper();
+                    s.text = Next().Text().toUpper();
                     ++pos_;
                     s.columns.push_back(std::move(c));
                 } else {
                     s.columns.push_back(ParseColumnDef());
                 }
             } else if (IsWord("ENABLE") || IsWord("DISABLE")) {
-                s.kindWord = Next().text.toUpper();
+                s.kindWord = Next().Text().toUpper();
                 ExpectWord("TRIGGER");
                 if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
                 else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
@@ -1204,7 +1266,7 @@ private:
                 Fail();
             }
             ProcParam p;
-            p.name = Next().text;
+            p.name = Next().Text();
             AcceptWord("AS");
             p.type = ParseType();
             if (AcceptWord("VARYING")) {}
@@ -1218,7 +1280,7 @@ private:
         s.object = ParseObjectName();
         if (AcceptOp(";")) {
             if (Peek().kind != TokKind::Integer) Fail();
-            s.object.number = Next().text.toInt();
+            s.object.number = Next().Text().toInt();
         }
         if (AcceptOp("(")) {
             ParseParams(s, true);
@@ -1366,14 +1428,14 @@ private:
             return;
         }
         if (t.kind == TokKind::Variable && IsOp("=", 1)) {
-            QString var = Next().text;
+            QString var = Next().Text();
             ++pos_;
             q.assignments.emplace_back(var, ParseExpr());
             return;
         }
         if ((t.kind == TokKind::Ident || t.kind == TokKind::QuotedIdent || t.kind == TokKind::String) &&
             IsOp("=", 1) && !(t.kind == TokKind::Ident && IsReservedWord(t.text))) {
-            QString alias = Next().text;
+            QString alias = Next().Text();
             ++pos_;
             q.items.push_back(SelectItem{ParseExpr(), alias, true});
             return;
@@ -1383,7 +1445,7 @@ private:
             size_t k = 0;
             QStringList parts;
             while (Peek(k).kind == TokKind::Ident || Peek(k).kind == TokKind::QuotedIdent) {
-                parts << Peek(k).text;
+                parts << Peek(k).Text();
                 if (!Peek(k + 1).IsOp(".")) break;
                 if (Peek(k + 2).IsOp("*")) {
                     pos_ += k + 3;
@@ -1403,10 +1465,10 @@ private:
             if (a.kind != TokKind::Ident && a.kind != TokKind::QuotedIdent && a.kind != TokKind::String &&
                 a.kind != TokKind::NString)
                 Fail();
-            item.alias = Next().text;
+            item.alias = Next().Text();
             item.hasAlias = true;
         } else if (IsName() || Peek().kind == TokKind::String) {
-            item.alias = Next().text;
+            item.alias = Next().Text();
             item.hasAlias = true;
         }
         q.items.push_back(item);
@@ -1448,14 +1510,14 @@ private:
         if (AcceptWord("AS")) r.alias = ExpectName();
         else if (IsName()) {
             // Old scripts write lock hints without parentheses (FROM t TABLOCKX).
-            if (Peek().kind == TokKind::Ident && TableHints().contains(Peek().text.toUpper()) && !IsOp(".", 1)) ++pos_;
-            else r.alias = Next().text;
+            if (Peek().kind == TokKind::Ident && IsTableHint(Peek().text) && !IsOp(".", 1)) ++pos_;
+            else r.alias = Next().Text();
         }
         if (IsOp("(") && IsTableHintParen(1)) SkipBalanced();
         if (IsWord("WITH") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
     }
     bool IsTableHintParen(size_t ahead = 0) const {
-        return Peek(ahead).kind == TokKind::Ident && TableHints().contains(Peek(ahead).text.toUpper());
+        return Peek(ahead).kind == TokKind::Ident && IsTableHint(Peek(ahead).text);
     }
 
     TableRefPtr ParseTablePrimary() {
@@ -1547,10 +1609,10 @@ private:
         ExprPtr left = ParseAdditive();
         for (;;) {
             const Token& t = Peek();
-            if (t.kind == TokKind::Op && (t.text == "=" || t.text == "<>" || t.text == "!=" || t.text == "<" ||
-                                          t.text == ">" || t.text == "<=" || t.text == ">=" || t.text == "!<" ||
-                                          t.text == "!>")) {
-                QString op = Next().text;
+            if (t.kind == TokKind::Op && (t.IsOp("=") || t.IsOp("<>") || t.IsOp("!=") || t.IsOp("<") ||
+                                          t.IsOp(">") || t.IsOp("<=") || t.IsOp(">=") || t.IsOp("!<") ||
+                                          t.IsOp("!>"))) {
+                QString op = Next().Text();
                 if (op == "!=") op = QStringLiteral("<>");
                 if (op == "!<") op = QStringLiteral(">=");
                 if (op == "!>") op = QStringLiteral("<=");
@@ -1617,10 +1679,9 @@ private:
         ExprPtr left = ParseMultiplicative();
         for (;;) {
             const Token& t = Peek();
-            if (t.kind == TokKind::Op && (t.text == "+" || t.text == "-" || t.text == "&" || t.text == "|" ||
-                                          t.text == "^")) {
+            if (t.kind == TokKind::Op && (t.IsOp("+") || t.IsOp("-") || t.IsOp("&") || t.IsOp("|") || t.IsOp("^"))) {
                 auto e = Make(ExprKind::Binary, st);
-                e->name = Next().text;
+                e->name = Next().Text();
                 e->args = {left, ParseMultiplicative()};
                 left = Finish(e);
                 continue;
@@ -1634,9 +1695,9 @@ private:
         ExprPtr left = ParseUnary();
         for (;;) {
             const Token& t = Peek();
-            if (t.kind == TokKind::Op && (t.text == "*" || t.text == "/" || t.text == "%")) {
+            if (t.kind == TokKind::Op && (t.IsOp("*") || t.IsOp("/") || t.IsOp("%"))) {
                 auto e = Make(ExprKind::Binary, st);
-                e->name = Next().text;
+                e->name = Next().Text();
                 e->args = {left, ParseUnary()};
                 left = Finish(e);
                 continue;
@@ -1649,7 +1710,7 @@ private:
         DepthGuard guard(*this);
         int st = Peek().start;
         if (IsOp("-") || IsOp("+") || IsOp("~")) {
-            QString op = Next().text;
+            QString op = Next().Text();
             ExprPtr operand = ParseUnary();
             if (op == "+") return operand;
             if (op == "-" && operand->kind == ExprKind::Literal && operand->value.IsNumeric()) {
@@ -1671,12 +1732,12 @@ private:
     }
 
     // Significant digits of a run of decimal digits, and its value (at most 38 digits).
-    static int DigitCount(const QString& digits) {
+    static int DigitCount(QStringView digits) {
         int i = 0;
         while (i + 1 < digits.size() && digits[i] == u'0') ++i;
         return static_cast<int>(digits.size()) - i;
     }
-    static Int128 DigitsValue(const QString& digits) {
+    static Int128 DigitsValue(QStringView digits) {
         Int128 v = 0;
         for (QChar c : digits) v = v * 10 + (c.unicode() - u'0');
         return v;
@@ -1694,7 +1755,7 @@ private:
         }
         case TokKind::Decimal:
         case TokKind::Money: {
-            QString digits = t.text;
+            QString digits = t.Text();
             int dot = static_cast<int>(digits.indexOf(u'.'));
             int scale = dot < 0 ? 0 : static_cast<int>(digits.size()) - dot - 1;
             if (dot >= 0) digits.remove(dot, 1);
@@ -1723,7 +1784,7 @@ private:
         case TokKind::String:
         case TokKind::NString: {
             auto e = Make(ExprKind::Literal, st);
-            e->value = Value::String(t.text, t.kind == TokKind::NString ? XNVarChar : XVarChar);
+            e->value = Value::String(t.Text(), t.kind == TokKind::NString ? XNVarChar : XVarChar);
             ++pos_;
             return Finish(e);
         }
@@ -1738,7 +1799,7 @@ private:
         }
         case TokKind::Binary: {
             auto e = Make(ExprKind::Literal, st);
-            QString hex = t.text;
+            QString hex = t.Text();
             if (hex.size() % 2) hex.prepend(u'0');
             e->value = Value::Binary(QByteArray::fromHex(hex.toLatin1()), XVarBinary);
             ++pos_;
@@ -1746,12 +1807,12 @@ private:
         }
         case TokKind::Variable: {
             auto e = Make(ExprKind::Variable, st);
-            e->name = t.text;
+            e->name = t.Text();
             ++pos_;
             return Finish(e);
         }
         case TokKind::Op:
-            if (t.text == "(") {
+            if (t.IsOp("(")) {
                 ++pos_;
                 if (IsWord("SELECT")) {
                     auto e = Make(ExprKind::Subquery, st);
@@ -1771,7 +1832,7 @@ private:
             break;
         }
         if (t.kind == TokKind::Ident) {
-            const QString u = t.text.toUpper();
+            const UpperWord u(t.text);
             if (u == "NULL") {
                 ++pos_;
                 auto e = Make(ExprKind::Literal, st);
@@ -1802,20 +1863,20 @@ private:
                 u == "CURRENT_TIMESTAMP") {
                 ++pos_;
                 auto e = Make(ExprKind::Function, st);
-                e->name = u == "CURRENT_TIMESTAMP" ? QStringLiteral("GETDATE") : u;
+                e->name = u == "CURRENT_TIMESTAMP" ? QStringLiteral("GETDATE") : u.ToString();
                 return Finish(e);
             }
             if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT" || u == "UPDATE"))) Fail();
         }
         // Names: column references and function calls.
         QStringList parts;
-        parts << Next().text;
+        parts << Next().Text();
         while (IsOp(".")) {
             ++pos_;
             if (IsOp(".")) { parts << QString(); continue; }
             const Token& p = Peek();
             if (p.kind != TokKind::Ident && p.kind != TokKind::QuotedIdent) Fail();
-            parts << Next().text;
+            parts << Next().Text();
         }
         if (IsOp("(") && t.kind == TokKind::Ident) {
             ++pos_;
@@ -1859,7 +1920,7 @@ private:
 
 }  // namespace
 
-bool IsReservedWord(const QString& word) { return ReservedWords().contains(word.toUpper()); }
+bool IsReservedWord(QStringView word) { return ReservedWords().Contains(word); }
 
 ParseResult ParseBatch(const QString& batch, bool quotedIdentifier) {
     ParseResult r;
@@ -1872,7 +1933,7 @@ ParseResult ParseBatch(const QString& batch, bool quotedIdentifier) {
             r.error = ErrGeneric(105, 15, QStringLiteral("Unclosed quotation mark before the character string '%1'.").arg(lex.errorNear));
         return r;
     }
-    Parser p(batch, std::move(lex.tokens));
+    Parser p(batch, std::move(lex));
     try {
         r.statements = p.ParseAll();
     } catch (const ParseError& e) {
@@ -1886,7 +1947,7 @@ ParseResult ParseBatch(const QString& batch, bool quotedIdentifier) {
 ExprPtr ParseExpression(const QString& text, bool quotedIdentifier) {
     LexResult lex = Tokenize(text, quotedIdentifier);
     if (!lex.ok) return nullptr;
-    Parser p(text, std::move(lex.tokens));
+    Parser p(text, std::move(lex));
     try {
         return p.ParseStandaloneExpr();
     } catch (const ParseError&) {

@@ -22,6 +22,6 @@ ParseResult ParseBatch(const QString& batch, bool quotedIdentifier);
 ExprPtr ParseExpression(const QString& text, bool quotedIdentifier);
 
 // Upper-case words the server reserves; they cannot be implicit aliases.
-bool IsReservedWord(const QString& word);
+bool IsReservedWord(QStringView word);
 
 }  // namespace sqlsim

@@ -6,34 +6,61 @@
 
 using namespace sqlsim;
 
-TEST(Lexer, TokensOfEveryKind) {
-    struct Case {
+// Each text's tokens (kind and text, End left out), or the error that stops it. Besides one token
+// of every kind: doubled quotes, non-ASCII names and literals (a varchar literal keeps only what
+// code page 1252 holds), comments and quotes left open at the end of the text.
+TEST(Lexer, TokensOfHostileTexts) {
+    using K = TokKind;
+    const struct {
         const char* text;
         bool quotedIdentifier;
-        TokKind kind;
-        const char* value;
+        std::vector<std::pair<TokKind, const char*>> tokens;
+        int error = 0;
     } cases[] = {
-        {"N'it''s'", true, TokKind::NString, "it's"},   {"'a'", true, TokKind::String, "a"},
-        {"0x1F2e", true, TokKind::Binary, "1F2e"},      {"$20.00", true, TokKind::Money, "20.00"},
-        {"1.5", true, TokKind::Decimal, "1.5"},         {"2e3", true, TokKind::Float, "2e3"},
-        {"42", true, TokKind::Integer, "42"},           {"@@ERROR", true, TokKind::Variable, "@@ERROR"},
-        {"[Order]] Details]", true, TokKind::QuotedIdent, "Order] Details"},
-        {"\"x \"\"y\"", true, TokKind::QuotedIdent, "x \"y"},
-        {"\"abc\"", false, TokKind::String, "abc"},
-        {"-- line\n/* block /* nested */ still */ b", true, TokKind::Ident, "b"},
+        {"N'it''s' 'a'", true, {{K::NString, "it's"}, {K::String, "a"}}},
+        {"0x1F2e 0x", true, {{K::Binary, "1F2e"}, {K::Binary, ""}}},
+        {"$20.00 $-1.5 $ 1", true, {{K::Money, "20.00"}, {K::Money, "-1.5"}, {K::Op, "$"}, {K::Integer, "1"}}},
+        {"1.5 2e3 .5e+1 1e+ 42", true,
+         {{K::Decimal, "1.5"}, {K::Float, "2e3"}, {K::Float, ".5e+1"}, {K::Integer, "1"}, {K::Ident, "e"}, {K::Op, "+"},
+          {K::Integer, "42"}}},
+        {"@@ERROR @ #t", true, {{K::Variable, "@@ERROR"}, {K::Variable, "@"}, {K::Ident, "#t"}}},
+        {"[Order]] Details] []]]", true, {{K::QuotedIdent, "Order] Details"}, {K::QuotedIdent, "]"}}},
+        {"\"x \"\"y\" \"]\"", true, {{K::QuotedIdent, "x \"y"}, {K::QuotedIdent, "]"}}},
+        {"\"abc\" \"€日\"", false, {{K::String, "abc"}, {K::String, "€?"}}},
+        {"'ä€日' N'ä€日' \"日\"", true, {{K::String, "ä€?"}, {K::NString, "ä€日"}, {K::QuotedIdent, "日"}}},
+        {"tä_b.[ö]]] ıf日", true, {{K::Ident, "tä_b"}, {K::Op, "."}, {K::QuotedIdent, "ö]"}, {K::Ident, "ıf日"}}},
+        {"a*=b !<>= <>", true, {{K::Ident, "a"}, {K::Op, "*="}, {K::Ident, "b"}, {K::Op, "!<"}, {K::Op, ">="}, {K::Op, "<>"}}},
+        {"-- line\n/* block /* nested */ still */ b--x", true, {{K::Ident, "b"}}},
+        {"a/*]'\"*/b -- open ' [ \" /*", true, {{K::Ident, "a"}, {K::Ident, "b"}}},
+        {"select 'abc", true, {}, 105},
+        {"select /* abc", true, {}, 113},
+        {"/* a /* b */", true, {}, 113},
+        {"[x", true, {}, 105},
+        {"N'x", true, {}, 105},
+        {"'a''", true, {}, 105},
+        {"\"x", false, {}, 105},
     };
-    for (const Case& c : cases) {
-        LexResult r = Tokenize(QString::fromUtf8(c.text), c.quotedIdentifier);
-        ASSERT_TRUE(r.ok) << c.text;
-        ASSERT_EQ(r.tokens.size(), 2u) << c.text;  // the token and End
-        EXPECT_EQ(r.tokens[0].kind, c.kind) << c.text;
-        EXPECT_EQ(r.tokens[0].text.toStdString(), c.value) << c.text;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const LexResult r = Tokenize(QString::fromUtf8(c.text), c.quotedIdentifier);
+        EXPECT_EQ(r.errorNumber, c.error);
+        EXPECT_EQ(r.ok, c.error == 0);
+        if (!r.ok) continue;
+        std::vector<std::pair<TokKind, std::string>> got;
+        for (const Token& t : r.tokens)
+            if (t.kind != TokKind::End) got.emplace_back(t.kind, t.Text().toStdString());
+        std::vector<std::pair<TokKind, std::string>> expected;
+        for (const auto& [kind, text] : c.tokens) expected.emplace_back(kind, text);
+        EXPECT_EQ(got, expected);
     }
-    for (const auto& [text, number] : std::vector<std::pair<const char*, int>>{{"select 'abc", 105}, {"select /* abc", 113}, {"[x", 105}}) {
-        LexResult r = Tokenize(QString::fromUtf8(text), true);
-        EXPECT_FALSE(r.ok) << text;
-        EXPECT_EQ(r.errorNumber, number) << text;
-    }
+    // Offsets are those of the source, doubled quotes included.
+    const LexResult r = Tokenize(QStringLiteral("[a]]b] 'c''d'"), true);
+    ASSERT_EQ(r.tokens.size(), 3u);
+    EXPECT_EQ(std::make_pair(r.tokens[0].start, r.tokens[0].end), std::make_pair(0, 6));
+    EXPECT_EQ(std::make_pair(r.tokens[1].start, r.tokens[1].end), std::make_pair(7, 13));
+    // Upper-casing as the server does decides what is reserved, beyond ASCII too.
+    for (const char* word : {"select", "Where", "SEßION_USER", "ſelect", "ıf"}) EXPECT_TRUE(IsReservedWord(QString::fromUtf8(word))) << word;
+    for (const char* word : {"selects", "sysobjects", "dbo"}) EXPECT_FALSE(IsReservedWord(QString::fromUtf8(word))) << word;
 }
 
 TEST(Batches, SplitAtGoLinesOnlyOutsideStringsNamesAndComments) {

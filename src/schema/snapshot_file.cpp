@@ -102,9 +102,12 @@ public:
                 qsizetype from = minBytes - 1;
                 while (device_ && CutAfter(from) < 0) {
                     from = std::max(from, bytes_.size() - 1);
-                    const QByteArray more = device_->read(minBytes);
-                    if (more.isEmpty()) device_ = nullptr;  // the end of the file, or it cannot be read on
-                    bytes_ += more;
+                    // Read straight behind the bytes at hand.
+                    const qsizetype had = bytes_.size();
+                    bytes_.resize(had + minBytes);
+                    const qint64 got = device_->read(bytes_.data() + had, minBytes);
+                    bytes_.resize(had + std::max<qint64>(got, 0));
+                    if (got <= 0) device_ = nullptr;  // the end of the file, or it cannot be read on
                 }
             }
         }
@@ -115,7 +118,7 @@ public:
         }
         qsizetype end = pieces_ ? CutAfter(pos_ + minBytes - 1) : -1;
         if (end < 0) end = bytes_.size();
-        text += DecodeLocalText(QByteArrayView(bytes_.constData() + pos_, end - pos_));
+        AppendLocalText(text, QByteArrayView(bytes_.constData() + pos_, end - pos_));
         pos_ = end;
         return true;
     }
@@ -768,7 +771,6 @@ private:
             const qsizetype columns = std::min<qsizetype>(table_->Fields.Count(), 64);
             table->Fields.Reserve(columns);
             table->FieldsByColID.Reserve(columns);
-            table->FieldNames.Reserve(columns);
         }
         table->SetDatabase(&db_);
         const QString fullName = table->FullName();

@@ -42,11 +42,12 @@ void Tovimar_ColumnIDIndex::CheckNew(int colId) const {
 }
 
 void Tovimar_ColumnIDIndex::Add(qsizetype pos) {
+    if ((count_ + 1) * 2 > static_cast<qsizetype>(slots_.size())) {
+        Rebuild(std::max<size_t>(16, slots_.size() * 2));  // places pos with the others
+        return;
+    }
+    Place(static_cast<qint32>(pos));
     ++count_;
-    if (count_ * 2 > static_cast<qsizetype>(slots_.size()))
-        Rebuild(std::max<size_t>(16, slots_.size() * 2));
-    else
-        Place(static_cast<qint32>(pos));
 }
 
 void Tovimar_ColumnIDIndex::Reserve(qsizetype count) {
@@ -88,13 +89,17 @@ void Tovimar_ColumnIDIndex::Place(qint32 pos) {
     slots_[i] = pos;
 }
 
-// Re-indexes every column of Fields from the start (the index is made with the first column,
-// sized for the room reserved).
+// Indexes every column of Fields afresh, in a table at most half full (the index is made with
+// the first column, sized for the room reserved).
 void Tovimar_ColumnIDIndex::Rebuild(size_t size) {
-    while (size < static_cast<size_t>(std::max(count_, reserved_)) * 2) size *= 2;
+    while (size < static_cast<size_t>(std::max(fields_.Count(), reserved_)) * 2) size *= 2;
     slots_.assign(size, -1);
-    for (qsizetype pos = 0; pos < fields_.Count(); ++pos)
-        if (fields_.At(pos)) Place(static_cast<qint32>(pos));
+    count_ = 0;
+    for (qsizetype pos = 0; pos < fields_.Count(); ++pos) {
+        if (!fields_.At(pos)) continue;
+        Place(static_cast<qint32>(pos));
+        ++count_;
+    }
 }
 
 QString Tovimar_TableObject::FullName(bool withTable) const {

@@ -56,3 +56,11 @@ QString DecodeLocalText(QByteArrayView bytes) {
     QStringDecoder decoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
+
+void AppendLocalText(QString& text, QByteArrayView bytes) {
+    QStringDecoder decoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
+    const qsizetype had = text.size();
+    text.resize(had + decoder.requiredSpace(bytes.size()));
+    const QChar* end = decoder.appendToBuffer(text.data() + had, bytes);
+    text.truncate(end - text.constData());
+}

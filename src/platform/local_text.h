@@ -16,3 +16,5 @@ QByteArray EncodeLocalText(const QString& text);
 // Bytes in the locale's encoding as text; a leading byte order mark is dropped, invalid
 // sequences become U+FFFD.
 QString DecodeLocalText(QByteArrayView bytes);
+// Appends DecodeLocalText(bytes) to text, decoding straight into text's own room.
+void AppendLocalText(QString& text, QByteArrayView bytes);

@@ -3,6 +3,7 @@
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
+#include <algorithm>
 #include <typeinfo>
 #include <vector>
 
@@ -14,6 +15,92 @@ void Tovimar_DbObject::SetDatabase(Tovimar_Database* db) {
 }
 
 QString Tovimar_FieldOwner::FullName(bool) const { return QuoteName(Owner, Name); }
+
+const QString& Tovimar_FieldNameList::At(qsizetype pos) const { return fields_.At(pos)->Name; }
+const QString& Tovimar_FieldNameList::const_iterator::operator*() const { return (*it_)->Name; }
+
+FieldPtr Tovimar_ColumnIDIndex::Item(const QString& key) const {
+    if (key.size() < 2 || key[0] != QLatin1Char('#')) return nullptr;
+    const QStringView digits = QStringView(key).sliced(1);
+    bool ok = false;
+    const int colId = digits.toInt(&ok);
+    // Only the id's own form names it ("#01" or "#+1" name no column).
+    if (!ok || digits != QString::number(colId)) return nullptr;
+    const qsizetype pos = Locate(colId);
+    return pos < 0 ? nullptr : fields_.At(pos);
+}
+
+Tovimar_Field* Tovimar_ColumnIDIndex::ByID(int colId) const {
+    const qsizetype pos = Locate(colId);
+    return pos < 0 ? nullptr : fields_.At(pos).get();
+}
+
+void Tovimar_ColumnIDIndex::CheckNew(int colId) const {
+    if (Locate(colId) >= 0)
+        throw TovimarException(457, QStringLiteral("Collection"),
+                               QStringLiteral("This key is already associated with an element of this collection"));
+}
+
+void Tovimar_ColumnIDIndex::Add(qsizetype pos) {
+    if ((count_ + 1) * 2 > static_cast<qsizetype>(slots_.size())) {
+        Rebuild(std::max<size_t>(16, slots_.size() * 2));  // places pos with the others
+        return;
+    }
+    Place(static_cast<qint32>(pos));
+    ++count_;
+}
+
+void Tovimar_ColumnIDIndex::Reserve(qsizetype count) {
+    reserved_ = std::max(reserved_, count);
+}
+
+void Tovimar_ColumnIDIndex::Clear() {
+    slots_.clear();
+    count_ = 0;
+}
+
+namespace {
+size_t ColumnIDHash(int colId) {
+    const quint32 h = static_cast<quint32>(colId) * 0x9E3779B1u;
+    return h ^ (h >> 16);
+}
+}  // namespace
+
+// Positions that no longer name a column of Fields (Fields emptied without this index) are passed
+// over: they find nothing rather than a wrong column.
+qsizetype Tovimar_ColumnIDIndex::Locate(int colId) const {
+    if (slots_.empty()) return -1;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = ColumnIDHash(colId) & mask;; i = (i + 1) & mask) {
+        const qint32 pos = slots_[i];
+        if (pos < 0) return -1;
+        if (pos < fields_.Count()) {
+            const FieldPtr& field = fields_.At(pos);
+            if (field && field->ColID == colId) return pos;
+        }
+    }
+}
+
+void Tovimar_ColumnIDIndex::Place(qint32 pos) {
+    const FieldPtr& field = fields_.At(pos);
+    const size_t mask = slots_.size() - 1;
+    size_t i = ColumnIDHash(field->ColID) & mask;
+    while (slots_[i] >= 0) i = (i + 1) & mask;
+    slots_[i] = pos;
+}
+
+// Indexes every column of Fields afresh, in a table at most half full (the index is made with
+// the first column, sized for the room reserved).
+void Tovimar_ColumnIDIndex::Rebuild(size_t size) {
+    while (size < static_cast<size_t>(std::max(fields_.Count(), reserved_)) * 2) size *= 2;
+    slots_.assign(size, -1);
+    count_ = 0;
+    for (qsizetype pos = 0; pos < fields_.Count(); ++pos) {
+        if (!fields_.At(pos)) continue;
+        Place(static_cast<qint32>(pos));
+        ++count_;
+    }
+}
 
 QString Tovimar_TableObject::FullName(bool withTable) const {
     QString name = QuoteName(Name);
@@ -157,7 +244,6 @@ Tovimar_Table::~Tovimar_Table() { Clear(); }
 
 void Tovimar_Table::Clear() {
     ClearEach(Fields);
-    ClearEach(FieldsByColID);
     ClearEach(Relations);
     ClearEach(Defaults);
     ClearEach(Checks);
@@ -235,24 +321,11 @@ void Tovimar_Table::CalcObjectIncluded() {
         db->TableExcludeIDs += QLatin1Char(',') + QString::number(ObjectID);
 }
 
-namespace {
-// "#" + the column id, the key of FieldsByColID: the common ids are made once and shared.
-QString ColIDKey(int colId) {
-    static const std::vector<QString> common = [] {
-        std::vector<QString> keys;
-        for (int id = 0; id < 1024; ++id) keys.push_back(QStringLiteral("#") + QString::number(id));
-        return keys;
-    }();
-    if (colId >= 0 && colId < static_cast<int>(common.size())) return common[static_cast<size_t>(colId)];
-    return QStringLiteral("#") + QString::number(colId);
-}
-}  // namespace
-
 void Tovimar_Table::AddField(const FieldPtr& field, const QString& fullName) {
     field->Parent = this;
-    FieldsByColID.Add(field, ColIDKey(field->ColID));
+    FieldsByColID.CheckNew(field->ColID);
     Fields.Add(field, fullName.isEmpty() ? field->FullName(false) : fullName);
-    FieldNames.Add(field->Name);
+    FieldsByColID.Add(Fields.Count() - 1);
 }
 
 Tovimar_View::~Tovimar_View() { Clear(); }
@@ -279,7 +352,6 @@ void Tovimar_View::CalcObjectIncluded() {
 void Tovimar_View::AddField(const FieldPtr& field, const QString& fullName) {
     field->Parent = this;
     Fields.Add(field, fullName.isEmpty() ? field->FullName(false) : fullName);
-    FieldNames.Add(field->Name);
 }
 
 // ---------------------------------------------------------------------------------------------

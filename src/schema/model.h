@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class DbConnection;
 class Tovimar_Database;
@@ -138,11 +139,76 @@ public:
     void SetDatabase(Tovimar_Database* db);
 };
 
+// The names of a table's or view's columns in their order, read from its Fields (no copy).
+class Tovimar_FieldNameList {
+public:
+    explicit Tovimar_FieldNameList(const Collection<FieldPtr>& fields) : fields_(fields) {}
+    Tovimar_FieldNameList(const Tovimar_FieldNameList&) = delete;
+    Tovimar_FieldNameList& operator=(const Tovimar_FieldNameList&) = delete;
+
+    qsizetype Count() const { return fields_.Count(); }
+    bool IsEmpty() const { return fields_.IsEmpty(); }
+    const QString& At(qsizetype pos) const;
+    const QString& operator[](qsizetype pos) const { return At(pos); }
+
+    class const_iterator {
+    public:
+        explicit const_iterator(Collection<FieldPtr>::const_iterator it) : it_(it) {}
+        const QString& operator*() const;
+        const_iterator& operator++() { ++it_; return *this; }
+        bool operator!=(const const_iterator& o) const { return it_ != o.it_; }
+        bool operator==(const const_iterator& o) const { return it_ == o.it_; }
+    private:
+        Collection<FieldPtr>::const_iterator it_;
+    };
+    const_iterator begin() const { return const_iterator(fields_.begin()); }
+    const_iterator end() const { return const_iterator(fields_.end()); }
+
+private:
+    const Collection<FieldPtr>& fields_;
+};
+
+// A table's columns by column id, looked up with the key "#" + the id as a keyed collection
+// would be. It holds no keys or pointers of its own: an open-addressing table of positions in
+// the table's Fields, hashed by the id, at most half full.
+class Tovimar_ColumnIDIndex {
+public:
+    explicit Tovimar_ColumnIDIndex(const Collection<FieldPtr>& fields) : fields_(fields) {}
+    Tovimar_ColumnIDIndex(const Tovimar_ColumnIDIndex&) = delete;
+    Tovimar_ColumnIDIndex& operator=(const Tovimar_ColumnIDIndex&) = delete;
+
+    qsizetype Count() const { return count_; }
+    bool IsEmpty() const { return count_ == 0; }
+    // The column under "#" + id (the id in plain decimal, as QString::number writes it), or none.
+    FieldPtr Item(const QString& key) const;
+    bool Contains(const QString& key) const { return Item(key) != nullptr; }
+    // The column with that id, or none.
+    Tovimar_Field* ByID(int colId) const;
+
+    // Throws error 457, as a keyed collection does, when a column with that id is indexed already.
+    void CheckNew(int colId) const;
+    // Indexes the column at position pos of the table's Fields (checked with CheckNew first).
+    void Add(qsizetype pos);
+    // Makes room for count columns in all.
+    void Reserve(qsizetype count);
+    void Clear();
+
+private:
+    qsizetype Locate(int colId) const;
+    void Place(qint32 pos);
+    void Rebuild(size_t size);
+
+    const Collection<FieldPtr>& fields_;
+    std::vector<qint32> slots_;  // size 0 or a power of two; -1: free
+    qsizetype count_ = 0;
+    qsizetype reserved_ = 0;
+};
+
 // Tables and views: the holders of columns.
 class Tovimar_FieldOwner : public Tovimar_DbObject {
 public:
     Collection<FieldPtr> Fields;  // key: the column's FullName without the table
-    Collection<QString> FieldNames;
+    Tovimar_FieldNameList FieldNames{Fields};
 
     QString FullName(bool withTable = false) const override;
     virtual bool IsCollationsIncluded() const = 0;
@@ -151,24 +217,25 @@ public:
 class Tovimar_Field : public Tovimar_Object, public Tovimar_Linked<Tovimar_Field> {
 public:
     ~Tovimar_Field() override;
+    // The members are ordered so that the flags and the id fill one word together.
     Tovimar_FieldOwner* Parent = nullptr;
+    Tovimar_Default* Default = nullptr;
     QString DataType;
-    int ColID = 0;
+    QString Formula;
+    QString Collation;
+    QString FTI_ImageTypeField;
     long DataSize = 0;
     long DataPrecision = 0;
     long DataDecimals = 0;
-    bool CanBeNull = false;
-    Tovimar_Default* Default = nullptr;
-    bool Identity = false;
-    bool IdentityNoRepl = false;
     long IdentitySeed = 0;
     long IdentityIncr = 0;
-    bool IsRowGUID = false;
-    QString Formula;
-    QString Collation;
-    bool FTI_Field = false;
     long FTI_Language = 0;
-    QString FTI_ImageTypeField;
+    int ColID = 0;
+    bool CanBeNull = false;
+    bool Identity = false;
+    bool IdentityNoRepl = false;
+    bool IsRowGUID = false;
+    bool FTI_Field = false;
 
     QString FullName(bool withTable = false) const override;
     Tovimar_Database* Database() const override;
@@ -283,7 +350,7 @@ public:
     QString TextFileGroupName;
     long ObjectID = 0;
     bool InGenerateTemp = false;
-    Collection<FieldPtr> FieldsByColID;  // key: "#" + column id
+    Tovimar_ColumnIDIndex FieldsByColID{Fields};  // key: "#" + column id
     Collection<RelationPtr> Relations;
     Collection<DefaultPtr> Defaults;
     Collection<CheckPtr> Checks;
@@ -316,7 +383,8 @@ public:
     bool IsFileGroupsIncluded() const;
     QString GetTagString() const;
     void CalcObjectIncluded();
-    // Adds a column to Fields, FieldsByColID and FieldNames and makes this table its parent.
+    // Adds a column to Fields and FieldsByColID (FieldNames reads Fields) and makes this table its
+    // parent; throws error 457 when the table has a column of that id or name already.
     // fullName, when given, is the column's FullName(false), made once by a caller that shares
     // it among the columns of one name.
     void AddField(const FieldPtr& field, const QString& fullName = QString());

@@ -102,9 +102,12 @@ public:
                 qsizetype from = minBytes - 1;
                 while (device_ && CutAfter(from) < 0) {
                     from = std::max(from, bytes_.size() - 1);
-                    const QByteArray more = device_->read(minBytes);
-                    if (more.isEmpty()) device_ = nullptr;  // the end of the file, or it cannot be read on
-                    bytes_ += more;
+                    // Read straight behind the bytes at hand.
+                    const qsizetype had = bytes_.size();
+                    bytes_.resize(had + minBytes);
+                    const qint64 got = device_->read(bytes_.data() + had, minBytes);
+                    bytes_.resize(had + std::max<qint64>(got, 0));
+                    if (got <= 0) device_ = nullptr;  // the end of the file, or it cannot be read on
                 }
             }
         }
@@ -115,7 +118,7 @@ public:
         }
         qsizetype end = pieces_ ? CutAfter(pos_ + minBytes - 1) : -1;
         if (end < 0) end = bytes_.size();
-        text += DecodeLocalText(QByteArrayView(bytes_.constData() + pos_, end - pos_));
+        AppendLocalText(text, QByteArrayView(bytes_.constData() + pos_, end - pos_));
         pos_ = end;
         return true;
     }
@@ -202,15 +205,19 @@ private:
         qsizetype fieldStart = pos_;
         bool escaped = false;  // the field so far is in owned, not a plain run of the text
         QString owned;
+        // A plain field (nearly all of them) is a view of the text, made here in the loop; one
+        // with escapes moves its decoded text into the record.
+        auto endEscaped = [&]() {
+            fields.Owned.push_back(std::move(owned));
+            fields.Views.emplace_back(fields.Owned.back());
+            owned = QString();
+            escaped = false;
+        };
         auto endField = [&](qsizetype end) {
-            if (escaped) {
-                fields.Owned.push_back(std::move(owned));
-                fields.Views.emplace_back(fields.Owned.back());
-                owned = QString();
-                escaped = false;
-            } else {
+            if (Q_LIKELY(!escaped))
                 fields.Views.emplace_back(data + fieldStart, end - fieldStart);
-            }
+            else
+                endEscaped();
         };
         while (pos_ < len) {
             const char16_t c = data[pos_].unicode();
@@ -321,16 +328,16 @@ public:
         return strings_.emplace(stored, std::move(value)).first->second;
     }
 
-    // The bracket-quoted form of a name (a column's key in its table): made once per name.
+    // The bracket-quoted form of a name (a column's key in its table): made once per name. A
+    // name this pool gave out is found by where its characters are, without hashing them again;
+    // the entry holds the name, so that no other text can take its place while the pool lives.
     QString Quoted(const QString& name) {
         if (name.size() > MaxLength) return QuoteName(name);
-        const std::u16string_view key(QStringView(name).utf16(), static_cast<size_t>(name.size()));
-        auto it = quoted_.find(key);
-        if (it != quoted_.end()) return it->second.second;
+        auto it = quoted_.find(name.constData());
+        if (it != quoted_.end() && it->second.first.size() == name.size()) return it->second.second;
         std::pair<QString, QString> value(name, QuoteName(name));
-        // The key views the stored name's own characters, which stay where they are.
-        const std::u16string_view stored(QStringView(value.first).utf16(), static_cast<size_t>(value.first.size()));
-        return quoted_.emplace(stored, std::move(value)).first->second.second;
+        if (it != quoted_.end()) return value.second;  // an equal start but another length: not kept
+        return quoted_.emplace(name.constData(), std::move(value)).first->second.second;
     }
 
 private:
@@ -341,7 +348,7 @@ private:
     };
     static constexpr qsizetype MaxLength = 64;
     std::unordered_map<std::u16string_view, QString, Hash> strings_;
-    std::unordered_map<std::u16string_view, std::pair<QString, QString>, Hash> quoted_;  // name, quoted name
+    std::unordered_map<const QChar*, std::pair<QString, QString>> quoted_;  // name, quoted name
 };
 
 // The fields of one record, with the checks every record needs.
@@ -562,10 +569,19 @@ FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent) {
 
 // Record types are compared without regard to case; a type of another length is told apart
 // before any character is compared.
+// Types of plain ASCII (all that are written) are compared here letter by letter; any other
+// character takes the full comparison, which folds case beyond ASCII.
 template <size_t N>
 bool Is(QStringView type, const char (&name)[N]) {
-    return type.size() == static_cast<qsizetype>(N - 1) &&
-           type.compare(QLatin1StringView(name, static_cast<qsizetype>(N - 1)), Qt::CaseInsensitive) == 0;
+    constexpr qsizetype length = static_cast<qsizetype>(N - 1);
+    if (type.size() != length) return false;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = type[i].unicode();
+        if (c >= 0x80) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
+        if (collection_detail::AsciiLower(c) != collection_detail::AsciiLower(static_cast<char16_t>(name[i])))
+            return false;
+    }
+    return true;
 }
 
 // One read of one file into one model: the current parents of the records that follow them.
@@ -768,7 +784,6 @@ private:
             const qsizetype columns = std::min<qsizetype>(table_->Fields.Count(), 64);
             table->Fields.Reserve(columns);
             table->FieldsByColID.Reserve(columns);
-            table->FieldNames.Reserve(columns);
         }
         table->SetDatabase(&db_);
         const QString fullName = table->FullName();

@@ -368,6 +368,7 @@ TEST_F(SnapshotFileTest, MissingFilesReadAsFalseAndMalformedOnesRaiseErrorsNamin
         {"column record before any table", {column}, 91, "no Table record"},
         {"default of a missing column", {table, column, Q(";Default;DF;(0);[X]")}, 5, "[X]"},
         {"table added twice", {table, table}, 457, "line 2"},
+        {"column id used twice", {table, column, Q(";TableColumn;D;1;int;0;4;10;0;0;0;0;0;0;;;0;;0")}, 457, "line 3"},
         {"column id that overflows", {table, Q(";TableColumn;C;40000;int;0;4;10;0;0;0;0;0;0;;;0;;0")}, 6, "40000"},
         {"record with too few fields", {table, Q(";Index;IX;0")}, 9, "Index"},
         {"permission on an unknown kind", {table, Q(";Permission;p;public;dbo;1;0;0;0;0;0;Rule;[dbo].[T]")}, 5, "Rule"},

@@ -287,7 +287,7 @@ bool CatalogLoader::LoadRelations(bool firstPass) {
             for (int column : columns) {
                 const qint64 colid = rows->ValueAt(column).ToInt();
                 if (colid == 0) continue;
-                const FieldPtr field = owner.FieldsByColID.Item(QStringLiteral("#") + QString::number(colid));
+                const FieldPtr field = owner.FieldsByColID.ByID(colid);
                 if (!field) {
                     complete = false;
                     return;
@@ -476,7 +476,7 @@ bool CatalogLoader::LoadColumns() {
         if (Text(*rows, "ObjType").trimmed() == QStringLiteral("U")) {
             const TablePtr table = db_.Tables.Item(parentKey);
             if (!table || table->Fields.Contains(field->FullName(false)) ||
-                table->FieldsByColID.Contains(QStringLiteral("#") + QString::number(field->ColID)))
+                table->FieldsByColID.ByID(field->ColID))
                 continue;
             field->Parent = table.get();
             if (!Show(QStringLiteral("COLUMN"), field->FullName())) return false;
@@ -503,7 +503,7 @@ bool CatalogLoader::LoadFormulas() {
             table = db_.Tables.Item(key);
         }
         if (!table) continue;
-        const FieldPtr field = table->FieldsByColID.Item(QStringLiteral("#") + QString::number(Number(*rows, "Number")));
+        const FieldPtr field = table->FieldsByColID.ByID(Number(*rows, "Number"));
         if (!field) continue;
         field->Formula += Text(*rows, "Definition");
         if (!Show(QStringLiteral("FIELD FORMULA"), field->FullName())) return false;

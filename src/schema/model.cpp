@@ -4,6 +4,7 @@
 #include "schema/sql_text.h"
 
 #include <algorithm>
+#include <limits>
 #include <typeinfo>
 #include <vector>
 
@@ -19,20 +20,10 @@ QString Tovimar_FieldOwner::FullName(bool) const { return QuoteName(Owner, Name)
 const QString& Tovimar_FieldNameList::At(qsizetype pos) const { return fields_.At(pos)->Name; }
 const QString& Tovimar_FieldNameList::const_iterator::operator*() const { return (*it_)->Name; }
 
-FieldPtr Tovimar_ColumnIDIndex::Item(const QString& key) const {
-    if (key.size() < 2 || key[0] != QLatin1Char('#')) return nullptr;
-    const QStringView digits = QStringView(key).sliced(1);
-    bool ok = false;
-    const int colId = digits.toInt(&ok);
-    // Only the id's own form names it ("#01" or "#+1" name no column).
-    if (!ok || digits != QString::number(colId)) return nullptr;
-    const qsizetype pos = Locate(colId);
+FieldPtr Tovimar_ColumnIDIndex::ByID(qint64 colId) const {
+    if (colId < std::numeric_limits<int>::min() || colId > std::numeric_limits<int>::max()) return nullptr;
+    const qsizetype pos = Locate(static_cast<int>(colId));
     return pos < 0 ? nullptr : fields_.At(pos);
-}
-
-Tovimar_Field* Tovimar_ColumnIDIndex::ByID(int colId) const {
-    const qsizetype pos = Locate(colId);
-    return pos < 0 ? nullptr : fields_.At(pos).get();
 }
 
 void Tovimar_ColumnIDIndex::CheckNew(int colId) const {
@@ -52,11 +43,6 @@ void Tovimar_ColumnIDIndex::Add(qsizetype pos) {
 
 void Tovimar_ColumnIDIndex::Reserve(qsizetype count) {
     reserved_ = std::max(reserved_, count);
-}
-
-void Tovimar_ColumnIDIndex::Clear() {
-    slots_.clear();
-    count_ = 0;
 }
 
 namespace {

@@ -168,9 +168,8 @@ private:
     const Collection<FieldPtr>& fields_;
 };
 
-// A table's columns by column id, looked up with the key "#" + the id as a keyed collection
-// would be. It holds no keys or pointers of its own: an open-addressing table of positions in
-// the table's Fields, hashed by the id, at most half full.
+// A table's columns by column id. It holds no keys or pointers of its own: an open-addressing
+// table of positions in the table's Fields, hashed by the id, at most half full.
 class Tovimar_ColumnIDIndex {
 public:
     explicit Tovimar_ColumnIDIndex(const Collection<FieldPtr>& fields) : fields_(fields) {}
@@ -179,11 +178,8 @@ public:
 
     qsizetype Count() const { return count_; }
     bool IsEmpty() const { return count_ == 0; }
-    // The column under "#" + id (the id in plain decimal, as QString::number writes it), or none.
-    FieldPtr Item(const QString& key) const;
-    bool Contains(const QString& key) const { return Item(key) != nullptr; }
     // The column with that id, or none.
-    Tovimar_Field* ByID(int colId) const;
+    FieldPtr ByID(qint64 colId) const;
 
     // Throws error 457, as a keyed collection does, when a column with that id is indexed already.
     void CheckNew(int colId) const;
@@ -191,7 +187,6 @@ public:
     void Add(qsizetype pos);
     // Makes room for count columns in all.
     void Reserve(qsizetype count);
-    void Clear();
 
 private:
     qsizetype Locate(int colId) const;
@@ -350,7 +345,7 @@ public:
     QString TextFileGroupName;
     long ObjectID = 0;
     bool InGenerateTemp = false;
-    Tovimar_ColumnIDIndex FieldsByColID{Fields};  // key: "#" + column id
+    Tovimar_ColumnIDIndex FieldsByColID{Fields};  // by column id
     Collection<RelationPtr> Relations;
     Collection<DefaultPtr> Defaults;
     Collection<CheckPtr> Checks;

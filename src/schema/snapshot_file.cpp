@@ -912,22 +912,6 @@ private:
 
 // ---- Values and fields -----------------------------------------------------------------------
 
-QString FormatCacheValue(const DbValue& value) {
-    switch (value.GetKind()) {
-    case DbValue::Kind::Empty:
-    case DbValue::Kind::Null: return QString();
-    case DbValue::Kind::Bool: return FormatCacheValue(value.ToBool());
-    case DbValue::Kind::Int: return QString::number(value.ToInt());
-    case DbValue::Kind::Float:
-    case DbValue::Kind::Currency:
-    case DbValue::Kind::Decimal: return value.ToString().replace(QLatin1Char(','), QLatin1Char('.'));
-    case DbValue::Kind::DateTime: return value.ToDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    case DbValue::Kind::String:
-    case DbValue::Kind::Binary: return value.ToString();
-    }
-    return QString();
-}
-
 QString EncodeCacheField(const QString& text) {
     QString out;
     out.reserve(text.size() + text.size() / 8 + 4);

@@ -20,9 +20,7 @@ class Progress;
 
 // ---- Values and fields -----------------------------------------------------------------------
 
-// A value as a field's text: Boolean "-1"/"0", whole numbers in decimal, floating-point numbers
-// with a point, date-times "yyyy-MM-dd HH:mm:ss", text as is, null and empty as "".
-QString FormatCacheValue(const DbValue& value);
+// A value as a field's text: Boolean "-1"/"0", whole numbers in decimal, text as is.
 inline QString FormatCacheValue(bool value) { return value ? QStringLiteral("-1") : QStringLiteral("0"); }
 inline QString FormatCacheValue(long value) { return QString::number(value); }
 inline QString FormatCacheValue(int value) { return QString::number(value); }

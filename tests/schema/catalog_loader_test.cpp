@@ -185,7 +185,7 @@ TEST(CatalogLoader, EveryKindOfObjectAndItsLinks) {
     const RelationPtr fk = orders->Relations.Item(Q("[FK_Orders_Customers]"));
     ASSERT_TRUE(fk);
     EXPECT_EQ(fk->PrimaryTable, customers.get());
-    EXPECT_EQ(customers->FieldsByColID.Item(Q("#1"))->Name, Q("CustomerID"));
+    EXPECT_EQ(customers->FieldsByColID.ByID(1)->Name, Q("CustomerID"));
     db.Version.clear();
     ExpectGolden(Q("catalog_loader_shop"), SchemaFileText(db), Q("expected.schema"));
 }

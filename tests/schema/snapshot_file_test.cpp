@@ -141,7 +141,7 @@ TEST_F(SnapshotFileTest, SampleDatabaseRoundTripsEveryRecordTypeAndRewritesByteF
     ASSERT_TRUE(books);
     ASSERT_TRUE(books->PrimaryKey);
     EXPECT_EQ(books->PrimaryKey->Name, Q("PK_Books"));
-    EXPECT_EQ(books->FieldsByColID.Item(Q("#1"))->Name, Q("BookID"));
+    EXPECT_EQ(books->FieldsByColID.ByID(1)->Name, Q("BookID"));
     const FieldPtr price = books->Fields.Item(Q("[Price]"));
     ASSERT_TRUE(price && price->Default);
     EXPECT_EQ(price->Default->Value, Q("(0)"));

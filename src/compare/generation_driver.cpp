@@ -267,6 +267,9 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
     ctx.ResetCaches();
     ResetRunState(*ctx.DB1);
     ResetRunState(*ctx.DB2);
+    // The tables the pass would switch to the rebuild are marked before it: one pass serves
+    // where it would be abandoned and run again. The loop still repeats a pass that switches one.
+    MarkRebuilds(*ctx.DB1);
     // Every repeated pass has switched one more table to the rebuild, and that flag is never
     // cleared, so the passes end.
     ctx.Passes = 0;

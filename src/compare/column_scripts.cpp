@@ -71,6 +71,9 @@ bool ColumnChanged(const Tovimar_Field& field, const Tovimar_Field& other, const
            TextDiffers(field.Formula, other.Formula);
 }
 
+// More dropped columns than this switch a table to the rebuild.
+constexpr int MaxDroppedColumns = 3;
+
 // Switches the table (and its counterpart) to the rebuild and asks the driver for a new pass.
 void SwitchToRebuild(Tovimar_Table& table, GenerationContext& ctx) {
     if (table.DeleteRecreate) return;
@@ -106,7 +109,7 @@ int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, G
                   Wrap(wrap, FTI_DeleteSQLColumn(*table, field) + alterPrefix() + QStringLiteral("DROP COLUMN ") +
                                  field.FullName(false)));
         // The fourth dropped column of a table switches it to the rebuild.
-        if (table->FieldsDropped > 3) SwitchToRebuild(*table, ctx);
+        if (table->FieldsDropped > MaxDroppedColumns) SwitchToRebuild(*table, ctx);
         return 1;
     }
 
@@ -128,4 +131,26 @@ int GenerateScript(Tovimar_Field& field, bool fromSource, ScriptList& scripts, G
         ++count;
     }
     return count;
+}
+
+ColumnRebuild ColumnsSwitchToRebuild(const Tovimar_Table& table, const Tovimar_Table& other) {
+    // The generator counts on the table its columns name as theirs: a column of another table
+    // would count there, which is left to the generator itself.
+    ColumnRebuild result;
+    int appended = 0;
+    for (const FieldPtr& field : table.Fields) {
+        if (!field) continue;
+        if (field->Table() != &table) return {};
+        const Tovimar_Field* counterpart = field->OtherObj();
+        if (!counterpart) ++appended;
+        else if (appended > 0 || ColumnChanged(*field, *counterpart, table)) result.BySource = true;
+    }
+    int dropped = 0;
+    for (const FieldPtr& field : other.Fields) {
+        if (!field || field->OtherObj()) continue;
+        if (field->Table() != &other) return {};
+        ++dropped;
+    }
+    result.ByDestination = dropped > MaxDroppedColumns;
+    return result;
 }

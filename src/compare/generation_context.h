@@ -53,6 +53,9 @@ public:
     // The foreign keys of table's database that reference table (self-references left out), in
     // the order of the database's tables and their relations. Built once per database and run.
     const std::vector<Tovimar_Relation*>& ReferencingRelations(const Tovimar_Table& table);
+    // Builds that lookup for db now (nothing when it is built already). It reads the tables and
+    // their relations only, so it may run while another thread marks tables for the rebuild.
+    void IndexReferencingRelations(const Tovimar_Database& db);
     // Forgets the lookups built from the models (the driver calls it when a run starts).
     void ResetCaches() { referencing_.clear(); }
 

@@ -6,7 +6,9 @@
 
 #include <QHash>
 #include <QSet>
+#include <exception>
 #include <queue>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -267,6 +269,27 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
     ctx.ResetCaches();
     ResetRunState(*ctx.DB1);
     ResetRunState(*ctx.DB2);
+    // The tables the pass would switch to the rebuild are marked before it: one pass serves
+    // where it would be abandoned and run again. The loop still repeats a pass that switches one.
+    // Meanwhile a second thread indexes the foreign keys by referenced table, which reads the
+    // tables' names and relations only, nothing the marking writes.
+    std::exception_ptr indexError;
+    std::thread indexer([&ctx, &indexError] {
+        try {
+            ctx.IndexReferencingRelations(*ctx.DB1);
+            ctx.IndexReferencingRelations(*ctx.DB2);
+        } catch (...) {
+            indexError = std::current_exception();
+        }
+    });
+    try {
+        MarkRebuilds(*ctx.DB1);
+    } catch (...) {
+        indexer.join();
+        throw;
+    }
+    indexer.join();
+    if (indexError) std::rethrow_exception(indexError);
     // Every repeated pass has switched one more table to the rebuild, and that flag is never
     // cleared, so the passes end.
     ctx.Passes = 0;

@@ -164,6 +164,21 @@ QString FTI_DeleteSQLColumn(Tovimar_Table& table, Tovimar_Field& field);
 int GenerateFTIScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, Tovimar_Table* other,
                       GenerationContext& ctx);
 
+// Which side's column scripts of a Source table and its counterpart would switch the table to the
+// rebuild, as GenerateScripts of their columns does in a pass that starts with neither side
+// rebuilt: the Source's (a changed column, or one behind an added column) or the Destination's
+// (more than three dropped columns). Both false when a column belongs to another table than the
+// one whose collection holds it (the generator alone then decides).
+struct ColumnRebuild {
+    bool BySource = false;
+    bool ByDestination = false;
+};
+ColumnRebuild ColumnsSwitchToRebuild(const Tovimar_Table& table, const Tovimar_Table& other);
+// Marks, before a pass, the Source tables (and counterparts) that the pass would switch to the
+// rebuild, as the table and column generators decide it, so that the pass need not be run again
+// for them. Marks nothing the generators would not mark.
+void MarkRebuilds(Tovimar_Database& source);
+
 // True for the full-text script of an unchanged full-text index: its only step activates the index
 // when it is inactive. Such a script comes with every full-text table; it is no difference.
 bool IsFTIActivationOnly(const Tovimar_Script& script);

@@ -273,6 +273,12 @@ int GenerateRecreateScript(Tovimar_Table& table, bool fromSource, QString kind, 
 
 namespace {
 
+// A table that moves to other file groups (when they are compared) is rebuilt.
+bool FileGroupsMove(const Tovimar_Table& table, const Tovimar_Table& other) {
+    return table.IsFileGroupsIncluded() && (TextDiffers(other.TextFileGroupName, table.TextFileGroupName) ||
+                                            TextDiffers(other.FileGroupName, table.FileGroupName));
+}
+
 // The foreign keys that point to table: of other tables only, or, with a key, those of every table
 // (self-references too) whose referenced columns are the key's.
 std::vector<Tovimar_Relation*> RelationsPointingTo(const Tovimar_Table& table, const Tovimar_Index* key,
@@ -409,8 +415,7 @@ int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, G
 
     if (table.DeleteRecreate) return GenerateRecreateScript(table, fromSource, QString(), scripts, ctx);
 
-    if (table.IsFileGroupsIncluded() && (TextDiffers(other->TextFileGroupName, table.TextFileGroupName) ||
-                                         TextDiffers(other->FileGroupName, table.FileGroupName))) {
+    if (FileGroupsMove(table, *other)) {
         // Moving a table to another file group takes the rebuild of the next pass.
         table.DeleteRecreate = true;
         ctx.Regenerate = true;
@@ -431,4 +436,28 @@ int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, G
     count += GenerateScripts(table.Relations, other->Relations, scripts, ctx);
     count += GenerateFTIScript(table, fromSource, scripts, other, ctx);
     return count;
+}
+
+void MarkRebuilds(Tovimar_Database& source) {
+    for (const TablePtr& table : source.Tables) {
+        if (!table || !table->ObjectIncluded) continue;
+        Tovimar_Table* other = table->OtherObj();
+        if (!other) continue;
+        const ColumnRebuild columns = ColumnsSwitchToRebuild(*table, *other);
+        if (!table->DeleteRecreate) {
+            // The table generator tests the file groups first and then leaves the columns to the
+            // rebuild; a column switches both tables, a dropped one only from a Destination table
+            // not rebuilt already.
+            if (FileGroupsMove(*table, *other)) {
+                table->DeleteRecreate = true;
+            } else if (columns.BySource || (columns.ByDestination && !other->DeleteRecreate)) {
+                table->DeleteRecreate = true;
+                other->DeleteRecreate = true;
+                continue;
+            }
+        }
+        // The rebuild generates the columns too: there only the Destination's dropped columns
+        // switch its table.
+        if (table->DeleteRecreate && !other->DeleteRecreate && columns.ByDestination) other->DeleteRecreate = true;
+    }
 }

@@ -18,7 +18,7 @@ GO
 EXEC sp_rename '[dbo].[O''Old]', 'New', 'OBJECT'
 GO
 --------------------------------------------------------------------------------
--- case: file group change rebuilds in the second pass
+-- case: file group change rebuilds the table
 -- SCRIPT CHANGE for Table [dbo].[T]
 --------------------------------------------------------------------------------
 -- Part 1:

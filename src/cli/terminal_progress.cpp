@@ -42,6 +42,11 @@ bool TerminalProgress::ShowMessage(const QString& text) {
     return Cancelled();
 }
 
+bool TerminalProgress::ShowObjectLoad(const QString& kindText, const QString& fullName) {
+    if (!DrawsNow(false)) return Cancelled();
+    return Progress::ShowObjectLoad(kindText, fullName);
+}
+
 bool TerminalProgress::Cancelled() const { return interrupted != 0; }
 
 void TerminalProgress::Close() {
@@ -51,9 +56,12 @@ void TerminalProgress::Close() {
     visible_ = false;
 }
 
+bool TerminalProgress::DrawsNow(bool force) const {
+    return showing_ && (force || !sinceDraw_.isValid() || sinceDraw_.elapsed() >= 50);
+}
+
 void TerminalProgress::Draw(const QString& text, bool force) {
-    if (!showing_) return;
-    if (!force && sinceDraw_.isValid() && sinceDraw_.elapsed() < 50) return;
+    if (!DrawsNow(force)) return;
     sinceDraw_.start();
     QString line = caption_;
     if (!text.isEmpty()) line += (line.isEmpty() ? QString() : QStringLiteral(": ")) + text;

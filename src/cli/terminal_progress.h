@@ -17,12 +17,15 @@ public:
     // forgotten between two steps of one command.
     void ShowCaption(const QString& caption) override;
     bool ShowMessage(const QString& text) override;
+    // Objects are loaded by the thousand: their line is put together only when it is drawn.
+    bool ShowObjectLoad(const QString& kindText, const QString& fullName) override;
     bool Cancelled() const override;
     // Removes the progress line.
     void Close() override;
 
 private:
     void Draw(const QString& text, bool force);
+    bool DrawsNow(bool force) const;
     bool showing_ = false;
     QElapsedTimer sinceDraw_;  // messages come faster than a terminal shows them
     bool visible_ = false;

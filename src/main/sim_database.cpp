@@ -160,7 +160,13 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
     }
 
     Tovimar_Database target;  // the database being built, as the executor sees it
-    LoadDatabase(target, std::make_shared<SimConnection>(server, name, QStringLiteral("sqlsim")));
+    {
+        // The create scripts of an empty database are tens of thousands of short batches that
+        // touch no rows: each runs on this thread instead of being handed to the worker and back.
+        auto connection = std::make_shared<SimConnection>(server, name, QStringLiteral("sqlsim"));
+        connection->SetRunsOnCaller(true);
+        LoadDatabase(target, std::move(connection));
+    }
     target.SrvVer = model.SrvVer;
     ComparisonOptions everything;
     everything.CompareCollationsAndFileGroups = true;

@@ -12,7 +12,9 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
+#include <algorithm>
 #include <functional>
+#include <iterator>
 
 namespace Q = CatalogQueries;
 
@@ -25,6 +27,45 @@ long Number(const DbCursor& row, const char* column) {
 }
 bool Flag(const DbCursor& row, const char* column) { return row.Value(QLatin1String(column)).ToInt() != 0; }
 bool IsNull(const DbCursor& row, const char* column) { return row.Value(QLatin1String(column)).IsNull(); }
+
+// One column of a result read row after row: looked up by name once, then read by position in
+// place. A column the result lacks fails when it is read, as a read by name does.
+class Column {
+public:
+    Column(const DbCursor& rows, const char* name)
+        : rows_(rows), name_(QLatin1String(name)), position_(rows.ColumnIndex(name_)) {}
+    const DbValue& Value() const { return position_ >= 0 ? rows_.ValueAt(position_) : rows_.Value(name_); }
+    QString Text() const { return Value().ToString(); }
+    long Number() const { return static_cast<long>(Value().ToInt()); }
+    bool Flag() const { return Value().ToInt() != 0; }
+    bool IsNull() const { return Value().IsNull(); }
+
+private:
+    const DbCursor& rows_;
+    QString name_;
+    int position_;
+};
+
+// The table of owner and name, found once for the rows of one table that follow each other.
+class TableFinder {
+public:
+    explicit TableFinder(const Tovimar_Database& db) : db_(db) {}
+    const TablePtr& Find(const QString& owner, const QString& name) {
+        if (!found_ || owner != owner_ || name != name_) {
+            owner_ = owner;
+            name_ = name;
+            table_ = db_.Tables.Item(QuoteName(owner, name));
+            found_ = true;
+        }
+        return table_;
+    }
+
+private:
+    const Tovimar_Database& db_;
+    QString owner_, name_;
+    TablePtr table_;
+    bool found_ = false;
+};
 
 // "[name]" as QUOTENAME writes it, back to name.
 QString Unquote(const QString& quoted) {
@@ -225,19 +266,22 @@ bool CatalogLoader::LoadFileGroups() {
 bool CatalogLoader::LoadTables() {
     db_.TableExcludeIDs.clear();
     auto rows = Connection().RunQuery(Q::Tables(db_.DefaultFileGroupID));
+    const Column name(*rows, "Table"), owner(*rows, "Owner"), id(*rows, "ID"), fileGroup(*rows, "FileGroupID"),
+        textFileGroup(*rows, "TextFileGroupID");
     for (; !rows->EndOfRows(); rows->MoveNext()) {
         auto table = std::make_shared<Tovimar_Table>();
-        table->Name = Text(*rows, "Table");
-        table->Owner = Text(*rows, "Owner");
-        table->ObjectID = Number(*rows, "ID");
-        table->FileGroupName = db_.GroupName(Number(*rows, "FileGroupID"));
+        table->Name = name.Text();
+        table->Owner = owner.Text();
+        table->ObjectID = id.Number();
+        table->FileGroupName = db_.GroupName(fileGroup.Number());
         table->TextFileGroupName = table->FileGroupName;
-        if (!IsNull(*rows, "TextFileGroupID")) table->TextFileGroupName = db_.GroupName(Number(*rows, "TextFileGroupID"));
+        if (!textFileGroup.IsNull()) table->TextFileGroupName = db_.GroupName(textFileGroup.Number());
         table->SetDatabase(&db_);
-        if (!Show(QStringLiteral("TABLE"), table->FullName())) return false;
-        if (db_.Tables.Contains(table->FullName())) continue;
+        const QString fullName = table->FullName();
+        if (!Show(QStringLiteral("TABLE"), fullName)) return false;
+        if (db_.Tables.Contains(fullName)) continue;
         table->CalcObjectIncluded();
-        db_.Tables.Add(table, table->FullName());
+        db_.Tables.Add(table, fullName);
     }
     if (db_.TableExcludeIDs.startsWith(QLatin1Char(','))) db_.TableExcludeIDs.remove(0, 1);
     return true;
@@ -269,19 +313,25 @@ bool CatalogLoader::LoadRelations(bool firstPass) {
         if (fkey.match(rows->ColumnName(i)).hasMatch()) fkeyColumns.append(i);
         if (rkey.match(rows->ColumnName(i)).hasMatch()) rkeyColumns.append(i);
     }
+    const Column foreignOwner(*rows, "ForeignTableOwner"), foreignTable(*rows, "ForeignTable"),
+        primaryOwner(*rows, "PrimaryTableOwner"), primaryTable(*rows, "PrimaryTable"), relationName(*rows, "Relation"),
+        notForRepl(*rows, "NotForRepl"), noCheck(*rows, "IsNoCheck"), deleteCascade(*rows, "DeleteCascade"),
+        updateCascade(*rows, "UpdateCascade");
+    TableFinder foreignTables(db_), primaryTables(db_);
     for (; !rows->EndOfRows(); rows->MoveNext()) {
-        const TablePtr table = FindTable(Text(*rows, "ForeignTableOwner"), Text(*rows, "ForeignTable"));
-        const TablePtr primary = FindTable(Text(*rows, "PrimaryTableOwner"), Text(*rows, "PrimaryTable"));
+        const TablePtr table = foreignTables.Find(foreignOwner.Text(), foreignTable.Text());
+        const QString primaryOwnerName = primaryOwner.Text(), primaryTableName = primaryTable.Text();
+        const TablePtr primary = primaryTables.Find(primaryOwnerName, primaryTableName);
         if (!table || !primary) continue;
         auto relation = std::make_shared<Tovimar_Relation>();
-        relation->Name = Text(*rows, "Relation");
+        relation->Name = relationName.Text();
         relation->Table = table.get();
-        relation->PrimaryTableFullName = QuoteName(Text(*rows, "PrimaryTableOwner"), Text(*rows, "PrimaryTable"));
+        relation->PrimaryTableFullName = QuoteName(primaryOwnerName, primaryTableName);
         relation->PrimaryTable = primary.get();
-        relation->NotForRepl = Flag(*rows, "NotForRepl");
-        relation->NoCheckConstraint = Flag(*rows, "IsNoCheck");
-        relation->DeleteCascade = Flag(*rows, "DeleteCascade");
-        relation->UpdateCascade = Flag(*rows, "UpdateCascade");
+        relation->NotForRepl = notForRepl.Flag();
+        relation->NoCheckConstraint = noCheck.Flag();
+        relation->DeleteCascade = deleteCascade.Flag();
+        relation->UpdateCascade = updateCascade.Flag();
         bool complete = true;
         auto addKeys = [&](const QList<int>& columns, Tovimar_Table& owner, Collection<QString>& names) {
             for (int column : columns) {
@@ -301,15 +351,16 @@ bool CatalogLoader::LoadRelations(bool firstPass) {
             relation->Clear();
             continue;
         }
-        if (!Show(QStringLiteral("RELATION"), relation->FullName())) {
+        const QString key = relation->FullName(false);
+        if (!Show(QStringLiteral("RELATION"), key)) {
             relation->Clear();
             return false;
         }
-        if (!AddOnce(table->Relations, relation, relation->FullName(false))) {
+        if (!AddOnce(table->Relations, relation, key)) {
             relation->Clear();
             continue;
         }
-        AddOnce(db_.Relations, relation, relation->FullName(true));
+        AddOnce(db_.Relations, relation, table->FullName() + QLatin1Char('.') + key);
     }
     return true;
 }
@@ -420,25 +471,28 @@ bool CatalogLoader::LoadTriggers() {
         list = ExcludedIDs(Q::TriggerNames(), QStringLiteral("ta"), true);
     }
     auto rows = Connection().RunQuery(Q::Triggers(list, db_.TableExcludeIDs));
+    const Column tableOwner(*rows, "TableOwner"), tableName(*rows, "Table"), triggerName(*rows, "Trigger"),
+        status(*rows, "Status"), definition(*rows, "Definition");
+    TableFinder tables(db_);
     QString previousKey;
     TriggerPtr current;
     for (; !rows->EndOfRows(); rows->MoveNext()) {
-        const QString key = Text(*rows, "TableOwner") + QLatin1Char('.') + Text(*rows, "Table") + QLatin1Char('.') +
-                            Text(*rows, "Trigger");
+        const QString owner = tableOwner.Text(), table = tableName.Text(), name = triggerName.Text();
+        const QString key = owner + QLatin1Char('.') + table + QLatin1Char('.') + name;
         if (key != previousKey) {
             previousKey = key;
             current.reset();
-            const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
-            if (!table) continue;
+            const TablePtr& parent = tables.Find(owner, table);
+            if (!parent) continue;
             auto trigger = std::make_shared<Tovimar_Trigger>();
-            trigger->Name = Text(*rows, "Trigger");
-            trigger->Table = table.get();
+            trigger->Name = name;
+            trigger->Table = parent.get();
             const QString fullName = trigger->FullName(true);
             current = db_.Triggers.Item(fullName);
             if (!current) {
-                trigger->ObjStatus = Number(*rows, "Status");
+                trigger->ObjStatus = status.Number();
                 trigger->CalcObjectIncluded();
-                table->Triggers.Add(trigger, trigger->FullName(false));
+                parent->Triggers.Add(trigger, trigger->FullName(false));
                 db_.Triggers.Add(trigger, fullName);
                 current = trigger;
             } else {
@@ -446,7 +500,7 @@ bool CatalogLoader::LoadTriggers() {
             }
         }
         if (!current) continue;  // its table is not in the model
-        current->Definition += Text(*rows, "Definition");
+        current->Definition += definition.Text();
         if (!Show(QStringLiteral("TRIGGER"), current->FullName())) return false;
     }
     return true;
@@ -454,39 +508,59 @@ bool CatalogLoader::LoadTriggers() {
 
 bool CatalogLoader::LoadColumns() {
     auto rows = Connection().RunQuery(Q::Columns(db_.SrvVer >= 80, db_.TableExcludeIDs, db_.ViewExcludeIDs));
+    const Column name(*rows, "Name"), colId(*rows, "ColID"), length(*rows, "Length"), precision(*rows, "prec"),
+        scale(*rows, "Scale"), collation(*rows, "Collation"), nullable(*rows, "isnullable"), dataType(*rows, "datentyp"),
+        identity(*rows, "IsIdentity"), seed(*rows, "id_start"), increment(*rows, "id_schritt"),
+        identityNotForRepl(*rows, "IsIdNotForRepl"), rowGuid(*rows, "IsRowGuidCol"), tableOwner(*rows, "TableOwner"),
+        tableName(*rows, "Table"), objType(*rows, "ObjType");
+    // The columns of one table or view follow each other: their parent is found once for them.
+    QString owner, parentName, parentType;
+    bool parentRead = false;
+    Tovimar_Table* table = nullptr;
+    Tovimar_View* view = nullptr;
     for (; !rows->EndOfRows(); rows->MoveNext()) {
         auto field = std::make_shared<Tovimar_Field>();
-        field->Name = Text(*rows, "Name");
-        field->ColID = static_cast<int>(Number(*rows, "ColID"));
-        field->DataSize = Number(*rows, "Length");
-        if (!IsNull(*rows, "prec")) field->DataPrecision = Number(*rows, "prec");
-        if (!IsNull(*rows, "Scale")) field->DataDecimals = Number(*rows, "Scale");
-        if (!IsNull(*rows, "Collation")) field->Collation = Text(*rows, "Collation");
-        field->CanBeNull = Flag(*rows, "isnullable");
-        field->DataType = Text(*rows, "datentyp");
-        if (Flag(*rows, "IsIdentity")) {
+        field->Name = name.Text();
+        field->ColID = static_cast<int>(colId.Number());
+        field->DataSize = length.Number();
+        if (!precision.IsNull()) field->DataPrecision = precision.Number();
+        if (!scale.IsNull()) field->DataDecimals = scale.Number();
+        if (!collation.IsNull()) field->Collation = collation.Text();
+        field->CanBeNull = nullable.Flag();
+        field->DataType = dataType.Text();
+        if (identity.Flag()) {
             field->Identity = true;
-            field->IdentitySeed = Number(*rows, "id_start");
-            field->IdentityIncr = Number(*rows, "id_schritt");
-            field->IdentityNoRepl = Flag(*rows, "IsIdNotForRepl");
+            field->IdentitySeed = seed.Number();
+            field->IdentityIncr = increment.Number();
+            field->IdentityNoRepl = identityNotForRepl.Flag();
         }
-        field->IsRowGUID = Flag(*rows, "IsRowGuidCol");
+        field->IsRowGUID = rowGuid.Flag();
 
-        const QString parentKey = QuoteName(Text(*rows, "TableOwner"), Text(*rows, "Table"));
-        if (Text(*rows, "ObjType").trimmed() == QStringLiteral("U")) {
-            const TablePtr table = db_.Tables.Item(parentKey);
-            if (!table || table->Fields.Contains(field->FullName(false)) ||
-                table->FieldsByColID.ByID(field->ColID))
-                continue;
-            field->Parent = table.get();
-            if (!Show(QStringLiteral("COLUMN"), field->FullName())) return false;
-            table->AddField(field);
-        } else {
-            const ViewPtr view = db_.Views.Item(parentKey);
-            if (!view || view->Fields.Contains(field->FullName(false))) continue;
-            field->Parent = view.get();
-            if (!Show(QStringLiteral("COLUMN"), field->FullName())) return false;
-            view->AddField(field);
+        QString rowOwner = tableOwner.Text(), rowName = tableName.Text(), rowType = objType.Text();
+        if (!parentRead || rowOwner != owner || rowName != parentName || rowType != parentType) {
+            owner = std::move(rowOwner);
+            parentName = std::move(rowName);
+            parentType = std::move(rowType);
+            parentRead = true;
+            table = nullptr;
+            view = nullptr;
+            const QString parentKey = QuoteName(owner, parentName);
+            if (parentType.trimmed() == QStringLiteral("U"))
+                table = db_.Tables.Item(parentKey).get();
+            else
+                view = db_.Views.Item(parentKey).get();
+        }
+        const QString key = QuoteName(field->Name);  // the column's FullName in its parent
+        if (table) {
+            if (table->Fields.Contains(key) || table->FieldsByColID.ByID(field->ColID)) continue;
+            field->Parent = table;
+            if (!Show(QStringLiteral("COLUMN"), key)) return false;
+            table->AddField(field, key);
+        } else if (view) {
+            if (view->Fields.Contains(key)) continue;
+            field->Parent = view;
+            if (!Show(QStringLiteral("COLUMN"), key)) return false;
+            view->AddField(field, key);
         }
     }
     return true;
@@ -494,18 +568,15 @@ bool CatalogLoader::LoadColumns() {
 
 bool CatalogLoader::LoadFormulas() {
     auto rows = Connection().RunQuery(Q::Formulas(db_.TableExcludeIDs));
-    QString previousKey;
-    TablePtr table;
+    const Column owner(*rows, "Owner"), tableName(*rows, "Table"), number(*rows, "Number"),
+        definition(*rows, "Definition");
+    TableFinder tables(db_);
     for (; !rows->EndOfRows(); rows->MoveNext()) {
-        const QString key = QuoteName(Text(*rows, "Owner"), Text(*rows, "Table"));
-        if (key != previousKey) {
-            previousKey = key;
-            table = db_.Tables.Item(key);
-        }
+        const TablePtr& table = tables.Find(owner.Text(), tableName.Text());
         if (!table) continue;
-        const FieldPtr field = table->FieldsByColID.ByID(Number(*rows, "Number"));
+        const FieldPtr field = table->FieldsByColID.ByID(number.Number());
         if (!field) continue;
-        field->Formula += Text(*rows, "Definition");
+        field->Formula += definition.Text();
         if (!Show(QStringLiteral("FIELD FORMULA"), field->FullName())) return false;
     }
     return true;
@@ -513,42 +584,54 @@ bool CatalogLoader::LoadFormulas() {
 
 bool CatalogLoader::LoadIndexes() {
     auto rows = Connection().RunQuery(Q::Indexes(db_.TableExcludeIDs));
-    QString previousKey;
+    const Column tableOwner(*rows, "TableOwner"), tableName(*rows, "Table"), indexName(*rows, "Index"),
+        unique(*rows, "IsUnique"), padIndex(*rows, "IsPadIndex"), fillFactor(*rows, "IndexFillFactor"),
+        status(*rows, "Status"), groupId(*rows, "GroupID"), uniqueConstraint(*rows, "IsUniqueConstraint"),
+        clustered(*rows, "IsClustered"), primaryClustered(*rows, "IsPrimaryClustered"),
+        primaryNonClustered(*rows, "IsPrimaryNonClustered"), fieldName(*rows, "Field");
+    TableFinder tables(db_);
+    // The rows of one index (one per key column) follow each other.
+    QString owner, table, name;
+    bool first = true;
     IndexPtr current;
     for (; !rows->EndOfRows(); rows->MoveNext()) {
-        const QString key = QuoteName(Text(*rows, "TableOwner"), Text(*rows, "Table"), Text(*rows, "Index"));
-        if (key != previousKey) {
-            previousKey = key;
+        QString rowOwner = tableOwner.Text(), rowTable = tableName.Text(), rowName = indexName.Text();
+        if (first || rowOwner != owner || rowTable != table || rowName != name) {
+            first = false;
+            owner = std::move(rowOwner);
+            table = std::move(rowTable);
+            name = std::move(rowName);
             current.reset();
-            const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
-            if (!table) continue;
+            const TablePtr& parent = tables.Find(owner, table);
+            if (!parent) continue;
             auto index = std::make_shared<Tovimar_Index>();
-            index->Name = Text(*rows, "Index");
-            index->Table = table.get();
-            if (table->Indexes.Contains(index->FullName(false))) {
+            index->Name = name;
+            index->Table = parent.get();
+            const QString key = index->FullName(false);
+            if (parent->Indexes.Contains(key)) {
                 index->Clear();
                 continue;  // rows of one index arrive together; a second run of them is ignored
             }
-            index->IsUnique = Flag(*rows, "IsUnique");
-            index->IsPadIndex = Flag(*rows, "IsPadIndex");
-            index->IndexFillFactor = Number(*rows, "IndexFillFactor");
-            const qint64 status = rows->Value(QStringLiteral("Status")).ToInt();
-            index->IgnoreDupKey = (status & 1) != 0;
-            index->Statistics_NoRecompute = (status & 16777216) != 0;
-            index->FileGroupName = db_.GroupName(Number(*rows, "GroupID"));
-            index->IsUniqueConstraint = Flag(*rows, "IsUniqueConstraint");
-            index->IsClustered = Flag(*rows, "IsClustered");
-            if (!index->IsUniqueConstraint && (Flag(*rows, "IsPrimaryClustered") || Flag(*rows, "IsPrimaryNonClustered"))) {
+            index->IsUnique = unique.Flag();
+            index->IsPadIndex = padIndex.Flag();
+            index->IndexFillFactor = fillFactor.Number();
+            const qint64 statusBits = status.Value().ToInt();
+            index->IgnoreDupKey = (statusBits & 1) != 0;
+            index->Statistics_NoRecompute = (statusBits & 16777216) != 0;
+            index->FileGroupName = db_.GroupName(groupId.Number());
+            index->IsUniqueConstraint = uniqueConstraint.Flag();
+            index->IsClustered = clustered.Flag();
+            if (!index->IsUniqueConstraint && (primaryClustered.Flag() || primaryNonClustered.Flag())) {
                 index->IsPrimaryKey = true;
-                index->IsClustered = Flag(*rows, "IsPrimaryClustered");
-                table->PrimaryKey = index.get();
+                index->IsClustered = primaryClustered.Flag();
+                parent->PrimaryKey = index.get();
             }
-            table->Indexes.Add(index, index->FullName(false));
-            if (!Show(QStringLiteral("INDEX"), index->FullName())) return false;
-            AddOnce(db_.Indexes, index, index->FullName(true));
+            parent->Indexes.Add(index, key);
+            if (!Show(QStringLiteral("INDEX"), key)) return false;
+            AddOnce(db_.Indexes, index, parent->FullName() + QLatin1Char('.') + key);
             current = index;
         }
-        if (current) current->FieldNames.Add(Text(*rows, "Field"));
+        if (current) current->FieldNames.Add(fieldName.Text());
     }
     return true;
 }
@@ -661,14 +744,17 @@ bool CatalogLoader::LoadFullTextIndexes() {
 
 bool CatalogLoader::LoadDefaults() {
     auto rows = Connection().RunQuery(Q::Defaults(db_.TableExcludeIDs));
+    const Column tableOwner(*rows, "TableOwner"), tableName(*rows, "Table"), fieldName(*rows, "Field"),
+        defaultName(*rows, "Default"), definition(*rows, "Definition");
+    TableFinder tables(db_);
     for (; !rows->EndOfRows(); rows->MoveNext()) {
-        const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
+        const TablePtr& table = tables.Find(tableOwner.Text(), tableName.Text());
         if (!table) continue;
-        const FieldPtr field = table->Fields.Item(QuoteName(Text(*rows, "Field")));
+        const FieldPtr field = table->Fields.Item(QuoteName(fieldName.Text()));
         if (!field) continue;
         auto constraint = std::make_shared<Tovimar_Default>();
-        constraint->Name = Text(*rows, "Default");
-        constraint->Value = Text(*rows, "Definition");
+        constraint->Name = defaultName.Text();
+        constraint->Value = definition.Text();
         constraint->Table = table.get();
         constraint->Field = field.get();
         if (!Show(QStringLiteral("DEFAULT"), constraint->FullName())) {
@@ -690,14 +776,17 @@ bool CatalogLoader::LoadDefaults() {
 
 bool CatalogLoader::LoadChecks() {
     auto rows = Connection().RunQuery(Q::Checks(db_.TableExcludeIDs));
+    const Column tableOwner(*rows, "TableOwner"), tableName(*rows, "Table"), checkName(*rows, "Check"),
+        definition(*rows, "Definition"), statusColumn(*rows, "Status");
+    TableFinder tables(db_);
     for (; !rows->EndOfRows(); rows->MoveNext()) {
-        const TablePtr table = FindTable(Text(*rows, "TableOwner"), Text(*rows, "Table"));
+        const TablePtr& table = tables.Find(tableOwner.Text(), tableName.Text());
         if (!table) continue;
         auto check = std::make_shared<Tovimar_Check>();
-        check->Name = Text(*rows, "Check");
-        check->Value = Text(*rows, "Definition");
+        check->Name = checkName.Text();
+        check->Value = definition.Text();
         check->Table = table.get();
-        const qint64 status = rows->Value(QStringLiteral("Status")).ToInt();
+        const qint64 status = statusColumn.Value().ToInt();
         check->NotForRepl = (status & 1024) != 0;
         check->NoCheckConstraint = (status & 256) != 0;
         if (!Show(QStringLiteral("CHECK"), check->FullName())) {
@@ -748,9 +837,13 @@ void MergeNames(Collection<QString>& target, const Collection<QString>& source) 
 
 bool CatalogLoader::LoadPermissions() {
     auto rows = Connection().RunQuery(Q::Permissions());
+    const Column typeColumn(*rows, "Type"), owner(*rows, "Owner"), objectName(*rows, "Object"),
+        grantee(*rows, "GranteeName"), grantor(*rows, "GrantorName"), added(*rows, "actadd"), modified(*rows, "actmod");
+    const Column bitmaps[] = {{*rows, "seladd"}, {*rows, "selmod"}, {*rows, "updadd"},
+                              {*rows, "updmod"}, {*rows, "refadd"}, {*rows, "refmod"}};
     for (; !rows->EndOfRows(); rows->MoveNext()) {
-        const QString type = Text(*rows, "Type").trimmed().toUpper();
-        const QString key = QuoteName(Text(*rows, "Owner"), Text(*rows, "Object"));
+        const QString type = typeColumn.Text().trimmed().toUpper();
+        const QString key = QuoteName(owner.Text(), objectName.Text());
         Tovimar_DbObject* object = nullptr;
         Tovimar_FieldOwner* columns = nullptr;
         if (type == QStringLiteral("U")) {
@@ -766,8 +859,8 @@ bool CatalogLoader::LoadPermissions() {
 
         auto permission = std::make_shared<Tovimar_Permission>();
         permission->SecObject = object;
-        permission->Grantee = Text(*rows, "GranteeName");
-        permission->Grantor = Text(*rows, "GrantorName");
+        permission->Grantee = grantee.Text();
+        permission->Grantor = grantor.Text();
         permission->SetDatabase(&db_);
         permission->Name = permission->FullName();
         if (!Show(QStringLiteral("PERMISSION"), permission->FullName())) {
@@ -775,23 +868,22 @@ bool CatalogLoader::LoadPermissions() {
             return false;
         }
         if (object->ObjectIncluded) {
-            const qint64 actadd = rows->Value(QStringLiteral("actadd")).ToInt();
-            const qint64 actmod = rows->Value(QStringLiteral("actmod")).ToInt();
+            const qint64 actadd = added.Value().ToInt();
+            const qint64 actmod = modified.Value().ToInt();
             permission->SelectRight = Right(actadd, actmod, 1);
             permission->UpdateRight = Right(actadd, actmod, 2);
             permission->DRIRight = Right(actadd, actmod, 4);
             permission->InsertRight = Right(actadd, actmod, 8);
             permission->DeleteRight = Right(actadd, actmod, 16);
             permission->ExecRight = Right(actadd, actmod, 32);
-            if (columns) {
+            // The column names by id are gathered only for a row that grants or denies columns.
+            if (columns && std::any_of(std::begin(bitmaps), std::end(bitmaps), [](const Column& c) { return !c.IsNull(); })) {
                 QHash<int, QString> names;
                 for (const FieldPtr& field : columns->Fields) names.insert(field->ColID, field->Name);
-                DecodeColumnBitmap(rows->Value(QStringLiteral("seladd")), names, permission->SelectGrant);
-                DecodeColumnBitmap(rows->Value(QStringLiteral("selmod")), names, permission->SelectDeny);
-                DecodeColumnBitmap(rows->Value(QStringLiteral("updadd")), names, permission->UpdateGrant);
-                DecodeColumnBitmap(rows->Value(QStringLiteral("updmod")), names, permission->UpdateDeny);
-                DecodeColumnBitmap(rows->Value(QStringLiteral("refadd")), names, permission->ReferenceGrant);
-                DecodeColumnBitmap(rows->Value(QStringLiteral("refmod")), names, permission->ReferenceDeny);
+                Collection<QString>* const targets[] = {&permission->SelectGrant, &permission->SelectDeny,
+                                                        &permission->UpdateGrant, &permission->UpdateDeny,
+                                                        &permission->ReferenceGrant, &permission->ReferenceDeny};
+                for (size_t i = 0; i < std::size(bitmaps); ++i) DecodeColumnBitmap(bitmaps[i].Value(), names, *targets[i]);
             }
         }
         // The same grantee may hold rights on one object from several grantors: one permission

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 std::shared_ptr<sqlsim::Server> ServerWithDatabase() {
@@ -52,13 +54,33 @@ TEST(SimConnection, MessagesAndErrorsInServerOrder) {
     EXPECT_FALSE(connection.Errors()[1].Informational);
 }
 
+// On the worker and on the caller's thread alike: the outcome, a failure and its messages, and a
+// Cancel from another thread that stops a running batch.
 TEST(SimConnection, BackgroundBatchAndMissingDatabase) {
-    SimConnection connection(ServerWithDatabase(), QStringLiteral("t"));
-    connection.ExecuteAsync(QStringLiteral("SELECT COUNT(*) AS N FROM dbo.R"));
-    const DbBatchOutcome outcome = connection.FinishExecute();
-    EXPECT_FALSE(outcome.Failed);
-    ASSERT_EQ(outcome.ResultSets.size(), 1u);
-    EXPECT_EQ(outcome.ResultSets[0].Rows[0][0].ToInt(), 1);
+    for (const bool onCaller : {false, true}) {
+        SCOPED_TRACE(onCaller);
+        SimConnection connection(ServerWithDatabase(), QStringLiteral("t"));
+        connection.SetRunsOnCaller(onCaller);
+        connection.ExecuteAsync(QStringLiteral("SELECT COUNT(*) AS N FROM dbo.R"));
+        EXPECT_TRUE(connection.WaitFinished(std::chrono::seconds(10)));
+        const DbBatchOutcome outcome = connection.FinishExecute();
+        EXPECT_FALSE(outcome.Failed);
+        ASSERT_EQ(outcome.ResultSets.size(), 1u);
+        EXPECT_EQ(outcome.ResultSets[0].Rows[0][0].ToInt(), 1);
+
+        connection.ExecuteAsync(QStringLiteral("PRINT 'before'\nSELECT * FROM dbo.Missing"));
+        EXPECT_TRUE(connection.FinishExecute().Failed);
+        ASSERT_EQ(connection.Errors().size(), 2);
+        EXPECT_EQ(connection.Errors()[1].Number, 208);
+
+        std::thread canceller([&connection] {
+            while (!connection.IsExecuting()) std::this_thread::yield();
+            connection.Cancel();
+        });
+        connection.ExecuteAsync(QStringLiteral("WAITFOR DELAY '00:00:30'"));
+        EXPECT_TRUE(connection.FinishExecute().Cancelled);
+        canceller.join();
+    }
     try {
         SimConnection missing(std::make_shared<sqlsim::Server>(), QStringLiteral("nowhere"));
         FAIL() << "expected a login error";

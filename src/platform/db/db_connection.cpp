@@ -5,6 +5,8 @@
 namespace {
 const QString kCursorSource = QStringLiteral("DbCursor");
 const QString kConnectionSource = QStringLiteral("DbConnection");
+// What a row shorter than its result's columns holds in the columns it lacks.
+const DbValue kMissingValue = DbValue::Null();
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -29,7 +31,7 @@ const std::vector<DbValue>& DbCursor::CurrentRow() const {
 
 bool DbCursor::HasColumn(const QString& columnName) const { return byName_.contains(columnName.toCaseFolded()); }
 
-DbValue DbCursor::Value(const QString& columnName) const {
+int DbCursor::ColumnIndex(const QString& columnName) const {
     int position = byExactName_.value(columnName, -1);
     if (position < 0) {
         // A caller that spells the name otherwise than the query asks by that spelling for
@@ -37,13 +39,18 @@ DbValue DbCursor::Value(const QString& columnName) const {
         position = byName_.value(columnName.toCaseFolded(), -1);
         if (position >= 0) byExactName_.insert(columnName, position);
     }
+    return position;
+}
+
+const DbValue& DbCursor::Value(const QString& columnName) const {
+    const int position = ColumnIndex(columnName);
     if (position < 0)
         throw TovimarException(3265, kCursorSource,
                                QStringLiteral("Item cannot be found in the collection corresponding to the "
                                               "requested name or ordinal: ") + columnName);
     const std::vector<DbValue>& row = CurrentRow();
     const size_t pos = static_cast<size_t>(position);
-    return pos < row.size() ? row[pos] : DbValue::Null();
+    return pos < row.size() ? row[pos] : kMissingValue;
 }
 
 namespace {
@@ -64,11 +71,11 @@ int DbCursor::ColumnType(int position) const {
     return resultSet_.Columns[static_cast<size_t>(position)].Type;
 }
 
-DbValue DbCursor::ValueAt(int position) const {
+const DbValue& DbCursor::ValueAt(int position) const {
     if (position < 0 || position >= ColumnCount()) throw BadPosition(position);
     const std::vector<DbValue>& row = CurrentRow();
     const size_t pos = static_cast<size_t>(position);
-    return pos < row.size() ? row[pos] : DbValue::Null();
+    return pos < row.size() ? row[pos] : kMissingValue;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -118,23 +125,31 @@ void DbConnection::WorkerLoop() {
             phase_ = RunPhase::Running;
         }
         lock.unlock();
-        DbBatchOutcome outcome;
-        std::exception_ptr error;
-        try {
-            if (cancelled)
-                outcome.Cancelled = true;
-            else
-                outcome = RunBatch(sql);
-        } catch (...) {
-            error = std::current_exception();
-        }
+        RunHandedOver(sql, cancelled);
         lock.lock();
+    }
+}
+
+void DbConnection::RunHandedOver(const QString& sql, bool cancelled) {
+    DbBatchOutcome outcome;
+    std::exception_ptr error;
+    try {
+        if (cancelled)
+            outcome.Cancelled = true;
+        else
+            outcome = RunBatch(sql);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
         asyncOutcome_ = std::move(outcome);
         asyncError_ = error;
         phase_ = RunPhase::Idle;
         executing_ = false;
-        finished_.notify_all();
     }
+    // Notified after the mutex is released, so that the woken caller does not block on it again.
+    finished_.notify_all();
 }
 
 DbError FirstError(const QList<DbError>& errors) {
@@ -190,10 +205,19 @@ void DbConnection::ExecuteAsync(const QString& sql) {
         asyncOutcome_ = DbBatchOutcome{};
         asyncError_ = nullptr;
         executing_ = true;
-        phase_ = RunPhase::Starting;
         cancelBeforeStart_ = false;
-        pendingSql_ = sql;
-        batchPending_ = true;
+        if (runsOnCaller_) {
+            PrepareRun();
+            phase_ = RunPhase::Running;
+        } else {
+            phase_ = RunPhase::Starting;
+            pendingSql_ = sql;
+            batchPending_ = true;
+        }
+    }
+    if (runsOnCaller_) {
+        RunHandedOver(sql, false);
+        return;
     }
     if (!worker_.joinable()) worker_ = std::thread([this] { WorkerLoop(); });
     batchReady_.notify_one();

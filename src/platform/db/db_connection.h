@@ -91,14 +91,18 @@ public:
         if (!EndOfRows()) ++row_;
     }
     // The current row's value of the named column (case-insensitive). Throws TovimarException
-    // 3265 for a column the result does not have; reading past the end throws 3021.
-    DbValue Value(const QString& columnName) const;
+    // 3265 for a column the result does not have; reading past the end throws 3021. The value
+    // stays valid while the cursor lives.
+    const DbValue& Value(const QString& columnName) const;
     bool HasColumn(const QString& columnName) const;
+    // The position of the named column (case-insensitive), -1 when the result has none: a reader
+    // of many rows looks its columns up once and reads them with ValueAt.
+    int ColumnIndex(const QString& columnName) const;
 
     int ColumnCount() const { return static_cast<int>(resultSet_.Columns.size()); }
     QString ColumnName(int position) const;
     int ColumnType(int position) const;
-    DbValue ValueAt(int position) const;
+    const DbValue& ValueAt(int position) const;
 
 private:
     const std::vector<DbValue>& CurrentRow() const;
@@ -162,9 +166,18 @@ protected:
     // Implementations call this in their destructor so that no worker outlives them: a running
     // batch is cancelled and waited for, and the worker ends.
     void JoinWorker();
+    // With on, ExecuteAsync runs the batch on the caller's thread and returns when it has ended
+    // (FinishExecute then hands its outcome over at once): for a server in this process whose
+    // batches cannot stall and are known to be short, where handing each one to the worker and
+    // waking the caller again cost more than most batches. A Cancel from another thread still
+    // reaches a running batch; the caller itself cannot poll or cancel while it runs.
+    void SetRunsOnCaller(bool on) { runsOnCaller_ = on; }
 
 private:
     DbBatchOutcome RunAndRecord(const QString& sql);
+    // Runs a handed-over batch (outside runMutex_) and stores its outcome or error for
+    // FinishExecute, waking whoever waits for it.
+    void RunHandedOver(const QString& sql, bool cancelled);
     [[noreturn]] void ThrowFailure(const DbBatchOutcome& outcome, const QString& source) const;
     void WorkerLoop();
     void StopWorker();
@@ -183,6 +196,7 @@ private:
     bool cancelBeforeStart_ = false;
     bool batchPending_ = false;
     bool stopWorker_ = false;
+    bool runsOnCaller_ = false;
     QString pendingSql_;
     DbBatchOutcome asyncOutcome_;
     std::exception_ptr asyncError_;

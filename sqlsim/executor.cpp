@@ -6,6 +6,7 @@
 
 #include <QTime>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace sqlsim {
@@ -98,6 +99,81 @@ struct BatchCompiler {
         }
     }
 };
+
+// The existence test the generated scripts put before their changes:
+//   EXISTS (SELECT * FROM dbo.sysobjects WHERE id = OBJECT_ID('name') AND OBJECTPROPERTY(id, 'IsUserTable') = 1 ...)
+// At most one row of sysobjects passes it, that of the object OBJECT_ID names, and the other
+// conditions read only its id; so it is answered from the catalog's index by id instead of by a
+// query over a system table built for it (a build runs tens of thousands of them). Empty for any
+// other condition: the query engine answers those.
+bool IsIdColumn(const Expr& e) { return e.kind == ExprKind::Column && e.parts.size() == 1 && e.parts[0] == QLatin1String("id"); }
+
+bool IsFunctionOfLiterals(const Expr& e, const char* name, bool idFirst) {
+    if (e.kind != ExprKind::Function || e.name != QLatin1String(name) || e.parts.size() != 1 || e.star || e.distinct ||
+        e.subquery || e.args.empty())
+        return false;
+    for (size_t i = 0; i < e.args.size(); ++i)
+        if (!(i == 0 && idFirst ? IsIdColumn(*e.args[i]) : e.args[i]->kind == ExprKind::Literal)) return false;
+    return true;
+}
+
+void SplitAnd(const Expr& e, std::vector<const Expr*>& out) {
+    if (e.kind == ExprKind::And && e.args.size() == 2) {
+        SplitAnd(*e.args[0], out);
+        SplitAnd(*e.args[1], out);
+    } else {
+        out.push_back(&e);
+    }
+}
+
+std::optional<bool> ObjectExistenceTest(Executor& ex, const Expr& condition) {
+    if (condition.kind != ExprKind::Exists || !condition.subquery) return std::nullopt;
+    const SelectStmt& q = *condition.subquery;
+    if (q.distinct || q.top || q.items.size() != 1 || !q.assignments.empty() || !q.intoTable.isEmpty() ||
+        q.from.size() != 1 || !q.where || !q.groupBy.empty() || q.withRollup || q.withCube || q.having ||
+        q.unionNext || !q.orderBy.empty() || !q.forXml.isEmpty())
+        return std::nullopt;
+    const Expr& item = *q.items[0].expr;
+    const TableRef& from = *q.from[0];
+    if (item.kind != ExprKind::Star || !item.parts.isEmpty() || from.kind != TableRef::Kind::Named ||
+        !from.server.isEmpty() || !from.database.isEmpty() ||
+        !(from.owner.isEmpty() || from.owner.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0) ||
+        from.name.compare(QLatin1String("sysobjects"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    std::vector<const Expr*> conjuncts;
+    SplitAnd(*q.where, conjuncts);
+    const Expr* objectId = nullptr;
+    std::vector<const Expr*> properties;
+    for (const Expr* c : conjuncts) {
+        if (c->kind != ExprKind::Compare || c->name != QLatin1String("=") || c->args.size() != 2) return std::nullopt;
+        if (!objectId && IsIdColumn(*c->args[0]) && IsFunctionOfLiterals(*c->args[1], "OBJECT_ID", false))
+            objectId = c->args[1].get();
+        else if (IsFunctionOfLiterals(*c->args[0], "OBJECTPROPERTY", true) && c->args[0]->args.size() == 2 &&
+                 c->args[1]->kind == ExprKind::Literal)
+            properties.push_back(c);
+        else
+            return std::nullopt;
+    }
+    if (!objectId) return std::nullopt;
+    const Database& db = ex.CurrentDb();
+    // A table of the database's own that takes the name is read instead of the system table.
+    if (const Object* own = db.FindObject(from.owner, from.name); own && !own->IsType("S")) return std::nullopt;
+    Scope none;
+    const Value id = ex.Eval(*objectId, none);
+    if (id.IsNull()) return false;
+    if (id.GetKind() != Value::Kind::Int) return std::nullopt;
+    if (!db.FindObject(static_cast<int>(id.AsInt()))) return false;
+    // The object's row, as far as the conditions read it.
+    const std::vector<RelColumn> columns{RelColumn{from.alias.isEmpty() ? from.name : from.alias, QStringLiteral("id"), XInt, 4, false}};
+    const std::vector<Value> row{id};
+    Scope scope;
+    scope.columns = &columns;
+    scope.row = &row;
+    scope.generation = NewScopeGeneration();
+    for (const Expr* c : properties)
+        if (!ex.EvalPredicate(*c, scope)) return false;
+    return true;
+}
 
 QString FormatRaisError(const QString& fmt, const std::vector<Value>& args) {
     QString out;
@@ -306,7 +382,8 @@ void Executor::RunStatement(const Statement& s, bool& stop) {
             break;
         case StmtKind::If: {
             Scope empty;
-            if (EvalPredicate(*s.where, empty)) RunStatement(*s.body[0], stop);
+            const std::optional<bool> exists = ObjectExistenceTest(*this, *s.where);
+            if (exists ? *exists : EvalPredicate(*s.where, empty)) RunStatement(*s.body[0], stop);
             else if (s.body.size() > 1) RunStatement(*s.body[1], stop);
             break;
         }

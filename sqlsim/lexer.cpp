@@ -25,10 +25,25 @@ bool InCodePage1252(char16_t u) {
     return std::find(std::begin(extra), std::end(extra), u) != std::end(extra);
 }
 
+// The token list of the thread's last tokenized text, emptied, for the next one to fill. One of a
+// huge text is not kept.
+thread_local std::vector<Token> spareTokens;
+constexpr size_t kMaxSpareTokens = 1 << 16;
+
 }  // namespace
+
+LexResult::~LexResult() {
+    if (tokens.capacity() > spareTokens.capacity() && tokens.capacity() <= kMaxSpareTokens) {
+        tokens.clear();
+        spareTokens = std::move(tokens);
+    }
+}
 
 LexResult Tokenize(const QString& text, bool quotedIdentifier) {
     LexResult r;
+    r.tokens = std::move(spareTokens);
+    spareTokens = std::vector<Token>();
+    r.tokens.clear();
     r.source = text;
     const QStringView src(r.source);
     const int n = static_cast<int>(src.size());

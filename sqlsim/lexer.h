@@ -59,6 +59,13 @@ struct Token {
 };
 
 struct LexResult {
+    LexResult() = default;
+    LexResult(LexResult&&) = default;
+    LexResult& operator=(LexResult&&) = default;
+    // Hands the room of the token list to the thread's next Tokenize: a server tokenizes one
+    // batch after another, and a new list for each was a large allocation every time.
+    ~LexResult();
+
     std::vector<Token> tokens;  // always ends with an End token
     bool ok = true;
     QString errorNear;          // text near the unclosed quote or comment

@@ -110,8 +110,11 @@ const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", 
 }  // namespace
 
 const BuiltinType* FindBuiltinType(const QString& name) {
-    for (const BuiltinType& t : kTypes)
-        if (name.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0) return &t;
+    // Case folding keeps a name's length: only names of the same length can match.
+    for (const BuiltinType& t : kTypes) {
+        const QLatin1String typeName(t.name);
+        if (name.size() == typeName.size() && name.compare(typeName, Qt::CaseInsensitive) == 0) return &t;
+    }
     return nullptr;
 }
 const BuiltinType* FindBuiltinType(int xtype) {

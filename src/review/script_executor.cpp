@@ -22,7 +22,8 @@ const QString kGo = QStringLiteral("GO");
 const QString kSource = QStringLiteral("ScriptExecutor");
 const QString kRollback = QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK");
 
-QString Separator(int width) { return QString(width, QLatin1Char('-')); }
+const QString kSeparator80(80, QLatin1Char('-'));
+const QString kSeparator70(70, QLatin1Char('-'));
 
 bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
@@ -64,13 +65,15 @@ void ScriptExecutor::WriteLine(const QString& text) {
     }
     QString error;
     try {
-        const QByteArray bytes = EncodeLocalText(text + kCrLf);
         if (!ExportOnly) {
-            // An execution log collects its lines until the next statement runs (FlushLog).
-            pendingLog_ += bytes;
-            pendingText_ += text + QLatin1Char('\n');
+            // An execution log collects its lines until the next statement runs (FlushLog). The
+            // line break is the same two bytes in every encoding a locale uses.
+            pendingLog_ += EncodeLocalText(text);
+            pendingLog_ += "\r\n";
+            pendingLines_.push_back(text);
             return;
         }
+        const QByteArray bytes = EncodeLocalText(text + kCrLf);
         if (file_.write(bytes) != bytes.size())
             error = QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString());
     } catch (const TovimarException& e) {
@@ -90,14 +93,15 @@ void ScriptExecutor::FlushLog() {
     if (pendingLog_.isEmpty()) return;
     if (logError_.isEmpty() && file_.write(pendingLog_) != pendingLog_.size())
         logError_ = QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString());
-    if (!logError_.isEmpty()) unwrittenLog_ += pendingText_;
-    pendingLog_.clear();
-    pendingText_.clear();
+    if (!logError_.isEmpty())
+        for (const QString& line : pendingLines_) unwrittenLog_ += line + QLatin1Char('\n');
+    pendingLog_.resize(0);  // keeps its room for the next statement's lines
+    pendingLines_.clear();
 }
 
 void ScriptExecutor::WriteHeader() {
     const QDateTime now = Clock ? Clock() : QDateTime::currentDateTime();
-    WriteLine(Separator(80));
+    WriteLine(kSeparator80);
     WriteLine(QString());
     // Names in comment lines lose their line breaks, so that none can end the comment.
     WriteLine(QStringLiteral("-- Tovimar Script for Database: ") + CommentLineText(DB->FullName()) + QStringLiteral("  on: ") +
@@ -105,7 +109,7 @@ void ScriptExecutor::WriteHeader() {
     WriteLine(QString());
     WriteLine(QStringLiteral("-- USE ") + CommentLineText(QuoteName(DB->Name)));
     WriteLine(QString());
-    WriteLine(Separator(80));
+    WriteLine(kSeparator80);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -129,7 +133,7 @@ void ScriptExecutor::RunScripts() {
     logError_.clear();
     unwrittenLog_.clear();
     pendingLog_.clear();
-    pendingText_.clear();
+    pendingLines_.clear();
     file_.setFileName(ResultFile);
     // The log of an execution is written through: what was logged goes out in one write before
     // each statement runs, so that a run that is killed leaves the record of every statement that
@@ -195,7 +199,7 @@ void ScriptExecutor::Run() {
 void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
     const QString title = (startPart > 0 ? QStringLiteral("REPEAT ") : QString()) + script->GetTitle();
     WriteLine(QStringLiteral("-- ") + CommentLineText(title));
-    WriteLine(Separator(80));
+    WriteLine(kSeparator80);
 
     const int count = script->GetSQLCount();
     for (int part = std::max(startPart, 1); part <= count; ++part) {
@@ -203,7 +207,7 @@ void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
         const QString header = count >= 2 ? QStringLiteral("-- Part %1:").arg(part) + kCrLf : QString();
         const QString text = ExportOnly ? script->GetSQL(part, true) : QString();
         if (!header.isEmpty() || !text.isEmpty()) WriteLine(header + text);
-        if (!header.isEmpty()) WriteLine(Separator(70));
+        if (!header.isEmpty()) WriteLine(kSeparator70);
         if (ExportOnly) {
             WriteLine(kGo);
             continue;
@@ -215,7 +219,7 @@ void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
         }
         if (!goOn) break;
     }
-    WriteLine(Separator(80));
+    WriteLine(kSeparator80);
 }
 
 bool ScriptExecutor::ExecuteStatement(const ScriptPtr& script, int part, const QString& sql) {
@@ -299,9 +303,9 @@ ScriptPtr ScriptExecutor::FailedFoundation(const Tovimar_Script& script) const {
 void ScriptExecutor::Skip(const ScriptPtr& script, const ScriptPtr& cause) {
     Skipped.push_back({script, cause});
     WriteLine(QStringLiteral("-- ") + script->GetTitle());
-    WriteLine(Separator(80));
+    WriteLine(kSeparator80);
     WriteLine(QStringLiteral("-- STATUS=SKIPPED. It depends on a Script that failed: ") + cause->GetTitle());
-    WriteLine(Separator(80));
+    WriteLine(kSeparator80);
 }
 
 bool ScriptExecutor::IsRepeatable(const Tovimar_Script& script) const {

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class DbConnection;
@@ -109,7 +110,7 @@ private:
     QString logError_;
     QString unwrittenLog_;
     QByteArray pendingLog_;  // log lines not written yet: one write before the next statement runs
-    QString pendingText_;    // the same lines, for unwrittenLog_ should that write fail
+    QStringList pendingLines_;  // the same lines, for unwrittenLog_ should that write fail
 };
 
 // The default path of a result file: the "Scripts" folder (created when missing) + "Tovimar_" +

@@ -51,6 +51,32 @@ TEST_F(Scripts, DropGuardsOfRealScriptsWork) {
     EXPECT_EQ(One(QStringLiteral("SELECT COUNT(*) FROM sysobjects WHERE name LIKE 'Guard%'")), QStringLiteral("0"));
 }
 
+// The existence tests of generated scripts are answered from the catalog by id; the same
+// conditions under a select list the shortcut does not take must give the same answers.
+TEST_F(Scripts, ExistenceGuardsAnswerAsTheirQuery) {
+    One(QStringLiteral("CREATE TABLE dbo.G1 (a int NOT NULL CONSTRAINT PK_G1 PRIMARY KEY)\nGO\n"
+                       "CREATE VIEW dbo.GV AS SELECT a FROM G1\nGO\nCREATE DATABASE Other\nGO\n"
+                       "CREATE TABLE Other.dbo.G2 (a int NULL)\nGO\n"));
+    const char* conditions[] = {
+        "id = object_id('[dbo].[G1]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0",
+        "id = object_id(N'dbo.G1') and OBJECTPROPERTY(id, N'IsView') = 1",
+        "id = object_id('[dbo].[GV]') and OBJECTPROPERTY(id, 'IsView') = 1",
+        "id = object_id('PK_G1') and OBJECTPROPERTY(id, 'IsPrimaryKey') = 1 and OBJECTPROPERTY(id, 'NoSuchProperty') = 1",
+        "id = object_id('[dbo].[Missing]') and OBJECTPROPERTY(id, 'IsUserTable') = 1",
+        "id = object_id('Other.dbo.G2')",  // an id of another database, looked up in this one's
+        "id = object_id(NULL)",
+    };
+    for (const char* condition : conditions) {
+        const QString where = QString::fromLatin1(condition);
+        const QString engine = One(QStringLiteral("IF EXISTS (SELECT id FROM dbo.sysobjects WHERE ") + where +
+                                   QStringLiteral(") SELECT 'yes' ELSE SELECT 'no'"));
+        EXPECT_EQ(One(QStringLiteral("if exists (select * from dbo.sysobjects where ") + where +
+                      QStringLiteral(") SELECT 'yes' ELSE SELECT 'no'")),
+                  engine)
+            << condition;
+    }
+}
+
 TEST_F(Scripts, DynamicSqlAndDatabaseCreation) {
     sqlsim::BatchResult r = session_->ExecuteScript(QStringLiteral(
         "USE master\nDECLARE @device_directory NVARCHAR(520)\n"

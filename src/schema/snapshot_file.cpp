@@ -75,6 +75,17 @@ struct RecordFields {
     }
 };
 
+// Drops the first n elements of a buffer by moving the rest to its front, so that the buffer
+// keeps its room for what is appended next (removing them from the front would leave that room
+// unusable, and the next append would copy everything into a new block).
+template <class Buffer>
+void KeepFrom(Buffer& buffer, qsizetype n) {
+    if (n <= 0) return;
+    const qsizetype left = buffer.size() - n;
+    if (left > 0) std::memmove(buffer.data(), buffer.constData() + n, static_cast<size_t>(left) * sizeof(*buffer.constData()));
+    buffer.truncate(left);
+}
+
 // The bytes of a snapshot decoded a piece at a time, so that neither all of the file's bytes nor
 // all of its decoded text are held while the records are read. In UTF-8 a piece ends after a line
 // feed that an ASCII character follows (in a snapshot, nearly every line): no character is split
@@ -96,8 +107,10 @@ public:
                 device_ = nullptr;
             } else {
                 // Bytes up to the next cut, read on from where the last piece ended; the bytes
-                // searched already are not searched again (a line may be very long).
-                bytes_.remove(0, pos_);
+                // searched already are not searched again (a line may be very long). What is
+                // left moves to the front of the buffer, which keeps its room from piece to
+                // piece: a fresh block per piece would be copied into and faulted in each time.
+                KeepFrom(bytes_, pos_);
                 pos_ = 0;
                 qsizetype from = minBytes - 1;
                 while (device_ && CutAfter(from) < 0) {
@@ -188,7 +201,7 @@ private:
     // Drops the text before pos_ and appends the next piece; false when there is none.
     bool Refill() {
         if (ended_) return false;
-        text_.remove(0, pos_);
+        KeepFrom(text_, pos_);
         pos_ = 0;
         if (!pieces_.AppendNext(text_, text_.size() * 2)) {
             ended_ = true;

@@ -13,9 +13,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -326,42 +325,62 @@ bool ReadFlag(QStringView text) {
 
 // The strings of one load: a short text read many times (a column name, a data type, an owner,
 // a file group) is held once and shared by every object that has it, instead of one copy each.
-// Names that are unique anyway (tables, indexes, constraints) are not pooled.
+// Names that are unique anyway (tables, indexes, constraints) are not pooled. Each entry holds
+// the text's bracket-quoted form as well (a column's key in its table), made when first asked
+// for. The entries are found through an open-addressing table of pointers, at most half full,
+// hashed with the process's seed (names chosen to collide cannot make a load slow).
 class StringPool {
 public:
-    QString Get(QStringView text) {
-        if (text.isEmpty()) return QString();
-        if (text.size() > MaxLength) return text.toString();
-        const std::u16string_view key(text.utf16(), static_cast<size_t>(text.size()));
-        auto it = strings_.find(key);
-        if (it != strings_.end()) return it->second;
-        QString value = text.toString();
-        // The key views the pooled string's own characters, which stay where they are.
-        const std::u16string_view stored(QStringView(value).utf16(), static_cast<size_t>(value.size()));
-        return strings_.emplace(stored, std::move(value)).first->second;
+    struct Entry {
+        QString Text;
+        QString Quoted;  // empty until asked for
+        size_t Hash = 0;
+    };
+
+    // The entry of a short text that is not empty; none for an empty or a long one.
+    Entry* Find(QStringView text) {
+        if (text.isEmpty() || text.size() > MaxLength) return nullptr;
+        const size_t hash = qHash(text, seed_);
+        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        const size_t mask = slots_.size() - 1;
+        size_t i = hash & mask;
+        for (; slots_[i]; i = (i + 1) & mask) {
+            Entry* entry = slots_[i];
+            if (entry->Hash == hash && QStringView(entry->Text) == text) return entry;
+        }
+        Entry* entry = &entries_.emplace_back(Entry{text.toString(), QString(), hash});
+        slots_[i] = entry;
+        ++count_;
+        return entry;
     }
 
-    // The bracket-quoted form of a name (a column's key in its table): made once per name. A
-    // name this pool gave out is found by where its characters are, without hashing them again;
-    // the entry holds the name, so that no other text can take its place while the pool lives.
-    QString Quoted(const QString& name) {
-        if (name.size() > MaxLength) return QuoteName(name);
-        auto it = quoted_.find(name.constData());
-        if (it != quoted_.end() && it->second.first.size() == name.size()) return it->second.second;
-        std::pair<QString, QString> value(name, QuoteName(name));
-        if (it != quoted_.end()) return value.second;  // an equal start but another length: not kept
-        return quoted_.emplace(name.constData(), std::move(value)).first->second.second;
+    QString Get(QStringView text) {
+        if (const Entry* entry = Find(text)) return entry->Text;
+        return text.isEmpty() ? QString() : text.toString();
+    }
+
+    static const QString& Quoted(Entry& entry) {
+        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
+        return entry.Quoted;
     }
 
 private:
-    struct Hash {
-        size_t operator()(std::u16string_view text) const noexcept {
-            return qHash(QStringView(text.data(), static_cast<qsizetype>(text.size())));
+    void Grow() {
+        std::vector<Entry*> table(std::max<size_t>(slots_.size() * 2, 256), nullptr);
+        const size_t mask = table.size() - 1;
+        for (Entry& entry : entries_) {
+            size_t i = entry.Hash & mask;
+            while (table[i]) i = (i + 1) & mask;
+            table[i] = &entry;
         }
-    };
+        slots_ = std::move(table);
+    }
+
     static constexpr qsizetype MaxLength = 64;
-    std::unordered_map<std::u16string_view, QString, Hash> strings_;
-    std::unordered_map<const QChar*, std::pair<QString, QString>> quoted_;  // name, quoted name
+    const size_t seed_ = QHashSeed::globalSeed();
+    std::deque<Entry> entries_;  // entries stay where they are as more are added
+    std::vector<Entry*> slots_;  // size 0 or a power of two; null: free
+    size_t count_ = 0;
 };
 
 // The fields of one record, with the checks every record needs.
@@ -383,6 +402,17 @@ public:
     }
     // Field n as a text that many records repeat (a column name, a type, an owner): pooled.
     QString Shared(qsizetype n) const { return Make(View(n)); }
+    // Field n as a name, pooled, and its bracket-quoted form into quoted when that is given.
+    QString SharedName(qsizetype n, QString* quoted) const {
+        const QStringView text = View(n);
+        if (StringPool::Entry* entry = pool_ ? pool_->Find(text) : nullptr) {
+            if (quoted) *quoted = StringPool::Quoted(*entry);
+            return entry->Text;
+        }
+        QString name = text.isEmpty() ? QString() : text.toString();
+        if (quoted) *quoted = QuoteName(name);
+        return name;
+    }
     long Long(qsizetype n) const { return ReadLong(View(n)); }
     bool Flag(qsizetype n) const { return ReadFlag(View(n)); }
     quint8 Byte(qsizetype n) const { return ReadByte(View(n)); }
@@ -556,10 +586,11 @@ QString SchemaText(const Tovimar_Database& db) {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
-// A column from the fields of a column record; its Parent is set.
-FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent) {
+// A column from the fields of a column record; its Parent is set. key, when given, receives the
+// column's key in its parent (its FullName without the table).
+FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = nullptr) {
     auto field = std::make_shared<Tovimar_Field>();
-    field->Name = r.Shared(2);
+    field->Name = r.SharedName(2, key);
     field->ColID = ReadInteger(r.View(3));
     field->DataType = r.Shared(4);
     field->CanBeNull = r.Flag(5);
@@ -617,8 +648,9 @@ public:
             return ReadTable(r);
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            FieldPtr field = ReadField(r, *table);
-            table->AddField(field, pool_.Quoted(field->Name));
+            QString key;
+            FieldPtr field = ReadField(r, *table, &key);
+            table->AddField(field, key);
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
                 table->FTI_Columns->Add(field, field->Name);
@@ -688,8 +720,9 @@ public:
             return ReadView(r);
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
-            FieldPtr field = ReadField(r, *view);
-            view->AddField(field, pool_.Quoted(field->Name));
+            QString key;
+            FieldPtr field = ReadField(r, *view, &key);
+            view->AddField(field, key);
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
         } else if (Is(type, "ProcedureDefinition")) {

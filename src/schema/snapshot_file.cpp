@@ -93,8 +93,15 @@ void KeepFrom(Buffer& buffer, qsizetype n) {
 class TextPieces {
 public:
     // From bytes already in memory, or from an open device read as it goes.
-    explicit TextPieces(const QByteArray& bytes) : bytes_(bytes), device_(nullptr), pieces_(IsUtf8()) {}
-    explicit TextPieces(QIODevice& device) : device_(&device), pieces_(IsUtf8()) {}
+    explicit TextPieces(const QByteArray& bytes)
+        : bytes_(bytes), device_(nullptr), pieces_(IsUtf8()), total_(bytes.size()) {}
+    explicit TextPieces(QIODevice& device)
+        : device_(&device), pieces_(IsUtf8()), total_(device.isSequential() ? 0 : device.size()) {}
+
+    // The size of the snapshot in bytes (0 when it is not known) and how many of them have been
+    // decoded so far.
+    qint64 TotalBytes() const { return total_; }
+    qint64 DecodedBytes() const { return decoded_; }
 
     // Appends the decoded text of the next piece (at least about minBytes bytes of the file, or
     // the rest) to text; false when nothing is left.
@@ -131,6 +138,7 @@ public:
         qsizetype end = pieces_ ? CutAfter(pos_ + minBytes - 1) : -1;
         if (end < 0) end = bytes_.size();
         AppendLocalText(text, QByteArrayView(bytes_.constData() + pos_, end - pos_));
+        decoded_ += end - pos_;
         pos_ = end;
         return true;
     }
@@ -156,6 +164,8 @@ private:
     qsizetype pos_ = 0;  // in bytes_: where the next piece begins
     QIODevice* device_;
     const bool pieces_;
+    const qint64 total_;
+    qint64 decoded_ = 0;
 };
 
 // True for the characters that end a run of ordinary ones: "\\", ";", LF and CR. Those below 64
@@ -195,6 +205,9 @@ public:
 
     // The physical line (1-based) on which the last record began.
     int StartLine() const { return startLine_; }
+    // About how many bytes of the file the records so far took (a character of the text at
+    // hand is taken for one byte).
+    qint64 BytesRead() const { return pieces_.DecodedBytes() - (text_.size() - pos_); }
 
 private:
     // Drops the text before pos_ and appends the next piece; false when there is none.
@@ -632,7 +645,11 @@ bool Is(QStringView type, const char (&name)[N]) {
 class SchemaReader {
 public:
     SchemaReader(Tovimar_Database& db, bool headerOnly, Progress* progress)
-        : db_(db), headerOnly_(headerOnly), progress_(progress) {}
+        : db_(db),
+          headerOnly_(headerOnly),
+          progress_(progress),
+          fresh_(db.Tables.IsEmpty() && db.Indexes.IsEmpty() && db.Relations.IsEmpty() && db.Defaults.IsEmpty() &&
+                 db.Checks.IsEmpty() && db.Triggers.IsEmpty()) {}
 
     enum class Outcome { Continue, Done, Cancelled };
 
@@ -775,6 +792,21 @@ public:
         return Outcome::Continue;
     }
 
+    // Sizes the database-wide collections of the tables and their contents for factor times
+    // what they hold (the file read so far is a part of the whole; a table of the part read
+    // tells about the rest), so that they fill without moving.
+    void SizeFor(double factor) {
+        const auto size = [factor](auto& collection) {
+            collection.Reserve(static_cast<qsizetype>(static_cast<double>(collection.Count()) * factor * 1.1) + 16);
+        };
+        size(db_.Tables);
+        size(db_.Indexes);
+        size(db_.Relations);
+        size(db_.Defaults);
+        size(db_.Checks);
+        size(db_.Triggers);
+    }
+
     // After the last record: every relation finds its referenced table.
     void Finish() {
         for (const RelationPtr& relation : db_.Relations) {
@@ -789,11 +821,19 @@ public:
 private:
     // Adds an object of the current table to the table's collection and the database's, keyed
     // by its FullName without and with the table's (made once per table).
+    // In a model that was empty when the read began, the key in the database's collection is
+    // not searched for first: every key there came from this file, the key in the table has
+    // just been added to the table's collection, which refuses one twice, and the table's
+    // FullName is unique in Tables; both are bracket-quoted, so their join cannot be the join of
+    // another pair.
     template <class P>
     void AddToTable(Collection<P>& inTable, Collection<P>& inDatabase, const P& object) {
         const QString key = object->FullName(false);
         inTable.Add(object, key);
-        inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
+        if (fresh_)
+            inDatabase.AddNew(object, tableName_ + QLatin1Char('.') + key);
+        else
+            inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
     }
 
     // Reports the object about to be loaded; true when the user cancelled.
@@ -826,10 +866,13 @@ private:
         table->Typ = r.Type();
         // The tables of a database tend to be alike: the column collections are sized for as
         // many columns as the table before (up to 64), so that most fill without moving.
+        // So are their indexes and constraints.
         if (table_) {
             const qsizetype columns = std::min<qsizetype>(table_->Fields.Count(), 64);
             table->Fields.Reserve(columns);
             table->FieldsByColID.Reserve(columns);
+            table->Indexes.Reserve(std::min<qsizetype>(table_->Indexes.Count(), 16));
+            table->Relations.Reserve(std::min<qsizetype>(table_->Relations.Count(), 16));
         }
         table->SetDatabase(&db_);
         const QString fullName = table->FullName();
@@ -898,6 +941,11 @@ private:
     }
 
     void ReadPermission(const Record& r) {
+        // A database tends to hold a permission or so for each object: the collection is sized
+        // for one each before the first is added.
+        if (db_.Permissions.IsEmpty())
+            db_.Permissions.Reserve(db_.Tables.Count() + db_.Views.Count() + db_.Procedures.Count() +
+                                    db_.Functions.Count());
         auto permission = std::make_shared<Tovimar_Permission>();
         permission->Name = r.Text(2);
         permission->Grantee = r.Shared(3);
@@ -943,6 +991,7 @@ private:
     Tovimar_Database& db_;
     const bool headerOnly_;
     Progress* const progress_;
+    const bool fresh_;  // the tables and their contents' collections were empty at the start
     Tovimar_Table* table_ = nullptr;
     QString tableName_;  // table_'s FullName
     Tovimar_Index* index_ = nullptr;
@@ -1040,6 +1089,10 @@ bool ReadSchemaText(TextPieces& text, Tovimar_Database& db, bool headerOnly, Pro
     RecordFields fields;
     long records = 0;  // the records before the End record; blank lines are none
     bool ended = false;
+    // Once a sixteenth of the file has been read, the database-wide collections are sized for
+    // the whole of it.
+    const qint64 totalBytes = text.TotalBytes();
+    bool sized = totalBytes <= 0;
     try {
         while (scanner.Next(fields)) {
             const bool blank = fields.size() == 1 && fields.value(0).isEmpty();
@@ -1056,6 +1109,13 @@ bool ReadSchemaText(TextPieces& text, Tovimar_Database& db, bool headerOnly, Pro
                 continue;
             }
             ++records;
+            if (!sized && records % 1024 == 0) {
+                const qint64 done = scanner.BytesRead();
+                if (done > 0 && done * 16 >= totalBytes) {
+                    reader.SizeFor(static_cast<double>(totalBytes) / static_cast<double>(done));
+                    sized = true;
+                }
+            }
             switch (reader.Read(fields)) {
             case SchemaReader::Outcome::Continue: break;
             case SchemaReader::Outcome::Done: return true;

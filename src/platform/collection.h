@@ -72,6 +72,17 @@ public:
     // Appends an item; throws error 457 when the key is already present.
     void Add(T value, const QString& key = QString()) { Insert(Count(), std::move(value), key); }
 
+    // Appends an item under a key that the caller knows is not present, without searching for
+    // it: a key made of keys that are unique already (a table's name and a name unique in that
+    // table). A key added twice this way would be found only once.
+    void AddNew(T value, const QString& key) {
+        Q_ASSERT(!key.isEmpty() && IndexOf(key) < 0);
+        const size_t hash = collection_detail::FoldedHash(key);
+        items_.push_back(Entry{std::move(value), key, hash});
+        ++keyed_;
+        IndexLast();
+    }
+
     // Inserts an item before position pos (pos == Count() appends).
     void Insert(qsizetype pos, T value, const QString& key = QString()) {
         if (pos < 0 || pos > Count()) throw OutOfRange();
@@ -88,15 +99,10 @@ public:
             return;
         }
         ++keyed_;
-        if (slots_.empty()) {
-            size_t size = 16;
-            while (size < items_.capacity() * 2) size *= 2;
-            Rebuild(size);
-        } else if (pos != Count() - 1 || keyed_ * 2 > slots_.size()) {
+        if (!slots_.empty() && pos != Count() - 1)
             Rebuild(slots_.size() * (keyed_ * 2 > slots_.size() ? 2 : 1));
-        } else {
-            Place(static_cast<qint32>(pos));
-        }
+        else
+            IndexLast();
     }
 
     // Makes room for count items in all, so that adding up to that many moves nothing (the
@@ -192,6 +198,19 @@ private:
             if (pos < 0) return -1;
             const Entry& entry = items_[static_cast<size_t>(pos)];
             if (entry.Hash == hash && collection_detail::FoldedEqual(entry.Key, key)) return pos;
+        }
+    }
+    // Indexes the last item, which carries a key: the index is made with the first key (sized
+    // for the room reserved) and doubled when it would be more than half full.
+    void IndexLast() {
+        if (slots_.empty()) {
+            size_t size = 16;
+            while (size < items_.capacity() * 2) size *= 2;
+            Rebuild(size);
+        } else if (keyed_ * 2 > slots_.size()) {
+            Rebuild(slots_.size() * 2);
+        } else {
+            Place(static_cast<qint32>(items_.size() - 1));
         }
     }
     void Place(qint32 pos) {

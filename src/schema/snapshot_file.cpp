@@ -13,9 +13,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <limits>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -75,6 +74,17 @@ struct RecordFields {
     }
 };
 
+// Drops the first n elements of a buffer by moving the rest to its front, so that the buffer
+// keeps its room for what is appended next (removing them from the front would leave that room
+// unusable, and the next append would copy everything into a new block).
+template <class Buffer>
+void KeepFrom(Buffer& buffer, qsizetype n) {
+    if (n <= 0) return;
+    const qsizetype left = buffer.size() - n;
+    if (left > 0) std::memmove(buffer.data(), buffer.constData() + n, static_cast<size_t>(left) * sizeof(*buffer.constData()));
+    buffer.truncate(left);
+}
+
 // The bytes of a snapshot decoded a piece at a time, so that neither all of the file's bytes nor
 // all of its decoded text are held while the records are read. In UTF-8 a piece ends after a line
 // feed that an ASCII character follows (in a snapshot, nearly every line): no character is split
@@ -83,8 +93,15 @@ struct RecordFields {
 class TextPieces {
 public:
     // From bytes already in memory, or from an open device read as it goes.
-    explicit TextPieces(const QByteArray& bytes) : bytes_(bytes), device_(nullptr), pieces_(IsUtf8()) {}
-    explicit TextPieces(QIODevice& device) : device_(&device), pieces_(IsUtf8()) {}
+    explicit TextPieces(const QByteArray& bytes)
+        : bytes_(bytes), device_(nullptr), pieces_(IsUtf8()), total_(bytes.size()) {}
+    explicit TextPieces(QIODevice& device)
+        : device_(&device), pieces_(IsUtf8()), total_(device.isSequential() ? 0 : device.size()) {}
+
+    // The size of the snapshot in bytes (0 when it is not known) and how many of them have been
+    // decoded so far.
+    qint64 TotalBytes() const { return total_; }
+    qint64 DecodedBytes() const { return decoded_; }
 
     // Appends the decoded text of the next piece (at least about minBytes bytes of the file, or
     // the rest) to text; false when nothing is left.
@@ -96,8 +113,10 @@ public:
                 device_ = nullptr;
             } else {
                 // Bytes up to the next cut, read on from where the last piece ended; the bytes
-                // searched already are not searched again (a line may be very long).
-                bytes_.remove(0, pos_);
+                // searched already are not searched again (a line may be very long). What is
+                // left moves to the front of the buffer, which keeps its room from piece to
+                // piece: a fresh block per piece would be copied into and faulted in each time.
+                KeepFrom(bytes_, pos_);
                 pos_ = 0;
                 qsizetype from = minBytes - 1;
                 while (device_ && CutAfter(from) < 0) {
@@ -119,6 +138,7 @@ public:
         qsizetype end = pieces_ ? CutAfter(pos_ + minBytes - 1) : -1;
         if (end < 0) end = bytes_.size();
         AppendLocalText(text, QByteArrayView(bytes_.constData() + pos_, end - pos_));
+        decoded_ += end - pos_;
         pos_ = end;
         return true;
     }
@@ -144,6 +164,8 @@ private:
     qsizetype pos_ = 0;  // in bytes_: where the next piece begins
     QIODevice* device_;
     const bool pieces_;
+    const qint64 total_;
+    qint64 decoded_ = 0;
 };
 
 // True for the characters that end a run of ordinary ones: "\\", ";", LF and CR. Those below 64
@@ -183,12 +205,15 @@ public:
 
     // The physical line (1-based) on which the last record began.
     int StartLine() const { return startLine_; }
+    // About how many bytes of the file the records so far took (a character of the text at
+    // hand is taken for one byte).
+    qint64 BytesRead() const { return pieces_.DecodedBytes() - (text_.size() - pos_); }
 
 private:
     // Drops the text before pos_ and appends the next piece; false when there is none.
     bool Refill() {
         if (ended_) return false;
-        text_.remove(0, pos_);
+        KeepFrom(text_, pos_);
         pos_ = 0;
         if (!pieces_.AppendNext(text_, text_.size() * 2)) {
             ended_ = true;
@@ -313,42 +338,62 @@ bool ReadFlag(QStringView text) {
 
 // The strings of one load: a short text read many times (a column name, a data type, an owner,
 // a file group) is held once and shared by every object that has it, instead of one copy each.
-// Names that are unique anyway (tables, indexes, constraints) are not pooled.
+// Names that are unique anyway (tables, indexes, constraints) are not pooled. Each entry holds
+// the text's bracket-quoted form as well (a column's key in its table), made when first asked
+// for. The entries are found through an open-addressing table of pointers, at most half full,
+// hashed with the process's seed (names chosen to collide cannot make a load slow).
 class StringPool {
 public:
-    QString Get(QStringView text) {
-        if (text.isEmpty()) return QString();
-        if (text.size() > MaxLength) return text.toString();
-        const std::u16string_view key(text.utf16(), static_cast<size_t>(text.size()));
-        auto it = strings_.find(key);
-        if (it != strings_.end()) return it->second;
-        QString value = text.toString();
-        // The key views the pooled string's own characters, which stay where they are.
-        const std::u16string_view stored(QStringView(value).utf16(), static_cast<size_t>(value.size()));
-        return strings_.emplace(stored, std::move(value)).first->second;
+    struct Entry {
+        QString Text;
+        QString Quoted;  // empty until asked for
+        size_t Hash = 0;
+    };
+
+    // The entry of a short text that is not empty; none for an empty or a long one.
+    Entry* Find(QStringView text) {
+        if (text.isEmpty() || text.size() > MaxLength) return nullptr;
+        const size_t hash = qHash(text, seed_);
+        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        const size_t mask = slots_.size() - 1;
+        size_t i = hash & mask;
+        for (; slots_[i]; i = (i + 1) & mask) {
+            Entry* entry = slots_[i];
+            if (entry->Hash == hash && QStringView(entry->Text) == text) return entry;
+        }
+        Entry* entry = &entries_.emplace_back(Entry{text.toString(), QString(), hash});
+        slots_[i] = entry;
+        ++count_;
+        return entry;
     }
 
-    // The bracket-quoted form of a name (a column's key in its table): made once per name. A
-    // name this pool gave out is found by where its characters are, without hashing them again;
-    // the entry holds the name, so that no other text can take its place while the pool lives.
-    QString Quoted(const QString& name) {
-        if (name.size() > MaxLength) return QuoteName(name);
-        auto it = quoted_.find(name.constData());
-        if (it != quoted_.end() && it->second.first.size() == name.size()) return it->second.second;
-        std::pair<QString, QString> value(name, QuoteName(name));
-        if (it != quoted_.end()) return value.second;  // an equal start but another length: not kept
-        return quoted_.emplace(name.constData(), std::move(value)).first->second.second;
+    QString Get(QStringView text) {
+        if (const Entry* entry = Find(text)) return entry->Text;
+        return text.isEmpty() ? QString() : text.toString();
+    }
+
+    static const QString& Quoted(Entry& entry) {
+        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
+        return entry.Quoted;
     }
 
 private:
-    struct Hash {
-        size_t operator()(std::u16string_view text) const noexcept {
-            return qHash(QStringView(text.data(), static_cast<qsizetype>(text.size())));
+    void Grow() {
+        std::vector<Entry*> table(std::max<size_t>(slots_.size() * 2, 256), nullptr);
+        const size_t mask = table.size() - 1;
+        for (Entry& entry : entries_) {
+            size_t i = entry.Hash & mask;
+            while (table[i]) i = (i + 1) & mask;
+            table[i] = &entry;
         }
-    };
+        slots_ = std::move(table);
+    }
+
     static constexpr qsizetype MaxLength = 64;
-    std::unordered_map<std::u16string_view, QString, Hash> strings_;
-    std::unordered_map<const QChar*, std::pair<QString, QString>> quoted_;  // name, quoted name
+    const size_t seed_ = QHashSeed::globalSeed();
+    std::deque<Entry> entries_;  // entries stay where they are as more are added
+    std::vector<Entry*> slots_;  // size 0 or a power of two; null: free
+    size_t count_ = 0;
 };
 
 // The fields of one record, with the checks every record needs.
@@ -370,6 +415,17 @@ public:
     }
     // Field n as a text that many records repeat (a column name, a type, an owner): pooled.
     QString Shared(qsizetype n) const { return Make(View(n)); }
+    // Field n as a name, pooled, and its bracket-quoted form into quoted when that is given.
+    QString SharedName(qsizetype n, QString* quoted) const {
+        const QStringView text = View(n);
+        if (StringPool::Entry* entry = pool_ ? pool_->Find(text) : nullptr) {
+            if (quoted) *quoted = StringPool::Quoted(*entry);
+            return entry->Text;
+        }
+        QString name = text.isEmpty() ? QString() : text.toString();
+        if (quoted) *quoted = QuoteName(name);
+        return name;
+    }
     long Long(qsizetype n) const { return ReadLong(View(n)); }
     bool Flag(qsizetype n) const { return ReadFlag(View(n)); }
     quint8 Byte(qsizetype n) const { return ReadByte(View(n)); }
@@ -543,10 +599,11 @@ QString SchemaText(const Tovimar_Database& db) {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
-// A column from the fields of a column record; its Parent is set.
-FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent) {
+// A column from the fields of a column record; its Parent is set. key, when given, receives the
+// column's key in its parent (its FullName without the table).
+FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = nullptr) {
     auto field = std::make_shared<Tovimar_Field>();
-    field->Name = r.Shared(2);
+    field->Name = r.SharedName(2, key);
     field->ColID = ReadInteger(r.View(3));
     field->DataType = r.Shared(4);
     field->CanBeNull = r.Flag(5);
@@ -588,7 +645,11 @@ bool Is(QStringView type, const char (&name)[N]) {
 class SchemaReader {
 public:
     SchemaReader(Tovimar_Database& db, bool headerOnly, Progress* progress)
-        : db_(db), headerOnly_(headerOnly), progress_(progress) {}
+        : db_(db),
+          headerOnly_(headerOnly),
+          progress_(progress),
+          fresh_(db.Tables.IsEmpty() && db.Indexes.IsEmpty() && db.Relations.IsEmpty() && db.Defaults.IsEmpty() &&
+                 db.Checks.IsEmpty() && db.Triggers.IsEmpty()) {}
 
     enum class Outcome { Continue, Done, Cancelled };
 
@@ -604,8 +665,9 @@ public:
             return ReadTable(r);
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            FieldPtr field = ReadField(r, *table);
-            table->AddField(field, pool_.Quoted(field->Name));
+            QString key;
+            FieldPtr field = ReadField(r, *table, &key);
+            table->AddField(field, key);
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
                 table->FTI_Columns->Add(field, field->Name);
@@ -675,8 +737,9 @@ public:
             return ReadView(r);
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
-            FieldPtr field = ReadField(r, *view);
-            view->AddField(field, pool_.Quoted(field->Name));
+            QString key;
+            FieldPtr field = ReadField(r, *view, &key);
+            view->AddField(field, key);
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
         } else if (Is(type, "ProcedureDefinition")) {
@@ -729,6 +792,21 @@ public:
         return Outcome::Continue;
     }
 
+    // Sizes the database-wide collections of the tables and their contents for factor times
+    // what they hold (the file read so far is a part of the whole; a table of the part read
+    // tells about the rest), so that they fill without moving.
+    void SizeFor(double factor) {
+        const auto size = [factor](auto& collection) {
+            collection.Reserve(static_cast<qsizetype>(static_cast<double>(collection.Count()) * factor * 1.1) + 16);
+        };
+        size(db_.Tables);
+        size(db_.Indexes);
+        size(db_.Relations);
+        size(db_.Defaults);
+        size(db_.Checks);
+        size(db_.Triggers);
+    }
+
     // After the last record: every relation finds its referenced table.
     void Finish() {
         for (const RelationPtr& relation : db_.Relations) {
@@ -743,11 +821,19 @@ public:
 private:
     // Adds an object of the current table to the table's collection and the database's, keyed
     // by its FullName without and with the table's (made once per table).
+    // In a model that was empty when the read began, the key in the database's collection is
+    // not searched for first: every key there came from this file, the key in the table has
+    // just been added to the table's collection, which refuses one twice, and the table's
+    // FullName is unique in Tables; both are bracket-quoted, so their join cannot be the join of
+    // another pair.
     template <class P>
     void AddToTable(Collection<P>& inTable, Collection<P>& inDatabase, const P& object) {
         const QString key = object->FullName(false);
         inTable.Add(object, key);
-        inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
+        if (fresh_)
+            inDatabase.AddNew(object, tableName_ + QLatin1Char('.') + key);
+        else
+            inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
     }
 
     // Reports the object about to be loaded; true when the user cancelled.
@@ -780,10 +866,13 @@ private:
         table->Typ = r.Type();
         // The tables of a database tend to be alike: the column collections are sized for as
         // many columns as the table before (up to 64), so that most fill without moving.
+        // So are their indexes and constraints.
         if (table_) {
             const qsizetype columns = std::min<qsizetype>(table_->Fields.Count(), 64);
             table->Fields.Reserve(columns);
             table->FieldsByColID.Reserve(columns);
+            table->Indexes.Reserve(std::min<qsizetype>(table_->Indexes.Count(), 16));
+            table->Relations.Reserve(std::min<qsizetype>(table_->Relations.Count(), 16));
         }
         table->SetDatabase(&db_);
         const QString fullName = table->FullName();
@@ -852,6 +941,11 @@ private:
     }
 
     void ReadPermission(const Record& r) {
+        // A database tends to hold a permission or so for each object: the collection is sized
+        // for one each before the first is added.
+        if (db_.Permissions.IsEmpty())
+            db_.Permissions.Reserve(db_.Tables.Count() + db_.Views.Count() + db_.Procedures.Count() +
+                                    db_.Functions.Count());
         auto permission = std::make_shared<Tovimar_Permission>();
         permission->Name = r.Text(2);
         permission->Grantee = r.Shared(3);
@@ -897,6 +991,7 @@ private:
     Tovimar_Database& db_;
     const bool headerOnly_;
     Progress* const progress_;
+    const bool fresh_;  // the tables and their contents' collections were empty at the start
     Tovimar_Table* table_ = nullptr;
     QString tableName_;  // table_'s FullName
     Tovimar_Index* index_ = nullptr;
@@ -994,6 +1089,10 @@ bool ReadSchemaText(TextPieces& text, Tovimar_Database& db, bool headerOnly, Pro
     RecordFields fields;
     long records = 0;  // the records before the End record; blank lines are none
     bool ended = false;
+    // Once a sixteenth of the file has been read, the database-wide collections are sized for
+    // the whole of it.
+    const qint64 totalBytes = text.TotalBytes();
+    bool sized = totalBytes <= 0;
     try {
         while (scanner.Next(fields)) {
             const bool blank = fields.size() == 1 && fields.value(0).isEmpty();
@@ -1010,6 +1109,13 @@ bool ReadSchemaText(TextPieces& text, Tovimar_Database& db, bool headerOnly, Pro
                 continue;
             }
             ++records;
+            if (!sized && records % 1024 == 0) {
+                const qint64 done = scanner.BytesRead();
+                if (done > 0 && done * 16 >= totalBytes) {
+                    reader.SizeFor(static_cast<double>(totalBytes) / static_cast<double>(done));
+                    sized = true;
+                }
+            }
             switch (reader.Read(fields)) {
             case SchemaReader::Outcome::Continue: break;
             case SchemaReader::Outcome::Done: return true;

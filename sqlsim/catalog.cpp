@@ -88,10 +88,24 @@ const std::vector<const Object*>& ObjectMap::Ordered() const {
     if (!orderedValid_) {
         ordered_.clear();
         ordered_.reserve(map_.size());
-        for (const auto& [id, o] : map_) ordered_.push_back(&o);
+        orderedIds_.clear();
+        orderedIds_.reserve(map_.size());
+        for (const auto& [id, o] : map_) {
+            ordered_.push_back(&o);
+            orderedIds_.push_back(id);
+        }
         orderedValid_ = true;
     }
     return ordered_;
+}
+
+const Object* ObjectMap::Find(int id) const {
+    if (!orderedValid_) {
+        auto it = map_.find(id);
+        return it == map_.end() ? nullptr : &it->second;
+    }
+    auto it = std::lower_bound(orderedIds_.begin(), orderedIds_.end(), id);
+    return it == orderedIds_.end() || *it != id ? nullptr : ordered_[static_cast<size_t>(it - orderedIds_.begin())];
 }
 
 const User* Database::FindUser(const QString& n) const {
@@ -109,10 +123,7 @@ const UserType* Database::FindUserType(const QString& n) const {
         if (t.name.compare(n, Qt::CaseInsensitive) == 0) return &t;
     return nullptr;
 }
-const Object* Database::FindObject(int id) const {
-    auto it = objects.map_.find(id);
-    return it == objects.map_.end() ? nullptr : &it->second;
-}
+const Object* Database::FindObject(int id) const { return objects.Find(id); }
 Object* Database::FindObject(int id) {
     auto it = objects.map_.find(id);
     if (it == objects.map_.end()) return nullptr;

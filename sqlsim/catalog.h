@@ -153,7 +153,14 @@ struct Object {
     bool schemaBound = false;   // WITH SCHEMABINDING
     std::vector<int> boundTo;   // the tables and views a schema-bound object reads
 
-    bool IsType(const char* t) const { return type == QLatin1String(t); }
+    // Compared character by character: it runs for every object of most catalog queries.
+    bool IsType(const char* t) const {
+        const qsizetype n = type.size();
+        const QChar* c = type.constData();
+        for (qsizetype i = 0; i < n; ++i)
+            if (t[i] == '\0' || c[i].unicode() != static_cast<unsigned char>(t[i])) return false;
+        return t[n] == '\0';
+    }
     bool IsTable() const { return type == QLatin1String("U") || type == QLatin1String("S"); }
     const Column* FindColumn(const QString& col) const;
     Column* FindColumn(const QString& col);
@@ -228,6 +235,9 @@ public:
     // tables walk every object for each catalog query, and stepping through the map's nodes cost
     // more than reading the objects.
     const std::vector<const Object*>& Ordered() const;
+    // The object of an id: from the ordered list while it is kept (a search in one array; the
+    // catalog queries look an object up for each row), else from the map.
+    const Object* Find(int id) const;
 
     ObjectMap() = default;
     ObjectMap(const ObjectMap& o) : map_(o.map_) {}
@@ -248,10 +258,12 @@ private:
     friend struct Database;
     void Changed() {
         ordered_.clear();
+        orderedIds_.clear();
         orderedValid_ = false;
     }
     Map map_;
     mutable std::vector<const Object*> ordered_;
+    mutable std::vector<int> orderedIds_;
     mutable bool orderedValid_ = false;
 };
 

@@ -65,7 +65,7 @@ const Object* Executor::ObjectByName(const QString& text, Database** dbOut) {
         QString owner = parts.isEmpty() ? QString() : parts.takeLast();
         QString dbName = parts.isEmpty() ? QString() : parts.takeLast();
         db = DatabaseFor(dbName);
-        if (db) found = db->FindObject(owner, name);
+        if (db) found = std::as_const(*db).FindObject(owner, name);
     }
     if (lookups_.depth > 0) {
         lookups_.named = true;
@@ -80,7 +80,7 @@ const Object* Executor::ObjectByName(const QString& text, Database** dbOut) {
 
 const Object* Executor::ObjectById(Database& db, int id) {
     if (lookups_.idDb == &db && lookups_.id == id) return lookups_.byId;
-    const Object* o = db.FindObject(id);
+    const Object* o = std::as_const(db).FindObject(id);
     if (lookups_.depth > 0) {
         lookups_.idDb = &db;
         lookups_.id = id;
@@ -95,22 +95,29 @@ namespace {
 // lowering it first: they run for every row of the catalog queries. A name with characters
 // beyond ASCII is lowered as before.
 struct PropertyName {
-    QString text;
-    explicit PropertyName(const QString& t) : text(t) {
+    QString lowered;  // only for a name with characters beyond ASCII
+    const QString& text;
+    explicit PropertyName(const QString& t) : text(Lowered(t, lowered)) {}
+    static const QString& Lowered(const QString& t, QString& lowered) {
         for (QChar c : t)
             if (c.unicode() > 127) {
-                text = t.toLower();
-                break;
+                lowered = t.toLower();
+                return lowered;
             }
+        return t;
     }
-    bool operator==(const char* word) const {
-        const qsizetype n = text.size();
+    // The word's length is known where the call is compiled: most words differ in it.
+    template <size_t N>
+    bool operator==(const char (&word)[N]) const {
+        constexpr qsizetype n = static_cast<qsizetype>(N) - 1;
+        if (text.size() != n) return false;
+        const QChar* c = text.constData();
         for (qsizetype i = 0; i < n; ++i) {
-            char16_t c = text[i].unicode();
-            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-            if (word[i] == '\0' || c != static_cast<unsigned char>(word[i])) return false;
+            char16_t u = c[i].unicode();
+            if (u >= u'A' && u <= u'Z') u = static_cast<char16_t>(u + (u'a' - u'A'));
+            if (u != static_cast<unsigned char>(word[i])) return false;
         }
-        return word[n] == '\0';
+        return true;
     }
     bool startsWith(QLatin1String prefix) const { return text.startsWith(prefix, Qt::CaseInsensitive); }
 };
@@ -133,7 +140,7 @@ const IndexInfo* ConstraintIndex(const Database& db, const Object& k) {
 
 Value ObjectProperty(const Database& db, const Object& o, const QString& propIn) {
     const PropertyName p(propIn);
-    const bool code = o.IsType("P") || o.IsType("V") || o.IsType("TR") || o.IsType("FN") || o.IsType("IF") || o.IsType("TF");
+    auto isCode = [&] { return o.IsType("P") || o.IsType("V") || o.IsType("TR") || o.IsType("FN") || o.IsType("IF") || o.IsType("TF"); };
     if (p == "isusertable") return Bit(o.IsType("U"));
     if (p == "issystemtable") return Bit(o.IsType("S"));
     if (p == "istable") return Bit(o.IsTable());
@@ -159,12 +166,12 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
     if (p == "ownerid") return Value::Int(o.uid);
     if (p == "isencrypted") return Bit(false);
     if (p == "isschemabound") return Bit(false);
-    if (p == "isdeterministic") return code ? Bit(false) : NullInt();
+    if (p == "isdeterministic") return isCode() ? Bit(false) : NullInt();
     if (p == "isindexed") return Bit(o.IsTable() && o.indexes.size() > 1);
     if (p == "isindexable") return Bit(o.IsTable());
-    if (p == "isexecuted") return Bit(code);
-    if (p == "execisansinullson" || p == "isansinullson") return code || p == "isansinullson" ? Bit(o.ansiNulls) : NullInt();
-    if (p == "execisquotedidenton" || p == "isquotedidenton") return code || p == "isquotedidenton" ? Bit(o.quotedIdent) : NullInt();
+    if (p == "isexecuted") return Bit(isCode());
+    if (p == "execisansinullson" || p == "isansinullson") return isCode() || p == "isansinullson" ? Bit(o.ansiNulls) : NullInt();
+    if (p == "execisquotedidenton" || p == "isquotedidenton") return isCode() || p == "isquotedidenton" ? Bit(o.quotedIdent) : NullInt();
     if (p == "execisinserttrigger") return Bit(o.IsType("TR") && o.trigInsert);
     if (p == "execisupdatetrigger") return Bit(o.IsType("TR") && o.trigUpdate);
     if (p == "execisdeletetrigger") return Bit(o.IsType("TR") && o.trigDelete);
@@ -352,12 +359,14 @@ namespace {
 // dispatch below without decoding them first: the dispatch runs for every row of a query.
 struct FunctionName {
     const QString& text;
-    bool operator==(const char* word) const {
+    template <size_t N>
+    bool operator==(const char (&word)[N]) const {
+        constexpr qsizetype n = static_cast<qsizetype>(N) - 1;
+        if (text.size() != n) return false;
         const QChar* c = text.constData();
-        const qsizetype n = text.size();
         for (qsizetype i = 0; i < n; ++i)
-            if (word[i] == '\0' || c[i].unicode() != static_cast<unsigned char>(word[i])) return false;
-        return word[n] == '\0';
+            if (c[i].unicode() != static_cast<unsigned char>(word[i])) return false;
+        return true;
     }
     QString toLower() const { return text.toLower(); }
 };
@@ -388,7 +397,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         // owner.function(...): a user-defined scalar function.
         const QString owner = e.parts[e.parts.size() - 2];
         Database* fdb = e.parts.size() >= 3 ? DatabaseFor(e.parts[e.parts.size() - 3]) : &db();
-        const Object* fn = fdb ? fdb->FindObject(owner, e.parts.last()) : nullptr;
+        const Object* fn = fdb ? std::as_const(*fdb).FindObject(owner, e.parts.last()) : nullptr;
         if (!fn || !(fn->IsType("FN") || fn->IsType("IF") || fn->IsType("TF")))
             throw ErrGeneric(208, 16, QStringLiteral("Invalid object name '%1'.").arg(e.parts.join(u'.')));
         std::vector<Value> values;
@@ -420,7 +429,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         need(1, 1);
         Value v = arg(0);
         if (v.IsNull()) return Value::Null(XNVarChar);
-        const Object* o = db().FindObject(static_cast<int>(v.AsInt()));
+        const Object* o = std::as_const(db()).FindObject(static_cast<int>(v.AsInt()));
         return o ? Value::String(o->name, XNVarChar) : Value::Null(XNVarChar);
     }
     if (f == "OBJECTPROPERTY") {
@@ -449,7 +458,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     }
     if (f == "INDEXKEY_PROPERTY") {
         need(4, 4);
-        const Object* o = arg(0).IsNull() ? nullptr : db().FindObject(static_cast<int>(arg(0).AsInt()));
+        const Object* o = arg(0).IsNull() ? nullptr : std::as_const(db()).FindObject(static_cast<int>(arg(0).AsInt()));
         if (!o || arg(1).IsNull() || arg(2).IsNull() || arg(3).IsNull()) return NullInt();
         const long long indid = arg(1).AsInt(), keyno = arg(2).AsInt();
         for (const IndexInfo& ix : o->indexes) {
@@ -544,7 +553,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     if (f == "SCOPE_IDENTITY") return session_.lastIdentitySet ? Value::Decimal(session_.lastIdentity, 0, XNumeric) : Value::Null(XNumeric);
     if (f == "COL_NAME") {
         need(2, 2);
-        const Object* o = db().FindObject(static_cast<int>(arg(0).AsInt()));
+        const Object* o = std::as_const(db()).FindObject(static_cast<int>(arg(0).AsInt()));
         long long colid = arg(1).AsInt();
         if (o)
             for (const Column& c : o->columns)

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <string>
 #include <unordered_map>
 
 namespace sqlsim {
@@ -44,9 +45,14 @@ int FindSlot(const std::vector<RelColumn>& cols, const QStringList& parts) {
 }
 
 bool IsAggregateName(const QString& n) {
-    for (const char* name : {"COUNT", "SUM", "AVG", "MIN", "MAX", "COUNT_BIG", "GROUPING"})
-        if (n == QLatin1String(name)) return true;
-    return false;
+    // Asked for every function call of every row: names of other lengths are ruled out first.
+    switch (n.size()) {
+    case 3: return n == QLatin1String("SUM") || n == QLatin1String("AVG") || n == QLatin1String("MIN") || n == QLatin1String("MAX");
+    case 5: return n == QLatin1String("COUNT");
+    case 8: return n == QLatin1String("GROUPING");
+    case 9: return n == QLatin1String("COUNT_BIG");
+    default: return false;
+    }
 }
 
 void CollectAggregates(const ExprPtr& e, std::vector<const Expr*>& out) {
@@ -196,12 +202,14 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
             return Bool3(-1);
         }
         int c = CompareValues(a, b);
+        // The operator by its characters (=, <>, <, >, <=, >=; the parser spells the others so).
         const QString& op = e.name;
-        bool r = op == QLatin1String("=")    ? c == 0
-                 : op == QLatin1String("<>") ? c != 0
-                 : op == QLatin1String("<")  ? c < 0
-                 : op == QLatin1String(">")  ? c > 0
-                 : op == QLatin1String("<=") ? c <= 0
+        const char16_t o0 = op.isEmpty() ? u'\0' : op[0].unicode(), o1 = op.size() > 1 ? op[1].unicode() : u'\0';
+        bool r = o0 == u'=' && o1 == u'\0'   ? c == 0
+                 : o0 == u'<' && o1 == u'>'  ? c != 0
+                 : o0 == u'<' && o1 == u'\0' ? c < 0
+                 : o0 == u'>' && o1 == u'\0' ? c > 0
+                 : o0 == u'<' && o1 == u'='  ? c <= 0
                                              : c >= 0;
         return Bool3(r);
     }
@@ -378,38 +386,60 @@ void SplitConjuncts(const ExprPtr& e, std::vector<ExprPtr>& out) {
 }
 
 // The rows of one side of a join hashed by the values of some of its columns. Integer keys (the
-// ids and numbers the catalog joins on) are hashed as they are; any other kind of value through
-// its HashKey text. Equal values always share a key; rows whose keys merely collide are dropped
-// by the join condition, which is applied to every candidate.
+// ids and numbers the catalog joins on) are hashed as they are, in arrays: a bucket's rows are
+// chained through one index per row, in ascending order, and a row's hash is kept to skip the
+// rows of other keys that share its bucket. Any other kind of value is hashed through its
+// HashKey text. Equal values always share a key; rows whose keys merely collide are dropped by
+// the join condition, which is applied to every candidate unless the keys decide it exactly.
 class RowIndex {
 public:
     explicit RowIndex(bool ints) : ints_(ints) {}
+    // Indexes rows 0 .. rows-1; get(row, i) is the row's i-th key value.
     template <class Get>
-    void Add(size_t n, Get get, uint32_t row) {
-        if (ints_) {
+    void Build(size_t rows, size_t n, Get get) {
+        if (!ints_) {
+            byText_.reserve(rows);
+            for (size_t r = 0; r < rows; ++r) {
+                QString k;
+                if (TextKey(n, [&](size_t i) -> const Value& { return get(r, i); }, k)) byText_[k].push_back(static_cast<uint32_t>(r));
+            }
+            return;
+        }
+        size_t buckets = 16;
+        while (buckets < rows * 2) buckets *= 2;
+        mask_ = buckets - 1;
+        heads_.assign(buckets, kEnd);
+        next_.assign(rows, kEnd);
+        hashes_.resize(rows);
+        // Rows are chained from the last, so that each chain lists its rows in ascending order.
+        for (size_t r = rows; r-- > 0;) {
             unsigned long long h = 0;
-            if (IntKey(n, get, h)) byInt_[h].push_back(row);
-        } else {
-            QString k;
-            if (TextKey(n, get, k)) byText_[k].push_back(row);
+            if (!IntKey(n, [&](size_t i) -> const Value& { return get(r, i); }, h)) continue;
+            hashes_[r] = h;
+            uint32_t& head = heads_[Bucket(h)];
+            next_[r] = head;
+            head = static_cast<uint32_t>(r);
         }
     }
+    // The rows whose key may equal the given one, in ascending order, added to out.
     template <class Get>
-    const std::vector<uint32_t>* Find(size_t n, Get get) const {
+    void Find(size_t n, Get get, std::vector<uint32_t>& out) const {
         if (ints_) {
             unsigned long long h = 0;
-            if (!IntKey(n, get, h)) return nullptr;
-            auto it = byInt_.find(h);
-            return it == byInt_.end() ? nullptr : &it->second;
+            if (!IntKey(n, get, h)) return;
+            for (uint32_t r = heads_[Bucket(h)]; r != kEnd; r = next_[r])
+                if (hashes_[r] == h) out.push_back(r);
+            return;
         }
         QString k;
-        if (!TextKey(n, get, k)) return nullptr;
+        if (!TextKey(n, get, k)) return;
         auto it = byText_.find(k);
-        return it == byText_.end() ? nullptr : &it->second;
+        if (it != byText_.end()) out.insert(out.end(), it->second.begin(), it->second.end());
     }
-    void Reserve(size_t n) { ints_ ? byInt_.reserve(n) : byText_.reserve(n); }
 
 private:
+    static constexpr uint32_t kEnd = 0xffffffffu;
+    size_t Bucket(unsigned long long h) const { return static_cast<size_t>((h ^ (h >> 29)) & mask_); }
     // False when a key value is NULL: such a row matches nothing.
     template <class Get>
     static bool IntKey(size_t n, Get get, unsigned long long& h) {
@@ -431,9 +461,96 @@ private:
         return true;
     }
     bool ints_;
-    std::unordered_map<unsigned long long, std::vector<uint32_t>> byInt_;
+    size_t mask_ = 0;
+    std::vector<uint32_t> heads_, next_;
+    std::vector<unsigned long long> hashes_;
     std::unordered_map<QString, std::vector<uint32_t>> byText_;
 };
+
+// The order of one ORDER BY key as a rank per row (equal values share one, NULLs come first,
+// all reversed for DESC), so that a sort compares integers: the values are compared only where
+// a row's value differs from the previous row's (a catalog query repeats its table's name on
+// each of its columns' rows) and among the distinct values then left. Empty when the values are
+// of more than one kind: comparisons across kinds convert, and are left to the sort itself.
+std::vector<uint32_t> KeyRanks(const std::vector<Value>& keys, size_t keyCount, size_t key, size_t rows, bool descending) {
+    auto at = [&](size_t r) -> const Value& { return keys[r * keyCount + key]; };
+    bool kindSet = false;
+    Value::Kind kind = Value::Kind::Null;
+    for (size_t r = 0; r < rows; ++r) {
+        const Value& v = at(r);
+        if (v.IsNull()) continue;
+        if (!kindSet) {
+            kind = v.GetKind();
+            kindSet = true;
+        } else if (v.GetKind() != kind) {
+            return {};
+        }
+    }
+    auto compare = [&](size_t a, size_t b) {
+        const Value &x = at(a), &y = at(b);
+        return x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
+    };
+    // Runs of equal values, each by its first row; then the runs in the order of their values.
+    std::vector<uint32_t> runOf(rows), firsts;
+    for (size_t r = 0; r < rows; ++r) {
+        if (r == 0 || compare(r - 1, r) != 0) firsts.push_back(static_cast<uint32_t>(r));
+        runOf[r] = static_cast<uint32_t>(firsts.size() - 1);
+    }
+    // ASCII texts compare as the collation does once their letters are lower case (trailing
+    // spaces aside): each run's text is folded once, not on every comparison.
+    std::vector<std::string> folded;
+    std::vector<bool> ascii;
+    if (kind == Value::Kind::String) {
+        folded.resize(firsts.size());
+        ascii.assign(firsts.size(), false);
+        for (size_t i = 0; i < firsts.size(); ++i) {
+            QStringView t = at(firsts[i]).TextView();
+            while (!t.isEmpty() && t.back() == u' ') t.chop(1);
+            std::string f(static_cast<size_t>(t.size()), '\0');
+            bool plain = !at(firsts[i]).IsNull();
+            for (qsizetype c = 0; plain && c < t.size(); ++c) {
+                const char16_t u = t[c].unicode();
+                plain = u < 128;
+                f[static_cast<size_t>(c)] = static_cast<char>(u >= u'A' && u <= u'Z' ? u + (u'a' - u'A') : u);
+            }
+            if (plain) {
+                folded[i] = std::move(f);
+                ascii[i] = true;
+            }
+        }
+    }
+    // Integers (NULLs before them) are compared as they are.
+    std::vector<long long> ints;
+    if (kind == Value::Kind::Int) {
+        ints.resize(firsts.size());
+        for (size_t i = 0; i < firsts.size(); ++i) ints[i] = at(firsts[i]).AsInt();
+    }
+    const bool caseSensitive = ThreadCaseSensitive();
+    auto compareRuns = [&](uint32_t a, uint32_t b) {
+        if (!ints.empty()) {
+            const bool na = at(firsts[a]).IsNull(), nb = at(firsts[b]).IsNull();
+            if (na || nb) return na == nb ? 0 : na ? -1 : 1;
+            return ints[a] < ints[b] ? -1 : ints[a] > ints[b] ? 1 : 0;
+        }
+        if (!ascii.empty() && ascii[a] && ascii[b]) {
+            const int c = folded[a].compare(folded[b]);
+            if (c != 0 || !caseSensitive) return c < 0 ? -1 : c > 0 ? 1 : 0;
+        }
+        return compare(firsts[a], firsts[b]);
+    };
+    std::vector<uint32_t> runs(firsts.size());
+    for (size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<uint32_t>(i);
+    std::sort(runs.begin(), runs.end(), [&](uint32_t a, uint32_t b) { return compareRuns(a, b) < 0; });
+    std::vector<uint32_t> runRank(runs.size());
+    uint32_t rank = 0;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (i > 0 && compareRuns(runs[i - 1], runs[i]) != 0) ++rank;
+        runRank[runs[i]] = descending ? static_cast<uint32_t>(runs.size()) - rank : rank;
+    }
+    std::vector<uint32_t> ranks(rows);
+    for (size_t r = 0; r < rows; ++r) ranks[r] = runRank[runOf[r]];
+    return ranks;
+}
 
 bool IntOrNull(const Value& v) { return v.IsNull() || v.GetKind() == Value::Kind::Int; }
 
@@ -606,16 +723,19 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
         for (const auto& key : keys.empty() ? anyKeys : keys) ints = ints && intKey(key);
     }
     RowIndex index(ints);
-    if (!keys.empty()) {
-        index.Reserve(rightRows);
-        for (size_t i = 0; i < rightRows; ++i)
-            index.Add(keys.size(), [&](size_t k) -> const Value& { return rightValue(i, keys[k].second); }, static_cast<uint32_t>(i));
-    }
+    if (!keys.empty())
+        index.Build(rightRows, keys.size(), [&](size_t r, size_t k) -> const Value& { return rightValue(r, keys[k].second); });
     std::vector<RowIndex> anyIndex(anyKeys.size(), RowIndex(ints));
-    for (size_t j = 0; j < anyKeys.size(); ++j) {
-        anyIndex[j].Reserve(rightRows);
-        for (size_t i = 0; i < rightRows; ++i)
-            anyIndex[j].Add(1, [&](size_t) -> const Value& { return rightValue(i, anyKeys[j].second); }, static_cast<uint32_t>(i));
+    for (size_t j = 0; j < anyKeys.size(); ++j)
+        anyIndex[j].Build(rightRows, 1, [&](size_t r, size_t) -> const Value& { return rightValue(r, anyKeys[j].second); });
+    // When the condition is nothing but the integer keys hashed, a candidate whose keys are equal
+    // meets it: it is not evaluated again (equal hashes are checked for equal keys).
+    bool keysDecide = ints && !keys.empty() && extraEqui.empty() && on;
+    if (keysDecide) {
+        for (const ExprPtr& c : conjuncts) {
+            std::pair<int, int> pair;
+            keysDecide = keysDecide && equiPair(*c, pair) && std::find(keys.begin(), keys.end(), pair) != keys.end();
+        }
     }
 
     BindCheck(on, out.columns, outer);
@@ -627,33 +747,40 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
     scope.joined = &out;
     scope.tuple = combined.data();
     std::vector<bool> rightMatched(kind == JoinKind::Full ? rightRows : 0, false);
-    std::vector<uint32_t> all, anyCandidates;
+    std::vector<uint32_t> all, found;
     if (keys.empty() && anyKeys.empty()) {
         all.resize(rightRows);
         for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint32_t>(i);
     }
-    static const std::vector<uint32_t> none;
     for (size_t li = 0; li < leftRows; ++li) {
         const std::vector<uint32_t>* candidates = &all;
         if (!keys.empty()) {
-            candidates = index.Find(keys.size(), [&](size_t k) -> const Value& { return leftValue(li, keys[k].first); });
-            if (!candidates) candidates = &none;
+            found.clear();
+            index.Find(keys.size(), [&](size_t k) -> const Value& { return leftValue(li, keys[k].first); }, found);
+            candidates = &found;
         } else if (!anyKeys.empty()) {
             // The right rows any alternative matches, once each and in their order.
-            anyCandidates.clear();
-            for (size_t j = 0; j < anyKeys.size(); ++j) {
-                const auto* found = anyIndex[j].Find(1, [&](size_t) -> const Value& { return leftValue(li, anyKeys[j].first); });
-                if (found) anyCandidates.insert(anyCandidates.end(), found->begin(), found->end());
+            found.clear();
+            for (size_t j = 0; j < anyKeys.size(); ++j)
+                anyIndex[j].Find(1, [&](size_t) -> const Value& { return leftValue(li, anyKeys[j].first); }, found);
+            if (anyKeys.size() > 1) {
+                std::sort(found.begin(), found.end());
+                found.erase(std::unique(found.begin(), found.end()), found.end());
             }
-            std::sort(anyCandidates.begin(), anyCandidates.end());
-            anyCandidates.erase(std::unique(anyCandidates.begin(), anyCandidates.end()), anyCandidates.end());
-            candidates = &anyCandidates;
+            candidates = &found;
         }
         bool matched = false;
         std::copy_n(left.Tuple(li), lw, combined.begin());
         for (uint32_t ri : *candidates) {
             std::copy_n(right.Tuple(ri), rw, combined.begin() + static_cast<std::ptrdiff_t>(lw));
-            if (on && !ex.EvalPredicate(*on, scope)) continue;
+            if (keysDecide) {
+                bool equal = true;
+                for (size_t k = 0; equal && k < keys.size(); ++k)
+                    equal = leftValue(li, keys[k].first).AsInt() == rightValue(ri, keys[k].second).AsInt();
+                if (!equal) continue;
+            } else if (on && !ex.EvalPredicate(*on, scope)) {
+                continue;
+            }
             matched = true;
             if (kind == JoinKind::Full) rightMatched[ri] = true;
             out.tuples.insert(out.tuples.end(), combined.begin(), combined.end());
@@ -1208,6 +1335,8 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         it.expr = si.expr;
         if (si.hasAlias) it.name = si.alias;
         else if (si.expr->kind == ExprKind::Column) it.name = si.expr->parts.last();
+        // A column of this query's own rows is read in place (not through the evaluator).
+        if (si.expr->kind == ExprKind::Column) it.slot = std::max(-1, FindSlot(src.columns, si.expr->parts));
         items.push_back(it);
     }
 
@@ -1489,12 +1618,20 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         orderKeys = std::move(keptKeys);
     }
     if (keyCount > 0) {
-        // The rows' positions are sorted by their keys, then the rows are put in that order.
+        // The rows' positions are sorted by their keys, then the rows are put in that order. A
+        // key whose values are all of one kind is compared through its values' ranks.
+        std::vector<std::vector<uint32_t>> ranks(keyCount);
+        for (size_t i = 0; i < keyCount; ++i) ranks[i] = KeyRanks(orderKeys, keyCount, i, out.size(), q.orderBy[i].descending);
         auto before = [&](uint32_t a, uint32_t b) {
             for (size_t i = 0; i < keyCount; ++i) {
-                const Value &x = orderKeys[a * keyCount + i], &y = orderKeys[b * keyCount + i];
-                int c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
-                if (q.orderBy[i].descending) c = -c;
+                int c;
+                if (!ranks[i].empty()) {
+                    c = ranks[i][a] < ranks[i][b] ? -1 : ranks[i][a] > ranks[i][b] ? 1 : 0;
+                } else {
+                    const Value &x = orderKeys[a * keyCount + i], &y = orderKeys[b * keyCount + i];
+                    c = x.IsNull() && y.IsNull() ? 0 : x.IsNull() ? -1 : y.IsNull() ? 1 : CompareValues(x, y);
+                    if (q.orderBy[i].descending) c = -c;
+                }
                 if (c) return c < 0;
             }
             return false;

@@ -74,7 +74,9 @@ public:
     int XTypeCode() const { return xtype_; }
     void SetXType(int xtype) { xtype_ = xtype; }
 
-    long long AsInt() const;      // truncating conversion; 0 for null/unconvertible
+    // Truncating conversion; 0 for null/unconvertible. Integers are read in place (joins and
+    // property functions ask for them on every row).
+    long long AsInt() const { return kind_ == Kind::Int ? n_.lo : ConvertedInt(); }
     double AsDouble() const;
     QString AsString() const;     // the text SQL Server gives when converting to varchar
     QStringView TextView() const { return kind_ == Kind::String ? QStringView(s_) : QStringView(); }  // strings only
@@ -91,6 +93,7 @@ public:
     bool IsText() const { return kind_ == Kind::String; }
 
 private:
+    long long ConvertedInt() const;
     void Release() noexcept {
         if (kind_ == Kind::String) s_.~QString();
         else if (kind_ == Kind::Binary) b_.~QByteArray();

@@ -163,7 +163,7 @@ Value Value::Binary(const QByteArray& x, int xtype) {
     return v;
 }
 
-long long Value::AsInt() const {
+long long Value::ConvertedInt() const {
     switch (kind_) {
     case Kind::Int: return n_.lo;
     case Kind::Float: return static_cast<long long>(d_);
@@ -546,61 +546,77 @@ Value Negate(const Value& a) {
     }
 }
 
+namespace {
+// An operator's text compared with the words below by length first, then by its characters: it
+// runs for every row of a query that computes.
+struct OperatorName {
+    const QString& text;
+    template <size_t N>
+    bool operator==(const char (&word)[N]) const {
+        if (text.size() != static_cast<qsizetype>(N) - 1) return false;
+        for (size_t i = 0; i + 1 < N; ++i)
+            if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(word[i])) return false;
+        return true;
+    }
+};
+}  // namespace
+
 Value Arithmetic(const QString& op, const Value& aIn, const Value& bIn) {
     using K = Value::Kind;
+    const OperatorName o{op};
     if (aIn.IsNull() || bIn.IsNull()) {
         int xt = (IsStringType(aIn.XTypeCode()) && IsStringType(bIn.XTypeCode())) ? aIn.XTypeCode() : XInt;
         return Value::Null(xt);
     }
-    if (aIn.GetKind() == K::String && bIn.GetKind() == K::String && op == QLatin1String("+")) {
+    if (aIn.GetKind() == K::String && bIn.GetKind() == K::String && o == "+") {
         const int xt = IsUnicodeType(aIn.XTypeCode()) || IsUnicodeType(bIn.XTypeCode()) ? XNVarChar : XVarChar;
         return Value::String(aIn.AsString() + bIn.AsString(), xt);
     }
     Value a = aIn, b = bIn;
-    if (op == "+" && a.GetKind() == K::Binary && b.GetKind() == K::Binary)
+    if (o == "+" && a.GetKind() == K::Binary && b.GetKind() == K::Binary)
         return Value::Binary(a.AsBinary() + b.AsBinary(), XVarBinary);
     if (a.GetKind() == K::DateTime || b.GetKind() == K::DateTime) {
-        if (a.GetKind() == K::DateTime && (op == "+" || op == "-") && b.GetKind() != K::DateTime) {
+        if (a.GetKind() == K::DateTime && (o == "+" || o == "-") && b.GetKind() != K::DateTime) {
             double days = b.GetKind() == K::String ? 0 : b.AsDouble();
             qint64 ms = static_cast<qint64>(std::llround(days * 86400000.0));
-            return Value::DateTime(a.AsDateTime().addMSecs(op == "+" ? ms : -ms), a.XTypeCode());
+            return Value::DateTime(a.AsDateTime().addMSecs(o == "+" ? ms : -ms), a.XTypeCode());
         }
-        if (b.GetKind() == K::DateTime && op == "+" && a.IsNumeric())
+        if (b.GetKind() == K::DateTime && o == "+" && a.IsNumeric())
             return Arithmetic(op, b, a);
-        throw ErrGeneric(8117, 16, QStringLiteral("Operand data type datetime is invalid for %1 operator.").arg(op == "-" ? "subtract" : op == "*" ? "multiply" : op == "/" ? "divide" : "add"));
+        throw ErrGeneric(8117, 16, QStringLiteral("Operand data type datetime is invalid for %1 operator.").arg(o == "-" ? "subtract" : o == "*" ? "multiply" : o == "/" ? "divide" : "add"));
     }
     if (a.GetKind() == K::String) a = StringToNumber(a, b);
     if (b.GetKind() == K::String) b = StringToNumber(b, a);
     if (a.GetKind() == K::Binary) a = Value::Int(a.AsInt(), XInt);
     if (b.GetKind() == K::Binary) b = Value::Int(b.AsInt(), XInt);
-    if (op == "&" || op == "|" || op == "^") {
+    if (o == "&" || o == "|" || o == "^") {
         long long x = a.AsInt(), y = b.AsInt();
-        long long r = op == "&" ? (x & y) : op == "|" ? (x | y) : (x ^ y);
+        long long r = o == "&" ? (x & y) : o == "|" ? (x | y) : (x ^ y);
         return Value::Int(r, IntRank(a.XTypeCode()) >= IntRank(b.XTypeCode()) ? a.XTypeCode() : b.XTypeCode());
     }
     const int rt = NumericResultType(a, b);
     if (rt == XFloat) {
         double x = a.AsDouble(), y = b.AsDouble();
-        if ((op == "/" || op == "%") && y == 0) throw ErrGeneric(8134, 16, QStringLiteral("Divide by zero error encountered."));
-        double r = op == "+" ? x + y : op == "-" ? x - y : op == "*" ? x * y : op == "/" ? x / y : std::fmod(x, y);
+        if ((o == "/" || o == "%") && y == 0) throw ErrGeneric(8134, 16, QStringLiteral("Divide by zero error encountered."));
+        double r = o == "+" ? x + y : o == "-" ? x - y : o == "*" ? x * y : o == "/" ? x / y : std::fmod(x, y);
         return Value::Float(r, XFloat);
     }
     if (IsIntegerType(rt)) {
         Int128 x = a.AsInt(), y = b.AsInt();
-        if ((op == "/" || op == "%") && y == 0) throw ErrGeneric(8134, 16, QStringLiteral("Divide by zero error encountered."));
-        Int128 r = op == "+" ? x + y : op == "-" ? x - y : op == "*" ? x * y : op == "/" ? x / y : x % y;
+        if ((o == "/" || o == "%") && y == 0) throw ErrGeneric(8134, 16, QStringLiteral("Divide by zero error encountered."));
+        Int128 r = o == "+" ? x + y : o == "-" ? x - y : o == "*" ? x * y : o == "/" ? x / y : x % y;
         int xt = rt == XBit || rt == XTinyInt || rt == XSmallInt ? XInt : rt;
         Int128 lim = xt == XBigInt ? Int128(9223372036854775807LL) : Int128(2147483647);
         if (r > lim || r < -lim - 1) throw Overflow(TypeName(xt));
         return Value::Int(static_cast<long long>(r), xt);
     }
     Dec x = ToDec(a), y = ToDec(b);
-    if (op == "+" || op == "-") {
+    if (o == "+" || o == "-") {
         const int s = CommonScale(x, y, rt);
         // Both operands are below 10^38, so their sum still fits 128 bits.
-        return MakeDecimal(op == "+" ? x.v + y.v : x.v - y.v, s, rt);
+        return MakeDecimal(o == "+" ? x.v + y.v : x.v - y.v, s, rt);
     }
-    if (op == "*") {
+    if (o == "*") {
         // A product beyond 128 bits gives up decimals of its operands first, as the server
         // reduces the scale of a result that needs more than 38 digits.
         Int128 r;
@@ -613,7 +629,7 @@ Value Arithmetic(const QString& op, const Value& aIn, const Value& bIn) {
         return MakeDecimal(r, x.scale + y.scale, rt);
     }
     if (y.v == 0) throw ErrGeneric(8134, 16, QStringLiteral("Divide by zero error encountered."));
-    if (op == "%") {
+    if (o == "%") {
         const int s = CommonScale(x, y, rt);
         return MakeDecimal(x.v % y.v, s, rt);
     }

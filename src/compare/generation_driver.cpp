@@ -283,7 +283,7 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
         }
     });
     try {
-        MarkRebuilds(*ctx.DB1);
+        MarkRebuilds(*ctx.DB1, ctx);
     } catch (...) {
         indexer.join();
         throw;

@@ -1,5 +1,7 @@
 #include "compare/generation_context.h"
 
+#include "schema/sql_text.h"
+
 void GenerationContext::IndexReferencingRelations(const Tovimar_Database& db) {
     if (referencing_.contains(&db)) return;
     RelationIndex index;
@@ -45,4 +47,15 @@ const std::vector<Tovimar_Relation*>& GenerationContext::ReferencingRelations(co
     }
     auto found = index.Names.constFind(table.FullName().toCaseFolded());
     return found == index.Names.cend() ? none : *found;
+}
+
+bool GenerationContext::GranteeIncluded(const Tovimar_Database& db, const QString& grantee) {
+    const std::pair<const Tovimar_Database*, QString> key{&db, grantee};
+    const auto found = granteesIncluded_.constFind(key);
+    if (found != granteesIncluded_.cend()) return *found;
+    long flags = 0;
+    QStringList extras;
+    const bool included = db.IsObjectIncluded(QStringLiteral("gr"), QuoteName(grantee), 1, QString(), flags, extras);
+    granteesIncluded_.insert(key, included);
+    return included;
 }

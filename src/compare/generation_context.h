@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 // The provider type code of binary columns (timestamp columns arrive with it too); the data copy
@@ -61,7 +62,11 @@ public:
     void ResetCaches() {
         referencing_.clear();
         UnchangedColumns.clear();
+        granteesIncluded_.clear();
     }
+    // Whether db's filter includes the grantee (asked as "gr" with one part): asked once per
+    // database and grantee in a run, as many permissions share a grantee.
+    bool GranteeIncluded(const Tovimar_Database& db, const QString& grantee);
     // The Source tables whose columns the marking before the pass found all paired, unchanged
     // and not renamed: their column generators would write nothing, and the pass skips them.
     QSet<const Tovimar_Table*> UnchangedColumns;
@@ -73,4 +78,5 @@ private:
         QHash<QString, std::vector<Tovimar_Relation*>> Names;  // by case-folded FullName
     };
     QHash<const Tovimar_Database*, RelationIndex> referencing_;
+    QHash<std::pair<const Tovimar_Database*, QString>, bool> granteesIncluded_;
 };

@@ -138,12 +138,14 @@ ColumnRebuild ColumnsSwitchToRebuild(const Tovimar_Table& table, const Tovimar_T
     // would count there, which is left to the generator itself.
     ColumnRebuild result;
     int appended = 0;
+    bool renamed = false;
     for (const FieldPtr& field : table.Fields) {
         if (!field) continue;
         if (field->Table() != &table) return {};
         const Tovimar_Field* counterpart = field->OtherObj();
         if (!counterpart) ++appended;
         else if (appended > 0 || ColumnChanged(*field, *counterpart, table)) result.BySource = true;
+        else if (!renamed) renamed = TextDiffers(counterpart->Name, field->Name);
     }
     int dropped = 0;
     for (const FieldPtr& field : other.Fields) {
@@ -152,5 +154,6 @@ ColumnRebuild ColumnsSwitchToRebuild(const Tovimar_Table& table, const Tovimar_T
         ++dropped;
     }
     result.ByDestination = dropped > MaxDroppedColumns;
+    result.Unchanged = appended == 0 && dropped == 0 && !result.BySource && !renamed;
     return result;
 }

@@ -8,8 +8,10 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 // The provider type code of binary columns (timestamp columns arrive with it too); the data copy
@@ -57,9 +59,24 @@ public:
     // their relations only, so it may run while another thread marks tables for the rebuild.
     void IndexReferencingRelations(const Tovimar_Database& db);
     // Forgets the lookups built from the models (the driver calls it when a run starts).
-    void ResetCaches() { referencing_.clear(); }
+    void ResetCaches() {
+        referencing_.clear();
+        UnchangedColumns.clear();
+        granteesIncluded_.clear();
+    }
+    // Whether db's filter includes the grantee (asked as "gr" with one part): asked once per
+    // database and grantee in a run, as many permissions share a grantee.
+    bool GranteeIncluded(const Tovimar_Database& db, const QString& grantee);
+    // The Source tables whose columns the marking before the pass found all paired, unchanged
+    // and not renamed: their column generators would write nothing, and the pass skips them.
+    QSet<const Tovimar_Table*> UnchangedColumns;
 
 private:
-    using RelationIndex = QHash<QString, std::vector<Tovimar_Relation*>>;
+    struct RelationIndex {
+        bool ByName = false;  // some foreign key references a table the database does not hold
+        QHash<const Tovimar_Table*, std::vector<Tovimar_Relation*>> Tables;
+        QHash<QString, std::vector<Tovimar_Relation*>> Names;  // by case-folded FullName
+    };
     QHash<const Tovimar_Database*, RelationIndex> referencing_;
+    QHash<std::pair<const Tovimar_Database*, QString>, bool> granteesIncluded_;
 };

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <exception>
+#include <optional>
 #include <queue>
 #include <thread>
 #include <vector>
@@ -34,8 +35,46 @@ void ResetRunState(Tovimar_Database& db) {
     for (const FunctionPtr& function : db.Functions) function->DeleteRecreate = false;
 }
 
+// The scripts of the views, procedures and functions, made on a second thread while the tables
+// are generated. Their generators read only the code objects of both sides (and a view's
+// columns) and write only a procedure's or function's DeleteRecreate, which the permissions
+// read after them; the table generators read none of that, and write nothing these read.
+class CodeObjectScripts {
+public:
+    explicit CodeObjectScripts(GenerationContext& ctx) {
+        thread_ = std::thread([this, &ctx] {
+            try {
+                GenerateScripts(ctx.DB1->Views, ctx.DB2->Views, scripts_, ctx);
+                GenerateScripts(ctx.DB1->Procedures, ctx.DB2->Procedures, scripts_, ctx);
+                GenerateScripts(ctx.DB1->Functions, ctx.DB2->Functions, scripts_, ctx);
+            } catch (...) {
+                error_ = std::current_exception();
+            }
+        });
+    }
+    CodeObjectScripts(const CodeObjectScripts&) = delete;
+    CodeObjectScripts& operator=(const CodeObjectScripts&) = delete;
+    ~CodeObjectScripts() { Join(); }
+
+    // Appends the scripts to scripts, or throws the generators' error.
+    void AppendTo(ScriptList& scripts) {
+        Join();
+        if (error_) std::rethrow_exception(error_);
+        scripts.insert(scripts.end(), scripts_.begin(), scripts_.end());
+    }
+
+private:
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+    std::thread thread_;
+    ScriptList scripts_;
+    std::exception_ptr error_;
+};
+
 // One pass over both databases. Returns false when the pass was abandoned or ended with the
-// regeneration flag set, so that it must run again.
+// regeneration flag set, so that it must run again. The code objects' scripts of an abandoned
+// pass, and their error, are dropped with it, as if they had not been made.
 bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
     Tovimar_Database& db1 = *ctx.DB1;
     Tovimar_Database& db2 = *ctx.DB2;
@@ -44,16 +83,14 @@ bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
     ResetFieldCounters(db2);
     GenerateScripts(db1.Catalogs, db2.Catalogs, scripts, ctx);
     if (ctx.Regenerate) return false;
+    std::optional<CodeObjectScripts> codeObjects;
+    if (!refresh) codeObjects.emplace(ctx);
     GenerateScripts(db1.Types, db2.Types, scripts, ctx);
     GenerateScripts(db1.Tables, db2.Tables, scripts, ctx);
     if (ctx.Regenerate) return false;
     if (!refresh) {
-        GenerateScripts(db1.Views, db2.Views, scripts, ctx);
-        if (ctx.Regenerate) return false;
-        GenerateScripts(db1.Procedures, db2.Procedures, scripts, ctx);
-        if (ctx.Regenerate) return false;
-        GenerateScripts(db1.Functions, db2.Functions, scripts, ctx);
-        if (ctx.Regenerate) return false;
+        // The code objects' generators never set the regeneration flag.
+        codeObjects->AppendTo(scripts);
         GenerateScripts(db1.Roles, db2.Roles, scripts, ctx);
         if (ctx.Regenerate) return false;
         GenerateScripts(db1.Permissions, db2.Permissions, scripts, ctx);
@@ -283,7 +320,7 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
         }
     });
     try {
-        MarkRebuilds(*ctx.DB1);
+        MarkRebuilds(*ctx.DB1, ctx);
     } catch (...) {
         indexer.join();
         throw;

@@ -168,16 +168,19 @@ int GenerateFTIScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts
 // rebuild, as GenerateScripts of their columns does in a pass that starts with neither side
 // rebuilt: the Source's (a changed column, or one behind an added column) or the Destination's
 // (more than three dropped columns). Both false when a column belongs to another table than the
-// one whose collection holds it (the generator alone then decides).
+// one whose collection holds it (the generator alone then decides). Unchanged: no column of either
+// side gets a script (every column paired, none changed or renamed).
 struct ColumnRebuild {
     bool BySource = false;
     bool ByDestination = false;
+    bool Unchanged = false;
 };
 ColumnRebuild ColumnsSwitchToRebuild(const Tovimar_Table& table, const Tovimar_Table& other);
 // Marks, before a pass, the Source tables (and counterparts) that the pass would switch to the
 // rebuild, as the table and column generators decide it, so that the pass need not be run again
-// for them. Marks nothing the generators would not mark.
-void MarkRebuilds(Tovimar_Database& source);
+// for them. Marks nothing the generators would not mark. Notes in ctx the tables whose columns
+// it found unchanged, so that the pass does not compare them again.
+void MarkRebuilds(Tovimar_Database& source, GenerationContext& ctx);
 
 // True for the full-text script of an unchanged full-text index: its only step activates the index
 // when it is inactive. Such a script comes with every full-text table; it is no difference.

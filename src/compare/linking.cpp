@@ -2,18 +2,174 @@
 
 #include "schema/constraint_links.h"
 
+#include <exception>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using collection_detail::FoldedEqual;
+
+struct TablePair {
+    Tovimar_Table* Source;
+    Tovimar_Table* Dest;
+};
+
+// Runs work(begin, end) over [0, n) in two halves, the second half on another thread. The work
+// of one position must touch nothing another position's work writes.
+template <class Work>
+void InTwoHalves(size_t n, const Work& work) {
+    if (n < 2) {
+        work(size_t(0), n);
+        return;
+    }
+    const size_t half = n / 2;
+    std::exception_ptr error;
+    std::thread second([&] {
+        try {
+            work(half, n);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    try {
+        work(size_t(0), half);
+    } catch (...) {
+        second.join();
+        throw;
+    }
+    second.join();
+    if (error) std::rethrow_exception(error);
+}
+
+// The position in to of the item keyed as entry, or -1: what to.IndexOfKeyOf(entry) gives, tried
+// first at guess without a hash lookup (two collections of one kind mostly hold the same keys
+// in the same order).
+template <class P>
+qsizetype CounterpartPosition(const Collection<P>& to, const typename Collection<P>::Entry& entry, qsizetype guess) {
+    if (!entry.Key.isEmpty() && guess >= 0 && guess < to.Count()) {
+        const auto& candidate = to.Entries()[static_cast<size_t>(guess)];
+        if (candidate.Hash == entry.Hash && FoldedEqual(candidate.Key, entry.Key)) return guess;
+    }
+    return to.IndexOfKeyOf(entry);
+}
+
+// Links every item of mine with the item of theirs under the same key, when neither side has a
+// counterpart yet: the result of the model's linking by key, both ways, for unlinked items.
+template <class P>
+void LinkUnlinkedByKey(const Collection<P>& mine, const Collection<P>& theirs) {
+    qsizetype guess = 0;
+    for (const auto& entry : mine.Entries()) {
+        if (!entry.Value) continue;
+        const qsizetype pos = CounterpartPosition(theirs, entry, guess);
+        if (pos < 0) continue;
+        guess = pos + 1;
+        if (auto* other = theirs.Entries()[static_cast<size_t>(pos)].Value.get()) entry.Value->SetOtherObj(other);
+    }
+}
+
+// Every table of db is keyed by its FullName, has its database and no counterpart; then, by the
+// model's rule that a table without counterpart has contents without counterparts, nothing of
+// its contents is linked either.
+bool UnlinkedAndKeyedByName(const Tovimar_Database& db) {
+    for (const auto& entry : db.Tables.Entries()) {
+        const Tovimar_Table* table = entry.Value.get();
+        if (!table) continue;
+        if (table->OtherObj() || !table->Database() || !FoldedEqual(entry.Key, table->FullName())) return false;
+    }
+    return true;
+}
+
+// The tables of db1 and db2 of the same name, in the order of db1's tables: what LinkObjects
+// pairs when both sides are keyed by their names (each name is unique on its side, so the
+// pairing is one to one).
+std::vector<TablePair> PairTablesByName(const Tovimar_Database& db1, const Tovimar_Database& db2) {
+    std::vector<TablePair> pairs;
+    pairs.reserve(static_cast<size_t>(db1.Tables.Count()));
+    qsizetype guess = 0;
+    for (const auto& entry : db1.Tables.Entries()) {
+        if (!entry.Value) continue;
+        const qsizetype pos = CounterpartPosition(db2.Tables, entry, guess);
+        if (pos < 0) continue;
+        guess = pos + 1;
+        if (Tovimar_Table* dest = db2.Tables.Entries()[static_cast<size_t>(pos)].Value.get())
+            pairs.push_back({entry.Value.get(), dest});
+    }
+    return pairs;
+}
+
+// Links the contents of each pair of tables found by PairTablesByName, whose tables are linked
+// already, with the same result as the model's linking of two tables (LinkObjects on Tables)
+// followed by LinkConstraintsByContent on every linked Source table.
+//
+// The model's assignment of a table's counterpart links the two tables' contents by key twice
+// over and pairs their constraints by content twice; the pairing by content that counts is the
+// one made after all tables are linked (the pairing of a foreign key reads its referenced
+// table's counterpart), and it begins by undoing every link by content made before. Here each
+// pair's contents are linked once by key and the constraints once by content. A pair's work
+// writes only the contents of its two tables; the pairing by content reads other tables' and
+// columns' counterparts, all final by then. So the pairs are split between two threads, each
+// phase joined before the next.
+void LinkPairContents(const std::vector<TablePair>& pairs) {
+    InTwoHalves(pairs.size(), [&pairs](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            const Tovimar_Table& source = *pairs[i].Source;
+            const Tovimar_Table& dest = *pairs[i].Dest;
+            LinkUnlinkedByKey(source.Fields, dest.Fields);
+            LinkUnlinkedByKey(source.Relations, dest.Relations);
+            LinkUnlinkedByKey(source.Defaults, dest.Defaults);
+            LinkUnlinkedByKey(source.Checks, dest.Checks);
+            LinkUnlinkedByKey(source.Triggers, dest.Triggers);
+            LinkUnlinkedByKey(source.Indexes, dest.Indexes);
+        }
+    });
+    InTwoHalves(pairs.size(), [&pairs](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) LinkConstraintsByContent(*pairs[i].Source);
+    });
+}
+
+}  // namespace
+
 void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
     db1.SetOtherObj(&db2);
-    Tovimar_Database::LinkObjects(db1.Views, db2.Views);
-    Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
-    Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
-    Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
-    Tovimar_Database::LinkObjects(db1.Tables, db2.Tables);
-    // A foreign key is paired by its referenced table's counterpart, which a table linked early
-    // did not have yet.
-    for (const TablePtr& table : db1.Tables)
-        if (table && table->OtherObj()) LinkConstraintsByContent(*table);
-    Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
-    Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
-    Tovimar_Database::LinkObjects(db1.Types, db2.Types);
+    // The other kinds are linked on a second thread while the tables are paired: each kind's
+    // linking reads and writes only objects of that kind (a permission's name reads its secured
+    // object's name).
+    std::exception_ptr othersError;
+    std::thread others([&db1, &db2, &othersError] {
+        try {
+            Tovimar_Database::LinkObjects(db1.Views, db2.Views);
+            Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
+            Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
+            Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
+            Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
+            Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
+            Tovimar_Database::LinkObjects(db1.Types, db2.Types);
+        } catch (...) {
+            othersError = std::current_exception();
+        }
+    });
+    std::vector<TablePair> pairs;
+    bool byName = false;
+    try {
+        byName = UnlinkedAndKeyedByName(db1) && UnlinkedAndKeyedByName(db2);
+        if (byName) {
+            pairs = PairTablesByName(db1, db2);
+            // The tables alone (the base's assignment): their contents are linked below.
+            for (const TablePair& pair : pairs)
+                static_cast<Tovimar_Linked<Tovimar_Table>&>(*pair.Source).SetOtherObj(pair.Dest);
+        } else {
+            Tovimar_Database::LinkObjects(db1.Tables, db2.Tables);
+            // A foreign key is paired by its referenced table's counterpart, which a table linked
+            // early did not have yet.
+            for (const TablePtr& table : db1.Tables)
+                if (table && table->OtherObj()) LinkConstraintsByContent(*table);
+        }
+    } catch (...) {
+        others.join();
+        throw;
+    }
+    others.join();
+    if (othersError) std::rethrow_exception(othersError);
+    if (byName) LinkPairContents(pairs);
 }

@@ -118,13 +118,11 @@ bool PermissionDiffers(const Tovimar_Permission& p, const Tovimar_Permission& o)
 }
 
 // A permission takes part when its grantee does.
-bool GranteeIncluded(const Tovimar_Permission& permission) {
+bool GranteeIncluded(const Tovimar_Permission& permission, GenerationContext& ctx) {
     Tovimar_Database* db = permission.Database();
     if (!db && permission.SecObject) db = permission.SecObject->Database();
     if (!db) return true;
-    long flags = 0;
-    QStringList extras;
-    return db->IsObjectIncluded(QStringLiteral("gr"), QuoteName(permission.Grantee), 1, QString(), flags, extras);
+    return ctx.GranteeIncluded(*db, permission.Grantee);
 }
 
 // The grants and denials of a Destination permission as they are restored on the rebuilt object
@@ -193,11 +191,11 @@ int GenerateScript(Tovimar_Catalog& catalog, bool fromSource, ScriptList& script
                {QStringLiteral("EXEC sp_fulltext_catalog ") + name + QStringLiteral(", 'drop'")});
 }
 
-int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& scripts, GenerationContext&) {
+int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& scripts, GenerationContext& ctx) {
     // The permissions of an object that takes no part are left alone.
     if (!permission.SecObject || !permission.SecObject->ObjectIncluded) return 0;
     const QString typ = QStringLiteral("Permission");
-    const bool included = GranteeIncluded(permission);
+    const bool included = GranteeIncluded(permission, ctx);
     Tovimar_DbObject* secured = permission.SecObject;
     auto* securedOther = dynamic_cast<Tovimar_DbObject*>(secured->OtherObject());
     Tovimar_Permission* other = permission.OtherObj();

@@ -428,7 +428,7 @@ int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, G
         scripts.push_back(script);
         ++count;
     }
-    count += GenerateScripts(table.Fields, other->Fields, scripts, ctx);
+    if (!ctx.UnchangedColumns.contains(&table)) count += GenerateScripts(table.Fields, other->Fields, scripts, ctx);
     count += GenerateScripts(table.Checks, other->Checks, scripts, ctx);
     count += GenerateScripts(table.Triggers, other->Triggers, scripts, ctx);
     count += GenerateScripts(table.Defaults, other->Defaults, scripts, ctx);
@@ -438,12 +438,14 @@ int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, G
     return count;
 }
 
-void MarkRebuilds(Tovimar_Database& source) {
+void MarkRebuilds(Tovimar_Database& source, GenerationContext& ctx) {
+    ctx.UnchangedColumns.clear();
     for (const TablePtr& table : source.Tables) {
         if (!table || !table->ObjectIncluded) continue;
         Tovimar_Table* other = table->OtherObj();
         if (!other) continue;
         const ColumnRebuild columns = ColumnsSwitchToRebuild(*table, *other);
+        if (columns.Unchanged) ctx.UnchangedColumns.insert(table.get());
         if (!table->DeleteRecreate) {
             // The table generator tests the file groups first and then leaves the columns to the
             // rebuild; a column switches both tables, a dropped one only from a Destination table

@@ -14,7 +14,9 @@
 #include <QHash>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -147,8 +149,24 @@ ScriptList GenerateComparison(Tovimar_Database& source, Tovimar_Database& dest, 
     if (options.CompareCollationsAndFileGroups)
         for (const FilterElementPtr& element : filters.Elements())
             if (element->ElementID < 0) element->Checked = false;
-    ApplyFilter(source, filters);
-    ApplyFilter(dest, filters);
+    // The two databases are filtered at the same time: each side writes only its own objects,
+    // and matching only reads the filter sets.
+    std::exception_ptr destError;
+    std::thread destFilter([&dest, &filters, &destError] {
+        try {
+            ApplyFilter(dest, filters);
+        } catch (...) {
+            destError = std::current_exception();
+        }
+    });
+    try {
+        ApplyFilter(source, filters);
+    } catch (...) {
+        destFilter.join();
+        throw;
+    }
+    destFilter.join();
+    if (destError) std::rethrow_exception(destError);
     if (options.NoDataCopy)
         for (const TablePtr& table : source.Tables)
             if (table) table->DataCopyDefs.Clear();

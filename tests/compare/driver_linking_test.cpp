@@ -1,6 +1,7 @@
 // The generation driver's passes and the linking of the two models.
 #include "compare/linking.h"
 #include "family_test_support.h"
+#include "schema/constraint_links.h"
 #include "support/recording_progress.h"
 
 #include <gtest/gtest.h>
@@ -181,4 +182,82 @@ TEST(LinkingTest, ReferencingRelationsAreIndexedByReferencedTableWithoutSelfRefe
 TEST(ClassificationTest, ExecSettingsCompareOnlyQuotedIdentifierAndAnsiNulls) {
     EXPECT_FALSE(ExecSettingsDiffer(24 | 1, 24));
     EXPECT_TRUE(ExecSettingsDiffer(16, 24));
+}
+
+namespace {
+
+// Source and Destination tables whose columns stand in another order, whose constraints have
+// server-generated names (paired by content), with a foreign key to a table linked after its
+// own, and tables only one side has.
+void BuildLinkingCase(TestDb& s, TestDb& d) {
+    auto items = s.Table(dbo, Q("Items"));
+    items.Col(Q("ID"), Q("int"));
+    items.Col(Q("OrderID"), Q("int"));
+    items.Col(Q("Qty"), Q("int")).Default(Q("DF__Items__Qty__44444444"), Q("(1)"));
+    items.PrimaryKey(Q("PK__Items__11111111"), {"ID"});
+    items.Relation(Q("FK__Items__OrderID__22222222"), dbo, Q("Orders"), {"OrderID"}, {"ID"});
+    items.Check(Q("CK__Items__Qty__33333333"), Q("([Qty] > 0)"));
+    auto orders = s.Table(dbo, Q("Orders"));
+    orders.Col(Q("ID"), Q("int"));
+    orders.Col(Q("Customer"), Q("int"));
+    orders.PrimaryKey(Q("PK_Orders"), {"ID"});
+    orders.Index(Q("IX_Cust"), {"Customer"});
+    s.Table(dbo, Q("OnlySource")).Col(Q("A"), Q("int"));
+
+    d.Table(dbo, Q("OnlyDest")).Col(Q("B"), Q("int"));
+    auto dOrders = d.Table(dbo, Q("orders"));
+    dOrders.Col(Q("ID"), Q("int"));
+    dOrders.Col(Q("Gone"), Q("int"));
+    dOrders.Col(Q("Customer"), Q("int"));
+    dOrders.PrimaryKey(Q("PK_Orders"), {"ID"});
+    dOrders.Index(Q("IX_Cust"), {"Customer"});
+    auto dItems = d.Table(dbo, Q("Items"));
+    dItems.Col(Q("ID"), Q("int"));
+    dItems.Col(Q("Qty"), Q("int")).Default(Q("DF__Items__Qty__DDDDDDDD"), Q("(1)"));
+    dItems.Col(Q("OrderID"), Q("int"));
+    dItems.PrimaryKey(Q("PK__Items__AAAAAAAA"), {"ID"});
+    dItems.Relation(Q("FK__Items__OrderID__BBBBBBBB"), dbo, Q("orders"), {"OrderID"}, {"ID"});
+    dItems.Check(Q("CK__Items__Qty__CCCCCCCC"), Q("([Qty] > 0)"));
+}
+
+template <class P>
+void DescribeLinks(const QString& table, const Collection<P>& objects, QStringList& links) {
+    for (const P& object : objects)
+        links << table + Q(".") + object->Name + Q(" -> ") + (object->OtherObj() ? object->OtherObj()->Name : Q("-"));
+}
+
+// Every table's and every content object's counterpart, by name, on both sides.
+QStringList Links(const Tovimar_Database& source, const Tovimar_Database& dest) {
+    QStringList links;
+    for (const Tovimar_Database* db : {&source, &dest})
+        for (const TablePtr& t : db->Tables) {
+            links << t->Name + Q(" -> ") + (t->OtherObj() ? t->OtherObj()->Name : Q("-"));
+            DescribeLinks(t->Name, t->Fields, links);
+            DescribeLinks(t->Name, t->Indexes, links);
+            DescribeLinks(t->Name, t->Relations, links);
+            DescribeLinks(t->Name, t->Defaults, links);
+            DescribeLinks(t->Name, t->Checks, links);
+        }
+    return links;
+}
+
+}  // namespace
+
+TEST(LinkingTest, TablesLinkedInTwoHalvesAsTheModelLinksThemOneByOne) {
+    TestDb s1(Q("S"), Q("A")), d1(Q("D"), Q("A")), s2(Q("S"), Q("A")), d2(Q("D"), Q("A"));
+    BuildLinkingCase(s1, d1);
+    BuildLinkingCase(s2, d2);
+    LinkPair(s1, d1);
+    // The model's own linking, table by table, then the constraints by content.
+    s2.ResolveRelations();
+    d2.ResolveRelations();
+    Tovimar_Database::LinkObjects(s2->Tables, d2->Tables);
+    for (const TablePtr& table : s2->Tables)
+        if (table->OtherObj()) LinkConstraintsByContent(*table);
+
+    const QStringList links = Links(*s1, *d1);
+    EXPECT_EQ(links, Links(*s2, *d2));
+    EXPECT_TRUE(links.contains(Q("Items.FK__Items__OrderID__22222222 -> FK__Items__OrderID__BBBBBBBB")));
+    EXPECT_TRUE(links.contains(Q("Items.DF__Items__Qty__44444444 -> DF__Items__Qty__DDDDDDDD")));
+    EXPECT_TRUE(links.contains(Q("orders.Gone -> -")));
 }

@@ -1,6 +1,7 @@
 #include "compare/generation_driver.h"
 
 #include "compare/generators.h"
+#include "platform/side_by_side.h"
 #include "platform/tovimar_exception.h"
 #include "schema/sql_text.h"
 
@@ -310,23 +311,12 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
     // where it would be abandoned and run again. The loop still repeats a pass that switches one.
     // Meanwhile a second thread indexes the foreign keys by referenced table, which reads the
     // tables' names and relations only, nothing the marking writes.
-    std::exception_ptr indexError;
-    std::thread indexer([&ctx, &indexError] {
-        try {
+    RunSideBySide(
+        [&ctx] {
             ctx.IndexReferencingRelations(*ctx.DB1);
             ctx.IndexReferencingRelations(*ctx.DB2);
-        } catch (...) {
-            indexError = std::current_exception();
-        }
-    });
-    try {
-        MarkRebuilds(*ctx.DB1, ctx);
-    } catch (...) {
-        indexer.join();
-        throw;
-    }
-    indexer.join();
-    if (indexError) std::rethrow_exception(indexError);
+        },
+        [&ctx] { MarkRebuilds(*ctx.DB1, ctx); });
     // Every repeated pass has switched one more table to the rebuild, and that flag is never
     // cleared, so the passes end.
     ctx.Passes = 0;

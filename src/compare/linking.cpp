@@ -1,9 +1,8 @@
 #include "compare/linking.h"
 
+#include "platform/side_by_side.h"
 #include "schema/constraint_links.h"
 
-#include <exception>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -24,22 +23,7 @@ void InTwoHalves(size_t n, const Work& work) {
         return;
     }
     const size_t half = n / 2;
-    std::exception_ptr error;
-    std::thread second([&] {
-        try {
-            work(half, n);
-        } catch (...) {
-            error = std::current_exception();
-        }
-    });
-    try {
-        work(size_t(0), half);
-    } catch (...) {
-        second.join();
-        throw;
-    }
-    second.join();
-    if (error) std::rethrow_exception(error);
+    RunSideBySide([&work, half, n] { work(half, n); }, [&work, half] { work(size_t(0), half); });
 }
 
 // The position in to of the item keyed as entry, or -1: what to.IndexOfKeyOf(entry) gives, tried
@@ -135,23 +119,18 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
     // The other kinds are linked on a second thread while the tables are paired: each kind's
     // linking reads and writes only objects of that kind (a permission's name reads its secured
     // object's name).
-    std::exception_ptr othersError;
-    std::thread others([&db1, &db2, &othersError] {
-        try {
-            Tovimar_Database::LinkObjects(db1.Views, db2.Views);
-            Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
-            Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
-            Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
-            Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
-            Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
-            Tovimar_Database::LinkObjects(db1.Types, db2.Types);
-        } catch (...) {
-            othersError = std::current_exception();
-        }
-    });
+    const auto others = [&db1, &db2] {
+        Tovimar_Database::LinkObjects(db1.Views, db2.Views);
+        Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
+        Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
+        Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
+        Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
+        Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
+        Tovimar_Database::LinkObjects(db1.Types, db2.Types);
+    };
     std::vector<TablePair> pairs;
     bool byName = false;
-    try {
+    RunSideBySide(others, [&] {
         byName = UnlinkedAndKeyedByName(db1) && UnlinkedAndKeyedByName(db2);
         if (byName) {
             pairs = PairTablesByName(db1, db2);
@@ -165,11 +144,6 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
             for (const TablePtr& table : db1.Tables)
                 if (table && table->OtherObj()) LinkConstraintsByContent(*table);
         }
-    } catch (...) {
-        others.join();
-        throw;
-    }
-    others.join();
-    if (othersError) std::rethrow_exception(othersError);
+    });
     if (byName) LinkPairContents(pairs);
 }

@@ -8,15 +8,14 @@
 #include "filters/filter_model.h"
 #include "platform/cleanup_guard.h"
 #include "platform/progress.h"
+#include "platform/side_by_side.h"
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
 #include <QHash>
 
 #include <algorithm>
-#include <exception>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -151,22 +150,8 @@ ScriptList GenerateComparison(Tovimar_Database& source, Tovimar_Database& dest, 
             if (element->ElementID < 0) element->Checked = false;
     // The two databases are filtered at the same time: each side writes only its own objects,
     // and matching only reads the filter sets.
-    std::exception_ptr destError;
-    std::thread destFilter([&dest, &filters, &destError] {
-        try {
-            ApplyFilter(dest, filters);
-        } catch (...) {
-            destError = std::current_exception();
-        }
-    });
-    try {
-        ApplyFilter(source, filters);
-    } catch (...) {
-        destFilter.join();
-        throw;
-    }
-    destFilter.join();
-    if (destError) std::rethrow_exception(destError);
+    RunSideBySide([&dest, &filters] { ApplyFilter(dest, filters); },
+                  [&source, &filters] { ApplyFilter(source, filters); });
     if (options.NoDataCopy)
         for (const TablePtr& table : source.Tables)
             if (table) table->DataCopyDefs.Clear();

@@ -162,9 +162,7 @@ TEST_F(GuiTest, CompleteRunOnSimulatedDatabasesThroughTheWindows) {
     QTest::mouseClick(window.OptionsWindow()->cmdNext, Qt::LeftButton);
     ASSERT_EQ(Texts().size(), 1);
     EXPECT_TRUE(Texts()[0].startsWith(QStringLiteral("Scripts successfully saved to file!")));
-    QFile file(exported);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("CREATE TABLE"));
+    EXPECT_TRUE(ReadAll(exported).contains("CREATE TABLE"));
 }
 
 // The database utilities work on the Source side: recompile asks first and does nothing on No;

@@ -174,6 +174,7 @@ TEST_F(Catalog, CompatibilityLevelCanBeSet) {
     ASSERT_EQ(rs.rows.size(), 1u);
     EXPECT_EQ(Int(rs, 0, "CmptLevel"), 70);
     EXPECT_EQ(Int(Query(*session_, cq::DatabaseLevel(QStringLiteral("'master'"))), 0, "CmptLevel"), 80);
+    EXPECT_EQ(Query(*session_, cq::DatabaseLevel(QStringLiteral("'nosuchdb'"))).rows.size(), 0u);  // no row: the loader's oldest level
 }
 
 // Statements the catalog refuses, each with the server's number ("0": the statement works).

@@ -30,6 +30,14 @@ void Type(frmStart& window, int side, const QString& server, const QString& data
     }
 }
 
+// One side's parameters as "server|database|user|password", the user and password only with a
+// SQL Server login.
+QString Side(const frmStart& window, int side) {
+    const ConnectionParams p = window.Params(side);
+    return QStringList{p.Server, p.Database, p.SqlLogin ? p.User : QStringLiteral("-"), p.SqlLogin ? p.Password : QStringLiteral("-")}
+        .join(QLatin1Char('|'));
+}
+
 }  // namespace
 
 TEST_F(GuiTest, ConnectDatabaseNamesTheMissingParameterAndFocusesItsBox) {
@@ -64,19 +72,11 @@ TEST_F(GuiTest, SwapAndCopyExchangeTheParametersWithTheirAuthentication) {
     Type(window, 1, QStringLiteral("SRV1"), QStringLiteral("Sales"), QStringLiteral("sa"), QStringLiteral("secret"));
     Type(window, 2, QStringLiteral("SRV2"), QStringLiteral("Archive"));
     QTest::mouseClick(window.cmdTausch, Qt::LeftButton);
-    EXPECT_EQ(window.Params(1).Server, QStringLiteral("SRV2"));
-    EXPECT_EQ(window.Params(1).Database, QStringLiteral("Archive"));
-    EXPECT_FALSE(window.Params(1).SqlLogin);
+    EXPECT_EQ(Side(window, 1), QStringLiteral("SRV2|Archive|-|-"));
     EXPECT_FALSE(window.txtUsername[1]->isEnabled());
-    EXPECT_EQ(window.Params(2).Server, QStringLiteral("SRV1"));
-    EXPECT_EQ(window.Params(2).Database, QStringLiteral("Sales"));
-    EXPECT_TRUE(window.Params(2).SqlLogin);
-    EXPECT_EQ(window.Params(2).User, QStringLiteral("sa"));
-    EXPECT_EQ(window.Params(2).Password, QStringLiteral("secret"));
+    EXPECT_EQ(Side(window, 2), QStringLiteral("SRV1|Sales|sa|secret"));
     QTest::mouseClick(window.cmdCopy[2], Qt::LeftButton);
-    EXPECT_EQ(window.Params(1).Server, QStringLiteral("SRV1"));
-    EXPECT_TRUE(window.Params(1).SqlLogin);
-    EXPECT_EQ(window.Params(1).Password, QStringLiteral("secret"));
+    EXPECT_EQ(Side(window, 1), QStringLiteral("SRV1|Sales|sa|secret"));
 }
 
 TEST_F(GuiTest, ParametersAreRememberedAcrossARestartOfTheWindowPasswordsOnlyInTheProcess) {
@@ -88,13 +88,9 @@ TEST_F(GuiTest, ParametersAreRememberedAcrossARestartOfTheWindowPasswordsOnlyInT
     }
     {
         frmStart window;
-        EXPECT_EQ(window.Params(1).Server, QStringLiteral("SRV\\INST"));
-        EXPECT_EQ(window.Params(1).Database, QStringLiteral("Sales"));
-        EXPECT_TRUE(window.Params(1).SqlLogin);
-        EXPECT_EQ(window.Params(1).User, QStringLiteral("sa"));
-        EXPECT_EQ(window.Params(1).Password, QStringLiteral("pw"));
+        EXPECT_EQ(Side(window, 1), QStringLiteral("SRV\\INST|Sales|sa|pw"));
         EXPECT_EQ(window.txtServer[2]->count(), 2);
-        EXPECT_EQ(window.Params(2).Database, QStringLiteral("Archive"));
+        EXPECT_EQ(Side(window, 2), QStringLiteral("Other|Archive|-|-"));
         // Picking the other server proposes its database.
         window.txtServer[2]->setEditText(QStringLiteral("srv\\inst"));
         EXPECT_EQ(window.Params(2).Database, QStringLiteral("Sales"));
@@ -103,8 +99,7 @@ TEST_F(GuiTest, ParametersAreRememberedAcrossARestartOfTheWindowPasswordsOnlyInT
     ClearPasswordCache();  // what a new process starts with
     {
         frmStart window;
-        EXPECT_EQ(window.Params(1).User, QStringLiteral("sa"));
-        EXPECT_EQ(window.Params(1).Password, QString());
+        EXPECT_EQ(Side(window, 1), QStringLiteral("SRV\\INST|Sales|sa|"));
         QTest::mouseClick(window.cmdDelServer[1], Qt::LeftButton);
         EXPECT_EQ(window.txtServer[1]->findText(QStringLiteral("SRV\\INST")), -1);
         EXPECT_EQ(window.txtServer[2]->findText(QStringLiteral("SRV\\INST")), -1);
@@ -167,9 +162,7 @@ TEST_F(GuiTest, CompleteRunOnSimulatedDatabasesThroughTheWindows) {
     QTest::mouseClick(window.OptionsWindow()->cmdNext, Qt::LeftButton);
     ASSERT_EQ(Texts().size(), 1);
     EXPECT_TRUE(Texts()[0].startsWith(QStringLiteral("Scripts successfully saved to file!")));
-    QFile file(exported);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("CREATE TABLE"));
+    EXPECT_TRUE(ReadAll(exported).contains("CREATE TABLE"));
 }
 
 // The database utilities work on the Source side: recompile asks first and does nothing on No;

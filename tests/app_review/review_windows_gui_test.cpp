@@ -155,9 +155,7 @@ TEST(ReviewWindows, RenameUntickExecuteAndReadTheErrors) {
         auto* layout = new QHBoxLayout(&viewer);
         QStringList texts;
         for (const QString& path : files) {
-            QFile file(path);
-            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-            texts << QString::fromUtf8(file.readAll());
+            texts << QString::fromUtf8(ReadAll(path));
             auto* pane = new QVBoxLayout;
             pane->addWidget(new QLabel(path, &viewer));
             auto* text = new QPlainTextEdit(texts.last(), &viewer);

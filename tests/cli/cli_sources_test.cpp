@@ -3,22 +3,6 @@
 
 namespace {
 
-TEST(CliSources, NorthwindScriptAndItsSnapshotGiveTheSameCounts) {
-    const QString script = QStringLiteral(TOVIMAR_SAMPLES_DIR "/instnwnd.sql");
-    if (!QFile::exists(script)) GTEST_SKIP() << "sample scripts not found";
-    const CliResult live = RunCli({QStringLiteral("info"), script});
-    ASSERT_EQ(live.ExitCode, 0) << live.Err.toStdString();
-    EXPECT_TRUE(live.Out.startsWith(QStringLiteral("FileGroups\t1\nTables\t13\nColumns\t88\n"))) << live.Out.toStdString();
-
-    QTemporaryDir dir;
-    const QString snapshot = dir.filePath(QStringLiteral("nw.schema"));
-    const CliResult written = RunCli({QStringLiteral("snapshot"), script, QStringLiteral("-o"), snapshot});
-    ASSERT_EQ(written.ExitCode, 0) << written.Err.toStdString();
-    const CliResult saved = RunCli({QStringLiteral("info"), snapshot});
-    EXPECT_EQ(saved.ExitCode, 0) << saved.Err.toStdString();
-    EXPECT_EQ(saved.Out, live.Out);
-}
-
 TEST(CliSources, ScriptWithoutUseBuildsADatabaseNamedAfterItOrAsGiven) {
     QTemporaryDir dir;
     const QString script = WriteFile(dir, QStringLiteral("mini.sql"),

@@ -2,6 +2,7 @@
 
 #include "platform/tovimar_exception.h"
 #include "support/golden_text.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -193,14 +194,10 @@ TEST(FilterFileTest, SpellingVariantsAndASecondFileBelowTheFirst) {
 
 TEST(FilterFileTest, FilesAreReadAsUtf8WithAnyLineEnds) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("filters.txt"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\xEF\xBB\xBFset Stra\xC3\x9F" "e\r\n  Include dbo.Orders Tab CopyData\r\n  | \r\n  | a = 1\r\nend\r\n");
-    file.close();
     FilterSets sets;
-    LoadFilterFile(path, sets);
+    LoadFilterFile(WriteFile(dir, QStringLiteral("filters.txt"),
+                             "\xEF\xBB\xBFset Stra\xC3\x9F" "e\r\n  Include dbo.Orders Tab CopyData\r\n  | \r\n  | a = 1\r\nend\r\n"),
+                   sets);
     const QStringList expected{
         QStringLiteral("root #-1 on"),
         QStringLiteral("root #-2 on"),
@@ -217,8 +214,5 @@ TEST(FilterFileTest, FilesAreReadAsUtf8WithAnyLineEnds) {
         EXPECT_TRUE(e.Description.contains(QStringLiteral("missing.txt"))) << e.Description.toStdString();
     }
 
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("set \xFF\xFE\nend\n");
-    file.close();
-    EXPECT_THROW(LoadFilterFile(path, sets), TovimarException);
+    EXPECT_THROW(LoadFilterFile(WriteFile(dir, QStringLiteral("bad.txt"), "set \xFF\xFE\nend\n"), sets), TovimarException);
 }

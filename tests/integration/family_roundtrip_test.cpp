@@ -1,8 +1,7 @@
 // The object-family scripts run on the simulated server: a Source and a Destination that differ
 // in every family are compared, the scripts are executed on the Destination statement by
 // statement, and a second comparison of the reloaded Destination finds nothing left to do.
-#include "compare/generation_driver.h"
-#include "compare/linking.h"
+#include "compare/family_test_support.h"
 #include "platform/db/sim_connection.h"
 #include "platform/progress.h"
 #include "review/script_executor.h"
@@ -28,14 +27,6 @@ std::unique_ptr<Tovimar_Database> Load(const std::shared_ptr<sqlsim::Server>& se
     NullProgress progress;
     EXPECT_TRUE(LoadDBObjects(*db, progress));
     return db;
-}
-
-QStringList Summary(const ScriptList& scripts) {
-    QStringList lines;
-    for (const ScriptPtr& script : scripts)
-        lines << script->Action + QLatin1Char(' ') + script->Typ + QLatin1Char(' ') +
-                     (script->ScriptedObj ? script->ScriptedObj->FullName(true) : QString());
-    return lines;
 }
 
 ScriptList Compare(Tovimar_Database& source, Tovimar_Database& dest) {
@@ -66,8 +57,8 @@ QStringList RoundTrip(const QString& sourceScript, const QString& destScript, co
                 EXPECT_EQ(ServerErrors(session->ExecuteScript(statement)), QStringList())
                     << script->GetTitle().toStdString() << "\n" << statement.toStdString();
     auto reloaded = Load(server, destName);
-    EXPECT_EQ(Summary(Compare(*source, *reloaded)), QStringList());
-    return Summary(scripts);
+    EXPECT_EQ(family_test::Kinds(Compare(*source, *reloaded)), QStringList());
+    return family_test::Kinds(scripts);
 }
 
 TEST(FamilyRoundTrip, ScriptsRunOnTheDestinationAndLeaveNoDifference) {
@@ -175,7 +166,7 @@ TEST(HostileNames, ScriptsRunOnlyWhatTheyIntendAndConverge) {
     const QString file = ScriptFileText(scripts, *fileDest, QDateTime::currentDateTime());
     EXPECT_EQ(ServerErrors(server->Connect(QStringLiteral("hf"))->ExecuteScript(file)), QStringList()) << file.toStdString();
     auto reloaded = Load(server, QStringLiteral("hf"));
-    EXPECT_EQ(Summary(Compare(*sourceDb, *reloaded)), QStringList());
+    EXPECT_EQ(family_test::Kinds(Compare(*sourceDb, *reloaded)), QStringList());
 
     // The scripts, statement by statement.
     const QStringList summary = RoundTrip(QString(), QString(), QStringLiteral("hs"), QStringLiteral("hd"), server);

@@ -2,7 +2,6 @@
 // simulated server, and the verification of a sync.
 #include "main/comparison_run.h"
 #include "main/sim_database.h"
-#include "main/sync_verification.h"
 #include "platform/progress.h"
 #include "schema/snapshot_file.h"
 #include "support/qt_print.h"
@@ -76,15 +75,12 @@ TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
 }
 
 TEST(SyncVerification, ARenamedTableIsCountedUnderBothNames) {
-    QTemporaryDir dir;
-    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.Clients (ID int NOT NULL, Name varchar (20) NULL)\nGO\n",
-                         "CREATE TABLE dbo.Customers (ID int NOT NULL, Name varchar (20) NULL)\nGO\n"
-                         "INSERT INTO dbo.Customers VALUES (1, 'a')\nINSERT INTO dbo.Customers VALUES (2, 'b')\nGO\n");
     ComparisonOptions options;
     options.Renames = {{QStringLiteral("dbo.Customers"), QStringLiteral("dbo.Clients")}};
-    NullProgress progress;
     const VerificationReport report =
-        VerifySync(*pair.Source, *pair.Dest, options, dir.filePath(QStringLiteral("log.txt")), progress);
+        VerifyScripts("CREATE TABLE dbo.Clients (ID int NOT NULL, Name varchar (20) NULL)\nGO\n",
+                      "CREATE TABLE dbo.Customers (ID int NOT NULL, Name varchar (20) NULL)\nGO\n"
+                      "INSERT INTO dbo.Customers VALUES (1, 'a')\nINSERT INTO dbo.Customers VALUES (2, 'b')\nGO\n", options).Report;
     EXPECT_TRUE(report.Errors.empty());
     EXPECT_EQ(report.Remaining, QStringList());
     ASSERT_EQ(report.RowCounts.size(), 1u);
@@ -98,17 +94,13 @@ TEST(SyncVerification, ARenamedTableIsCountedUnderBothNames) {
 // Rows of a dropped table and values of a dropped column are lost, also when another table is
 // renamed onto the dropped table's name.
 TEST(SyncVerification, DroppedTablesAndColumnsCountAsLost) {
-    QTemporaryDir dir;
-    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
-                         "CREATE TABLE dbo.A (ID int NOT NULL, Note varchar (9) NULL)\nGO\n"
-                         "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n"
-                         "INSERT INTO dbo.A VALUES (1, 'x')\nINSERT INTO dbo.A VALUES (2, NULL)\n"
-                         "INSERT INTO dbo.A VALUES (3, 'z')\nINSERT INTO dbo.B VALUES (9)\nGO\n");
     ComparisonOptions options;
     options.Renames = {{QStringLiteral("dbo.B"), QStringLiteral("dbo.A")}};
-    NullProgress progress;
     const VerificationReport report =
-        VerifySync(*pair.Source, *pair.Dest, options, dir.filePath(QStringLiteral("log.txt")), progress);
+        VerifyScripts("CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
+                      "CREATE TABLE dbo.A (ID int NOT NULL, Note varchar (9) NULL)\nGO\nCREATE TABLE dbo.B (ID int NOT NULL)\nGO\n"
+                      "INSERT INTO dbo.A VALUES (1, 'x')\nINSERT INTO dbo.A VALUES (2, NULL)\n"
+                      "INSERT INTO dbo.A VALUES (3, 'z')\nINSERT INTO dbo.B VALUES (9)\nGO\n", options).Report;
     EXPECT_TRUE(report.Errors.empty());
     EXPECT_EQ(report.Remaining, QStringList());
     ASSERT_EQ(report.RowCounts.size(), 2u);
@@ -122,11 +114,10 @@ TEST(SyncVerification, DroppedTablesAndColumnsCountAsLost) {
     EXPECT_TRUE(report.LostRows());
     EXPECT_TRUE(report.Converged());
 
-    ScriptPair columns = LoadScriptPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
-                            "CREATE TABLE dbo.A (ID int NOT NULL, Note varchar (9) NULL)\nGO\n"
-                            "INSERT INTO dbo.A VALUES (1, 'x')\nINSERT INTO dbo.A VALUES (2, NULL)\nGO\n");
-    const VerificationReport dropped =
-        VerifySync(*columns.Source, *columns.Dest, {}, dir.filePath(QStringLiteral("log2.txt")), progress);
+    const VerificationReport dropped = VerifyScripts("CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
+                                                     "CREATE TABLE dbo.A (ID int NOT NULL, Note varchar (9) NULL)\nGO\n"
+                                                     "INSERT INTO dbo.A VALUES (1, 'x')\nINSERT INTO dbo.A VALUES (2, NULL)\nGO\n")
+                                           .Report;
     ASSERT_EQ(dropped.DroppedColumns.size(), 1u);
     EXPECT_EQ(dropped.DroppedColumns[0].Column, QStringLiteral("[dbo].[A].[Note]"));
     EXPECT_EQ(dropped.DroppedColumns[0].ValuesBefore, 1);
@@ -135,17 +126,14 @@ TEST(SyncVerification, DroppedTablesAndColumnsCountAsLost) {
 }
 
 TEST(SyncVerification, RowsReplacedByFewerSourceRowsAreLost) {
-    QTemporaryDir dir;
     // The filter copies every Source row into the rebuilt table and keeps no Destination row.
-    const QString filter = WriteFile(dir, QStringLiteral("copy.filter"), "set Copy\n  Include dbo.T Tab CopyData\n    |\nend\n");
-    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\nINSERT INTO dbo.T VALUES (1)\nGO\n",
-                         "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\n"
-                         "INSERT INTO dbo.T VALUES (1)\nINSERT INTO dbo.T VALUES (2)\nINSERT INTO dbo.T VALUES (3)\nGO\n");
+    QTemporaryDir dir;
     ComparisonOptions options;
-    options.FilterFile = filter;
-    NullProgress progress;
+    options.FilterFile = WriteFile(dir, QStringLiteral("copy.filter"), "set Copy\n  Include dbo.T Tab CopyData\n    |\nend\n");
     const VerificationReport report =
-        VerifySync(*pair.Source, *pair.Dest, options, dir.filePath(QStringLiteral("log.txt")), progress);
+        VerifyScripts("CREATE TABLE dbo.T (ID int NOT NULL)\nGO\nINSERT INTO dbo.T VALUES (1)\nGO\n",
+                      "CREATE TABLE dbo.T (ID int NOT NULL)\nGO\n"
+                      "INSERT INTO dbo.T VALUES (1)\nINSERT INTO dbo.T VALUES (2)\nINSERT INTO dbo.T VALUES (3)\nGO\n", options).Report;
     EXPECT_TRUE(report.Errors.empty());
     // The data copy is not asked for again after the sync: nothing is left to do.
     EXPECT_EQ(report.Remaining, QStringList());

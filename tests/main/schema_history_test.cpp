@@ -1,33 +1,11 @@
 // Syncs between databases with a history: constraints the server named, columns dropped under
 // keys, changes that cannot work on the rows there are, scripts after a failure. Each scenario is
 // proved by running the sync on the simulated server.
-#include "main/sim_database.h"
-#include "main/sync_verification.h"
-#include "platform/progress.h"
 #include "schema/constraint_links.h"
 #include "support/qt_print.h"
 #include "support/script_pair.h"
 
 namespace {
-
-struct Verified {
-    QStringList Scripts;  // as SummaryLine writes them, without the index
-    VerificationReport Report;
-};
-
-Verified Verify(const QByteArray& source, const QByteArray& dest, bool ignoreDataLoss = false) {
-    QTemporaryDir dir;
-    NullProgress progress;
-    // The models stay alive with the report's scripts: kept for the whole test binary.
-    static std::vector<ScriptPair> keep;
-    keep.push_back(LoadScriptPair(dir, source, dest));
-    ComparisonOptions options;
-    options.IgnoreDataLoss = ignoreDataLoss;
-    Verified result;
-    result.Report = VerifySync(*keep.back().Source, *keep.back().Dest, options, dir.filePath(QStringLiteral("log.txt")), progress);
-    for (const ScriptPtr& script : result.Report.Scripts) result.Scripts << SummaryLine(*script).section(QLatin1Char('\t'), 1);
-    return result;
-}
 
 // One schema with every kind of unnamed constraint.
 const QByteArray Unnamed =
@@ -63,14 +41,14 @@ TEST(SchemaHistory, GeneratedNamesAreRecognisedAsTheServerFormsThem) {
 }
 
 TEST(SchemaHistory, TheSameSchemaWithOtherGeneratedNamesHasNoDifferences) {
-    const Verified same = Verify(Unnamed, Shifted + Unnamed);
+    const VerifiedPair same = VerifyScripts(Unnamed, Shifted + Unnamed);
     EXPECT_EQ(same.Scripts, QStringList());
     EXPECT_TRUE(same.Report.Converged());
 
     // A changed default and a new check are scripted against the Destination's names.
     QByteArray changed = Unnamed;
     changed.replace("DEFAULT (1)", "DEFAULT (2)").replace("CHECK (ID > 0)", "CHECK (ID > 1)");
-    const Verified other = Verify(changed, Shifted + Unnamed);
+    const VerifiedPair other = VerifyScripts(changed, Shifted + Unnamed);
     EXPECT_EQ(other.Scripts.size(), 3) << other.Scripts.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(other.Scripts.filter(QStringLiteral("CHANGE\tDefault\t[dbo].[Parent].[DF__Parent__Quant")).size() == 1)
         << other.Scripts.join(QLatin1Char('\n')).toStdString();
@@ -78,7 +56,7 @@ TEST(SchemaHistory, TheSameSchemaWithOtherGeneratedNamesHasNoDifferences) {
 }
 
 TEST(SchemaHistory, AColumnIsDroppedAfterTheKeysThatUsedIt) {
-    const Verified result = Verify(
+    const VerifiedPair result = VerifyScripts(
         "CREATE TABLE dbo.P (ID int NOT NULL, CONSTRAINT PK_P PRIMARY KEY (ID))\nGO\n"
         "CREATE TABLE dbo.T (ID int NOT NULL, A int NOT NULL, CONSTRAINT PK_T PRIMARY KEY (ID),\n"
         "  CONSTRAINT FK_T FOREIGN KEY (A) REFERENCES dbo.P (ID), CONSTRAINT CK_T CHECK (A > 0))\nGO\n"
@@ -98,7 +76,7 @@ TEST(SchemaHistory, AColumnIsDroppedAfterTheKeysThatUsedIt) {
 TEST(SchemaHistory, ChangesThatCannotWorkOnTheRowsStopTheRun) {
     const QByteArray dest = "CREATE TABLE dbo.T (ID int NOT NULL PRIMARY KEY, Name varchar (40) NULL, N int NULL)\nGO\n"
                             "INSERT INTO dbo.T VALUES (1, 'a name longer than ten', 300)\nGO\n";
-    const Verified stopped = Verify("CREATE TABLE dbo.T (ID int NOT NULL PRIMARY KEY, Name varchar (10) NULL,\n"
+    const VerifiedPair stopped = VerifyScripts("CREATE TABLE dbo.T (ID int NOT NULL PRIMARY KEY, Name varchar (10) NULL,\n"
                                     "  N tinyint NOT NULL, Code int NOT NULL)\nGO\n",
                                     dest);
     QStringList named;
@@ -109,15 +87,17 @@ TEST(SchemaHistory, ChangesThatCannotWorkOnTheRowsStopTheRun) {
     EXPECT_FALSE(stopped.Report.Converged());
 
     // Converting the columns cuts the long name: a way out for narrowing only.
-    const Verified converted =
-        Verify("CREATE TABLE dbo.T (ID int NOT NULL PRIMARY KEY, Name varchar (10) NULL, N int NULL)\nGO\n", dest, true);
+    ComparisonOptions convert;
+    convert.IgnoreDataLoss = true;
+    const VerifiedPair converted =
+        VerifyScripts("CREATE TABLE dbo.T (ID int NOT NULL PRIMARY KEY, Name varchar (10) NULL, N int NULL)\nGO\n", dest, convert);
     EXPECT_TRUE(converted.Report.Impossible.empty());
     EXPECT_TRUE(converted.Report.Converged()) << converted.Report.Remaining.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(SchemaHistory, ScriptsOfATableWhoseRebuildFailedAreSkipped) {
     // No check foresees the text that does not convert to a number: the rebuild fails.
-    const Verified result = Verify(
+    const VerifiedPair result = VerifyScripts(
         "CREATE TABLE dbo.T (ID int NOT NULL, V int NULL, CONSTRAINT PK_T PRIMARY KEY (ID))\nGO\n"
         "CREATE INDEX IX_T ON dbo.T (V)\nGO\n",
         "CREATE TABLE dbo.T (ID int NOT NULL, V varchar (10) NULL, CONSTRAINT PK_T PRIMARY KEY (ID))\nGO\n"

@@ -2,6 +2,7 @@
 #include "main/settings_store.h"
 #include "support/qt_print.h"
 #include "support/temp_settings.h"
+#include "support/test_files.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -68,10 +69,7 @@ TEST(Preferences, DifferenceViewerDefaultsToAViewerOnPathAndKeepsAnEmptyValue) {
     TempSettings temp;
     QTemporaryDir bin;
     EXPECT_EQ(DefaultDifferenceViewer(bin.path()), QString());
-    QFile kompare(bin.path() + QStringLiteral("/kompare"));
-    ASSERT_TRUE(kompare.open(QIODevice::WriteOnly));
-    kompare.close();
-    kompare.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(WriteFile(bin, QStringLiteral("kompare"), QByteArray()), QFile::ReadOwner | QFile::ExeOwner);
     EXPECT_EQ(DefaultDifferenceViewer(bin.path()), QStringLiteral("kompare \"%d\" \"%s\""));
     SetSetting(QStringLiteral("DifferenceViewer"), QString());
     EXPECT_EQ(GetDifferenceViewer(false), QString());

@@ -7,6 +7,7 @@
 #include "review/script_executor.h"
 #include "schema/model.h"
 #include "support/sim_server.h"
+#include "support/test_files.h"
 #include "support/qt_print.h"
 
 #include <QDir>
@@ -68,10 +69,7 @@ protected:
         executor.Clock = [] { return QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9)); };
         executor.RunScripts();
     }
-    QByteArray LogBytes() const {
-        QFile file(executor.ResultFile);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray LogBytes() const { return ReadAll(executor.ResultFile); }
     // The log's lines (every one ends with CR LF); the header's 7 lines left out.
     QStringList Body() const {
         QStringList lines = QString::fromUtf8(LogBytes()).split(QStringLiteral("\r\n"));
@@ -358,9 +356,7 @@ TEST_F(ExecutorTest, ACancelledExportIsNotReportedAsComplete) {
                    dest, true, resultFile, &report);
     EXPECT_TRUE(report.Cancelled);
     EXPECT_TRUE(report.Errors.empty());
-    QFile file(resultFile);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
+    const QByteArray text = ReadAll(resultFile);
     EXPECT_TRUE(text.contains("SELECT 'b'"));
     EXPECT_FALSE(text.contains("SELECT 'c'"));
     ASSERT_EQ(prompt.Questions.size(), 1);

@@ -88,15 +88,6 @@ TEST_F(SamplesTest, DataValuesSurviveLoadingAndCodeRuns) {
     EXPECT_EQ(Query(*nw, QStringLiteral("EXEC [Ten Most Expensive Products]")).rows.size(), 10u);
 }
 
-TEST_F(SamplesTest, VersionQueriesReadCompatibilityLevels) {
-    auto nw = Open("Northwind");
-    sqlsim::ResultSet rs = Query(*nw, cq::DatabaseLevel(QStringLiteral("'Northwind'")));
-    ASSERT_EQ(rs.rows.size(), 1u);
-    EXPECT_EQ(Int(rs, 0, "CmptLevel"), 80);
-    rs = Query(*nw, cq::DatabaseLevel(QStringLiteral("'nosuchdb'")));
-    EXPECT_EQ(rs.rows.size(), 0u);
-}
-
 TEST_F(SamplesTest, FingerprintChangesWithTheSchema) {
     sqlsim::Server server;
     auto s = server.Connect();

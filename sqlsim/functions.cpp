@@ -428,6 +428,46 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         return CallUserFunction(*fn, values);
     }
     if (f == "UPDATE" || f == "COLUMNS_UPDATED") return Value::Int(1);  // inside triggers
+    // The names are compared in turn: the functions the catalog queries call on every row come first.
+    if (f == "QUOTENAME") {
+        need(1, 2);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(XNVarChar);
+        QString s = v.AsString();
+        if (s.size() > 128) return Value::Null(XNVarChar);
+        QString q = argc > 1 ? arg(1).AsString() : QStringLiteral("[");
+        QChar open = q.isEmpty() ? u'[' : q[0];
+        QChar close = open == u'[' || open == u']' ? u']' : open == u'(' || open == u')' ? u')' : open == u'<' || open == u'>' ? u'>' : open == u'{' || open == u'}' ? u'}' : open;
+        if (open == u']') open = u'[';
+        if (open == u')') open = u'(';
+        if (open == u'>') open = u'<';
+        if (open == u'}') open = u'{';
+        if (open != u'[' && open != u'"' && open != u'\'' && open != u'(' && open != u'<' && open != u'{' && open != u'`')
+            return Value::Null(XNVarChar);
+        // One allocation: the catalog queries quote an owner and a name on every row.
+        QString quoted;
+        quoted.reserve(s.size() + 2);
+        quoted += open;
+        if (s.contains(close)) {
+            for (QChar c : s) {
+                quoted += c;
+                if (c == close) quoted += c;
+            }
+        } else {
+            quoted += s;
+        }
+        quoted += close;
+        return Value::String(quoted, XNVarChar);
+    }
+    if (f == "ISNULL") {
+        need(2, 2);
+        Value a = arg(0);
+        if (!a.IsNull()) return a;
+        Value b = arg(1);
+        if (b.IsNull()) return Value::Null(a.XTypeCode());
+        if (IsStringType(a.XTypeCode()) && b.GetKind() == Value::Kind::String) return Value::String(b.AsString(), a.XTypeCode());
+        return b;
+    }
     if (f == "OBJECT_ID") {
         need(1, 2);
         Value v = arg(0);
@@ -611,45 +651,6 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (p == "collation") return Value::String(QStringLiteral("SQL_Latin1_General_CP1_CI_AS"), XNVarChar);
         if (p == "isfulltextinstalled") return Value::Int(1);
         return Value::Null(XSqlVariant);
-    }
-    if (f == "QUOTENAME") {
-        need(1, 2);
-        Value v = arg(0);
-        if (v.IsNull()) return Value::Null(XNVarChar);
-        QString s = v.AsString();
-        if (s.size() > 128) return Value::Null(XNVarChar);
-        QString q = argc > 1 ? arg(1).AsString() : QStringLiteral("[");
-        QChar open = q.isEmpty() ? u'[' : q[0];
-        QChar close = open == u'[' || open == u']' ? u']' : open == u'(' || open == u')' ? u')' : open == u'<' || open == u'>' ? u'>' : open == u'{' || open == u'}' ? u'}' : open;
-        if (open == u']') open = u'[';
-        if (open == u')') open = u'(';
-        if (open == u'>') open = u'<';
-        if (open == u'}') open = u'{';
-        if (open != u'[' && open != u'"' && open != u'\'' && open != u'(' && open != u'<' && open != u'{' && open != u'`')
-            return Value::Null(XNVarChar);
-        // One allocation: the catalog queries quote an owner and a name on every row.
-        QString quoted;
-        quoted.reserve(s.size() + 2);
-        quoted += open;
-        if (s.contains(close)) {
-            for (QChar c : s) {
-                quoted += c;
-                if (c == close) quoted += c;
-            }
-        } else {
-            quoted += s;
-        }
-        quoted += close;
-        return Value::String(quoted, XNVarChar);
-    }
-    if (f == "ISNULL") {
-        need(2, 2);
-        Value a = arg(0);
-        if (!a.IsNull()) return a;
-        Value b = arg(1);
-        if (b.IsNull()) return Value::Null(a.XTypeCode());
-        if (IsStringType(a.XTypeCode()) && b.GetKind() == Value::Kind::String) return Value::String(b.AsString(), a.XTypeCode());
-        return b;
     }
     if (f == "COALESCE") {
         for (size_t i = 0; i < argc; ++i) {

@@ -890,6 +890,10 @@ static bool IsCatalogFunction(const Expr& e) {
 // its length. False when the condition's verdict may depend on more than the row, the catalog
 // and the session's settings (a variable, a subquery, a function other than the catalog's).
 static bool AppendConditionKey(const Expr* e, QString& key) {
+    auto number = [&](long long n) {
+        key += QString::number(n);
+        key += u',';
+    };
     auto text = [&](const QString& t) {
         key += QString::number(t.size());
         key += u':';
@@ -913,29 +917,33 @@ static bool AppendConditionKey(const Expr* e, QString& key) {
     }
     if (e->subquery) return false;
     key += u'(';
-    key += QString::number(static_cast<int>(e->kind));
+    number(static_cast<int>(e->kind));
     text(e->name);
-    key += QString::number(e->parts.size());
+    number(e->parts.size());
     for (const QString& p : e->parts) text(p);
-    key += QString::number((e->negated ? 1 : 0) | (e->distinct ? 2 : 0) | (e->star ? 4 : 0));
+    number((e->negated ? 1 : 0) | (e->distinct ? 2 : 0) | (e->star ? 4 : 0));
     if (e->kind == ExprKind::Cast) {
         text(e->type.name);
-        key += QStringLiteral("%1,%2,%3").arg(e->type.length).arg(e->type.precision).arg(e->type.scale);
+        number(e->type.length);
+        number(e->type.precision);
+        number(e->type.scale);
     }
     if (e->kind == ExprKind::Literal) {
         const Value& v = e->value;
-        key += QStringLiteral("%1,%2,%3;").arg(static_cast<int>(v.GetKind())).arg(v.XTypeCode()).arg(v.DecimalScale());
+        number(static_cast<int>(v.GetKind()));
+        number(v.XTypeCode());
+        number(v.DecimalScale());
         switch (v.GetKind()) {
         case Value::Kind::Null: break;
-        case Value::Kind::Int: key += QString::number(v.AsInt()); break;
-        case Value::Kind::Float: key += QString::number(v.AsDouble(), 'g', 17); break;
-        case Value::Kind::Decimal: key += DecimalText(v.DecimalScaled(), v.DecimalScale()); break;
-        case Value::Kind::DateTime: key += QString::number(v.AsDateTime().toMSecsSinceEpoch()); break;
+        case Value::Kind::Int: number(v.AsInt()); break;
+        case Value::Kind::Float: text(QString::number(v.AsDouble(), 'g', 17)); break;
+        case Value::Kind::Decimal: text(DecimalText(v.DecimalScaled(), v.DecimalScale())); break;
+        case Value::Kind::DateTime: number(v.AsDateTime().toMSecsSinceEpoch()); break;
         case Value::Kind::String: text(v.AsString()); break;
         case Value::Kind::Binary: text(QString::fromLatin1(v.AsBinary().toHex())); break;
         }
     }
-    key += QString::number(e->args.size());
+    number(static_cast<long long>(e->args.size()));
     for (const ExprPtr& a : e->args)
         if (!AppendConditionKey(a.get(), key)) return false;
     if (!AppendConditionKey(e->operand.get(), key) || !AppendConditionKey(e->elseExpr.get(), key)) return false;
@@ -1005,8 +1013,11 @@ public:
         std::vector<signed char*> verdicts(mine_.size(), nullptr);  // by condition: null when not kept
         if (!mine_.empty()) {
             // What the verdicts may depend on besides the row and the catalog.
-            QString context = QStringLiteral("%1|%2|%3|").arg(ex_.CurrentDb().name).arg(ex_.Session().options.ansiNulls ? 1 : 0)
-                                  .arg(ThreadCaseSensitive() ? 1 : 0) + ex_.Session().options.dateFormat;
+            const QString& dbName = ex_.CurrentDb().name;
+            const SessionOptions& options = ex_.Session().options;
+            const QString context = QString::number(dbName.size()) + u':' + dbName + (options.ansiNulls ? u'1' : u'0') +
+                                    (ThreadCaseSensitive() ? u'1' : u'0') + QString::number(options.dateFormat.size()) + u':' +
+                                    options.dateFormat;
             if (!kept.verdicts) kept.verdicts = std::make_shared<Relation::Verdicts>();
             for (size_t i = 0; i < mine_.size(); ++i) {
                 QString key = context;

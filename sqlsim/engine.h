@@ -54,6 +54,12 @@ struct RelColumn {
 struct Relation {
     std::vector<RelColumn> columns;
     std::vector<std::vector<Value>> rows;
+    // For a system table kept per state of the catalog (CachedSystemTable): the verdicts of the
+    // WHERE conditions pushed onto it so far, by condition (ConditionKey), one per row: -1 not
+    // yet evaluated, 0 false or unknown, 1 true. They live as long as the table, so no longer
+    // than the catalog's state.
+    using Verdicts = std::map<QString, std::vector<signed char>>;
+    mutable std::shared_ptr<Verdicts> verdicts;
 };
 
 // A cursor: its query, and while open the rows read at OPEN and the position in them (-1 before
@@ -126,9 +132,10 @@ struct JoinedRows {
     }
     // One relation whose rows are taken in order.
     static JoinedRows Of(Relation&& rel);
-    // The rows of a shared relation that pass the filter (all without one), in order; its
+    // The rows of a shared relation that keep(row index) accepts (all without it), in order; its
     // columns take the qualifier.
-    static JoinedRows Of(std::shared_ptr<const Relation> rel, const QString& qualifier, const SystemRowFilter* filter);
+    static JoinedRows Of(std::shared_ptr<const Relation> rel, const QString& qualifier,
+                         const std::function<bool(size_t)>& keep = {});
 };
 
 // Name scope for evaluating expressions over one row (with outer scopes for correlation).
@@ -182,6 +189,9 @@ public:
 
     // Expression evaluation and queries (select_engine.cpp, functions.cpp).
     Value Eval(const Expr& e, const Scope& scope);
+    // The value of a literal or of a column of the scope's row where it is, without a copy;
+    // anything else evaluated into tmp.
+    const Value& EvalInPlace(const Expr& e, const Scope& scope, Value& tmp);
     Relation RunQuery(const SelectStmt& q, const Scope* outer);
     Value CallFunction(const Expr& e, const Scope& scope);
     Value CallUserFunction(const Object& fn, const std::vector<Value>& args);

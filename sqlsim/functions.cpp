@@ -96,12 +96,12 @@ namespace {
 // beyond ASCII is lowered as before.
 struct PropertyName {
     QString lowered;  // only for a name with characters beyond ASCII
-    const QString& text;
-    explicit PropertyName(const QString& t) : text(Lowered(t, lowered)) {}
-    static const QString& Lowered(const QString& t, QString& lowered) {
+    QStringView text;
+    explicit PropertyName(QStringView t) : text(Lowered(t, lowered)) {}
+    static QStringView Lowered(QStringView t, QString& lowered) {
         for (QChar c : t)
             if (c.unicode() > 127) {
-                lowered = t.toLower();
+                lowered = t.toString().toLower();
                 return lowered;
             }
         return t;
@@ -138,7 +138,7 @@ const IndexInfo* ConstraintIndex(const Database& db, const Object& k) {
     return nullptr;
 }
 
-Value ObjectProperty(const Database& db, const Object& o, const QString& propIn) {
+Value ObjectProperty(const Database& db, const Object& o, QStringView propIn) {
     const PropertyName p(propIn);
     auto isCode = [&] { return o.IsType("P") || o.IsType("V") || o.IsType("TR") || o.IsType("FN") || o.IsType("IF") || o.IsType("TF"); };
     if (p == "isusertable") return Bit(o.IsType("U"));
@@ -269,15 +269,25 @@ Value ObjectProperty(const Database& db, const Object& o, const QString& propIn)
     return NullInt();
 }
 
-Value ColumnProperty(const Object& o, const QString& col, const QString& propIn) {
+// The column of that name: first the one whose name shares the text's characters (a name read from
+// syscolumns.name), as Object::FindColumn does.
+const Column* FindColumnByName(const Object& o, QStringView col) {
+    for (const Column& c : o.columns)
+        if (c.name.constData() == col.data() && c.name.size() == col.size()) return &c;
+    for (const Column& c : o.columns)
+        if (QStringView(c.name).compare(col, Qt::CaseInsensitive) == 0) return &c;
+    return nullptr;
+}
+
+Value ColumnProperty(const Object& o, QStringView col, QStringView propIn) {
     const PropertyName p(propIn);
-    const Column* c = o.FindColumn(col);
+    const Column* c = FindColumnByName(o, col);
     if (!c) {
         // Parameters of procedures and functions.
         int colid = 0;
         for (const ProcParam& par : o.params) {
             ++colid;
-            if (par.name.compare(col, Qt::CaseInsensitive) != 0) continue;
+            if (QStringView(par.name).compare(col, Qt::CaseInsensitive) != 0) continue;
             if (p == "isoutparam") return Bit(par.output);
             if (p == "columnid") return Value::Int(colid);
             return NullInt();
@@ -302,11 +312,11 @@ Value ColumnProperty(const Object& o, const QString& col, const QString& propIn)
     return NullInt();
 }
 
-Value IndexProperty(const Object& o, const QString& idx, const QString& propIn) {
+Value IndexProperty(const Object& o, QStringView idx, QStringView propIn) {
     const PropertyName p(propIn);
     const IndexInfo* ix = nullptr;
     for (const IndexInfo& i : o.indexes)
-        if (i.indid != 0 && i.indid != 255 && i.name.compare(idx, Qt::CaseInsensitive) == 0) { ix = &i; break; }
+        if (i.indid != 0 && i.indid != 255 && QStringView(i.name).compare(idx, Qt::CaseInsensitive) == 0) { ix = &i; break; }
     if (!ix) return NullInt();
     if (p == "isunique") return Bit(ix->unique);
     if (p == "isclustered") return Bit(ix->clustered);
@@ -418,6 +428,46 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         return CallUserFunction(*fn, values);
     }
     if (f == "UPDATE" || f == "COLUMNS_UPDATED") return Value::Int(1);  // inside triggers
+    // The names are compared in turn: the functions the catalog queries call on every row come first.
+    if (f == "QUOTENAME") {
+        need(1, 2);
+        Value v = arg(0);
+        if (v.IsNull()) return Value::Null(XNVarChar);
+        QString s = v.AsString();
+        if (s.size() > 128) return Value::Null(XNVarChar);
+        QString q = argc > 1 ? arg(1).AsString() : QStringLiteral("[");
+        QChar open = q.isEmpty() ? u'[' : q[0];
+        QChar close = open == u'[' || open == u']' ? u']' : open == u'(' || open == u')' ? u')' : open == u'<' || open == u'>' ? u'>' : open == u'{' || open == u'}' ? u'}' : open;
+        if (open == u']') open = u'[';
+        if (open == u')') open = u'(';
+        if (open == u'>') open = u'<';
+        if (open == u'}') open = u'{';
+        if (open != u'[' && open != u'"' && open != u'\'' && open != u'(' && open != u'<' && open != u'{' && open != u'`')
+            return Value::Null(XNVarChar);
+        // One allocation: the catalog queries quote an owner and a name on every row.
+        QString quoted;
+        quoted.reserve(s.size() + 2);
+        quoted += open;
+        if (s.contains(close)) {
+            for (QChar c : s) {
+                quoted += c;
+                if (c == close) quoted += c;
+            }
+        } else {
+            quoted += s;
+        }
+        quoted += close;
+        return Value::String(quoted, XNVarChar);
+    }
+    if (f == "ISNULL") {
+        need(2, 2);
+        Value a = arg(0);
+        if (!a.IsNull()) return a;
+        Value b = arg(1);
+        if (b.IsNull()) return Value::Null(a.XTypeCode());
+        if (IsStringType(a.XTypeCode()) && b.GetKind() == Value::Kind::String) return Value::String(b.AsString(), a.XTypeCode());
+        return b;
+    }
     if (f == "OBJECT_ID") {
         need(1, 2);
         Value v = arg(0);
@@ -432,29 +482,34 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         const Object* o = std::as_const(db()).FindObject(static_cast<int>(v.AsInt()));
         return o ? Value::String(o->name, XNVarChar) : Value::Null(XNVarChar);
     }
+    // The property functions read their arguments in place (a column of the row, a literal):
+    // the catalog queries call them on every row.
+    Value t0, t1, t2;
+    QString s1, s2;
+    auto ref = [&](size_t i, Value& tmp) -> const Value& { return EvalInPlace(*e.args[i], scope, tmp); };
+    auto text = [](const Value& v, QString& buffer) -> QStringView {
+        if (v.IsText()) return v.TextView();
+        buffer = v.AsString();
+        return buffer;
+    };
     if (f == "OBJECTPROPERTY") {
         need(2, 2);
-        Value id = arg(0), prop = arg(1);
+        const Value& id = ref(0, t0);
+        const Value& prop = ref(1, t1);
         if (id.IsNull() || prop.IsNull()) return NullInt();
         const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
-        return ObjectProperty(db(), *o, prop.AsString());
+        return ObjectProperty(db(), *o, text(prop, s1));
     }
-    if (f == "COLUMNPROPERTY") {
+    if (f == "COLUMNPROPERTY" || f == "INDEXPROPERTY") {
         need(3, 3);
-        Value id = arg(0), col = arg(1), prop = arg(2);
-        if (id.IsNull() || col.IsNull() || prop.IsNull()) return NullInt();
+        const Value& id = ref(0, t0);
+        const Value& name = ref(1, t1);
+        const Value& prop = ref(2, t2);
+        if (id.IsNull() || name.IsNull() || prop.IsNull()) return NullInt();
         const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
-        return ColumnProperty(*o, col.AsString(), prop.AsString());
-    }
-    if (f == "INDEXPROPERTY") {
-        need(3, 3);
-        Value id = arg(0), idx = arg(1), prop = arg(2);
-        if (id.IsNull() || idx.IsNull() || prop.IsNull()) return NullInt();
-        const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
-        if (!o) return NullInt();
-        return IndexProperty(*o, idx.AsString(), prop.AsString());
+        return f == "COLUMNPROPERTY" ? ColumnProperty(*o, text(name, s1), text(prop, s2)) : IndexProperty(*o, text(name, s1), text(prop, s2));
     }
     if (f == "INDEXKEY_PROPERTY") {
         need(4, 4);
@@ -596,33 +651,6 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (p == "collation") return Value::String(QStringLiteral("SQL_Latin1_General_CP1_CI_AS"), XNVarChar);
         if (p == "isfulltextinstalled") return Value::Int(1);
         return Value::Null(XSqlVariant);
-    }
-    if (f == "QUOTENAME") {
-        need(1, 2);
-        Value v = arg(0);
-        if (v.IsNull()) return Value::Null(XNVarChar);
-        QString s = v.AsString();
-        if (s.size() > 128) return Value::Null(XNVarChar);
-        QString q = argc > 1 ? arg(1).AsString() : QStringLiteral("[");
-        QChar open = q.isEmpty() ? u'[' : q[0];
-        QChar close = open == u'[' || open == u']' ? u']' : open == u'(' || open == u')' ? u')' : open == u'<' || open == u'>' ? u'>' : open == u'{' || open == u'}' ? u'}' : open;
-        if (open == u']') open = u'[';
-        if (open == u')') open = u'(';
-        if (open == u'>') open = u'<';
-        if (open == u'}') open = u'{';
-        if (open != u'[' && open != u'"' && open != u'\'' && open != u'(' && open != u'<' && open != u'{' && open != u'`')
-            return Value::Null(XNVarChar);
-        if (s.contains(close)) s.replace(close, QString(2, close));
-        return Value::String(open + s + close, XNVarChar);
-    }
-    if (f == "ISNULL") {
-        need(2, 2);
-        Value a = arg(0);
-        if (!a.IsNull()) return a;
-        Value b = arg(1);
-        if (b.IsNull()) return Value::Null(a.XTypeCode());
-        if (IsStringType(a.XTypeCode()) && b.GetKind() == Value::Kind::String) return Value::String(b.AsString(), a.XTypeCode());
-        return b;
     }
     if (f == "COALESCE") {
         for (size_t i = 0; i < argc; ++i) {

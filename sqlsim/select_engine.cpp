@@ -131,6 +131,17 @@ QString RowKey(const std::vector<Value>& row) {
 // ---------------------------------------------------------------- expressions
 bool Executor::EvalPredicate(const Expr& e, const Scope& scope) { return Tri(Eval(e, scope)) == 1; }
 
+const Value& Executor::EvalInPlace(const Expr& e, const Scope& scope, Value& tmp) {
+    if (e.kind == ExprKind::Literal) return e.value;
+    if (e.kind == ExprKind::Column && e.bindGen != 0) {
+        const Scope* s = &scope;
+        for (int d = 0; d < e.bindDepth && s; ++d) s = s->outer;
+        if (s && s->generation == e.bindGen && s->HasRow()) return s->At(static_cast<size_t>(e.bindSlot));
+    }
+    tmp = Eval(e, scope);
+    return tmp;
+}
+
 Value Executor::Eval(const Expr& e, const Scope& scope) {
     switch (e.kind) {
     case ExprKind::Literal:
@@ -193,7 +204,9 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
     case ExprKind::Binary:
         return Arithmetic(e.name, Eval(*e.args[0], scope), Eval(*e.args[1], scope));
     case ExprKind::Compare: {
-        Value a = Eval(*e.args[0], scope), b = Eval(*e.args[1], scope);
+        Value ta, tb;
+        const Value& a = EvalInPlace(*e.args[0], scope, ta);
+        const Value& b = EvalInPlace(*e.args[1], scope, tb);
         if (a.IsNull() || b.IsNull()) {
             if (!session_.options.ansiNulls && (e.name == QLatin1String("=") || e.name == QLatin1String("<>"))) {
                 bool both = a.IsNull() && b.IsNull();
@@ -538,14 +551,36 @@ std::vector<uint32_t> KeyRanks(const std::vector<Value>& keys, size_t keyCount, 
         }
         return compare(firsts[a], firsts[b]);
     };
-    std::vector<uint32_t> runs(firsts.size());
-    for (size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<uint32_t>(i);
-    std::sort(runs.begin(), runs.end(), [&](uint32_t a, uint32_t b) { return compareRuns(a, b) < 0; });
-    std::vector<uint32_t> runRank(runs.size());
-    uint32_t rank = 0;
-    for (size_t i = 0; i < runs.size(); ++i) {
-        if (i > 0 && compareRuns(runs[i - 1], runs[i]) != 0) ++rank;
-        runRank[runs[i]] = descending ? static_cast<uint32_t>(runs.size()) - rank : rank;
+    std::vector<uint32_t> runRank(firsts.size());
+    if (!ints.empty()) {
+        // A run's rank is its integer's place among the distinct integers (NULLs before them):
+        // few where it matters (a column number repeats on every table's rows), so they are
+        // sorted instead of the runs.
+        std::vector<long long> distinct;
+        distinct.reserve(firsts.size());
+        bool nulls = false;
+        for (size_t i = 0; i < firsts.size(); ++i) {
+            if (at(firsts[i]).IsNull()) nulls = true;
+            else distinct.push_back(ints[i]);
+        }
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        const uint32_t classes = static_cast<uint32_t>(distinct.size()) + (nulls ? 1 : 0);
+        for (size_t i = 0; i < firsts.size(); ++i) {
+            const uint32_t rank = at(firsts[i]).IsNull() ? 0
+                                  : static_cast<uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), ints[i]) - distinct.begin()) +
+                                        (nulls ? 1 : 0);
+            runRank[i] = descending ? classes - rank : rank;
+        }
+    } else {
+        std::vector<uint32_t> runs(firsts.size());
+        for (size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<uint32_t>(i);
+        std::sort(runs.begin(), runs.end(), [&](uint32_t a, uint32_t b) { return compareRuns(a, b) < 0; });
+        uint32_t rank = 0;
+        for (size_t i = 0; i < runs.size(); ++i) {
+            if (i > 0 && compareRuns(runs[i - 1], runs[i]) != 0) ++rank;
+            runRank[runs[i]] = descending ? static_cast<uint32_t>(runs.size()) - rank : rank;
+        }
     }
     std::vector<uint32_t> ranks(rows);
     for (size_t r = 0; r < rows; ++r) ranks[r] = runRank[runOf[r]];
@@ -573,7 +608,7 @@ JoinedRows JoinedRows::Of(Relation&& rel) {
     return j;
 }
 
-JoinedRows JoinedRows::Of(std::shared_ptr<const Relation> rel, const QString& qualifier, const SystemRowFilter* filter) {
+JoinedRows JoinedRows::Of(std::shared_ptr<const Relation> rel, const QString& qualifier, const std::function<bool(size_t)>& keep) {
     JoinedRows j;
     j.columns = rel->columns;
     j.places.reserve(rel->columns.size());
@@ -587,7 +622,7 @@ JoinedRows JoinedRows::Of(std::shared_ptr<const Relation> rel, const QString& qu
     j.nulls.push_back(std::move(nulls));
     j.tuples.reserve(rel->rows.size());
     for (size_t i = 0; i < rel->rows.size(); ++i)
-        if (!filter || (*filter)(rel->columns, rel->rows[i])) j.tuples.push_back(static_cast<uint32_t>(i));
+        if (!keep || keep(i)) j.tuples.push_back(static_cast<uint32_t>(i));
     j.bases.push_back(std::move(rel));
     return j;
 }
@@ -840,6 +875,82 @@ static bool ReadsSystemTable(const TableRef& ref) {
     return ref.kind == TableRef::Kind::Named && IsSystemTableName(ref.name);
 }
 
+// A built-in function whose value depends on nothing but its arguments, the catalog and the
+// current database (no time, chance, variable or user-defined code).
+static bool IsCatalogFunction(const Expr& e) {
+    static const QSet<QString> pure = {"QUOTENAME", "ISNULL", "COALESCE", "NULLIF", "LTRIM", "RTRIM", "UPPER", "LOWER",
+                                       "SUBSTRING", "LEFT", "RIGHT", "LEN", "REPLACE", "OBJECTPROPERTY", "COLUMNPROPERTY",
+                                       "INDEXPROPERTY", "IDENT_SEED", "IDENT_INCR", "OBJECT_NAME", "OBJECT_ID", "USER_NAME",
+                                       "TYPE_NAME", "COL_NAME"};
+    return e.parts.size() <= 1 && pure.contains(e.name);
+}
+
+// Appends a text that tells apart any two conditions that may give different verdicts on the
+// same row: every node's kind, names, flags and literal (exactly, with its type), each text with
+// its length. False when the condition's verdict may depend on more than the row, the catalog
+// and the session's settings (a variable, a subquery, a function other than the catalog's).
+static bool AppendConditionKey(const Expr* e, QString& key) {
+    auto number = [&](long long n) {
+        key += QString::number(n);
+        key += u',';
+    };
+    auto text = [&](const QString& t) {
+        key += QString::number(t.size());
+        key += u':';
+        key += t;
+    };
+    if (!e) {
+        key += u'-';
+        return true;
+    }
+    switch (e->kind) {
+    case ExprKind::Variable:
+    case ExprKind::Star:
+    case ExprKind::Exists:
+    case ExprKind::Subquery:
+        return false;
+    case ExprKind::Function:
+        if (!IsCatalogFunction(*e) || IsAggregateName(e->name)) return false;
+        break;
+    default:
+        break;
+    }
+    if (e->subquery) return false;
+    key += u'(';
+    number(static_cast<int>(e->kind));
+    text(e->name);
+    number(e->parts.size());
+    for (const QString& p : e->parts) text(p);
+    number((e->negated ? 1 : 0) | (e->distinct ? 2 : 0) | (e->star ? 4 : 0));
+    if (e->kind == ExprKind::Cast) {
+        text(e->type.name);
+        number(e->type.length);
+        number(e->type.precision);
+        number(e->type.scale);
+    }
+    if (e->kind == ExprKind::Literal) {
+        const Value& v = e->value;
+        number(static_cast<int>(v.GetKind()));
+        number(v.XTypeCode());
+        number(v.DecimalScale());
+        switch (v.GetKind()) {
+        case Value::Kind::Null: break;
+        case Value::Kind::Int: number(v.AsInt()); break;
+        case Value::Kind::Float: text(QString::number(v.AsDouble(), 'g', 17)); break;
+        case Value::Kind::Decimal: text(DecimalText(v.DecimalScaled(), v.DecimalScale())); break;
+        case Value::Kind::DateTime: number(v.AsDateTime().toMSecsSinceEpoch()); break;
+        case Value::Kind::String: text(v.AsString()); break;
+        case Value::Kind::Binary: text(QString::fromLatin1(v.AsBinary().toHex())); break;
+        }
+    }
+    number(static_cast<long long>(e->args.size()));
+    for (const ExprPtr& a : e->args)
+        if (!AppendConditionKey(a.get(), key)) return false;
+    if (!AppendConditionKey(e->operand.get(), key) || !AppendConditionKey(e->elseExpr.get(), key)) return false;
+    key += u')';
+    return true;
+}
+
 // WHERE conditions that a system table of a join answers alone are applied to its rows while it
 // is built, so that it holds, and the join hashes and combines, only the rows that can pass. A condition
 // qualifies when every column it reads is named with that table's name or alias (one FROM entry
@@ -888,6 +999,50 @@ public:
         for (const Expr* c : mine_)
             if (!ex_.EvalPredicate(*c, scope_)) return false;
         return true;
+    }
+
+    // The rows of a system table kept per catalog state that pass. A condition whose verdict
+    // depends on nothing but the row, the catalog and the session's settings leaves its verdict
+    // on each row it is evaluated on with the table, and the next query that asks the same (the
+    // queries of a catalog read test OBJECTPROPERTY(sysobjects.id, 'IsMSShipped') and the like
+    // on every object) reads it instead. The conditions are asked in the same order, of the same
+    // rows, as without the verdicts.
+    JoinedRows Pick(std::shared_ptr<const Relation> rel) {
+        const Relation& kept = *rel;
+        if (!kept.rows.empty()) Choose(kept.columns);
+        std::vector<signed char*> verdicts(mine_.size(), nullptr);  // by condition: null when not kept
+        if (!mine_.empty()) {
+            // What the verdicts may depend on besides the row and the catalog.
+            const QString& dbName = ex_.CurrentDb().name;
+            const SessionOptions& options = ex_.Session().options;
+            const QString context = QString::number(dbName.size()) + u':' + dbName + (options.ansiNulls ? u'1' : u'0') +
+                                    (ThreadCaseSensitive() ? u'1' : u'0') + QString::number(options.dateFormat.size()) + u':' +
+                                    options.dateFormat;
+            if (!kept.verdicts) kept.verdicts = std::make_shared<Relation::Verdicts>();
+            for (size_t i = 0; i < mine_.size(); ++i) {
+                QString key = context;
+                if (!AppendConditionKey(mine_[i], key)) continue;
+                std::vector<signed char>& v = (*kept.verdicts)[key];
+                if (v.empty()) v.assign(kept.rows.size(), -1);
+                verdicts[i] = v.data();
+            }
+        }
+        const QString qualifier = qualifier_;
+        return JoinedRows::Of(std::move(rel), qualifier, [&](size_t r) {
+            if (mine_.empty()) return true;
+            scope_.row = &kept.rows[r];
+            for (size_t i = 0; i < mine_.size(); ++i) {
+                signed char* v = verdicts[i];
+                if (v && v[r] >= 0) {
+                    if (!v[r]) return false;
+                    continue;
+                }
+                const bool pass = ex_.EvalPredicate(*mine_[i], scope_);
+                if (v) v[r] = pass ? 1 : 0;
+                if (!pass) return false;
+            }
+            return true;
+        });
     }
 
 private:
@@ -942,12 +1097,11 @@ static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* oute
         const SystemRowFilter filter = std::ref(pushed);
         std::shared_ptr<const Relation> shared;
         Relation r = ex.ResolveTable(ref, nullptr, nullptr, columns, &filter, &shared);
-        return shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias, &filter)
-                      : JoinedRows::Of(std::move(r));
+        return shared ? pushed.Pick(std::move(shared)) : JoinedRows::Of(std::move(r));
     }
     std::shared_ptr<const Relation> shared;
     Relation r = ex.ResolveTable(ref, nullptr, nullptr, columns, nullptr, &shared);
-    return shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias, nullptr) : JoinedRows::Of(std::move(r));
+    return shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias) : JoinedRows::Of(std::move(r));
 }
 
 // ---------------------------------------------------------------- SELECT
@@ -1124,10 +1278,6 @@ static void BindCheck(const ExprPtr& e, const std::vector<RelColumn>& cols, cons
 // time- and chance-dependent function. The relations of a join it reads are added to rels; false
 // when it reads a column of an outer query.
 static bool RowFunctionOf(const Expr* e, const JoinedRows& src, std::vector<uint32_t>& rels) {
-    static const QSet<QString> pure = {"QUOTENAME", "ISNULL", "COALESCE", "NULLIF", "LTRIM", "RTRIM", "UPPER", "LOWER",
-                                       "SUBSTRING", "LEFT", "RIGHT", "LEN", "REPLACE", "OBJECTPROPERTY", "COLUMNPROPERTY",
-                                       "INDEXPROPERTY", "IDENT_SEED", "IDENT_INCR", "OBJECT_NAME", "OBJECT_ID", "USER_NAME",
-                                       "TYPE_NAME", "COL_NAME"};
     if (!e) return true;
     switch (e->kind) {
     case ExprKind::Column: {
@@ -1137,7 +1287,7 @@ static bool RowFunctionOf(const Expr* e, const JoinedRows& src, std::vector<uint
         return true;
     }
     case ExprKind::Function:
-        if (e->parts.size() > 1 || !pure.contains(e->name)) return false;
+        if (!IsCatalogFunction(*e)) return false;
         break;
     case ExprKind::Variable:
     case ExprKind::Star:
@@ -1267,7 +1417,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
             const QSet<QString>* read = whole.isEmpty() ? columns : nullptr;
             std::shared_ptr<const Relation> shared;
             Relation r = ResolveTable(ref, &whereConjuncts, outer, read, nullptr, &shared);
-            src = shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias, nullptr)
+            src = shared ? JoinedRows::Of(std::move(shared), ref.alias.isEmpty() ? ref.name : ref.alias)
                          : JoinedRows::Of(std::move(r));
         }
         else
@@ -1638,14 +1788,43 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         };
         std::vector<uint32_t> order(out.size());
         for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
-        // Rows that come in order already (a catalog read in the order its objects were made)
-        // are left as they are: one pass instead of a sort.
-        if (!std::is_sorted(order.begin(), order.end(), before)) {
+        // When every key is ranked and the ranks fit in 64 bits side by side, a row's keys are one
+        // integer, and the rows are sorted by it and their position (so that equal keys keep their order).
+        int width = 0;
+        std::vector<int> bits(keyCount, 0);
+        for (size_t i = 0; i < keyCount && width <= 64; ++i) {
+            if (ranks[i].empty()) {
+                width = 65;
+                break;
+            }
+            const uint32_t top = *std::max_element(ranks[i].begin(), ranks[i].end());
+            while (bits[i] < 32 && (top >> bits[i]) != 0) ++bits[i];
+            width += bits[i];
+        }
+        bool sorted = true;
+        if (width <= 64) {
+            std::vector<std::pair<unsigned long long, uint32_t>> packed(out.size());
+            for (size_t r = 0; r < out.size(); ++r) {
+                unsigned long long v = 0;
+                for (size_t i = 0; i < keyCount; ++i) v = (v << bits[i]) | ranks[i][r];
+                packed[r] = {v, static_cast<uint32_t>(r)};
+                sorted = sorted && (r == 0 || packed[r - 1].first <= v);
+            }
+            if (!sorted) {
+                std::sort(packed.begin(), packed.end());
+                for (size_t r = 0; r < out.size(); ++r) order[r] = packed[r].second;
+            }
+        } else if (!std::is_sorted(order.begin(), order.end(), before)) {
+            // Rows that come in order already (a catalog read in the order its objects were made)
+            // are left as they are: one pass instead of a sort.
+            sorted = false;
             std::stable_sort(order.begin(), order.end(), before);
-            std::vector<OutputRow> sorted;
-            sorted.reserve(out.size());
-            for (uint32_t i : order) sorted.push_back(std::move(out[i]));
-            out = std::move(sorted);
+        }
+        if (!sorted) {
+            std::vector<OutputRow> reordered;
+            reordered.reserve(out.size());
+            for (uint32_t i : order) reordered.push_back(std::move(out[i]));
+            out = std::move(reordered);
         }
     }
     size_t limit = out.size();

@@ -708,6 +708,10 @@ std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QStr
         Wanted scope(&read, nullptr);
         Build(nullptr, db, name, *built, nullptr);
     }
+    // Built again with more columns for the same state of the catalog, the table has the same
+    // rows with the same values in the columns it had: the verdicts of the conditions asked of
+    // them so far (which read no other column) hold for the new one.
+    if (table && table->verdicts && table->rows.size() == built->rows.size()) built->verdicts = table->verdicts;
     table = built;
     return built;
 }

@@ -360,3 +360,42 @@ TEST_F(Catalog, SystemTableQueriesSeeEveryChange) {
     other.reset();
     EXPECT_EQ(Outcome(*session_, userTables), "1");
 }
+
+// A WHERE condition pushed onto a kept system table leaves its verdict on each row for the next
+// query that asks the same under the same settings. Each query runs twice (the verdicts made,
+// then read) and must answer as the same condition on a variable does, which is evaluated anew.
+TEST_F(Catalog, KeptVerdictsOfConditionsAnswerAsTheConditions) {
+    Run(QStringLiteral("CREATE TABLE t (a int)\nGO\nCREATE VIEW v AS SELECT a FROM t\nGO\n"
+                       "CREATE DATABASE other COLLATE Latin1_General_CS_AS\nGO\nUSE other\nGO\n"
+                       "CREATE PROCEDURE p AS SELECT 1\nGO\nCREATE TABLE x (a int)\nGO\nUSE cat\n"));
+    struct Case {
+        const char *settings, *condition, *type, *value;
+    };
+    const Case cases[] = {
+        {"USE cat", "o.id = OBJECT_ID(%1)", "varchar(10)", "'t'"},
+        {"USE other", "o.id = OBJECT_ID(%1)", "varchar(10)", "'t'"},  // names are looked up in the current database
+        {"USE cat", "o.name = %1", "varchar(10)", "'T'"},
+        {"USE other", "o.name = %1", "varchar(10)", "'T'"},  // its collation is case-sensitive
+        // Asked only of the rows the first condition keeps, or the view divides by zero.
+        {"USE cat", "o.xtype = 'U' AND 1 / OBJECTPROPERTY(o.id, 'IsUserTable') = %1", "int", "1"},
+    };
+    const QString select = QStringLiteral("SELECT COUNT(*) FROM cat.dbo.sysobjects o INNER JOIN cat.dbo.sysusers u ON u.uid = o.uid WHERE ");
+    std::vector<std::string> answers;
+    for (const Case& c : cases) {
+        Run(QString::fromLatin1(c.settings));
+        const QString condition = QString::fromLatin1(c.condition);
+        const QString kept = select + condition.arg(QString::fromLatin1(c.value));
+        // (SELECT @v = ... changes no catalog: the kept tables and their verdicts stay.)
+        const std::string general = Outcome(*session_, QStringLiteral("DECLARE @v %1 SELECT @v = %2 ").arg(c.type, c.value) + select +
+                                                           condition.arg(QStringLiteral("@v")));
+        EXPECT_EQ(Outcome(*session_, kept), general) << c.settings << " " << c.condition;
+        // (The first time, a column sysobjects has not held yet: it is built again, with its verdicts.)
+        Outcome(*session_, QStringLiteral("SELECT COUNT(*) FROM cat.dbo.sysobjects o INNER JOIN cat.dbo.sysusers u ON u.uid = o.uid "
+                                          "WHERE o.refdate IS NOT NULL"));
+        EXPECT_EQ(Outcome(*session_, kept), general) << c.settings << " " << c.condition;
+        answers.push_back(general);
+    }
+    // The settings change the answers, so that a verdict kept across them would be caught.
+    EXPECT_NE(answers[0], answers[1]);
+    EXPECT_NE(answers[2], answers[3]);
+}

@@ -97,6 +97,8 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT name AS n FROM a ORDER BY n", 0, L({"NULL", "one", "three", "two"})},
         {"SELECT id, name FROM a ORDER BY 2, 1", 0, L({"4", "1", "3", "2"})},
         {"SELECT TOP 2 id FROM a ORDER BY id DESC", 0, L({"4", "3"})},
+        {"SELECT id FROM a ORDER BY grp", 0, L({"4", "1", "2", "3"})},  // equal keys keep their rows' order
+        {"SELECT id FROM a ORDER BY grp DESC, name DESC", 0, L({"3", "2", "1", "4"})},
         // DISTINCT, UNION, derived tables.
         {"SELECT DISTINCT grp FROM a WHERE grp IS NOT NULL ORDER BY grp", 0, L({"10", "20"})},
         {"SELECT DISTINCT grp FROM a ORDER BY grp DESC", 0, L({"20", "10", "NULL"})},  // keys go with their rows
@@ -148,6 +150,7 @@ TEST_F(Engine, ExpressionsFollowServerTypeRules) {
     EXPECT_EQ(One(QStringLiteral("SELECT ISNULL(name, 'none') FROM a WHERE id = 4")), QStringLiteral("none"));
     EXPECT_EQ(One(QStringLiteral("SELECT LTRIM(STR(2.5, 18, 6))")), QStringLiteral("2.500000"));
     EXPECT_EQ(One(QStringLiteral("SELECT QUOTENAME('a]b') + '.' + QUOTENAME('c')")), QStringLiteral("[a]]b].[c]"));
+    EXPECT_EQ(One(QStringLiteral("SELECT QUOTENAME('a\"b', '\"') + QUOTENAME('x)', ')')")), QStringLiteral("\"a\"\"b\"(x)))"));
     EXPECT_EQ(One(QStringLiteral("SELECT REPLACE('1,5', ',', '.')")), QStringLiteral("1.5"));
     EXPECT_EQ(One(QStringLiteral("SELECT SUBSTRING('abcdef', 2, 3) + UPPER('x') + LOWER('Y')")), QStringLiteral("bcdXy"));
     EXPECT_EQ(One(QStringLiteral("SELECT LEN('ab  ')")), QStringLiteral("2"));

@@ -52,6 +52,17 @@ QByteArray EncodeLocalText(const QString& text) {
     return bytes;
 }
 
+void AppendEncodedLocalText(QByteArray& bytes, const QString& text) {
+    if (EncodingName() == "UTF-8" && QtPrivate::isAscii(QStringView(text))) {
+        const qsizetype had = bytes.size();
+        bytes.resize(had + text.size());
+        char* out = bytes.data() + had;
+        for (const QChar c : text) *out++ = static_cast<char>(c.unicode());
+        return;
+    }
+    bytes += EncodeLocalText(text);
+}
+
 QString DecodeLocalText(QByteArrayView bytes) {
     QStringDecoder decoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);

@@ -56,8 +56,9 @@ void AppendEncodedLocalText(QByteArray& bytes, const QString& text) {
     if (EncodingName() == "UTF-8" && QtPrivate::isAscii(QStringView(text))) {
         const qsizetype had = bytes.size();
         bytes.resize(had + text.size());
-        char* out = bytes.data() + had;
-        for (const QChar c : text) *out++ = static_cast<char>(c.unicode());
+        // ASCII is its own UTF-8: the encoder writes as many bytes as the text has characters.
+        QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        utf8.appendToBuffer(bytes.data() + had, text);
         return;
     }
     bytes += EncodeLocalText(text);

@@ -17,7 +17,44 @@ std::atomic<unsigned long long> g_catalogVersion{1};
 unsigned long long CatalogVersion() { return g_catalogVersion.load(std::memory_order_acquire); }
 void CatalogChanged() { g_catalogVersion.fetch_add(1, std::memory_order_acq_rel); }
 
-QString ObjectKey(int uid, const QString& name) { return QString::number(uid) + u'|' + name.toLower(); }
+// The key is made for every name a statement resolves: built in one piece, ASCII names folded
+// here (what toLower does to them), others through toLower.
+QString ObjectKey(int uid, const QString& name) {
+    char digits[12];  // backwards
+    int count = 0;
+    unsigned magnitude = uid < 0 ? 0u - static_cast<unsigned>(uid) : static_cast<unsigned>(uid);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (uid < 0) digits[count++] = '-';
+    QString key(count + 1 + name.size(), Qt::Uninitialized);
+    QChar* out = key.data();
+    while (count > 0) *out++ = QLatin1Char(digits[--count]);
+    *out++ = u'|';
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80) return QString::number(uid) + u'|' + name.toLower();
+        *out++ = QChar(u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u + 32) : u);
+    }
+    return key;
+}
+
+bool SameNameNoCase(QStringView a, QStringView b) {
+    // Case folding keeps a name's length. Two ASCII characters that differ after folding decide;
+    // from the first other character on, the full comparison does.
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        char16_t x = a[i].unicode();
+        char16_t y = b[i].unicode();
+        if (x == y) continue;
+        if (x >= 0x80 || y >= 0x80) return a.sliced(i).compare(b.sliced(i), Qt::CaseInsensitive) == 0;
+        if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x + 32);
+        if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
 
 const Column* Object::FindColumn(const QString& col) const {
     // A name read from the catalog (syscolumns.name) shares the column's own characters; names
@@ -25,17 +62,17 @@ const Column* Object::FindColumn(const QString& col) const {
     for (const Column& c : columns)
         if (c.name.constData() == col.constData() && c.name.size() == col.size()) return &c;
     for (const Column& c : columns)
-        if (c.name.compare(col, Qt::CaseInsensitive) == 0) return &c;
+        if (SameNameNoCase(c.name, col)) return &c;
     return nullptr;
 }
 Column* Object::FindColumn(const QString& col) {
     for (Column& c : columns)
-        if (c.name.compare(col, Qt::CaseInsensitive) == 0) return &c;
+        if (SameNameNoCase(c.name, col)) return &c;
     return nullptr;
 }
 const IndexInfo* Object::FindIndex(const QString& idx) const {
     for (const IndexInfo& i : indexes)
-        if (i.name.compare(idx, Qt::CaseInsensitive) == 0) return &i;
+        if (SameNameNoCase(i.name, idx)) return &i;
     return nullptr;
 }
 
@@ -110,7 +147,7 @@ const Object* ObjectMap::Find(int id) const {
 
 const User* Database::FindUser(const QString& n) const {
     for (const User& u : users)
-        if (u.name.compare(n, Qt::CaseInsensitive) == 0) return &u;
+        if (SameNameNoCase(u.name, n)) return &u;
     return nullptr;
 }
 const User* Database::FindUser(int uid) const {
@@ -120,7 +157,7 @@ const User* Database::FindUser(int uid) const {
 }
 const UserType* Database::FindUserType(const QString& n) const {
     for (const UserType& t : userTypes)
-        if (t.name.compare(n, Qt::CaseInsensitive) == 0) return &t;
+        if (SameNameNoCase(t.name, n)) return &t;
     return nullptr;
 }
 const Object* Database::FindObject(int id) const { return objects.Find(id); }

@@ -362,4 +362,8 @@ void CatalogChanged();
 // Resolves a one-part or two-part name as the server does: owner given, else dbo.
 QString ObjectKey(int uid, const QString& name);
 
+// Whether two names are the same whatever their case (QString::compare, Qt::CaseInsensitive),
+// without calling it for ASCII names: the catalog compares names on every lookup.
+bool SameNameNoCase(QStringView a, QStringView b);
+
 }  // namespace sqlsim

@@ -215,7 +215,15 @@ ServerState::ServerState() {
 }
 
 Database* ServerState::Find(const QString& name) {
-    const QString key = name.toLower();
+    // The current database is looked up by its name several times per statement: the key of the
+    // name last asked for on this thread is kept (the same name gives the same key).
+    thread_local QString lastName;
+    thread_local QString lastKey;
+    if (name != lastName || lastName.isNull()) {
+        lastName = name;
+        lastKey = name.toLower();
+    }
+    const QString key = lastKey;
     auto it = databases.find(key);
     if (it == databases.end()) return nullptr;
     if (activeSession && activeSession->tranUndo && !activeSession->tranUndo->count(key))

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 namespace sqlsim {
@@ -10,7 +11,19 @@ namespace sqlsim {
 namespace {
 
 bool IsIdentStart(QChar c) { return c.isLetter() || c == u'_' || c == u'#'; }
-bool IsIdentPart(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'#' || c == u'$' || c == u'@'; }
+// Asked of every character of every name: ASCII characters are looked up in a table.
+bool IsIdentPart(QChar c) {
+    static constexpr auto kAscii = [] {
+        std::array<bool, 128> table{};
+        for (int u = 0; u < 128; ++u)
+            table[static_cast<size_t>(u)] = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                                            u == '_' || u == '#' || u == '$' || u == '@';
+        return table;
+    }();
+    const char16_t u = c.unicode();
+    if (u < 128) return kAscii[u];
+    return c.isLetterOrNumber();
+}
 
 QString Near(const QString& text, int pos) { return text.mid(pos, 30); }
 

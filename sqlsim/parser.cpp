@@ -246,12 +246,13 @@ private:
             ++pos_;
             t.name = ExpectAnyWord();
         }
-        if (t.name.compare(QLatin1String("double"), Qt::CaseInsensitive) == 0 && IsWord("PRECISION")) {
+        // Case folding keeps a name's length: the lengths are compared first (every column has a type).
+        if (t.name.size() == 6 && t.name.compare(QLatin1String("double"), Qt::CaseInsensitive) == 0 && IsWord("PRECISION")) {
             ++pos_;
             t.name = QStringLiteral("float");
         }
-        if (t.name.compare(QLatin1String("dec"), Qt::CaseInsensitive) == 0) t.name = QStringLiteral("decimal");
-        if (t.name.compare(QLatin1String("integer"), Qt::CaseInsensitive) == 0) t.name = QStringLiteral("int");
+        if (t.name.size() == 3 && t.name.compare(QLatin1String("dec"), Qt::CaseInsensitive) == 0) t.name = QStringLiteral("decimal");
+        if (t.name.size() == 7 && t.name.compare(QLatin1String("integer"), Qt::CaseInsensitive) == 0) t.name = QStringLiteral("int");
         if (AcceptOp("(")) {
             long long a = ParseSignedInt();
             if (AcceptOp(",")) {
@@ -1612,12 +1613,15 @@ private:
             if (t.kind == TokKind::Op && (t.IsOp("=") || t.IsOp("<>") || t.IsOp("!=") || t.IsOp("<") ||
                                           t.IsOp(">") || t.IsOp("<=") || t.IsOp(">=") || t.IsOp("!<") ||
                                           t.IsOp("!>"))) {
-                QString op = Next().Text();
-                if (op == "!=") op = QStringLiteral("<>");
-                if (op == "!<") op = QStringLiteral(">=");
-                if (op == "!>") op = QStringLiteral("<=");
+                // The operator's text, without building one for each comparison.
+                const Token& o = Next();
                 auto e = Make(ExprKind::Compare, st);
-                e->name = op;
+                e->name = o.IsOp("=") ? QStringLiteral("=")
+                          : o.IsOp("<>") || o.IsOp("!=") ? QStringLiteral("<>")
+                          : o.IsOp("<") ? QStringLiteral("<")
+                          : o.IsOp(">") ? QStringLiteral(">")
+                          : o.IsOp("<=") || o.IsOp("!>") ? QStringLiteral("<=")
+                                                          : QStringLiteral(">=");  // >= and !<
                 if (IsWord("ALL") || IsWord("ANY") || IsWord("SOME")) Fail();
                 e->args = {left, ParseAdditive()};
                 left = Finish(e);
@@ -1881,7 +1885,7 @@ private:
         if (IsOp("(") && t.kind == TokKind::Ident) {
             ++pos_;
             auto e = Make(ExprKind::Function, st);
-            e->name = parts.last().toUpper();
+            e->name = UpperWord(parts.last()).ToString();
             e->parts = parts;
             if (AcceptOp("*")) {
                 e->star = true;

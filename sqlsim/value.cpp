@@ -110,10 +110,24 @@ const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", 
 }  // namespace
 
 const BuiltinType* FindBuiltinType(const QString& name) {
-    // Case folding keeps a name's length: only names of the same length can match.
-    for (const BuiltinType& t : kTypes) {
-        const QLatin1String typeName(t.name);
-        if (name.size() == typeName.size() && name.compare(typeName, Qt::CaseInsensitive) == 0) return &t;
+    // Case folding keeps a name's length: only names of the same length can match. The type
+    // names are ASCII: ASCII characters are folded here, a name with others is compared in full.
+    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+    static const auto typeNames = [] {
+        std::array<QLatin1String, std::size(kTypes)> names;
+        for (size_t i = 0; i < names.size(); ++i) names[i] = QLatin1String(kTypes[i].name);
+        return names;
+    }();
+    for (size_t k = 0; k < typeNames.size(); ++k) {
+        const BuiltinType& t = kTypes[k];
+        const QLatin1String typeName = typeNames[k];
+        if (name.size() != typeName.size()) continue;
+        qsizetype i = 0;
+        while (i < name.size() && name[i].unicode() < 0x80 &&
+               fold(name[i].unicode()) == fold(static_cast<char16_t>(typeName[i].unicode())))
+            ++i;
+        if (i == name.size()) return &t;
+        if (name[i].unicode() >= 0x80 && name.compare(typeName, Qt::CaseInsensitive) == 0) return &t;
     }
     return nullptr;
 }

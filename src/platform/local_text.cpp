@@ -52,6 +52,18 @@ QByteArray EncodeLocalText(const QString& text) {
     return bytes;
 }
 
+void AppendEncodedLocalText(QByteArray& bytes, const QString& text) {
+    if (EncodingName() == "UTF-8" && QtPrivate::isAscii(QStringView(text))) {
+        const qsizetype had = bytes.size();
+        bytes.resize(had + text.size());
+        // ASCII is its own UTF-8: the encoder writes as many bytes as the text has characters.
+        QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        utf8.appendToBuffer(bytes.data() + had, text);
+        return;
+    }
+    bytes += EncodeLocalText(text);
+}
+
 QString DecodeLocalText(QByteArrayView bytes) {
     QStringDecoder decoder(EncodingName().constData(), QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);

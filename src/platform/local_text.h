@@ -12,6 +12,9 @@ QString LocalTextEncodingName();
 // The text in the locale's encoding. Throws TovimarException when a character cannot be
 // represented in it (silently writing "?" would corrupt the file's data).
 QByteArray EncodeLocalText(const QString& text);
+// Appends EncodeLocalText(text) to bytes (nothing when it throws); ASCII text for UTF-8 goes
+// straight into bytes' own room.
+void AppendEncodedLocalText(QByteArray& bytes, const QString& text);
 
 // Bytes in the locale's encoding as text; a leading byte order mark is dropped, invalid
 // sequences become U+FFFD.

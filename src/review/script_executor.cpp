@@ -68,7 +68,7 @@ void ScriptExecutor::WriteLine(const QString& text) {
         if (!ExportOnly) {
             // An execution log collects its lines until the next statement runs (FlushLog). The
             // line break is the same two bytes in every encoding a locale uses.
-            pendingLog_ += EncodeLocalText(text);
+            AppendEncodedLocalText(pendingLog_, text);
             pendingLog_ += "\r\n";
             pendingLines_.push_back(text);
             return;

@@ -29,6 +29,11 @@ TEST(LocalTextTest, TheCLocaleWritesUtf8InsteadOfLosingCharacters) {
     EXPECT_EQ(DecodeLocalText(text.toUtf8()), text);
     // A text that begins with a byte order mark keeps it when written.
     EXPECT_EQ(EncodeLocalText(QStringLiteral("\ufeffx")), QByteArray("\xef\xbb\xbfx"));
+    // Appending gives the same bytes, ASCII (encoded in place) or not.
+    QByteArray bytes("log:");
+    for (const QString& line : {QStringLiteral("GO"), text, QString(), QStringLiteral("-- STATUS=OK.")})
+        AppendEncodedLocalText(bytes, line);
+    EXPECT_EQ(bytes, "log:GO" + text.toUtf8() + "-- STATUS=OK.");
 }
 
 TEST(LocalTextTest, ALatin1LocaleWritesLatin1AndRefusesWhatItCannotHold) {
@@ -37,4 +42,8 @@ TEST(LocalTextTest, ALatin1LocaleWritesLatin1AndRefusesWhatItCannotHold) {
     EXPECT_EQ(EncodeLocalText(QStringLiteral("Z\u00fcrich")), QByteArray("Z\xfcrich"));
     EXPECT_EQ(DecodeLocalText(QByteArray("Z\xfcrich")), QStringLiteral("Z\u00fcrich"));
     EXPECT_THROW(EncodeLocalText(QStringLiteral("\u2603")), TovimarException);
+    QByteArray bytes("x");
+    EXPECT_THROW(AppendEncodedLocalText(bytes, QStringLiteral("\u2603")), TovimarException);
+    AppendEncodedLocalText(bytes, QStringLiteral("y\u00fc"));
+    EXPECT_EQ(bytes, QByteArray("xy\xfc"));
 }

@@ -1,6 +1,8 @@
 // What DDL leaves in the system tables: definitions, indexes, permissions, roles, full-text.
 #include "catalog_queries.h"
 #include "sim_test_util.h"
+#include "sqlsim/catalog.h"
+#include "sqlsim/value_ops.h"
 
 #include <QRegularExpression>
 
@@ -398,4 +400,24 @@ TEST_F(Catalog, KeptVerdictsOfConditionsAnswerAsTheConditions) {
     // The settings change the answers, so that a verdict kept across them would be caught.
     EXPECT_NE(answers[0], answers[1]);
     EXPECT_NE(answers[2], answers[3]);
+}
+
+// Names are keyed and compared with ASCII folded in place; what Qt's case mapping gives is the
+// reference, non-ASCII names (which take the general path) included.
+TEST(CatalogNames, KeysAndComparisonsAgreeWithQtCaseMapping) {
+    const QString names[] = {QStringLiteral(""), QStringLiteral("T000001"), QStringLiteral("t000001"),
+                             QStringLiteral("Order Details"), QStringLiteral("[x]_$#@9"), QStringLiteral("Stra\u00dfe"),
+                             QStringLiteral("STRA\u00dfE"), QStringLiteral("\u00c4rger"), QStringLiteral("\u00e4RGER"),
+                             QStringLiteral("\u212Aey"), QStringLiteral("key"), QStringLiteral("\u017Fmallint"),
+                             QStringLiteral("smallint"), QStringLiteral("SmallInt"), QStringLiteral("smallin")};
+    for (const QString& a : names) {
+        for (int uid : {0, 1, 7, 16384, -3})
+            EXPECT_EQ(sqlsim::ObjectKey(uid, a), QString::number(uid) + u'|' + a.toLower()) << a.toStdString();
+        for (const QString& b : names)
+            EXPECT_EQ(sqlsim::SameNameNoCase(a, b), a.compare(b, Qt::CaseInsensitive) == 0)
+                << a.toStdString() << " / " << b.toStdString();
+        const sqlsim::BuiltinType* type = sqlsim::FindBuiltinType(a);
+        EXPECT_EQ(type && type->xtype == sqlsim::XSmallInt, a.compare(QLatin1String("smallint"), Qt::CaseInsensitive) == 0)
+            << a.toStdString();
+    }
 }

@@ -222,62 +222,69 @@ private:
         return true;
     }
 
+    // Moves the decoded text of a field with escapes into the record.
+    Q_NEVER_INLINE static void EndEscaped(RecordFields& fields, QString& owned) {
+        fields.Owned.push_back(std::move(owned));
+        fields.Views.emplace_back(fields.Owned.back());
+        owned = QString();
+    }
+
+    // Ends a field: a view of the text, or the decoded text of one with escapes. Inlined into the
+    // loop, as it ends nearly every field.
+    Q_ALWAYS_INLINE static void EndField(RecordFields& fields, const char16_t* plain, qsizetype size, bool& escaped,
+                                         QString& owned) {
+        if (Q_LIKELY(!escaped)) {
+            fields.Views.emplace_back(plain, size);
+        } else {
+            EndEscaped(fields, owned);
+            escaped = false;
+        }
+    }
+
     // Reads the record at pos_; false when the text at hand ends inside it and last is not set.
+    // Each run of ordinary characters is passed over in one tight loop; a plain field (nearly all
+    // of them) becomes a view of the text where it ends. A field with escapes is decoded into
+    // owned from its first "\\" on, and its decoded text moves into the record.
     bool Scan(RecordFields& fields, bool last) {
         startLine_ = line_;
         const qsizetype len = text_.size();
-        const QChar* data = text_.constData();
-        qsizetype fieldStart = pos_;
+        const char16_t* const data = reinterpret_cast<const char16_t*>(text_.constData());
+        qsizetype pos = pos_;
+        qsizetype fieldStart = pos;
         bool escaped = false;  // the field so far is in owned, not a plain run of the text
         QString owned;
-        // A plain field (nearly all of them) is a view of the text, made here in the loop; one
-        // with escapes moves its decoded text into the record.
-        auto endEscaped = [&]() {
-            fields.Owned.push_back(std::move(owned));
-            fields.Views.emplace_back(fields.Owned.back());
-            owned = QString();
-            escaped = false;
-        };
-        auto endField = [&](qsizetype end) {
-            if (Q_LIKELY(!escaped))
-                fields.Views.emplace_back(data + fieldStart, end - fieldStart);
-            else
-                endEscaped();
-        };
-        while (pos_ < len) {
-            const char16_t c = data[pos_].unicode();
-            if (c == u'\\') {
+        for (;;) {
+            const qsizetype run = pos;
+            while (pos < len && !EndsRun(data[pos])) ++pos;
+            if (Q_UNLIKELY(escaped)) owned += QStringView(data + run, pos - run);
+            if (pos >= len) break;
+            const char16_t c = data[pos];
+            if (c == u';') {
+                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                fieldStart = ++pos;
+            } else if (c == u'\\') {
                 if (!escaped) {
-                    owned = QString(data + fieldStart, pos_ - fieldStart);
+                    owned = QString(reinterpret_cast<const QChar*>(data + fieldStart), pos - fieldStart);
                     escaped = true;
                 }
                 bool lineBreak = false;
-                pos_ += DecodeEscape(text_, pos_, owned, lineBreak);
+                pos += DecodeEscape(text_, pos, owned, lineBreak);
                 if (lineBreak) ++line_;
-            } else if (c == u';') {
-                endField(pos_);
-                ++pos_;
-                fieldStart = pos_;
-            } else if (c == u'\n') {
-                endField(pos_);
-                ++pos_;
-                ++line_;
-                return true;
-            } else if (c == u'\r' && pos_ + 1 < len && data[pos_ + 1] == QLatin1Char('\n')) {
-                endField(pos_);
-                pos_ += 2;
+            } else if (c == u'\n' || (pos + 1 < len && data[pos + 1] == u'\n')) {
+                // A line feed, or a carriage return and line feed, ends the record.
+                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                pos_ = pos + (c == u'\n' ? 1 : 2);
                 ++line_;
                 return true;
             } else {
-                // The run of ordinary characters.
-                qsizetype end = pos_ + 1;
-                while (end < len && !EndsRun(data[end].unicode())) ++end;
-                if (escaped) owned += QStringView(data + pos_, end - pos_);
-                pos_ = end;
+                // A carriage return without a line feed after it is an ordinary character.
+                if (escaped) owned += QChar(c);
+                ++pos;
             }
         }
+        pos_ = pos;
         if (!last) return false;
-        endField(pos_);
+        EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
         return true;
     }
 
@@ -298,8 +305,19 @@ private:
 // The leading whole number of the text (blanks, an optional sign and digits; 0 when there is
 // none), which must lie in [low, high].
 qint64 LeadingNumber(QStringView text, qint64 low, qint64 high) {
-    qsizetype i = 0;
     const qsizetype len = text.size();
+    // Nearly every number is a few plain digits: read at once when they are all there is.
+    if (len > 0 && len <= 9) {
+        qint64 value = 0;
+        qsizetype i = 0;
+        for (; i < len; ++i) {
+            const unsigned digit = static_cast<unsigned>(text[i].unicode()) - u'0';
+            if (digit > 9) break;
+            value = value * 10 + digit;
+        }
+        if (i == len && value >= low && value <= high) return value;
+    }
+    qsizetype i = 0;
     while (i < len && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
     bool negative = false;
     if (i < len && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
@@ -404,9 +422,7 @@ public:
     QString Type() const { return Make(TypeView()); }
     // Field n (numbered as elements of the split line, from 2).
     QStringView View(qsizetype n) const {
-        if (n >= fields_.size())
-            Fail(9, QStringLiteral("The %1 record has %2 fields; at least %3 are needed")
-                        .arg(Type(), QString::number(fields_.size() - 2), QString::number(n - 1)));
+        if (Q_UNLIKELY(n >= fields_.size())) FailShort(n);
         return fields_.Views[static_cast<size_t>(n)];
     }
     QString Text(qsizetype n) const {
@@ -432,6 +448,10 @@ public:
     qsizetype Size() const { return fields_.size(); }
 
 private:
+    [[noreturn]] Q_DECL_COLD_FUNCTION void FailShort(qsizetype n) const {
+        Fail(9, QStringLiteral("The %1 record has %2 fields; at least %3 are needed")
+                    .arg(Type(), QString::number(fields_.size() - 2), QString::number(n - 1)));
+    }
     QString Make(QStringView text) const {
         if (pool_) return pool_->Get(text);
         return text.isEmpty() ? QString() : text.toString();
@@ -632,11 +652,12 @@ template <size_t N>
 bool Is(QStringView type, const char (&name)[N]) {
     constexpr qsizetype length = static_cast<qsizetype>(N - 1);
     if (type.size() != length) return false;
+    // Every type name is made of letters, so a character matches a letter of the name when it
+    // equals it with the case bit (0x20) set on both.
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t c = type[i].unicode();
         if (c >= 0x80) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
-        if (collection_detail::AsciiLower(c) != collection_detail::AsciiLower(static_cast<char16_t>(name[i])))
-            return false;
+        if ((c | 0x20) != (static_cast<char16_t>(name[i]) | 0x20)) return false;
     }
     return true;
 }

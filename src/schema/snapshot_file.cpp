@@ -857,9 +857,16 @@ private:
             inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
     }
 
-    // Reports the object about to be loaded; true when the user cancelled.
-    bool Announce(const QString& type, const QString& fullName) {
-        return progress_ && progress_->ShowMessage(QStringLiteral("Loading saved ") + type + QLatin1Char(' ') + fullName);
+    // Reports the object about to be loaded; true when the user cancelled. The message is made
+    // in one buffer that keeps its room from object to object.
+    bool Announce(QStringView type, QStringView fullName) {
+        if (!progress_) return false;
+        message_.truncate(0);
+        message_ += QLatin1StringView("Loading saved ");
+        message_ += type;
+        message_ += QLatin1Char(' ');
+        message_ += fullName;
+        return progress_->ShowMessage(message_);
     }
 
     Outcome ReadDatabase(const Record& r) {
@@ -897,7 +904,7 @@ private:
         }
         table->SetDatabase(&db_);
         const QString fullName = table->FullName();
-        if (Announce(r.Type(), fullName)) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), fullName)) return Outcome::Cancelled;
         db_.Tables.Add(table, fullName);
         tableName_ = fullName;
         table->CalcObjectIncluded();
@@ -912,7 +919,7 @@ private:
         trigger->ObjStatus = r.Long(3);
         trigger->Definition = r.Text(4);
         trigger->Table = table;
-        if (Announce(r.Type(), tableName_ + QLatin1Char('.') + trigger->FullName(false))) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), tableName_ + QLatin1Char('.') + trigger->FullName(false))) return Outcome::Cancelled;
         AddToTable(table->Triggers, db_.Triggers, trigger);
         trigger->CalcObjectIncluded();
         return Outcome::Continue;
@@ -926,7 +933,7 @@ private:
         view->Definition = r.Text(5);
         view->Typ = r.Type();
         view->SetDatabase(&db_);
-        if (Announce(r.Type(), view->FullName())) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), view->FullName())) return Outcome::Cancelled;
         db_.Views.Add(view, view->FullName());
         view->CalcObjectIncluded();
         view_ = view.get();
@@ -940,7 +947,7 @@ private:
         procedure->ObjStatus = r.Long(4);
         procedure->Typ = r.Type();
         procedure->SetDatabase(&db_);
-        if (Announce(r.Type(), procedure->FullName())) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), procedure->FullName())) return Outcome::Cancelled;
         db_.Procedures.Add(procedure, procedure->FullName());
         procedure->CalcObjectIncluded();
         procedure_ = procedure.get();
@@ -955,7 +962,7 @@ private:
         function->Definition = r.Text(5);
         function->Typ = r.Type();
         function->SetDatabase(&db_);
-        if (Announce(r.Type(), function->FullName())) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), function->FullName())) return Outcome::Cancelled;
         db_.Functions.Add(function, function->FullName());
         function->CalcObjectIncluded();
         return Outcome::Continue;
@@ -1022,6 +1029,7 @@ private:
     Tovimar_Role* role_ = nullptr;
     Tovimar_Permission* permission_ = nullptr;
     StringPool pool_;
+    QString message_;  // Announce's
 };
 
 }  // namespace

@@ -371,6 +371,30 @@ public:
     // The entry of a short text that is not empty; none for an empty or a long one.
     Entry* Find(QStringView text) {
         if (text.isEmpty() || text.size() > MaxLength) return nullptr;
+        // Most texts are one of a few that repeat (types, collations, owners, the column names
+        // tables share): a small table of recent entries, chosen by the length and three
+        // characters, answers them without hashing the text. A miss costs one short comparison.
+        Entry*& recent = recent_[RecentSlot(text)];
+        if (recent && recent->Text.size() == text.size() &&
+            std::memcmp(recent->Text.constData(), text.data(), static_cast<size_t>(text.size()) * sizeof(QChar)) == 0)
+            return recent;
+        recent = Lookup(text);
+        return recent;
+    }
+
+    QString Get(QStringView text) {
+        if (const Entry* entry = Find(text)) return entry->Text;
+        return text.isEmpty() ? QString() : text.toString();
+    }
+
+    static const QString& Quoted(Entry& entry) {
+        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
+        return entry.Quoted;
+    }
+
+private:
+    // The entry of the text in the hash table, made when it is not there.
+    Entry* Lookup(QStringView text) {
         const size_t hash = qHash(text, seed_);
         if ((count_ + 1) * 2 > slots_.size()) Grow();
         const size_t mask = slots_.size() - 1;
@@ -385,17 +409,13 @@ public:
         return entry;
     }
 
-    QString Get(QStringView text) {
-        if (const Entry* entry = Find(text)) return entry->Text;
-        return text.isEmpty() ? QString() : text.toString();
+    static size_t RecentSlot(QStringView text) {
+        const qsizetype n = text.size();
+        const size_t mix = static_cast<size_t>(n) * 7 + text[0].unicode() * 31u + text[n / 2].unicode() * 13u +
+                           text[n - 1].unicode();
+        return mix & (RecentSlots - 1);
     }
 
-    static const QString& Quoted(Entry& entry) {
-        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
-        return entry.Quoted;
-    }
-
-private:
     void Grow() {
         std::vector<Entry*> table(std::max<size_t>(slots_.size() * 2, 256), nullptr);
         const size_t mask = table.size() - 1;
@@ -408,6 +428,8 @@ private:
     }
 
     static constexpr qsizetype MaxLength = 64;
+    static constexpr size_t RecentSlots = 256;
+    Entry* recent_[RecentSlots] = {};
     const size_t seed_ = QHashSeed::globalSeed();
     std::deque<Entry> entries_;  // entries stay where they are as more are added
     std::vector<Entry*> slots_;  // size 0 or a power of two; null: free

@@ -287,6 +287,28 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
     EXPECT_FALSE(old->FillFactorKnown);
 }
 
+// Repeated texts (names, types, owners) are shared through a pool that remembers recent ones by
+// their length and a few characters: texts alike in those, differing only elsewhere or in case,
+// must each read back as written.
+TEST_F(SnapshotFileTest, TextsAlikeInLengthAndSomeCharactersReadBackAsWritten) {
+    const QString path = WriteLines({Q(";Database;Shop;SRV;v;80;80;1"), Q(";Table;T1;xAmBy;;;0;0;;"),
+                                     Q(";TableColumn;xAmBy;1;xAmBy;0;4;10;0;0;0;0;0;0;;;0;;0"),
+                                     Q(";TableColumn;xBmAy;2;xamby;0;4;10;0;0;0;0;0;0;;;0;;0"),
+                                     Q(";Table;T2;xamby;;;0;0;;"),
+                                     Q(";TableColumn;xamby;1;xBmAy;0;4;10;0;0;0;0;0;0;;;0;;0")});
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(path, db, false));
+    QStringList got;
+    for (const TablePtr& table : db.Tables) {
+        QString line = table->FullName() + Q(":");
+        for (qsizetype i = 0; i < table->Fields.Count(); ++i)
+            line += Q(" %1 %2 %3").arg(table->Fields[i]->Name, table->Fields.KeyAt(i), table->Fields[i]->DataType);
+        got << line;
+    }
+    EXPECT_EQ(got, QStringList({Q("[xAmBy].[T1]: xAmBy [xAmBy] xAmBy xBmAy [xBmAy] xamby"),
+                                Q("[xamby].[T2]: xamby [xamby] xBmAy")}));
+}
+
 TEST_F(SnapshotFileTest, HeaderOnlyAndCancelStopEarly) {
     Tovimar_Database sample;
     ASSERT_TRUE(LoadSchemaFile(SampleSnapshotPath(), sample, false));

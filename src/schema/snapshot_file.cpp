@@ -692,7 +692,9 @@ public:
           headerOnly_(headerOnly),
           progress_(progress),
           fresh_(db.Tables.IsEmpty() && db.Indexes.IsEmpty() && db.Relations.IsEmpty() && db.Defaults.IsEmpty() &&
-                 db.Checks.IsEmpty() && db.Triggers.IsEmpty()) {}
+                 db.Checks.IsEmpty() && db.Triggers.IsEmpty()),
+          codeKeysAreNames_(db.Tables.IsEmpty() && db.Views.IsEmpty() && db.Procedures.IsEmpty() &&
+                            db.Functions.IsEmpty()) {}
 
     enum class Outcome { Continue, Done, Cancelled };
 
@@ -997,8 +999,9 @@ private:
             db_.Permissions.Reserve(db_.Tables.Count() + db_.Views.Count() + db_.Procedures.Count() +
                                     db_.Functions.Count());
         auto permission = std::make_shared<Tovimar_Permission>();
-        permission->Name = r.Text(2);
-        permission->Grantee = r.Shared(3);
+        const QStringView name = r.View(2);
+        QString quotedGrantee;
+        permission->Grantee = r.SharedName(3, &quotedGrantee);
         permission->Grantor = r.Shared(4);
         permission->SelectRight = r.Byte(5);
         permission->InsertRight = r.Byte(6);
@@ -1006,29 +1009,38 @@ private:
         permission->DeleteRight = r.Byte(8);
         permission->ExecRight = r.Byte(9);
         permission->DRIRight = r.Byte(10);
-        const QString securedType = r.Text(11);
+        const QStringView securedType = r.View(11);
         const QString securedName = r.Text(12);
         permission->SetDatabase(&db_);
         Tovimar_DbObject* secured = nullptr;
-        bool knownType = true;
+        const QString* securedKey = nullptr;  // the secured object's key in its collection
+        const auto find = [&](const auto& collection) {
+            const qsizetype at = collection.IndexOf(securedName);
+            if (at < 0) return;
+            secured = collection.At(at).get();
+            securedKey = &collection.KeyAt(at);
+        };
         if (Is(securedType, "Table"))
-            secured = db_.Tables.Item(securedName).get();
+            find(db_.Tables);
         else if (Is(securedType, "View"))
-            secured = db_.Views.Item(securedName).get();
+            find(db_.Views);
         else if (Is(securedType, "Procedure"))
-            secured = db_.Procedures.Item(securedName).get();
+            find(db_.Procedures);
         else if (Is(securedType, "Function"))
-            secured = db_.Functions.Item(securedName).get();
+            find(db_.Functions);
         else
-            knownType = false;
-        if (!knownType)
             Fail(5, QStringLiteral("The permission %1 secures an object of the unknown type \"%2\"")
-                        .arg(permission->Name, securedType));
+                        .arg(name.toString(), securedType.toString()));
         if (!secured)
             Fail(5, QStringLiteral("The permission %1 secures the %2 %3, which the file does not hold before it")
-                        .arg(permission->Name, securedType, securedName));
+                        .arg(name.toString(), securedType.toString(), securedName));
         permission->SecObject = secured;
-        db_.Permissions.Add(permission, permission->FullName());
+        // Its FullName: the secured object's, which is the object's key when this read added it
+        // (nothing renames it meanwhile), and the quoted grantee, which came with the grantee.
+        const QString key = codeKeysAreNames_ ? *securedKey + QLatin1Char('.') + quotedGrantee : permission->FullName();
+        // The stored name is nearly always that text: it is then shared, not held twice.
+        permission->Name = name == key ? key : r.Text(2);
+        db_.Permissions.Add(permission, key);
         permission_ = permission.get();
     }
 
@@ -1042,6 +1054,9 @@ private:
     const bool headerOnly_;
     Progress* const progress_;
     const bool fresh_;  // the tables and their contents' collections were empty at the start
+    // The tables, views, procedures and functions were empty at the start: every one of them is
+    // keyed by its FullName, as this read added it.
+    const bool codeKeysAreNames_;
     Tovimar_Table* table_ = nullptr;
     QString tableName_;  // table_'s FullName
     Tovimar_Index* index_ = nullptr;

@@ -215,6 +215,10 @@ void Tovimar_Trigger::CalcObjectIncluded() {
         ObjectIncluded = false;
         return;
     }
+    if (!db->Filter) {
+        ObjectIncluded = true;  // what an absent filter answers, without the names made to ask it
+        return;
+    }
     long flags = 0;
     QStringList extras;
     // A trigger takes part only when its table and the trigger itself are both included; the
@@ -297,7 +301,9 @@ void Tovimar_Table::CalcObjectIncluded() {
     Tovimar_Database* db = Database();
     long flags = 0;
     QStringList extras;
-    ObjectIncluded = db ? db->IsObjectIncluded(QStringLiteral("ta"), FullName(), 2, Owner, flags, extras) : true;
+    // Without a filter every table is included with no option flags: the name is not made.
+    ObjectIncluded = db && db->Filter ? db->IsObjectIncluded(QStringLiteral("ta"), FullName(), 2, Owner, flags, extras)
+                                      : true;
     CollationsIncluded = (flags & 1) == 0;
     FileGroupsIncluded = (flags & 4) == 0;
     DataCopyDefs.Clear();
@@ -331,7 +337,8 @@ void Tovimar_View::CalcObjectIncluded() {
     Tovimar_Database* db = Database();
     long flags = 0;
     QStringList extras;
-    ObjectIncluded = db ? db->IsObjectIncluded(QStringLiteral("vi"), FullName(), 2, Owner, flags, extras) : true;
+    ObjectIncluded = db && db->Filter ? db->IsObjectIncluded(QStringLiteral("vi"), FullName(), 2, Owner, flags, extras)
+                                      : true;
     CollationsIncluded = (flags & 1) == 0;
 }
 
@@ -344,19 +351,23 @@ void Tovimar_View::AddField(const FieldPtr& field, const QString& fullName) {
 // Code objects, roles, catalogs, permissions
 
 namespace {
-bool AskFilter(Tovimar_DbObject& object, const char* code, const QString& fullName, int parts,
-               const QString& owner) {
+// Asks the object's database's filter about the object; the name is made only when there is a
+// filter to ask (without one everything is included).
+template <class MakeName>
+bool AskFilter(Tovimar_DbObject& object, const char* code, MakeName&& makeName, int parts, const QString& owner) {
     Tovimar_Database* db = object.Database();
-    if (!db) return true;
+    if (!db || !db->Filter) return true;
     long flags = 0;
     QStringList extras;
-    return db->IsObjectIncluded(QString::fromLatin1(code), fullName, parts, owner, flags, extras);
+    return db->IsObjectIncluded(QString::fromLatin1(code), makeName(), parts, owner, flags, extras);
 }
 }  // namespace
 
 Tovimar_Procedure::~Tovimar_Procedure() = default;
 QString Tovimar_Procedure::FullName(bool) const { return QuoteName(Owner, Name); }
-void Tovimar_Procedure::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "pr", FullName(), 2, Owner); }
+void Tovimar_Procedure::CalcObjectIncluded() {
+    ObjectIncluded = AskFilter(*this, "pr", [this] { return FullName(); }, 2, Owner);
+}
 
 QString Tovimar_Procedure::Definition(int number) const {
     const NumberedDefinition* item = definitions_.Find(QString::number(number) + QLatin1Char(';'));
@@ -378,11 +389,15 @@ QList<int> Tovimar_Procedure::DefinitionsNumbers() const {
 
 Tovimar_Function::~Tovimar_Function() = default;
 QString Tovimar_Function::FullName(bool) const { return QuoteName(Owner, Name); }
-void Tovimar_Function::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "fu", FullName(), 2, Owner); }
+void Tovimar_Function::CalcObjectIncluded() {
+    ObjectIncluded = AskFilter(*this, "fu", [this] { return FullName(); }, 2, Owner);
+}
 
 Tovimar_Role::~Tovimar_Role() = default;
 QString Tovimar_Role::FullName(bool) const { return QuoteName(Name); }
-void Tovimar_Role::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "gr", FullName(), 1, QString()); }
+void Tovimar_Role::CalcObjectIncluded() {
+    ObjectIncluded = AskFilter(*this, "gr", [this] { return FullName(); }, 1, QString());
+}
 
 Tovimar_Type::~Tovimar_Type() = default;
 QString Tovimar_Type::FullName(bool) const { return QuoteName(Name); }
@@ -394,7 +409,9 @@ Tovimar_Catalog::~Tovimar_Catalog() = default;
 QString Tovimar_Catalog::FullName(bool) const { return Name; }
 // A catalog's FullName is its bare name, but filter patterns are matched against bracket-quoted
 // names: the catalog is asked about as [name].
-void Tovimar_Catalog::CalcObjectIncluded() { ObjectIncluded = AskFilter(*this, "ca", QuoteName(Name), 1, QString()); }
+void Tovimar_Catalog::CalcObjectIncluded() {
+    ObjectIncluded = AskFilter(*this, "ca", [this] { return QuoteName(Name); }, 1, QString());
+}
 
 Tovimar_Permission::~Tovimar_Permission() = default;
 

@@ -222,62 +222,69 @@ private:
         return true;
     }
 
+    // Moves the decoded text of a field with escapes into the record.
+    Q_NEVER_INLINE static void EndEscaped(RecordFields& fields, QString& owned) {
+        fields.Owned.push_back(std::move(owned));
+        fields.Views.emplace_back(fields.Owned.back());
+        owned = QString();
+    }
+
+    // Ends a field: a view of the text, or the decoded text of one with escapes. Inlined into the
+    // loop, as it ends nearly every field.
+    Q_ALWAYS_INLINE static void EndField(RecordFields& fields, const char16_t* plain, qsizetype size, bool& escaped,
+                                         QString& owned) {
+        if (Q_LIKELY(!escaped)) {
+            fields.Views.emplace_back(plain, size);
+        } else {
+            EndEscaped(fields, owned);
+            escaped = false;
+        }
+    }
+
     // Reads the record at pos_; false when the text at hand ends inside it and last is not set.
+    // Each run of ordinary characters is passed over in one tight loop; a plain field (nearly all
+    // of them) becomes a view of the text where it ends. A field with escapes is decoded into
+    // owned from its first "\\" on, and its decoded text moves into the record.
     bool Scan(RecordFields& fields, bool last) {
         startLine_ = line_;
         const qsizetype len = text_.size();
-        const QChar* data = text_.constData();
-        qsizetype fieldStart = pos_;
+        const char16_t* const data = reinterpret_cast<const char16_t*>(text_.constData());
+        qsizetype pos = pos_;
+        qsizetype fieldStart = pos;
         bool escaped = false;  // the field so far is in owned, not a plain run of the text
         QString owned;
-        // A plain field (nearly all of them) is a view of the text, made here in the loop; one
-        // with escapes moves its decoded text into the record.
-        auto endEscaped = [&]() {
-            fields.Owned.push_back(std::move(owned));
-            fields.Views.emplace_back(fields.Owned.back());
-            owned = QString();
-            escaped = false;
-        };
-        auto endField = [&](qsizetype end) {
-            if (Q_LIKELY(!escaped))
-                fields.Views.emplace_back(data + fieldStart, end - fieldStart);
-            else
-                endEscaped();
-        };
-        while (pos_ < len) {
-            const char16_t c = data[pos_].unicode();
-            if (c == u'\\') {
+        for (;;) {
+            const qsizetype run = pos;
+            while (pos < len && !EndsRun(data[pos])) ++pos;
+            if (Q_UNLIKELY(escaped)) owned += QStringView(data + run, pos - run);
+            if (pos >= len) break;
+            const char16_t c = data[pos];
+            if (c == u';') {
+                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                fieldStart = ++pos;
+            } else if (c == u'\\') {
                 if (!escaped) {
-                    owned = QString(data + fieldStart, pos_ - fieldStart);
+                    owned = QString(reinterpret_cast<const QChar*>(data + fieldStart), pos - fieldStart);
                     escaped = true;
                 }
                 bool lineBreak = false;
-                pos_ += DecodeEscape(text_, pos_, owned, lineBreak);
+                pos += DecodeEscape(text_, pos, owned, lineBreak);
                 if (lineBreak) ++line_;
-            } else if (c == u';') {
-                endField(pos_);
-                ++pos_;
-                fieldStart = pos_;
-            } else if (c == u'\n') {
-                endField(pos_);
-                ++pos_;
-                ++line_;
-                return true;
-            } else if (c == u'\r' && pos_ + 1 < len && data[pos_ + 1] == QLatin1Char('\n')) {
-                endField(pos_);
-                pos_ += 2;
+            } else if (c == u'\n' || (pos + 1 < len && data[pos + 1] == u'\n')) {
+                // A line feed, or a carriage return and line feed, ends the record.
+                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                pos_ = pos + (c == u'\n' ? 1 : 2);
                 ++line_;
                 return true;
             } else {
-                // The run of ordinary characters.
-                qsizetype end = pos_ + 1;
-                while (end < len && !EndsRun(data[end].unicode())) ++end;
-                if (escaped) owned += QStringView(data + pos_, end - pos_);
-                pos_ = end;
+                // A carriage return without a line feed after it is an ordinary character.
+                if (escaped) owned += QChar(c);
+                ++pos;
             }
         }
+        pos_ = pos;
         if (!last) return false;
-        endField(pos_);
+        EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
         return true;
     }
 
@@ -298,8 +305,19 @@ private:
 // The leading whole number of the text (blanks, an optional sign and digits; 0 when there is
 // none), which must lie in [low, high].
 qint64 LeadingNumber(QStringView text, qint64 low, qint64 high) {
-    qsizetype i = 0;
     const qsizetype len = text.size();
+    // Nearly every number is a few plain digits: read at once when they are all there is.
+    if (len > 0 && len <= 9) {
+        qint64 value = 0;
+        qsizetype i = 0;
+        for (; i < len; ++i) {
+            const unsigned digit = static_cast<unsigned>(text[i].unicode()) - u'0';
+            if (digit > 9) break;
+            value = value * 10 + digit;
+        }
+        if (i == len && value >= low && value <= high) return value;
+    }
+    qsizetype i = 0;
     while (i < len && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
     bool negative = false;
     if (i < len && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
@@ -353,6 +371,30 @@ public:
     // The entry of a short text that is not empty; none for an empty or a long one.
     Entry* Find(QStringView text) {
         if (text.isEmpty() || text.size() > MaxLength) return nullptr;
+        // Most texts are one of a few that repeat (types, collations, owners, the column names
+        // tables share): a small table of recent entries, chosen by the length and three
+        // characters, answers them without hashing the text. A miss costs one short comparison.
+        Entry*& recent = recent_[RecentSlot(text)];
+        if (recent && recent->Text.size() == text.size() &&
+            std::memcmp(recent->Text.constData(), text.data(), static_cast<size_t>(text.size()) * sizeof(QChar)) == 0)
+            return recent;
+        recent = Lookup(text);
+        return recent;
+    }
+
+    QString Get(QStringView text) {
+        if (const Entry* entry = Find(text)) return entry->Text;
+        return text.isEmpty() ? QString() : text.toString();
+    }
+
+    static const QString& Quoted(Entry& entry) {
+        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
+        return entry.Quoted;
+    }
+
+private:
+    // The entry of the text in the hash table, made when it is not there.
+    Entry* Lookup(QStringView text) {
         const size_t hash = qHash(text, seed_);
         if ((count_ + 1) * 2 > slots_.size()) Grow();
         const size_t mask = slots_.size() - 1;
@@ -367,17 +409,13 @@ public:
         return entry;
     }
 
-    QString Get(QStringView text) {
-        if (const Entry* entry = Find(text)) return entry->Text;
-        return text.isEmpty() ? QString() : text.toString();
+    static size_t RecentSlot(QStringView text) {
+        const qsizetype n = text.size();
+        const size_t mix = static_cast<size_t>(n) * 7 + text[0].unicode() * 31u + text[n / 2].unicode() * 13u +
+                           text[n - 1].unicode();
+        return mix & (RecentSlots - 1);
     }
 
-    static const QString& Quoted(Entry& entry) {
-        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
-        return entry.Quoted;
-    }
-
-private:
     void Grow() {
         std::vector<Entry*> table(std::max<size_t>(slots_.size() * 2, 256), nullptr);
         const size_t mask = table.size() - 1;
@@ -390,6 +428,8 @@ private:
     }
 
     static constexpr qsizetype MaxLength = 64;
+    static constexpr size_t RecentSlots = 256;
+    Entry* recent_[RecentSlots] = {};
     const size_t seed_ = QHashSeed::globalSeed();
     std::deque<Entry> entries_;  // entries stay where they are as more are added
     std::vector<Entry*> slots_;  // size 0 or a power of two; null: free
@@ -404,9 +444,7 @@ public:
     QString Type() const { return Make(TypeView()); }
     // Field n (numbered as elements of the split line, from 2).
     QStringView View(qsizetype n) const {
-        if (n >= fields_.size())
-            Fail(9, QStringLiteral("The %1 record has %2 fields; at least %3 are needed")
-                        .arg(Type(), QString::number(fields_.size() - 2), QString::number(n - 1)));
+        if (Q_UNLIKELY(n >= fields_.size())) FailShort(n);
         return fields_.Views[static_cast<size_t>(n)];
     }
     QString Text(qsizetype n) const {
@@ -432,6 +470,10 @@ public:
     qsizetype Size() const { return fields_.size(); }
 
 private:
+    [[noreturn]] Q_DECL_COLD_FUNCTION void FailShort(qsizetype n) const {
+        Fail(9, QStringLiteral("The %1 record has %2 fields; at least %3 are needed")
+                    .arg(Type(), QString::number(fields_.size() - 2), QString::number(n - 1)));
+    }
     QString Make(QStringView text) const {
         if (pool_) return pool_->Get(text);
         return text.isEmpty() ? QString() : text.toString();
@@ -632,11 +674,12 @@ template <size_t N>
 bool Is(QStringView type, const char (&name)[N]) {
     constexpr qsizetype length = static_cast<qsizetype>(N - 1);
     if (type.size() != length) return false;
+    // Every type name is made of letters, so a character matches a letter of the name when it
+    // equals it with the case bit (0x20) set on both.
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t c = type[i].unicode();
         if (c >= 0x80) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
-        if (collection_detail::AsciiLower(c) != collection_detail::AsciiLower(static_cast<char16_t>(name[i])))
-            return false;
+        if ((c | 0x20) != (static_cast<char16_t>(name[i]) | 0x20)) return false;
     }
     return true;
 }
@@ -649,7 +692,9 @@ public:
           headerOnly_(headerOnly),
           progress_(progress),
           fresh_(db.Tables.IsEmpty() && db.Indexes.IsEmpty() && db.Relations.IsEmpty() && db.Defaults.IsEmpty() &&
-                 db.Checks.IsEmpty() && db.Triggers.IsEmpty()) {}
+                 db.Checks.IsEmpty() && db.Triggers.IsEmpty()),
+          codeKeysAreNames_(db.Tables.IsEmpty() && db.Views.IsEmpty() && db.Procedures.IsEmpty() &&
+                            db.Functions.IsEmpty()) {}
 
     enum class Outcome { Continue, Done, Cancelled };
 
@@ -836,9 +881,16 @@ private:
             inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
     }
 
-    // Reports the object about to be loaded; true when the user cancelled.
-    bool Announce(const QString& type, const QString& fullName) {
-        return progress_ && progress_->ShowMessage(QStringLiteral("Loading saved ") + type + QLatin1Char(' ') + fullName);
+    // Reports the object about to be loaded; true when the user cancelled. The message is made
+    // in one buffer that keeps its room from object to object.
+    bool Announce(QStringView type, QStringView fullName) {
+        if (!progress_) return false;
+        message_.truncate(0);
+        message_ += QLatin1StringView("Loading saved ");
+        message_ += type;
+        message_ += QLatin1Char(' ');
+        message_ += fullName;
+        return progress_->ShowMessage(message_);
     }
 
     Outcome ReadDatabase(const Record& r) {
@@ -876,7 +928,7 @@ private:
         }
         table->SetDatabase(&db_);
         const QString fullName = table->FullName();
-        if (Announce(r.Type(), fullName)) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), fullName)) return Outcome::Cancelled;
         db_.Tables.Add(table, fullName);
         tableName_ = fullName;
         table->CalcObjectIncluded();
@@ -891,7 +943,7 @@ private:
         trigger->ObjStatus = r.Long(3);
         trigger->Definition = r.Text(4);
         trigger->Table = table;
-        if (Announce(r.Type(), tableName_ + QLatin1Char('.') + trigger->FullName(false))) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), tableName_ + QLatin1Char('.') + trigger->FullName(false))) return Outcome::Cancelled;
         AddToTable(table->Triggers, db_.Triggers, trigger);
         trigger->CalcObjectIncluded();
         return Outcome::Continue;
@@ -905,7 +957,7 @@ private:
         view->Definition = r.Text(5);
         view->Typ = r.Type();
         view->SetDatabase(&db_);
-        if (Announce(r.Type(), view->FullName())) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), view->FullName())) return Outcome::Cancelled;
         db_.Views.Add(view, view->FullName());
         view->CalcObjectIncluded();
         view_ = view.get();
@@ -919,7 +971,7 @@ private:
         procedure->ObjStatus = r.Long(4);
         procedure->Typ = r.Type();
         procedure->SetDatabase(&db_);
-        if (Announce(r.Type(), procedure->FullName())) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), procedure->FullName())) return Outcome::Cancelled;
         db_.Procedures.Add(procedure, procedure->FullName());
         procedure->CalcObjectIncluded();
         procedure_ = procedure.get();
@@ -934,7 +986,7 @@ private:
         function->Definition = r.Text(5);
         function->Typ = r.Type();
         function->SetDatabase(&db_);
-        if (Announce(r.Type(), function->FullName())) return Outcome::Cancelled;
+        if (Announce(r.TypeView(), function->FullName())) return Outcome::Cancelled;
         db_.Functions.Add(function, function->FullName());
         function->CalcObjectIncluded();
         return Outcome::Continue;
@@ -947,8 +999,9 @@ private:
             db_.Permissions.Reserve(db_.Tables.Count() + db_.Views.Count() + db_.Procedures.Count() +
                                     db_.Functions.Count());
         auto permission = std::make_shared<Tovimar_Permission>();
-        permission->Name = r.Text(2);
-        permission->Grantee = r.Shared(3);
+        const QStringView name = r.View(2);
+        QString quotedGrantee;
+        permission->Grantee = r.SharedName(3, &quotedGrantee);
         permission->Grantor = r.Shared(4);
         permission->SelectRight = r.Byte(5);
         permission->InsertRight = r.Byte(6);
@@ -956,29 +1009,38 @@ private:
         permission->DeleteRight = r.Byte(8);
         permission->ExecRight = r.Byte(9);
         permission->DRIRight = r.Byte(10);
-        const QString securedType = r.Text(11);
+        const QStringView securedType = r.View(11);
         const QString securedName = r.Text(12);
         permission->SetDatabase(&db_);
         Tovimar_DbObject* secured = nullptr;
-        bool knownType = true;
+        const QString* securedKey = nullptr;  // the secured object's key in its collection
+        const auto find = [&](const auto& collection) {
+            const qsizetype at = collection.IndexOf(securedName);
+            if (at < 0) return;
+            secured = collection.At(at).get();
+            securedKey = &collection.KeyAt(at);
+        };
         if (Is(securedType, "Table"))
-            secured = db_.Tables.Item(securedName).get();
+            find(db_.Tables);
         else if (Is(securedType, "View"))
-            secured = db_.Views.Item(securedName).get();
+            find(db_.Views);
         else if (Is(securedType, "Procedure"))
-            secured = db_.Procedures.Item(securedName).get();
+            find(db_.Procedures);
         else if (Is(securedType, "Function"))
-            secured = db_.Functions.Item(securedName).get();
+            find(db_.Functions);
         else
-            knownType = false;
-        if (!knownType)
             Fail(5, QStringLiteral("The permission %1 secures an object of the unknown type \"%2\"")
-                        .arg(permission->Name, securedType));
+                        .arg(name.toString(), securedType.toString()));
         if (!secured)
             Fail(5, QStringLiteral("The permission %1 secures the %2 %3, which the file does not hold before it")
-                        .arg(permission->Name, securedType, securedName));
+                        .arg(name.toString(), securedType.toString(), securedName));
         permission->SecObject = secured;
-        db_.Permissions.Add(permission, permission->FullName());
+        // Its FullName: the secured object's, which is the object's key when this read added it
+        // (nothing renames it meanwhile), and the quoted grantee, which came with the grantee.
+        const QString key = codeKeysAreNames_ ? *securedKey + QLatin1Char('.') + quotedGrantee : permission->FullName();
+        // The stored name is nearly always that text: it is then shared, not held twice.
+        permission->Name = name == key ? key : r.Text(2);
+        db_.Permissions.Add(permission, key);
         permission_ = permission.get();
     }
 
@@ -992,6 +1054,9 @@ private:
     const bool headerOnly_;
     Progress* const progress_;
     const bool fresh_;  // the tables and their contents' collections were empty at the start
+    // The tables, views, procedures and functions were empty at the start: every one of them is
+    // keyed by its FullName, as this read added it.
+    const bool codeKeysAreNames_;
     Tovimar_Table* table_ = nullptr;
     QString tableName_;  // table_'s FullName
     Tovimar_Index* index_ = nullptr;
@@ -1001,6 +1066,7 @@ private:
     Tovimar_Role* role_ = nullptr;
     Tovimar_Permission* permission_ = nullptr;
     StringPool pool_;
+    QString message_;  // Announce's
 };
 
 }  // namespace

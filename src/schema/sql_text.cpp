@@ -233,33 +233,44 @@ QString BlockCommentText(const QString& text) {
 
 namespace {
 
-void AppendBracketed(QString& out, const QString& part) {
-    out += QLatin1Char('[');
-    // Copies the runs between closing brackets at once, doubling each bracket.
-    QStringView rest(part);
-    for (qsizetype at = rest.indexOf(QLatin1Char(']')); at >= 0; at = rest.indexOf(QLatin1Char(']'))) {
-        out += rest.first(at + 1);
-        out += QLatin1Char(']');
-        rest = rest.sliced(at + 1);
+// The length of a part in brackets: the part, its two brackets and one more "]" for each in it.
+qsizetype BracketedSize(QStringView part) {
+    qsizetype size = part.size() + 2;
+    for (const QChar c : part)
+        if (c == QLatin1Char(']')) ++size;
+    return size;
+}
+
+// Writes "[" + the part with each "]" doubled + "]" at out; returns the position after it.
+QChar* WriteBracketed(QChar* out, QStringView part) {
+    *out++ = QLatin1Char('[');
+    for (const QChar c : part) {
+        *out++ = c;
+        if (c == QLatin1Char(']')) *out++ = c;
     }
-    out += rest;
-    out += QLatin1Char(']');
+    *out++ = QLatin1Char(']');
+    return out;
 }
 
 }  // namespace
 
+// The length is counted first and the text written into a string of that size: one allocation
+// and no appends (names are quoted very often, for keys and scripts alike).
 QString QuoteName(const QString& first, const QString& second, const QString& third) {
-    QString out;
-    out.reserve(first.size() + second.size() + third.size() + 8);
-    AppendBracketed(out, first);
+    qsizetype size = BracketedSize(first);
+    if (!second.isEmpty()) size += 1 + BracketedSize(second);
+    if (!third.isEmpty()) size += 1 + BracketedSize(third);
+    QString out(size, Qt::Uninitialized);
+    QChar* at = WriteBracketed(out.data(), first);
     if (!second.isEmpty()) {
-        out += QLatin1Char('.');
-        AppendBracketed(out, second);
+        *at++ = QLatin1Char('.');
+        at = WriteBracketed(at, second);
     }
     if (!third.isEmpty()) {
-        out += QLatin1Char('.');
-        AppendBracketed(out, third);
+        *at++ = QLatin1Char('.');
+        at = WriteBracketed(at, third);
     }
+    Q_ASSERT(at == out.constData() + size);
     return out;
 }
 

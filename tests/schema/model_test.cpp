@@ -130,6 +130,57 @@ TEST(ModelTest, FilterVerdictSetsTableOptionsAndExcludeList) {
     EXPECT_EQ(filter.Asked.last(), Q("tr:[dbo].[Orders].[trg]:3:"));
 }
 
+// Without a filter the verdicts are made without asking (no names are built): they must be what
+// a filter that includes everything with no option flags answers, also for objects a filter
+// excluded before.
+TEST(ModelTest, WithoutAFilterEveryObjectIsIncludedAsAnAllIncludingFilterAnswers) {
+    Tovimar_Database db;
+    auto table = AddTable(db, Q("dbo"), Q("T"));
+    auto trigger = std::make_shared<Tovimar_Trigger>();
+    trigger->Name = Q("trg");
+    trigger->Table = table.get();
+    auto view = std::make_shared<Tovimar_View>();
+    auto procedure = std::make_shared<Tovimar_Procedure>();
+    auto function = std::make_shared<Tovimar_Function>();
+    auto role = std::make_shared<Tovimar_Role>();
+    auto catalog = std::make_shared<Tovimar_Catalog>();
+    const QList<Tovimar_DbObject*> coded = {view.get(), procedure.get(), function.get(), role.get(), catalog.get()};
+    for (Tovimar_DbObject* object : coded) object->SetDatabase(&db);
+    const auto verdicts = [&] {
+        table->CalcObjectIncluded();
+        trigger->CalcObjectIncluded();
+        view->CalcObjectIncluded();
+        procedure->CalcObjectIncluded();
+        function->CalcObjectIncluded();
+        role->CalcObjectIncluded();
+        catalog->CalcObjectIncluded();
+        QStringList out = {QString::number(table->ObjectIncluded) + QString::number(table->CollationsIncluded) +
+                               QString::number(table->FileGroupsIncluded) +
+                               QString::number(table->DataCopyDefs.Count()),
+                           QString::number(trigger->ObjectIncluded),
+                           QString::number(view->CollationsIncluded.value_or(false)), db.TableExcludeIDs};
+        for (Tovimar_DbObject* object : coded) out << QString::number(object->ObjectIncluded);
+        return out;
+    };
+    RejectingFilter everything;
+    db.Filter = &everything;
+    const QStringList asked = verdicts();
+    ASSERT_FALSE(everything.Asked.isEmpty());
+
+    RejectingFilter excluding;  // everything out, with every option flag
+    excluding.Flags = 1 | 4 | 16;
+    excluding.Extras = QStringList{Q("copy")};
+    excluding.Rejected = {Q("ta:[dbo].[T]"), Q("tr:[dbo].[T].[trg]"), Q("vi:[]"), Q("pr:[]"), Q("fu:[]"), Q("gr:[]"),
+                          Q("ca:[]")};
+    db.Filter = &excluding;
+    db.CreateCache = true;  // keeps TableExcludeIDs as it was
+    EXPECT_NE(verdicts(), asked);
+    db.CreateCache = false;
+
+    db.Filter = nullptr;
+    EXPECT_EQ(verdicts(), asked);
+}
+
 // Object names are keys matched as their case-folded forms, also where a name beyond ASCII
 // folds to an ASCII one (the Kelvin sign is "k") or the other way round.
 TEST(ModelTest, KeysMatchByCaseFoldingWhateverTheirCharacters) {

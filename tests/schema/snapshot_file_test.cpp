@@ -287,6 +287,49 @@ TEST_F(SnapshotFileTest, ReadsNumbersFlagsUnknownRecordsAndBareLineFeeds) {
     EXPECT_FALSE(old->FillFactorKnown);
 }
 
+// Repeated texts (names, types, owners) are shared through a pool that remembers recent ones by
+// their length and a few characters: texts alike in those, differing only elsewhere or in case,
+// must each read back as written.
+TEST_F(SnapshotFileTest, TextsAlikeInLengthAndSomeCharactersReadBackAsWritten) {
+    const QString path = WriteLines({Q(";Database;Shop;SRV;v;80;80;1"), Q(";Table;T1;xAmBy;;;0;0;;"),
+                                     Q(";TableColumn;xAmBy;1;xAmBy;0;4;10;0;0;0;0;0;0;;;0;;0"),
+                                     Q(";TableColumn;xBmAy;2;xamby;0;4;10;0;0;0;0;0;0;;;0;;0"),
+                                     Q(";Table;T2;xamby;;;0;0;;"),
+                                     Q(";TableColumn;xamby;1;xBmAy;0;4;10;0;0;0;0;0;0;;;0;;0")});
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(path, db, false));
+    QStringList got;
+    for (const TablePtr& table : db.Tables) {
+        QString line = table->FullName() + Q(":");
+        for (qsizetype i = 0; i < table->Fields.Count(); ++i)
+            line += Q(" %1 %2 %3").arg(table->Fields[i]->Name, table->Fields.KeyAt(i), table->Fields[i]->DataType);
+        got << line;
+    }
+    EXPECT_EQ(got, QStringList({Q("[xAmBy].[T1]: xAmBy [xAmBy] xAmBy xBmAy [xBmAy] xamby"),
+                                Q("[xamby].[T2]: xamby [xamby] xBmAy")}));
+}
+
+// A permission is keyed by its FullName, made while reading from the secured object's key and
+// the grantee's quoted form: it must be what FullName makes, whatever case or quoting the file
+// names the object with, and the stored name is kept as written.
+TEST_F(SnapshotFileTest, PermissionsAreKeyedByTheirFullNames) {
+    const QString path = WriteLines({Q(";Database;Shop;SRV;v;80;80;1"), Q(";Table;T]1;dbo;;;0;0;;"),
+                                     Q(";View;V;Sales;24;CREATE VIEW Sales.V AS SELECT 1 AS A"),
+                                     Q(";Procedure;P;dbo;24"), Q(";Function;F;dbo;24;CREATE FUNCTION F() RETURNS int"),
+                                     Q(";Permission;[dbo].[T]]1].[Sales];Sales;dbo;1;0;0;0;0;0;Table;[DBO].[t]]1]"),
+                                     Q(";Permission;as written;Odd]Grantee;dbo;1;0;0;0;0;0;VIEW;[sales].[v]"),
+                                     Q(";Permission;;;dbo;0;0;0;0;1;0;Procedure;[dbo].[P]"),
+                                     Q(";Permission;x;public;dbo;0;0;0;0;1;0;Function;[dbo].[F]")});
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(path, db, false));
+    QStringList got;
+    for (qsizetype i = 0; i < db.Permissions.Count(); ++i)
+        got << db.Permissions.KeyAt(i) + Q(" = ") + db.Permissions[i]->FullName() + Q(" ") + db.Permissions[i]->Name;
+    EXPECT_EQ(got, QStringList({Q("[dbo].[T]]1].[Sales] = [dbo].[T]]1].[Sales] [dbo].[T]]1].[Sales]"),
+                                Q("[Sales].[V].[Odd]]Grantee] = [Sales].[V].[Odd]]Grantee] as written"),
+                                Q("[dbo].[P].[] = [dbo].[P].[] "), Q("[dbo].[F].[public] = [dbo].[F].[public] x")}));
+}
+
 TEST_F(SnapshotFileTest, HeaderOnlyAndCancelStopEarly) {
     Tovimar_Database sample;
     ASSERT_TRUE(LoadSchemaFile(SampleSnapshotPath(), sample, false));

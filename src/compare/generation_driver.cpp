@@ -7,6 +7,8 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <optional>
 #include <queue>
@@ -309,14 +311,26 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
     ResetRunState(*ctx.DB2);
     // The tables the pass would switch to the rebuild are marked before it: one pass serves
     // where it would be abandoned and run again. The loop still repeats a pass that switches one.
-    // Meanwhile a second thread indexes the foreign keys by referenced table, which reads the
-    // tables' names and relations only, nothing the marking writes.
+    // The columns of the pairs are compared on both threads, a run of pairs at a time, while a
+    // second thread also indexes the foreign keys by referenced table: both only read (the
+    // columns; the tables' names and relations). The marking itself writes after both.
+    std::vector<RebuildCandidate> candidates = RebuildCandidates(*ctx.DB1);
+    std::atomic<size_t> nextCandidate{0};
+    const auto compareColumns = [&candidates, &nextCandidate] {
+        constexpr size_t run = 64;
+        for (size_t begin = nextCandidate.fetch_add(run); begin < candidates.size();
+             begin = nextCandidate.fetch_add(run))
+            for (size_t i = begin; i < std::min(begin + run, candidates.size()); ++i)
+                candidates[i].Columns = ColumnsSwitchToRebuild(*candidates[i].Table, *candidates[i].Table->OtherObj());
+    };
     RunSideBySide(
-        [&ctx] {
+        [&ctx, &compareColumns] {
             ctx.IndexReferencingRelations(*ctx.DB1);
             ctx.IndexReferencingRelations(*ctx.DB2);
+            compareColumns();
         },
-        [&ctx] { MarkRebuilds(*ctx.DB1, ctx); });
+        compareColumns);
+    MarkRebuilds(candidates, ctx);
     // Every repeated pass has switched one more table to the rebuild, and that flag is never
     // cleared, so the passes end.
     ctx.Passes = 0;

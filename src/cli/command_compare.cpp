@@ -52,7 +52,10 @@ void WriteOutput(const QString& path, const QString& text) {
 
 QString SummaryText(const ScriptList& scripts) {
     QString text;
-    for (const ScriptPtr& script : scripts) text += SummaryLine(*script) + QLatin1Char('\n');
+    for (const ScriptPtr& script : scripts) {
+        text += SummaryLine(*script);
+        text += QLatin1Char('\n');
+    }
     return text;
 }
 

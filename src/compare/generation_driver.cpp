@@ -7,6 +7,8 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <optional>
 #include <queue>
@@ -309,14 +311,26 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
     ResetRunState(*ctx.DB2);
     // The tables the pass would switch to the rebuild are marked before it: one pass serves
     // where it would be abandoned and run again. The loop still repeats a pass that switches one.
-    // Meanwhile a second thread indexes the foreign keys by referenced table, which reads the
-    // tables' names and relations only, nothing the marking writes.
+    // The columns of the pairs are compared on both threads, a run of pairs at a time, while a
+    // second thread also indexes the foreign keys by referenced table: both only read (the
+    // columns; the tables' names and relations). The marking itself writes after both.
+    std::vector<RebuildCandidate> candidates = RebuildCandidates(*ctx.DB1);
+    std::atomic<size_t> nextCandidate{0};
+    const auto compareColumns = [&candidates, &nextCandidate] {
+        constexpr size_t run = 64;
+        for (size_t begin = nextCandidate.fetch_add(run); begin < candidates.size();
+             begin = nextCandidate.fetch_add(run))
+            for (size_t i = begin; i < std::min(begin + run, candidates.size()); ++i)
+                candidates[i].Columns = ColumnsSwitchToRebuild(*candidates[i].Table, *candidates[i].Table->OtherObj());
+    };
     RunSideBySide(
-        [&ctx] {
+        [&ctx, &compareColumns] {
             ctx.IndexReferencingRelations(*ctx.DB1);
             ctx.IndexReferencingRelations(*ctx.DB2);
+            compareColumns();
         },
-        [&ctx] { MarkRebuilds(*ctx.DB1, ctx); });
+        compareColumns);
+    MarkRebuilds(candidates, ctx);
     // Every repeated pass has switched one more table to the rebuild, and that flag is never
     // cleared, so the passes end.
     ctx.Passes = 0;
@@ -326,6 +340,32 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
         if (GeneratePass(ctx, refresh, scripts)) return SortScripts(scripts);
     }
 }
+
+namespace {
+
+// Which of up to 32 texts a script's Typ or Action equals (Matches), one bit per text. A run
+// has few distinct Typ and Action texts: each is compared with the texts once.
+class KeyMatches {
+public:
+    explicit KeyMatches(QStringList keys) : keys_(std::move(keys)) {}
+    quint32 Of(const Tovimar_Script& script) { return Of(script.Typ) | Of(script.Action); }
+    quint32 Bit(const QString& key) const { return quint32(1) << keys_.indexOf(key); }
+
+private:
+    quint32 Of(const QString& text) {
+        const auto found = known_.constFind(text);
+        if (found != known_.constEnd()) return *found;
+        quint32 bits = 0;
+        for (qsizetype i = 0; i < keys_.size(); ++i)
+            if (Same(text, keys_[i])) bits |= quint32(1) << i;
+        known_.insert(text, bits);
+        return bits;
+    }
+    QStringList keys_;
+    QHash<QString, quint32> known_;
+};
+
+}  // namespace
 
 ScriptList SortScripts(const ScriptList& scripts) {
     static const QStringList typeOrder = {
@@ -337,11 +377,30 @@ ScriptList SortScripts(const ScriptList& scripts) {
     static const QStringList kindOrder = {QStringLiteral("RENAME"), QStringLiteral("RECREATE"),
                                           QStringLiteral("REDELETE"), QStringLiteral("CREATE"),
                                           QStringLiteral("CHANGE")};
-    ScriptList result = SortScripts_Part(scripts, QStringLiteral("DELETE"), typeOrder, true);
-    for (qsizetype i = typeOrder.size() - 1; i >= 0; --i) {
-        ScriptList part = SortScripts_Part(scripts, typeOrder[i], kindOrder, false);
-        result.insert(result.end(), part.begin(), part.end());
-    }
+    static const QString deleteKey = QStringLiteral("DELETE");
+    // What SortScripts_Part gives for the DELETE scripts and then for each type, with every
+    // script's matches found once instead of once per part.
+    KeyMatches keys(QStringList{deleteKey} + typeOrder + kindOrder);
+    std::vector<quint32> bits;
+    bits.reserve(scripts.size());
+    for (const ScriptPtr& script : scripts) bits.push_back(script ? keys.Of(*script) : 0);
+    const auto part = [&](ScriptList& result, const QString& key, const QStringList& others, bool byKind) {
+        const quint32 keyBit = keys.Bit(key);
+        std::vector<size_t> bucket;
+        for (size_t i = 0; i < scripts.size(); ++i) {
+            const size_t at = byKind ? scripts.size() - 1 - i : i;
+            if (bits[at] & keyBit) bucket.push_back(at);
+        }
+        for (const QString& other : others) {
+            const quint32 otherBit = keys.Bit(other);
+            for (size_t at : bucket)
+                if (bits[at] & otherBit) result.push_back(scripts[at]);
+        }
+    };
+    ScriptList result;
+    result.reserve(scripts.size());
+    part(result, deleteKey, typeOrder, true);
+    for (qsizetype i = typeOrder.size() - 1; i >= 0; --i) part(result, typeOrder[i], kindOrder, false);
     OrderCodeObjects(result);
     DropColumnsAfterTheirUsers(result);
     long index = 0;

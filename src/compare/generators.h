@@ -19,6 +19,8 @@
 #include "compare/script.h"
 #include "platform/progress.h"
 
+#include <vector>
+
 // ---- Script creation and collection ---------------------------------------------------------
 
 // A new, checked script without steps. ScriptedObj is obj when fromSource, else obj's
@@ -176,11 +178,19 @@ struct ColumnRebuild {
     bool Unchanged = false;
 };
 ColumnRebuild ColumnsSwitchToRebuild(const Tovimar_Table& table, const Tovimar_Table& other);
-// Marks, before a pass, the Source tables (and counterparts) that the pass would switch to the
-// rebuild, as the table and column generators decide it, so that the pass need not be run again
-// for them. Marks nothing the generators would not mark. Notes in ctx the tables whose columns
-// it found unchanged, so that the pass does not compare them again.
-void MarkRebuilds(Tovimar_Database& source, GenerationContext& ctx);
+// The pairs of tables MarkRebuilds decides on: every included Source table with a counterpart,
+// in the order of the Source's tables, and what ColumnsSwitchToRebuild says of the pair. Columns
+// is left for the caller to fill in, on any thread (it only reads the columns).
+struct RebuildCandidate {
+    Tovimar_Table* Table = nullptr;
+    ColumnRebuild Columns;
+};
+std::vector<RebuildCandidate> RebuildCandidates(const Tovimar_Database& source);
+// Marks, before a pass, the Source tables (and counterparts) of the candidates that the pass
+// would switch to the rebuild, as the table and column generators decide it, so that the pass
+// need not be run again for them. Marks nothing the generators would not mark. Notes in ctx the
+// tables whose columns were found unchanged, so that the pass does not compare them again.
+void MarkRebuilds(const std::vector<RebuildCandidate>& candidates, GenerationContext& ctx);
 
 // True for the full-text script of an unchanged full-text index: its only step activates the index
 // when it is inactive. Such a script comes with every full-text table; it is no difference.

@@ -3,6 +3,7 @@
 #include "platform/side_by_side.h"
 #include "schema/constraint_links.h"
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -52,6 +53,14 @@ void LinkUnlinkedByKey(const Collection<P>& mine, const Collection<P>& theirs) {
     }
 }
 
+// A stored key and the name it was made from: nearly always the same text, told by its
+// characters before the folded comparison.
+bool KeyIsName(const QString& key, const QString& name) {
+    return (key.size() == name.size() &&
+            std::memcmp(key.constData(), name.constData(), static_cast<size_t>(key.size()) * sizeof(QChar)) == 0) ||
+           FoldedEqual(key, name);
+}
+
 // Every table of db is keyed by its FullName, has its database and no counterpart; then, by the
 // model's rule that a table without counterpart has contents without counterparts, nothing of
 // its contents is linked either.
@@ -59,7 +68,19 @@ bool UnlinkedAndKeyedByName(const Tovimar_Database& db) {
     for (const auto& entry : db.Tables.Entries()) {
         const Tovimar_Table* table = entry.Value.get();
         if (!table) continue;
-        if (table->OtherObj() || !table->Database() || !FoldedEqual(entry.Key, table->FullName())) return false;
+        if (table->OtherObj() || !table->Database() || !KeyIsName(entry.Key, table->FullName())) return false;
+    }
+    return true;
+}
+
+// Every object of col is unlinked and keyed by its FullName (always so after loading). Then the
+// model's linking of two such collections (LinkObjects) pairs exactly the objects of equal keys,
+// which LinkUnlinkedByKey pairs without building every name again and looking it up.
+template <class P>
+bool UnlinkedAndKeyedByFullName(const Collection<P>& col) {
+    for (const auto& entry : col.Entries()) {
+        const auto* object = entry.Value.get();
+        if (object && (object->OtherObj() || !KeyIsName(entry.Key, object->FullName()))) return false;
     }
     return true;
 }
@@ -118,15 +139,17 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
     db1.SetOtherObj(&db2);
     // The other kinds are linked on a second thread while the tables are paired: each kind's
     // linking reads and writes only objects of that kind (a permission's name reads its secured
-    // object's name).
-    const auto others = [&db1, &db2] {
+    // object's name). The permissions, the most numerous, are checked for their keys there too,
+    // and linked by key after.
+    bool permissionsByKey = false;
+    const auto others = [&db1, &db2, &permissionsByKey] {
         Tovimar_Database::LinkObjects(db1.Views, db2.Views);
         Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
         Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
         Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
-        Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
         Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
         Tovimar_Database::LinkObjects(db1.Types, db2.Types);
+        permissionsByKey = UnlinkedAndKeyedByFullName(db1.Permissions) && UnlinkedAndKeyedByFullName(db2.Permissions);
     };
     std::vector<TablePair> pairs;
     bool byName = false;
@@ -145,5 +168,9 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
                 if (table && table->OtherObj()) LinkConstraintsByContent(*table);
         }
     });
+    if (permissionsByKey)
+        LinkUnlinkedByKey(db1.Permissions, db2.Permissions);
+    else
+        Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
     if (byName) LinkPairContents(pairs);
 }

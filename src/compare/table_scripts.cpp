@@ -438,14 +438,21 @@ int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, G
     return count;
 }
 
-void MarkRebuilds(Tovimar_Database& source, GenerationContext& ctx) {
+std::vector<RebuildCandidate> RebuildCandidates(const Tovimar_Database& source) {
+    std::vector<RebuildCandidate> candidates;
+    candidates.reserve(static_cast<size_t>(source.Tables.Count()));
+    for (const TablePtr& table : source.Tables)
+        if (table && table->ObjectIncluded && table->OtherObj()) candidates.push_back({table.get(), {}});
+    return candidates;
+}
+
+void MarkRebuilds(const std::vector<RebuildCandidate>& candidates, GenerationContext& ctx) {
     ctx.UnchangedColumns.clear();
-    for (const TablePtr& table : source.Tables) {
-        if (!table || !table->ObjectIncluded) continue;
+    for (const RebuildCandidate& candidate : candidates) {
+        Tovimar_Table* table = candidate.Table;
         Tovimar_Table* other = table->OtherObj();
-        if (!other) continue;
-        const ColumnRebuild columns = ColumnsSwitchToRebuild(*table, *other);
-        if (columns.Unchanged) ctx.UnchangedColumns.insert(table.get());
+        const ColumnRebuild& columns = candidate.Columns;
+        if (columns.Unchanged) ctx.UnchangedColumns.insert(table);
         if (!table->DeleteRecreate) {
             // The table generator tests the file groups first and then leaves the columns to the
             // rebuild; a column switches both tables, a dropped one only from a Destination table

@@ -51,9 +51,11 @@ QString FilterFlagsText(long flags) {
 
 // ---- LikeMatch -------------------------------------------------------------------------------
 
-bool LikeMatch(const QString& text, const QString& pattern, const QString& wildcard) {
-    const QString card = wildcard.isEmpty() ? QStringLiteral("%") : wildcard;
-    const QStringList pieces = pattern.split(card);
+namespace {
+
+// Whether text matches the pieces of a pattern split at its wildcards (what LikeMatch does
+// after splitting).
+bool MatchPieces(QStringView text, const QStringList& pieces) {
     const qsizetype last = pieces.size() - 1;
     qsizetype position = 0;  // where the next piece may start
     for (qsizetype i = 0; i <= last; ++i) {
@@ -64,7 +66,7 @@ bool LikeMatch(const QString& text, const QString& pattern, const QString& wildc
             // after everything matched so far (and at the start too when it is also the first).
             const qsizetype start = text.size() - piece.size();
             if (start < position || (i == 0 && start != 0)) return false;
-            return QStringView(text).mid(start).compare(piece, Qt::CaseInsensitive) == 0;
+            return text.mid(start).compare(piece, Qt::CaseInsensitive) == 0;
         }
         if (i == 0) {
             if (!text.startsWith(piece, Qt::CaseInsensitive)) return false;
@@ -77,6 +79,21 @@ bool LikeMatch(const QString& text, const QString& pattern, const QString& wildc
         position = found + piece.size();
     }
     return true;
+}
+
+// The "%" pattern an element's parts give for a name of nameParts parts: the first nameParts
+// parts (at least one), followed by ".%" when the name has more parts than the element.
+QString ElementPattern(const QStringList& parts, int nameParts) {
+    const qsizetype used = std::min<qsizetype>(std::max(nameParts, 1), parts.size());
+    QString pattern = parts.mid(0, used).join(QLatin1Char('.'));
+    if (used < nameParts) pattern += QStringLiteral(".%");
+    return pattern;
+}
+
+}  // namespace
+
+bool LikeMatch(const QString& text, const QString& pattern, const QString& wildcard) {
+    return MatchPieces(text, pattern.split(wildcard.isEmpty() ? QStringLiteral("%") : wildcard));
 }
 
 // ---- Filter element --------------------------------------------------------------------------
@@ -103,19 +120,32 @@ Tovimar_FilterElement& Tovimar_FilterElement::Init(int id, int op, const QString
             parts << QuoteName(part);
     }
     SelectionParts = parts;
+    // Objects are matched by the pattern of their name's parts, one to three: its pieces are
+    // split once here, not for every object matched.
+    compiledParts_ = SelectionParts;
+    for (int n = 1; n <= int(compiledPieces_.size()); ++n)
+        compiledPieces_[size_t(n - 1)] = ElementPattern(SelectionParts, n).split(QLatin1Char('%'));
     return *this;
 }
 
 bool Tovimar_FilterElement::SelectsType(const QString& typeCode) const {
-    return (QLatin1Char(' ') + ObjectTypes).contains(QLatin1Char(' ') + typeCode, Qt::CaseInsensitive);
+    // typeCode at the start of a word of ObjectTypes (what " " + ObjectTypes containing
+    // " " + typeCode means), found without building either text.
+    if (typeCode.isEmpty()) return true;
+    for (qsizetype at = ObjectTypes.indexOf(typeCode, 0, Qt::CaseInsensitive); at >= 0;
+         at = ObjectTypes.indexOf(typeCode, at + 1, Qt::CaseInsensitive))
+        if (at == 0 || ObjectTypes[at - 1] == QLatin1Char(' ')) return true;
+    return false;
 }
 
 bool Tovimar_FilterElement::Match(const QString& typeCode, const QString& fullName, int nameParts) const {
     if (!Checked || !SelectsType(typeCode)) return false;
-    const qsizetype used = std::min<qsizetype>(std::max(nameParts, 1), SelectionParts.size());
-    QString pattern = SelectionParts.mid(0, used).join(QLatin1Char('.'));
-    if (used < nameParts) pattern += QStringLiteral(".%");
-    return LikeMatch(fullName, pattern, QStringLiteral("%"));
+    // The pieces split by Init serve while SelectionParts is what they were split from (a copy
+    // that still shares its data compares equal at once).
+    if (nameParts >= 1 && nameParts <= int(compiledPieces_.size()) && !compiledParts_.isEmpty() &&
+        SelectionParts == compiledParts_)
+        return MatchPieces(fullName, compiledPieces_[size_t(nameParts - 1)]);
+    return LikeMatch(fullName, ElementPattern(SelectionParts, nameParts), QStringLiteral("%"));
 }
 
 // ---- Filter set ------------------------------------------------------------------------------

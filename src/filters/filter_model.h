@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <memory>
 #include <utility>
 
@@ -77,6 +78,12 @@ public:
     // True when the element is checked, selects the type and its pattern, cut or completed to
     // nameParts parts, matches fullName.
     bool Match(const QString& typeCode, const QString& fullName, int nameParts) const;
+
+private:
+    // What Init split SelectionParts' patterns into, for names of one, two and three parts, and
+    // the parts they were made from.
+    QStringList compiledParts_;
+    std::array<QStringList, 3> compiledPieces_;
 };
 using FilterElementPtr = std::shared_ptr<Tovimar_FilterElement>;
 

@@ -181,6 +181,16 @@ bool HasDifferences(const ScriptList& scripts) {
 }
 
 QString SummaryLine(const Tovimar_Script& script) {
-    return QString::number(script.Index) + QLatin1Char('\t') + script.Action + QLatin1Char('\t') + script.Typ +
-           QLatin1Char('\t') + (script.ScriptedObj ? script.ScriptedObj->FullName(true) : QString());
+    // Written into one string of the right size (a summary has a line per script).
+    const QString name = script.ScriptedObj ? script.ScriptedObj->FullName(true) : QString();
+    QString line;
+    line.reserve(23 + script.Action.size() + script.Typ.size() + name.size());
+    line += QString::number(script.Index);
+    line += QLatin1Char('\t');
+    line += script.Action;
+    line += QLatin1Char('\t');
+    line += script.Typ;
+    line += QLatin1Char('\t');
+    line += name;
+    return line;
 }

@@ -202,7 +202,11 @@ void BuildLinkingCase(TestDb& s, TestDb& d) {
     orders.Col(Q("Customer"), Q("int"));
     orders.PrimaryKey(Q("PK_Orders"), {"ID"});
     orders.Index(Q("IX_Cust"), {"Customer"});
-    s.Table(dbo, Q("OnlySource")).Col(Q("A"), Q("int"));
+    auto onlySource = s.Table(dbo, Q("OnlySource"));
+    onlySource.Col(Q("A"), Q("int"));
+    s.Permission(*items, Q("public"));
+    s.Permission(*orders, Q("Guest"));
+    s.Permission(*onlySource, Q("public"));
 
     d.Table(dbo, Q("OnlyDest")).Col(Q("B"), Q("int"));
     auto dOrders = d.Table(dbo, Q("orders"));
@@ -218,6 +222,9 @@ void BuildLinkingCase(TestDb& s, TestDb& d) {
     dItems.PrimaryKey(Q("PK__Items__AAAAAAAA"), {"ID"});
     dItems.Relation(Q("FK__Items__OrderID__BBBBBBBB"), dbo, Q("orders"), {"OrderID"}, {"ID"});
     dItems.Check(Q("CK__Items__Qty__CCCCCCCC"), Q("([Qty] > 0)"));
+    d.Permission(*dOrders, Q("guest"));
+    d.Permission(*dItems, Q("public"));
+    d.Permission(*dItems, Q("Clerks"));
 }
 
 template <class P>
@@ -238,26 +245,36 @@ QStringList Links(const Tovimar_Database& source, const Tovimar_Database& dest) 
             DescribeLinks(t->Name, t->Defaults, links);
             DescribeLinks(t->Name, t->Checks, links);
         }
+    for (const Tovimar_Database* db : {&source, &dest}) DescribeLinks(Q("Permissions"), db->Permissions, links);
     return links;
 }
 
 }  // namespace
 
 TEST(LinkingTest, TablesLinkedInTwoHalvesAsTheModelLinksThemOneByOne) {
-    TestDb s1(Q("S"), Q("A")), d1(Q("D"), Q("A")), s2(Q("S"), Q("A")), d2(Q("D"), Q("A"));
-    BuildLinkingCase(s1, d1);
-    BuildLinkingCase(s2, d2);
-    LinkPair(s1, d1);
-    // The model's own linking, table by table, then the constraints by content.
-    s2.ResolveRelations();
-    d2.ResolveRelations();
-    Tovimar_Database::LinkObjects(s2->Tables, d2->Tables);
-    for (const TablePtr& table : s2->Tables)
-        if (table->OtherObj()) LinkConstraintsByContent(*table);
+    // Second round: a permission whose key is no longer its name (its grantee changed after it
+    // was added, so that two Destination permissions have one name) takes the model's linking.
+    for (const bool staleKey : {false, true}) {
+        TestDb s1(Q("S"), Q("A")), d1(Q("D"), Q("A")), s2(Q("S"), Q("A")), d2(Q("D"), Q("A"));
+        BuildLinkingCase(s1, d1);
+        BuildLinkingCase(s2, d2);
+        if (staleKey)
+            for (TestDb* d : {&d1, &d2}) (*d)->Permissions[2]->Grantee = Q("public");
+        LinkPair(s1, d1);
+        // The model's own linking, table by table, then the constraints by content.
+        s2.ResolveRelations();
+        d2.ResolveRelations();
+        Tovimar_Database::LinkObjects(s2->Tables, d2->Tables);
+        for (const TablePtr& table : s2->Tables)
+            if (table->OtherObj()) LinkConstraintsByContent(*table);
+        Tovimar_Database::LinkObjects(s2->Permissions, d2->Permissions);
 
-    const QStringList links = Links(*s1, *d1);
-    EXPECT_EQ(links, Links(*s2, *d2));
-    EXPECT_TRUE(links.contains(Q("Items.FK__Items__OrderID__22222222 -> FK__Items__OrderID__BBBBBBBB")));
-    EXPECT_TRUE(links.contains(Q("Items.DF__Items__Qty__44444444 -> DF__Items__Qty__DDDDDDDD")));
-    EXPECT_TRUE(links.contains(Q("orders.Gone -> -")));
+        const QStringList links = Links(*s1, *d1);
+        EXPECT_EQ(links, Links(*s2, *d2));
+        EXPECT_TRUE(links.contains(Q("Items.FK__Items__OrderID__22222222 -> FK__Items__OrderID__BBBBBBBB")));
+        EXPECT_TRUE(links.contains(Q("Items.DF__Items__Qty__44444444 -> DF__Items__Qty__DDDDDDDD")));
+        EXPECT_TRUE(links.contains(Q("orders.Gone -> -")));
+        EXPECT_TRUE(links.contains(Q("Permissions.[dbo].[Orders].[Guest] -> [dbo].[orders].[guest]")));
+        EXPECT_EQ(links.contains(Q("Permissions.[dbo].[Items].[Clerks] -> -")), !staleKey);
+    }
 }

@@ -1,3 +1,4 @@
+#include "compare/generation_driver.h"
 #include "compare/script.h"
 #include "family_test_support.h"
 
@@ -81,6 +82,25 @@ TEST(SortScriptsTest, DeletesFirstInReverseThenTypesFromRoleToPermissionByKind) 
         "11 RECREATE Index ",   "12 CREATE Index ", "13 CREATE Permission "};
     EXPECT_EQ(order, expected);
     EXPECT_TRUE(SortScripts({}).empty());
+}
+
+// SortScripts finds each script's matches once; the order must be what the parts give, also for
+// texts in other cases, a script that two keys match and an empty place in the list.
+TEST(SortScriptsTest, OrderIsThatOfTheParts) {
+    ScriptList scripts = {Make("table", "create"), Make("Index", "Delete"), nullptr,          Make("Delete", "CHANGE"),
+                          Make("Check", "RENAME"), Make("Type", "change"),  Make("x", "CREATE"), Make("DEFAULT", "REDELETE"),
+                          Make("Index", "RECREATE"), Make("Role", "DELETE"), Make("Index", "create")};
+    const QStringList types = {Q("Permission"), Q("Trigger"), Q("Function"), Q("Procedure"), Q("View"),
+                               Q("FTI"),        Q("Relation"), Q("Index"),   Q("Check"),     Q("Default"),
+                               Q("Column"),     Q("Table"),    Q("Type"),    Q("Catalog"),   Q("Role")};
+    ScriptList expected = SortScripts_Part(scripts, Q("DELETE"), types, true);
+    for (qsizetype i = types.size() - 1; i >= 0; --i) {
+        const ScriptList part = SortScripts_Part(
+            scripts, types[i], {Q("RENAME"), Q("RECREATE"), Q("REDELETE"), Q("CREATE"), Q("CHANGE")}, false);
+        expected.insert(expected.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(SortScripts(scripts), expected);
+    EXPECT_EQ(expected.size(), 8u);
 }
 
 TEST(TagTest, TagsPlaceTableContentsUnderTheirTable) {

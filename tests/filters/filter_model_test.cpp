@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // The verdict and what came with it, for one question.
@@ -315,6 +317,31 @@ TEST(FilterElementTest, MatchCompletesOrCutsThePatternToTheNameParts) {
     element.Init(1, 1, QString(), QStringLiteral("Tab"), 0, QString());
     element.Checked = true;
     EXPECT_FALSE(element.Match(QStringLiteral("ta"), QStringLiteral("[dbo].[x]"), 2));
+}
+
+// Init splits each element's patterns once; Match must give what matching the pattern built from
+// SelectionParts gives, and follow SelectionParts when they are changed without Init.
+TEST(FilterElementTest, MatchAgreesWithThePatternBuiltFromTheParts) {
+    const QStringList names = {QStringLiteral("[dbo]"), QStringLiteral("[dbo].[Orders]"), QStringLiteral("[DBO].[x%y]"),
+                               QStringLiteral("[dbo].[Orders].[trAudit]"), QStringLiteral("[sales].[Order]"),
+                               QStringLiteral("[a.b].[c]")};
+    const char* patterns[] = {"%", "dbo.Order%", "[a.b].%", "%.%.tr%", "dbo", "x%y", "%.[x%]"};
+    for (const char* text : patterns) {
+        Tovimar_FilterElement element;
+        element.Init(1, FilterOpInclude, QString::fromUtf8(text), QStringLiteral("Tab Trig"), 0, QString());
+        element.Checked = true;
+        for (int round = 0; round < 2; ++round) {
+            for (const QString& name : names)
+                for (int parts = 0; parts <= 4; ++parts) {
+                    const qsizetype used = std::min<qsizetype>(std::max(parts, 1), element.SelectionParts.size());
+                    QString pattern = element.SelectionParts.mid(0, used).join(QLatin1Char('.'));
+                    if (used < parts) pattern += QStringLiteral(".%");
+                    EXPECT_EQ(element.Match(QStringLiteral("ta"), name, parts), LikeMatch(name, pattern))
+                        << text << " round " << round << ' ' << name.toStdString() << ' ' << parts;
+                }
+            element.SelectionParts.last() = QStringLiteral("[O%]");  // changed without Init
+        }
+    }
 }
 
 TEST_F(FilterModelTest, CreateSchemaCacheIsOffWhenAnActiveElementSaysSo) {

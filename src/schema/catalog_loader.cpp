@@ -1,5 +1,6 @@
 #include "schema/catalog_loader.h"
 
+#include "platform/cleanup_guard.h"
 #include "platform/db/db_connection.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
@@ -160,15 +161,20 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
         throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
 
     CatalogLoader loader(db, progress);
+    // What was queued and not taken (the load was cancelled or failed) is dropped.
+    const std::shared_ptr<DbConnection> connection = db.Connection;
+    CleanupGuard dropQueued([&connection] { connection->DropQueuedQueries(); });
     const bool completed = [&] {
         if (loader.LoadVersion()) return true;  // the snapshot was still current
         if (!loader.LoadFileGroups()) return false;
+        loader.QueueDefinitionQueries();
         if (!loader.LoadTables()) return false;
         if (!definitionObjectsOnly && !db.CreateCache && !loader.LoadRelations(true)) return false;
         if (!loader.LoadViews() || !loader.LoadProcedures() || !loader.LoadFunctions() || !loader.LoadRoles() ||
             !loader.LoadTriggers())
             return false;
         if (definitionObjectsOnly) return true;
+        loader.QueueDetailQueries();
         return loader.LoadTypes() && loader.LoadBoundObjects() && loader.LoadColumns() && loader.LoadFormulas() && loader.LoadIndexes() && loader.LoadCatalogs() &&
                loader.LoadFullTextIndexes() && loader.LoadDefaults() && loader.LoadChecks() &&
                loader.LoadPermissions() && loader.LoadRelations(false);
@@ -189,6 +195,31 @@ DbConnection& CatalogLoader::Connection() const {
 }
 
 bool CatalogLoader::Show(const QString& kind, const QString& fullName) { return !progress_.ShowObjectLoad(kind, fullName); }
+
+void CatalogLoader::QueueDefinitionQueries() {
+    DbConnection& connection = Connection();
+    connection.QueueQuery(Q::Tables(db_.DefaultFileGroupID));
+    if (!db_.CreateCache) {
+        connection.QueueQuery(Q::ViewNames());
+        connection.QueueQuery(Q::ProcedureNames());
+        connection.QueueQuery(Q::FunctionNames());
+    }
+    connection.QueueQuery(Q::Roles());
+    if (!db_.CreateCache) connection.QueueQuery(Q::TriggerNames());
+}
+
+void CatalogLoader::QueueDetailQueries() {
+    // The full-text columns are asked for only when the server answers for the full-text tables,
+    // and each table's full-text properties only for the tables it names: those run when asked.
+    DbConnection& connection = Connection();
+    const QString& tables = db_.TableExcludeIDs;
+    for (const QString& sql :
+         {Q::UserTypes(), Q::BoundObjects(), Q::BoundObjectBindings(false), Q::BoundObjectBindings(true),
+          Q::Columns(db_.SrvVer >= 80, tables, db_.ViewExcludeIDs), Q::Formulas(tables), Q::Indexes(tables),
+          Q::FullTextCatalogs(), Q::FullTextTables(), Q::Defaults(tables), Q::Checks(tables),
+          Q::Permissions(), Q::RelationsSecondPass(tables)})
+        connection.QueueQuery(sql);
+}
 
 TablePtr CatalogLoader::FindTable(const QString& owner, const QString& name) const {
     return db_.Tables.Item(QuoteName(owner, name));

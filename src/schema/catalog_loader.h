@@ -65,6 +65,13 @@ public:
     bool LoadChecks();
     bool LoadPermissions();
 
+    // Hand the connection the queries the steps will send, as soon as their texts are known, so
+    // that it can run them while the rows of earlier ones are read (DbConnection::QueueQuery):
+    // those of LoadTables to LoadTriggers once the default file group is read, and those of the
+    // steps after LoadTriggers once the exclusion lists are complete.
+    void QueueDefinitionQueries();
+    void QueueDetailQueries();
+
 private:
     DbConnection& Connection() const;
     // Runs the pre-query and returns the comma-separated ids of the rows the filter rejects.

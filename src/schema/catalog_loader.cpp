@@ -1,6 +1,5 @@
 #include "schema/catalog_loader.h"
 
-#include "platform/cleanup_guard.h"
 #include "platform/db/db_connection.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
@@ -161,20 +160,15 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
         throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
 
     CatalogLoader loader(db, progress);
-    // What was queued and not taken (the load was cancelled or failed) is dropped.
-    const std::shared_ptr<DbConnection> connection = db.Connection;
-    CleanupGuard dropQueued([&connection] { connection->DropQueuedQueries(); });
     const bool completed = [&] {
         if (loader.LoadVersion()) return true;  // the snapshot was still current
         if (!loader.LoadFileGroups()) return false;
-        loader.QueueDefinitionQueries();
         if (!loader.LoadTables()) return false;
         if (!definitionObjectsOnly && !db.CreateCache && !loader.LoadRelations(true)) return false;
         if (!loader.LoadViews() || !loader.LoadProcedures() || !loader.LoadFunctions() || !loader.LoadRoles() ||
             !loader.LoadTriggers())
             return false;
         if (definitionObjectsOnly) return true;
-        loader.QueueDetailQueries();
         return loader.LoadTypes() && loader.LoadBoundObjects() && loader.LoadColumns() && loader.LoadFormulas() && loader.LoadIndexes() && loader.LoadCatalogs() &&
                loader.LoadFullTextIndexes() && loader.LoadDefaults() && loader.LoadChecks() &&
                loader.LoadPermissions() && loader.LoadRelations(false);
@@ -189,6 +183,10 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
 
 CatalogLoader::CatalogLoader(Tovimar_Database& db, Progress& progress) : db_(db), progress_(progress) {}
 
+CatalogLoader::~CatalogLoader() {
+    if (queuedOn_) queuedOn_->DropQueuedQueries();
+}
+
 DbConnection& CatalogLoader::Connection() const {
     if (!db_.Connection) throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
     return *db_.Connection;
@@ -196,29 +194,14 @@ DbConnection& CatalogLoader::Connection() const {
 
 bool CatalogLoader::Show(const QString& kind, const QString& fullName) { return !progress_.ShowObjectLoad(kind, fullName); }
 
-void CatalogLoader::QueueDefinitionQueries() {
-    DbConnection& connection = Connection();
-    connection.QueueQuery(Q::Tables(db_.DefaultFileGroupID));
-    if (!db_.CreateCache) {
-        connection.QueueQuery(Q::ViewNames());
-        connection.QueueQuery(Q::ProcedureNames());
-        connection.QueueQuery(Q::FunctionNames());
-    }
-    connection.QueueQuery(Q::Roles());
-    if (!db_.CreateCache) connection.QueueQuery(Q::TriggerNames());
-}
-
-void CatalogLoader::QueueDetailQueries() {
+void CatalogLoader::QueueQueriesAfterColumns() {
     // The full-text columns are asked for only when the server answers for the full-text tables,
     // and each table's full-text properties only for the tables it names: those run when asked.
-    DbConnection& connection = Connection();
+    queuedOn_ = db_.Connection;
     const QString& tables = db_.TableExcludeIDs;
-    for (const QString& sql :
-         {Q::UserTypes(), Q::BoundObjects(), Q::BoundObjectBindings(false), Q::BoundObjectBindings(true),
-          Q::Columns(db_.SrvVer >= 80, tables, db_.ViewExcludeIDs), Q::Formulas(tables), Q::Indexes(tables),
-          Q::FullTextCatalogs(), Q::FullTextTables(), Q::Defaults(tables), Q::Checks(tables),
-          Q::Permissions(), Q::RelationsSecondPass(tables)})
-        connection.QueueQuery(sql);
+    for (const QString& sql : {Q::Formulas(tables), Q::Indexes(tables), Q::FullTextCatalogs(), Q::FullTextTables(),
+                               Q::Defaults(tables), Q::Checks(tables), Q::Permissions(), Q::RelationsSecondPass(tables)})
+        queuedOn_->QueueQuery(sql);
 }
 
 TablePtr CatalogLoader::FindTable(const QString& owner, const QString& name) const {
@@ -539,6 +522,9 @@ bool CatalogLoader::LoadTriggers() {
 
 bool CatalogLoader::LoadColumns() {
     auto rows = Connection().RunQuery(Q::Columns(db_.SrvVer >= 80, db_.TableExcludeIDs, db_.ViewExcludeIDs));
+    // The columns are the largest result of a load: while they are read, the server answers the
+    // queries of the steps that follow.
+    QueueQueriesAfterColumns();
     const Column name(*rows, "Name"), colId(*rows, "ColID"), length(*rows, "Length"), precision(*rows, "prec"),
         scale(*rows, "Scale"), collation(*rows, "Collation"), nullable(*rows, "isnullable"), dataType(*rows, "datentyp"),
         identity(*rows, "IsIdentity"), seed(*rows, "id_start"), increment(*rows, "id_schritt"),

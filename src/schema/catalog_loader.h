@@ -43,6 +43,10 @@ bool ExecuteSQL(Tovimar_Database& db, const QString& sql, Progress* progress = n
 class CatalogLoader {
 public:
     CatalogLoader(Tovimar_Database& db, Progress& progress);
+    // Drops what the steps queued and did not take (the load was cancelled or failed).
+    ~CatalogLoader();
+    CatalogLoader(const CatalogLoader&) = delete;
+    CatalogLoader& operator=(const CatalogLoader&) = delete;
 
     // Compatibility levels and fingerprint; true when the schema came from the snapshot.
     bool LoadVersion();
@@ -65,20 +69,17 @@ public:
     bool LoadChecks();
     bool LoadPermissions();
 
-    // Hand the connection the queries the steps will send, as soon as their texts are known, so
-    // that it can run them while the rows of earlier ones are read (DbConnection::QueueQuery):
-    // those of LoadTables to LoadTriggers once the default file group is read, and those of the
-    // steps after LoadTriggers once the exclusion lists are complete.
-    void QueueDefinitionQueries();
-    void QueueDetailQueries();
-
 private:
     DbConnection& Connection() const;
     // Runs the pre-query and returns the comma-separated ids of the rows the filter rejects.
     QString ExcludedIDs(const QString& preQuery, const QString& typeCode, bool triggers);
     TablePtr FindTable(const QString& owner, const QString& name) const;
     bool Show(const QString& kind, const QString& fullName);
+    // Hands the connection the queries of the steps after LoadColumns, so that it can run them
+    // while the columns are read (DbConnection::QueueQuery).
+    void QueueQueriesAfterColumns();
 
     Tovimar_Database& db_;
     Progress& progress_;
+    std::shared_ptr<DbConnection> queuedOn_;  // the connection queries were queued on
 };

@@ -148,9 +148,9 @@ TEST(CatalogLoad, FilterSetsDriveTheExclusionLists) {
     EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->Fields.Count(), 4);
 }
 
-// The loader queues its queries so that the server answers the next ones while it reads the rows
-// of the last: the model is the one the queries asked one by one give, and no query is sent
-// twice or in vain (the shop's full-text tables ask for each table's properties in between).
+// The loader queues the queries that follow the columns, so that the server answers them while it
+// reads the columns: the model is the one the queries asked one by one give, and no query is sent
+// twice or in vain (the shop's full-text table asks for its properties in between).
 TEST(CatalogLoad, QueriesRunAheadGiveTheModelOfQueriesAskedOneByOne) {
     class OneByOne : public RecordingSimConnection {
     public:

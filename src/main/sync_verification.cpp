@@ -138,17 +138,20 @@ VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, 
     VerificationReport report;
     report.LogFile = logFile;
     // The server counts the rows while the scripts are generated; an error of the counts comes
-    // first, as when they were taken before.
+    // first, as when they were taken before. A Source with a connection may be asked for its rows
+    // (data copies) meanwhile: then the counts are taken first, so that no two sessions of one
+    // simulated server run at once.
     std::vector<TableRowCount> before;
     {
         RowCounts counting(dest);
+        if (source.Connection) before = counting.Take();
         try {
             report.Scripts = GenerateComparison(source, dest, options, progress);
         } catch (...) {
             counting.Take();
             throw;
         }
-        before = counting.Take();
+        if (!source.Connection) before = counting.Take();
     }
     report.Impossible = FindImpossibleChanges(report.Scripts, dest, options.IgnoreDataLoss);
     if (!report.Impossible.empty()) return report;

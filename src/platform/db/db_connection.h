@@ -114,11 +114,12 @@ private:
     size_t row_ = 0;
 };
 
-// One open connection. RunQuery and ExecuteSQL run on the caller's thread; ExecuteAsync runs
-// the batch on the connection's worker thread, the caller polls IsExecuting and may Cancel, and
-// FinishExecute collects the outcome. One statement at a time. The worker is started by the
-// first ExecuteAsync and serves every later one until the connection ends: an execution runs
-// tens of thousands of statements, and a thread per statement cost more than most of them.
+// One open connection. RunQuery and ExecuteSQL run on the caller's thread (a query queued with
+// QueueQuery on the worker); ExecuteAsync runs the batch on the connection's worker thread, the
+// caller polls IsExecuting and may Cancel, and FinishExecute collects the outcome. One statement
+// at a time. The worker is started by the first ExecuteAsync (or QueueQuery) and serves every
+// later one until the connection ends: an execution runs tens of thousands of statements, and a
+// thread per statement cost more than most of them.
 class DbConnection {
 public:
     DbConnection() = default;

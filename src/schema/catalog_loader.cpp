@@ -183,12 +183,26 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
 
 CatalogLoader::CatalogLoader(Tovimar_Database& db, Progress& progress) : db_(db), progress_(progress) {}
 
+CatalogLoader::~CatalogLoader() {
+    if (queuedOn_) queuedOn_->DropQueuedQueries();
+}
+
 DbConnection& CatalogLoader::Connection() const {
     if (!db_.Connection) throw TovimarException(3709, kSource, QStringLiteral("The database is not connected."));
     return *db_.Connection;
 }
 
 bool CatalogLoader::Show(const QString& kind, const QString& fullName) { return !progress_.ShowObjectLoad(kind, fullName); }
+
+void CatalogLoader::QueueQueriesAfterColumns() {
+    // The full-text columns are asked for only when the server answers for the full-text tables,
+    // and each table's full-text properties only for the tables it names: those run when asked.
+    queuedOn_ = db_.Connection;
+    const QString& tables = db_.TableExcludeIDs;
+    for (const QString& sql : {Q::Formulas(tables), Q::Indexes(tables), Q::FullTextCatalogs(), Q::FullTextTables(),
+                               Q::Defaults(tables), Q::Checks(tables), Q::Permissions(), Q::RelationsSecondPass(tables)})
+        queuedOn_->QueueQuery(sql);
+}
 
 TablePtr CatalogLoader::FindTable(const QString& owner, const QString& name) const {
     return db_.Tables.Item(QuoteName(owner, name));
@@ -508,6 +522,9 @@ bool CatalogLoader::LoadTriggers() {
 
 bool CatalogLoader::LoadColumns() {
     auto rows = Connection().RunQuery(Q::Columns(db_.SrvVer >= 80, db_.TableExcludeIDs, db_.ViewExcludeIDs));
+    // The columns are the largest result of a load: while they are read, the server answers the
+    // queries of the steps that follow.
+    QueueQueriesAfterColumns();
     const Column name(*rows, "Name"), colId(*rows, "ColID"), length(*rows, "Length"), precision(*rows, "prec"),
         scale(*rows, "Scale"), collation(*rows, "Collation"), nullable(*rows, "isnullable"), dataType(*rows, "datentyp"),
         identity(*rows, "IsIdentity"), seed(*rows, "id_start"), increment(*rows, "id_schritt"),

@@ -43,6 +43,10 @@ bool ExecuteSQL(Tovimar_Database& db, const QString& sql, Progress* progress = n
 class CatalogLoader {
 public:
     CatalogLoader(Tovimar_Database& db, Progress& progress);
+    // Drops what the steps queued and did not take (the load was cancelled or failed).
+    ~CatalogLoader();
+    CatalogLoader(const CatalogLoader&) = delete;
+    CatalogLoader& operator=(const CatalogLoader&) = delete;
 
     // Compatibility levels and fingerprint; true when the schema came from the snapshot.
     bool LoadVersion();
@@ -71,7 +75,11 @@ private:
     QString ExcludedIDs(const QString& preQuery, const QString& typeCode, bool triggers);
     TablePtr FindTable(const QString& owner, const QString& name) const;
     bool Show(const QString& kind, const QString& fullName);
+    // Hands the connection the queries of the steps after LoadColumns, so that it can run them
+    // while the columns are read (DbConnection::QueueQuery).
+    void QueueQueriesAfterColumns();
 
     Tovimar_Database& db_;
     Progress& progress_;
+    std::shared_ptr<DbConnection> queuedOn_;  // the connection queries were queued on
 };

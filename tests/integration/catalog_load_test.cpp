@@ -148,6 +148,34 @@ TEST(CatalogLoad, FilterSetsDriveTheExclusionLists) {
     EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->Fields.Count(), 4);
 }
 
+// The loader queues the queries that follow the columns, so that the server answers them while it
+// reads the columns: the model is the one the queries asked one by one give, and no query is sent
+// twice or in vain (the shop's full-text table asks for its properties in between).
+TEST(CatalogLoad, QueriesRunAheadGiveTheModelOfQueriesAskedOneByOne) {
+    class OneByOne : public RecordingSimConnection {
+    public:
+        using RecordingSimConnection::RecordingSimConnection;
+
+    protected:
+        bool RunsQueriesAhead() const override { return false; }
+    };
+    auto server = ServerWith(Scenario("shop.sql"));
+    Tovimar_Database ahead, oneByOne;
+    auto aheadConnection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
+    auto oneByOneConnection = std::make_shared<OneByOne>(server, QStringLiteral("shop"));
+    LoadDatabase(ahead, aheadConnection);
+    LoadDatabase(oneByOne, oneByOneConnection);
+    RecordingProgress progress;
+    ASSERT_TRUE(LoadDBObjects(ahead, progress));
+    ASSERT_TRUE(LoadDBObjects(oneByOne, progress));
+    EXPECT_EQ(SchemaFileText(ahead), SchemaFileText(oneByOne));
+    QStringList sent = aheadConnection->Sent, expected = oneByOneConnection->Sent;
+    sent.sort();
+    expected.sort();
+    EXPECT_EQ(sent, expected);
+    EXPECT_TRUE(expected.contains(CatalogQueries::FullTextTableProperties(TableOf(oneByOne, "[dbo].[Customers]")->ObjectID)));
+}
+
 class CatalogLoadCache : public ::testing::Test {
 protected:
     void SetUp() override {

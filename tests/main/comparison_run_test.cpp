@@ -2,6 +2,9 @@
 // simulated server, and the verification of a sync.
 #include "main/comparison_run.h"
 #include "main/sim_database.h"
+#include "main/sync_verification.h"
+#include "platform/db/db_connection.h"
+#include "platform/tovimar_exception.h"
 #include "platform/progress.h"
 #include "schema/snapshot_file.h"
 #include "support/qt_print.h"
@@ -123,6 +126,43 @@ TEST(SyncVerification, DroppedTablesAndColumnsCountAsLost) {
     EXPECT_EQ(dropped.DroppedColumns[0].ValuesBefore, 1);
     EXPECT_EQ(dropped.DroppedColumns[0].ValuesAfter, 0);
     EXPECT_TRUE(dropped.LostRows());
+}
+
+// The counts are asked in one batch; when it fails, each table is asked on its own, so that the
+// error is the one the first failing table's own query gives.
+TEST(SyncVerification, RowCountsOfOneBatchAgreeWithOneQueryPerTable) {
+    QTemporaryDir dir;
+    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n",
+                                     "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\nCREATE TABLE dbo.[B]]x] (ID int NOT NULL)\nGO\n"
+                                     "INSERT INTO dbo.A VALUES (1)\nINSERT INTO dbo.A VALUES (2)\nGO\n");
+    Tovimar_Database& dest = *pair.Dest;
+    const std::vector<TableRowCount> counts = CountRows(dest);
+    ASSERT_EQ(counts.size(), 2u);
+    EXPECT_EQ(counts[0].Table, QStringLiteral("[dbo].[A]"));
+    EXPECT_EQ(counts[0].Rows, 2);
+    EXPECT_EQ(counts[1].Table, QStringLiteral("[dbo].[B]]x]"));
+    EXPECT_EQ(counts[1].Rows, 0);
+
+    auto gone = std::make_shared<Tovimar_Table>();
+    gone->Owner = QStringLiteral("dbo");
+    gone->Name = QStringLiteral("Gone");
+    dest.Tables.Add(gone, gone->FullName());  // in the model only
+    long number = 0;
+    QString description;
+    try {
+        dest.Connection->RunQuery(QStringLiteral("SELECT COUNT(*) AS RowTotal FROM [dbo].[Gone]"));
+    } catch (const TovimarException& e) {
+        number = e.Number;
+        description = e.Description;
+    }
+    ASSERT_NE(number, 0);
+    try {
+        CountRows(dest);
+        ADD_FAILURE() << "no error";
+    } catch (const TovimarException& e) {
+        EXPECT_EQ(e.Number, number);
+        EXPECT_EQ(e.Description, description);
+    }
 }
 
 TEST(SyncVerification, RowsReplacedByFewerSourceRowsAreLost) {

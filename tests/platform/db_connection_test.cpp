@@ -257,3 +257,89 @@ TEST(DbConnectionAsync, ACancelBeforeTheBatchStartsStopsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A connection that runs queued queries ahead: a batch answers with its own text, one starting
+// with FAIL fails with 208, BLOCK runs until it is cancelled.
+class AheadConnection : public DbConnection {
+public:
+    ~AheadConnection() override { JoinWorker(); }
+    QString ServerName() const override { return QStringLiteral("S"); }
+    QString DatabaseName() const override { return QStringLiteral("D"); }
+    QStringList Ran() {
+        std::lock_guard<std::mutex> lock(ranMutex_);
+        return ran_;
+    }
+
+protected:
+    bool RunsQueriesAhead() const override { return true; }
+    DbBatchOutcome RunBatch(const QString& sql) override {
+        {
+            std::lock_guard<std::mutex> lock(ranMutex_);
+            ran_.append(sql);
+        }
+        DbBatchOutcome outcome;
+        if (sql == QLatin1String("BLOCK")) {
+            while (!cancel_.load()) std::this_thread::yield();
+            outcome.Cancelled = true;
+        } else if (sql.startsWith(QLatin1String("FAIL"))) {
+            outcome.Failed = true;
+            outcome.Errors.append(DbError{208, QStringLiteral("Invalid object name '%1'.").arg(sql), false});
+        } else {
+            DbResultSet rs;
+            rs.Columns = {{QStringLiteral("sql"), AdoType::VarChar}};
+            rs.Rows = {{DbValue::FromString(sql)}};
+            outcome.ResultSets.push_back(std::move(rs));
+        }
+        return outcome;
+    }
+    void CancelRunning() override { cancel_ = true; }
+    void PrepareRun() override { cancel_ = false; }
+
+private:
+    std::atomic<bool> cancel_{false};
+    std::mutex ranMutex_;
+    QStringList ran_;
+};
+
+QString Answer(DbConnection& connection, const char* sql) {
+    return connection.RunQuery(QLatin1String(sql))->Value(QStringLiteral("sql")).ToString();
+}
+
+// Queued queries answer, asked in any order, as each asked on its own: rows, error and message
+// list; each runs once. A statement drops what is queued, and so does the end of the connection.
+TEST(DbConnectionQueue, QueuedQueriesAnswerAsQueriesAskedOneByOne) {
+    AheadConnection connection;
+    for (const char* sql : {"A", "FAIL B", "C"}) connection.QueueQuery(QLatin1String(sql));
+    EXPECT_EQ(Answer(connection, "C"), QStringLiteral("C"));
+    EXPECT_EQ(Answer(connection, "D"), QStringLiteral("D"));  // not queued
+    try {
+        connection.RunQuery(QStringLiteral("FAIL B"));
+        ADD_FAILURE() << "no error";
+    } catch (const TovimarException& e) {
+        EXPECT_EQ(e.Number, 208);
+        EXPECT_EQ(e.Description, QStringLiteral("Invalid object name 'FAIL B'."));
+    }
+    EXPECT_EQ(connection.Errors().size(), 1);
+    EXPECT_EQ(Answer(connection, "A"), QStringLiteral("A"));
+    EXPECT_TRUE(connection.Errors().isEmpty());
+    QStringList ran = connection.Ran();
+    ran.sort();
+    EXPECT_EQ(ran, (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("FAIL B")}));
+
+    connection.QueueQuery(QStringLiteral("BLOCK"));
+    connection.QueueQuery(QStringLiteral("E"));
+    EXPECT_TRUE(connection.ExecuteSQL(QStringLiteral("F")));  // cancels BLOCK, drops E
+    EXPECT_EQ(Answer(connection, "E"), QStringLiteral("E"));
+    ran = connection.Ran();
+    EXPECT_EQ(ran.count(QStringLiteral("E")), 1);
+    EXPECT_EQ(ran.mid(ran.size() - 2), (QStringList{QStringLiteral("F"), QStringLiteral("E")}));
+
+    auto ending = std::make_unique<AheadConnection>();
+    ending->QueueQuery(QStringLiteral("BLOCK"));
+    while (ending->Ran().isEmpty()) std::this_thread::yield();
+    ending.reset();  // must cancel and join, not hang
+}
+
+}  // namespace

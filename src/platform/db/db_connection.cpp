@@ -2,6 +2,9 @@
 
 #include "platform/tovimar_exception.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 const QString kCursorSource = QStringLiteral("DbCursor");
 const QString kConnectionSource = QStringLiteral("DbConnection");
@@ -99,6 +102,7 @@ void DbConnection::StopWorker() {
 }
 
 void DbConnection::JoinWorker() {
+    DropQueuedQueries();
     if (executing_.load()) {
         try {
             Cancel();
@@ -109,25 +113,64 @@ void DbConnection::JoinWorker() {
     executing_ = false;
 }
 
-// The worker: runs each batch handed over until it is told to stop. A batch handed over before
-// the stop still runs (cancelled, when Cancel came first), so that its caller gets an outcome.
+// The worker: runs each batch handed over, and the queued queries, until it is told to stop. A
+// batch handed over before the stop still runs (cancelled, when Cancel came first), so that its
+// caller gets an outcome.
 void DbConnection::WorkerLoop() {
     std::unique_lock<std::mutex> lock(runMutex_);
     for (;;) {
-        batchReady_.wait(lock, [this] { return batchPending_ || stopWorker_; });
-        if (!batchPending_) return;
-        batchPending_ = false;
-        const QString sql = std::move(pendingSql_);
-        pendingSql_.clear();
-        const bool cancelled = cancelBeforeStart_;
-        if (!cancelled) {
-            PrepareRun();
-            phase_ = RunPhase::Running;
+        QueuedQuery* query = nullptr;
+        batchReady_.wait(lock, [&] { return batchPending_ || stopWorker_ || (query = NextQueued()) != nullptr; });
+        if (batchPending_) {
+            batchPending_ = false;
+            const QString sql = std::move(pendingSql_);
+            pendingSql_.clear();
+            const bool cancelled = cancelBeforeStart_;
+            if (!cancelled) {
+                PrepareRun();
+                phase_ = RunPhase::Running;
+            }
+            lock.unlock();
+            RunHandedOver(sql, cancelled);
+            lock.lock();
+            continue;
         }
+        if (stopWorker_) return;
+        query->Now = QueuedQuery::State::Running;
+        PrepareRun();
+        phase_ = RunPhase::Running;
+        const QString sql = query->Sql;
         lock.unlock();
-        RunHandedOver(sql, cancelled);
+        DbBatchOutcome outcome;
+        std::exception_ptr error;
+        try {
+            outcome = RunBatch(sql);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        query->Outcome = std::move(outcome);
+        query->Error = error;
+        query->Now = QueuedQuery::State::Done;
+        phase_ = RunPhase::Idle;
+        lock.unlock();
+        finished_.notify_all();
         lock.lock();
     }
+}
+
+DbConnection::QueuedQuery* DbConnection::NextQueued() {
+    QueuedQuery* first = nullptr;
+    for (QueuedQuery& query : queued_) {
+        if (query.Now != QueuedQuery::State::Waiting) continue;
+        if (query.Wanted) return &query;
+        if (!first) first = &query;
+    }
+    return first;
+}
+
+void DbConnection::StartWorker() {
+    if (!worker_.joinable()) worker_ = std::thread([this] { WorkerLoop(); });
 }
 
 void DbConnection::RunHandedOver(const QString& sql, bool cancelled) {
@@ -180,16 +223,21 @@ DbBatchOutcome DbConnection::RunAndRecord(const QString& sql) {
     return outcome;
 }
 
-DbBatchOutcome DbConnection::Execute(const QString& sql) { return RunAndRecord(sql); }
+DbBatchOutcome DbConnection::Execute(const QString& sql) {
+    DropQueuedQueries();
+    return RunAndRecord(sql);
+}
 
 std::unique_ptr<DbCursor> DbConnection::RunQuery(const QString& sql) {
-    DbBatchOutcome outcome = RunAndRecord(sql);
+    DbBatchOutcome outcome;
+    if (!TakeQueued(sql, outcome)) outcome = RunAndRecord(sql);
     if (outcome.Failed || outcome.Cancelled) ThrowFailure(outcome, QStringLiteral("RunQuery"));
     if (outcome.ResultSets.empty()) return std::make_unique<DbCursor>();
     return std::make_unique<DbCursor>(std::move(outcome.ResultSets.front()));
 }
 
 bool DbConnection::ExecuteSQL(const QString& sql) {
+    DropQueuedQueries();
     DbBatchOutcome outcome = RunAndRecord(sql);
     if (outcome.Failed || outcome.Cancelled) ThrowFailure(outcome, QStringLiteral("ExecuteSQL"));
     return true;
@@ -199,6 +247,7 @@ void DbConnection::ExecuteAsync(const QString& sql) {
     if (executing_.load())
         throw TovimarException(3709, kConnectionSource,
                                QStringLiteral("The connection is still executing another statement."));
+    DropQueuedQueries();
     errors_.clear();
     {
         std::lock_guard<std::mutex> lock(runMutex_);
@@ -219,7 +268,7 @@ void DbConnection::ExecuteAsync(const QString& sql) {
         RunHandedOver(sql, false);
         return;
     }
-    if (!worker_.joinable()) worker_ = std::thread([this] { WorkerLoop(); });
+    StartWorker();
     batchReady_.notify_one();
 }
 
@@ -246,6 +295,63 @@ DbBatchOutcome DbConnection::FinishExecute() {
     }
     errors_ = asyncOutcome_.Errors;
     return std::move(asyncOutcome_);
+}
+
+void DbConnection::QueueQuery(const QString& sql) {
+    if (!RunsQueriesAhead() || executing_.load()) return;
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
+        queued_.emplace_back();
+        queued_.back().Sql = sql;
+    }
+    StartWorker();
+    batchReady_.notify_one();
+}
+
+bool DbConnection::TakeQueued(const QString& sql, DbBatchOutcome& outcome) {
+    std::unique_lock<std::mutex> lock(runMutex_);
+    if (queued_.empty()) return false;
+    auto query = std::find_if(queued_.begin(), queued_.end(), [&sql](const QueuedQuery& q) { return q.Sql == sql; });
+    if (query == queued_.end()) {
+        // Not queued: it runs here unless the worker is still busy with the queue, and then next.
+        if (std::all_of(queued_.begin(), queued_.end(),
+                        [](const QueuedQuery& q) { return q.Now == QueuedQuery::State::Done; }))
+            return false;
+        query = queued_.emplace(queued_.end());
+        query->Sql = sql;
+    }
+    query->Wanted = true;
+    batchReady_.notify_one();
+    finished_.wait(lock, [&query] { return query->Now == QueuedQuery::State::Done; });
+    outcome = std::move(query->Outcome);
+    const std::exception_ptr error = query->Error;
+    queued_.erase(query);
+    lock.unlock();
+    errors_.clear();
+    if (error) std::rethrow_exception(error);
+    errors_ = outcome.Errors;
+    return true;
+}
+
+void DbConnection::DropQueuedQueries() {
+    std::list<QueuedQuery> dropped;  // freed outside the mutex
+    std::unique_lock<std::mutex> lock(runMutex_);
+    if (queued_.empty()) return;
+    const auto running = [this] {
+        return std::any_of(queued_.begin(), queued_.end(),
+                           [](const QueuedQuery& q) { return q.Now == QueuedQuery::State::Running; });
+    };
+    for (auto it = queued_.begin(); it != queued_.end();) {
+        auto next = std::next(it);
+        if (it->Now == QueuedQuery::State::Waiting) dropped.splice(dropped.end(), queued_, it);
+        it = next;
+    }
+    if (running()) {
+        if (phase_ == RunPhase::Running) CancelRunning();
+        finished_.wait(lock, [&running] { return !running(); });
+    }
+    dropped.splice(dropped.end(), queued_);
+    lock.unlock();
 }
 
 QString ConnectionFailureMessage(const QString& serverName, const QString& databaseName, long number,

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -113,11 +114,12 @@ private:
     size_t row_ = 0;
 };
 
-// One open connection. RunQuery and ExecuteSQL run on the caller's thread; ExecuteAsync runs
-// the batch on the connection's worker thread, the caller polls IsExecuting and may Cancel, and
-// FinishExecute collects the outcome. One statement at a time. The worker is started by the
-// first ExecuteAsync and serves every later one until the connection ends: an execution runs
-// tens of thousands of statements, and a thread per statement cost more than most of them.
+// One open connection. RunQuery and ExecuteSQL run on the caller's thread (a query queued with
+// QueueQuery on the worker); ExecuteAsync runs the batch on the connection's worker thread, the
+// caller polls IsExecuting and may Cancel, and FinishExecute collects the outcome. One statement
+// at a time. The worker is started by the first ExecuteAsync (or QueueQuery) and serves every
+// later one until the connection ends: an execution runs tens of thousands of statements, and a
+// thread per statement cost more than most of them.
 class DbConnection {
 public:
     DbConnection() = default;
@@ -145,6 +147,19 @@ public:
     // Waits for the background batch and returns its outcome.
     DbBatchOutcome FinishExecute();
 
+    // Queries handed over before they are asked for. A reader that knows the queries it will send
+    // queues them; where the connection can run them beside its caller (RunsQueriesAhead), the
+    // worker runs them one after another while the caller reads the rows of earlier ones, and
+    // RunQuery of the same text takes what that run gave (its rows, or its error) instead of
+    // running it again. The query RunQuery waits for runs before the others. Only for queries that
+    // read, whose answer nothing the caller runs meanwhile can change: the server may see them
+    // before queries asked for earlier. Execute, ExecuteSQL and ExecuteAsync first drop whatever
+    // is queued, and so does the end of the connection. Elsewhere (ODBC) QueueQuery does nothing
+    // and each query runs when it is asked for.
+    void QueueQuery(const QString& sql);
+    // Drops the queued queries and what they gave; one that is running is cancelled and waited for.
+    void DropQueuedQueries();
+
     // The messages of the last statement, in server order.
     const QList<DbError>& Errors() const { return errors_; }
     void ClearErrors() { errors_.clear(); }
@@ -163,6 +178,9 @@ protected:
     // server keeps a cancel request that arrived after its last batch had ended drops it here,
     // so that it cannot stop the next statement (such as the rollback after a failure).
     virtual void PrepareRun() {}
+    // True when queued queries may run on the worker while the caller works: a server in this
+    // process, whose session may be driven from either thread in turn.
+    virtual bool RunsQueriesAhead() const { return false; }
     // Implementations call this in their destructor so that no worker outlives them: a running
     // batch is cancelled and waited for, and the worker ends.
     void JoinWorker();
@@ -174,7 +192,23 @@ protected:
     void SetRunsOnCaller(bool on) { runsOnCaller_ = on; }
 
 private:
+    // A query handed over with QueueQuery, and what its run gave.
+    struct QueuedQuery {
+        enum class State { Waiting, Running, Done };
+        QString Sql;
+        State Now = State::Waiting;
+        bool Wanted = false;  // RunQuery waits for it: it runs next
+        DbBatchOutcome Outcome;
+        std::exception_ptr Error;
+    };
+
     DbBatchOutcome RunAndRecord(const QString& sql);
+    // The outcome of sql from the queue (waiting for its run, which is moved to the front when it
+    // has not started); false when sql is not queued and nothing queued is waiting or running.
+    bool TakeQueued(const QString& sql, DbBatchOutcome& outcome);
+    // The queued query the worker runs next (under runMutex_), none when none waits.
+    QueuedQuery* NextQueued();
+    void StartWorker();
     // Runs a handed-over batch (outside runMutex_) and stores its outcome or error for
     // FinishExecute, waking whoever waits for it.
     void RunHandedOver(const QString& sql, bool cancelled);
@@ -200,6 +234,7 @@ private:
     QString pendingSql_;
     DbBatchOutcome asyncOutcome_;
     std::exception_ptr asyncError_;
+    std::list<QueuedQuery> queued_;  // in the order handed over; guarded by runMutex_
 };
 
 // The first error of an outcome that is not a notice (or the first message); a fallback entry

@@ -31,6 +31,9 @@ protected:
     DbBatchOutcome RunBatch(const QString& sql) override;
     void CancelRunning() override;
     void PrepareRun() override;
+    // The server is in this process and its session may be driven from either thread in turn:
+    // queued queries run on the worker while the caller reads the rows of earlier ones.
+    bool RunsQueriesAhead() const override { return true; }
 
 private:
     std::shared_ptr<sqlsim::Server> server_;

@@ -217,6 +217,9 @@ public:
 
     // Catalog helpers used by the functions (functions.cpp).
     const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
+    // The column of o named name (the first whose name shares name's characters, else the first
+    // equal to it ignoring case), remembered for the running statement.
+    const Column* ColumnByName(const Object& o, QStringView name);
     const Object* ObjectById(Database& db, int id);
 
     // While a query runs the catalog cannot change, so the current database and the object its
@@ -234,6 +237,8 @@ public:
         const Database* idDb = nullptr;
         int id = 0;
         const Object* byId = nullptr;
+        const Object* columnOf = nullptr;  // the object and column ColumnByName found last
+        const Column* column = nullptr;
         void Clear() {
             const int d = depth;
             *this = QueryLookups();

@@ -217,9 +217,6 @@ public:
 
     // Catalog helpers used by the functions (functions.cpp).
     const Object* ObjectByName(const QString& text, Database** dbOut = nullptr);
-    // The column of o named name (the first whose name shares name's characters, else the first
-    // equal to it ignoring case), remembered for the running statement.
-    const Column* ColumnByName(const Object& o, QStringView name);
     const Object* ObjectById(Database& db, int id);
 
     // While a query runs the catalog cannot change, so the current database and the object its
@@ -237,8 +234,6 @@ public:
         const Database* idDb = nullptr;
         int id = 0;
         const Object* byId = nullptr;
-        const Object* columnOf = nullptr;  // the object and column ColumnByName found last
-        const Column* column = nullptr;
         void Clear() {
             const int d = depth;
             *this = QueryLookups();

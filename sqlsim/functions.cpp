@@ -279,9 +279,9 @@ const Column* FindColumnByName(const Object& o, QStringView col) {
     return nullptr;
 }
 
-// c: the column of o named col (FindColumnByName), null for none.
-Value ColumnProperty(const Object& o, const Column* c, QStringView col, QStringView propIn) {
+Value ColumnProperty(const Object& o, QStringView col, QStringView propIn) {
     const PropertyName p(propIn);
+    const Column* c = FindColumnByName(o, col);
     if (!c) {
         // Parameters of procedures and functions.
         int colid = 0;
@@ -381,20 +381,6 @@ struct FunctionName {
     QString toLower() const { return text.toLower(); }
 };
 }  // namespace
-
-const Column* Executor::ColumnByName(const Object& o, QStringView name) {
-    // The catalog queries ask several properties of each column in turn, passing syscolumns.name:
-    // the text is then the column's own, and the column is the one found for the call before.
-    const Column* last = lookups_.column;
-    if (last && lookups_.columnOf == &o && last->name.constData() == name.data() && last->name.size() == name.size())
-        return last;
-    const Column* c = FindColumnByName(o, name);
-    if (lookups_.depth > 0) {
-        lookups_.columnOf = &o;
-        lookups_.column = c;
-    }
-    return c;
-}
 
 Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     const FunctionName f{e.name};
@@ -515,8 +501,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (!o) return NullInt();
         return ObjectProperty(db(), *o, text(prop, s1));
     }
-    const bool isColumnProperty = f == "COLUMNPROPERTY";
-    if (isColumnProperty || f == "INDEXPROPERTY") {
+    if (f == "COLUMNPROPERTY" || f == "INDEXPROPERTY") {
         need(3, 3);
         const Value& id = ref(0, t0);
         const Value& name = ref(1, t1);
@@ -524,9 +509,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         if (id.IsNull() || name.IsNull() || prop.IsNull()) return NullInt();
         const Object* o = ObjectById(db(), static_cast<int>(id.AsInt()));
         if (!o) return NullInt();
-        const QStringView nameText = text(name, s1);
-        if (!isColumnProperty) return IndexProperty(*o, nameText, text(prop, s2));
-        return ColumnProperty(*o, ColumnByName(*o, nameText), nameText, text(prop, s2));
+        return f == "COLUMNPROPERTY" ? ColumnProperty(*o, text(name, s1), text(prop, s2)) : IndexProperty(*o, text(name, s1), text(prop, s2));
     }
     if (f == "INDEXKEY_PROPERTY") {
         need(4, 4);

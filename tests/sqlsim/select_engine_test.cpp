@@ -188,32 +188,6 @@ TEST_F(Engine, PropertyFunctionsFollowEachRowsObjectAndTheLatestCatalog) {
     EXPECT_EQ(second, L({"91-1"}));  // property names in any case, but whole
 }
 
-// COLUMNPROPERTY on syscolumns.name (the column found for the call before is reused) answers as on
-// a copy of the name in another case (looked up afresh), also for the other table's column of that
-// name and when rows switch between tables whose columns share names.
-TEST_F(Engine, ColumnPropertyOnSyscolumnsNamesAnswersAsOnOtherNames) {
-    sqlsim::BatchResult r = session_->Execute(QStringLiteral(
-        "CREATE TABLE t1 (a int IDENTITY(1, 1) NOT NULL, b uniqueidentifier ROWGUIDCOL NULL)\n"
-        "CREATE TABLE t2 (b int IDENTITY(1, 1) NOT FOR REPLICATION NOT NULL, a uniqueidentifier ROWGUIDCOL NULL)\n"
-        "SELECT o.name + c.name, "
-        "STR(COLUMNPROPERTY(o.id, c.name, 'IsIdentity'), 1) + STR(COLUMNPROPERTY(o.id, c.name, 'IsIdNotForRepl'), 1) + "
-        "STR(COLUMNPROPERTY(o.id, c.name, 'IsRowGuidCol'), 1), STR(COLUMNPROPERTY(other.id, c.name, 'IsIdentity'), 1), "
-        "STR(COLUMNPROPERTY(o.id, UPPER(c.name), 'IsIdentity'), 1) + STR(COLUMNPROPERTY(o.id, UPPER(c.name), 'IsIdNotForRepl'), 1) + "
-        "STR(COLUMNPROPERTY(o.id, UPPER(c.name), 'IsRowGuidCol'), 1) + STR(COLUMNPROPERTY(other.id, UPPER(c.name), 'IsIdentity'), 1) "
-        "FROM sysobjects o INNER JOIN syscolumns c ON c.id = o.id "
-        "INNER JOIN sysobjects other ON other.name IN ('t1', 't2') AND other.name <> o.name "
-        "WHERE o.name IN ('t1', 't2') ORDER BY c.colid, o.name"));
-    ASSERT_EQ(Errors(r).toStdString(), std::string());
-    ASSERT_EQ(r.resultSets.size(), 1u);
-    std::vector<QString> rows;
-    for (const auto& row : r.resultSets[0].rows) {
-        const QString answers = row[1].AsString() + row[2].AsString();
-        EXPECT_EQ(answers, row[3].AsString()) << row[0].AsString().toStdString();
-        rows.push_back(row[0].AsString() + u' ' + answers);
-    }
-    EXPECT_EQ(rows, L({"t1a 1000", "t2b 1100", "t1b 0011", "t2a 0011"}));
-}
-
 TEST_F(Engine, ResultColumnsCarryTypes) {
     sqlsim::ResultSet rs = Query(*session_, QStringLiteral("SELECT id, name, price, name + 'x' AS c, COUNT(*) AS n FROM a, b GROUP BY id, name, price"));
     ASSERT_EQ(rs.columns.size(), 5u);

@@ -464,6 +464,16 @@ public:
         if (quoted) *quoted = QuoteName(name);
         return name;
     }
+    // Fields first to last as the one stretch of the file's text they were split from: there
+    // when the record had no escapes (its fields are then plain views of the text, one ";"
+    // apart) and has field last.
+    bool Span(qsizetype first, qsizetype last, QStringView& span) const {
+        if (!fields_.Owned.empty() || last >= fields_.size()) return false;
+        const QStringView from = fields_.Views[static_cast<size_t>(first)];
+        const QStringView to = fields_.Views[static_cast<size_t>(last)];
+        span = QStringView(from.data(), to.data() + to.size() - from.data());
+        return true;
+    }
     long Long(qsizetype n) const { return ReadLong(View(n)); }
     bool Flag(qsizetype n) const { return ReadFlag(View(n)); }
     quint8 Byte(qsizetype n) const { return ReadByte(View(n)); }
@@ -641,27 +651,51 @@ QString SchemaText(const Tovimar_Database& db) {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
+// The fields of a column record after its name and id (fields 4 to 18), read into column.
+void ReadFieldTail(const Record& r, Tovimar_Field& field) {
+    field.DataType = r.Shared(4);
+    field.CanBeNull = r.Flag(5);
+    field.DataSize = r.Long(6);
+    field.DataPrecision = r.Long(7);
+    field.DataDecimals = r.Long(8);
+    field.Identity = r.Flag(9);
+    field.IdentityNoRepl = r.Flag(10);
+    field.IdentitySeed = r.Long(11);
+    field.IdentityIncr = r.Long(12);
+    field.IsRowGUID = r.Flag(13);
+    field.Collation = r.Shared(14);
+    field.Formula = r.Text(15);
+    field.FTI_Field = r.Flag(16);
+    field.FTI_ImageTypeField = r.Shared(17);
+    field.FTI_Language = r.Long(18);
+}
+
+// The same members copied from a column read from the same text of those fields.
+void CopyFieldTail(const Tovimar_Field& from, Tovimar_Field& field) {
+    field.DataType = from.DataType;
+    field.CanBeNull = from.CanBeNull;
+    field.DataSize = from.DataSize;
+    field.DataPrecision = from.DataPrecision;
+    field.DataDecimals = from.DataDecimals;
+    field.Identity = from.Identity;
+    field.IdentityNoRepl = from.IdentityNoRepl;
+    field.IdentitySeed = from.IdentitySeed;
+    field.IdentityIncr = from.IdentityIncr;
+    field.IsRowGUID = from.IsRowGUID;
+    field.Collation = from.Collation;
+    field.Formula = from.Formula;
+    field.FTI_Field = from.FTI_Field;
+    field.FTI_ImageTypeField = from.FTI_ImageTypeField;
+    field.FTI_Language = from.FTI_Language;
+}
+
 // A column from the fields of a column record; its Parent is set. key, when given, receives the
 // column's key in its parent (its FullName without the table).
 FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = nullptr) {
     auto field = std::make_shared<Tovimar_Field>();
     field->Name = r.SharedName(2, key);
     field->ColID = ReadInteger(r.View(3));
-    field->DataType = r.Shared(4);
-    field->CanBeNull = r.Flag(5);
-    field->DataSize = r.Long(6);
-    field->DataPrecision = r.Long(7);
-    field->DataDecimals = r.Long(8);
-    field->Identity = r.Flag(9);
-    field->IdentityNoRepl = r.Flag(10);
-    field->IdentitySeed = r.Long(11);
-    field->IdentityIncr = r.Long(12);
-    field->IsRowGUID = r.Flag(13);
-    field->Collation = r.Shared(14);
-    field->Formula = r.Text(15);
-    field->FTI_Field = r.Flag(16);
-    field->FTI_ImageTypeField = r.Shared(17);
-    field->FTI_Language = r.Long(18);
+    ReadFieldTail(r, *field);
     field->Parent = &parent;
     return field;
 }
@@ -711,7 +745,7 @@ public:
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             QString key;
-            FieldPtr field = ReadField(r, *table, &key);
+            FieldPtr field = ReadColumn(r, *table, &key);
             table->AddField(field, key);
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
@@ -783,7 +817,7 @@ public:
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
             QString key;
-            FieldPtr field = ReadField(r, *view, &key);
+            FieldPtr field = ReadColumn(r, *view, &key);
             view->AddField(field, key);
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
@@ -879,6 +913,37 @@ private:
             inDatabase.AddNew(object, tableName_ + QLatin1Char('.') + key);
         else
             inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
+    }
+
+    // A column record as ReadField reads it. The columns of a database have few distinct texts
+    // after their name and id (a type, its size, nullability, a collation, all in one stretch of
+    // the record): the values read from such a text are kept, in a slot chosen by its hash, and
+    // a later record with the same text takes a copy of them instead of reading its fields again.
+    FieldPtr ReadColumn(const Record& r, Tovimar_FieldOwner& parent, QString* key) {
+        QStringView text;
+        if (!r.Span(4, 18, text)) return ReadField(r, parent, key);
+        FieldTail& tail = tails_[TailSlot(text)];
+        if (!tail.Source || QStringView(tail.Text) != text) {
+            FieldPtr field = ReadField(r, parent, key);
+            tail.Text = text.toString();
+            tail.Source = field;
+            return field;
+        }
+        auto field = std::make_shared<Tovimar_Field>();
+        field->Name = r.SharedName(2, key);
+        field->ColID = ReadInteger(r.View(3));
+        CopyFieldTail(*tail.Source, *field);
+        field->Parent = &parent;
+        return field;
+    }
+
+    // A slot by the text's length and a few of its characters: the type's first letters, and
+    // two from its size and collation (a text is at least the 14 separators long).
+    static size_t TailSlot(QStringView text) {
+        const qsizetype n = text.size();
+        const size_t mix = static_cast<size_t>(n) * 7 + text[0].unicode() * 31u + text[1].unicode() * 17u +
+                           text[n / 3].unicode() * 13u + text[n / 2].unicode() * 5u;
+        return mix & (TailSlots - 1);
     }
 
     // Reports the object about to be loaded; true when the user cancelled. The message is made
@@ -1067,6 +1132,13 @@ private:
     Tovimar_Permission* permission_ = nullptr;
     StringPool pool_;
     QString message_;  // Announce's
+    // ReadColumn's: the text of fields 4 to 18 of a column record and the column read from it.
+    struct FieldTail {
+        QString Text;
+        FieldPtr Source;
+    };
+    static constexpr size_t TailSlots = 64;
+    FieldTail tails_[TailSlots];
 };
 
 }  // namespace

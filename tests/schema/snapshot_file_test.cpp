@@ -309,6 +309,38 @@ TEST_F(SnapshotFileTest, TextsAlikeInLengthAndSomeCharactersReadBackAsWritten) {
                                 Q("[xamby].[T2]: xamby [xamby] xBmAy")}));
 }
 
+// A column record whose text after the name and id repeats an earlier record's takes the values
+// read from that one: every such column must read as the record alone reads (ReadFieldRecord),
+// for texts that differ from a common one in any single field, also in an escaped one.
+TEST_F(SnapshotFileTest, ColumnsWithRepeatedTextsReadAsEachRecordAlone) {
+    const QStringList common = Q("int;-1;4;10;0;0;0;0;0;0;Latin1_CI;;0;;0").split(QLatin1Char(';'));
+    const QStringList changed = {Q("bigint"), Q("0"), Q("8"), Q("19"), Q("2"), Q("-1"), Q("-1"), Q("5"),
+                                 Q("3"),      Q("-1"), Q("Latin;2"), Q("[a]+1"), Q("1"), Q("ImgType"), Q("1033")};
+    QList<QStringList> values;  // fields 4 to 18 of each column: one changed, the common ones, the changed again
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        QStringList one = common;
+        one[i] = changed[i];
+        values << one << common << one;
+    }
+    QStringList lines = {Q(";Database;Shop;SRV;v;80;80;1"), Q(";Table;T;dbo;;;0;0;;")};
+    QList<QStringList> records;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        records << QStringList{QString(), Q("TableColumn"), Q("C%1").arg(i), QString::number(i + 1)} + values[i];
+        QStringList encoded;
+        for (const QString& value : records.last()) encoded << EncodeCacheField(value);
+        lines << encoded.join(QLatin1Char(';'));
+    }
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(WriteLines(lines), db, false));
+    const Tovimar_Table& table = *db.Tables[0];
+    ASSERT_EQ(table.Fields.Count(), records.size());
+    Tovimar_Table alone;
+    for (qsizetype i = 0; i < records.size(); ++i)
+        EXPECT_EQ(FormatFieldRecord(Q("TableColumn"), *table.Fields[i]),
+                  FormatFieldRecord(Q("TableColumn"), *ReadFieldRecord(records[i], alone)))
+            << lines[i + 2].toStdString();
+}
+
 // A permission is keyed by its FullName, made while reading from the secured object's key and
 // the grantee's quoted form: it must be what FullName makes, whatever case or quoting the file
 // names the object with, and the stored name is kept as written.

@@ -365,6 +365,7 @@ public:
     struct Entry {
         QString Text;
         QString Quoted;  // empty until asked for
+        size_t QuotedHash = 0;  // Quoted's collection_detail::FoldedHash, made with it
         size_t Hash = 0;
     };
 
@@ -388,7 +389,10 @@ public:
     }
 
     static const QString& Quoted(Entry& entry) {
-        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
+        if (entry.Quoted.isEmpty()) {
+            entry.Quoted = QuoteName(entry.Text);
+            entry.QuotedHash = collection_detail::FoldedHash(entry.Quoted);
+        }
         return entry.Quoted;
     }
 
@@ -403,7 +407,7 @@ private:
             Entry* entry = slots_[i];
             if (entry->Hash == hash && QStringView(entry->Text) == text) return entry;
         }
-        Entry* entry = &entries_.emplace_back(Entry{text.toString(), QString(), hash});
+        Entry* entry = &entries_.emplace_back(Entry{text.toString(), QString(), 0, hash});
         slots_[i] = entry;
         ++count_;
         return entry;
@@ -453,15 +457,23 @@ public:
     }
     // Field n as a text that many records repeat (a column name, a type, an owner): pooled.
     QString Shared(qsizetype n) const { return Make(View(n)); }
-    // Field n as a name, pooled, and its bracket-quoted form into quoted when that is given.
-    QString SharedName(qsizetype n, QString* quoted) const {
+    // Field n as a name, pooled, and its bracket-quoted form into quoted when that is given,
+    // with the quoted form's hash as a key (collection_detail::FoldedHash) into quotedHash when
+    // that is given too.
+    QString SharedName(qsizetype n, QString* quoted, size_t* quotedHash = nullptr) const {
         const QStringView text = View(n);
         if (StringPool::Entry* entry = pool_ ? pool_->Find(text) : nullptr) {
-            if (quoted) *quoted = StringPool::Quoted(*entry);
+            if (quoted) {
+                *quoted = StringPool::Quoted(*entry);
+                if (quotedHash) *quotedHash = entry->QuotedHash;
+            }
             return entry->Text;
         }
         QString name = text.isEmpty() ? QString() : text.toString();
-        if (quoted) *quoted = QuoteName(name);
+        if (quoted) {
+            *quoted = QuoteName(name);
+            if (quotedHash) *quotedHash = collection_detail::FoldedHash(*quoted);
+        }
         return name;
     }
     // Fields first to last as the one stretch of the file's text they were split from: there
@@ -690,10 +702,11 @@ void CopyFieldTail(const Tovimar_Field& from, Tovimar_Field& field) {
 }
 
 // A column from the fields of a column record; its Parent is set. key, when given, receives the
-// column's key in its parent (its FullName without the table).
-FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = nullptr) {
+// column's key in its parent (its FullName without the table), and keyHash that key's hash in
+// the parent's Fields when given too.
+FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = nullptr, size_t* keyHash = nullptr) {
     auto field = std::make_shared<Tovimar_Field>();
-    field->Name = r.SharedName(2, key);
+    field->Name = r.SharedName(2, key, keyHash);
     field->ColID = ReadInteger(r.View(3));
     ReadFieldTail(r, *field);
     field->Parent = &parent;
@@ -745,8 +758,9 @@ public:
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             QString key;
-            FieldPtr field = ReadColumn(r, *table, &key);
-            table->AddField(field, key);
+            size_t keyHash = 0;
+            FieldPtr field = ReadColumn(r, *table, key, keyHash);
+            table->AddField(field, key, keyHash);
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
                 table->FTI_Columns->Add(field, field->Name);
@@ -817,8 +831,9 @@ public:
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
             QString key;
-            FieldPtr field = ReadColumn(r, *view, &key);
-            view->AddField(field, key);
+            size_t keyHash = 0;
+            FieldPtr field = ReadColumn(r, *view, key, keyHash);
+            view->AddField(field, key, keyHash);
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
         } else if (Is(type, "ProcedureDefinition")) {
@@ -919,18 +934,18 @@ private:
     // after their name and id (a type, its size, nullability, a collation, all in one stretch of
     // the record): the values read from such a text are kept, in a slot chosen by its hash, and
     // a later record with the same text takes a copy of them instead of reading its fields again.
-    FieldPtr ReadColumn(const Record& r, Tovimar_FieldOwner& parent, QString* key) {
+    FieldPtr ReadColumn(const Record& r, Tovimar_FieldOwner& parent, QString& key, size_t& keyHash) {
         QStringView text;
-        if (!r.Span(4, 18, text)) return ReadField(r, parent, key);
+        if (!r.Span(4, 18, text)) return ReadField(r, parent, &key, &keyHash);
         FieldTail& tail = tails_[TailSlot(text)];
         if (!tail.Source || QStringView(tail.Text) != text) {
-            FieldPtr field = ReadField(r, parent, key);
+            FieldPtr field = ReadField(r, parent, &key, &keyHash);
             tail.Text = text.toString();
             tail.Source = field;
             return field;
         }
         auto field = std::make_shared<Tovimar_Field>();
-        field->Name = r.SharedName(2, key);
+        field->Name = r.SharedName(2, &key, &keyHash);
         field->ColID = ReadInteger(r.View(3));
         CopyFieldTail(*tail.Source, *field);
         field->Parent = &parent;

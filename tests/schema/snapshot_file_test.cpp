@@ -311,7 +311,8 @@ TEST_F(SnapshotFileTest, TextsAlikeInLengthAndSomeCharactersReadBackAsWritten) {
 
 // A column record whose text after the name and id repeats an earlier record's takes the values
 // read from that one: every such column must read as the record alone reads (ReadFieldRecord),
-// for texts that differ from a common one in any single field, also in an escaped one.
+// for texts that differ from a common one in any single field, also in an escaped one; and each
+// is found by its key, whose hash came from the pool of names.
 TEST_F(SnapshotFileTest, ColumnsWithRepeatedTextsReadAsEachRecordAlone) {
     const QStringList common = Q("int;-1;4;10;0;0;0;0;0;0;Latin1_CI;;0;;0").split(QLatin1Char(';'));
     const QStringList changed = {Q("bigint"), Q("0"), Q("8"), Q("19"), Q("2"), Q("-1"), Q("-1"), Q("5"),
@@ -325,7 +326,8 @@ TEST_F(SnapshotFileTest, ColumnsWithRepeatedTextsReadAsEachRecordAlone) {
     QStringList lines = {Q(";Database;Shop;SRV;v;80;80;1"), Q(";Table;T;dbo;;;0;0;;")};
     QList<QStringList> records;
     for (qsizetype i = 0; i < values.size(); ++i) {
-        records << QStringList{QString(), Q("TableColumn"), Q("C%1").arg(i), QString::number(i + 1)} + values[i];
+        const QString name = Q("C%1").arg(i) + QString(i == 0 ? 70 : 0, QLatin1Char('x'));  // too long to pool
+        records << QStringList{QString(), Q("TableColumn"), name, QString::number(i + 1)} + values[i];
         QStringList encoded;
         for (const QString& value : records.last()) encoded << EncodeCacheField(value);
         lines << encoded.join(QLatin1Char(';'));
@@ -335,10 +337,13 @@ TEST_F(SnapshotFileTest, ColumnsWithRepeatedTextsReadAsEachRecordAlone) {
     const Tovimar_Table& table = *db.Tables[0];
     ASSERT_EQ(table.Fields.Count(), records.size());
     Tovimar_Table alone;
-    for (qsizetype i = 0; i < records.size(); ++i)
+    for (qsizetype i = 0; i < records.size(); ++i) {
         EXPECT_EQ(FormatFieldRecord(Q("TableColumn"), *table.Fields[i]),
                   FormatFieldRecord(Q("TableColumn"), *ReadFieldRecord(records[i], alone)))
             << lines[i + 2].toStdString();
+        // The columns' keys were hashed once per name while reading; a lookup hashes afresh.
+        EXPECT_EQ(table.Fields.IndexOf(QuoteName(records[i][2].toLower())), i);
+    }
 }
 
 // A permission is keyed by its FullName, made while reading from the secured object's key and

@@ -63,14 +63,21 @@ qsizetype DecodeEscape(const QString& text, qsizetype pos, QString& out, bool& l
 // all of them), into Owned for a field whose escapes had to be decoded. Owned's strings keep
 // their characters in place when the vector grows, so the views stay valid until the next record.
 struct RecordFields {
+    // Views[0] to Views[Count - 1] are the fields; the elements after them are room for more,
+    // so that the scanner writes each field without a call or a check of the vector's size.
     std::vector<QStringView> Views;
+    qsizetype Count = 0;
     std::vector<QString> Owned;
 
-    qsizetype size() const { return static_cast<qsizetype>(Views.size()); }
+    qsizetype size() const { return Count; }
     QStringView value(qsizetype n) const { return n < size() ? Views[static_cast<size_t>(n)] : QStringView(); }
     void clear() {
-        Views.clear();
+        Count = 0;
         Owned.clear();
+    }
+    void push_back(QStringView field) {
+        if (Count == static_cast<qsizetype>(Views.size())) Views.resize(Views.size() * 2 + 32);
+        Views[static_cast<size_t>(Count++)] = field;
     }
 };
 
@@ -168,10 +175,10 @@ private:
     qint64 decoded_ = 0;
 };
 
-// True for the characters that end a run of ordinary ones: "\\", ";", LF and CR. Those below 64
+// True for the characters that end a run of ordinary ones: "\\", ";", LF, CR and NUL. Those below 64
 // are told by one bit each.
 inline bool EndsRun(char16_t c) {
-    constexpr quint64 below64 = (quint64(1) << '\n') | (quint64(1) << '\r') | (quint64(1) << ';');
+    constexpr quint64 below64 = (quint64(1) << 0) | (quint64(1) << '\n') | (quint64(1) << '\r') | (quint64(1) << ';');
     return c < 64 ? ((below64 >> c) & 1) != 0 : c == u'\\';
 }
 
@@ -222,45 +229,49 @@ private:
         return true;
     }
 
-    // Moves the decoded text of a field with escapes into the record.
-    Q_NEVER_INLINE static void EndEscaped(RecordFields& fields, QString& owned) {
-        fields.Owned.push_back(std::move(owned));
-        fields.Views.emplace_back(fields.Owned.back());
-        owned = QString();
-    }
-
-    // Ends a field: a view of the text, or the decoded text of one with escapes. Inlined into the
-    // loop, as it ends nearly every field.
-    Q_ALWAYS_INLINE static void EndField(RecordFields& fields, const char16_t* plain, qsizetype size, bool& escaped,
-                                         QString& owned) {
-        if (Q_LIKELY(!escaped)) {
-            fields.Views.emplace_back(plain, size);
-        } else {
-            EndEscaped(fields, owned);
-            escaped = false;
-        }
-    }
-
     // Reads the record at pos_; false when the text at hand ends inside it and last is not set.
     // Each run of ordinary characters is passed over in one tight loop; a plain field (nearly all
     // of them) becomes a view of the text where it ends. A field with escapes is decoded into
-    // owned from its first "\\" on, and its decoded text moves into the record.
+    // owned from its first "\\" on, and its decoded text moves into the record. The fields are
+    // written straight into the room of fields.Views, which grows (out of line) when full.
     bool Scan(RecordFields& fields, bool last) {
         startLine_ = line_;
         const qsizetype len = text_.size();
         const char16_t* const data = reinterpret_cast<const char16_t*>(text_.constData());
+        // A QString's characters are followed by a NUL, which ends a run as well: the run's loop
+        // need not check for the end of the text (a NUL within the text is an ordinary character).
+        Q_ASSERT(data[len] == 0);
         qsizetype pos = pos_;
         qsizetype fieldStart = pos;
         bool escaped = false;  // the field so far is in owned, not a plain run of the text
         QString owned;
+        qsizetype count = fields.Count;
+        QStringView* out = fields.Views.data() + count;
+        QStringView* room = fields.Views.data() + fields.Views.size();
+        const auto endField = [&](qsizetype end) {
+            if (Q_UNLIKELY(out == room)) {
+                fields.Count = count;
+                Grow(fields);
+                out = fields.Views.data() + count;
+                room = fields.Views.data() + fields.Views.size();
+            }
+            if (Q_LIKELY(!escaped)) {
+                *out = QStringView(data + fieldStart, end - fieldStart);
+            } else {
+                *out = EndEscaped(fields, owned);
+                escaped = false;
+            }
+            ++out;
+            ++count;
+        };
         for (;;) {
             const qsizetype run = pos;
-            while (pos < len && !EndsRun(data[pos])) ++pos;
+            while (!EndsRun(data[pos])) ++pos;
             if (Q_UNLIKELY(escaped)) owned += QStringView(data + run, pos - run);
             if (pos >= len) break;
             const char16_t c = data[pos];
             if (c == u';') {
-                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                endField(pos);
                 fieldStart = ++pos;
             } else if (c == u'\\') {
                 if (!escaped) {
@@ -270,23 +281,35 @@ private:
                 bool lineBreak = false;
                 pos += DecodeEscape(text_, pos, owned, lineBreak);
                 if (lineBreak) ++line_;
-            } else if (c == u'\n' || (pos + 1 < len && data[pos + 1] == u'\n')) {
+            } else if (c == u'\n' || (c == u'\r' && data[pos + 1] == u'\n')) {
                 // A line feed, or a carriage return and line feed, ends the record.
-                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                endField(pos);
+                fields.Count = count;
                 pos_ = pos + (c == u'\n' ? 1 : 2);
                 ++line_;
                 return true;
             } else {
-                // A carriage return without a line feed after it is an ordinary character.
+                // A carriage return without a line feed after it, or a NUL, is an ordinary
+                // character.
                 if (escaped) owned += QChar(c);
                 ++pos;
             }
         }
         pos_ = pos;
+        fields.Count = count;
         if (!last) return false;
-        EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+        endField(pos);
+        fields.Count = count;
         return true;
     }
+
+    // Moves the decoded text of a field with escapes into the record and returns its view.
+    Q_NEVER_INLINE static QStringView EndEscaped(RecordFields& fields, QString& owned) {
+        fields.Owned.push_back(std::move(owned));
+        owned = QString();
+        return fields.Owned.back();
+    }
+    Q_NEVER_INLINE static void Grow(RecordFields& fields) { fields.Views.resize(fields.Views.size() * 2 + 32); }
 
     TextPieces& pieces_;
     QString text_;
@@ -1211,7 +1234,7 @@ QString FormatFieldRecord(const QString& recordType, const Tovimar_Field& column
 
 FieldPtr ReadFieldRecord(const QStringList& fields, Tovimar_FieldOwner& parent) {
     RecordFields views;
-    for (const QString& field : fields) views.Views.emplace_back(field);
+    for (const QString& field : fields) views.push_back(field);
     return ReadField(Record(views), parent);
 }
 

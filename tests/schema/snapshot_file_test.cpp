@@ -175,7 +175,8 @@ TEST_F(SnapshotFileTest, SampleDatabaseRoundTripsEveryRecordTypeAndRewritesByteF
 
 TEST_F(SnapshotFileTest, HostileValuesInEveryPositionReadBackExactly) {
     const QStringList hostile = {Q("ends in \\"), Q("\\"), Q("semi;colon\\;"), Q("slash before break\\\r\nnext"),
-                                 Q("codes\x01\x02\x03"), Q("lone\rCR\nLF\r\n\r\n"), QString()};
+                                 Q("codes\x01\x02\x03"), Q("lone\rCR\nLF\r\n\r\n"), QString(),
+                                 Q("nul") + QChar(0) + Q(";") + QChar(0) + Q("\r\n") + QChar(0)};
     Tovimar_Database db;
     db.Name = Q("db\\");
     db.Server = Q("srv;\\");

@@ -745,13 +745,17 @@ bool Is(QStringView type, const char (&name)[N]) {
     constexpr qsizetype length = static_cast<qsizetype>(N - 1);
     if (type.size() != length) return false;
     // Every type name is made of letters, so a character matches a letter of the name when it
-    // equals it with the case bit (0x20) set on both.
+    // equals it with the case bit (0x20) set on both. All characters are looked at, without a
+    // branch per character: a mismatch anywhere, or a character beyond ASCII anywhere.
+    const char16_t* text = type.utf16();
+    char16_t any = 0;
+    char16_t differ = 0;
     for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = type[i].unicode();
-        if (c >= 0x80) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
-        if ((c | 0x20) != (static_cast<char16_t>(name[i]) | 0x20)) return false;
+        any |= text[i];
+        differ |= static_cast<char16_t>((text[i] | 0x20) ^ (static_cast<char16_t>(name[i]) | 0x20));
     }
-    return true;
+    if (Q_UNLIKELY(any >= 0x80)) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
+    return differ == 0;
 }
 
 // One read of one file into one model: the current parents of the records that follow them.
@@ -961,7 +965,8 @@ private:
         QStringView text;
         if (!r.Span(4, 18, text)) return ReadField(r, parent, &key, &keyHash);
         FieldTail& tail = tails_[TailSlot(text)];
-        if (!tail.Source || QStringView(tail.Text) != text) {
+        if (!tail.Source || tail.Text.size() != text.size() ||
+            std::memcmp(tail.Text.constData(), text.data(), static_cast<size_t>(text.size()) * sizeof(QChar)) != 0) {
             FieldPtr field = ReadField(r, parent, &key, &keyHash);
             tail.Text = text.toString();
             tail.Source = field;

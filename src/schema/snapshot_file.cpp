@@ -758,6 +758,17 @@ bool Is(QStringView type, const char (&name)[N]) {
     return differ == 0;
 }
 
+// first + "." + second, made in one string of its size (the operators copy first and then grow
+// the copy twice).
+QString JoinNames(const QString& first, const QString& second) {
+    QString joined(first.size() + 1 + second.size(), Qt::Uninitialized);
+    QChar* out = joined.data();
+    std::memcpy(out, first.constData(), static_cast<size_t>(first.size()) * sizeof(QChar));
+    out[first.size()] = QLatin1Char('.');
+    std::memcpy(out + first.size() + 1, second.constData(), static_cast<size_t>(second.size()) * sizeof(QChar));
+    return joined;
+}
+
 // One read of one file into one model: the current parents of the records that follow them.
 class SchemaReader {
 public:
@@ -952,9 +963,9 @@ private:
         const QString key = object->FullName(false);
         inTable.Add(object, key);
         if (fresh_)
-            inDatabase.AddNew(object, tableName_ + QLatin1Char('.') + key);
+            inDatabase.AddNew(object, JoinNames(tableName_, key));
         else
-            inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
+            inDatabase.Add(object, JoinNames(tableName_, key));
     }
 
     // A column record as ReadField reads it. The columns of a database have few distinct texts
@@ -1145,7 +1156,7 @@ private:
         permission->SecObject = secured;
         // Its FullName: the secured object's, which is the object's key when this read added it
         // (nothing renames it meanwhile), and the quoted grantee, which came with the grantee.
-        const QString key = codeKeysAreNames_ ? *securedKey + QLatin1Char('.') + quotedGrantee : permission->FullName();
+        const QString key = codeKeysAreNames_ ? JoinNames(*securedKey, quotedGrantee) : permission->FullName();
         // The stored name is nearly always that text: it is then shared, not held twice.
         permission->Name = name == key ? key : r.Text(2);
         db_.Permissions.Add(permission, key);

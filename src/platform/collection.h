@@ -83,12 +83,24 @@ public:
         IndexLast();
     }
 
+    // As Add, with the key's hash (FoldedHash(key)) kept by a caller that adds many items under
+    // keys of the same text to different collections.
+    void AddHashed(T value, const QString& key, size_t hash) {
+        Q_ASSERT(!key.isEmpty() && hash == collection_detail::FoldedHash(key));
+        InsertHashed(Count(), std::move(value), key, hash);
+    }
+
     // Inserts an item before position pos (pos == Count() appends).
     void Insert(qsizetype pos, T value, const QString& key = QString()) {
+        InsertHashed(pos, std::move(value), key, key.isEmpty() ? 0 : collection_detail::FoldedHash(key));
+    }
+
+    // Insert with the key's hash (anything for an empty key).
+    void InsertHashed(qsizetype pos, T value, const QString& key, size_t hash) {
         if (pos < 0 || pos > Count()) throw OutOfRange();
-        size_t hash = 0;
-        if (!key.isEmpty()) {
-            hash = collection_detail::FoldedHash(key);
+        if (key.isEmpty()) {
+            hash = 0;
+        } else {
             if (Locate(key, hash) >= 0)
                 throw TovimarException(457, QStringLiteral("Collection"),
                                        QStringLiteral("This key is already associated with an element of this collection"));

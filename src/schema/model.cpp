@@ -314,9 +314,14 @@ void Tovimar_Table::CalcObjectIncluded() {
 }
 
 void Tovimar_Table::AddField(const FieldPtr& field, const QString& fullName) {
+    const QString key = fullName.isEmpty() ? field->FullName(false) : fullName;
+    AddField(field, key, collection_detail::FoldedHash(key));
+}
+
+void Tovimar_Table::AddField(const FieldPtr& field, const QString& fullName, size_t keyHash) {
     field->Parent = this;
     FieldsByColID.CheckNew(field->ColID);
-    Fields.Add(field, fullName.isEmpty() ? field->FullName(false) : fullName);
+    Fields.AddHashed(field, fullName, keyHash);
     FieldsByColID.Add(Fields.Count() - 1);
 }
 
@@ -345,6 +350,11 @@ void Tovimar_View::CalcObjectIncluded() {
 void Tovimar_View::AddField(const FieldPtr& field, const QString& fullName) {
     field->Parent = this;
     Fields.Add(field, fullName.isEmpty() ? field->FullName(false) : fullName);
+}
+
+void Tovimar_View::AddField(const FieldPtr& field, const QString& fullName, size_t keyHash) {
+    field->Parent = this;
+    Fields.AddHashed(field, fullName, keyHash);
 }
 
 // ---------------------------------------------------------------------------------------------

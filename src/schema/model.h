@@ -383,6 +383,8 @@ public:
     // fullName, when given, is the column's FullName(false), made once by a caller that shares
     // it among the columns of one name.
     void AddField(const FieldPtr& field, const QString& fullName = QString());
+    // The same with fullName's hash in Fields (collection_detail::FoldedHash), kept by that caller.
+    void AddField(const FieldPtr& field, const QString& fullName, size_t keyHash);
 };
 
 class Tovimar_View : public Tovimar_FieldOwner, public Tovimar_Linked<Tovimar_View> {
@@ -399,6 +401,7 @@ public:
     void CalcObjectIncluded();
     // As Tovimar_Table::AddField, without FieldsByColID.
     void AddField(const FieldPtr& field, const QString& fullName = QString());
+    void AddField(const FieldPtr& field, const QString& fullName, size_t keyHash);
 };
 
 class Tovimar_Procedure : public Tovimar_DbObject, public Tovimar_Linked<Tovimar_Procedure> {

@@ -63,14 +63,21 @@ qsizetype DecodeEscape(const QString& text, qsizetype pos, QString& out, bool& l
 // all of them), into Owned for a field whose escapes had to be decoded. Owned's strings keep
 // their characters in place when the vector grows, so the views stay valid until the next record.
 struct RecordFields {
+    // Views[0] to Views[Count - 1] are the fields; the elements after them are room for more,
+    // so that the scanner writes each field without a call or a check of the vector's size.
     std::vector<QStringView> Views;
+    qsizetype Count = 0;
     std::vector<QString> Owned;
 
-    qsizetype size() const { return static_cast<qsizetype>(Views.size()); }
+    qsizetype size() const { return Count; }
     QStringView value(qsizetype n) const { return n < size() ? Views[static_cast<size_t>(n)] : QStringView(); }
     void clear() {
-        Views.clear();
+        Count = 0;
         Owned.clear();
+    }
+    void push_back(QStringView field) {
+        if (Count == static_cast<qsizetype>(Views.size())) Views.resize(Views.size() * 2 + 32);
+        Views[static_cast<size_t>(Count++)] = field;
     }
 };
 
@@ -168,10 +175,10 @@ private:
     qint64 decoded_ = 0;
 };
 
-// True for the characters that end a run of ordinary ones: "\\", ";", LF and CR. Those below 64
+// True for the characters that end a run of ordinary ones: "\\", ";", LF, CR and NUL. Those below 64
 // are told by one bit each.
 inline bool EndsRun(char16_t c) {
-    constexpr quint64 below64 = (quint64(1) << '\n') | (quint64(1) << '\r') | (quint64(1) << ';');
+    constexpr quint64 below64 = (quint64(1) << 0) | (quint64(1) << '\n') | (quint64(1) << '\r') | (quint64(1) << ';');
     return c < 64 ? ((below64 >> c) & 1) != 0 : c == u'\\';
 }
 
@@ -222,45 +229,49 @@ private:
         return true;
     }
 
-    // Moves the decoded text of a field with escapes into the record.
-    Q_NEVER_INLINE static void EndEscaped(RecordFields& fields, QString& owned) {
-        fields.Owned.push_back(std::move(owned));
-        fields.Views.emplace_back(fields.Owned.back());
-        owned = QString();
-    }
-
-    // Ends a field: a view of the text, or the decoded text of one with escapes. Inlined into the
-    // loop, as it ends nearly every field.
-    Q_ALWAYS_INLINE static void EndField(RecordFields& fields, const char16_t* plain, qsizetype size, bool& escaped,
-                                         QString& owned) {
-        if (Q_LIKELY(!escaped)) {
-            fields.Views.emplace_back(plain, size);
-        } else {
-            EndEscaped(fields, owned);
-            escaped = false;
-        }
-    }
-
     // Reads the record at pos_; false when the text at hand ends inside it and last is not set.
     // Each run of ordinary characters is passed over in one tight loop; a plain field (nearly all
     // of them) becomes a view of the text where it ends. A field with escapes is decoded into
-    // owned from its first "\\" on, and its decoded text moves into the record.
+    // owned from its first "\\" on, and its decoded text moves into the record. The fields are
+    // written straight into the room of fields.Views, which grows (out of line) when full.
     bool Scan(RecordFields& fields, bool last) {
         startLine_ = line_;
         const qsizetype len = text_.size();
         const char16_t* const data = reinterpret_cast<const char16_t*>(text_.constData());
+        // A QString's characters are followed by a NUL, which ends a run as well: the run's loop
+        // need not check for the end of the text (a NUL within the text is an ordinary character).
+        Q_ASSERT(data[len] == 0);
         qsizetype pos = pos_;
         qsizetype fieldStart = pos;
         bool escaped = false;  // the field so far is in owned, not a plain run of the text
         QString owned;
+        qsizetype count = fields.Count;
+        QStringView* out = fields.Views.data() + count;
+        QStringView* room = fields.Views.data() + fields.Views.size();
+        const auto endField = [&](qsizetype end) {
+            if (Q_UNLIKELY(out == room)) {
+                fields.Count = count;
+                Grow(fields);
+                out = fields.Views.data() + count;
+                room = fields.Views.data() + fields.Views.size();
+            }
+            if (Q_LIKELY(!escaped)) {
+                *out = QStringView(data + fieldStart, end - fieldStart);
+            } else {
+                *out = EndEscaped(fields, owned);
+                escaped = false;
+            }
+            ++out;
+            ++count;
+        };
         for (;;) {
             const qsizetype run = pos;
-            while (pos < len && !EndsRun(data[pos])) ++pos;
+            while (!EndsRun(data[pos])) ++pos;
             if (Q_UNLIKELY(escaped)) owned += QStringView(data + run, pos - run);
             if (pos >= len) break;
             const char16_t c = data[pos];
             if (c == u';') {
-                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                endField(pos);
                 fieldStart = ++pos;
             } else if (c == u'\\') {
                 if (!escaped) {
@@ -270,23 +281,35 @@ private:
                 bool lineBreak = false;
                 pos += DecodeEscape(text_, pos, owned, lineBreak);
                 if (lineBreak) ++line_;
-            } else if (c == u'\n' || (pos + 1 < len && data[pos + 1] == u'\n')) {
+            } else if (c == u'\n' || (c == u'\r' && data[pos + 1] == u'\n')) {
                 // A line feed, or a carriage return and line feed, ends the record.
-                EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+                endField(pos);
+                fields.Count = count;
                 pos_ = pos + (c == u'\n' ? 1 : 2);
                 ++line_;
                 return true;
             } else {
-                // A carriage return without a line feed after it is an ordinary character.
+                // A carriage return without a line feed after it, or a NUL, is an ordinary
+                // character.
                 if (escaped) owned += QChar(c);
                 ++pos;
             }
         }
         pos_ = pos;
+        fields.Count = count;
         if (!last) return false;
-        EndField(fields, data + fieldStart, pos - fieldStart, escaped, owned);
+        endField(pos);
+        fields.Count = count;
         return true;
     }
+
+    // Moves the decoded text of a field with escapes into the record and returns its view.
+    Q_NEVER_INLINE static QStringView EndEscaped(RecordFields& fields, QString& owned) {
+        fields.Owned.push_back(std::move(owned));
+        owned = QString();
+        return fields.Owned.back();
+    }
+    Q_NEVER_INLINE static void Grow(RecordFields& fields) { fields.Views.resize(fields.Views.size() * 2 + 32); }
 
     TextPieces& pieces_;
     QString text_;
@@ -365,6 +388,7 @@ public:
     struct Entry {
         QString Text;
         QString Quoted;  // empty until asked for
+        size_t QuotedHash = 0;  // Quoted's collection_detail::FoldedHash, made with it
         size_t Hash = 0;
     };
 
@@ -388,7 +412,10 @@ public:
     }
 
     static const QString& Quoted(Entry& entry) {
-        if (entry.Quoted.isEmpty()) entry.Quoted = QuoteName(entry.Text);
+        if (entry.Quoted.isEmpty()) {
+            entry.Quoted = QuoteName(entry.Text);
+            entry.QuotedHash = collection_detail::FoldedHash(entry.Quoted);
+        }
         return entry.Quoted;
     }
 
@@ -403,7 +430,7 @@ private:
             Entry* entry = slots_[i];
             if (entry->Hash == hash && QStringView(entry->Text) == text) return entry;
         }
-        Entry* entry = &entries_.emplace_back(Entry{text.toString(), QString(), hash});
+        Entry* entry = &entries_.emplace_back(Entry{text.toString(), QString(), 0, hash});
         slots_[i] = entry;
         ++count_;
         return entry;
@@ -453,16 +480,34 @@ public:
     }
     // Field n as a text that many records repeat (a column name, a type, an owner): pooled.
     QString Shared(qsizetype n) const { return Make(View(n)); }
-    // Field n as a name, pooled, and its bracket-quoted form into quoted when that is given.
-    QString SharedName(qsizetype n, QString* quoted) const {
+    // Field n as a name, pooled, and its bracket-quoted form into quoted when that is given,
+    // with the quoted form's hash as a key (collection_detail::FoldedHash) into quotedHash when
+    // that is given too.
+    QString SharedName(qsizetype n, QString* quoted, size_t* quotedHash = nullptr) const {
         const QStringView text = View(n);
         if (StringPool::Entry* entry = pool_ ? pool_->Find(text) : nullptr) {
-            if (quoted) *quoted = StringPool::Quoted(*entry);
+            if (quoted) {
+                *quoted = StringPool::Quoted(*entry);
+                if (quotedHash) *quotedHash = entry->QuotedHash;
+            }
             return entry->Text;
         }
         QString name = text.isEmpty() ? QString() : text.toString();
-        if (quoted) *quoted = QuoteName(name);
+        if (quoted) {
+            *quoted = QuoteName(name);
+            if (quotedHash) *quotedHash = collection_detail::FoldedHash(*quoted);
+        }
         return name;
+    }
+    // Fields first to last as the one stretch of the file's text they were split from: there
+    // when the record had no escapes (its fields are then plain views of the text, one ";"
+    // apart) and has field last.
+    bool Span(qsizetype first, qsizetype last, QStringView& span) const {
+        if (!fields_.Owned.empty() || last >= fields_.size()) return false;
+        const QStringView from = fields_.Views[static_cast<size_t>(first)];
+        const QStringView to = fields_.Views[static_cast<size_t>(last)];
+        span = QStringView(from.data(), to.data() + to.size() - from.data());
+        return true;
     }
     long Long(qsizetype n) const { return ReadLong(View(n)); }
     bool Flag(qsizetype n) const { return ReadFlag(View(n)); }
@@ -641,27 +686,52 @@ QString SchemaText(const Tovimar_Database& db) {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
+// The fields of a column record after its name and id (fields 4 to 18), read into column.
+void ReadFieldTail(const Record& r, Tovimar_Field& field) {
+    field.DataType = r.Shared(4);
+    field.CanBeNull = r.Flag(5);
+    field.DataSize = r.Long(6);
+    field.DataPrecision = r.Long(7);
+    field.DataDecimals = r.Long(8);
+    field.Identity = r.Flag(9);
+    field.IdentityNoRepl = r.Flag(10);
+    field.IdentitySeed = r.Long(11);
+    field.IdentityIncr = r.Long(12);
+    field.IsRowGUID = r.Flag(13);
+    field.Collation = r.Shared(14);
+    field.Formula = r.Text(15);
+    field.FTI_Field = r.Flag(16);
+    field.FTI_ImageTypeField = r.Shared(17);
+    field.FTI_Language = r.Long(18);
+}
+
+// The same members copied from a column read from the same text of those fields.
+void CopyFieldTail(const Tovimar_Field& from, Tovimar_Field& field) {
+    field.DataType = from.DataType;
+    field.CanBeNull = from.CanBeNull;
+    field.DataSize = from.DataSize;
+    field.DataPrecision = from.DataPrecision;
+    field.DataDecimals = from.DataDecimals;
+    field.Identity = from.Identity;
+    field.IdentityNoRepl = from.IdentityNoRepl;
+    field.IdentitySeed = from.IdentitySeed;
+    field.IdentityIncr = from.IdentityIncr;
+    field.IsRowGUID = from.IsRowGUID;
+    field.Collation = from.Collation;
+    field.Formula = from.Formula;
+    field.FTI_Field = from.FTI_Field;
+    field.FTI_ImageTypeField = from.FTI_ImageTypeField;
+    field.FTI_Language = from.FTI_Language;
+}
+
 // A column from the fields of a column record; its Parent is set. key, when given, receives the
-// column's key in its parent (its FullName without the table).
-FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = nullptr) {
+// column's key in its parent (its FullName without the table), and keyHash that key's hash in
+// the parent's Fields when given too.
+FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = nullptr, size_t* keyHash = nullptr) {
     auto field = std::make_shared<Tovimar_Field>();
-    field->Name = r.SharedName(2, key);
+    field->Name = r.SharedName(2, key, keyHash);
     field->ColID = ReadInteger(r.View(3));
-    field->DataType = r.Shared(4);
-    field->CanBeNull = r.Flag(5);
-    field->DataSize = r.Long(6);
-    field->DataPrecision = r.Long(7);
-    field->DataDecimals = r.Long(8);
-    field->Identity = r.Flag(9);
-    field->IdentityNoRepl = r.Flag(10);
-    field->IdentitySeed = r.Long(11);
-    field->IdentityIncr = r.Long(12);
-    field->IsRowGUID = r.Flag(13);
-    field->Collation = r.Shared(14);
-    field->Formula = r.Text(15);
-    field->FTI_Field = r.Flag(16);
-    field->FTI_ImageTypeField = r.Shared(17);
-    field->FTI_Language = r.Long(18);
+    ReadFieldTail(r, *field);
     field->Parent = &parent;
     return field;
 }
@@ -675,13 +745,28 @@ bool Is(QStringView type, const char (&name)[N]) {
     constexpr qsizetype length = static_cast<qsizetype>(N - 1);
     if (type.size() != length) return false;
     // Every type name is made of letters, so a character matches a letter of the name when it
-    // equals it with the case bit (0x20) set on both.
+    // equals it with the case bit (0x20) set on both. All characters are looked at, without a
+    // branch per character: a mismatch anywhere, or a character beyond ASCII anywhere.
+    const char16_t* text = type.utf16();
+    char16_t any = 0;
+    char16_t differ = 0;
     for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = type[i].unicode();
-        if (c >= 0x80) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
-        if ((c | 0x20) != (static_cast<char16_t>(name[i]) | 0x20)) return false;
+        any |= text[i];
+        differ |= static_cast<char16_t>((text[i] | 0x20) ^ (static_cast<char16_t>(name[i]) | 0x20));
     }
-    return true;
+    if (Q_UNLIKELY(any >= 0x80)) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
+    return differ == 0;
+}
+
+// first + "." + second, made in one string of its size (the operators copy first and then grow
+// the copy twice).
+QString JoinNames(const QString& first, const QString& second) {
+    QString joined(first.size() + 1 + second.size(), Qt::Uninitialized);
+    QChar* out = joined.data();
+    std::memcpy(out, first.constData(), static_cast<size_t>(first.size()) * sizeof(QChar));
+    out[first.size()] = QLatin1Char('.');
+    std::memcpy(out + first.size() + 1, second.constData(), static_cast<size_t>(second.size()) * sizeof(QChar));
+    return joined;
 }
 
 // One read of one file into one model: the current parents of the records that follow them.
@@ -711,8 +796,9 @@ public:
         } else if (Is(type, "TableColumn")) {
             Tovimar_Table* table = Require(table_, r, "Table");
             QString key;
-            FieldPtr field = ReadField(r, *table, &key);
-            table->AddField(field, key);
+            size_t keyHash = 0;
+            FieldPtr field = ReadColumn(r, *table, key, keyHash);
+            table->AddField(field, key, keyHash);
             if (field->FTI_Field) {
                 if (!table->FTI_Columns) table->FTI_Columns.emplace();
                 table->FTI_Columns->Add(field, field->Name);
@@ -783,8 +869,9 @@ public:
         } else if (Is(type, "ViewField")) {
             Tovimar_View* view = Require(view_, r, "View");
             QString key;
-            FieldPtr field = ReadField(r, *view, &key);
-            view->AddField(field, key);
+            size_t keyHash = 0;
+            FieldPtr field = ReadColumn(r, *view, key, keyHash);
+            view->AddField(field, key, keyHash);
         } else if (Is(type, "Procedure")) {
             return ReadProcedure(r);
         } else if (Is(type, "ProcedureDefinition")) {
@@ -876,9 +963,41 @@ private:
         const QString key = object->FullName(false);
         inTable.Add(object, key);
         if (fresh_)
-            inDatabase.AddNew(object, tableName_ + QLatin1Char('.') + key);
+            inDatabase.AddNew(object, JoinNames(tableName_, key));
         else
-            inDatabase.Add(object, tableName_ + QLatin1Char('.') + key);
+            inDatabase.Add(object, JoinNames(tableName_, key));
+    }
+
+    // A column record as ReadField reads it. The columns of a database have few distinct texts
+    // after their name and id (a type, its size, nullability, a collation, all in one stretch of
+    // the record): the values read from such a text are kept, in a slot chosen by its hash, and
+    // a later record with the same text takes a copy of them instead of reading its fields again.
+    FieldPtr ReadColumn(const Record& r, Tovimar_FieldOwner& parent, QString& key, size_t& keyHash) {
+        QStringView text;
+        if (!r.Span(4, 18, text)) return ReadField(r, parent, &key, &keyHash);
+        FieldTail& tail = tails_[TailSlot(text)];
+        if (!tail.Source || tail.Text.size() != text.size() ||
+            std::memcmp(tail.Text.constData(), text.data(), static_cast<size_t>(text.size()) * sizeof(QChar)) != 0) {
+            FieldPtr field = ReadField(r, parent, &key, &keyHash);
+            tail.Text = text.toString();
+            tail.Source = field;
+            return field;
+        }
+        auto field = std::make_shared<Tovimar_Field>();
+        field->Name = r.SharedName(2, &key, &keyHash);
+        field->ColID = ReadInteger(r.View(3));
+        CopyFieldTail(*tail.Source, *field);
+        field->Parent = &parent;
+        return field;
+    }
+
+    // A slot by the text's length and a few of its characters: the type's first letters, and
+    // two from its size and collation (a text is at least the 14 separators long).
+    static size_t TailSlot(QStringView text) {
+        const qsizetype n = text.size();
+        const size_t mix = static_cast<size_t>(n) * 7 + text[0].unicode() * 31u + text[1].unicode() * 17u +
+                           text[n / 3].unicode() * 13u + text[n / 2].unicode() * 5u;
+        return mix & (TailSlots - 1);
     }
 
     // Reports the object about to be loaded; true when the user cancelled. The message is made
@@ -1037,7 +1156,7 @@ private:
         permission->SecObject = secured;
         // Its FullName: the secured object's, which is the object's key when this read added it
         // (nothing renames it meanwhile), and the quoted grantee, which came with the grantee.
-        const QString key = codeKeysAreNames_ ? *securedKey + QLatin1Char('.') + quotedGrantee : permission->FullName();
+        const QString key = codeKeysAreNames_ ? JoinNames(*securedKey, quotedGrantee) : permission->FullName();
         // The stored name is nearly always that text: it is then shared, not held twice.
         permission->Name = name == key ? key : r.Text(2);
         db_.Permissions.Add(permission, key);
@@ -1067,6 +1186,13 @@ private:
     Tovimar_Permission* permission_ = nullptr;
     StringPool pool_;
     QString message_;  // Announce's
+    // ReadColumn's: the text of fields 4 to 18 of a column record and the column read from it.
+    struct FieldTail {
+        QString Text;
+        FieldPtr Source;
+    };
+    static constexpr size_t TailSlots = 64;
+    FieldTail tails_[TailSlots];
 };
 
 }  // namespace
@@ -1124,7 +1250,7 @@ QString FormatFieldRecord(const QString& recordType, const Tovimar_Field& column
 
 FieldPtr ReadFieldRecord(const QStringList& fields, Tovimar_FieldOwner& parent) {
     RecordFields views;
-    for (const QString& field : fields) views.Views.emplace_back(field);
+    for (const QString& field : fields) views.push_back(field);
     return ReadField(Record(views), parent);
 }
 

@@ -175,7 +175,8 @@ TEST_F(SnapshotFileTest, SampleDatabaseRoundTripsEveryRecordTypeAndRewritesByteF
 
 TEST_F(SnapshotFileTest, HostileValuesInEveryPositionReadBackExactly) {
     const QStringList hostile = {Q("ends in \\"), Q("\\"), Q("semi;colon\\;"), Q("slash before break\\\r\nnext"),
-                                 Q("codes\x01\x02\x03"), Q("lone\rCR\nLF\r\n\r\n"), QString()};
+                                 Q("codes\x01\x02\x03"), Q("lone\rCR\nLF\r\n\r\n"), QString(),
+                                 Q("nul") + QChar(0) + Q(";") + QChar(0) + Q("\r\n") + QChar(0)};
     Tovimar_Database db;
     db.Name = Q("db\\");
     db.Server = Q("srv;\\");
@@ -307,6 +308,43 @@ TEST_F(SnapshotFileTest, TextsAlikeInLengthAndSomeCharactersReadBackAsWritten) {
     }
     EXPECT_EQ(got, QStringList({Q("[xAmBy].[T1]: xAmBy [xAmBy] xAmBy xBmAy [xBmAy] xamby"),
                                 Q("[xamby].[T2]: xamby [xamby] xBmAy")}));
+}
+
+// A column record whose text after the name and id repeats an earlier record's takes the values
+// read from that one: every such column must read as the record alone reads (ReadFieldRecord),
+// for texts that differ from a common one in any single field, also in an escaped one; and each
+// is found by its key, whose hash came from the pool of names.
+TEST_F(SnapshotFileTest, ColumnsWithRepeatedTextsReadAsEachRecordAlone) {
+    const QStringList common = Q("int;-1;4;10;0;0;0;0;0;0;Latin1_CI;;0;;0").split(QLatin1Char(';'));
+    const QStringList changed = {Q("bigint"), Q("0"), Q("8"), Q("19"), Q("2"), Q("-1"), Q("-1"), Q("5"),
+                                 Q("3"),      Q("-1"), Q("Latin;2"), Q("[a]+1"), Q("1"), Q("ImgType"), Q("1033")};
+    QList<QStringList> values;  // fields 4 to 18 of each column: one changed, the common ones, the changed again
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        QStringList one = common;
+        one[i] = changed[i];
+        values << one << common << one;
+    }
+    QStringList lines = {Q(";Database;Shop;SRV;v;80;80;1"), Q(";Table;T;dbo;;;0;0;;")};
+    QList<QStringList> records;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QString name = Q("C%1").arg(i) + QString(i == 0 ? 70 : 0, QLatin1Char('x'));  // too long to pool
+        records << QStringList{QString(), Q("TableColumn"), name, QString::number(i + 1)} + values[i];
+        QStringList encoded;
+        for (const QString& value : records.last()) encoded << EncodeCacheField(value);
+        lines << encoded.join(QLatin1Char(';'));
+    }
+    Tovimar_Database db;
+    ASSERT_TRUE(LoadSchemaFile(WriteLines(lines), db, false));
+    const Tovimar_Table& table = *db.Tables[0];
+    ASSERT_EQ(table.Fields.Count(), records.size());
+    Tovimar_Table alone;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(FormatFieldRecord(Q("TableColumn"), *table.Fields[i]),
+                  FormatFieldRecord(Q("TableColumn"), *ReadFieldRecord(records[i], alone)))
+            << lines[i + 2].toStdString();
+        // The columns' keys were hashed once per name while reading; a lookup hashes afresh.
+        EXPECT_EQ(table.Fields.IndexOf(QuoteName(records[i][2].toLower())), i);
+    }
 }
 
 // A permission is keyed by its FullName, made while reading from the secured object's key and

@@ -3,6 +3,7 @@
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 ScriptPtr NewScript(bool fromSource, const QString& typ, const QString& action, Tovimar_Object& obj) {
@@ -27,7 +28,7 @@ QString GetSQLIfExists(const QString& fullName, const QString& property, const Q
     constexpr QStringView lineBreak = u"\r\n";
     QString text;
     text.reserve(head.size() + name.size() + propertyHead.size() + propertyValue.size() + propertyTail.size() +
-                 sql.size() + sql.count(lineBreak));
+                 sql.size() + std::count(sql.cbegin(), sql.cend(), QLatin1Char('\r')));
     text += head;
     text += name;
     if (isFunction) {

@@ -139,17 +139,19 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
     db1.SetOtherObj(&db2);
     // The other kinds are linked on a second thread while the tables are paired: each kind's
     // linking reads and writes only objects of that kind (a permission's name reads its secured
-    // object's name). The permissions, the most numerous, are checked for their keys there too,
-    // and linked by key after.
-    bool permissionsByKey = false;
-    const auto others = [&db1, &db2, &permissionsByKey] {
+    // object's name, which no linking writes). The permissions, the most numerous, are checked
+    // for their keys, the Destination's there and the Source's after the tables, and linked by
+    // key after both.
+    bool destPermissionsByKey = false;
+    bool sourcePermissionsByKey = false;
+    const auto others = [&db1, &db2, &destPermissionsByKey] {
         Tovimar_Database::LinkObjects(db1.Views, db2.Views);
         Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
         Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
         Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
         Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
         Tovimar_Database::LinkObjects(db1.Types, db2.Types);
-        permissionsByKey = UnlinkedAndKeyedByFullName(db1.Permissions) && UnlinkedAndKeyedByFullName(db2.Permissions);
+        destPermissionsByKey = UnlinkedAndKeyedByFullName(db2.Permissions);
     };
     std::vector<TablePair> pairs;
     bool byName = false;
@@ -167,8 +169,9 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
             for (const TablePtr& table : db1.Tables)
                 if (table && table->OtherObj()) LinkConstraintsByContent(*table);
         }
+        sourcePermissionsByKey = UnlinkedAndKeyedByFullName(db1.Permissions);
     });
-    if (permissionsByKey)
+    if (sourcePermissionsByKey && destPermissionsByKey)
         LinkUnlinkedByKey(db1.Permissions, db2.Permissions);
     else
         Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);

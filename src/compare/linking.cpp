@@ -4,6 +4,7 @@
 #include "schema/constraint_links.h"
 
 #include <cstring>
+#include <typeinfo>
 #include <vector>
 
 namespace {
@@ -61,6 +62,53 @@ bool KeyIsName(const QString& key, const QString& name) {
            FoldedEqual(key, name);
 }
 
+// Takes "[" + part with each "]" doubled + "]" (what QuoteName writes for one part) from the
+// front of text; false when text does not begin so.
+bool TakeBracketed(QStringView& text, QStringView part) {
+    if (text.isEmpty() || text.front() != QLatin1Char('[')) return false;
+    qsizetype at = 1;
+    for (const QChar c : part) {
+        if (at >= text.size() || text[at] != c) return false;
+        ++at;
+        if (c == QLatin1Char(']')) {
+            if (at >= text.size() || text[at] != c) return false;
+            ++at;
+        }
+    }
+    if (at >= text.size() || text[at] != QLatin1Char(']')) return false;
+    text = text.mid(at + 1);
+    return true;
+}
+
+// Takes object's FullName from the front of text, for the kinds whose FullName is
+// QuoteName(Owner, Name); false when text does not begin with it or object is of another kind.
+bool TakeOwnerName(QStringView& text, const Tovimar_DbObject& object) {
+    const std::type_info& kind = typeid(object);
+    if (kind != typeid(Tovimar_Table) && kind != typeid(Tovimar_View) && kind != typeid(Tovimar_Procedure) &&
+        kind != typeid(Tovimar_Function))
+        return false;
+    if (!TakeBracketed(text, object.Owner)) return false;
+    if (object.Name.isEmpty()) return true;
+    if (text.isEmpty() || text.front() != QLatin1Char('.')) return false;
+    text = text.mid(1);
+    return TakeBracketed(text, object.Name);
+}
+
+// Whether key is, character for character, the FullName of a table, or of a permission on a
+// table, view, procedure or function: told without building the name. False also when that is
+// not known this way (the caller then builds the name).
+bool KeyIsBuiltName(const QString& key, const Tovimar_Table& table) {
+    QStringView rest(key);
+    return TakeOwnerName(rest, table) && rest.isEmpty();
+}
+bool KeyIsBuiltName(const QString& key, const Tovimar_Permission& permission) {
+    QStringView rest(key);
+    if (!permission.SecObject || !TakeOwnerName(rest, *permission.SecObject)) return false;
+    if (rest.isEmpty() || rest.front() != QLatin1Char('.')) return false;
+    rest = rest.mid(1);
+    return TakeBracketed(rest, permission.Grantee) && rest.isEmpty();
+}
+
 // Every table of db is keyed by its FullName, has its database and no counterpart; then, by the
 // model's rule that a table without counterpart has contents without counterparts, nothing of
 // its contents is linked either.
@@ -68,7 +116,8 @@ bool UnlinkedAndKeyedByName(const Tovimar_Database& db) {
     for (const auto& entry : db.Tables.Entries()) {
         const Tovimar_Table* table = entry.Value.get();
         if (!table) continue;
-        if (table->OtherObj() || !table->Database() || !KeyIsName(entry.Key, table->FullName())) return false;
+        if (table->OtherObj() || !table->Database()) return false;
+        if (!KeyIsBuiltName(entry.Key, *table) && !KeyIsName(entry.Key, table->FullName())) return false;
     }
     return true;
 }
@@ -80,7 +129,9 @@ template <class P>
 bool UnlinkedAndKeyedByFullName(const Collection<P>& col) {
     for (const auto& entry : col.Entries()) {
         const auto* object = entry.Value.get();
-        if (object && (object->OtherObj() || !KeyIsName(entry.Key, object->FullName()))) return false;
+        if (object &&
+            (object->OtherObj() || (!KeyIsBuiltName(entry.Key, *object) && !KeyIsName(entry.Key, object->FullName()))))
+            return false;
     }
     return true;
 }

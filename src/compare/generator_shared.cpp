@@ -25,7 +25,6 @@ QString GetSQLIfExists(const QString& fullName, const QString& property, const Q
     constexpr QStringView functionTail = u") and xtype in (N'FN', N'IF', N'TF')) \r\n\t";
     constexpr QStringView propertyHead = u") and OBJECTPROPERTY(id, ";
     constexpr QStringView propertyTail = u") = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)\r\n\t";
-    constexpr QStringView lineBreak = u"\r\n";
     QString text;
     text.reserve(head.size() + name.size() + propertyHead.size() + propertyValue.size() + propertyTail.size() +
                  sql.size() + std::count(sql.cbegin(), sql.cend(), QLatin1Char('\r')));
@@ -41,7 +40,8 @@ QString GetSQLIfExists(const QString& fullName, const QString& property, const Q
     // Every line break of the body is followed by a tab.
     const QStringView body(sql);
     qsizetype from = 0;
-    for (qsizetype at = body.indexOf(lineBreak); at >= 0; at = body.indexOf(lineBreak, from)) {
+    for (qsizetype at = body.indexOf(QLatin1Char('\r')); at >= 0; at = body.indexOf(QLatin1Char('\r'), at + 1)) {
+        if (at + 1 >= body.size() || body[at + 1] != QLatin1Char('\n')) continue;
         text += body.mid(from, at + 2 - from);
         text += QLatin1Char('\t');
         from = at + 2;

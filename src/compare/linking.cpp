@@ -28,6 +28,14 @@ void InTwoHalves(size_t n, const Work& work) {
     RunSideBySide([&work, half, n] { work(half, n); }, [&work, half] { work(size_t(0), half); });
 }
 
+// FoldedEqual, told first by the characters: a stored key and the name it was made from, or the
+// keys of two counterparts, are nearly always the same text.
+bool KeyIsName(const QString& key, const QString& name) {
+    return (key.size() == name.size() &&
+            std::memcmp(key.constData(), name.constData(), static_cast<size_t>(key.size()) * sizeof(QChar)) == 0) ||
+           FoldedEqual(key, name);
+}
+
 // The position in to of the item keyed as entry, or -1: what to.IndexOfKeyOf(entry) gives, tried
 // first at guess without a hash lookup (two collections of one kind mostly hold the same keys
 // in the same order).
@@ -35,7 +43,7 @@ template <class P>
 qsizetype CounterpartPosition(const Collection<P>& to, const typename Collection<P>::Entry& entry, qsizetype guess) {
     if (!entry.Key.isEmpty() && guess >= 0 && guess < to.Count()) {
         const auto& candidate = to.Entries()[static_cast<size_t>(guess)];
-        if (candidate.Hash == entry.Hash && FoldedEqual(candidate.Key, entry.Key)) return guess;
+        if (candidate.Hash == entry.Hash && KeyIsName(candidate.Key, entry.Key)) return guess;
     }
     return to.IndexOfKeyOf(entry);
 }
@@ -54,13 +62,6 @@ void LinkUnlinkedByKey(const Collection<P>& mine, const Collection<P>& theirs) {
     }
 }
 
-// A stored key and the name it was made from: nearly always the same text, told by its
-// characters before the folded comparison.
-bool KeyIsName(const QString& key, const QString& name) {
-    return (key.size() == name.size() &&
-            std::memcmp(key.constData(), name.constData(), static_cast<size_t>(key.size()) * sizeof(QChar)) == 0) ||
-           FoldedEqual(key, name);
-}
 
 // Takes "[" + part with each "]" doubled + "]" (what QuoteName writes for one part) from the
 // front of text; false when text does not begin so.

@@ -51,17 +51,12 @@ public:
             for (const TablePtr& table : db->Tables)
                 if (table && table->DeleteRecreate) rebuilt_.insert(table.get());
         ctx.TablesRebuilt = &rebuilt_;
-        thread_ = std::thread([this, &ctx] {
-            try {
-                GenerateScripts(ctx.DB1->Views, ctx.DB2->Views, codeObjects_, ctx);
-                GenerateScripts(ctx.DB1->Procedures, ctx.DB2->Procedures, codeObjects_, ctx);
-                GenerateScripts(ctx.DB1->Functions, ctx.DB2->Functions, codeObjects_, ctx);
-                codeObjectsDone_ = true;
-                GenerateScripts(ctx.DB1->Permissions, ctx.DB2->Permissions, permissions_, ctx);
-            } catch (...) {
-                error_ = std::current_exception();
-            }
-        });
+        try {
+            Start(ctx);
+        } catch (...) {
+            ctx.TablesRebuilt = nullptr;  // no thread: the marks go with this object
+            throw;
+        }
     }
     SideScripts(const SideScripts&) = delete;
     SideScripts& operator=(const SideScripts&) = delete;
@@ -84,6 +79,19 @@ public:
     }
 
 private:
+    void Start(GenerationContext& ctx) {
+        thread_ = std::thread([this, &ctx] {
+            try {
+                GenerateScripts(ctx.DB1->Views, ctx.DB2->Views, codeObjects_, ctx);
+                GenerateScripts(ctx.DB1->Procedures, ctx.DB2->Procedures, codeObjects_, ctx);
+                GenerateScripts(ctx.DB1->Functions, ctx.DB2->Functions, codeObjects_, ctx);
+                codeObjectsDone_ = true;
+                GenerateScripts(ctx.DB1->Permissions, ctx.DB2->Permissions, permissions_, ctx);
+            } catch (...) {
+                error_ = std::current_exception();
+            }
+        });
+    }
     void Join() {
         if (thread_.joinable()) thread_.join();
     }

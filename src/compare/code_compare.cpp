@@ -21,6 +21,9 @@ bool DefinitionsDiffer(const QString& sourceDefinition, const QString& destDefin
     // must show no difference. A rename is scripted on its own, not as a definition change.
     const QString source =
         RewriteDefinition(sourceDefinition, QString(), QString(), keyword, fullName, tableName, number);
+    // The same text rewrites to the same text (most pairs are unchanged): the rewrite of the
+    // Source's text, which would have failed first, is the one made.
+    if (sourceDefinition == destDefinition) return false;
     const QString dest = RewriteDefinition(destDefinition, QString(), QString(), keyword, fullName, tableName, number);
     return TextDiffers(source, dest);
 }

@@ -48,26 +48,39 @@ QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, co
     // Rows copied into a rebuilt table must satisfy the key.
     if (HasDataCopy(relation.Table) || HasDataCopy(relation.PrimaryTable)) withNoCheck = false;
     const QString table = TableName(relation);
-    QString body = QStringLiteral("ALTER TABLE ") + table +
-                   ((relation.NoCheckConstraint || withNoCheck) ? QStringLiteral(" WITH NOCHECK") : QString()) +
-                   QStringLiteral(" ADD") + CRLF + QStringLiteral("CONSTRAINT ") + QuoteName(name) + CRLF +
-                   QStringLiteral("FOREIGN KEY ") + FieldListSQL(relation.FieldNames) + CRLF +
-                   QStringLiteral("REFERENCES ") + PrimaryTableFullName(relation) + QLatin1Char(' ') +
-                   FieldListSQL(relation.PrimaryFieldNames);
-    if (relation.DeleteCascade) body += CRLF + QStringLiteral("ON DELETE CASCADE");
-    if (relation.UpdateCascade) body += CRLF + QStringLiteral("ON UPDATE CASCADE");
-    if (relation.NotForRepl) body += CRLF + QStringLiteral("NOT FOR REPLICATION");
+    const QString primaryTable = PrimaryTableFullName(relation);
+    const QString quotedName = QuoteName(name);
+    // Written into one string (outside the difference viewer, inside BEGIN ... END).
+    QString body;
+    body.reserve(256 + 2 * table.size() + primaryTable.size() + 2 * quotedName.size());
+    if (!ctx.DiffViewMode) body += u"BEGIN\r\n";
+    body += u"ALTER TABLE ";
+    body += table;
+    if (relation.NoCheckConstraint || withNoCheck) body += u" WITH NOCHECK";
+    body += u" ADD\r\nCONSTRAINT ";
+    body += quotedName;
+    body += u"\r\nFOREIGN KEY ";
+    body += FieldListSQL(relation.FieldNames);
+    body += u"\r\nREFERENCES ";
+    body += primaryTable;
+    body += QLatin1Char(' ');
+    body += FieldListSQL(relation.PrimaryFieldNames);
+    if (relation.DeleteCascade) body += u"\r\nON DELETE CASCADE";
+    if (relation.UpdateCascade) body += u"\r\nON UPDATE CASCADE";
+    if (relation.NotForRepl) body += u"\r\nNOT FOR REPLICATION";
     // A disabled key is created and then disabled again.
-    if (relation.NoCheckConstraint)
-        body += CRLF + QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" NOCHECK CONSTRAINT ") +
-                QuoteName(name);
+    if (relation.NoCheckConstraint) {
+        body += u"\r\nALTER TABLE ";
+        body += table;
+        body += u" NOCHECK CONSTRAINT ";
+        body += quotedName;
+    }
     if (ctx.DiffViewMode) return body;
+    body += u"\r\nEND";
 
     // Drop the key if it exists, then create it only when both tables exist.
-    const QString block = QStringLiteral("BEGIN") + CRLF + body + CRLF + QStringLiteral("END");
     const QString property = QStringLiteral("IsUserTable");
-    const QString guarded =
-        GetSQLIfExists(table, property, GetSQLIfExists(PrimaryTableFullName(relation), property, block));
+    const QString guarded = GetSQLIfExists(table, property, GetSQLIfExists(primaryTable, property, body));
     return DropRelationSQL(relation, name) + CRLF + guarded;
 }
 

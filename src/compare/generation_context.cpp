@@ -59,3 +59,8 @@ bool GenerationContext::GranteeIncluded(const Tovimar_Database& db, const QStrin
     granteesIncluded_.insert(key, included);
     return included;
 }
+
+bool GenerationContext::MarkedForRebuild(const Tovimar_DbObject& object) const {
+    if (TablesRebuilt && dynamic_cast<const Tovimar_Table*>(&object)) return TablesRebuilt->contains(&object);
+    return object.DeleteRecreate;
+}

@@ -70,6 +70,12 @@ public:
     // The Source tables whose columns the marking before the pass found all paired, unchanged
     // and not renamed: their column generators would write nothing, and the pass skips them.
     QSet<const Tovimar_Table*> UnchangedColumns;
+    // Whether object is marked for the rebuild, as the permission generator asks it. While the
+    // permissions are generated beside the tables, a table's mark is read from TablesRebuilt,
+    // the marks as the pass began: the table generators write a mark only when they switch a
+    // table, and then the pass is abandoned, so in a pass that counts the two agree.
+    bool MarkedForRebuild(const Tovimar_DbObject& object) const;
+    const QSet<const Tovimar_DbObject*>* TablesRebuilt = nullptr;
 
 private:
     struct RelationIndex {

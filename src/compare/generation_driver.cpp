@@ -38,46 +38,75 @@ void ResetRunState(Tovimar_Database& db) {
     for (const FunctionPtr& function : db.Functions) function->DeleteRecreate = false;
 }
 
-// The scripts of the views, procedures and functions, made on a second thread while the tables
-// are generated. Their generators read only the code objects of both sides (and a view's
-// columns) and write only a procedure's or function's DeleteRecreate, which the permissions
-// read after them; the table generators read none of that, and write nothing these read.
-class CodeObjectScripts {
+// The scripts of the views, procedures and functions, and then of the permissions, made on a
+// second thread while the tables are generated. The code objects' generators read only the code
+// objects of both sides (and a view's columns) and write only a procedure's or function's
+// DeleteRecreate, which only the permissions read, after them on this thread; the table
+// generators read none of that, and write nothing these read but a table's rebuild mark, which
+// the permissions read from the marks as the pass began (GenerationContext::TablesRebuilt).
+class SideScripts {
 public:
-    explicit CodeObjectScripts(GenerationContext& ctx) {
+    explicit SideScripts(GenerationContext& ctx) : ctx_(ctx) {
+        for (const Tovimar_Database* db : {ctx.DB1, ctx.DB2})
+            for (const TablePtr& table : db->Tables)
+                if (table && table->DeleteRecreate) rebuilt_.insert(table.get());
+        ctx.TablesRebuilt = &rebuilt_;
+        try {
+            Start(ctx);
+        } catch (...) {
+            ctx.TablesRebuilt = nullptr;  // no thread: the marks go with this object
+            throw;
+        }
+    }
+    SideScripts(const SideScripts&) = delete;
+    SideScripts& operator=(const SideScripts&) = delete;
+    ~SideScripts() {
+        Join();
+        ctx_.TablesRebuilt = nullptr;
+    }
+
+    // Appends the code objects' scripts, or throws their generators' error.
+    void AppendCodeObjectsTo(ScriptList& scripts) {
+        Join();
+        if (!codeObjectsDone_) std::rethrow_exception(error_);
+        scripts.insert(scripts.end(), codeObjects_.begin(), codeObjects_.end());
+    }
+    // Appends the permissions' scripts, or throws their generator's error.
+    void AppendPermissionsTo(ScriptList& scripts) {
+        Join();
+        if (error_) std::rethrow_exception(error_);
+        scripts.insert(scripts.end(), permissions_.begin(), permissions_.end());
+    }
+
+private:
+    void Start(GenerationContext& ctx) {
         thread_ = std::thread([this, &ctx] {
             try {
-                GenerateScripts(ctx.DB1->Views, ctx.DB2->Views, scripts_, ctx);
-                GenerateScripts(ctx.DB1->Procedures, ctx.DB2->Procedures, scripts_, ctx);
-                GenerateScripts(ctx.DB1->Functions, ctx.DB2->Functions, scripts_, ctx);
+                GenerateScripts(ctx.DB1->Views, ctx.DB2->Views, codeObjects_, ctx);
+                GenerateScripts(ctx.DB1->Procedures, ctx.DB2->Procedures, codeObjects_, ctx);
+                GenerateScripts(ctx.DB1->Functions, ctx.DB2->Functions, codeObjects_, ctx);
+                codeObjectsDone_ = true;
+                GenerateScripts(ctx.DB1->Permissions, ctx.DB2->Permissions, permissions_, ctx);
             } catch (...) {
                 error_ = std::current_exception();
             }
         });
     }
-    CodeObjectScripts(const CodeObjectScripts&) = delete;
-    CodeObjectScripts& operator=(const CodeObjectScripts&) = delete;
-    ~CodeObjectScripts() { Join(); }
-
-    // Appends the scripts to scripts, or throws the generators' error.
-    void AppendTo(ScriptList& scripts) {
-        Join();
-        if (error_) std::rethrow_exception(error_);
-        scripts.insert(scripts.end(), scripts_.begin(), scripts_.end());
-    }
-
-private:
     void Join() {
         if (thread_.joinable()) thread_.join();
     }
+    GenerationContext& ctx_;
+    QSet<const Tovimar_DbObject*> rebuilt_;
     std::thread thread_;
-    ScriptList scripts_;
+    ScriptList codeObjects_;
+    ScriptList permissions_;
+    bool codeObjectsDone_ = false;
     std::exception_ptr error_;
 };
 
 // One pass over both databases. Returns false when the pass was abandoned or ended with the
-// regeneration flag set, so that it must run again. The code objects' scripts of an abandoned
-// pass, and their error, are dropped with it, as if they had not been made.
+// regeneration flag set, so that it must run again. The scripts made on the second thread in an
+// abandoned pass, and their error, are dropped with it, as if they had not been made.
 bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
     Tovimar_Database& db1 = *ctx.DB1;
     Tovimar_Database& db2 = *ctx.DB2;
@@ -86,17 +115,17 @@ bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
     ResetFieldCounters(db2);
     GenerateScripts(db1.Catalogs, db2.Catalogs, scripts, ctx);
     if (ctx.Regenerate) return false;
-    std::optional<CodeObjectScripts> codeObjects;
-    if (!refresh) codeObjects.emplace(ctx);
+    std::optional<SideScripts> side;
+    if (!refresh) side.emplace(ctx);
     GenerateScripts(db1.Types, db2.Types, scripts, ctx);
     GenerateScripts(db1.Tables, db2.Tables, scripts, ctx);
     if (ctx.Regenerate) return false;
     if (!refresh) {
-        // The code objects' generators never set the regeneration flag.
-        codeObjects->AppendTo(scripts);
+        // The code objects' and permissions' generators never set the regeneration flag.
+        side->AppendCodeObjectsTo(scripts);
         GenerateScripts(db1.Roles, db2.Roles, scripts, ctx);
         if (ctx.Regenerate) return false;
-        GenerateScripts(db1.Permissions, db2.Permissions, scripts, ctx);
+        side->AppendPermissionsTo(scripts);
     }
     return !ctx.Regenerate;
 }

@@ -3,6 +3,7 @@
 #include "schema/constraint_links.h"
 #include "schema/sql_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 ScriptPtr NewScript(bool fromSource, const QString& typ, const QString& action, Tovimar_Object& obj) {
@@ -16,19 +17,37 @@ ScriptPtr NewScript(bool fromSource, const QString& typ, const QString& action, 
 }
 
 QString GetSQLIfExists(const QString& fullName, const QString& property, const QString& sql) {
+    // Written into one string: a script holds many of these guards, some nested.
     const QString name = GetSQLValue(DbValue::FromString(fullName));
+    const bool isFunction = property.compare(QLatin1String("IsFunction"), Qt::CaseInsensitive) == 0;
+    const QString propertyValue = isFunction ? QString() : GetSQLValue(DbValue::FromString(property));
+    constexpr QStringView head = u"if exists (select * from dbo.sysobjects where id = object_id(";
+    constexpr QStringView functionTail = u") and xtype in (N'FN', N'IF', N'TF')) \r\n\t";
+    constexpr QStringView propertyHead = u") and OBJECTPROPERTY(id, ";
+    constexpr QStringView propertyTail = u") = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)\r\n\t";
     QString text;
-    if (property.compare(QLatin1String("IsFunction"), Qt::CaseInsensitive) == 0) {
-        text = QStringLiteral("if exists (select * from dbo.sysobjects where id = object_id(") + name +
-               QStringLiteral(") and xtype in (N'FN', N'IF', N'TF')) \r\n\t");
+    text.reserve(head.size() + name.size() + propertyHead.size() + propertyValue.size() + propertyTail.size() +
+                 sql.size() + std::count(sql.cbegin(), sql.cend(), QLatin1Char('\r')));
+    text += head;
+    text += name;
+    if (isFunction) {
+        text += functionTail;
     } else {
-        text = QStringLiteral("if exists (select * from dbo.sysobjects where id = object_id(") + name +
-               QStringLiteral(") and OBJECTPROPERTY(id, ") + GetSQLValue(DbValue::FromString(property)) +
-               QStringLiteral(") = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)\r\n\t");
+        text += propertyHead;
+        text += propertyValue;
+        text += propertyTail;
     }
-    QString body = sql;
-    body.replace(QLatin1String("\r\n"), QLatin1String("\r\n\t"));
-    return text + body;
+    // Every line break of the body is followed by a tab.
+    const QStringView body(sql);
+    qsizetype from = 0;
+    for (qsizetype at = body.indexOf(QLatin1Char('\r')); at >= 0; at = body.indexOf(QLatin1Char('\r'), at + 1)) {
+        if (at + 1 >= body.size() || body[at + 1] != QLatin1Char('\n')) continue;
+        text += body.mid(from, at + 2 - from);
+        text += QLatin1Char('\t');
+        from = at + 2;
+    }
+    text += body.mid(from);
+    return text;
 }
 
 QString GetSQLIfExists(const Tovimar_Object& object, const QString& sql) {

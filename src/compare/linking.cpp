@@ -4,6 +4,7 @@
 #include "schema/constraint_links.h"
 
 #include <cstring>
+#include <typeinfo>
 #include <vector>
 
 namespace {
@@ -27,6 +28,14 @@ void InTwoHalves(size_t n, const Work& work) {
     RunSideBySide([&work, half, n] { work(half, n); }, [&work, half] { work(size_t(0), half); });
 }
 
+// FoldedEqual, told first by the characters: a stored key and the name it was made from, or the
+// keys of two counterparts, are nearly always the same text.
+bool KeyIsName(const QString& key, const QString& name) {
+    return (key.size() == name.size() &&
+            std::memcmp(key.constData(), name.constData(), static_cast<size_t>(key.size()) * sizeof(QChar)) == 0) ||
+           FoldedEqual(key, name);
+}
+
 // The position in to of the item keyed as entry, or -1: what to.IndexOfKeyOf(entry) gives, tried
 // first at guess without a hash lookup (two collections of one kind mostly hold the same keys
 // in the same order).
@@ -34,7 +43,7 @@ template <class P>
 qsizetype CounterpartPosition(const Collection<P>& to, const typename Collection<P>::Entry& entry, qsizetype guess) {
     if (!entry.Key.isEmpty() && guess >= 0 && guess < to.Count()) {
         const auto& candidate = to.Entries()[static_cast<size_t>(guess)];
-        if (candidate.Hash == entry.Hash && FoldedEqual(candidate.Key, entry.Key)) return guess;
+        if (candidate.Hash == entry.Hash && KeyIsName(candidate.Key, entry.Key)) return guess;
     }
     return to.IndexOfKeyOf(entry);
 }
@@ -53,12 +62,52 @@ void LinkUnlinkedByKey(const Collection<P>& mine, const Collection<P>& theirs) {
     }
 }
 
-// A stored key and the name it was made from: nearly always the same text, told by its
-// characters before the folded comparison.
-bool KeyIsName(const QString& key, const QString& name) {
-    return (key.size() == name.size() &&
-            std::memcmp(key.constData(), name.constData(), static_cast<size_t>(key.size()) * sizeof(QChar)) == 0) ||
-           FoldedEqual(key, name);
+
+// Takes "[" + part with each "]" doubled + "]" (what QuoteName writes for one part) from the
+// front of text; false when text does not begin so.
+bool TakeBracketed(QStringView& text, QStringView part) {
+    if (text.isEmpty() || text.front() != QLatin1Char('[')) return false;
+    qsizetype at = 1;
+    for (const QChar c : part) {
+        if (at >= text.size() || text[at] != c) return false;
+        ++at;
+        if (c == QLatin1Char(']')) {
+            if (at >= text.size() || text[at] != c) return false;
+            ++at;
+        }
+    }
+    if (at >= text.size() || text[at] != QLatin1Char(']')) return false;
+    text = text.mid(at + 1);
+    return true;
+}
+
+// Takes object's FullName from the front of text, for the kinds whose FullName is
+// QuoteName(Owner, Name); false when text does not begin with it or object is of another kind.
+bool TakeOwnerName(QStringView& text, const Tovimar_DbObject& object) {
+    const std::type_info& kind = typeid(object);
+    if (kind != typeid(Tovimar_Table) && kind != typeid(Tovimar_View) && kind != typeid(Tovimar_Procedure) &&
+        kind != typeid(Tovimar_Function))
+        return false;
+    if (!TakeBracketed(text, object.Owner)) return false;
+    if (object.Name.isEmpty()) return true;
+    if (text.isEmpty() || text.front() != QLatin1Char('.')) return false;
+    text = text.mid(1);
+    return TakeBracketed(text, object.Name);
+}
+
+// Whether key is, character for character, the FullName of a table, or of a permission on a
+// table, view, procedure or function: told without building the name. False also when that is
+// not known this way (the caller then builds the name).
+bool KeyIsBuiltName(const QString& key, const Tovimar_Table& table) {
+    QStringView rest(key);
+    return TakeOwnerName(rest, table) && rest.isEmpty();
+}
+bool KeyIsBuiltName(const QString& key, const Tovimar_Permission& permission) {
+    QStringView rest(key);
+    if (!permission.SecObject || !TakeOwnerName(rest, *permission.SecObject)) return false;
+    if (rest.isEmpty() || rest.front() != QLatin1Char('.')) return false;
+    rest = rest.mid(1);
+    return TakeBracketed(rest, permission.Grantee) && rest.isEmpty();
 }
 
 // Every table of db is keyed by its FullName, has its database and no counterpart; then, by the
@@ -68,7 +117,8 @@ bool UnlinkedAndKeyedByName(const Tovimar_Database& db) {
     for (const auto& entry : db.Tables.Entries()) {
         const Tovimar_Table* table = entry.Value.get();
         if (!table) continue;
-        if (table->OtherObj() || !table->Database() || !KeyIsName(entry.Key, table->FullName())) return false;
+        if (table->OtherObj() || !table->Database()) return false;
+        if (!KeyIsBuiltName(entry.Key, *table) && !KeyIsName(entry.Key, table->FullName())) return false;
     }
     return true;
 }
@@ -80,7 +130,9 @@ template <class P>
 bool UnlinkedAndKeyedByFullName(const Collection<P>& col) {
     for (const auto& entry : col.Entries()) {
         const auto* object = entry.Value.get();
-        if (object && (object->OtherObj() || !KeyIsName(entry.Key, object->FullName()))) return false;
+        if (object &&
+            (object->OtherObj() || (!KeyIsBuiltName(entry.Key, *object) && !KeyIsName(entry.Key, object->FullName()))))
+            return false;
     }
     return true;
 }
@@ -139,17 +191,19 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
     db1.SetOtherObj(&db2);
     // The other kinds are linked on a second thread while the tables are paired: each kind's
     // linking reads and writes only objects of that kind (a permission's name reads its secured
-    // object's name). The permissions, the most numerous, are checked for their keys there too,
-    // and linked by key after.
-    bool permissionsByKey = false;
-    const auto others = [&db1, &db2, &permissionsByKey] {
+    // object's name, which no linking writes). The permissions, the most numerous, are checked
+    // for their keys, the Destination's there and the Source's after the tables, and linked by
+    // key after both.
+    bool destPermissionsByKey = false;
+    bool sourcePermissionsByKey = false;
+    const auto others = [&db1, &db2, &destPermissionsByKey] {
         Tovimar_Database::LinkObjects(db1.Views, db2.Views);
         Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
         Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
         Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
         Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
         Tovimar_Database::LinkObjects(db1.Types, db2.Types);
-        permissionsByKey = UnlinkedAndKeyedByFullName(db1.Permissions) && UnlinkedAndKeyedByFullName(db2.Permissions);
+        destPermissionsByKey = UnlinkedAndKeyedByFullName(db2.Permissions);
     };
     std::vector<TablePair> pairs;
     bool byName = false;
@@ -167,8 +221,9 @@ void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
             for (const TablePtr& table : db1.Tables)
                 if (table && table->OtherObj()) LinkConstraintsByContent(*table);
         }
+        sourcePermissionsByKey = UnlinkedAndKeyedByFullName(db1.Permissions);
     });
-    if (permissionsByKey)
+    if (sourcePermissionsByKey && destPermissionsByKey)
         LinkUnlinkedByKey(db1.Permissions, db2.Permissions);
     else
         Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);

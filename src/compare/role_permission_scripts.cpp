@@ -205,11 +205,11 @@ int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& 
             return Add(scripts, true, typ, QStringLiteral("CREATE"), permission, {Create_Create(permission)});
         if (included && !fromSource) {
             // A permission on an object that is dropped is lost with it.
-            if (securedOther && !secured->DeleteRecreate)
+            if (securedOther && !ctx.MarkedForRebuild(*secured))
                 return Add(scripts, false, typ, QStringLiteral("DELETE"), permission, {Create_Delete(permission)});
             return 0;
         }
-        if (!included && !fromSource && securedOther && securedOther->DeleteRecreate)
+        if (!included && !fromSource && securedOther && ctx.MarkedForRebuild(*securedOther))
             // The permissions of an excluded grantee survive the object's re-creation.
             return Add(scripts, false, typ, QStringLiteral("RECREATE"), permission,
                        {RecreateSQL(permission, *securedOther)});
@@ -223,7 +223,7 @@ int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& 
                      {Create_Delete(permission) + CRLF + Create_Create(permission)});
     // The object is created again without permissions: the Destination's are restored first, and
     // a CHANGE script of the same permission then turns them into the Source's.
-    if (secured->DeleteRecreate)
+    if (ctx.MarkedForRebuild(*secured))
         count += Add(scripts, true, typ, QStringLiteral("RECREATE"), permission, {RecreateSQL(*other, *secured)});
     return count;
 }

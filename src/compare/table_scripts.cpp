@@ -338,18 +338,30 @@ QString CreateTableSQL(Tovimar_Table& table, QString& tableName, const Generatio
     QString text = QStringLiteral("CREATE TABLE ") + tableName + QStringLiteral(" (") + CrLf;
     bool first = true;
     for (const FieldPtr& field : table.Fields) {
-        if (!first) text += QStringLiteral(", ") + CrLf;
+        if (!first) text += u", \r\n";
         first = false;
         text += QuoteName(field->Name);
         if (!field->Formula.isEmpty()) {
             text += QStringLiteral(" AS ") + field->Formula;
         } else {
             text += QuoteName(field->DataType);
-            if (IsLengthType(field->DataType)) text += QStringLiteral(" (%1)").arg(field->DataPrecision);
-            else if (IsScaleType(field->DataType))
-                text += QStringLiteral(" (%1, %2)").arg(field->DataPrecision).arg(field->DataDecimals);
+            if (IsLengthType(field->DataType)) {
+                text += u" (";
+                text += QString::number(field->DataPrecision);
+                text += QLatin1Char(')');
+            } else if (IsScaleType(field->DataType)) {
+                text += u" (";
+                text += QString::number(field->DataPrecision);
+                text += u", ";
+                text += QString::number(field->DataDecimals);
+                text += QLatin1Char(')');
+            }
             if (field->Identity) {
-                text += QStringLiteral(" IDENTITY (%1, %2)").arg(field->IdentitySeed).arg(field->IdentityIncr);
+                text += u" IDENTITY (";
+                text += QString::number(field->IdentitySeed);
+                text += u", ";
+                text += QString::number(field->IdentityIncr);
+                text += QLatin1Char(')');
                 if (field->IdentityNoRepl) text += QStringLiteral(" NOT FOR REPLICATION");
             }
             if (field->IsRowGUID) text += QStringLiteral(" ROWGUIDCOL");

@@ -53,6 +53,41 @@ QString FilterFlagsText(long flags) {
 
 namespace {
 
+bool IsAscii(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80) return false;
+    return true;
+}
+
+char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; }
+
+// Whether text holds piece at position at, letter case aside; both ASCII.
+bool AsciiEqualAt(QStringView text, qsizetype at, QStringView piece) {
+    for (qsizetype i = 0; i < piece.size(); ++i)
+        if (AsciiLower(text[at + i].unicode()) != AsciiLower(piece[i].unicode())) return false;
+    return true;
+}
+
+// The first position from from where text holds piece, letter case aside, or -1: what
+// QStringView::indexOf with Qt::CaseInsensitive gives. Names and patterns are nearly always
+// ASCII, where folding a character is lowering a letter; otherwise Qt folds them.
+qsizetype IndexOfFolded(QStringView text, QStringView piece, qsizetype from = 0) {
+    if (!IsAscii(text) || !IsAscii(piece)) return text.indexOf(piece, from, Qt::CaseInsensitive);
+    for (qsizetype at = std::max<qsizetype>(from, 0); at + piece.size() <= text.size(); ++at)
+        if (AsciiEqualAt(text, at, piece)) return at;
+    return -1;
+}
+
+bool EqualFolded(QStringView text, QStringView piece) {
+    if (!IsAscii(text) || !IsAscii(piece)) return text.compare(piece, Qt::CaseInsensitive) == 0;
+    return text.size() == piece.size() && AsciiEqualAt(text, 0, piece);
+}
+
+bool StartsWithFolded(QStringView text, QStringView piece) {
+    if (!IsAscii(text) || !IsAscii(piece)) return text.startsWith(piece, Qt::CaseInsensitive);
+    return text.size() >= piece.size() && AsciiEqualAt(text, 0, piece);
+}
+
 // Whether text matches the pieces of a pattern split at its wildcards (what LikeMatch does
 // after splitting).
 bool MatchPieces(QStringView text, const QStringList& pieces) {
@@ -66,15 +101,15 @@ bool MatchPieces(QStringView text, const QStringList& pieces) {
             // after everything matched so far (and at the start too when it is also the first).
             const qsizetype start = text.size() - piece.size();
             if (start < position || (i == 0 && start != 0)) return false;
-            return text.mid(start).compare(piece, Qt::CaseInsensitive) == 0;
+            return EqualFolded(text.mid(start), piece);
         }
         if (i == 0) {
-            if (!text.startsWith(piece, Qt::CaseInsensitive)) return false;
+            if (!StartsWithFolded(text, piece)) return false;
             position = piece.size();
             continue;
         }
         // A middle piece: its first occurrence leaves the most room for the pieces after it.
-        const qsizetype found = text.indexOf(piece, position, Qt::CaseInsensitive);
+        const qsizetype found = IndexOfFolded(text, piece, position);
         if (found < 0) return false;
         position = found + piece.size();
     }
@@ -132,8 +167,7 @@ bool Tovimar_FilterElement::SelectsType(const QString& typeCode) const {
     // typeCode at the start of a word of ObjectTypes (what " " + ObjectTypes containing
     // " " + typeCode means), found without building either text.
     if (typeCode.isEmpty()) return true;
-    for (qsizetype at = ObjectTypes.indexOf(typeCode, 0, Qt::CaseInsensitive); at >= 0;
-         at = ObjectTypes.indexOf(typeCode, at + 1, Qt::CaseInsensitive))
+    for (qsizetype at = IndexOfFolded(ObjectTypes, typeCode); at >= 0; at = IndexOfFolded(ObjectTypes, typeCode, at + 1))
         if (at == 0 || ObjectTypes[at - 1] == QLatin1Char(' ')) return true;
     return false;
 }

@@ -15,7 +15,7 @@ bool IsUpperHex(QChar c) {
 }
 
 // "table__column" with a table part of 1 to 9 characters and a column part.
-bool HasColumnPart(const QString& middle) {
+bool HasColumnPart(QStringView middle) {
     for (qsizetype pos = middle.indexOf(QLatin1String("__"), 1); pos > 0 && pos <= MaxTableBeforeColumn;
          pos = middle.indexOf(QLatin1String("__"), pos + 1))
         if (pos + 2 < middle.size()) return true;
@@ -88,14 +88,16 @@ void LinkByContent(const Collection<P>& mine, const Collection<P>& theirs, const
 }  // namespace
 
 bool IsGeneratedConstraintName(const QString& name, const QString& prefix) {
+    // Read in place: asked for every constraint of every linked table.
+    const QStringView text(name);
     const qsizetype fixed = 2 + 2 + 2 + HexDigits;  // prefix, two separators, the hex id
-    if (name.size() <= fixed || name.size() > fixed + MaxTablePart) return false;
-    if (!Same(name.left(2), prefix) || name.mid(2, 2) != QLatin1String("__")) return false;
-    const qsizetype hexAt = name.size() - HexDigits;
-    if (name.mid(hexAt - 2, 2) != QLatin1String("__")) return false;
-    for (qsizetype i = hexAt; i < name.size(); ++i)
-        if (!IsUpperHex(name[i])) return false;
-    const QString middle = name.mid(4, hexAt - 6);
+    if (text.size() <= fixed || text.size() > fixed + MaxTablePart) return false;
+    if (text.left(2).compare(prefix, Qt::CaseInsensitive) != 0 || text.mid(2, 2) != u"__") return false;
+    const qsizetype hexAt = text.size() - HexDigits;
+    if (text.mid(hexAt - 2, 2) != u"__") return false;
+    for (qsizetype i = hexAt; i < text.size(); ++i)
+        if (!IsUpperHex(text[i])) return false;
+    const QStringView middle = text.mid(4, hexAt - 6);
     if (Same(prefix, QStringLiteral("DF")) || Same(prefix, QStringLiteral("FK"))) return HasColumnPart(middle);
     return true;
 }

@@ -60,9 +60,37 @@ bool NeedsUnicodeLiteral(QStringView text) {
     return false;
 }
 
+bool HasControlChars(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() < 32) return true;
+    return false;
+}
+
+// Appends text with every quote doubled.
+void AppendDoubledQuotes(QString& out, QStringView text) {
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(QLatin1Char('\'')); at >= 0; at = text.indexOf(QLatin1Char('\''), from)) {
+        out += text.mid(from, at + 1 - from);
+        out += QLatin1Char('\'');
+        from = at + 1;
+    }
+    out += text.mid(from);
+}
+
 // GetSQLString; with national, the literal and every literal reopened after a CHAR() or a
 // split line is written with the N prefix.
 QString BuildSQLString(const QString& text, bool quote, bool encodeControlChars, bool splitLines, bool national) {
+    if (quote && !HasControlChars(text)) {
+        // The common case (a name): one line that begins with its quote, so neither a CHAR() nor
+        // a split GO line can occur; the literal is written in one piece.
+        QString out;
+        out.reserve(text.size() + 3);
+        if (national) out += QLatin1Char('N');
+        out += QLatin1Char('\'');
+        AppendDoubledQuotes(out, text);
+        out += QLatin1Char('\'');
+        return out;
+    }
     const QString quoted = QuoteString(text, quote);
     QString out;
     out.reserve(quoted.size() + 16);

@@ -184,3 +184,17 @@ TEST(ConstraintScripts, ChecksOfRebuiltTableAreRecreated) {
 }
 
 }  // namespace
+
+// The existence guard is written into one string: the test line, then the body with a tab after
+// every CR LF (a lone CR or LF stays as it is), and the function guard tests the xtypes.
+TEST(ExistenceGuard, IndentsTheBodyAfterEachLineBreakOnly) {
+    const QString body = Q("A\r\nB\rC\nD\r\r\nE\r\n");
+    // A name beyond ASCII is a Unicode literal.
+    EXPECT_EQ(GetSQLIfExists(Q("[dbo].[Ä']"), Q("IsUserTable"), body),
+              Q("if exists (select * from dbo.sysobjects where id = object_id(N'[dbo].[Ä'']') and OBJECTPROPERTY(id, "
+                "'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0)\r\n\t") +
+                  Q("A\r\n\tB\rC\nD\r\r\n\tE\r\n\t"));
+    EXPECT_EQ(GetSQLIfExists(Q("[dbo].[F]"), Q("isfunction"), Q("X")),
+              Q("if exists (select * from dbo.sysobjects where id = object_id('[dbo].[F]') and xtype in (N'FN', N'IF', "
+                "N'TF')) \r\n\tX"));
+}

@@ -254,12 +254,17 @@ QStringList Links(const Tovimar_Database& source, const Tovimar_Database& dest) 
 TEST(LinkingTest, TablesLinkedInTwoHalvesAsTheModelLinksThemOneByOne) {
     // Second round: a permission whose key is no longer its name (its grantee changed after it
     // was added, so that two Destination permissions have one name) takes the model's linking.
-    for (const bool staleKey : {false, true}) {
+    // Third round: so does a table whose key is no longer its name (renamed after it was added).
+    for (const int round : {1, 2, 3}) {
+        const bool staleKey = round == 2;
         TestDb s1(Q("S"), Q("A")), d1(Q("D"), Q("A")), s2(Q("S"), Q("A")), d2(Q("D"), Q("A"));
         BuildLinkingCase(s1, d1);
         BuildLinkingCase(s2, d2);
+        for (TestDb* db : {&s1, &d1, &s2, &d2}) db->Table(dbo, Q("Odd]Name")).Col(Q("A"), Q("int"));
         if (staleKey)
             for (TestDb* d : {&d1, &d2}) (*d)->Permissions[2]->Grantee = Q("public");
+        if (round == 3)
+            for (TestDb* d : {&d1, &d2}) (*d)->Tables.Item(Q("[dbo].[Items]"))->Name = Q("Itemz");
         LinkPair(s1, d1);
         // The model's own linking, table by table, then the constraints by content.
         s2.ResolveRelations();
@@ -271,6 +276,8 @@ TEST(LinkingTest, TablesLinkedInTwoHalvesAsTheModelLinksThemOneByOne) {
 
         const QStringList links = Links(*s1, *d1);
         EXPECT_EQ(links, Links(*s2, *d2));
+        EXPECT_TRUE(links.contains(Q("Odd]Name -> Odd]Name")));
+        if (round == 3) continue;
         EXPECT_TRUE(links.contains(Q("Items.FK__Items__OrderID__22222222 -> FK__Items__OrderID__BBBBBBBB")));
         EXPECT_TRUE(links.contains(Q("Items.DF__Items__Qty__44444444 -> DF__Items__Qty__DDDDDDDD")));
         EXPECT_TRUE(links.contains(Q("orders.Gone -> -")));

@@ -267,6 +267,29 @@ TEST(LikeMatchTest, WildcardsAloneAndOtherWildcards) {
     EXPECT_TRUE(LikeMatch(QStringLiteral("[dbo].[ÄRGER]"), QStringLiteral("[dbo].[ärger]")));
 }
 
+// Names are matched letter case aside by lowering ASCII letters when both texts are ASCII; the
+// answer must be Qt's case folding either way, also for characters outside ASCII that fold onto
+// ASCII letters (the Kelvin sign onto k, the long s onto s).
+TEST(LikeMatchTest, AgreesWithQtFoldingInsideAndOutsideAscii) {
+    const QStringList texts = {QStringLiteral("[dbo].[Key]"), QStringLiteral("[DBO].[KEY]"),
+                               QStringLiteral("[dbo].[\u212Aey]"), QStringLiteral("[dbo].[Ma\u017Fk]"),
+                               QStringLiteral("[dbo].[ÄRGER]"), QStringLiteral("[dbo].[Ke]")};
+    const QStringList pieces = {QStringLiteral("[dbo].[key]"), QStringLiteral("key"), QStringLiteral("[dbo].[mask]"),
+                                QStringLiteral("ärger"), QStringLiteral("].[k")};
+    for (const QString& text : texts) {
+        for (const QString& piece : pieces) {
+            const QString context = text + QLatin1Char(' ') + piece;
+            EXPECT_EQ(LikeMatch(text, piece), text.compare(piece, Qt::CaseInsensitive) == 0) << context.toStdString();
+            EXPECT_EQ(LikeMatch(text, QLatin1Char('%') + piece + QLatin1Char('%')), text.contains(piece, Qt::CaseInsensitive))
+                << context.toStdString();
+            EXPECT_EQ(LikeMatch(text, piece + QLatin1Char('%')), text.startsWith(piece, Qt::CaseInsensitive))
+                << context.toStdString();
+            EXPECT_EQ(LikeMatch(text, QLatin1Char('%') + piece), text.endsWith(piece, Qt::CaseInsensitive))
+                << context.toStdString();
+        }
+    }
+}
+
 TEST(FilterElementTest, InitSplitsTheNameIntoQuotedParts) {
     Tovimar_FilterElement element;
     element.Checked = true;

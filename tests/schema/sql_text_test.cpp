@@ -92,8 +92,10 @@ TEST(SqlTextLiterals, StringOptionsAndGoLines) {
     // A tab counts as a blank when the line is tested, but is still encoded in the output.
     EXPECT_EQ(GetSQLString(Q("x\r\n\tGo\r\ny"), true, false, true), Q("'x\r\n\tGo'+'\r\ny'"));
     EXPECT_EQ(GetSQLString(Q("x\r\nGOTO\r\nGO x\r\ny"), true, true, true), Q("'x\r\nGOTO\r\nGO x\r\ny'"));
-    // Without quotes the first and last lines can be GO lines as well.
+    // Without quotes the first and last lines can be GO lines as well; a quoted single line never is.
     EXPECT_EQ(GetSQLString(Q("GO\r\nGO"), false, true, true), Q("GO'+'\r\nGO'+'"));
+    EXPECT_EQ(GetSQLString(Q("GO"), false, true, true), Q("GO'+'"));
+    EXPECT_EQ(GetSQLString(Q(" go's"), true, true, true), Q("' go''s'"));
 }
 
 TEST(SqlTextLiterals, ProcedureArgumentsStayConstants) {

@@ -311,6 +311,8 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
         return e.elseExpr ? Eval(*e.elseExpr, scope) : Value::Null();
     }
     case ExprKind::Function:
+        // A property function with its property resolved is no aggregate: straight to it.
+        if (e.property > 1) return CallProperty(e, scope);
         if (scope.aggregates) {
             auto it = scope.aggregates->constFind(&e);
             if (it != scope.aggregates->constEnd()) return *it;

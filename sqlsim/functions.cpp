@@ -37,7 +37,11 @@ QStringList SplitObjectNameText(const QString& text) {
 }
 
 Database& Executor::CurrentDb() {
-    if (lookups_.db && lookups_.dbName == session_.database) return *lookups_.db;
+    // The name kept is a copy of the session's, sharing its characters while it is unchanged.
+    const QString& current = session_.database;
+    if (lookups_.db && ((lookups_.dbName.constData() == current.constData() && lookups_.dbName.size() == current.size()) ||
+                        lookups_.dbName == current))
+        return *lookups_.db;
     Database* db = server_.Find(session_.database);
     if (!db) db = server_.Find(QStringLiteral("master"));
     if (lookups_.depth > 0) {

@@ -143,8 +143,6 @@ bool IsExactNumericType(int x) { return x == XDecimal || x == XNumeric || x == X
 bool IsIntegerType(int x) { return x == XInt || x == XSmallInt || x == XTinyInt || x == XBigInt || x == XBit; }
 
 // ---------------------------------------------------------------- Value
-Value Value::Null(int xtype) { Value v; v.xtype_ = xtype; return v; }
-Value Value::Int(long long x, int xtype) { Value v; v.kind_ = Kind::Int; v.n_.lo = x; v.xtype_ = xtype; return v; }
 Value Value::Float(double x, int xtype) { Value v; v.kind_ = Kind::Float; v.d_ = x; v.xtype_ = xtype; return v; }
 Value Value::Decimal(Int128 s, int sc, int xtype) {
     Value v;

@@ -432,7 +432,7 @@ Value ResolvedColumnProperty(const Object& o, QStringView col, signed char prope
 Value ResolvedIndexProperty(const Object& o, QStringView idx, signed char property) {
     const IndexInfo* ix = nullptr;
     for (const IndexInfo& i : o.indexes)
-        if (i.indid != 0 && i.indid != 255 && QStringView(i.name).compare(idx, Qt::CaseInsensitive) == 0) { ix = &i; break; }
+        if (i.indid != 0 && i.indid != 255 && SameNameNoCase(i.name, idx)) { ix = &i; break; }
     if (!ix) return NullInt();
     switch (property) {
     case kIdxIsUnique: return Bit(ix->unique);

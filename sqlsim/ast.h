@@ -48,6 +48,9 @@ struct Expr {
     mutable unsigned long long bindGen = 0;
     mutable int bindDepth = -1;
     mutable int bindSlot = -1;
+    // Function: the property a property function's constant name asks for, resolved at the
+    // first call (0: not yet, 1: answered by the general dispatch; see Executor::CallProperty).
+    mutable signed char property = 0;
 };
 
 struct SelectItem {

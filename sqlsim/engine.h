@@ -194,6 +194,9 @@ public:
     const Value& EvalInPlace(const Expr& e, const Scope& scope, Value& tmp);
     Relation RunQuery(const SelectStmt& q, const Scope* outer);
     Value CallFunction(const Expr& e, const Scope& scope);
+    // OBJECTPROPERTY, COLUMNPROPERTY or INDEXPROPERTY whose property was resolved once from its
+    // constant name (e.property > 1): the catalog queries call them on every row.
+    Value CallProperty(const Expr& e, const Scope& scope);
     Value CallUserFunction(const Object& fn, const std::vector<Value>& args);
     // conjuncts: the WHERE conditions of a query that reads only this table (with its outer scope).
     // columns: the lower-case names of every column the query reads (null: all may be read).

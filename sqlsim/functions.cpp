@@ -37,7 +37,11 @@ QStringList SplitObjectNameText(const QString& text) {
 }
 
 Database& Executor::CurrentDb() {
-    if (lookups_.db && lookups_.dbName == session_.database) return *lookups_.db;
+    // The name kept is a copy of the session's, sharing its characters while it is unchanged.
+    const QString& current = session_.database;
+    if (lookups_.db && ((lookups_.dbName.constData() == current.constData() && lookups_.dbName.size() == current.size()) ||
+                        lookups_.dbName == current))
+        return *lookups_.db;
     Database* db = server_.Find(session_.database);
     if (!db) db = server_.Find(QStringLiteral("master"));
     if (lookups_.depth > 0) {
@@ -331,6 +335,115 @@ Value IndexProperty(const Object& o, QStringView idx, QStringView propIn) {
     return NullInt();
 }
 
+// The properties the catalog queries ask of every row, each answered as ObjectProperty,
+// ColumnProperty and IndexProperty answer it. A call whose property name is a constant resolves it
+// once (Expr::property); any other property keeps the dispatch by name.
+enum PropertyShortcut : signed char {
+    kPropertyUnresolved = 0,
+    kPropertyByName = 1,
+    kObjIsMSShipped, kObjIsUserTable, kObjIsView, kObjIsProcedure, kObjIsExtendedProc, kObjIsTrigger,
+    kObjIsScalarFunction, kObjIsTableFunction, kObjIsInlineFunction, kObjExecIsAnsiNullsOn,
+    kObjExecIsQuotedIdentOn, kObjIsUniqueCnst, kObjCnstIsClustKey, kObjCnstIsNonclustKey,
+    kColIsIdentity, kColIsIdNotForRepl, kColIsRowGuidCol, kColAllowsNull,
+    kIdxIsUnique, kIdxIsClustered, kIdxIndexFillFactor, kIdxIsPadIndex, kIdxIsStatistics,
+};
+
+signed char ResolveObjectProperty(QStringView name) {
+    const PropertyName p(name);
+    if (p == "ismsshipped") return kObjIsMSShipped;
+    if (p == "isusertable") return kObjIsUserTable;
+    if (p == "isview") return kObjIsView;
+    if (p == "isprocedure") return kObjIsProcedure;
+    if (p == "isextendedproc") return kObjIsExtendedProc;
+    if (p == "istrigger") return kObjIsTrigger;
+    if (p == "isscalarfunction") return kObjIsScalarFunction;
+    if (p == "istablefunction") return kObjIsTableFunction;
+    if (p == "isinlinefunction") return kObjIsInlineFunction;
+    if (p == "execisansinullson") return kObjExecIsAnsiNullsOn;
+    if (p == "execisquotedidenton") return kObjExecIsQuotedIdentOn;
+    if (p == "isuniquecnst") return kObjIsUniqueCnst;
+    if (p == "cnstisclustkey") return kObjCnstIsClustKey;
+    if (p == "cnstisnonclustkey") return kObjCnstIsNonclustKey;
+    return kPropertyByName;
+}
+
+signed char ResolveColumnProperty(QStringView name) {
+    const PropertyName p(name);
+    if (p == "isidentity") return kColIsIdentity;
+    if (p == "isidnotforrepl") return kColIsIdNotForRepl;
+    if (p == "isrowguidcol") return kColIsRowGuidCol;
+    if (p == "allowsnull") return kColAllowsNull;
+    return kPropertyByName;
+}
+
+signed char ResolveIndexProperty(QStringView name) {
+    const PropertyName p(name);
+    if (p == "isunique") return kIdxIsUnique;
+    if (p == "isclustered") return kIdxIsClustered;
+    if (p == "indexfillfactor") return kIdxIndexFillFactor;
+    if (p == "ispadindex") return kIdxIsPadIndex;
+    if (p == "isstatistics") return kIdxIsStatistics;
+    return kPropertyByName;
+}
+
+bool IsCodeObject(const Object& o) {
+    return o.IsType("P") || o.IsType("V") || o.IsType("TR") || o.IsType("FN") || o.IsType("IF") || o.IsType("TF");
+}
+
+Value ResolvedObjectProperty(const Database& db, const Object& o, signed char property) {
+    switch (property) {
+    case kObjIsMSShipped: return Bit(o.msShipped);
+    case kObjIsUserTable: return Bit(o.IsType("U"));
+    case kObjIsView: return Bit(o.IsType("V"));
+    case kObjIsProcedure: return Bit(o.IsType("P") || o.IsType("X"));
+    case kObjIsExtendedProc: return Bit(o.IsType("X"));
+    case kObjIsTrigger: return Bit(o.IsType("TR"));
+    case kObjIsScalarFunction: return Bit(o.IsType("FN"));
+    case kObjIsTableFunction: return Bit(o.IsType("TF") || o.IsType("IF"));
+    case kObjIsInlineFunction: return Bit(o.IsType("IF"));
+    case kObjExecIsAnsiNullsOn: return IsCodeObject(o) ? Bit(o.ansiNulls) : NullInt();
+    case kObjExecIsQuotedIdentOn: return IsCodeObject(o) ? Bit(o.quotedIdent) : NullInt();
+    case kObjIsUniqueCnst: return Bit(o.IsType("UQ"));
+    case kObjCnstIsClustKey:
+    case kObjCnstIsNonclustKey: {
+        if (!IsConstraint(o)) return NullInt();
+        if (!o.IsType("PK") && !o.IsType("UQ")) return Bit(false);
+        const IndexInfo* ix = ConstraintIndex(db, o);
+        const bool clustered = ix && ix->clustered;
+        return Bit(property == kObjCnstIsClustKey ? clustered : !clustered);
+    }
+    default: return NullInt();
+    }
+}
+
+Value ResolvedColumnProperty(const Object& o, QStringView col, signed char property) {
+    // A name that is no column may be a parameter, which has none of these properties.
+    const Column* c = FindColumnByName(o, col);
+    if (!c) return NullInt();
+    switch (property) {
+    case kColIsIdentity: return Bit(c->identity);
+    case kColIsIdNotForRepl: return Bit(c->identityNotForRepl);
+    case kColIsRowGuidCol: return Bit(c->rowGuid);
+    case kColAllowsNull: return Bit(c->nullable);
+    default: return NullInt();
+    }
+}
+
+Value ResolvedIndexProperty(const Object& o, QStringView idx, signed char property) {
+    const IndexInfo* ix = nullptr;
+    for (const IndexInfo& i : o.indexes)
+        if (i.indid != 0 && i.indid != 255 && SameNameNoCase(i.name, idx)) { ix = &i; break; }
+    if (!ix) return NullInt();
+    switch (property) {
+    case kIdxIsUnique: return Bit(ix->unique);
+    case kIdxIsClustered: return Bit(ix->clustered);
+    case kIdxIndexFillFactor: return Value::Int(ix->fillFactor);
+    case kIdxIsPadIndex: return Bit(ix->padIndex);
+    case kIdxIsStatistics: return Bit(ix->statistics);
+    default: return NullInt();
+    }
+}
+
 QString Str(double v, int length, int decimals) {
     if (length <= 0 || length > 8000) return QString();
     if (decimals < 0) decimals = 0;
@@ -381,6 +494,22 @@ struct FunctionName {
     QString toLower() const { return text.toLower(); }
 };
 }  // namespace
+
+Value Executor::CallProperty(const Expr& e, const Scope& scope) {
+    // The arguments are read in the order the general dispatch reads them, in place.
+    Value t0, t1;
+    const Value& id = EvalInPlace(*e.args[0], scope, t0);
+    const Value& name = e.args.size() > 2 ? EvalInPlace(*e.args[1], scope, t1) : id;
+    if (id.IsNull() || name.IsNull()) return NullInt();
+    Database& db = CurrentDb();
+    const Object* o = ObjectById(db, static_cast<int>(id.AsInt()));
+    if (!o) return NullInt();
+    if (e.property < kColIsIdentity) return ResolvedObjectProperty(db, *o, e.property);
+    QString buffer;
+    const QStringView text = name.IsText() ? name.TextView() : QStringView(buffer = name.AsString());
+    if (e.property < kIdxIsUnique) return ResolvedColumnProperty(*o, text, e.property);
+    return ResolvedIndexProperty(*o, text, e.property);
+}
 
 Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     const FunctionName f{e.name};
@@ -492,8 +621,17 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
         buffer = v.AsString();
         return buffer;
     };
+    // A constant property name is resolved once for the call (Expr::property), and the calls
+    // that follow go to CallProperty; a property without a shortcut keeps the dispatch by name.
+    auto resolve = [&](signed char (*by)(QStringView)) {
+        const Expr& p = *e.args.back();
+        if (e.property != kPropertyUnresolved || e.parts.size() > 1) return false;
+        e.property = p.kind == ExprKind::Literal && p.value.IsText() ? by(p.value.TextView()) : static_cast<signed char>(kPropertyByName);
+        return e.property != kPropertyByName;
+    };
     if (f == "OBJECTPROPERTY") {
         need(2, 2);
+        if (resolve(ResolveObjectProperty)) return CallProperty(e, scope);
         const Value& id = ref(0, t0);
         const Value& prop = ref(1, t1);
         if (id.IsNull() || prop.IsNull()) return NullInt();
@@ -505,6 +643,7 @@ Value Executor::CallFunction(const Expr& e, const Scope& scope) {
     const bool isColumnProperty = f == "COLUMNPROPERTY";
     if (isColumnProperty || f == "INDEXPROPERTY") {
         need(3, 3);
+        if (resolve(isColumnProperty ? ResolveColumnProperty : ResolveIndexProperty)) return CallProperty(e, scope);
         const Value& id = ref(0, t0);
         const Value& name = ref(1, t1);
         const Value& prop = ref(2, t2);

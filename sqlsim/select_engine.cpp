@@ -311,6 +311,8 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
         return e.elseExpr ? Eval(*e.elseExpr, scope) : Value::Null();
     }
     case ExprKind::Function:
+        // A property function with its property resolved is no aggregate: straight to it.
+        if (e.property > 1) return CallProperty(e, scope);
         if (scope.aggregates) {
             auto it = scope.aggregates->constFind(&e);
             if (it != scope.aggregates->constEnd()) return *it;
@@ -1532,6 +1534,38 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         r.tuple = s.tuple;
         return r.value;
     };
+    // What each ORDER BY item reads, worked out once: an item of the select list (by its position
+    // or its alias), a column of this query's own rows (read in place), or an expression.
+    struct OrderKey {
+        int item = -1;
+        int slot = -1;
+        const Expr* expr = nullptr;
+    };
+    std::vector<OrderKey> orderBy;
+    for (const OrderItem& o : q.orderBy) {
+        const Expr& oe = *o.expr;
+        OrderKey k;
+        k.expr = &oe;
+        if (oe.kind == ExprKind::Literal && oe.value.GetKind() == Value::Kind::Int) {
+            // (A position out of range fails at the first row, as it did when read per row.)
+            const long long n = oe.value.AsInt();
+            k.item = n < 1 || n > static_cast<long long>(items.size()) ? -2 : static_cast<int>(n - 1);
+        } else if (oe.kind == ExprKind::Column) {
+            const int slot = FindSlot(src.columns, oe.parts);
+            if (oe.parts.size() == 1) {
+                for (size_t i = 0; i < items.size(); ++i)
+                    if (q.items.size() == items.size() && q.items[i].hasAlias &&
+                        items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { k.item = static_cast<int>(i); break; }
+                if (k.item < 0 && slot == -1) {
+                    for (size_t i = 0; i < items.size(); ++i)
+                        if (items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { k.item = static_cast<int>(i); break; }
+                }
+            }
+            // (An ambiguous name, or one of an outer query, is left to the evaluator.)
+            if (k.item < 0 && slot >= 0) k.slot = slot;
+        }
+        orderBy.push_back(k);
+    }
     auto project = [&](const Scope& s) {
         OutputRow r;
         r.values.reserve(items.size());
@@ -1540,26 +1574,13 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
             r.values.push_back(it.slot >= 0 ? (s.HasRow() ? s.At(static_cast<size_t>(it.slot)) : Value::Null(src.columns[it.slot].xtype))
                                             : computed(i, s));
         }
-        for (const OrderItem& o : q.orderBy) {
-            const Expr& oe = *o.expr;
-            if (oe.kind == ExprKind::Literal && oe.value.GetKind() == Value::Kind::Int) {
-                long long n = oe.value.AsInt();
-                if (n < 1 || n > static_cast<long long>(items.size()))
-                    throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.").arg(n));
-                orderKeys.push_back(r.values[n - 1]);
-                continue;
-            }
-            int alias = -1;
-            if (oe.kind == ExprKind::Column && oe.parts.size() == 1) {
-                for (size_t i = 0; i < items.size(); ++i)
-                    if (q.items.size() == items.size() && q.items[i].hasAlias &&
-                        items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { alias = static_cast<int>(i); break; }
-                if (alias < 0 && FindSlot(src.columns, oe.parts) == -1) {
-                    for (size_t i = 0; i < items.size(); ++i)
-                        if (items[i].name.compare(oe.parts[0], Qt::CaseInsensitive) == 0) { alias = static_cast<int>(i); break; }
-                }
-            }
-            orderKeys.push_back(alias >= 0 ? r.values[alias] : Eval(oe, s));
+        for (const OrderKey& k : orderBy) {
+            if (k.item == -2)
+                throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.")
+                                              .arg(k.expr->value.AsInt()));
+            if (k.item >= 0) orderKeys.push_back(r.values[static_cast<size_t>(k.item)]);
+            else if (k.slot >= 0) orderKeys.push_back(s.HasRow() ? s.At(static_cast<size_t>(k.slot)) : Value::Null(src.columns[k.slot].xtype));
+            else orderKeys.push_back(Eval(*k.expr, s));
         }
         out.push_back(std::move(r));
     };

@@ -61,8 +61,19 @@ public:
     }
     ~Value() { Release(); }
 
-    static Value Null(int xtype = XInt);
-    static Value Int(long long v, int xtype = XInt);
+    // Inline: system tables, joins and property functions make them for every row.
+    static Value Null(int xtype = XInt) {
+        Value v;
+        v.xtype_ = xtype;
+        return v;
+    }
+    static Value Int(long long x, int xtype = XInt) {
+        Value v;
+        v.kind_ = Kind::Int;
+        v.n_.lo = x;
+        v.xtype_ = xtype;
+        return v;
+    }
     static Value Float(double v, int xtype = XFloat);
     static Value Decimal(Int128 scaled, int scale, int xtype = XDecimal);
     static Value DateTime(const QDateTime& v, int xtype = XDateTime);
@@ -80,6 +91,8 @@ public:
     double AsDouble() const;
     QString AsString() const;     // the text SQL Server gives when converting to varchar
     QStringView TextView() const { return kind_ == Kind::String ? QStringView(s_) : QStringView(); }  // strings only
+    // The text of a string value moved out, leaving it empty (strings only): for results handed over.
+    QString TakeText() { return kind_ == Kind::String ? std::move(s_) : QString(); }
     QByteArray AsBinary() const;
     QDateTime AsDateTime() const;
     Int128 DecimalScaled() const {

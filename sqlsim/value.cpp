@@ -143,8 +143,6 @@ bool IsExactNumericType(int x) { return x == XDecimal || x == XNumeric || x == X
 bool IsIntegerType(int x) { return x == XInt || x == XSmallInt || x == XTinyInt || x == XBigInt || x == XBit; }
 
 // ---------------------------------------------------------------- Value
-Value Value::Null(int xtype) { Value v; v.xtype_ = xtype; return v; }
-Value Value::Int(long long x, int xtype) { Value v; v.kind_ = Kind::Int; v.n_.lo = x; v.xtype_ = xtype; return v; }
 Value Value::Float(double x, int xtype) { Value v; v.kind_ = Kind::Float; v.d_ = x; v.xtype_ = xtype; return v; }
 Value Value::Decimal(Int128 s, int sc, int xtype) {
     Value v;
@@ -423,7 +421,24 @@ int CompareValues(const Value& a, const Value& b) {
         const QStringView x = TrimRightView(a.TextView()), y = TrimRightView(b.TextView());
         // Copies of one text (a name read on many rows of a join) share their characters.
         if (x.data() == y.data() && x.size() == y.size()) return 0;
-        int c = x.compare(y, Qt::CaseInsensitive);
+        // ASCII characters are compared with their letters folded in place; from the first other
+        // character on, the general comparison decides (it folds character by character too).
+        const qsizetype n = std::min(x.size(), y.size());
+        qsizetype i = 0;
+        int c = 0;
+        for (; i < n; ++i) {
+            char16_t p = x[i].unicode(), q = y[i].unicode();
+            if (p == q) continue;
+            if (p >= 0x80 || q >= 0x80) break;
+            if (p >= u'A' && p <= u'Z') p = static_cast<char16_t>(p + 32);
+            if (q >= u'A' && q <= u'Z') q = static_cast<char16_t>(q + 32);
+            if (p != q) {
+                c = p < q ? -1 : 1;
+                break;
+            }
+        }
+        if (i == n) c = x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
+        else if (c == 0) c = x.sliced(i).compare(y.sliced(i), Qt::CaseInsensitive);
         // A case-sensitive collation still sorts alphabetically; of two spellings of one word
         // the lower-case one comes first.
         if (c == 0 && tlCaseSensitive) c = -x.compare(y, Qt::CaseSensitive);

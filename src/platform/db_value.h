@@ -21,6 +21,7 @@ public:
     static DbValue FromDecimal(const QString& text) { return DbValue(Kind::Decimal, text); }
     static DbValue FromDateTime(const QDateTime& v) { return DbValue(Kind::DateTime, v); }
     static DbValue FromString(const QString& v) { return DbValue(Kind::String, v); }
+    static DbValue FromString(QString&& v) { return DbValue(Kind::String, std::move(v)); }
     static DbValue FromBinary(const QByteArray& v) { return DbValue(Kind::Binary, v); }
 
     Kind GetKind() const { return kind_; }

@@ -402,8 +402,8 @@ TEST_F(Catalog, KeptVerdictsOfConditionsAnswerAsTheConditions) {
     EXPECT_NE(answers[2], answers[3]);
 }
 
-// Names are keyed and compared with ASCII folded in place; what Qt's case mapping gives is the
-// reference, non-ASCII names (which take the general path) included.
+// Names are keyed, compared and ordered with ASCII folded in place; what Qt's case mapping gives is
+// the reference, non-ASCII names (which take the general path) included.
 TEST(CatalogNames, KeysAndComparisonsAgreeWithQtCaseMapping) {
     const QString names[] = {QStringLiteral(""), QStringLiteral("T000001"), QStringLiteral("t000001"),
                              QStringLiteral("Order Details"), QStringLiteral("[x]_$#@9"), QStringLiteral("Stra\u00dfe"),
@@ -413,9 +413,13 @@ TEST(CatalogNames, KeysAndComparisonsAgreeWithQtCaseMapping) {
     for (const QString& a : names) {
         for (int uid : {0, 1, 7, 16384, -3})
             EXPECT_EQ(sqlsim::ObjectKey(uid, a), QString::number(uid) + u'|' + a.toLower()) << a.toStdString();
-        for (const QString& b : names)
+        for (const QString& b : names) {
             EXPECT_EQ(sqlsim::SameNameNoCase(a, b), a.compare(b, Qt::CaseInsensitive) == 0)
                 << a.toStdString() << " / " << b.toStdString();
+            const int order = a.compare(b, Qt::CaseInsensitive);
+            EXPECT_EQ(sqlsim::CompareValues(sqlsim::Value::String(a), sqlsim::Value::String(b)), order < 0 ? -1 : order > 0 ? 1 : 0)
+                << a.toStdString() << " / " << b.toStdString();
+        }
         const sqlsim::BuiltinType* type = sqlsim::FindBuiltinType(a);
         EXPECT_EQ(type && type->xtype == sqlsim::XSmallInt, a.compare(QLatin1String("smallint"), Qt::CaseInsensitive) == 0)
             << a.toStdString();

@@ -288,3 +288,62 @@ TEST_F(Engine, InformationSchemaViewsReadTheCatalog) {
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.COLUMNS")).columns.size(), 23u);
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.ROUTINES")).columns.size(), 51u);
 }
+
+// A property function whose property is a constant resolves it once for the statement; named by a
+// variable it goes through the dispatch by name on every call. Both must answer alike for every
+// object, column and index, names spelled in another case or holding ] and ' included, in a
+// case-insensitive and a case-sensitive database.
+TEST(PropertyFunctions, AConstantPropertyAnswersAsTheSameNameInAVariable) {
+    sqlsim::Server server;
+    auto session = server.Connect();
+    const QString schema = QStringLiteral(
+        "CREATE TABLE [a]]b] ([c'1] int IDENTITY(1, 1) NOT FOR REPLICATION NOT NULL CONSTRAINT [pk]]1] PRIMARY KEY NONCLUSTERED,"
+        " [Gu'id] uniqueidentifier ROWGUIDCOL NULL, x int NULL CONSTRAINT [u'q] UNIQUE CLUSTERED, y int NOT NULL DEFAULT 0 CHECK (y >= 0))\n"
+        "CREATE INDEX [i]]x] ON [a]]b] (y) WITH PAD_INDEX, FILLFACTOR = 80\n"
+        "CREATE TABLE t2 (k int NOT NULL PRIMARY KEY, r int NULL REFERENCES [a]]b] ([c'1]))\nCREATE STATISTICS st ON t2 (r)\nGO\n"
+        "CREATE VIEW v AS SELECT k FROM t2\nGO\nCREATE PROCEDURE p @a int OUTPUT AS SELECT 1\nGO\nSET QUOTED_IDENTIFIER OFF\nGO\n"
+        "CREATE FUNCTION f () RETURNS int AS BEGIN RETURN 1 END\nGO\nCREATE FUNCTION tf () RETURNS TABLE AS RETURN SELECT 1 AS a\nGO\n"
+        "SET QUOTED_IDENTIFIER ON\nGO\nCREATE TRIGGER tr ON t2 FOR INSERT AS SELECT 1\nGO\n");
+    ASSERT_EQ(Errors(session->ExecuteScript(QStringLiteral("CREATE DATABASE ci\nCREATE DATABASE cs COLLATE Latin1_General_CS_AS\nGO\nUSE ci\nGO\n") +
+                                            schema + QStringLiteral("USE cs\nGO\n") + schema))
+                  .toStdString(),
+              std::string());
+    struct Case {
+        const char *call, *from;  // %1 stands for the property
+        QStringList properties;
+    };
+    const QStringList objectProperties{"IsMSShipped", "IsUserTable", "IsView", "IsProcedure", "IsExtendedProc", "IsTrigger",
+                                       "IsScalarFunction", "IsTableFunction", "IsInlineFunction", "ExecIsAnsiNullsOn",
+                                       "ExecIsQuotedIdentOn", "IsUniqueCnst", "CnstIsClustKey", "CnstIsNonclustKey"};
+    const QStringList columnProperties{"IsIdentity", "IsIdNotForRepl", "IsRowGuidCol", "AllowsNull", "ISIDENTITY", "allowsnull"};
+    const QStringList indexProperties{"IsUnique", "IsClustered", "IndexFillFactor", "IsPadIndex", "IsStatistics", "isunique"};
+    const Case cases[] = {
+        {"OBJECTPROPERTY(o.id, %1)", "sysobjects o", objectProperties},
+        {"OBJECTPROPERTY(NULL, %1)", "sysobjects o", {"IsUserTable"}},
+        {"OBJECTPROPERTY(o.id + 100000, %1)", "sysobjects o", {"IsUserTable"}},
+        {"COLUMNPROPERTY(c.id, c.name, %1)", "syscolumns c", columnProperties},
+        {"COLUMNPROPERTY(c.id, UPPER(c.name), %1)", "syscolumns c", columnProperties},
+        {"COLUMNPROPERTY(c.id, LOWER(c.name), %1)", "syscolumns c", columnProperties},
+        {"COLUMNPROPERTY(c.id, c.colid, %1)", "syscolumns c", {"IsIdentity"}},
+        {"INDEXPROPERTY(i.id, i.name, %1)", "sysindexes i", indexProperties},
+        {"INDEXPROPERTY(i.id, UPPER(i.name), %1)", "sysindexes i", indexProperties},
+    };
+    for (const char* db : {"ci", "cs"}) {
+        session->Execute(QStringLiteral("USE %1").arg(QLatin1String(db)));
+        for (const Case& c : cases) {
+            for (const QString& p : c.properties) {
+                const QString call = QString::fromLatin1(c.call);
+                const QString sql = QStringLiteral("DECLARE @p varchar(30) SET @p = '%1' SELECT %2, %3 FROM %4")
+                                        .arg(p, call.arg(QStringLiteral("'") + p + QStringLiteral("'")), call.arg(QStringLiteral("@p")),
+                                             QString::fromLatin1(c.from));
+                sqlsim::ResultSet rs = Query(*session, sql);
+                ASSERT_FALSE(rs.rows.empty()) << sql.toStdString();
+                for (const auto& row : rs.rows) {
+                    const QString constant = row[0].IsNull() ? QStringLiteral("NULL") : row[0].AsString();
+                    const QString byName = row[1].IsNull() ? QStringLiteral("NULL") : row[1].AsString();
+                    EXPECT_EQ(constant, byName) << db << ": " << sql.toStdString();
+                }
+            }
+        }
+    }
+}

@@ -38,7 +38,8 @@ int AdoTypeFromXType(int xtype) {
 
 namespace {
 
-DbValue ToDbValue(const sqlsim::Value& value) {
+// The value of a row being handed over: its text is moved out, not copied.
+DbValue ToDbValue(sqlsim::Value& value) {
     using K = sqlsim::Value::Kind;
     switch (value.GetKind()) {
     case K::Null: return DbValue::Null();
@@ -53,7 +54,7 @@ DbValue ToDbValue(const sqlsim::Value& value) {
         return DbValue::FromDecimal(text);
     }
     case K::DateTime: return DbValue::FromDateTime(value.AsDateTime());
-    case K::String: return DbValue::FromString(value.AsString());
+    case K::String: return DbValue::FromString(value.TakeText());
     case K::Binary: return DbValue::FromBinary(value.AsBinary());
     }
     return DbValue::Null();
@@ -102,7 +103,7 @@ DbBatchOutcome SimConnection::RunBatch(const QString& sql) {
         for (std::vector<sqlsim::Value>& row : source.rows) {
             std::vector<DbValue> values;
             values.reserve(row.size());
-            for (const sqlsim::Value& value : row) values.push_back(ToDbValue(value));
+            for (sqlsim::Value& value : row) values.push_back(ToDbValue(value));
             target.Rows.push_back(std::move(values));
             std::vector<sqlsim::Value>().swap(row);  // large results are not held twice
         }

@@ -109,7 +109,10 @@ private:
     std::vector<ScriptPtr> failedFoundations_;
     QString logError_;
     QString unwrittenLog_;
-    QByteArray pendingLog_;  // log lines not written yet: one write before the next statement runs
+    // Log lines not written yet: one write before the next statement runs, or (logInBlocks_) once
+    // they fill a block.
+    QByteArray pendingLog_;
+    bool logInBlocks_ = false;
     QStringList pendingLines_;  // the same lines, for unwrittenLog_ should that write fail
 };
 

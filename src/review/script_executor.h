@@ -58,8 +58,9 @@ public:
     // Runs (or exports) every checked script and writes ResultFile. A failed statement never
     // stops the run; errors of the run itself (the file cannot be opened, no connection, an
     // export that cannot be written) end it: the running statement is cancelled, the file
-    // closed, and the error reaches the caller. The log of an execution is written through line
-    // by line; when it fails on the way the run goes on and LogError tells.
+    // closed, and the error reaches the caller. The log of an execution is written through
+    // before each statement (on a server inside this process, in blocks); when it fails on the
+    // way the run goes on and LogError tells.
     void RunScripts();
     // The export mode into text instead of a file (for standard output): the same text, without
     // the encoding step. Ignores ResultFile and ExportOnly.

@@ -122,21 +122,27 @@ int RunVerify(const QStringList& args, Progress& progress) {
     const Options options = ParseOptions(args);
     QTemporaryDir temp;
     if (!temp.isValid()) throw CliUsageError(QStringLiteral("no temporary folder for the execution log"));
-    std::unique_ptr<Tovimar_Database> source, dest;
+    // The models are left to the end of the process (their connections closed when the command
+    // ends); declared before the report, whose scripts point into them.
+    ModelsUntilExit models;
+    Tovimar_Database* source = nullptr;
+    Tovimar_Database* dest = nullptr;
     if (SourceKindOf(options.Sources[0]) == SourceKind::Snapshot && SourceKindOf(options.Sources[1]) == SourceKind::Snapshot) {
         // Two snapshots are read at once, as compare reads them. The Destination's is freed once
         // built: read on this thread, its memory serves the catalog reads that follow.
         auto [sourceDb, snapshot] = LoadSourcePair(options.Sources[0], options.Sources[1], progress, SourceSide::Source);
-        source = std::move(sourceDb);
-        dest = BuildSnapshot(*snapshot, options.Sources[1], temp.path(), progress);
+        source = &models.Keep(std::move(sourceDb));
+        dest = &models.Keep(BuildSnapshot(*snapshot, options.Sources[1], temp.path(), progress));
     } else {
-        source = LoadSource(options.Sources[0], progress, SourceSide::Source);
-        dest = SimulatedDestination(options.Sources[1], temp.path(), progress);
+        source = &models.Keep(LoadSource(options.Sources[0], progress, SourceSide::Source));
+        dest = &models.Keep(SimulatedDestination(options.Sources[1], temp.path(), progress));
     }
     const QString log = options.Log.isEmpty() ? temp.filePath(QStringLiteral("verify.txt")) : options.Log;
     VerificationReport report;
     try {
-        report = VerifySync(*source, *dest, options.Run, log, progress);
+        std::unique_ptr<Tovimar_Database> reloaded;
+        report = VerifySync(*source, *dest, options.Run, log, progress, &reloaded);
+        if (reloaded) models.Keep(std::move(reloaded));
     } catch (const ComparisonInputError& e) {
         throw CliUsageError(e.Message());
     }

@@ -6,6 +6,7 @@
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
 #include "platform/db/db_connection.h"
+#include "platform/db/sim_connection.h"
 #include "schema/catalog_loader.h"
 #include "schema/snapshot_file.h"
 
@@ -248,13 +249,19 @@ Tovimar_Database& ModelsUntilExit::Keep(std::unique_ptr<Tovimar_Database> db) {
 }
 
 ModelsUntilExit::~ModelsUntilExit() {
-    // Never freed: a global pointer keeps the models reachable until the process ends.
+    // Never freed: global pointers keep the models reachable until the process ends, and the
+    // simulated servers some of them were read from (memory too, like the models: their
+    // sessions and worker threads end with the connection).
     static auto* const kept = new std::vector<std::unique_ptr<Tovimar_Database>>;
+    static auto* const servers = new std::vector<std::shared_ptr<sqlsim::Server>>;
     for (std::unique_ptr<Tovimar_Database>& db : models_) {
-        db->Connection.reset();
         try {
+            if (const auto* simulated = dynamic_cast<const SimConnection*>(db->Connection.get()))
+                servers->push_back(simulated->SharedServer());
+            db->Connection.reset();
             kept->push_back(std::move(db));
         } catch (const std::bad_alloc&) {
+            db->Connection.reset();
             db.reset();  // freed after all
         }
     }

@@ -38,7 +38,8 @@ QString MaskedSource(const QString& source);
 // Holds the models of one command and, when the command ends, closes their connections but
 // leaves the models themselves to the end of the process: freeing a large model object by object
 // takes a good share of a comparison's time, while the system takes all the memory back at once
-// when the process exits. The models stay reachable, so a leak checker does not report them.
+// when the process exits. A simulated server behind a model's connection is left with it. The
+// models stay reachable, so a leak checker does not report them.
 class ModelsUntilExit {
 public:
     ModelsUntilExit() = default;

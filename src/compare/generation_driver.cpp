@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <queue>
 #include <thread>
@@ -104,6 +105,54 @@ private:
     std::exception_ptr error_;
 };
 
+// The tables of a run of this many Source tables are generated together (see CreateTables).
+constexpr qsizetype kTableRun = 64;
+
+// True when every Source table is created (the Destination has no tables) and none copies data:
+// CreateTables may then make the tables' scripts on two threads.
+bool CreatesEveryTable(const GenerationContext& ctx) {
+    if (!ctx.DB2->Tables.IsEmpty() || ctx.DB1->Tables.Count() < 2 * kTableRun) return false;
+    for (const TablePtr& table : ctx.DB1->Tables)
+        if (table && table->DataCopyDefs.Count() > 0) return false;
+    return true;
+}
+
+// What GenerateScripts gives for the Source's tables when the Destination has none (the create
+// scripts of an export or of a database built from a snapshot), made on two threads. A table
+// without counterpart takes its generator's create path (the table, its checks, indexes, foreign
+// keys, triggers and full-text index), which writes only its own table's run state and reads the
+// rest; a data copy, which reads the Source's rows, is left out by CreatesEveryTable. The threads
+// take runs of tables in turn, each run's scripts in a list of its own, and the lists are joined
+// in the tables' order: the same scripts in the same order. An error is that of the first table
+// that fails, as one by one.
+void CreateTables(GenerationContext& ctx, ScriptList& scripts) {
+    const Collection<TablePtr>& tables = ctx.DB1->Tables;
+    const qsizetype count = tables.Count();
+    const size_t runs = static_cast<size_t>((count + kTableRun - 1) / kTableRun);
+    std::vector<ScriptList> made(runs);
+    std::vector<std::exception_ptr> errors(runs);
+    std::atomic<size_t> nextRun{0};
+    const auto generate = [&] {
+        for (size_t run = nextRun.fetch_add(1); run < runs; run = nextRun.fetch_add(1)) {
+            try {
+                const qsizetype begin = static_cast<qsizetype>(run) * kTableRun;
+                for (qsizetype i = begin; i < std::min(begin + kTableRun, count); ++i)
+                    if (const TablePtr& table = tables[i]) GenerateScript(*table, true, made[run], ctx);
+            } catch (...) {
+                errors[run] = std::current_exception();
+            }
+        }
+    };
+    RunSideBySide(generate, generate);
+    for (const std::exception_ptr& error : errors)
+        if (error) std::rethrow_exception(error);
+    size_t total = scripts.size();
+    for (const ScriptList& list : made) total += list.size();
+    scripts.reserve(total);
+    for (ScriptList& list : made) scripts.insert(scripts.end(), std::make_move_iterator(list.begin()),
+                                                 std::make_move_iterator(list.end()));
+}
+
 // One pass over both databases. Returns false when the pass was abandoned or ended with the
 // regeneration flag set, so that it must run again. The scripts made on the second thread in an
 // abandoned pass, and their error, are dropped with it, as if they had not been made.
@@ -118,7 +167,8 @@ bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
     std::optional<SideScripts> side;
     if (!refresh) side.emplace(ctx);
     GenerateScripts(db1.Types, db2.Types, scripts, ctx);
-    GenerateScripts(db1.Tables, db2.Tables, scripts, ctx);
+    if (CreatesEveryTable(ctx)) CreateTables(ctx, scripts);
+    else GenerateScripts(db1.Tables, db2.Tables, scripts, ctx);
     if (ctx.Regenerate) return false;
     if (!refresh) {
         // The code objects' and permissions' generators never set the regeneration flag.

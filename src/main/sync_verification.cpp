@@ -131,7 +131,8 @@ bool VerificationReport::LostRows() const {
 }
 
 VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, const ComparisonOptions& options,
-                              const QString& logFile, Progress& progress) {
+                              const QString& logFile, Progress& progress,
+                              std::unique_ptr<Tovimar_Database>* reloadedOut) {
     if (!dest.Connection)
         throw TovimarException(3704, QStringLiteral("VerifySync"),
                                QStringLiteral("The database %1 is not connected.").arg(dest.FullName()));
@@ -198,7 +199,16 @@ VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, 
     }
     if (report.Cancelled) return report;
 
-    Tovimar_Database reloaded;
+    auto reloadedModel = std::make_unique<Tovimar_Database>();
+    Tovimar_Database& reloaded = *reloadedModel;
+    // Handed over however this ends (a cancel, an error), when the caller asks for it.
+    struct HandOver {
+        std::unique_ptr<Tovimar_Database>& model;
+        std::unique_ptr<Tovimar_Database>* to;
+        ~HandOver() {
+            if (to) *to = std::move(model);
+        }
+    } handOver{reloadedModel, reloadedOut};
     LoadDatabase(reloaded, dest.Connection);
     if (!LoadDBObjects(reloaded, progress, false)) {
         report.Cancelled = true;

@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 class Progress;
@@ -68,6 +69,9 @@ struct VerificationReport {
 // writing the log to logFile, reloads dest and compares again (with the filters of options;
 // the renames have happened by then). dest must be connected; both models must stay alive while
 // the report is used (its scripts and errors point into them). Throws TovimarException,
-// ComparisonInputError as GenerateComparison does.
+// ComparisonInputError as GenerateComparison does. The model read back after the sync is freed
+// before it returns, unless reloaded is given: then it is handed over there (a command that ends
+// right after leaves it to the process's exit instead of freeing it object by object).
 VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, const ComparisonOptions& options,
-                              const QString& logFile, Progress& progress);
+                              const QString& logFile, Progress& progress,
+                              std::unique_ptr<Tovimar_Database>* reloaded = nullptr);

@@ -58,8 +58,9 @@ public:
     // Runs (or exports) every checked script and writes ResultFile. A failed statement never
     // stops the run; errors of the run itself (the file cannot be opened, no connection, an
     // export that cannot be written) end it: the running statement is cancelled, the file
-    // closed, and the error reaches the caller. The log of an execution is written through line
-    // by line; when it fails on the way the run goes on and LogError tells.
+    // closed, and the error reaches the caller. The log of an execution is written through
+    // before each statement (on a server inside this process, in blocks); when it fails on the
+    // way the run goes on and LogError tells.
     void RunScripts();
     // The export mode into text instead of a file (for standard output): the same text, without
     // the encoding step. Ignores ResultFile and ExportOnly.
@@ -109,7 +110,10 @@ private:
     std::vector<ScriptPtr> failedFoundations_;
     QString logError_;
     QString unwrittenLog_;
-    QByteArray pendingLog_;  // log lines not written yet: one write before the next statement runs
+    // Log lines not written yet: one write before the next statement runs, or (logInBlocks_) once
+    // they fill a block.
+    QByteArray pendingLog_;
+    bool logInBlocks_ = false;
     QStringList pendingLines_;  // the same lines, for unwrittenLog_ should that write fail
 };
 

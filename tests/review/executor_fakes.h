@@ -44,6 +44,9 @@ public:
 
     QString ServerName() const override { return QStringLiteral("SRV"); }
     QString DatabaseName() const override { return QStringLiteral("Dest"); }
+    // Set to stand for a server inside this process (the executor then logs in blocks).
+    bool InThisProcess = false;
+    bool ServerInThisProcess() const override { return InThisProcess; }
 
 protected:
     DbBatchOutcome RunBatch(const QString& sql) override {

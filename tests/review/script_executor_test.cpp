@@ -345,6 +345,45 @@ TEST_F(ExecutorTest, TheLogIsWrittenThroughAndItsFailureLosesNoRecord) {
     ASSERT_EQ(executor.ErrCollection.size(), 1u);
 }
 
+// For a server inside this process the log is collected in blocks: the same bytes, and a log that
+// cannot be written is reported as when it is written through, with the same lines.
+TEST_F(ExecutorTest, ALogWrittenInBlocksHasTheSameBytesAndFailures) {
+    const QString big = QStringLiteral("SELECT '%1'").arg(QString(40000, QLatin1Char('x')));
+    connection->FailWith(QStringLiteral("bad"), 2714, QStringLiteral("There is already an object named 'B'."));
+    const auto scripts = [&] {
+        return ScriptList{View("A", {big, QStringLiteral("first")}), View("B", {QStringLiteral("bad")}),
+                          View("C", {big, big, big}), View("D", {QStringLiteral("last")})};
+    };
+    struct Outcome {
+        QByteArray Bytes;
+        QString Error, Unwritten;
+    };
+    const auto runBoth = [&](const QString& file) {
+        std::vector<Outcome> outcomes;
+        for (const bool inThisProcess : {false, true}) {
+            connection->InThisProcess = inThisProcess;
+            Run(scripts());
+            if (!file.isEmpty()) {
+                executor.ResultFile = file;
+                executor.RunScripts();
+            }
+            outcomes.push_back({file.isEmpty() ? LogBytes() : QByteArray(), executor.LogError(), executor.UnwrittenLog()});
+        }
+        return outcomes;
+    };
+    const std::vector<Outcome> written = runBoth(QString());
+    EXPECT_GT(written[0].Bytes.size(), 2 * 64 * 1024);  // more than one block
+    EXPECT_EQ(written[1].Bytes, written[0].Bytes);
+    EXPECT_TRUE(written[1].Error.isEmpty());
+
+    if (!QFileInfo::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full to fail on";
+    const std::vector<Outcome> failed = runBoth(QStringLiteral("/dev/full"));
+    EXPECT_TRUE(failed[0].Error.contains(QStringLiteral("/dev/full")));
+    EXPECT_EQ(failed[1].Error, failed[0].Error);
+    EXPECT_EQ(failed[1].Unwritten, failed[0].Unwritten);
+    EXPECT_TRUE(failed[1].Unwritten.endsWith(QStringLiteral("last\nGO\n-- STATUS=OK.\nGO\n") + kLine80 + QLatin1Char('\n')));
+}
+
 TEST_F(ExecutorTest, ACancelledExportIsNotReportedAsComplete) {
     // Every cancelled execution leaves a "Cancelled" error; an export has no statement to fail.
     progress.PressCancelWhen = [this] { return progress.Messages.size() == 2; };

@@ -167,6 +167,9 @@ public:
     // The database the connection was opened on, and the server as the user named it.
     virtual QString ServerName() const = 0;
     virtual QString DatabaseName() const = 0;
+    // True when the server runs inside this process (the simulated server): whatever it holds ends
+    // with the process, so nothing it did can outlive a crash of the program.
+    virtual bool ServerInThisProcess() const { return false; }
 
 protected:
     // Runs one batch to its end on the calling thread; implementations collect every result set

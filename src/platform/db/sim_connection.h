@@ -22,7 +22,9 @@ public:
 
     QString ServerName() const override { return serverName_; }
     QString DatabaseName() const override { return databaseName_; }
+    bool ServerInThisProcess() const override { return true; }
     sqlsim::Server& Server() const { return *server_; }
+    const std::shared_ptr<sqlsim::Server>& SharedServer() const { return server_; }
     // For a database whose batches are all short (built from a model's own scripts, holding no
     // rows): background batches run on the caller's thread (see DbConnection).
     using DbConnection::SetRunsOnCaller;

@@ -241,30 +241,23 @@ TEST_F(FilterModelTest, ObjectsOfOtherOwnersNeedTheirOwnerIncluded) {
     EXPECT_FALSE(Ask(sets, "ta", Name("sales", "Orders"), 2, QStringLiteral("sales")).Included);
 }
 
+// Pieces anchor at the ends unless a wildcard stands there; the last piece is anchored at the end
+// of the text, not found at its first occurrence, and the first and the last may not overlap.
 TEST(LikeMatchTest, PiecesAnchorAtTheEndsUnlessTheWildcardStandsThere) {
-    EXPECT_TRUE(LikeMatch(QStringLiteral("[dbo].[Orders]"), QStringLiteral("[dbo].[Order%]")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("[dbo].[Orders]"), QStringLiteral("[%].%")));
-    EXPECT_FALSE(LikeMatch(QStringLiteral("[dbo].[Orders]"), QStringLiteral("[dbo].[Order]")));
-    EXPECT_FALSE(LikeMatch(QStringLiteral("x[dbo].[Orders]"), QStringLiteral("[dbo].%")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("ORDERS"), QStringLiteral("orders")));
-    EXPECT_FALSE(LikeMatch(QStringLiteral("ORDERS2"), QStringLiteral("orders")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("xab"), QStringLiteral("%ab")));
-    // The last piece is anchored at the end of the text, not found at its first occurrence.
-    EXPECT_TRUE(LikeMatch(QStringLiteral("abab"), QStringLiteral("%ab")));
-    // The first and the last piece may not overlap.
-    EXPECT_FALSE(LikeMatch(QStringLiteral("a"), QStringLiteral("a%a")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("aa"), QStringLiteral("a%a")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("abcbd"), QStringLiteral("a%b%d")));
-    EXPECT_FALSE(LikeMatch(QStringLiteral("abcd"), QStringLiteral("a%c%b%")));
-}
-
-TEST(LikeMatchTest, WildcardsAloneAndOtherWildcards) {
-    EXPECT_TRUE(LikeMatch(QString(), QStringLiteral("%")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("anything"), QStringLiteral("%")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("anything"), QStringLiteral("%%")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("a%b"), QStringLiteral("a*"), QStringLiteral("*")));
-    EXPECT_FALSE(LikeMatch(QStringLiteral("ab"), QStringLiteral("a%"), QStringLiteral("*")));
-    EXPECT_TRUE(LikeMatch(QStringLiteral("[dbo].[ÄRGER]"), QStringLiteral("[dbo].[ärger]")));
+    const struct {
+        const char *text, *pattern, *wildcard;  // "" wildcard: the default %
+        bool match;
+    } cases[] = {
+        {"[dbo].[Orders]", "[dbo].[Order%]", "", true}, {"[dbo].[Orders]", "[%].%", "", true},
+        {"[dbo].[Orders]", "[dbo].[Order]", "", false}, {"x[dbo].[Orders]", "[dbo].%", "", false},
+        {"ORDERS", "orders", "", true}, {"ORDERS2", "orders", "", false}, {"xab", "%ab", "", true},
+        {"abab", "%ab", "", true}, {"a", "a%a", "", false}, {"aa", "a%a", "", true}, {"abcbd", "a%b%d", "", true},
+        {"abcd", "a%c%b%", "", false}, {"", "%", "", true}, {"anything", "%", "", true}, {"anything", "%%", "", true},
+        {"a%b", "a*", "*", true}, {"ab", "a%", "*", false}, {"[dbo].[ÄRGER]", "[dbo].[ärger]", "", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LikeMatch(QString::fromUtf8(c.text), QString::fromUtf8(c.pattern), QString::fromUtf8(c.wildcard)), c.match)
+            << c.text << " LIKE " << c.pattern;
 }
 
 // Names are matched letter case aside by lowering ASCII letters when both texts are ASCII; the

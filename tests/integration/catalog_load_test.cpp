@@ -73,29 +73,16 @@ TablePtr TableOf(const Tovimar_Database& db, const char* key) {
     return std::make_shared<Tovimar_Table>();
 }
 
-// The column under key; a missing one is a failure and reads as an empty column.
-FieldPtr FieldOf(const TablePtr& table, const char* key) {
-    const FieldPtr field = table->Fields.Item(QLatin1String(key));
-    if (field) return field;
-    ADD_FAILURE() << "no column " << key << " in " << table->Name.toStdString();
-    return std::make_shared<Tovimar_Field>();
-}
-
 // The shop read back through the catalog queries, recorded as the snapshot writes the model:
 // columns with identity, types and collations, clustered and plain keys with their column
 // order, relations, defaults, checks, the trigger, the numbered procedure group, column
 // permissions decoded from their bitmaps, file groups and the full-text index. The creation
-// times in the fingerprint change from run to run and are left out.
+// times in the fingerprint change from run to run and are left out. (The links the snapshot
+// holds only as names are the loader's own work, checked on its scripted answers.)
 TEST(CatalogLoad, ShopModelAsTheSnapshotRecordsIt) {
     const Loaded shop = LoadShop();
     Tovimar_Database& db = *shop.Db;
     EXPECT_EQ(db.GroupName(db.DefaultFileGroupID), QStringLiteral("PRIMARY"));
-    // The links the snapshot holds only as names.
-    const TablePtr orders = TableOf(db, "[dbo].[Orders]");
-    const RelationPtr fk = db.Relations.Item(QStringLiteral("[dbo].[Orders].[FK_Orders_Customers]"));
-    ASSERT_TRUE(fk);
-    EXPECT_EQ(fk->PrimaryTable, TableOf(db, "[dbo].[Customers]").get());
-    EXPECT_EQ(FieldOf(orders, "[Total]")->Default, orders->Defaults.Item(QStringLiteral("[DF_Orders_Total]")).get());
     db.Version.clear();
     ExpectGolden(QStringLiteral("catalog_shop"), SchemaFileText(db), QStringLiteral("expected.schema"));
 }

@@ -130,48 +130,76 @@ TEST(DbCursor, ReadsByNameCaseInsensitivelyAndByPositionAndNamesAnUnknownColumn)
     EXPECT_TRUE(DbCursor().EndOfRows());
 }
 
-}  // namespace
-
-namespace {
-
-// A connection whose batch runs until it is cancelled (or released), as a long statement does.
-class BlockingConnection : public DbConnection {
+// A connection on a fake server. A batch answers with its own text in one row; one starting with
+// FAIL fails with 208, one starting with PRINT also leaves a notice, and BLOCK runs until it is
+// cancelled. Start holds a batch back before the server begins it, HandOver after the server has
+// finished it (the window in which a late Cancel arrives). The server keeps a cancel request
+// until a batch has seen it, as the simulator does.
+class FakeConnection : public DbConnection {
 public:
-    ~BlockingConnection() override { JoinWorker(); }
+    explicit FakeConnection(bool ahead = false) : ahead_(ahead) {}
+    ~FakeConnection() override { JoinWorker(); }
     QString ServerName() const override { return QStringLiteral("S"); }
     QString DatabaseName() const override { return QStringLiteral("D"); }
-    std::atomic<bool> Started{false};
-    std::atomic<bool> Release{false};
+    QStringList Ran() {
+        std::lock_guard<std::mutex> lock(ranMutex_);
+        return ran_;
+    }
+    std::atomic<bool> Start{true};
+    std::atomic<bool> ServerDone{false};
+    std::atomic<bool> HandOver{true};
 
 protected:
+    bool RunsQueriesAhead() const override { return ahead_; }
     DbBatchOutcome RunBatch(const QString& sql) override {
-        Started = true;
+        while (!Start.load()) std::this_thread::yield();
+        {
+            std::lock_guard<std::mutex> lock(ranMutex_);
+            ran_.append(sql);
+        }
+        if (sql == QLatin1String("BLOCK"))
+            while (!cancel_.load()) std::this_thread::yield();
         DbBatchOutcome outcome;
-        while (!cancel_.load() && !Release.load()) std::this_thread::yield();
-        if (cancel_.load()) {
+        if (cancel_.exchange(false)) {
             outcome.Cancelled = true;
             outcome.Failed = true;
             outcome.Errors.append(DbError{0, QStringLiteral("Operation canceled"), false});
+        } else if (sql.startsWith(QLatin1String("FAIL"))) {
+            outcome.Failed = true;
+            outcome.Errors.append(DbError{208, QStringLiteral("Invalid object name '%1'.").arg(sql), false});
         } else {
             DbResultSet rs;
             rs.Columns = {{QStringLiteral("sql"), AdoType::VarChar}};
             rs.Rows = {{DbValue::FromString(sql)}};
             outcome.ResultSets.push_back(std::move(rs));
-            outcome.Errors.append(DbError{0, QStringLiteral("done"), true});
+            if (sql.startsWith(QLatin1String("PRINT"))) outcome.Errors.append(DbError{0, QStringLiteral("done"), true});
         }
-        cancel_ = false;
+        ServerDone = true;
+        while (!HandOver.load()) std::this_thread::yield();
         return outcome;
     }
     void CancelRunning() override { cancel_ = true; }
+    void PrepareRun() override { cancel_ = false; }
 
 private:
+    const bool ahead_;
     std::atomic<bool> cancel_{false};
+    std::mutex ranMutex_;
+    QStringList ran_;
 };
 
+void WaitUntilRunning(FakeConnection& connection) {
+    while (connection.Ran().isEmpty()) std::this_thread::yield();
+}
+
+QString Answer(DbConnection& connection, const char* sql) {
+    return connection.RunQuery(QLatin1String(sql))->Value(QStringLiteral("sql")).ToString();
+}
+
 TEST(DbConnectionAsync, PollCancelAndCollectTheOutcome) {
-    BlockingConnection connection;
-    connection.ExecuteAsync(QStringLiteral("WAITFOR DELAY '01:00'"));
-    while (!connection.Started.load()) std::this_thread::yield();
+    FakeConnection connection;
+    connection.ExecuteAsync(QStringLiteral("BLOCK"));
+    WaitUntilRunning(connection);
     EXPECT_TRUE(connection.IsExecuting());
     // A second statement while one runs is refused, not interleaved.
     EXPECT_THROW(connection.ExecuteSQL(QStringLiteral("SELECT 1")), TovimarException);
@@ -182,59 +210,20 @@ TEST(DbConnectionAsync, PollCancelAndCollectTheOutcome) {
     ASSERT_EQ(connection.Errors().size(), 1);
     EXPECT_EQ(connection.Errors()[0].Description, QStringLiteral("Operation canceled"));
 
-    connection.Started = false;
     connection.ExecuteAsync(QStringLiteral("SELECT 2"));
-    connection.Release = true;
     const DbBatchOutcome second = connection.FinishExecute();
     EXPECT_FALSE(second.Failed);
     ASSERT_EQ(second.ResultSets.size(), 1u);
     EXPECT_EQ(second.ResultSets[0].Rows[0][0].ToString(), QStringLiteral("SELECT 2"));
     // The synchronous calls share the same path and keep notices in the message list.
-    EXPECT_TRUE(connection.ExecuteSQL(QStringLiteral("SELECT 3")));
+    EXPECT_TRUE(connection.ExecuteSQL(QStringLiteral("PRINT 3")));
     EXPECT_EQ(connection.Errors().size(), 1);
     EXPECT_TRUE(connection.Errors()[0].Informational);
-    auto cursor = connection.RunQuery(QStringLiteral("SELECT 4"));
-    EXPECT_EQ(cursor->Value(QStringLiteral("SQL")).ToString(), QStringLiteral("SELECT 4"));
+    EXPECT_EQ(Answer(connection, "SELECT 4"), QStringLiteral("SELECT 4"));
 }
-
-TEST(DbConnectionAsync, EndingTheConnectionStopsARunningStatement) {
-    auto connection = std::make_unique<BlockingConnection>();
-    connection->ExecuteAsync(QStringLiteral("WAITFOR DELAY '01:00'"));
-    while (!connection->Started.load()) std::this_thread::yield();
-    connection.reset();  // must cancel and join, not hang or crash
-    SUCCEED();
-}
-
-// A server that keeps a cancel request until a batch has seen it (as the simulator does), and a
-// batch that pauses after the server is done, before the client has its results: the window in
-// which a late Cancel arrives.
-class LateCancelConnection : public DbConnection {
-public:
-    ~LateCancelConnection() override { JoinWorker(); }
-    QString ServerName() const override { return QStringLiteral("S"); }
-    QString DatabaseName() const override { return QStringLiteral("D"); }
-    std::atomic<bool> Start{true};         // the server begins the statement
-    std::atomic<bool> ServerDone{false};
-    std::atomic<bool> HandOver{true};      // the client gets the results
-
-protected:
-    DbBatchOutcome RunBatch(const QString&) override {
-        while (!Start.load()) std::this_thread::yield();
-        DbBatchOutcome outcome;
-        outcome.Cancelled = serverCancel_.exchange(false);
-        ServerDone = true;
-        while (!HandOver.load()) std::this_thread::yield();
-        return outcome;
-    }
-    void CancelRunning() override { serverCancel_ = true; }
-    void PrepareRun() override { serverCancel_ = false; }
-
-private:
-    std::atomic<bool> serverCancel_{false};
-};
 
 TEST(DbConnectionAsync, ACancelAfterTheBatchEndedDoesNotStopTheNextStatement) {
-    LateCancelConnection connection;
+    FakeConnection connection;
     connection.HandOver = false;
     connection.ExecuteAsync(QStringLiteral("UPDATE t SET a = 1"));
     while (!connection.ServerDone.load()) std::this_thread::yield();
@@ -246,7 +235,7 @@ TEST(DbConnectionAsync, ACancelAfterTheBatchEndedDoesNotStopTheNextStatement) {
 }
 
 TEST(DbConnectionAsync, ACancelBeforeTheBatchStartsStopsIt) {
-    LateCancelConnection connection;
+    FakeConnection connection;
     for (int i = 0; i < 50; ++i) {
         connection.Start = false;
         connection.ExecuteAsync(QStringLiteral("SELECT 1"));
@@ -256,61 +245,10 @@ TEST(DbConnectionAsync, ACancelBeforeTheBatchStartsStopsIt) {
     }
 }
 
-}  // namespace
-
-namespace {
-
-// A connection that runs queued queries ahead: a batch answers with its own text, one starting
-// with FAIL fails with 208, BLOCK runs until it is cancelled.
-class AheadConnection : public DbConnection {
-public:
-    ~AheadConnection() override { JoinWorker(); }
-    QString ServerName() const override { return QStringLiteral("S"); }
-    QString DatabaseName() const override { return QStringLiteral("D"); }
-    QStringList Ran() {
-        std::lock_guard<std::mutex> lock(ranMutex_);
-        return ran_;
-    }
-
-protected:
-    bool RunsQueriesAhead() const override { return true; }
-    DbBatchOutcome RunBatch(const QString& sql) override {
-        {
-            std::lock_guard<std::mutex> lock(ranMutex_);
-            ran_.append(sql);
-        }
-        DbBatchOutcome outcome;
-        if (sql == QLatin1String("BLOCK")) {
-            while (!cancel_.load()) std::this_thread::yield();
-            outcome.Cancelled = true;
-        } else if (sql.startsWith(QLatin1String("FAIL"))) {
-            outcome.Failed = true;
-            outcome.Errors.append(DbError{208, QStringLiteral("Invalid object name '%1'.").arg(sql), false});
-        } else {
-            DbResultSet rs;
-            rs.Columns = {{QStringLiteral("sql"), AdoType::VarChar}};
-            rs.Rows = {{DbValue::FromString(sql)}};
-            outcome.ResultSets.push_back(std::move(rs));
-        }
-        return outcome;
-    }
-    void CancelRunning() override { cancel_ = true; }
-    void PrepareRun() override { cancel_ = false; }
-
-private:
-    std::atomic<bool> cancel_{false};
-    std::mutex ranMutex_;
-    QStringList ran_;
-};
-
-QString Answer(DbConnection& connection, const char* sql) {
-    return connection.RunQuery(QLatin1String(sql))->Value(QStringLiteral("sql")).ToString();
-}
-
 // Queued queries answer, asked in any order, as each asked on its own: rows, error and message
 // list; each runs once. A statement drops what is queued, and so does the end of the connection.
 TEST(DbConnectionQueue, QueuedQueriesAnswerAsQueriesAskedOneByOne) {
-    AheadConnection connection;
+    FakeConnection connection(true);
     for (const char* sql : {"A", "FAIL B", "C"}) connection.QueueQuery(QLatin1String(sql));
     EXPECT_EQ(Answer(connection, "C"), QStringLiteral("C"));
     EXPECT_EQ(Answer(connection, "D"), QStringLiteral("D"));  // not queued
@@ -335,11 +273,20 @@ TEST(DbConnectionQueue, QueuedQueriesAnswerAsQueriesAskedOneByOne) {
     ran = connection.Ran();
     EXPECT_EQ(ran.count(QStringLiteral("E")), 1);
     EXPECT_EQ(ran.mid(ran.size() - 2), (QStringList{QStringLiteral("F"), QStringLiteral("E")}));
+}
 
-    auto ending = std::make_unique<AheadConnection>();
-    ending->QueueQuery(QStringLiteral("BLOCK"));
-    while (ending->Ran().isEmpty()) std::this_thread::yield();
-    ending.reset();  // must cancel and join, not hang
+// Ending the connection stops a running statement and a query run ahead: it must cancel and
+// join, not hang or crash.
+TEST(DbConnectionAsync, EndingTheConnectionStopsWhatRuns) {
+    for (const bool ahead : {false, true}) {
+        auto connection = std::make_unique<FakeConnection>(ahead);
+        if (ahead)
+            connection->QueueQuery(QStringLiteral("BLOCK"));
+        else
+            connection->ExecuteAsync(QStringLiteral("BLOCK"));
+        WaitUntilRunning(*connection);
+        connection.reset();
+    }
 }
 
 }  // namespace

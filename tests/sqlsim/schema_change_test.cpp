@@ -184,9 +184,12 @@ TEST_F(SchemaChange, BatchAbortLeavesTheTransactionOpen) {
 }
 
 TEST_F(SchemaChange, AlterTableAddChangesSchemaVersionAndChecksRows) {
-    const int before = SchemaVer("c");
-    Run(QStringLiteral("ALTER TABLE c ADD extra int NULL"));
-    EXPECT_NE(SchemaVer("c"), before);
+    for (const char* change : {"ALTER TABLE c ADD extra int NULL", "CREATE INDEX ix_note ON c (note)",
+                               "ALTER TABLE c ADD CONSTRAINT CK_note CHECK (note <> '')"}) {
+        const int before = SchemaVer("c");
+        Run(QString::fromLatin1(change));
+        EXPECT_NE(SchemaVer("c"), before) << change;
+    }
     EXPECT_EQ(ErrorNumbers(QStringLiteral("ALTER TABLE c ADD must int NOT NULL")), V{4901});
     Run(QStringLiteral("ALTER TABLE c ADD filled int NOT NULL CONSTRAINT DF_c_filled DEFAULT (3)"));
     EXPECT_EQ(Query(*session_, QStringLiteral("SELECT SUM(filled) AS s FROM c")).rows[0][0].AsInt(), 6);

@@ -1,6 +1,7 @@
 #include "schema/snapshot_file.h"
 
 #include "platform/app_paths.h"
+#include "platform/block_arena.h"
 #include "platform/file_output.h"
 #include "platform/local_text.h"
 #include "platform/progress.h"
@@ -902,7 +903,7 @@ public:
             }
         } else if (Is(type, "Index")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto index = std::make_shared<Tovimar_Index>();
+            auto index = blocks_.Make<Tovimar_Index>();
             index->Name = r.Text(2);
             index->IsUnique = r.Flag(3);
             index->IsPrimaryKey = r.Flag(4);
@@ -923,7 +924,7 @@ public:
             Require(index_, r, "Index")->FieldNames.Add(r.Shared(2));
         } else if (Is(type, "Default")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto def = std::make_shared<Tovimar_Default>();
+            auto def = blocks_.Make<Tovimar_Default>();
             def->Name = r.Text(2);
             def->Value = r.Text(3);
             def->Table = table;
@@ -936,7 +937,7 @@ public:
             def->Field = field.get();
         } else if (Is(type, "Check")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto check = std::make_shared<Tovimar_Check>();
+            auto check = blocks_.Make<Tovimar_Check>();
             check->Name = r.Text(2);
             check->Value = r.Text(3);
             check->NotForRepl = r.Flag(4);
@@ -945,7 +946,7 @@ public:
             AddToTable(table->Checks, db_.Checks, check);
         } else if (Is(type, "Relation")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto relation = std::make_shared<Tovimar_Relation>();
+            auto relation = blocks_.Make<Tovimar_Relation>();
             relation->Name = r.Text(2);
             relation->NotForRepl = r.Flag(3);
             relation->NoCheckConstraint = r.Flag(4);
@@ -1080,7 +1081,7 @@ private:
             tail.Source = field;
             return field;
         }
-        auto field = std::make_shared<Tovimar_Field>();
+        auto field = blocks_.Make<Tovimar_Field>();
         field->Name = r.SharedName(2, &key, &keyHash);
         field->ColID = ReadInteger(r.View(3));
         CopyFieldTail(*tail.Source, *field);
@@ -1122,7 +1123,7 @@ private:
     }
 
     Outcome ReadTable(const Record& r) {
-        auto table = std::make_shared<Tovimar_Table>();
+        auto table = blocks_.Make<Tovimar_Table>();
         table->Name = r.Text(2);
         table->Owner = r.Shared(3);
         table->FTI_Catalog = r.Shared(4);
@@ -1154,7 +1155,7 @@ private:
 
     Outcome ReadTrigger(const Record& r) {
         Tovimar_Table* table = Require(table_, r, "Table");
-        auto trigger = std::make_shared<Tovimar_Trigger>();
+        auto trigger = blocks_.Make<Tovimar_Trigger>();
         trigger->Name = r.Text(2);
         trigger->ObjStatus = r.Long(3);
         trigger->Definition = r.Text(4);
@@ -1214,7 +1215,7 @@ private:
         if (db_.Permissions.IsEmpty())
             db_.Permissions.Reserve(db_.Tables.Count() + db_.Views.Count() + db_.Procedures.Count() +
                                     db_.Functions.Count());
-        auto permission = std::make_shared<Tovimar_Permission>();
+        auto permission = blocks_.Make<Tovimar_Permission>();
         const QStringView name = r.View(2);
         QString quotedGrantee;
         permission->Grantee = r.SharedName(3, &quotedGrantee);
@@ -1290,6 +1291,9 @@ private:
     };
     static constexpr size_t TailSlots = 64;
     FieldTail tails_[TailSlots];
+    // The blocks of the columns read through tails_ (nearly all of them) and of the tables and
+    // their indexes, constraints, triggers and permissions: the numerous objects of a model.
+    BlockArena blocks_;
 };
 
 }  // namespace

@@ -47,7 +47,7 @@ private:
             return block;
         }
         void Release() {
-            if (Live.fetch_sub(1, std::memory_order_acq_rel) == 1) Unmap(this);
+            if (Live.fetch_sub(1, std::memory_order_acq_rel) == 1) GiveBack(this);
         }
     };
 
@@ -66,7 +66,7 @@ private:
 
     void NextChunk();
     void Retire();
-    static void Unmap(Chunk* chunk);
+    static void GiveBack(Chunk* chunk);
 
     Chunk* current_ = nullptr;
 };

@@ -23,7 +23,7 @@ public:
         // The block holds T and the shared pointer's count, table of virtual functions and
         // allocator: the room is made sure of before the allocator is copied into the block.
         constexpr std::size_t most = sizeof(T) + MaxOverhead;
-        static_assert(most <= ChunkBytes / 4);
+        static_assert(most <= ChunkBytes / 4 && alignof(T) <= Align);
         if (!current_ || current_->Free() < most) NextChunk();
         return std::allocate_shared<T>(Allocator<T>(current_));
     }

@@ -3,7 +3,8 @@
 // columns of a snapshot being read), cut in turn from large chunks instead of one heap block
 // each. Make<T>() returns an ordinary std::shared_ptr<T>: its block records the chunk it lies
 // in, and a chunk is given back once the arena has moved past it (or ended) and the last object
-// in it has ended, on whatever thread that happens.
+// in it has ended, on whatever thread that happens. Meant for objects that end together (a model):
+// one that outlives the others keeps its whole chunk.
 #include <atomic>
 #include <cstddef>
 #include <memory>

@@ -1,6 +1,7 @@
 #include "schema/snapshot_file.h"
 
 #include "platform/app_paths.h"
+#include "platform/block_arena.h"
 #include "platform/file_output.h"
 #include "platform/local_text.h"
 #include "platform/progress.h"
@@ -244,6 +245,7 @@ private:
         qsizetype pos = pos_;
         qsizetype fieldStart = pos;
         bool escaped = false;  // the field so far is in owned, not a plain run of the text
+        qsizetype tailStart = -1;  // where field TailFirstField began when it may be kept
         QString owned;
         qsizetype count = fields.Count;
         QStringView* out = fields.Views.data() + count;
@@ -273,7 +275,24 @@ private:
             if (c == u';') {
                 endField(pos);
                 fieldStart = ++pos;
+                if (count == TailFirstField) {
+                    if (const Tail* tail = RepeatedTail(data + pos, len - pos)) {
+                        if (Q_UNLIKELY(room - out < tail->Fields)) {
+                            fields.Count = count;
+                            Grow(fields, tail->Fields);
+                            out = fields.Views.data() + count;
+                        }
+                        const char16_t* const at = data + pos;
+                        for (int i = 0; i < tail->Fields; ++i) out[i] = QStringView(at + tail->Start[i], tail->Length[i]);
+                        fields.Count = count + tail->Fields;
+                        pos_ = pos + tail->Chars;
+                        ++line_;
+                        return true;
+                    }
+                    tailStart = pos;
+                }
             } else if (c == u'\\') {
+                tailStart = -1;  // a tail with escapes is not kept
                 if (!escaped) {
                     owned = QString(reinterpret_cast<const QChar*>(data + fieldStart), pos - fieldStart);
                     escaped = true;
@@ -287,6 +306,7 @@ private:
                 fields.Count = count;
                 pos_ = pos + (c == u'\n' ? 1 : 2);
                 ++line_;
+                if (tailStart >= 0) KeepTail(fields, data + tailStart, pos_ - tailStart);
                 return true;
             } else {
                 // A carriage return without a line feed after it, or a NUL, is an ordinary
@@ -309,7 +329,64 @@ private:
         owned = QString();
         return fields.Owned.back();
     }
-    Q_NEVER_INLINE static void Grow(RecordFields& fields) { fields.Views.resize(fields.Views.size() * 2 + 32); }
+    Q_NEVER_INLINE static void Grow(RecordFields& fields, qsizetype atLeast = 0) {
+        fields.Views.resize(std::max(fields.Views.size() * 2 + 32, static_cast<size_t>(fields.Count + atLeast)));
+    }
+
+    // Records of one kind repeat their text after the first fields: a column's type, size,
+    // nullability and collation, an index's flags and file group. The text of a record from
+    // field TailFirstField through its line end is kept, with where its fields lie, when it has
+    // no escapes; a later record whose text there is the same (its line end included) is split
+    // the same way, so its fields are taken from the kept ones without scanning them again.
+    static constexpr qsizetype TailFirstField = 4;
+    static constexpr qsizetype TailHashChars = 16;  // the characters the slot is chosen by
+    static constexpr qsizetype TailMaxChars = 160;
+    static constexpr int TailMaxFields = 32;
+    static constexpr size_t TailSlots = 64;
+    struct Tail {
+        qsizetype Chars = 0;  // 0: the slot is empty
+        int Fields = 0;
+        qsizetype Start[TailMaxFields];  // each field's start and length within Text
+        qsizetype Length[TailMaxFields];
+        char16_t Text[TailMaxChars];
+    };
+
+    // A slot by the first TailHashChars characters of the text (there must be that many).
+    static size_t TailSlot(const char16_t* text) {
+        quint64 words[4];
+        std::memcpy(words, text, sizeof words);
+        static_assert(sizeof words == TailHashChars * sizeof(char16_t));
+        const quint64 mix = (words[0] * 0x9E3779B97F4A7C15ULL) ^ (words[1] * 0xC2B2AE3D27D4EB4FULL) ^
+                            (words[2] * 0x165667B19E3779F9ULL) ^ (words[3] * 0x27D4EB2F165667C5ULL);
+        return static_cast<size_t>((mix ^ (mix >> 29)) * 0x9E3779B97F4A7C15ULL >> 58) & (TailSlots - 1);
+    }
+
+    // The kept tail that the text at hand (left characters of it) begins with; null when none.
+    const Tail* RepeatedTail(const char16_t* text, qsizetype left) const {
+        if (left < TailHashChars || tails_.empty()) return nullptr;
+        const Tail& tail = tails_[TailSlot(text)];
+        if (tail.Chars == 0 || tail.Chars > left ||
+            std::memcmp(tail.Text, text, static_cast<size_t>(tail.Chars) * sizeof(char16_t)) != 0)
+            return nullptr;
+        return &tail;
+    }
+
+    // Keeps the fields from TailFirstField on of the record just read, which are plain views of
+    // the chars characters at text (their line end included).
+    Q_NEVER_INLINE void KeepTail(const RecordFields& fields, const char16_t* text, qsizetype chars) {
+        const qsizetype count = fields.Count - TailFirstField;
+        if (chars < TailHashChars || chars > TailMaxChars || count > TailMaxFields) return;
+        if (tails_.empty()) tails_.resize(TailSlots);
+        Tail& tail = tails_[TailSlot(text)];
+        for (qsizetype i = 0; i < count; ++i) {
+            const QStringView field = fields.Views[static_cast<size_t>(TailFirstField + i)];
+            tail.Start[i] = field.utf16() - text;
+            tail.Length[i] = field.size();
+        }
+        std::memcpy(tail.Text, text, static_cast<size_t>(chars) * sizeof(char16_t));
+        tail.Chars = chars;
+        tail.Fields = static_cast<int>(count);
+    }
 
     TextPieces& pieces_;
     QString text_;
@@ -317,6 +394,7 @@ private:
     bool ended_ = false;  // no piece is left
     int line_ = 1;
     int startLine_ = 1;
+    std::vector<Tail> tails_;  // TailSlots of them once the first is kept
 };
 
 // ---- Reading values --------------------------------------------------------------------------
@@ -741,21 +819,41 @@ FieldPtr ReadField(const Record& r, Tovimar_FieldOwner& parent, QString* key = n
 // Types of plain ASCII (all that are written) are compared here letter by letter; any other
 // character takes the full comparison, which folds case beyond ASCII.
 template <size_t N>
-bool Is(QStringView type, const char (&name)[N]) {
+Q_ALWAYS_INLINE bool Is(QStringView type, const char (&name)[N]) {
     constexpr qsizetype length = static_cast<qsizetype>(N - 1);
     if (type.size() != length) return false;
     // Every type name is made of letters, so a character matches a letter of the name when it
     // equals it with the case bit (0x20) set on both. All characters are looked at, without a
     // branch per character: a mismatch anywhere, or a character beyond ASCII anywhere.
     const char16_t* text = type.utf16();
-    char16_t any = 0;
-    char16_t differ = 0;
-    for (qsizetype i = 0; i < length; ++i) {
-        any |= text[i];
-        differ |= static_cast<char16_t>((text[i] | 0x20) ^ (static_cast<char16_t>(name[i]) | 0x20));
+    if constexpr (length >= 4) {
+        // Four characters at a time: the words at 0, 4, 8, ... and the last four, which may
+        // overlap the word before.
+        constexpr quint64 caseBits = 0x0020002000200020ULL;
+        quint64 any = 0;
+        quint64 differ = 0;
+        for (qsizetype i = 0; i < length; i += 4) {
+            const qsizetype at = std::min(i, length - 4);
+            quint64 word;
+            std::memcpy(&word, text + at, sizeof word);
+            const quint64 letters = quint64(quint8(name[at])) | quint64(quint8(name[at + 1])) << 16 |
+                                    quint64(quint8(name[at + 2])) << 32 | quint64(quint8(name[at + 3])) << 48;
+            any |= word;
+            differ |= (word | caseBits) ^ (letters | caseBits);
+        }
+        if (Q_UNLIKELY((any & 0xFF80FF80FF80FF80ULL) != 0))
+            return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
+        return differ == 0;
+    } else {
+        char16_t any = 0;
+        char16_t differ = 0;
+        for (qsizetype i = 0; i < length; ++i) {
+            any |= text[i];
+            differ |= static_cast<char16_t>((text[i] | 0x20) ^ (static_cast<char16_t>(name[i]) | 0x20));
+        }
+        if (Q_UNLIKELY(any >= 0x80)) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
+        return differ == 0;
     }
-    if (Q_UNLIKELY(any >= 0x80)) return type.compare(QLatin1StringView(name, length), Qt::CaseInsensitive) == 0;
-    return differ == 0;
 }
 
 // first + "." + second, made in one string of its size (the operators copy first and then grow
@@ -805,7 +903,7 @@ public:
             }
         } else if (Is(type, "Index")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto index = std::make_shared<Tovimar_Index>();
+            auto index = blocks_.Make<Tovimar_Index>();
             index->Name = r.Text(2);
             index->IsUnique = r.Flag(3);
             index->IsPrimaryKey = r.Flag(4);
@@ -826,7 +924,7 @@ public:
             Require(index_, r, "Index")->FieldNames.Add(r.Shared(2));
         } else if (Is(type, "Default")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto def = std::make_shared<Tovimar_Default>();
+            auto def = blocks_.Make<Tovimar_Default>();
             def->Name = r.Text(2);
             def->Value = r.Text(3);
             def->Table = table;
@@ -839,7 +937,7 @@ public:
             def->Field = field.get();
         } else if (Is(type, "Check")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto check = std::make_shared<Tovimar_Check>();
+            auto check = blocks_.Make<Tovimar_Check>();
             check->Name = r.Text(2);
             check->Value = r.Text(3);
             check->NotForRepl = r.Flag(4);
@@ -848,7 +946,7 @@ public:
             AddToTable(table->Checks, db_.Checks, check);
         } else if (Is(type, "Relation")) {
             Tovimar_Table* table = Require(table_, r, "Table");
-            auto relation = std::make_shared<Tovimar_Relation>();
+            auto relation = blocks_.Make<Tovimar_Relation>();
             relation->Name = r.Text(2);
             relation->NotForRepl = r.Flag(3);
             relation->NoCheckConstraint = r.Flag(4);
@@ -983,7 +1081,7 @@ private:
             tail.Source = field;
             return field;
         }
-        auto field = std::make_shared<Tovimar_Field>();
+        auto field = blocks_.Make<Tovimar_Field>();
         field->Name = r.SharedName(2, &key, &keyHash);
         field->ColID = ReadInteger(r.View(3));
         CopyFieldTail(*tail.Source, *field);
@@ -1025,7 +1123,7 @@ private:
     }
 
     Outcome ReadTable(const Record& r) {
-        auto table = std::make_shared<Tovimar_Table>();
+        auto table = blocks_.Make<Tovimar_Table>();
         table->Name = r.Text(2);
         table->Owner = r.Shared(3);
         table->FTI_Catalog = r.Shared(4);
@@ -1057,7 +1155,7 @@ private:
 
     Outcome ReadTrigger(const Record& r) {
         Tovimar_Table* table = Require(table_, r, "Table");
-        auto trigger = std::make_shared<Tovimar_Trigger>();
+        auto trigger = blocks_.Make<Tovimar_Trigger>();
         trigger->Name = r.Text(2);
         trigger->ObjStatus = r.Long(3);
         trigger->Definition = r.Text(4);
@@ -1117,7 +1215,7 @@ private:
         if (db_.Permissions.IsEmpty())
             db_.Permissions.Reserve(db_.Tables.Count() + db_.Views.Count() + db_.Procedures.Count() +
                                     db_.Functions.Count());
-        auto permission = std::make_shared<Tovimar_Permission>();
+        auto permission = blocks_.Make<Tovimar_Permission>();
         const QStringView name = r.View(2);
         QString quotedGrantee;
         permission->Grantee = r.SharedName(3, &quotedGrantee);
@@ -1193,6 +1291,9 @@ private:
     };
     static constexpr size_t TailSlots = 64;
     FieldTail tails_[TailSlots];
+    // The blocks of the columns read through tails_ (nearly all of them) and of the tables and
+    // their indexes, constraints, triggers and permissions: the numerous objects of a model.
+    BlockArena blocks_;
 };
 
 }  // namespace

@@ -339,6 +339,37 @@ TEST_F(SnapshotFileTest, ColumnsWithRepeatedTextsReadAsEachRecordAlone) {
     }
 }
 
+// A record whose text after its first four fields repeats a record read before is split as that
+// one was: each column must read as it does in a file of its own, whatever its line end, with a
+// field more, with a carriage return or an escape in a field, or after another text of the same
+// beginning took the place of the one it repeats.
+TEST_F(SnapshotFileTest, RecordsWithRepeatedTextsReadAsInAFileOfTheirOwn) {
+    const QString common = Q("int;-1;4;10;0;0;0;0;0;0;Latin1_CI;;0;;0");
+    const QStringList tails = {common + Q("\r\n"), common + Q("\r\n"), common + Q("\n"), common + Q("\n"),
+                               common + Q(";7\r\n"), common + Q(";7\r\n"),
+                               Q("int;-1;4;10;0;0;0;0;0;0;Lat\rin;;0;;0\r\n"), Q("int;-1;4;10;0;0;0;0;0;0;Lat\rin;;0;;0\r\n"),
+                               Q("int;-1;4;10;0;0;0;0;0;0;Lat\\;in;;0;;0\r\n"), Q("int;-1;4;10;0;0;0;0;0;0;Lat\\;in;;0;;0\r\n"),
+                               common + Q("\r\r\n"), Q("int;-1;4;10;0;0;0;0;0;0;Latin2_CI;;0;;0\r\n"), common + Q("\r\n")};
+    const QString head = Q(";Database;Shop;SRV;v;80;80;1\r\n;Table;T;dbo;;;0;0;;\r\n");
+    QString all = head;
+    QStringList records;
+    for (qsizetype i = 0; i < tails.size(); ++i) {
+        records << Q(";TableColumn;C%1;%2;").arg(i).arg(i + 1) + tails[i];
+        all += records.last();
+    }
+    Tovimar_Database db;
+    ASSERT_TRUE(ReadSchemaBytes((all + Q(";End;%1\r\n").arg(tails.size() + 2)).toUtf8(), db, false));
+    const Tovimar_Table& table = *db.Tables[0];
+    ASSERT_EQ(table.Fields.Count(), tails.size());
+    for (qsizetype i = 0; i < tails.size(); ++i) {
+        Tovimar_Database alone;
+        ASSERT_TRUE(ReadSchemaBytes((head + records[i] + Q(";End;3\r\n")).toUtf8(), alone, false));
+        EXPECT_EQ(FormatFieldRecord(Q("TableColumn"), *table.Fields[i]),
+                  FormatFieldRecord(Q("TableColumn"), *alone.Tables[0]->Fields[0]))
+            << records[i].toStdString();
+    }
+}
+
 // A permission is keyed by its FullName, made while reading from the secured object's key and
 // the grantee's quoted form: it must be what FullName makes, whatever case or quoting the file
 // names the object with, and the stored name is kept as written.

@@ -129,7 +129,57 @@ QString RowKey(const std::vector<Value>& row) {
 }  // namespace
 
 // ---------------------------------------------------------------- expressions
-bool Executor::EvalPredicate(const Expr& e, const Scope& scope) { return Tri(Eval(e, scope)) == 1; }
+bool Executor::EvalPredicate(const Expr& e, const Scope& scope) { return Truth(e, scope) == 1; }
+
+// Comparisons and the logical operators answer without making a value of their truth: WHERE,
+// the pushed conditions and the joins ask for them on every row.
+int Executor::Truth(const Expr& e, const Scope& scope) {
+    switch (e.kind) {
+    case ExprKind::Compare: {
+        Value ta, tb;
+        const Value& a = EvalInPlace(*e.args[0], scope, ta);
+        const Value& b = EvalInPlace(*e.args[1], scope, tb);
+        if (a.IsNull() || b.IsNull()) {
+            if (!session_.options.ansiNulls && (e.name == QLatin1String("=") || e.name == QLatin1String("<>"))) {
+                bool both = a.IsNull() && b.IsNull();
+                return (e.name == QLatin1String("=") ? both : !both) ? 1 : 0;
+            }
+            return -1;
+        }
+        int c = CompareValues(a, b);
+        // The operator by its characters (=, <>, <, >, <=, >=; the parser spells the others so).
+        const QString& op = e.name;
+        const char16_t o0 = op.isEmpty() ? u'\0' : op[0].unicode(), o1 = op.size() > 1 ? op[1].unicode() : u'\0';
+        bool r = o0 == u'=' && o1 == u'\0'   ? c == 0
+                 : o0 == u'<' && o1 == u'>'  ? c != 0
+                 : o0 == u'<' && o1 == u'\0' ? c < 0
+                 : o0 == u'>' && o1 == u'\0' ? c > 0
+                 : o0 == u'<' && o1 == u'='  ? c <= 0
+                                             : c >= 0;
+        return r ? 1 : 0;
+    }
+    case ExprKind::And: {
+        int a = Truth(*e.args[0], scope);
+        if (a == 0) return 0;
+        int b = Truth(*e.args[1], scope);
+        if (b == 0) return 0;
+        return a == 1 && b == 1 ? 1 : -1;
+    }
+    case ExprKind::Or: {
+        int a = Truth(*e.args[0], scope);
+        if (a == 1) return 1;
+        int b = Truth(*e.args[1], scope);
+        if (b == 1) return 1;
+        return a == 0 && b == 0 ? 0 : -1;
+    }
+    case ExprKind::Not: {
+        int a = Truth(*e.args[0], scope);
+        return a < 0 ? -1 : !a;
+    }
+    default:
+        return Tri(Eval(e, scope));
+    }
+}
 
 const Value& Executor::EvalInPlace(const Expr& e, const Scope& scope, Value& tmp) {
     if (e.kind == ExprKind::Literal) return e.value;
@@ -203,47 +253,11 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
     }
     case ExprKind::Binary:
         return Arithmetic(e.name, Eval(*e.args[0], scope), Eval(*e.args[1], scope));
-    case ExprKind::Compare: {
-        Value ta, tb;
-        const Value& a = EvalInPlace(*e.args[0], scope, ta);
-        const Value& b = EvalInPlace(*e.args[1], scope, tb);
-        if (a.IsNull() || b.IsNull()) {
-            if (!session_.options.ansiNulls && (e.name == QLatin1String("=") || e.name == QLatin1String("<>"))) {
-                bool both = a.IsNull() && b.IsNull();
-                return Bool3(e.name == QLatin1String("=") ? both : !both);
-            }
-            return Bool3(-1);
-        }
-        int c = CompareValues(a, b);
-        // The operator by its characters (=, <>, <, >, <=, >=; the parser spells the others so).
-        const QString& op = e.name;
-        const char16_t o0 = op.isEmpty() ? u'\0' : op[0].unicode(), o1 = op.size() > 1 ? op[1].unicode() : u'\0';
-        bool r = o0 == u'=' && o1 == u'\0'   ? c == 0
-                 : o0 == u'<' && o1 == u'>'  ? c != 0
-                 : o0 == u'<' && o1 == u'\0' ? c < 0
-                 : o0 == u'>' && o1 == u'\0' ? c > 0
-                 : o0 == u'<' && o1 == u'='  ? c <= 0
-                                             : c >= 0;
-        return Bool3(r);
-    }
-    case ExprKind::And: {
-        int a = Tri(Eval(*e.args[0], scope));
-        if (a == 0) return kFalse;
-        int b = Tri(Eval(*e.args[1], scope));
-        if (b == 0) return kFalse;
-        return Bool3(a == 1 && b == 1 ? 1 : -1);
-    }
-    case ExprKind::Or: {
-        int a = Tri(Eval(*e.args[0], scope));
-        if (a == 1) return kTrue;
-        int b = Tri(Eval(*e.args[1], scope));
-        if (b == 1) return kTrue;
-        return Bool3(a == 0 && b == 0 ? 0 : -1);
-    }
-    case ExprKind::Not: {
-        int a = Tri(Eval(*e.args[0], scope));
-        return Bool3(a < 0 ? -1 : !a);
-    }
+    case ExprKind::Compare:
+    case ExprKind::And:
+    case ExprKind::Or:
+    case ExprKind::Not:
+        return Bool3(Truth(e, scope));
     case ExprKind::IsNull: {
         bool isNull = Eval(*e.args[0], scope).IsNull();
         return Bool3(e.negated ? !isNull : isNull);
@@ -785,6 +799,8 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
     scope.tuple = combined.data();
     std::vector<bool> rightMatched(kind == JoinKind::Full ? rightRows : 0, false);
     std::vector<uint32_t> all, found;
+    // A join on keys gives about a row per left row (a column's table, an index's object).
+    if (!keys.empty() || !anyKeys.empty()) out.tuples.reserve(leftRows * (lw + rw));
     if (keys.empty() && anyKeys.empty()) {
         all.resize(rightRows);
         for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint32_t>(i);

@@ -146,7 +146,9 @@ int Executor::Truth(const Expr& e, const Scope& scope) {
             }
             return -1;
         }
-        int c = CompareValues(a, b);
+        // (Two integers, as a property compared with 0, are compared here.)
+        const bool ints = a.GetKind() == Value::Kind::Int && b.GetKind() == Value::Kind::Int;
+        const int c = !ints ? CompareValues(a, b) : a.AsInt() < b.AsInt() ? -1 : a.AsInt() > b.AsInt() ? 1 : 0;
         // The operator by its characters (=, <>, <, >, <=, >=; the parser spells the others so).
         const QString& op = e.name;
         const char16_t o0 = op.isEmpty() ? u'\0' : op[0].unicode(), o1 = op.size() > 1 ? op[1].unicode() : u'\0';
@@ -1587,21 +1589,27 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         r.values.reserve(items.size());
         for (size_t i = 0; i < items.size(); ++i) {
             const Item& it = items[i];
-            r.values.push_back(it.slot >= 0 ? (s.HasRow() ? s.At(static_cast<size_t>(it.slot)) : Value::Null(src.columns[it.slot].xtype))
-                                            : computed(i, s));
+            // (A column is copied straight into the row, not through a temporary.)
+            if (it.slot >= 0 && s.HasRow()) r.values.push_back(s.At(static_cast<size_t>(it.slot)));
+            else r.values.push_back(it.slot >= 0 ? Value::Null(src.columns[it.slot].xtype) : computed(i, s));
         }
         for (const OrderKey& k : orderBy) {
             if (k.item == -2)
                 throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.")
                                               .arg(k.expr->value.AsInt()));
             if (k.item >= 0) orderKeys.push_back(r.values[static_cast<size_t>(k.item)]);
-            else if (k.slot >= 0) orderKeys.push_back(s.HasRow() ? s.At(static_cast<size_t>(k.slot)) : Value::Null(src.columns[k.slot].xtype));
+            else if (k.slot >= 0 && s.HasRow()) orderKeys.push_back(s.At(static_cast<size_t>(k.slot)));
+            else if (k.slot >= 0) orderKeys.push_back(Value::Null(src.columns[k.slot].xtype));
             else orderKeys.push_back(Eval(*k.expr, s));
         }
         out.push_back(std::move(r));
     };
 
     if (!grouped) {
+        if (q.assignments.empty()) {
+            out.reserve(tupleRows.size());
+            orderKeys.reserve(tupleRows.size() * orderBy.size());
+        }
         for (const uint32_t* row : tupleRows) {
             scope.tuple = row;
             if (!q.assignments.empty()) {

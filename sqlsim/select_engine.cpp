@@ -838,7 +838,7 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
             }
             matched = true;
             if (kind == JoinKind::Full) rightMatched[ri] = true;
-            out.tuples.insert(out.tuples.end(), combined.begin(), combined.end());
+            for (uint32_t position : combined) out.tuples.push_back(position);
         }
         if (!matched && (kind == JoinKind::Left || kind == JoinKind::Full)) {
             std::fill(combined.begin() + static_cast<std::ptrdiff_t>(lw), combined.end(), JoinedRows::kNoRow);

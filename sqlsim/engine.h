@@ -210,6 +210,8 @@ public:
     bool PinnedObjectIds(const std::vector<ExprPtr>& conjuncts, const QString& qualifier, const Scope* outer,
                          std::vector<int>& ids);
     bool EvalPredicate(const Expr& e, const Scope& scope);  // true only when the condition is TRUE
+    // A condition's truth: 1 TRUE, 0 FALSE, -1 UNKNOWN (what Eval gives as 1, 0 or NULL).
+    int Truth(const Expr& e, const Scope& scope);
 
     Database& CurrentDb();
     Database* DatabaseFor(const QString& name);  // empty name: current

@@ -129,7 +129,59 @@ QString RowKey(const std::vector<Value>& row) {
 }  // namespace
 
 // ---------------------------------------------------------------- expressions
-bool Executor::EvalPredicate(const Expr& e, const Scope& scope) { return Tri(Eval(e, scope)) == 1; }
+bool Executor::EvalPredicate(const Expr& e, const Scope& scope) { return Truth(e, scope) == 1; }
+
+// Comparisons and the logical operators answer without making a value of their truth: WHERE,
+// the pushed conditions and the joins ask for them on every row.
+int Executor::Truth(const Expr& e, const Scope& scope) {
+    switch (e.kind) {
+    case ExprKind::Compare: {
+        Value ta, tb;
+        const Value& a = EvalInPlace(*e.args[0], scope, ta);
+        const Value& b = EvalInPlace(*e.args[1], scope, tb);
+        if (a.IsNull() || b.IsNull()) {
+            if (!session_.options.ansiNulls && (e.name == QLatin1String("=") || e.name == QLatin1String("<>"))) {
+                bool both = a.IsNull() && b.IsNull();
+                return (e.name == QLatin1String("=") ? both : !both) ? 1 : 0;
+            }
+            return -1;
+        }
+        // (Two integers, as a property compared with 0, are compared here.)
+        const bool ints = a.GetKind() == Value::Kind::Int && b.GetKind() == Value::Kind::Int;
+        const int c = !ints ? CompareValues(a, b) : a.AsInt() < b.AsInt() ? -1 : a.AsInt() > b.AsInt() ? 1 : 0;
+        // The operator by its characters (=, <>, <, >, <=, >=; the parser spells the others so).
+        const QString& op = e.name;
+        const char16_t o0 = op.isEmpty() ? u'\0' : op[0].unicode(), o1 = op.size() > 1 ? op[1].unicode() : u'\0';
+        bool r = o0 == u'=' && o1 == u'\0'   ? c == 0
+                 : o0 == u'<' && o1 == u'>'  ? c != 0
+                 : o0 == u'<' && o1 == u'\0' ? c < 0
+                 : o0 == u'>' && o1 == u'\0' ? c > 0
+                 : o0 == u'<' && o1 == u'='  ? c <= 0
+                                             : c >= 0;
+        return r ? 1 : 0;
+    }
+    case ExprKind::And: {
+        int a = Truth(*e.args[0], scope);
+        if (a == 0) return 0;
+        int b = Truth(*e.args[1], scope);
+        if (b == 0) return 0;
+        return a == 1 && b == 1 ? 1 : -1;
+    }
+    case ExprKind::Or: {
+        int a = Truth(*e.args[0], scope);
+        if (a == 1) return 1;
+        int b = Truth(*e.args[1], scope);
+        if (b == 1) return 1;
+        return a == 0 && b == 0 ? 0 : -1;
+    }
+    case ExprKind::Not: {
+        int a = Truth(*e.args[0], scope);
+        return a < 0 ? -1 : !a;
+    }
+    default:
+        return Tri(Eval(e, scope));
+    }
+}
 
 const Value& Executor::EvalInPlace(const Expr& e, const Scope& scope, Value& tmp) {
     if (e.kind == ExprKind::Literal) return e.value;
@@ -203,47 +255,11 @@ Value Executor::Eval(const Expr& e, const Scope& scope) {
     }
     case ExprKind::Binary:
         return Arithmetic(e.name, Eval(*e.args[0], scope), Eval(*e.args[1], scope));
-    case ExprKind::Compare: {
-        Value ta, tb;
-        const Value& a = EvalInPlace(*e.args[0], scope, ta);
-        const Value& b = EvalInPlace(*e.args[1], scope, tb);
-        if (a.IsNull() || b.IsNull()) {
-            if (!session_.options.ansiNulls && (e.name == QLatin1String("=") || e.name == QLatin1String("<>"))) {
-                bool both = a.IsNull() && b.IsNull();
-                return Bool3(e.name == QLatin1String("=") ? both : !both);
-            }
-            return Bool3(-1);
-        }
-        int c = CompareValues(a, b);
-        // The operator by its characters (=, <>, <, >, <=, >=; the parser spells the others so).
-        const QString& op = e.name;
-        const char16_t o0 = op.isEmpty() ? u'\0' : op[0].unicode(), o1 = op.size() > 1 ? op[1].unicode() : u'\0';
-        bool r = o0 == u'=' && o1 == u'\0'   ? c == 0
-                 : o0 == u'<' && o1 == u'>'  ? c != 0
-                 : o0 == u'<' && o1 == u'\0' ? c < 0
-                 : o0 == u'>' && o1 == u'\0' ? c > 0
-                 : o0 == u'<' && o1 == u'='  ? c <= 0
-                                             : c >= 0;
-        return Bool3(r);
-    }
-    case ExprKind::And: {
-        int a = Tri(Eval(*e.args[0], scope));
-        if (a == 0) return kFalse;
-        int b = Tri(Eval(*e.args[1], scope));
-        if (b == 0) return kFalse;
-        return Bool3(a == 1 && b == 1 ? 1 : -1);
-    }
-    case ExprKind::Or: {
-        int a = Tri(Eval(*e.args[0], scope));
-        if (a == 1) return kTrue;
-        int b = Tri(Eval(*e.args[1], scope));
-        if (b == 1) return kTrue;
-        return Bool3(a == 0 && b == 0 ? 0 : -1);
-    }
-    case ExprKind::Not: {
-        int a = Tri(Eval(*e.args[0], scope));
-        return Bool3(a < 0 ? -1 : !a);
-    }
+    case ExprKind::Compare:
+    case ExprKind::And:
+    case ExprKind::Or:
+    case ExprKind::Not:
+        return Bool3(Truth(e, scope));
     case ExprKind::IsNull: {
         bool isNull = Eval(*e.args[0], scope).IsNull();
         return Bool3(e.negated ? !isNull : isNull);
@@ -785,6 +801,8 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
     scope.tuple = combined.data();
     std::vector<bool> rightMatched(kind == JoinKind::Full ? rightRows : 0, false);
     std::vector<uint32_t> all, found;
+    // A join on keys gives about a row per left row (a column's table, an index's object).
+    if (!keys.empty() || !anyKeys.empty()) out.tuples.reserve(leftRows * (lw + rw));
     if (keys.empty() && anyKeys.empty()) {
         all.resize(rightRows);
         for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint32_t>(i);
@@ -820,7 +838,7 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
             }
             matched = true;
             if (kind == JoinKind::Full) rightMatched[ri] = true;
-            out.tuples.insert(out.tuples.end(), combined.begin(), combined.end());
+            for (uint32_t position : combined) out.tuples.push_back(position);
         }
         if (!matched && (kind == JoinKind::Left || kind == JoinKind::Full)) {
             std::fill(combined.begin() + static_cast<std::ptrdiff_t>(lw), combined.end(), JoinedRows::kNoRow);
@@ -1571,21 +1589,27 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         r.values.reserve(items.size());
         for (size_t i = 0; i < items.size(); ++i) {
             const Item& it = items[i];
-            r.values.push_back(it.slot >= 0 ? (s.HasRow() ? s.At(static_cast<size_t>(it.slot)) : Value::Null(src.columns[it.slot].xtype))
-                                            : computed(i, s));
+            // (A column is copied straight into the row, not through a temporary.)
+            if (it.slot >= 0 && s.HasRow()) r.values.push_back(s.At(static_cast<size_t>(it.slot)));
+            else r.values.push_back(it.slot >= 0 ? Value::Null(src.columns[it.slot].xtype) : computed(i, s));
         }
         for (const OrderKey& k : orderBy) {
             if (k.item == -2)
                 throw ErrGeneric(108, 16, QStringLiteral("The ORDER BY position number %1 is out of range of the number of items in the select list.")
                                               .arg(k.expr->value.AsInt()));
             if (k.item >= 0) orderKeys.push_back(r.values[static_cast<size_t>(k.item)]);
-            else if (k.slot >= 0) orderKeys.push_back(s.HasRow() ? s.At(static_cast<size_t>(k.slot)) : Value::Null(src.columns[k.slot].xtype));
+            else if (k.slot >= 0 && s.HasRow()) orderKeys.push_back(s.At(static_cast<size_t>(k.slot)));
+            else if (k.slot >= 0) orderKeys.push_back(Value::Null(src.columns[k.slot].xtype));
             else orderKeys.push_back(Eval(*k.expr, s));
         }
         out.push_back(std::move(r));
     };
 
     if (!grouped) {
+        if (q.assignments.empty()) {
+            out.reserve(tupleRows.size());
+            orderKeys.reserve(tupleRows.size() * orderBy.size());
+        }
         for (const uint32_t* row : tupleRows) {
             scope.tuple = row;
             if (!q.assignments.empty()) {

@@ -113,6 +113,9 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
         {"SELECT id FROM a WHERE EXISTS (SELECT * FROM b WHERE b.aid = a.id) ORDER BY id", 0, L({"1", "3"})},
         {"SELECT id FROM a WHERE id BETWEEN 2 AND 3 ORDER BY id", 0, L({"2", "3"})},
         {"SELECT id FROM a WHERE NOT (grp = 10)", 0, L({"3"})},
+        // NOT of an unknown AND / OR stays unknown (row 4: both its conditions are unknown).
+        {"SELECT id FROM a WHERE NOT (grp = 10 AND name <> 'one') ORDER BY id", 0, L({"1", "3"})},
+        {"SELECT id FROM a WHERE NOT (grp = 20 OR name = 'one')", 0, L({"2"})},
         {"SELECT id FROM a WHERE name = NULL", 0, {}},
         {"SET ANSI_NULLS OFF SELECT id FROM a WHERE name = NULL", 0, L({"4"})},
     };

@@ -39,6 +39,15 @@ QString Tovimar_Script::GetSQL(int stepNo, bool withPrePost) const {
 }
 
 QString Tovimar_Script::GetTitle() const {
-    return QStringLiteral("SCRIPT ") + Action + QStringLiteral(" for ") + Typ + QLatin1Char(' ') +
-           (ScriptedObj ? ScriptedObj->FullName(true) : QString());
+    // Written into one string of the right size (the executor logs a title per script).
+    const QString name = ScriptedObj ? ScriptedObj->FullName(true) : QString();
+    QString title;
+    title.reserve(13 + Action.size() + Typ.size() + name.size());
+    title += QLatin1String("SCRIPT ");
+    title += Action;
+    title += QLatin1String(" for ");
+    title += Typ;
+    title += QLatin1Char(' ');
+    title += name;
+    return title;
 }

@@ -2,6 +2,7 @@
 
 #include "compare/generators.h"
 #include "platform/db/db_connection.h"
+#include "platform/db/sim_connection.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
 #include "review/script_executor.h"
@@ -112,6 +113,27 @@ private:
     BatchedCounts batch_;
 };
 
+// While it lives, the batches handed to a simulated database's connection run on the caller's
+// thread when the database holds no rows and the Source has none to give: its batches are then as
+// short as those that built it (see BuildSimulatedDatabase), and handing each one to the
+// connection's worker and waking the caller again took as long as running it. Elsewhere the
+// worker runs them, where the executor can look at Cancel while a long one runs.
+class BatchesOnCaller {
+public:
+    BatchesOnCaller(DbConnection& connection, bool noRows)
+        : simulated_(noRows ? dynamic_cast<SimConnection*>(&connection) : nullptr) {
+        if (simulated_) simulated_->SetRunsOnCaller(true);
+    }
+    ~BatchesOnCaller() {
+        if (simulated_) simulated_->SetRunsOnCaller(false);
+    }
+    BatchesOnCaller(const BatchesOnCaller&) = delete;
+    BatchesOnCaller& operator=(const BatchesOnCaller&) = delete;
+
+private:
+    SimConnection* simulated_;
+};
+
 // A column the scripts drop: its table's name before and after the sync, and its own name.
 struct DroppedColumn {
     QString TableBefore;
@@ -185,6 +207,9 @@ VerificationReport VerifySync(Tovimar_Database& source, Tovimar_Database& dest, 
     for (size_t i = 0; i < droppedColumns.size() && i < values.size(); ++i) droppedColumns[i].Values = values[i];
 
     {
+        const bool noRows = !source.Connection && std::all_of(before.begin(), before.end(),
+                                                              [](const TableRowCount& count) { return count.Rows == 0; });
+        BatchesOnCaller onCaller(*dest.Connection, noRows);
         ScriptExecutor executor(progress);
         executor.ResultFile = logFile;
         executor.Scripts = report.Scripts;

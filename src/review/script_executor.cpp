@@ -204,7 +204,7 @@ void ScriptExecutor::Run() {
 }
 
 void ScriptExecutor::ExecuteScript(const ScriptPtr& script, int startPart) {
-    const QString title = (startPart > 0 ? QStringLiteral("REPEAT ") : QString()) + script->GetTitle();
+    const QString title = startPart > 0 ? QStringLiteral("REPEAT ") + script->GetTitle() : script->GetTitle();
     WriteLine(QStringLiteral("-- ") + CommentLineText(title));
     WriteLine(kSeparator80);
 

@@ -89,6 +89,8 @@ void Tovimar_ColumnIDIndex::Rebuild(size_t size) {
 }
 
 QString Tovimar_TableObject::FullName(bool withTable) const {
+    // The table's FullName is its quoted owner and name: the three parts are written at once.
+    if (withTable && Table && !Name.isEmpty()) return QuoteName(Table->Owner, Table->Name, Name);
     QString name = QuoteName(Name);
     if (withTable && Table) name = Table->FullName() + QLatin1Char('.') + name;
     return name;
@@ -127,6 +129,8 @@ void LinkByKey(const Collection<P>& mine, const Collection<P>& theirs) {
 Tovimar_Field::~Tovimar_Field() = default;
 
 QString Tovimar_Field::FullName(bool withTable) const {
+    // The table's or view's FullName is its quoted owner and name: the three parts are written at once.
+    if (withTable && Parent && !Name.isEmpty()) return QuoteName(Parent->Owner, Parent->Name, Name);
     QString name = QuoteName(Name);
     if (withTable && Parent) name = Parent->FullName() + QLatin1Char('.') + name;
     return name;

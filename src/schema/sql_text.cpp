@@ -226,9 +226,14 @@ bool IsLineBreakChar(QChar c) {
 }  // namespace
 
 QString CommentLineText(const QString& text) {
+    const auto breaksLine = [](QChar c) { return IsLineBreakChar(c) || c.unicode() == 0; };
+    // Most texts have nothing to replace: they are shared, not copied.
+    qsizetype i = 0;
+    while (i < text.size() && !breaksLine(text[i])) ++i;
+    if (i == text.size()) return text;
     QString out = text;
-    for (QChar& c : out)
-        if (IsLineBreakChar(c) || c.unicode() == 0) c = QLatin1Char(' ');
+    for (QChar* c = out.data() + i; c != out.data() + out.size(); ++c)
+        if (breaksLine(*c)) *c = QLatin1Char(' ');
     return out;
 }
 

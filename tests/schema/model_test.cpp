@@ -25,6 +25,25 @@ TEST(ModelTest, FullNamesQuoteEveryPartAndTagStringsUseCode1) {
     EXPECT_EQ(AddTable(db, Q("dbo"), Q("a]b"))->FullName(), Q("[dbo].[a]]b]"));
     EXPECT_EQ(table->GetTagString(), Q("Table\x01[dbo].[Order Details]"));
     EXPECT_EQ(field->GetTagString(), Q("Column\x01[OrderID]\x01[dbo].[Order Details]"));
+    // With the table: its full name, a dot and the quoted name, also where a part is empty.
+    const struct {
+        const char* owner;
+        const char* table;
+        const char* name;
+        const char* full;
+    } withTable[] = {{"dbo", "Order Details", "OrderID", "[dbo].[Order Details].[OrderID]"},
+                     {"", "a]b", "c]", "[].[a]]b].[c]]]"},
+                     {"dbo", "", "x", "[dbo].[x]"},
+                     {"dbo", "t", "", "[dbo].[t].[]"}};
+    for (const auto& c : withTable) {
+        Tovimar_Database tables;
+        auto owner = AddTable(tables, Q(c.owner), Q(c.table));
+        Tovimar_Index index;
+        index.Name = Q(c.name);
+        index.Table = owner.get();
+        EXPECT_EQ(index.FullName(true), Q(c.full));
+        EXPECT_EQ(AddColumn(*owner, Q(c.name), 1)->FullName(true), Q(c.full));
+    }
 }
 
 TEST(ModelTest, EndingADatabaseLeavesNoDanglingPointer) {

@@ -10,6 +10,8 @@ const QString kCursorSource = QStringLiteral("DbCursor");
 const QString kConnectionSource = QStringLiteral("DbConnection");
 // What a row shorter than its result's columns holds in the columns it lacks.
 const DbValue kMissingValue = DbValue::Null();
+// How long WaitFinished looks for the end of a batch before it sleeps.
+constexpr auto kLookBeforeSleeping = std::chrono::microseconds(200);
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -268,13 +270,23 @@ void DbConnection::ExecuteAsync(const QString& sql) {
         RunHandedOver(sql, false);
         return;
     }
+    handedOverAt_ = std::chrono::steady_clock::now().time_since_epoch().count();
     StartWorker();
     batchReady_.notify_one();
 }
 
 bool DbConnection::WaitFinished(std::chrono::milliseconds timeout) {
+    // Most batches of a run end within a fraction of a millisecond of being handed over: until
+    // then the caller looks for the end before it sleeps, so that it is not put to sleep and
+    // woken again for each of them. A longer batch is waited for as before.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + timeout;
+    const Clock::time_point lookUntil =
+        std::min(deadline, Clock::time_point(Clock::duration(handedOverAt_.load())) + kLookBeforeSleeping);
+    while (executing_.load() && Clock::now() < lookUntil) {
+    }
     std::unique_lock<std::mutex> lock(runMutex_);
-    return finished_.wait_for(lock, timeout, [this] { return !executing_.load(); });
+    return finished_.wait_until(lock, deadline, [this] { return !executing_.load(); });
 }
 
 void DbConnection::Cancel() {

@@ -222,6 +222,7 @@ private:
     QList<DbError> errors_;
     std::thread worker_;
     std::atomic<bool> executing_{false};
+    std::atomic<std::chrono::steady_clock::rep> handedOverAt_{0};  // when the worker was handed the last batch
     // Guards the run phase against Cancel: a Cancel before the worker has started the batch is
     // kept for it; one while the batch runs goes to the server. Also guards the hand-over of a
     // batch to the worker and of its outcome back.

@@ -6,12 +6,12 @@
 #include "app/frm_scripts.h"
 #include "compare/generation_driver.h"
 #include "main/comparison_run.h"
-#include "platform/app_paths.h"
 #include "platform/db/db_connection.h"
 #include "support/qt_print.h"
 #include "support/recording_progress.h"
 #include "support/script_pair.h"
 #include "support/scripted_prompt.h"
+#include "support/temp_app_data.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -55,15 +54,14 @@ QString Scalar(Tovimar_Database& db, const QString& sql) {
 // temporary place.
 struct ScriptsWindow {
     ScriptsWindow(const QByteArray& sourceSql, const QByteArray& destSql) {
-        SetAppDataRootForTesting(Dir.path());
-        const ScriptPair pair = LoadScriptPair(Dir, sourceSql, destSql, QStringLiteral("A"), QStringLiteral("B"));
+        const ScriptPair pair = LoadScriptPair(Dir.Dir, sourceSql, destSql, QStringLiteral("A"), QStringLiteral("B"));
         Source = pair.Source;
         Dest = pair.Dest;
         Window = new frmScripts(MakeComparisonSession(Source, Dest, false),
                                 GenerateComparison(*Source, *Dest, ComparisonOptions{}, Progress), Progress, Prompt);
         Window->Load();
     }
-    QTemporaryDir Dir;
+    TempAppData Dir;
     RecordingProgress Progress;
     std::shared_ptr<Tovimar_Database> Source, Dest;
     ScriptedPrompt Prompt;
@@ -81,10 +79,9 @@ const QByteArray DestSql =
     "INSERT INTO Customers (ID, Name) VALUES (1, 'Alice')\nINSERT INTO Customers (ID, Name) VALUES (2, 'bad')\nGO\n";
 
 TEST(ReviewWindows, RenameUntickExecuteAndReadTheErrors) {
-    QTemporaryDir dir;
-    SetAppDataRootForTesting(dir.path());
+    const TempAppData dir;
     RecordingProgress progress;
-    const auto [source, dest] = LoadScriptPair(dir, SourceSql, DestSql, QStringLiteral("Shop"), QStringLiteral("ShopCopy"));
+    const auto [source, dest] = LoadScriptPair(dir.Dir, SourceSql, DestSql, QStringLiteral("Shop"), QStringLiteral("ShopCopy"));
     ASSERT_TRUE(source && dest);
     const ScriptList scripts = GenerateComparison(*source, *dest, ComparisonOptions{}, progress);
     ASSERT_TRUE(HasTableOrFieldDeletes(scripts));

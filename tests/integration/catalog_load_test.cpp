@@ -4,7 +4,6 @@
 #include "support/recording_progress.h"
 #include "filters/filter_model.h"
 #include "main/sim_database.h"
-#include "platform/app_paths.h"
 #include "platform/db/sim_connection.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
@@ -12,10 +11,9 @@
 #include "schema/catalog_queries.h"
 #include "schema/snapshot_file.h"
 #include "support/sim_server.h"
+#include "support/temp_app_data.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -163,19 +161,10 @@ TEST(CatalogLoad, QueriesRunAheadGiveTheModelOfQueriesAskedOneByOne) {
     EXPECT_TRUE(expected.contains(CatalogQueries::FullTextTableProperties(TableOf(oneByOne, "[dbo].[Customers]")->ObjectID)));
 }
 
-class CatalogLoadCache : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        SetAppDataRootForTesting(folder_.path());
-    }
-    void TearDown() override { SetAppDataRootForTesting(QString()); }
-    QTemporaryDir folder_;
-};
-
 // The fingerprint the real catalog queries give is the same from load to load, so the snapshot
 // stands in for the catalog (three queries only); a change of the schema changes it.
-TEST_F(CatalogLoadCache, FingerprintChangesWithTheSchemaAndAMatchingSnapshotIsUsed) {
+TEST(CatalogLoadCache, FingerprintChangesWithTheSchemaAndAMatchingSnapshotIsUsed) {
+    const TempAppData appData;
     auto server = ServerWith(Scenario("shop.sql"));
     // Loads shop, writing or reading the snapshot; gives the version and the number of queries.
     auto load = [&](bool create, Tovimar_Database& db) {

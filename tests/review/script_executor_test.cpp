@@ -2,11 +2,9 @@
 #include "compare/script_export.h"
 #include "executor_fakes.h"
 #include "support/golden_text.h"
-#include "platform/app_paths.h"
-#include "platform/db/sim_connection.h"
 #include "review/script_executor.h"
 #include "schema/model.h"
-#include "support/sim_server.h"
+#include "support/temp_app_data.h"
 #include "support/test_files.h"
 #include "support/qt_print.h"
 
@@ -14,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,8 +24,6 @@ const QString kLine80 = QString(80, QLatin1Char('-'));
 class ExecutorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(root.isValid());
-        SetAppDataRootForTesting(root.path());
         source.Server = QStringLiteral("SRV");
         source.Name = QStringLiteral("Src");
         dest.Server = QStringLiteral("SRV");
@@ -37,7 +32,6 @@ protected:
         connection = std::make_shared<FakeConnection>();
         dest.Connection = connection;
     }
-    void TearDown() override { SetAppDataRootForTesting(QString()); }
 
     template <class T>
     T* Object(const char* name) {
@@ -77,7 +71,7 @@ protected:
         return lines.mid(7);
     }
 
-    QTemporaryDir root;
+    TempAppData root;
     Tovimar_Database source;
     Tovimar_Database dest;
     std::shared_ptr<FakeConnection> connection;
@@ -439,44 +433,6 @@ TEST_F(ExecutorTest, ExportScriptsAsksToOpenTheFileAndReportsAFileItCannotWrite)
     EXPECT_FALSE(ExportScripts(progress, failing, {}, dest, QString()));
 }
 
-// --- On the simulated server: real errors, a real transaction to roll back ---------------------
-
-class SimExecutorTest : public ExecutorTest {
-protected:
-    void SetUp() override {
-        ExecutorTest::SetUp();
-        RunScript(*server, QStringLiteral("master"), QStringLiteral("CREATE DATABASE Dest"));
-        dest.Connection = std::make_shared<SimConnection>(server, QStringLiteral("Dest"));
-    }
-    long long Count(const QString& sql) {
-        auto cursor = dest.Connection->RunQuery(sql);
-        return cursor->EndOfRows() ? -1 : cursor->ValueAt(0).ToInt();
-    }
-    std::shared_ptr<sqlsim::Server> server = std::make_shared<sqlsim::Server>();
-};
-
-TEST_F(SimExecutorTest, DependentViewIsRepeatedAndAFailedPartIsRolledBack) {
-    ScriptPtr broken = Script(
-        QStringLiteral("Table"), Object<Tovimar_Table>("U"),
-        {QStringLiteral("BEGIN TRANSACTION\r\nINSERT INTO dbo.T (ID) VALUES (2)\r\nINSERT INTO dbo.Missing (ID) VALUES (3)")});
-    Run({Script(QStringLiteral("Table"), Object<Tovimar_Table>("T"),
-                {QStringLiteral("CREATE TABLE dbo.T (ID int NOT NULL)"), QStringLiteral("INSERT INTO dbo.T (ID) VALUES (1)")}),
-         broken, View("A", {QStringLiteral("CREATE VIEW dbo.A AS SELECT ID FROM dbo.B")}),
-         View("B", {QStringLiteral("CREATE VIEW dbo.B AS SELECT ID FROM dbo.T")})});
-
-    ASSERT_EQ(executor.ErrCollection.size(), 1u);
-    const Tovimar_Error& error = *executor.ErrCollection[0];
-    EXPECT_EQ(error.Script, broken);
-    ASSERT_FALSE(error.ErrorList.isEmpty());
-    EXPECT_EQ(error.ErrorList[0].Number, 208);
-    // The failed part's transaction was ended; the view was created in the repeat pass.
-    EXPECT_EQ(Count(QStringLiteral("SELECT @@TRANCOUNT")), 0);
-    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM dbo.A")), Count(QStringLiteral("SELECT COUNT(*) FROM dbo.T")));
-    const QByteArray text = LogBytes();
-    EXPECT_TRUE(text.contains("-- STATUS=ERROR-REPEAT.\r\n--    ERR=208 - Invalid object name 'dbo.B'.")) << text.toStdString();
-    EXPECT_TRUE(text.contains("-- REPEAT SCRIPT CREATE for View [dbo].[A]\r\n"));
-}
-
 // --- Errors of the run itself and file names ---------------------------------------------------
 
 TEST_F(ExecutorTest, ARunWithoutConnectionFailsBeforeWritingAnything) {
@@ -486,8 +442,7 @@ TEST_F(ExecutorTest, ARunWithoutConnectionFailsBeforeWritingAnything) {
 }
 
 TEST(ScriptFileNames, ResultFilesCarryTheTimeAndAPathSafeBaseName) {
-    QTemporaryDir root;
-    SetAppDataRootForTesting(root.path());
+    const TempAppData root;
     const QDateTime at(QDate(2024, 12, 31), QTime(23, 5, 9));
     QString base;
     EXPECT_EQ(GetScriptFileName(base, QString(), at),
@@ -517,7 +472,6 @@ TEST(ScriptFileNames, ResultFilesCarryTheTimeAndAPathSafeBaseName) {
     EXPECT_TRUE(longPath.endsWith(QStringLiteral(".txt")));
     EXPECT_NE(QFileInfo(longPath).fileName(), QFileInfo(otherPath).fileName());
     EXPECT_TRUE(QFile::exists(longPath));
-    SetAppDataRootForTesting(QString());
 
     Tovimar_Database a, b;
     a.Server = QStringLiteral("SRV\\INST");

@@ -2,14 +2,13 @@
 // makes of the answers — including rows that do not fit the model.
 #include "catalog_test_support.h"
 
-#include "platform/app_paths.h"
 #include "platform/tovimar_exception.h"
 #include "schema/catalog_loader.h"
 #include "schema/catalog_queries.h"
 #include "schema/snapshot_file.h"
 #include "support/golden_text.h"
+#include "support/temp_app_data.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace CQ = CatalogQueries;
@@ -229,21 +228,12 @@ TEST(CatalogLoader, CancelAtEveryProgressCallStopsCleanly) {
     }
 }
 
-class CatalogLoaderCache : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        SetAppDataRootForTesting(folder_.path());
-    }
-    void TearDown() override { SetAppDataRootForTesting(QString()); }
-    QTemporaryDir folder_;
-};
-
 // Creating a snapshot excludes nothing (every object is asked for, without the pre-queries) and
 // writes the file; a matching fingerprint then reads it instead of the catalog, with the filter's
 // verdicts computed again. A changed fingerprint reads the catalog again: the scenario through the
 // simulated server proves it with a real change of the schema.
-TEST_F(CatalogLoaderCache, ASnapshotIsWrittenWithEverythingAndReadForAMatchingFingerprint) {
+TEST(CatalogLoaderCache, ASnapshotIsWrittenWithEverythingAndReadForAMatchingFingerprint) {
+    const TempAppData appData;
     {
         Shop writer;
         writer.Db.CreateCache = true;
@@ -273,7 +263,8 @@ TEST_F(CatalogLoaderCache, ASnapshotIsWrittenWithEverythingAndReadForAMatchingFi
 
 // Without any permission the fingerprint expression is NULL for every database state; such a
 // fingerprint must never let a snapshot stand in for the catalog.
-TEST_F(CatalogLoaderCache, NullFingerprintNeverMatches) {
+TEST(CatalogLoaderCache, NullFingerprintNeverMatches) {
+    const TempAppData appData;
     {
         Shop writer;
         writer.Db.CreateCache = true;

@@ -1,10 +1,10 @@
 #include "catalog_test_support.h"
 #include "schema/snapshot_file.h"
 
-#include "platform/app_paths.h"
 #include "platform/progress.h"
 #include "platform/tovimar_exception.h"
 #include "schema/sql_text.h"
+#include "support/temp_app_data.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,16 +85,6 @@ TEST(SnapshotEncodingTest, EncodesAsStoredAndDecodesBackExactly) {
     EXPECT_EQ(DecodeCacheField(Q("a\\Rb\\Nc")), Q("a\nb\rc"));
     EXPECT_EQ(DecodeCacheField(Q("C:\\temp\\x")), Q("C:\\temp\\x"));
     EXPECT_EQ(DecodeCacheField(Q("\\\\r")), Q("\\r"));
-}
-
-TEST(SnapshotEncodingTest, CacheFileNameReplacesBackslashesAndDots) {
-    Tovimar_Database db;
-    db.Server = Q("MAIN\\SQL2");
-    db.Name = Q("Sales.Archive");
-    EXPECT_EQ(GetCacheFileName(db), Q("Tovimar_MAIN$SQL2#Sales-Archive.schema"));
-    db.Server = Q(".");
-    db.Name = Q("Pubs");
-    EXPECT_EQ(GetCacheFileName(db), Q("Tovimar_-#Pubs.schema"));
 }
 
 // ---- Round trips -------------------------------------------------------------------------------
@@ -520,10 +510,10 @@ TEST_F(SnapshotFileTest, LargeFilesReadAsAWholeWhereverTheirPiecesEnd) {
 // ---- The cache of the catalog loader -------------------------------------------------------------
 
 TEST_F(SnapshotFileTest, CacheIsWrittenAndReadOnlyWhenItsFlagsAreSet) {
-    SetAppDataRootForTesting(dir_.path());
+    const TempAppData appData;
     Tovimar_Database source;
     ASSERT_TRUE(LoadSchemaFile(SampleSnapshotPath(), source, false));
-    const QString cachePath = QDir(dir_.path()).filePath(Q("Schemas/Tovimar_PELLOW01#Bookshop.schema"));
+    const QString cachePath = QDir(appData.path()).filePath(Q("Schemas/Tovimar_PELLOW01#Bookshop.schema"));
     EXPECT_EQ(GetCacheFilePath(source), cachePath);
 
     SaveToCache(source);
@@ -551,5 +541,11 @@ TEST_F(SnapshotFileTest, CacheIsWrittenAndReadOnlyWhenItsFlagsAreSet) {
     other.UseCache = true;
     EXPECT_FALSE(LoadFromCache(other, true));
     EXPECT_EQ(other.Version, QString());
-    SetAppDataRootForTesting(QString());
+
+    // Backslashes and dots of the names are replaced in the file name.
+    other.Server = Q("MAIN\\SQL2");
+    other.Name = Q("Sales.Archive");
+    EXPECT_EQ(GetCacheFileName(other), Q("Tovimar_MAIN$SQL2#Sales-Archive.schema"));
+    other.Server = Q(".");
+    EXPECT_EQ(GetCacheFileName(other), Q("Tovimar_-#Sales-Archive.schema"));
 }

@@ -11,15 +11,9 @@ namespace cq = catalog_queries;
 
 namespace {
 
-class Catalog : public ::testing::Test {
+class Catalog : public SessionTest {
 protected:
-    void SetUp() override {
-        session_ = server_.Connect();
-        ASSERT_EQ(Errors(session_->ExecuteScript(QStringLiteral("CREATE DATABASE cat\nGO\nUSE cat\n"))).toStdString(), std::string());
-    }
-    void Run(const QString& script) { ASSERT_EQ(Errors(session_->ExecuteScript(script)).toStdString(), std::string()) << script.toStdString(); }
-    sqlsim::Server server_;
-    std::unique_ptr<sqlsim::Session> session_;
+    void SetUp() override { Run(QStringLiteral("CREATE DATABASE cat\nGO\nUSE cat\n")); }
 };
 
 }  // namespace
@@ -191,13 +185,8 @@ TEST_F(Catalog, BoundDefaultsRulesAndDroppedTypes) {
         {"DROP DEFAULT D_Zero", 3716}, {"EXEC sp_unbindefault 't.a'", 0}, {"DROP DEFAULT D_Zero", 0},
         {"EXEC sp_droptype phone", 15180}, {"EXEC sp_unbindrule 'phone'", 0}, {"DROP RULE R_Pos", 0},
         {"DROP TABLE t", 0}, {"EXEC sp_droptype phone", 0}, {"EXEC sp_droptype phone", 15036}};
-    for (const auto& [sql, number] : steps) {
-        sqlsim::BatchResult r = session_->Execute(QString::fromLatin1(sql));
-        int error = 0;
-        for (const auto& m : r.messages)
-            if (m.severity > 10) error = m.number;
-        EXPECT_EQ(error, number) << sql;
-    }
+    for (const auto& [sql, number] : steps)
+        EXPECT_EQ(ErrorNumbers(QString::fromLatin1(sql)), number ? std::vector<int>{number} : std::vector<int>()) << sql;
 }
 
 TEST_F(Catalog, ValuesTheServerReportsForTypesAndKeys) {

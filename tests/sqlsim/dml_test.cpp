@@ -7,19 +7,15 @@ namespace cq = catalog_queries;
 
 namespace {
 
-class Inserts : public ::testing::Test {
+class Inserts : public SessionTest {
 protected:
     void SetUp() override {
-        session_ = server_.Connect(QStringLiteral("tempdb"));
-        sqlsim::BatchResult r = session_->Execute(QStringLiteral(
+        Run(QStringLiteral(
             "CREATE TABLE d (id int IDENTITY (100, 5) NOT NULL, code char(4) NOT NULL DEFAULT ('XY'), "
             "qty smallint NULL CONSTRAINT DF_d_qty DEFAULT (7), price money NULL, at datetime NULL DEFAULT (getdate()), "
             "note varchar(5) NULL)"));
-        ASSERT_EQ(Errors(r).toStdString(), std::string());
     }
     sqlsim::ResultSet All() { return Query(*session_, QStringLiteral("SELECT id, code, qty, price, at, note FROM d ORDER BY id")); }
-    sqlsim::Server server_;
-    std::unique_ptr<sqlsim::Session> session_;
 };
 
 }  // namespace

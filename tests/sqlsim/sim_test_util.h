@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 namespace simtest {
 
@@ -30,6 +31,24 @@ inline QString Errors(const sqlsim::BatchResult& r) {
         if (m.severity >= 11) lines << QStringLiteral("Msg %1, Level %2: %3").arg(m.number).arg(m.severity).arg(m.text);
     return lines.join(u'\n');
 }
+
+// A test on one connection to a fresh server, in tempdb unless SetUp says otherwise.
+class SessionTest : public ::testing::Test {
+protected:
+    // Runs a script that must raise no error.
+    void Run(const QString& script) {
+        ASSERT_EQ(Errors(session_->ExecuteScript(script)).toStdString(), std::string()) << script.left(300).toStdString();
+    }
+    // The numbers of the errors a batch reports, in order.
+    std::vector<int> ErrorNumbers(const QString& sql) {
+        std::vector<int> out;
+        for (const auto& m : session_->Execute(sql).messages)
+            if (m.severity >= 11) out.push_back(m.number);
+        return out;
+    }
+    sqlsim::Server server_;
+    std::unique_ptr<sqlsim::Session> session_ = server_.Connect(QStringLiteral("tempdb"));
+};
 
 // One server with Northwind and pubs loaded, shared by the tests of a program.
 struct Samples {

@@ -10,3 +10,7 @@ CREATE PROCEDURE dbo.GetSales @id int AS SELECT ID FROM dbo.Sales WHERE ID = @id
 GO
 CREATE PROCEDURE dbo.Obsolete AS RETURN
 GO
+ALTER TABLE dbo.Sales ADD CONSTRAINT CK_Sales_Gone CHECK (Qty < 1000)
+GO
+CREATE INDEX IX_Sales_Old ON dbo.Sales (Qty)
+GO

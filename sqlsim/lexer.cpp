@@ -12,17 +12,30 @@ namespace {
 
 bool IsIdentStart(QChar c) { return c.isLetter() || c == u'_' || c == u'#'; }
 // Asked of every character of every name: ASCII characters are looked up in a table.
-bool IsIdentPart(QChar c) {
-    static constexpr auto kAscii = [] {
-        std::array<bool, 128> table{};
-        for (int u = 0; u < 128; ++u)
-            table[static_cast<size_t>(u)] = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-                                            u == '_' || u == '#' || u == '$' || u == '@';
-        return table;
-    }();
+constexpr auto kAsciiIdentPart = [] {
+    std::array<bool, 128> table{};
+    for (int u = 0; u < 128; ++u)
+        table[static_cast<size_t>(u)] = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+                                        u == '_' || u == '#' || u == '$' || u == '@';
+    return table;
+}();
+inline bool IsIdentPart(QChar c) {
     const char16_t u = c.unicode();
-    if (u < 128) return kAscii[u];
+    if (u < 128) return kAsciiIdentPart[u];
     return c.isLetterOrNumber();
+}
+
+// The operators of two characters: <> != >= <= !< !> and the old outer joins *= =* ("*=" only
+// when not a multiplication followed by '=').
+bool IsTwoCharOp(char16_t first, char16_t second) {
+    switch (first) {
+    case u'<': return second == u'>' || second == u'=';
+    case u'!': return second == u'=' || second == u'<' || second == u'>';
+    case u'>': return second == u'=';
+    case u'*': return second == u'=';
+    case u'=': return second == u'*';
+    default: return false;
+    }
 }
 
 QString Near(const QString& text, int pos) { return text.mid(pos, 30); }
@@ -197,22 +210,21 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
         if (IsIdentStart(c)) {
             int j = i + 1;
             bool ascii = c.unicode() < 0x80;
-            for (; j < n && IsIdentPart(src[j]); ++j) ascii = ascii && src[j].unicode() < 0x80;
+            for (; j < n; ++j) {
+                const char16_t u = src[j].unicode();
+                if (u < 128) {
+                    if (!kAsciiIdentPart[u]) break;
+                } else {
+                    if (!src[j].isLetterOrNumber()) break;
+                    ascii = false;
+                }
+            }
             push(TokKind::Ident, src.sliced(i, j - i), start, j);
             r.tokens.back().ascii = ascii;
             i = j;
             continue;
         }
-        static constexpr char16_t twoChar[][2] = {{u'<', u'>'}, {u'!', u'='}, {u'>', u'='}, {u'<', u'='},
-                                                  {u'!', u'<'}, {u'!', u'>'}, {u'*', u'='}, {u'=', u'*'}};
-        int width = 1;
-        if (i + 1 < n) {
-            const char16_t second = src[i + 1].unicode();
-            for (const auto& op : twoChar) {
-                // "*=" is the old outer join only when not a multiplication followed by '='.
-                if (op[0] == c.unicode() && op[1] == second) { width = 2; break; }
-            }
-        }
+        const int width = i + 1 < n && IsTwoCharOp(c.unicode(), src[i + 1].unicode()) ? 2 : 1;
         push(TokKind::Op, src.sliced(i, width), start, i + width);
         i += width;
     }

@@ -1,5 +1,7 @@
 #include "sqlsim/parser.h"
 
+#include "sqlsim/node_pool.h"
+
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -203,27 +205,33 @@ private:
     int LastEnd() const { return pos_ > 0 ? toks_[pos_ - 1].end : 0; }
 
     ObjectName ParseObjectName() {
-        // [server.][database.][owner.]name, with empty parts allowed (db..name).
-        QStringList parts;
+        // [server.][database.][owner.]name, with empty parts allowed (db..name). The parts are
+        // noted as their tokens (none for an empty part); only the names kept become strings.
         if (Peek().kind == TokKind::Variable) {  // a table variable
             ObjectName n;
             n.name = Next().Text();
             return n;
         }
         if (!IsName()) Fail();
-        parts << Next().Text();
+        const Token* parts[4] = {&Next(), nullptr, nullptr, nullptr};
+        int count = 1;
         while (IsOp(".")) {
             ++pos_;
-            if (IsOp(".")) { parts << QString(); continue; }
-            if (!IsName() && !(Peek().kind == TokKind::Ident)) Fail();
-            parts << Next().Text();
+            const Token* part = nullptr;
+            if (!IsOp(".")) {
+                if (!IsName() && !(Peek().kind == TokKind::Ident)) Fail();
+                part = &Next();
+            }
+            if (count < 4) parts[count] = part;
+            ++count;
         }
-        if (parts.size() > 4) Fail();
+        if (count > 4) Fail();
+        auto text = [&](int i) { return parts[i] ? parts[i]->Text() : QString(); };
         ObjectName n;
-        n.name = parts.takeLast();
-        if (!parts.isEmpty()) n.owner = parts.takeLast();
-        if (!parts.isEmpty()) n.database = parts.takeLast();
-        if (!parts.isEmpty()) n.server = parts.takeLast();
+        n.name = text(count - 1);
+        if (count > 1) n.owner = text(count - 2);
+        if (count > 2) n.database = text(count - 3);
+        if (count > 3) n.server = text(count - 4);
         return n;
     }
 
@@ -271,7 +279,7 @@ private:
     StmtPtr ParseStatement(bool firstInBatch) {
         DepthGuard guard(*this);
         const Token& t = Peek();
-        auto s = std::make_shared<Statement>();
+        auto s = MakeNode<Statement>();
         s->start = t.start;
         if (t.kind != TokKind::Ident) {
             if (t.IsOp("(") ) {  // a parenthesised SELECT
@@ -467,7 +475,7 @@ private:
             do {
                 if (IsWord("DEFAULT")) {
                     ++pos_;
-                    auto e = std::make_shared<Expr>();
+                    auto e = MakeNode<Expr>();
                     e->kind = ExprKind::Function;
                     e->name = QStringLiteral("DEFAULT");
                     row.push_back(e);
@@ -485,7 +493,7 @@ private:
             s.select = ParseQuery();
         } else if (IsWord("EXEC") || IsWord("EXECUTE")) {
             ++pos_;
-            auto inner = std::make_shared<Statement>();
+            auto inner = MakeNode<Statement>();
             ParseExec(*inner);
             s.body.push_back(inner);
         } else {
@@ -568,7 +576,7 @@ private:
             s.flag = ParseOnOff();
         } else if (v.kind == TokKind::Ident || v.kind == TokKind::QuotedIdent || v.kind == TokKind::String ||
                    v.kind == TokKind::NString) {
-            s.args.push_back(std::make_shared<Expr>());
+            s.args.push_back(MakeNode<Expr>());
             s.args.back()->value = Value::String(Next().Text());
         } else {
             s.args.push_back(ParseExpr());
@@ -701,16 +709,16 @@ private:
             ExprPtr e;
             if (IsWord("DEFAULT")) {
                 ++pos_;
-                e = std::make_shared<Expr>();
+                e = MakeNode<Expr>();
                 e->kind = ExprKind::Function;
                 e->name = QStringLiteral("DEFAULT");
             } else if (Peek().kind == TokKind::Ident && !IsReservedWord(Peek().text) && !IsOp("(", 1) &&
                        !IsOp(".", 1)) {
                 // Unquoted words are strings in procedure calls (sp_addtype id, ...).
-                e = std::make_shared<Expr>();
+                e = MakeNode<Expr>();
                 e->value = Value::String(Next().Text(), XNVarChar);
             } else if (Peek().kind == TokKind::QuotedIdent) {
-                e = std::make_shared<Expr>();
+                e = MakeNode<Expr>();
                 e->value = Value::String(Next().Text(), XNVarChar);
             } else {
                 e = ParseExpr();
@@ -1172,7 +1180,7 @@ private:
             } else if (AcceptWord("DROP")) {
                 s.kindWord = QStringLiteral("DROP");
                 do {
-                    if (AcceptWord("COLUMN")) s.args.push_back(std::make_shared<Expr>());  // marks a column drop
+                    if (AcceptWord("COLUMN")) s.args.push_back(MakeNode<Expr>());  // marks a column drop
                     else AcceptWord("CONSTRAINT");
                     s.names << ExpectName();
                 } while (AcceptOp(","));
@@ -1392,7 +1400,7 @@ private:
             return q;
         }
         ExpectWord("SELECT");
-        auto q = std::make_shared<SelectStmt>();
+        auto q = MakeNode<SelectStmt>();
         if (AcceptWord("ALL")) {}
         else if (AcceptWord("DISTINCT")) q->distinct = true;
         if (AcceptWord("TOP")) {
@@ -1423,7 +1431,7 @@ private:
         const Token& t = Peek();
         if (t.IsOp("*")) {
             ++pos_;
-            auto e = std::make_shared<Expr>();
+            auto e = MakeNode<Expr>();
             e->kind = ExprKind::Star;
             q.items.push_back(SelectItem{e, QString(), false});
             return;
@@ -1450,7 +1458,7 @@ private:
                 if (!Peek(k + 1).IsOp(".")) break;
                 if (Peek(k + 2).IsOp("*")) {
                     pos_ += k + 3;
-                    auto e = std::make_shared<Expr>();
+                    auto e = MakeNode<Expr>();
                     e->kind = ExprKind::Star;
                     e->parts = parts;
                     q.items.push_back(SelectItem{e, QString(), false});
@@ -1493,7 +1501,7 @@ private:
             else if (AcceptWord("RIGHT")) { AcceptWord("OUTER"); ExpectWord("JOIN"); kind = JoinKind::Right; }
             else if (AcceptWord("FULL")) { AcceptWord("OUTER"); ExpectWord("JOIN"); kind = JoinKind::Full; }
             else break;
-            auto j = std::make_shared<TableRef>();
+            auto j = MakeNode<TableRef>();
             j->kind = TableRef::Kind::Join;
             j->join = kind;
             j->left = left;
@@ -1523,7 +1531,7 @@ private:
 
     TableRefPtr ParseTablePrimary() {
         DepthGuard guard(*this);
-        auto r = std::make_shared<TableRef>();
+        auto r = MakeNode<TableRef>();
         if (IsOp("(")) {
             if (IsWord("SELECT", 1) || IsOp("(", 1)) {
                 // A derived table, or a parenthesised join starting with a parenthesis.
@@ -1556,7 +1564,7 @@ private:
 
     // ---------------------------------------------------------------- expressions
     ExprPtr Make(ExprKind k, int start) {
-        auto e = std::make_shared<Expr>();
+        auto e = MakeNode<Expr>();
         e->kind = k;
         e->start = start;
         return e;

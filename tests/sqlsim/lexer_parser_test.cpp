@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace sqlsim;
 
 // Each text's tokens (kind and text, End left out), or the error that stops it. Besides one token
@@ -182,4 +184,69 @@ TEST(Parser, ExpressionPrecedence) {
     e = ParseExpression(QStringLiteral("-2147483648"), true);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->value.AsInt(), -2147483648LL);
+}
+
+// Object names of one to four parts, empty parts left null; a fifth part is a syntax error.
+TEST(Parser, ObjectNameParts) {
+    struct Case {
+        const char* name;
+        const char* server;
+        const char* database;
+        const char* owner;
+        const char* table;
+    };
+    const Case cases[] = {
+        {"t", nullptr, nullptr, nullptr, "t"},
+        {"[dbo].[t]", nullptr, nullptr, "dbo", "t"},
+        {"db..t", nullptr, "db", nullptr, "t"},
+        {"srv.db.o.[t]", "srv", "db", "o", "t"},
+        {"srv...t", "srv", nullptr, nullptr, "t"},
+    };
+    auto same = [](const QString& part, const char* expected) {
+        return expected ? part == QLatin1String(expected) : part.isNull();
+    };
+    for (const Case& c : cases) {
+        ParseResult r = ParseBatch(QStringLiteral("DROP TABLE ") + QLatin1String(c.name), true);
+        ASSERT_TRUE(r.ok) << c.name;
+        const ObjectName& n = r.statements[0]->objects.at(0);
+        EXPECT_TRUE(same(n.server, c.server) && same(n.database, c.database) && same(n.owner, c.owner) &&
+                    same(n.name, c.table))
+            << c.name;
+    }
+    ParseResult r = ParseBatch(QStringLiteral("DROP TABLE a.b.c.d.e"), true);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error.number, 170);
+}
+
+// The nodes of a tree come from lists of freed blocks kept per thread. A node kept past its batch
+// (as the catalog keeps a computed column's expression) stays intact while later batches reuse the
+// blocks freed around it, and nodes may be released on a thread other than the one that made them,
+// also after that thread has ended.
+TEST(Parser, KeptNodesOutliveTheirBatchAndThread) {
+    const QString guard = QStringLiteral(
+        "IF NOT EXISTS (SELECT * FROM dbo.sysobjects WHERE id = OBJECT_ID(N'[dbo].[T]')"
+        " AND OBJECTPROPERTY(id, N'IsUserTable') = 1) SELECT a, b + 2 FROM t WHERE c IN (1, 2, 3)");
+    auto computed = [](const QString& column) {
+        ParseResult r = ParseBatch(QStringLiteral("CREATE TABLE t (a int, total AS %1 + 1)").arg(column), true);
+        return r.ok ? r.statements[0]->columns[1].computed : ExprPtr();
+    };
+    auto intact = [](const ExprPtr& e, const char* column) {
+        return e && e->kind == ExprKind::Binary && e->name == QLatin1String("+") && e->args.size() == 2 &&
+               e->args[0]->parts == QStringList{QLatin1String(column)} && e->args[1]->value.AsInt() == 1;
+    };
+    ExprPtr kept = computed(QStringLiteral("a"));
+    ExprPtr fromWorker;
+    ParseResult madeHere = ParseBatch(guard, true);
+    std::thread worker([&] {
+        fromWorker = computed(QStringLiteral("w"));
+        madeHere = ParseResult();  // this thread's tree, released on the worker
+        for (int i = 0; i < 50; ++i) EXPECT_TRUE(ParseBatch(guard, true).ok);
+    });
+    worker.join();
+    for (int i = 0; i < 50; ++i) EXPECT_TRUE(ParseBatch(guard, true).ok);
+    EXPECT_TRUE(intact(kept, "a"));
+    EXPECT_TRUE(intact(fromWorker, "w"));
+    fromWorker.reset();  // made and kept by a thread that has ended
+    EXPECT_TRUE(intact(computed(QStringLiteral("x")), "x"));
+    EXPECT_TRUE(intact(kept, "a"));
 }

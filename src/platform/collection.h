@@ -10,6 +10,7 @@
 #include <QStringView>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -25,16 +26,37 @@ inline bool IsAscii(QStringView text) {
 }
 inline char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 
+// Lowers up to 64 characters of key into lower, four at a time (each 16-bit character in its own
+// lane of a 64-bit word); false when a character is beyond ASCII (lower then holds a part).
+// For a lane below 0x80, adding 0x3F sets its bit 7 from 'A' up and adding 0x25 from 'Z' + 1
+// up, so bit 7 of the first and not the second marks an upper-case letter; no lane carries
+// into the next.
+inline bool LowerAscii(const QChar* key, qsizetype n, char16_t* lower) {
+    constexpr std::uint64_t High = 0xFF80FF80FF80FF80u, Bit7 = 0x0080008000800080u;
+    qsizetype i = 0;
+    for (; i + 4 <= n; i += 4) {
+        std::uint64_t w;
+        std::memcpy(&w, key + i, sizeof w);
+        if (w & High) return false;
+        const std::uint64_t upper = (w + 0x003F003F003F003Fu) & ~(w + 0x0025002500250025u) & Bit7;
+        w += upper >> 2;
+        std::memcpy(lower + i, &w, sizeof w);
+    }
+    for (; i < n; ++i) {
+        const char16_t c = key[i].unicode();
+        if (c >= 0x80) return false;
+        lower[i] = AsciiLower(c);
+    }
+    return true;
+}
+
 inline size_t FoldedHash(const QString& key) {
     // Seeded per process, so that names chosen to collide cannot make lookups slow.
     const size_t seed = QHashSeed::globalSeed();
     constexpr qsizetype Buffer = 64;
-    if (key.size() <= Buffer && IsAscii(key)) {
-        char16_t lower[Buffer];
-        const QChar* data = key.constData();
-        for (qsizetype i = 0; i < key.size(); ++i) lower[i] = AsciiLower(data[i].unicode());
+    char16_t lower[Buffer];
+    if (key.size() <= Buffer && LowerAscii(key.constData(), key.size(), lower))
         return qHash(QStringView(lower, key.size()), seed);
-    }
     return qHash(QStringView(key.toCaseFolded()), seed);
 }
 

@@ -32,3 +32,20 @@ TEST(CollectionTest, RemoveAndInsertKeepKeyLookupsRight) {
     c.Add(std::make_shared<int>(1), QStringLiteral("1"));  // a removed key can be added again
     EXPECT_THROW(c.At(6), TovimarException);
 }
+
+// Keys are hashed as their case-folded forms, four ASCII characters at a time: every character
+// around the letters' bounds, at every position of keys up to and beyond the 64 lowered in place.
+TEST(CollectionTest, KeyHashIsTheHashOfTheFoldedKey) {
+    const QString edges = QStringLiteral("@AMZ[`amz{\x7F_1.]") + QChar(0x80) + QChar(0xC4) + QChar(0x212A);
+    const size_t seed = QHashSeed::globalSeed();
+    for (qsizetype length : {0, 1, 3, 4, 5, 8, 31, 63, 64, 65, 70}) {
+        for (const QChar c : edges) {
+            for (qsizetype at = 0; at < length; ++at) {
+                QString key(length, QLatin1Char('q'));
+                key[at] = c;
+                ASSERT_EQ(collection_detail::FoldedHash(key), qHash(QStringView(key.toCaseFolded()), seed))
+                    << qPrintable(key) << " " << at;
+            }
+        }
+    }
+}

@@ -10,6 +10,7 @@
 #include <QStringView>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -25,16 +26,40 @@ inline bool IsAscii(QStringView text) {
 }
 inline char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 
+// Lowers the ASCII letters of four 16-bit characters in the lanes of a 64-bit word, each below
+// 0x80: adding 0x3F sets a lane's bit 7 from 'A' up and adding 0x25 from 'Z' + 1 up, so bit 7 of
+// the first and not the second marks an upper-case letter; no lane carries into the next.
+constexpr std::uint64_t BeyondAscii = 0xFF80FF80FF80FF80u;
+inline std::uint64_t LowerWord(std::uint64_t w) {
+    const std::uint64_t upper = (w + 0x003F003F003F003Fu) & ~(w + 0x0025002500250025u) & 0x0080008000800080u;
+    return w + (upper >> 2);
+}
+// Lowers the n characters of key into lower, four at a time; false when a character is beyond
+// ASCII (lower then holds a part).
+inline bool LowerAscii(const QChar* key, qsizetype n, char16_t* lower) {
+    qsizetype i = 0;
+    for (; i + 4 <= n; i += 4) {
+        std::uint64_t w;
+        std::memcpy(&w, key + i, sizeof w);
+        if (w & BeyondAscii) return false;
+        w = LowerWord(w);
+        std::memcpy(lower + i, &w, sizeof w);
+    }
+    for (; i < n; ++i) {
+        const char16_t c = key[i].unicode();
+        if (c >= 0x80) return false;
+        lower[i] = AsciiLower(c);
+    }
+    return true;
+}
+
 inline size_t FoldedHash(const QString& key) {
     // Seeded per process, so that names chosen to collide cannot make lookups slow.
     const size_t seed = QHashSeed::globalSeed();
     constexpr qsizetype Buffer = 64;
-    if (key.size() <= Buffer && IsAscii(key)) {
-        char16_t lower[Buffer];
-        const QChar* data = key.constData();
-        for (qsizetype i = 0; i < key.size(); ++i) lower[i] = AsciiLower(data[i].unicode());
+    char16_t lower[Buffer];
+    if (key.size() <= Buffer && LowerAscii(key.constData(), key.size(), lower))
         return qHash(QStringView(lower, key.size()), seed);
-    }
     return qHash(QStringView(key.toCaseFolded()), seed);
 }
 
@@ -45,7 +70,17 @@ inline bool FoldedEqual(const QString& x, const QString& y) {
     const char16_t* p = reinterpret_cast<const char16_t*>(x.constData());
     const char16_t* q = reinterpret_cast<const char16_t*>(y.constData());
     const qsizetype common = std::min(x.size(), y.size());
-    for (qsizetype i = 0; i < common; ++i) {
+    // Four characters at a time while they are ASCII; a word with any other character is
+    // compared a character at a time below.
+    qsizetype i = 0;
+    for (; i + 4 <= common; i += 4) {
+        std::uint64_t a, b;
+        std::memcpy(&a, p + i, sizeof a);
+        std::memcpy(&b, q + i, sizeof b);
+        if ((a | b) & BeyondAscii) break;
+        if (a != b && LowerWord(a) != LowerWord(b)) return false;
+    }
+    for (; i < common; ++i) {
         if ((p[i] | q[i]) >= 0x80) return x.toCaseFolded() == y.toCaseFolded();
         if (AsciiLower(p[i]) != AsciiLower(q[i])) return false;
     }

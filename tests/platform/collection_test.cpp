@@ -32,3 +32,25 @@ TEST(CollectionTest, RemoveAndInsertKeepKeyLookupsRight) {
     c.Add(std::make_shared<int>(1), QStringLiteral("1"));  // a removed key can be added again
     EXPECT_THROW(c.At(6), TovimarException);
 }
+
+// Keys are hashed and compared as their case-folded forms, four ASCII characters at a time:
+// every character around the letters' bounds, at every position of keys up to and beyond the 64
+// lowered in place, against a key of 'q's and one of another length.
+TEST(CollectionTest, KeysHashAndCompareAsTheirFoldedForms) {
+    const QString edges = QStringLiteral("@AMQZ[`amqz{\x7F_1.]") + QChar(0x80) + QChar(0xC4) + QChar(0x212A);
+    const size_t seed = QHashSeed::globalSeed();
+    for (qsizetype length : {0, 1, 3, 4, 5, 8, 31, 63, 64, 65, 70}) {
+        const QString plain(length, QLatin1Char('q'));
+        for (const QChar c : edges) {
+            for (qsizetype at = 0; at < length; ++at) {
+                QString key = plain;
+                key[at] = c;
+                const QString folded = key.toCaseFolded();
+                ASSERT_EQ(collection_detail::FoldedHash(key), qHash(QStringView(folded), seed)) << qPrintable(key);
+                ASSERT_EQ(collection_detail::FoldedEqual(key, plain), folded == plain) << qPrintable(key);
+                const QString longer = plain + QChar(0x212A);
+                ASSERT_EQ(collection_detail::FoldedEqual(key, longer), folded == longer.toCaseFolded());
+            }
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "sqlsim/node_pool.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -53,21 +54,46 @@ private:
 };
 
 // A fixed set of upper-case words, looked up by a word's upper-case form without copying it.
+// A word of ASCII characters is compared with the set's words of its first letter and length
+// (upper-casing such a word folds a-z only); any other word is upper-cased in full and looked up
+// by its form, since non-ASCII letters may upper-case to ASCII ones.
 class WordSet {
 public:
     WordSet(std::initializer_list<const char*> words) {
         texts_.reserve(words.size());
         for (const char* w : words) texts_.emplace_back(w, w + std::char_traits<char>::length(w));
-        for (const std::u16string& t : texts_) set_.insert(t);
+        for (const std::u16string& t : texts_) {
+            set_.insert(t);
+            if (t.size() < kLengths && t[0] >= u'A' && t[0] <= u'Z') buckets_[Bucket(t[0], t.size())].push_back(&t);
+        }
     }
     bool Contains(QStringView word) const {
+        const qsizetype n = word.size();
+        bool ascii = true;
+        for (qsizetype i = 0; i < n && ascii; ++i) ascii = word[i].unicode() < 0x80;
+        if (ascii) {
+            if (n == 0 || n >= static_cast<qsizetype>(kLengths)) return false;
+            const char16_t first = Fold(word[0].unicode());
+            if (first < u'A' || first > u'Z') return false;
+            for (const std::u16string* t : buckets_[Bucket(first, static_cast<size_t>(n))]) {
+                qsizetype i = 1;
+                while (i < n && Fold(word[i].unicode()) == (*t)[static_cast<size_t>(i)]) ++i;
+                if (i == n) return true;
+            }
+            return false;
+        }
         const UpperWord upper(word);
         return set_.count(std::u16string_view(upper.View().utf16(), static_cast<size_t>(upper.View().size()))) != 0;
     }
 
 private:
+    static constexpr size_t kLengths = 32;
+    static char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+    static size_t Bucket(char16_t first, size_t length) { return static_cast<size_t>(first - u'A') * kLengths + length; }
+
     std::vector<std::u16string> texts_;
     std::unordered_set<std::u16string_view> set_;
+    std::array<std::vector<const std::u16string*>, 26 * kLengths> buckets_;
 };
 
 const WordSet& ReservedWords() {
@@ -174,7 +200,10 @@ private:
     bool IsOp(const char (&op)[N], size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
     bool IsWord(QLatin1StringView w, size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
     template <size_t N>
-    bool AcceptWord(const char (&w)[N]) { return AcceptWord(QLatin1StringView(w, N - 1)); }
+    bool AcceptWord(const char (&w)[N]) {
+        if (IsWord(w)) { ++pos_; return true; }
+        return false;
+    }
     bool AcceptWord(QLatin1StringView w) {
         if (IsWord(w)) { ++pos_; return true; }
         return false;
@@ -1635,6 +1664,7 @@ private:
                 left = Finish(e);
                 continue;
             }
+            if (t.kind != TokKind::Ident) break;  // the words below are all plain identifiers
             bool negated = false;
             size_t save = pos_;
             if (IsWord("NOT") && (IsWord("IN", 1) || IsWord("LIKE", 1) || IsWord("BETWEEN", 1))) {

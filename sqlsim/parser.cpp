@@ -124,6 +124,23 @@ bool IsTableHint(QStringView word) {
     return words.Contains(word);
 }
 
+// The text of a token as a string. A batch names the same owners, types, columns, functions and
+// property names over and over, and so does the next batch: a short text is looked up in a small
+// table per thread of the strings made before, and a string found there is shared (a count
+// changed) instead of allocated and copied again.
+QString Name(const Token& t) {
+    constexpr qsizetype kMaxLength = 32;
+    constexpr size_t kSlots = 1024;
+    const QStringView text = t.text;
+    if (text.isEmpty() || text.size() > kMaxLength) return text.toString();
+    size_t h = static_cast<size_t>(text.size());
+    for (QChar c : text) h = h * 31 + c.unicode();
+    static thread_local std::array<QString, kSlots> made;
+    QString& slot = made[(h ^ (h >> 10)) & (kSlots - 1)];
+    if (slot != text) slot = text.toString();
+    return slot;
+}
+
 struct ParseError {
     SqlError error;
 };
@@ -186,7 +203,7 @@ private:
     [[noreturn]] void Fail() const { Fail(Peek()); }
     [[noreturn]] void Fail(const Token& t) const {
         if (t.kind == TokKind::Ident && IsReservedWord(t.text))
-            throw ParseError{ErrKeywordNear(t.Text())};
+            throw ParseError{ErrKeywordNear(Name(t))};
         QString near = t.kind == TokKind::End ? QString() : text_.mid(t.start, t.end - t.start);
         SqlError e = ErrSyntaxNear(near);
         e.text = QStringLiteral("Line %1: %2").arg(LineOf(t.start)).arg(e.text);
@@ -223,13 +240,13 @@ private:
     }
     QString ExpectName() {
         if (!IsName()) Fail();
-        return Next().Text();
+        return Name(Next());
     }
     // Any identifier, reserved or not (option names, types).
     QString ExpectAnyWord() {
         const Token& t = Peek();
         if (t.kind != TokKind::Ident && t.kind != TokKind::QuotedIdent) Fail();
-        return Next().Text();
+        return Name(Next());
     }
     int LastEnd() const { return pos_ > 0 ? toks_[pos_ - 1].end : 0; }
 
@@ -238,7 +255,7 @@ private:
         // noted as their tokens (none for an empty part); only the names kept become strings.
         if (Peek().kind == TokKind::Variable) {  // a table variable
             ObjectName n;
-            n.name = Next().Text();
+            n.name = Name(Next());
             return n;
         }
         if (!IsName()) Fail();
@@ -255,7 +272,7 @@ private:
             ++count;
         }
         if (count > 4) Fail();
-        auto text = [&](int i) { return parts[i] ? parts[i]->Text() : QString(); };
+        auto text = [&](int i) { return parts[i] ? Name(*parts[i]) : QString(); };
         ObjectName n;
         n.name = text(count - 1);
         if (count > 1) n.owner = text(count - 2);
@@ -269,7 +286,7 @@ private:
         if (AcceptOp("-")) neg = true;
         else AcceptOp("+");
         if (Peek().kind != TokKind::Integer) Fail();
-        long long v = Next().Text().toLongLong();
+        long long v = Next().text.toLongLong();
         return neg ? -v : v;
     }
 
@@ -278,7 +295,7 @@ private:
         const Token& tok = Peek();
         if (tok.kind != TokKind::Ident && tok.kind != TokKind::QuotedIdent) Fail();
         ++pos_;
-        t.name = tok.Text();
+        t.name = Name(tok);
         if (tok.kind == TokKind::Ident && IsOp(".")) {  // owner-qualified user type
             ++pos_;
             t.name = ExpectAnyWord();
@@ -340,7 +357,7 @@ private:
         } else if (w == "USE") {
             ++pos_;
             s->kind = StmtKind::Use;
-            if (Peek().kind == TokKind::String) s->text = Next().Text();
+            if (Peek().kind == TokKind::String) s->text = Name(Next());
             else s->text = ExpectAnyWord();
         } else if (w == "SET") {
             ParseSet(*s);
@@ -544,7 +561,7 @@ private:
         do {
             QString target;
             if (Peek().kind == TokKind::Variable) {
-                target = Next().Text();
+                target = Name(Next());
             } else {
                 ObjectName n = ParseObjectName();
                 target = n.name;
@@ -570,7 +587,7 @@ private:
         ++pos_;
         s.kind = StmtKind::Set;
         if (Peek().kind == TokKind::Variable) {
-            QString var = Next().Text();
+            QString var = Name(Next());
             ExpectOp("=");
             if (IsWord("CURSOR")) {
                 s.text = var;
@@ -606,7 +623,7 @@ private:
         } else if (v.kind == TokKind::Ident || v.kind == TokKind::QuotedIdent || v.kind == TokKind::String ||
                    v.kind == TokKind::NString) {
             s.args.push_back(MakeNode<Expr>());
-            s.args.back()->value = Value::String(Next().Text());
+            s.args.back()->value = Value::String(Name(Next()));
         } else {
             s.args.push_back(ParseExpr());
         }
@@ -621,7 +638,7 @@ private:
     // [GLOBAL] name, or @variable: the cursor an OPEN, FETCH, CLOSE or DEALLOCATE works on.
     void ParseCursorName(Statement& s) {
         if (Peek().kind == TokKind::Variable) {
-            s.text = Next().Text();
+            s.text = Name(Next());
             return;
         }
         if (IsWord("GLOBAL") && IsName(1)) {
@@ -639,7 +656,7 @@ private:
             if (!IsWord(QLatin1StringView(o))) continue;
             const bool counted = IsWord("ABSOLUTE") || IsWord("RELATIVE");
             if (!counted && !IsWord("FROM", 1)) break;  // a cursor named like the word
-            s.kindWord = Next().Text().toUpper();
+            s.kindWord = Name(Next()).toUpper();
             if (counted) s.args.push_back(ParseUnary());
             ExpectWord("FROM");
             break;
@@ -649,7 +666,7 @@ private:
         if (AcceptWord("INTO")) {
             do {
                 if (Peek().kind != TokKind::Variable) Fail();
-                s.names << Next().Text();
+                s.names << Name(Next());
             } while (AcceptOp(","));
         }
     }
@@ -659,7 +676,7 @@ private:
     void ParseCursorDefinition(Statement& s, bool afterName) {
         s.kind = StmtKind::DeclareCursor;
         if (afterName) {
-            while (IsWord("INSENSITIVE") || IsWord("SCROLL")) s.withOptions << Next().Text().toUpper();
+            while (IsWord("INSENSITIVE") || IsWord("SCROLL")) s.withOptions << Name(Next()).toUpper();
         }
         ExpectWord("CURSOR");
         static const char* const options[] = {"LOCAL", "GLOBAL", "FORWARD_ONLY", "SCROLL", "STATIC", "KEYSET", "DYNAMIC",
@@ -695,7 +712,7 @@ private:
         do {
             if (Peek().kind != TokKind::Variable) Fail();
             ProcParam p;
-            p.name = Next().Text();
+            p.name = Name(Next());
             AcceptWord("AS");
             if (AcceptWord("CURSOR")) {
                 p.type.name = QStringLiteral("cursor");
@@ -720,19 +737,19 @@ private:
         }
         s.kind = StmtKind::Exec;
         if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
-            s.returnVariable = Next().Text();
+            s.returnVariable = Name(Next());
             ++pos_;
         }
         s.object = ParseObjectName();
         if (AcceptOp(";")) {
             if (Peek().kind != TokKind::Integer) Fail();
-            s.object.number = Next().Text().toInt();
+            s.object.number = Name(Next()).toInt();
         }
         if (AtEnd() || IsOp(";") || !StartsExecArg()) return;
         do {
             QString argName;
             if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
-                argName = Next().Text();
+                argName = Name(Next());
                 ++pos_;
             }
             ExprPtr e;
@@ -745,10 +762,10 @@ private:
                        !IsOp(".", 1)) {
                 // Unquoted words are strings in procedure calls (sp_addtype id, ...).
                 e = MakeNode<Expr>();
-                e->value = Value::String(Next().Text(), XNVarChar);
+                e->value = Value::String(Name(Next()), XNVarChar);
             } else if (Peek().kind == TokKind::QuotedIdent) {
                 e = MakeNode<Expr>();
-                e->value = Value::String(Next().Text(), XNVarChar);
+                e->value = Value::String(Name(Next()), XNVarChar);
             } else {
                 e = ParseExpr();
             }
@@ -781,7 +798,7 @@ private:
 
     void ParseGrant(Statement& s) {
         s.kind = StmtKind::Grant;
-        s.kindWord = Next().Text().toUpper();
+        s.kindWord = Name(Next()).toUpper();
         if (s.kindWord == "REVOKE" && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
         // privileges
         do {
@@ -1202,7 +1219,7 @@ private:
                         s.columns.push_back(ParseColumnDef());
                 } while (AcceptOp(","));
             } else if (IsWord("NOCHECK") || IsWord("CHECK")) {
-                s.kindWord = Next().Text().toUpper();  // NOCHECK / CHECK CONSTRAINT ALL | names
+                s.kindWord = Name(Next()).toUpper();  // NOCHECK / CHECK CONSTRAINT ALL | names
                 ExpectWord("CONSTRAINT");
                 if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
                 else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
@@ -1220,14 +1237,14 @@ private:
                     // ALTER COLUMN name ADD|DROP ROWGUIDCOL
                     ColumnDef c;
                     c.name = ExpectName();
-                    s.text = Next().Text().toUpper();
+                    s.text = Name(Next()).toUpper();
                     ++pos_;
                     s.columns.push_back(std::move(c));
                 } else {
                     s.columns.push_back(ParseColumnDef());
                 }
             } else if (IsWord("ENABLE") || IsWord("DISABLE")) {
-                s.kindWord = Next().Text().toUpper();
+                s.kindWord = Name(Next()).toUpper();
                 ExpectWord("TRIGGER");
                 if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
                 else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
@@ -1304,7 +1321,7 @@ private:
                 Fail();
             }
             ProcParam p;
-            p.name = Next().Text();
+            p.name = Name(Next());
             AcceptWord("AS");
             p.type = ParseType();
             if (AcceptWord("VARYING")) {}
@@ -1318,7 +1335,7 @@ private:
         s.object = ParseObjectName();
         if (AcceptOp(";")) {
             if (Peek().kind != TokKind::Integer) Fail();
-            s.object.number = Next().Text().toInt();
+            s.object.number = Name(Next()).toInt();
         }
         if (AcceptOp("(")) {
             ParseParams(s, true);
@@ -1466,14 +1483,14 @@ private:
             return;
         }
         if (t.kind == TokKind::Variable && IsOp("=", 1)) {
-            QString var = Next().Text();
+            QString var = Name(Next());
             ++pos_;
             q.assignments.emplace_back(var, ParseExpr());
             return;
         }
         if ((t.kind == TokKind::Ident || t.kind == TokKind::QuotedIdent || t.kind == TokKind::String) &&
             IsOp("=", 1) && !(t.kind == TokKind::Ident && IsReservedWord(t.text))) {
-            QString alias = Next().Text();
+            QString alias = Name(Next());
             ++pos_;
             q.items.push_back(SelectItem{ParseExpr(), alias, true});
             return;
@@ -1483,7 +1500,7 @@ private:
             size_t k = 0;
             QStringList parts;
             while (Peek(k).kind == TokKind::Ident || Peek(k).kind == TokKind::QuotedIdent) {
-                parts << Peek(k).Text();
+                parts << Name(Peek(k));
                 if (!Peek(k + 1).IsOp(".")) break;
                 if (Peek(k + 2).IsOp("*")) {
                     pos_ += k + 3;
@@ -1503,10 +1520,10 @@ private:
             if (a.kind != TokKind::Ident && a.kind != TokKind::QuotedIdent && a.kind != TokKind::String &&
                 a.kind != TokKind::NString)
                 Fail();
-            item.alias = Next().Text();
+            item.alias = Name(Next());
             item.hasAlias = true;
         } else if (IsName() || Peek().kind == TokKind::String) {
-            item.alias = Next().Text();
+            item.alias = Name(Next());
             item.hasAlias = true;
         }
         q.items.push_back(item);
@@ -1549,7 +1566,7 @@ private:
         else if (IsName()) {
             // Old scripts write lock hints without parentheses (FROM t TABLOCKX).
             if (Peek().kind == TokKind::Ident && IsTableHint(Peek().text) && !IsOp(".", 1)) ++pos_;
-            else r.alias = Next().Text();
+            else r.alias = Name(Next());
         }
         if (IsOp("(") && IsTableHintParen(1)) SkipBalanced();
         if (IsWord("WITH") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
@@ -1723,7 +1740,7 @@ private:
             const Token& t = Peek();
             if (t.kind == TokKind::Op && (t.IsOp("+") || t.IsOp("-") || t.IsOp("&") || t.IsOp("|") || t.IsOp("^"))) {
                 auto e = Make(ExprKind::Binary, st);
-                e->name = Next().Text();
+                e->name = Name(Next());
                 e->args = {left, ParseMultiplicative()};
                 left = Finish(e);
                 continue;
@@ -1739,7 +1756,7 @@ private:
             const Token& t = Peek();
             if (t.kind == TokKind::Op && (t.IsOp("*") || t.IsOp("/") || t.IsOp("%"))) {
                 auto e = Make(ExprKind::Binary, st);
-                e->name = Next().Text();
+                e->name = Name(Next());
                 e->args = {left, ParseUnary()};
                 left = Finish(e);
                 continue;
@@ -1752,7 +1769,7 @@ private:
         DepthGuard guard(*this);
         int st = Peek().start;
         if (IsOp("-") || IsOp("+") || IsOp("~")) {
-            QString op = Next().Text();
+            QString op = Name(Next());
             ExprPtr operand = ParseUnary();
             if (op == "+") return operand;
             if (op == "-" && operand->kind == ExprKind::Literal && operand->value.IsNumeric()) {
@@ -1797,7 +1814,7 @@ private:
         }
         case TokKind::Decimal:
         case TokKind::Money: {
-            QString digits = t.Text();
+            QString digits = Name(t);
             int dot = static_cast<int>(digits.indexOf(u'.'));
             int scale = dot < 0 ? 0 : static_cast<int>(digits.size()) - dot - 1;
             if (dot >= 0) digits.remove(dot, 1);
@@ -1826,7 +1843,7 @@ private:
         case TokKind::String:
         case TokKind::NString: {
             auto e = Make(ExprKind::Literal, st);
-            e->value = Value::String(t.Text(), t.kind == TokKind::NString ? XNVarChar : XVarChar);
+            e->value = Value::String(Name(t), t.kind == TokKind::NString ? XNVarChar : XVarChar);
             ++pos_;
             return Finish(e);
         }
@@ -1841,7 +1858,7 @@ private:
         }
         case TokKind::Binary: {
             auto e = Make(ExprKind::Literal, st);
-            QString hex = t.Text();
+            QString hex = Name(t);
             if (hex.size() % 2) hex.prepend(u'0');
             e->value = Value::Binary(QByteArray::fromHex(hex.toLatin1()), XVarBinary);
             ++pos_;
@@ -1849,7 +1866,7 @@ private:
         }
         case TokKind::Variable: {
             auto e = Make(ExprKind::Variable, st);
-            e->name = t.Text();
+            e->name = Name(t);
             ++pos_;
             return Finish(e);
         }
@@ -1912,13 +1929,13 @@ private:
         }
         // Names: column references and function calls.
         QStringList parts;
-        parts << Next().Text();
+        parts << Name(Next());
         while (IsOp(".")) {
             ++pos_;
             if (IsOp(".")) { parts << QString(); continue; }
             const Token& p = Peek();
             if (p.kind != TokKind::Ident && p.kind != TokKind::QuotedIdent) Fail();
-            parts << Next().Text();
+            parts << Name(Next());
         }
         if (IsOp("(") && t.kind == TokKind::Ident) {
             ++pos_;

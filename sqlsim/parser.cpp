@@ -1615,9 +1615,15 @@ private:
         e->start = start;
         return e;
     }
-    ExprPtr Finish(ExprPtr e) {
+    ExprPtr&& Finish(ExprPtr& e) {
         e->end = LastEnd();
-        return e;
+        return std::move(e);
+    }
+    // The operands of a node, moved in.
+    template <class... Operands>
+    static void SetOperands(Expr& e, Operands&&... operands) {
+        e.args.reserve(sizeof...(Operands));
+        (e.args.push_back(std::forward<Operands>(operands)), ...);
     }
 
     ExprPtr ParseExpr() {
@@ -1626,7 +1632,10 @@ private:
         ExprPtr left = ParseAnd();
         while (AcceptWord("OR")) {
             auto e = Make(ExprKind::Or, st);
-            e->args = {left, ParseAnd()};
+            {
+                ExprPtr right = ParseAnd();
+                SetOperands(*e, std::move(left), std::move(right));
+            }
             left = Finish(e);
         }
         return left;
@@ -1636,7 +1645,10 @@ private:
         ExprPtr left = ParseNot();
         while (AcceptWord("AND")) {
             auto e = Make(ExprKind::And, st);
-            e->args = {left, ParseNot()};
+            {
+                ExprPtr right = ParseNot();
+                SetOperands(*e, std::move(left), std::move(right));
+            }
             left = Finish(e);
         }
         return left;
@@ -1646,7 +1658,7 @@ private:
         int st = Peek().start;
         if (AcceptWord("NOT")) {
             auto e = Make(ExprKind::Not, st);
-            e->args = {ParseNot()};
+            SetOperands(*e, ParseNot());
             return Finish(e);
         }
         return ParsePredicate();
@@ -1677,7 +1689,10 @@ private:
                           : o.IsOp("<=") || o.IsOp("!>") ? QStringLiteral("<=")
                                                           : QStringLiteral(">=");  // >= and !<
                 if (IsWord("ALL") || IsWord("ANY") || IsWord("SOME")) Fail();
-                e->args = {left, ParseAdditive()};
+                {
+                    ExprPtr right = ParseAdditive();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 left = Finish(e);
                 continue;
             }
@@ -1692,14 +1707,14 @@ private:
                 auto e = Make(ExprKind::IsNull, st);
                 e->negated = AcceptWord("NOT");
                 ExpectWord("NULL");
-                e->args = {left};
+                SetOperands(*e, std::move(left));
                 left = Finish(e);
                 continue;
             }
             if (AcceptWord("IN")) {
                 auto e = Make(ExprKind::In, st);
                 e->negated = negated;
-                e->args = {left};
+                SetOperands(*e, std::move(left));
                 ExpectOp("(");
                 if (IsWord("SELECT")) {
                     e->subquery = ParseQuery();
@@ -1713,7 +1728,10 @@ private:
             if (AcceptWord("LIKE")) {
                 auto e = Make(ExprKind::Like, st);
                 e->negated = negated;
-                e->args = {left, ParseAdditive()};
+                {
+                    ExprPtr right = ParseAdditive();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 if (AcceptWord("ESCAPE")) e->operand = ParseAdditive();
                 left = Finish(e);
                 continue;
@@ -1723,7 +1741,8 @@ private:
                 e->negated = negated;
                 ExprPtr lo = ParseAdditive();
                 ExpectWord("AND");
-                e->args = {left, lo, ParseAdditive()};
+                ExprPtr hi = ParseAdditive();
+                SetOperands(*e, std::move(left), std::move(lo), std::move(hi));
                 left = Finish(e);
                 continue;
             }
@@ -1741,7 +1760,10 @@ private:
             if (t.kind == TokKind::Op && (t.IsOp("+") || t.IsOp("-") || t.IsOp("&") || t.IsOp("|") || t.IsOp("^"))) {
                 auto e = Make(ExprKind::Binary, st);
                 e->name = Name(Next());
-                e->args = {left, ParseMultiplicative()};
+                {
+                    ExprPtr right = ParseMultiplicative();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 left = Finish(e);
                 continue;
             }
@@ -1757,7 +1779,10 @@ private:
             if (t.kind == TokKind::Op && (t.IsOp("*") || t.IsOp("/") || t.IsOp("%"))) {
                 auto e = Make(ExprKind::Binary, st);
                 e->name = Name(Next());
-                e->args = {left, ParseUnary()};
+                {
+                    ExprPtr right = ParseUnary();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 left = Finish(e);
                 continue;
             }
@@ -1784,7 +1809,7 @@ private:
             }
             auto e = Make(ExprKind::Unary, st);
             e->name = op;
-            e->args = {operand};
+            SetOperands(*e, std::move(operand));
             return Finish(e);
         }
         return ParsePrimary();
@@ -1902,7 +1927,7 @@ private:
             if (u == "CAST" && IsOp("(", 1)) {
                 pos_ += 2;
                 auto e = Make(ExprKind::Cast, st);
-                e->args = {ParseExpr()};
+                SetOperands(*e, ParseExpr());
                 ExpectWord("AS");
                 e->type = ParseType();
                 ExpectOp(")");
@@ -1913,7 +1938,7 @@ private:
                 auto e = Make(ExprKind::Cast, st);
                 e->type = ParseType();
                 ExpectOp(",");
-                e->args = {ParseExpr()};
+                SetOperands(*e, ParseExpr());
                 if (AcceptOp(",")) e->args.push_back(ParseExpr());
                 ExpectOp(")");
                 return Finish(e);
@@ -1940,8 +1965,10 @@ private:
         if (IsOp("(") && t.kind == TokKind::Ident) {
             ++pos_;
             auto e = Make(ExprKind::Function, st);
-            e->name = UpperWord(parts.last()).ToString();
-            e->parts = parts;
+            // Most calls are written in upper case already: the name then shares the part's string.
+            const UpperWord upper(parts.last());
+            e->name = upper.View() == parts.last() ? parts.last() : upper.ToString();
+            e->parts = std::move(parts);
             if (AcceptOp("*")) {
                 e->star = true;
             } else if (!IsOp(")")) {
@@ -1956,7 +1983,7 @@ private:
             return Finish(e);
         }
         auto e = Make(ExprKind::Column, st);
-        e->parts = parts;
+        e->parts = std::move(parts);
         return Finish(e);
     }
 

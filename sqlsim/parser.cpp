@@ -3,6 +3,7 @@
 #include "sqlsim/node_pool.h"
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -133,11 +134,19 @@ QString Name(const Token& t) {
     constexpr size_t kSlots = 1024;
     const QStringView text = t.text;
     if (text.isEmpty() || text.size() > kMaxLength) return text.toString();
-    size_t h = static_cast<size_t>(text.size());
-    for (QChar c : text) h = h * 31 + c.unicode();
+    // The slot by the length and a few characters (the end of a name tells most apart); the
+    // whole text is compared.
+    const qsizetype n = text.size();
+    size_t h = static_cast<size_t>(n);
+    h = h * 31 + text[0].unicode();
+    h = h * 31 + text[n / 2].unicode();
+    h = h * 31 + text[n - 1].unicode();
+    if (n > 1) h = h * 31 + text[n - 2].unicode();
+    if (n > 2) h = h * 31 + text[n - 3].unicode();
     static thread_local std::array<QString, kSlots> made;
     QString& slot = made[(h ^ (h >> 10)) & (kSlots - 1)];
-    if (slot != text) slot = text.toString();
+    if (slot.size() != n || std::memcmp(slot.constData(), text.data(), static_cast<size_t>(n) * sizeof(QChar)) != 0)
+        slot = text.toString();
     return slot;
 }
 
@@ -147,7 +156,8 @@ struct ParseError {
 
 class Parser {
 public:
-    Parser(const QString& text, LexResult lex) : text_(text), lex_(std::move(lex)), toks_(lex_.tokens) {}
+    Parser(const QString& text, LexResult lex)
+        : text_(text), lex_(std::move(lex)), toks_(lex_.tokens), tok_(toks_.data()), last_(toks_.size() - 1) {}
 
     std::vector<StmtPtr> ParseAll() {
         std::vector<StmtPtr> out;
@@ -168,6 +178,9 @@ private:
     const QString& text_;
     LexResult lex_;  // holds what the tokens' texts point into
     const std::vector<Token>& toks_;
+    // The tokens as an array (the list ends with its End token, at last_): asked for at every step.
+    const Token* tok_;
+    size_t last_;
     size_t pos_ = 0;
     int depth_ = 0;
     // FOR XML may end a SELECT statement (in a batch or a procedure), never a subquery, a view,
@@ -186,12 +199,12 @@ private:
 
     const Token& Peek(size_t ahead = 0) const {
         size_t i = pos_ + ahead;
-        return i < toks_.size() ? toks_[i] : toks_.back();
+        return tok_[i < last_ ? i : last_];
     }
     bool AtEnd() const { return Peek().kind == TokKind::End; }
     const Token& Next() {
         const Token& t = Peek();
-        if (pos_ < toks_.size() - 1) ++pos_;
+        if (pos_ < last_) ++pos_;
         return t;
     }
     int LineOf(int offset) const {
@@ -208,6 +221,13 @@ private:
         SqlError e = ErrSyntaxNear(near);
         e.text = QStringLiteral("Line %1: %2").arg(LineOf(t.start)).arg(e.text);
         throw ParseError{e};
+    }
+    // A plain identifier that upper-cases to the keyword: for a word of ASCII characters the
+    // keyword test; any other word upper-cased in full, as QString::toUpper does it.
+    template <size_t N>
+    static bool UpperIs(const Token& t, const char (&w)[N]) {
+        if (t.kind != TokKind::Ident || t.ascii) return t.IsWord(w);
+        return UpperWord(t.text) == w;
     }
     // Keywords and operators come as literals, so that their length is known where the call is
     // compiled.
@@ -1916,15 +1936,14 @@ private:
             break;
         }
         if (t.kind == TokKind::Ident) {
-            const UpperWord u(t.text);
-            if (u == "NULL") {
+            if (UpperIs(t, "NULL")) {
                 ++pos_;
                 auto e = Make(ExprKind::Literal, st);
                 e->value = Value::Null();
                 return Finish(e);
             }
-            if (u == "CASE") return ParseCase();
-            if (u == "CAST" && IsOp("(", 1)) {
+            if (UpperIs(t, "CASE")) return ParseCase();
+            if (UpperIs(t, "CAST") && IsOp("(", 1)) {
                 pos_ += 2;
                 auto e = Make(ExprKind::Cast, st);
                 SetOperands(*e, ParseExpr());
@@ -1933,7 +1952,7 @@ private:
                 ExpectOp(")");
                 return Finish(e);
             }
-            if (u == "CONVERT" && IsOp("(", 1)) {
+            if (UpperIs(t, "CONVERT") && IsOp("(", 1)) {
                 pos_ += 2;
                 auto e = Make(ExprKind::Cast, st);
                 e->type = ParseType();
@@ -1943,14 +1962,14 @@ private:
                 ExpectOp(")");
                 return Finish(e);
             }
-            if (u == "CURRENT_USER" || u == "USER" || u == "SESSION_USER" || u == "SYSTEM_USER" ||
-                u == "CURRENT_TIMESTAMP") {
+            if (UpperIs(t, "CURRENT_USER") || UpperIs(t, "USER") || UpperIs(t, "SESSION_USER") || UpperIs(t, "SYSTEM_USER") ||
+                UpperIs(t, "CURRENT_TIMESTAMP")) {
                 ++pos_;
                 auto e = Make(ExprKind::Function, st);
-                e->name = u == "CURRENT_TIMESTAMP" ? QStringLiteral("GETDATE") : u.ToString();
+                e->name = UpperIs(t, "CURRENT_TIMESTAMP") ? QStringLiteral("GETDATE") : UpperWord(t.text).ToString();
                 return Finish(e);
             }
-            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT" || u == "UPDATE"))) Fail();
+            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (UpperIs(t, "LEFT") || UpperIs(t, "RIGHT") || UpperIs(t, "UPDATE")))) Fail();
         }
         // Names: column references and function calls.
         QStringList parts;

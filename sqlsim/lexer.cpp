@@ -10,7 +10,6 @@ namespace sqlsim {
 
 namespace {
 
-bool IsIdentStart(QChar c) { return c.isLetter() || c == u'_' || c == u'#'; }
 // Asked of every character of every name: ASCII characters are looked up in a table.
 constexpr auto kAsciiIdentPart = [] {
     std::array<bool, 128> table{};
@@ -51,6 +50,63 @@ bool InCodePage1252(char16_t u) {
     return std::find(std::begin(extra), std::end(extra), u) != std::end(extra);
 }
 
+// What a character may start, for the ASCII characters; Tokenize classes the others itself.
+enum class CharClass : unsigned char {
+    Other, Space, Letter, IdentStart, Digit, Minus, Slash, Quote, DoubleQuote, Bracket, Dot, Dollar, At
+};
+constexpr auto kAsciiClass = [] {
+    std::array<CharClass, 128> table{};
+    for (int u = 0; u < 128; ++u) {
+        CharClass& k = table[static_cast<size_t>(u)];
+        if (u == ' ' || (u >= 0x09 && u <= 0x0D)) k = CharClass::Space;  // as QChar::isSpace
+        else if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z')) k = CharClass::Letter;
+        else if (u == '_' || u == '#') k = CharClass::IdentStart;
+        else if (u >= '0' && u <= '9') k = CharClass::Digit;
+        else if (u == '-') k = CharClass::Minus;
+        else if (u == '/') k = CharClass::Slash;
+        else if (u == '\'') k = CharClass::Quote;
+        else if (u == '"') k = CharClass::DoubleQuote;
+        else if (u == '[') k = CharClass::Bracket;
+        else if (u == '.') k = CharClass::Dot;
+        else if (u == '$') k = CharClass::Dollar;
+        else if (u == '@') k = CharClass::At;
+    }
+    return table;
+}();
+
+// A number from i (digits, a decimal point, an exponent; $ for money); i moves past it. A lone
+// '$' is an operator. The kind of the literal, its text without the '$'.
+TokKind ReadNumber(QStringView src, int& i, QStringView& out) {
+    const int n = static_cast<int>(src.size());
+    int j = i;
+    bool money = false;
+    if (src[i] == u'$') {
+        money = true;
+        ++j;
+        if (j < n && (src[j] == u'-' || src[j] == u'+')) ++j;
+    }
+    bool dot = false, exp = false;
+    while (j < n && src[j].isDigit()) ++j;
+    if (j < n && src[j] == u'.') { dot = true; ++j; while (j < n && src[j].isDigit()) ++j; }
+    if (!money && j < n && (src[j] == u'e' || src[j] == u'E')) {
+        int k = j + 1;
+        if (k < n && (src[k] == u'+' || src[k] == u'-')) ++k;
+        if (k < n && src[k].isDigit()) {
+            exp = true;
+            j = k;
+            while (j < n && src[j].isDigit()) ++j;
+        }
+    }
+    if (money && j == i + 1) {  // a lone '$' is not a literal
+        out = src.sliced(i, 1);
+        i = j;
+        return TokKind::Op;
+    }
+    out = src.sliced(i + (money ? 1 : 0), j - i - (money ? 1 : 0));
+    i = j;
+    return money ? TokKind::Money : exp ? TokKind::Float : dot ? TokKind::Decimal : TokKind::Integer;
+}
+
 // The token list of the thread's last tokenized text, emptied, for the next one to fill. One of a
 // huge text is not kept.
 thread_local std::vector<Token> spareTokens;
@@ -74,159 +130,168 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
     const QStringView src(r.source);
     const int n = static_cast<int>(src.size());
     r.tokens.reserve(static_cast<size_t>(n / 5) + 2);
-    int i = 0;
-    auto push = [&](TokKind k, QStringView t, int s, int e) { r.tokens.push_back(Token{k, t, s, e}); };
-    // A text that is not a piece of the source is kept with the result.
-    auto keep = [&](QString built) -> QStringView {
-        r.built.push_back(std::move(built));
-        return QStringView(r.built.back());
-    };
     auto fail = [&](int number, int pos) {
         r.ok = false;
         r.errorNumber = number;
         r.errorNear = Near(text, pos);
     };
+    int i = 0;
     while (i < n && r.ok) {
         const QChar c = src[i];
-        if (c.isSpace()) { ++i; continue; }
-        if (c == u'-' && i + 1 < n && src[i + 1] == u'-') {
-            while (i < n && src[i] != u'\n') ++i;
-            continue;
-        }
-        if (c == u'/' && i + 1 < n && src[i + 1] == u'*') {
-            // Block comments nest in T-SQL.
-            int depth = 0;
-            int s = i;
-            while (i < n) {
-                if (src[i] == u'/' && i + 1 < n && src[i + 1] == u'*') { ++depth; i += 2; continue; }
-                if (src[i] == u'*' && i + 1 < n && src[i + 1] == u'/') {
-                    i += 2;
-                    if (--depth == 0) break;
-                    continue;
-                }
-                ++i;
-            }
-            if (depth != 0) fail(113, s);
-            continue;
-        }
+        const char16_t u = c.unicode();
+        const char16_t next = i + 1 < n ? src[i + 1].unicode() : u'\0';
+        // What the character starts: ASCII characters through a table, others as QChar classes
+        // them (a non-ASCII space, digit or letter; anything else is an operator).
+        const CharClass cls = u < 128 ? kAsciiClass[u]
+                              : c.isSpace() ? CharClass::Space
+                              : c.isDigit() ? CharClass::Digit
+                              : c.isLetter() ? CharClass::Letter
+                                             : CharClass::Other;
         const int start = i;
-        // The contents of a quoted token that starts at from, with doubled closing characters
-        // undone; i moves past the closing character. A varchar literal takes the code page's
-        // characters only. False when the text ends before the token does.
-        auto readQuoted = [&](QChar close, int from, bool codePage, QStringView& out) -> bool {
-            int j = from;
-            bool doubled = false, foreign = false;
-            while (j < n) {
-                const QChar ch = src[j];
-                if (ch == close) {
-                    if (j + 1 < n && src[j + 1] == close) { doubled = true; j += 2; continue; }
-                    break;
-                }
-                if (codePage && !InCodePage1252(ch.unicode())) foreign = true;
-                ++j;
-            }
-            if (j >= n) return false;
-            i = j + 1;
-            if (!doubled && !foreign) {
-                out = src.sliced(from, j - from);
-                return true;
-            }
-            QString s;
-            s.reserve(j - from);
-            for (int k = from; k < j; ++k) {
-                QChar ch = src[k];
-                if (ch == close) ++k;  // the first of a doubled pair stands for the character
-                if (codePage && !InCodePage1252(ch.unicode())) ch = u'?';
-                s += ch;
-            }
-            out = keep(std::move(s));
-            return true;
-        };
-        QStringView quoted;
-        if ((c == u'N' || c == u'n') && i + 1 < n && src[i + 1] == u'\'') {
-            if (!readQuoted(u'\'', i + 2, false, quoted)) { fail(105, start); break; }
-            push(TokKind::NString, quoted, start, i);
+        TokKind kind = TokKind::Op;
+        QStringView tokText;
+        bool ascii = false;
+        // A quoted token: its closing character, where its contents start, and whether it is a
+        // varchar literal (code page characters only).
+        QChar close;
+        int from = 0;
+        bool codePage = false;
+        switch (cls) {
+        case CharClass::Space:
+            ++i;
             continue;
-        }
-        if (c == u'\'') {
-            if (!readQuoted(u'\'', i + 1, true, quoted)) { fail(105, start); break; }
-            push(TokKind::String, quoted, start, i);
-            continue;
-        }
-        if (c == u'[') {
-            if (!readQuoted(u']', i + 1, false, quoted)) { fail(105, start); break; }
-            push(TokKind::QuotedIdent, quoted, start, i);
-            continue;
-        }
-        if (c == u'"') {
-            if (!readQuoted(u'"', i + 1, !quotedIdentifier, quoted)) { fail(105, start); break; }
-            push(quotedIdentifier ? TokKind::QuotedIdent : TokKind::String, quoted, start, i);
-            continue;
-        }
-        if (c == u'0' && i + 1 < n && (src[i + 1] == u'x' || src[i + 1] == u'X')) {
-            int j = i + 2;
-            while (j < n && (src[j].isDigit() || (src[j].toLower() >= u'a' && src[j].toLower() <= u'f'))) ++j;
-            push(TokKind::Binary, src.sliced(i + 2, j - i - 2), start, j);
-            i = j;
-            continue;
-        }
-        if (c.isDigit() || (c == u'.' && i + 1 < n && src[i + 1].isDigit()) || c == u'$') {
-            int j = i;
-            bool money = false;
-            if (c == u'$') {
-                money = true;
-                ++j;
-                if (j < n && (src[j] == u'-' || src[j] == u'+')) ++j;
-            }
-            bool dot = false, exp = false;
-            while (j < n && src[j].isDigit()) ++j;
-            if (j < n && src[j] == u'.') { dot = true; ++j; while (j < n && src[j].isDigit()) ++j; }
-            if (!money && j < n && (src[j] == u'e' || src[j] == u'E')) {
-                int k = j + 1;
-                if (k < n && (src[k] == u'+' || src[k] == u'-')) ++k;
-                if (k < n && src[k].isDigit()) {
-                    exp = true;
-                    j = k;
-                    while (j < n && src[j].isDigit()) ++j;
-                }
-            }
-            if (money && j == i + 1) {  // a lone '$' is not a literal
-                push(TokKind::Op, src.sliced(i, 1), start, j);
-                i = j;
+        case CharClass::Minus:
+            if (next == u'-') {
+                const qsizetype eol = src.indexOf(u'\n', i);
+                i = eol < 0 ? n : static_cast<int>(eol);
                 continue;
             }
-            TokKind k = money ? TokKind::Money : exp ? TokKind::Float : dot ? TokKind::Decimal : TokKind::Integer;
-            push(k, src.sliced(i + (money ? 1 : 0), j - i - (money ? 1 : 0)), start, j);
-            i = j;
-            continue;
-        }
-        if (c == u'@') {
+            break;
+        case CharClass::Slash:
+            if (next == u'*') {
+                // Block comments nest in T-SQL.
+                int depth = 0;
+                while (i < n) {
+                    if (src[i] == u'/' && i + 1 < n && src[i + 1] == u'*') { ++depth; i += 2; continue; }
+                    if (src[i] == u'*' && i + 1 < n && src[i + 1] == u'/') {
+                        i += 2;
+                        if (--depth == 0) break;
+                        continue;
+                    }
+                    ++i;
+                }
+                if (depth != 0) fail(113, start);
+                continue;
+            }
+            break;
+        case CharClass::Quote:
+            kind = TokKind::String;
+            close = u'\'';
+            from = i + 1;
+            codePage = true;
+            break;
+        case CharClass::Bracket:
+            kind = TokKind::QuotedIdent;
+            close = u']';
+            from = i + 1;
+            break;
+        case CharClass::DoubleQuote:
+            kind = quotedIdentifier ? TokKind::QuotedIdent : TokKind::String;
+            close = u'"';
+            from = i + 1;
+            codePage = !quotedIdentifier;
+            break;
+        case CharClass::Letter:
+            if ((u == u'N' || u == u'n') && next == u'\'') {
+                kind = TokKind::NString;
+                close = u'\'';
+                from = i + 2;
+                break;
+            }
+            [[fallthrough]];
+        case CharClass::IdentStart: {
             int j = i + 1;
-            while (j < n && IsIdentPart(src[j])) ++j;
-            push(TokKind::Variable, src.sliced(i, j - i), start, j);
-            i = j;
-            continue;
-        }
-        if (IsIdentStart(c)) {
-            int j = i + 1;
-            bool ascii = c.unicode() < 0x80;
+            ascii = u < 0x80;
             for (; j < n; ++j) {
-                const char16_t u = src[j].unicode();
-                if (u < 128) {
-                    if (!kAsciiIdentPart[u]) break;
+                const char16_t p = src[j].unicode();
+                if (p < 128) {
+                    if (!kAsciiIdentPart[p]) break;
                 } else {
                     if (!src[j].isLetterOrNumber()) break;
                     ascii = false;
                 }
             }
-            push(TokKind::Ident, src.sliced(i, j - i), start, j);
-            r.tokens.back().ascii = ascii;
+            kind = TokKind::Ident;
+            tokText = src.sliced(i, j - i);
             i = j;
-            continue;
+            break;
         }
-        const int width = i + 1 < n && IsTwoCharOp(c.unicode(), src[i + 1].unicode()) ? 2 : 1;
-        push(TokKind::Op, src.sliced(i, width), start, i + width);
-        i += width;
+        case CharClass::At: {
+            int j = i + 1;
+            while (j < n && IsIdentPart(src[j])) ++j;
+            kind = TokKind::Variable;
+            tokText = src.sliced(i, j - i);
+            i = j;
+            break;
+        }
+        case CharClass::Digit:
+            if (u == u'0' && (next == u'x' || next == u'X')) {
+                int j = i + 2;
+                while (j < n && (src[j].isDigit() || (src[j].toLower() >= u'a' && src[j].toLower() <= u'f'))) ++j;
+                kind = TokKind::Binary;
+                tokText = src.sliced(i + 2, j - i - 2);
+                i = j;
+                break;
+            }
+            kind = ReadNumber(src, i, tokText);
+            break;
+        case CharClass::Dot:
+            if (i + 1 < n && src[i + 1].isDigit()) kind = ReadNumber(src, i, tokText);
+            break;
+        case CharClass::Dollar:
+            kind = ReadNumber(src, i, tokText);
+            break;
+        case CharClass::Other:
+            break;
+        }
+        if (!close.isNull()) {
+            // The contents with doubled closing characters undone; i moves past the closing
+            // character. A varchar literal takes the code page's characters only.
+            int j = from;
+            bool doubled = false, foreign = false;
+            while (j < n) {
+                const char16_t ch = src[j].unicode();
+                if (ch == close.unicode()) {
+                    if (j + 1 < n && src[j + 1] == close) { doubled = true; j += 2; continue; }
+                    break;
+                }
+                if (codePage && ch >= 0x80 && !InCodePage1252(ch)) foreign = true;
+                ++j;
+            }
+            if (j >= n) { fail(105, start); break; }
+            i = j + 1;
+            if (!doubled && !foreign) {
+                tokText = src.sliced(from, j - from);
+            } else {
+                QString built;
+                built.reserve(j - from);
+                for (int k = from; k < j; ++k) {
+                    QChar ch = src[k];
+                    if (ch == close) ++k;  // the first of a doubled pair stands for the character
+                    if (codePage && !InCodePage1252(ch.unicode())) ch = u'?';
+                    built += ch;
+                }
+                // Kept with the result: the token's text points into it.
+                r.built.push_back(std::move(built));
+                tokText = QStringView(r.built.back());
+            }
+        } else if (kind == TokKind::Op && i == start) {
+            // An operator: the character, or one of the pairs that make an operator.
+            const int width = i + 1 < n && IsTwoCharOp(u, next) ? 2 : 1;
+            tokText = src.sliced(i, width);
+            i += width;
+        }
+        r.tokens.push_back(Token{kind, tokText, start, i, ascii});
     }
     r.tokens.push_back(Token{TokKind::End, QStringView(), n, n});
     return r;

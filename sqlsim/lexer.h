@@ -33,11 +33,17 @@ struct Token {
     bool ascii = false;  // a plain identifier of ASCII characters only
 
     // The parser asks these of every token many times over. They take the keyword as a literal,
-    // so that its length is known where the call is compiled, and the length is compared first.
+    // so that its length is known where the call is compiled: the kind and the length are
+    // compared where the test is made, the characters only when both match.
     template <size_t N>
-    bool IsWord(const char (&upper)[N]) const { return IsWord(QLatin1StringView(upper, N - 1)); }
+    bool IsWord(const char (&upper)[N]) const {
+        return kind == TokKind::Ident && text.size() == static_cast<qsizetype>(N - 1) && SameWord(QLatin1StringView(upper, N - 1));
+    }
     bool IsWord(QLatin1StringView word) const {  // plain identifier equal to the keyword, any case
-        if (kind != TokKind::Ident || text.size() != word.size()) return false;
+        return kind == TokKind::Ident && text.size() == word.size() && SameWord(word);
+    }
+    // The text, of the keyword's length, equal to the keyword in any case.
+    bool SameWord(QLatin1StringView word) const {
         if (!ascii) return text.compare(word, Qt::CaseInsensitive) == 0;
         for (qsizetype i = 0; i < word.size(); ++i) {
             char16_t c = text[i].unicode();

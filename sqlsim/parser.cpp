@@ -2,6 +2,8 @@
 
 #include "sqlsim/node_pool.h"
 
+#include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -53,21 +55,46 @@ private:
 };
 
 // A fixed set of upper-case words, looked up by a word's upper-case form without copying it.
+// A word of ASCII characters is compared with the set's words of its first letter and length
+// (upper-casing such a word folds a-z only); any other word is upper-cased in full and looked up
+// by its form, since non-ASCII letters may upper-case to ASCII ones.
 class WordSet {
 public:
     WordSet(std::initializer_list<const char*> words) {
         texts_.reserve(words.size());
         for (const char* w : words) texts_.emplace_back(w, w + std::char_traits<char>::length(w));
-        for (const std::u16string& t : texts_) set_.insert(t);
+        for (const std::u16string& t : texts_) {
+            set_.insert(t);
+            if (t.size() < kLengths && t[0] >= u'A' && t[0] <= u'Z') buckets_[Bucket(t[0], t.size())].push_back(&t);
+        }
     }
     bool Contains(QStringView word) const {
+        const qsizetype n = word.size();
+        bool ascii = true;
+        for (qsizetype i = 0; i < n && ascii; ++i) ascii = word[i].unicode() < 0x80;
+        if (ascii) {
+            if (n == 0 || n >= static_cast<qsizetype>(kLengths)) return false;
+            const char16_t first = Fold(word[0].unicode());
+            if (first < u'A' || first > u'Z') return false;
+            for (const std::u16string* t : buckets_[Bucket(first, static_cast<size_t>(n))]) {
+                qsizetype i = 1;
+                while (i < n && Fold(word[i].unicode()) == (*t)[static_cast<size_t>(i)]) ++i;
+                if (i == n) return true;
+            }
+            return false;
+        }
         const UpperWord upper(word);
         return set_.count(std::u16string_view(upper.View().utf16(), static_cast<size_t>(upper.View().size()))) != 0;
     }
 
 private:
+    static constexpr size_t kLengths = 32;
+    static char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+    static size_t Bucket(char16_t first, size_t length) { return static_cast<size_t>(first - u'A') * kLengths + length; }
+
     std::vector<std::u16string> texts_;
     std::unordered_set<std::u16string_view> set_;
+    std::array<std::vector<const std::u16string*>, 26 * kLengths> buckets_;
 };
 
 const WordSet& ReservedWords() {
@@ -98,13 +125,39 @@ bool IsTableHint(QStringView word) {
     return words.Contains(word);
 }
 
+// The text of a token as a string. A batch names the same owners, types, columns, functions and
+// property names over and over, and so does the next batch: a short text is looked up in a small
+// table per thread of the strings made before, and a string found there is shared (a count
+// changed) instead of allocated and copied again.
+QString Name(const Token& t) {
+    constexpr qsizetype kMaxLength = 32;
+    constexpr size_t kSlots = 1024;
+    const QStringView text = t.text;
+    if (text.isEmpty() || text.size() > kMaxLength) return text.toString();
+    // The slot by the length and a few characters (the end of a name tells most apart); the
+    // whole text is compared.
+    const qsizetype n = text.size();
+    size_t h = static_cast<size_t>(n);
+    h = h * 31 + text[0].unicode();
+    h = h * 31 + text[n / 2].unicode();
+    h = h * 31 + text[n - 1].unicode();
+    if (n > 1) h = h * 31 + text[n - 2].unicode();
+    if (n > 2) h = h * 31 + text[n - 3].unicode();
+    static thread_local std::array<QString, kSlots> made;
+    QString& slot = made[(h ^ (h >> 10)) & (kSlots - 1)];
+    if (slot.size() != n || std::memcmp(slot.constData(), text.data(), static_cast<size_t>(n) * sizeof(QChar)) != 0)
+        slot = text.toString();
+    return slot;
+}
+
 struct ParseError {
     SqlError error;
 };
 
 class Parser {
 public:
-    Parser(const QString& text, LexResult lex) : text_(text), lex_(std::move(lex)), toks_(lex_.tokens) {}
+    Parser(const QString& text, LexResult lex)
+        : text_(text), lex_(std::move(lex)), toks_(lex_.tokens), tok_(toks_.data()), last_(toks_.size() - 1) {}
 
     std::vector<StmtPtr> ParseAll() {
         std::vector<StmtPtr> out;
@@ -125,6 +178,9 @@ private:
     const QString& text_;
     LexResult lex_;  // holds what the tokens' texts point into
     const std::vector<Token>& toks_;
+    // The tokens as an array (the list ends with its End token, at last_): asked for at every step.
+    const Token* tok_;
+    size_t last_;
     size_t pos_ = 0;
     int depth_ = 0;
     // FOR XML may end a SELECT statement (in a batch or a procedure), never a subquery, a view,
@@ -143,12 +199,12 @@ private:
 
     const Token& Peek(size_t ahead = 0) const {
         size_t i = pos_ + ahead;
-        return i < toks_.size() ? toks_[i] : toks_.back();
+        return tok_[i < last_ ? i : last_];
     }
     bool AtEnd() const { return Peek().kind == TokKind::End; }
     const Token& Next() {
         const Token& t = Peek();
-        if (pos_ < toks_.size() - 1) ++pos_;
+        if (pos_ < last_) ++pos_;
         return t;
     }
     int LineOf(int offset) const {
@@ -160,11 +216,18 @@ private:
     [[noreturn]] void Fail() const { Fail(Peek()); }
     [[noreturn]] void Fail(const Token& t) const {
         if (t.kind == TokKind::Ident && IsReservedWord(t.text))
-            throw ParseError{ErrKeywordNear(t.Text())};
+            throw ParseError{ErrKeywordNear(Name(t))};
         QString near = t.kind == TokKind::End ? QString() : text_.mid(t.start, t.end - t.start);
         SqlError e = ErrSyntaxNear(near);
         e.text = QStringLiteral("Line %1: %2").arg(LineOf(t.start)).arg(e.text);
         throw ParseError{e};
+    }
+    // A plain identifier that upper-cases to the keyword: for a word of ASCII characters the
+    // keyword test; any other word upper-cased in full, as QString::toUpper does it.
+    template <size_t N>
+    static bool UpperIs(const Token& t, const char (&w)[N]) {
+        if (t.kind != TokKind::Ident || t.ascii) return t.IsWord(w);
+        return UpperWord(t.text) == w;
     }
     // Keywords and operators come as literals, so that their length is known where the call is
     // compiled.
@@ -174,7 +237,10 @@ private:
     bool IsOp(const char (&op)[N], size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
     bool IsWord(QLatin1StringView w, size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
     template <size_t N>
-    bool AcceptWord(const char (&w)[N]) { return AcceptWord(QLatin1StringView(w, N - 1)); }
+    bool AcceptWord(const char (&w)[N]) {
+        if (IsWord(w)) { ++pos_; return true; }
+        return false;
+    }
     bool AcceptWord(QLatin1StringView w) {
         if (IsWord(w)) { ++pos_; return true; }
         return false;
@@ -194,13 +260,13 @@ private:
     }
     QString ExpectName() {
         if (!IsName()) Fail();
-        return Next().Text();
+        return Name(Next());
     }
     // Any identifier, reserved or not (option names, types).
     QString ExpectAnyWord() {
         const Token& t = Peek();
         if (t.kind != TokKind::Ident && t.kind != TokKind::QuotedIdent) Fail();
-        return Next().Text();
+        return Name(Next());
     }
     int LastEnd() const { return pos_ > 0 ? toks_[pos_ - 1].end : 0; }
 
@@ -209,7 +275,7 @@ private:
         // noted as their tokens (none for an empty part); only the names kept become strings.
         if (Peek().kind == TokKind::Variable) {  // a table variable
             ObjectName n;
-            n.name = Next().Text();
+            n.name = Name(Next());
             return n;
         }
         if (!IsName()) Fail();
@@ -226,7 +292,7 @@ private:
             ++count;
         }
         if (count > 4) Fail();
-        auto text = [&](int i) { return parts[i] ? parts[i]->Text() : QString(); };
+        auto text = [&](int i) { return parts[i] ? Name(*parts[i]) : QString(); };
         ObjectName n;
         n.name = text(count - 1);
         if (count > 1) n.owner = text(count - 2);
@@ -240,7 +306,7 @@ private:
         if (AcceptOp("-")) neg = true;
         else AcceptOp("+");
         if (Peek().kind != TokKind::Integer) Fail();
-        long long v = Next().Text().toLongLong();
+        long long v = Next().text.toLongLong();
         return neg ? -v : v;
     }
 
@@ -249,7 +315,7 @@ private:
         const Token& tok = Peek();
         if (tok.kind != TokKind::Ident && tok.kind != TokKind::QuotedIdent) Fail();
         ++pos_;
-        t.name = tok.Text();
+        t.name = Name(tok);
         if (tok.kind == TokKind::Ident && IsOp(".")) {  // owner-qualified user type
             ++pos_;
             t.name = ExpectAnyWord();
@@ -311,7 +377,7 @@ private:
         } else if (w == "USE") {
             ++pos_;
             s->kind = StmtKind::Use;
-            if (Peek().kind == TokKind::String) s->text = Next().Text();
+            if (Peek().kind == TokKind::String) s->text = Name(Next());
             else s->text = ExpectAnyWord();
         } else if (w == "SET") {
             ParseSet(*s);
@@ -515,7 +581,7 @@ private:
         do {
             QString target;
             if (Peek().kind == TokKind::Variable) {
-                target = Next().Text();
+                target = Name(Next());
             } else {
                 ObjectName n = ParseObjectName();
                 target = n.name;
@@ -541,7 +607,7 @@ private:
         ++pos_;
         s.kind = StmtKind::Set;
         if (Peek().kind == TokKind::Variable) {
-            QString var = Next().Text();
+            QString var = Name(Next());
             ExpectOp("=");
             if (IsWord("CURSOR")) {
                 s.text = var;
@@ -577,7 +643,7 @@ private:
         } else if (v.kind == TokKind::Ident || v.kind == TokKind::QuotedIdent || v.kind == TokKind::String ||
                    v.kind == TokKind::NString) {
             s.args.push_back(MakeNode<Expr>());
-            s.args.back()->value = Value::String(Next().Text());
+            s.args.back()->value = Value::String(Name(Next()));
         } else {
             s.args.push_back(ParseExpr());
         }
@@ -592,7 +658,7 @@ private:
     // [GLOBAL] name, or @variable: the cursor an OPEN, FETCH, CLOSE or DEALLOCATE works on.
     void ParseCursorName(Statement& s) {
         if (Peek().kind == TokKind::Variable) {
-            s.text = Next().Text();
+            s.text = Name(Next());
             return;
         }
         if (IsWord("GLOBAL") && IsName(1)) {
@@ -610,7 +676,7 @@ private:
             if (!IsWord(QLatin1StringView(o))) continue;
             const bool counted = IsWord("ABSOLUTE") || IsWord("RELATIVE");
             if (!counted && !IsWord("FROM", 1)) break;  // a cursor named like the word
-            s.kindWord = Next().Text().toUpper();
+            s.kindWord = Name(Next()).toUpper();
             if (counted) s.args.push_back(ParseUnary());
             ExpectWord("FROM");
             break;
@@ -620,7 +686,7 @@ private:
         if (AcceptWord("INTO")) {
             do {
                 if (Peek().kind != TokKind::Variable) Fail();
-                s.names << Next().Text();
+                s.names << Name(Next());
             } while (AcceptOp(","));
         }
     }
@@ -630,7 +696,7 @@ private:
     void ParseCursorDefinition(Statement& s, bool afterName) {
         s.kind = StmtKind::DeclareCursor;
         if (afterName) {
-            while (IsWord("INSENSITIVE") || IsWord("SCROLL")) s.withOptions << Next().Text().toUpper();
+            while (IsWord("INSENSITIVE") || IsWord("SCROLL")) s.withOptions << Name(Next()).toUpper();
         }
         ExpectWord("CURSOR");
         static const char* const options[] = {"LOCAL", "GLOBAL", "FORWARD_ONLY", "SCROLL", "STATIC", "KEYSET", "DYNAMIC",
@@ -666,7 +732,7 @@ private:
         do {
             if (Peek().kind != TokKind::Variable) Fail();
             ProcParam p;
-            p.name = Next().Text();
+            p.name = Name(Next());
             AcceptWord("AS");
             if (AcceptWord("CURSOR")) {
                 p.type.name = QStringLiteral("cursor");
@@ -691,19 +757,19 @@ private:
         }
         s.kind = StmtKind::Exec;
         if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
-            s.returnVariable = Next().Text();
+            s.returnVariable = Name(Next());
             ++pos_;
         }
         s.object = ParseObjectName();
         if (AcceptOp(";")) {
             if (Peek().kind != TokKind::Integer) Fail();
-            s.object.number = Next().Text().toInt();
+            s.object.number = Name(Next()).toInt();
         }
         if (AtEnd() || IsOp(";") || !StartsExecArg()) return;
         do {
             QString argName;
             if (Peek().kind == TokKind::Variable && IsOp("=", 1)) {
-                argName = Next().Text();
+                argName = Name(Next());
                 ++pos_;
             }
             ExprPtr e;
@@ -716,10 +782,10 @@ private:
                        !IsOp(".", 1)) {
                 // Unquoted words are strings in procedure calls (sp_addtype id, ...).
                 e = MakeNode<Expr>();
-                e->value = Value::String(Next().Text(), XNVarChar);
+                e->value = Value::String(Name(Next()), XNVarChar);
             } else if (Peek().kind == TokKind::QuotedIdent) {
                 e = MakeNode<Expr>();
-                e->value = Value::String(Next().Text(), XNVarChar);
+                e->value = Value::String(Name(Next()), XNVarChar);
             } else {
                 e = ParseExpr();
             }
@@ -752,7 +818,7 @@ private:
 
     void ParseGrant(Statement& s) {
         s.kind = StmtKind::Grant;
-        s.kindWord = Next().Text().toUpper();
+        s.kindWord = Name(Next()).toUpper();
         if (s.kindWord == "REVOKE" && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
         // privileges
         do {
@@ -1173,7 +1239,7 @@ private:
                         s.columns.push_back(ParseColumnDef());
                 } while (AcceptOp(","));
             } else if (IsWord("NOCHECK") || IsWord("CHECK")) {
-                s.kindWord = Next().Text().toUpper();  // NOCHECK / CHECK CONSTRAINT ALL | names
+                s.kindWord = Name(Next()).toUpper();  // NOCHECK / CHECK CONSTRAINT ALL | names
                 ExpectWord("CONSTRAINT");
                 if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
                 else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
@@ -1191,14 +1257,14 @@ private:
                     // ALTER COLUMN name ADD|DROP ROWGUIDCOL
                     ColumnDef c;
                     c.name = ExpectName();
-                    s.text = Next().Text().toUpper();
+                    s.text = Name(Next()).toUpper();
                     ++pos_;
                     s.columns.push_back(std::move(c));
                 } else {
                     s.columns.push_back(ParseColumnDef());
                 }
             } else if (IsWord("ENABLE") || IsWord("DISABLE")) {
-                s.kindWord = Next().Text().toUpper();
+                s.kindWord = Name(Next()).toUpper();
                 ExpectWord("TRIGGER");
                 if (AcceptWord("ALL")) s.names << QStringLiteral("ALL");
                 else { do { s.names << ExpectName(); } while (AcceptOp(",")); }
@@ -1275,7 +1341,7 @@ private:
                 Fail();
             }
             ProcParam p;
-            p.name = Next().Text();
+            p.name = Name(Next());
             AcceptWord("AS");
             p.type = ParseType();
             if (AcceptWord("VARYING")) {}
@@ -1289,7 +1355,7 @@ private:
         s.object = ParseObjectName();
         if (AcceptOp(";")) {
             if (Peek().kind != TokKind::Integer) Fail();
-            s.object.number = Next().Text().toInt();
+            s.object.number = Name(Next()).toInt();
         }
         if (AcceptOp("(")) {
             ParseParams(s, true);
@@ -1437,14 +1503,14 @@ private:
             return;
         }
         if (t.kind == TokKind::Variable && IsOp("=", 1)) {
-            QString var = Next().Text();
+            QString var = Name(Next());
             ++pos_;
             q.assignments.emplace_back(var, ParseExpr());
             return;
         }
         if ((t.kind == TokKind::Ident || t.kind == TokKind::QuotedIdent || t.kind == TokKind::String) &&
             IsOp("=", 1) && !(t.kind == TokKind::Ident && IsReservedWord(t.text))) {
-            QString alias = Next().Text();
+            QString alias = Name(Next());
             ++pos_;
             q.items.push_back(SelectItem{ParseExpr(), alias, true});
             return;
@@ -1454,7 +1520,7 @@ private:
             size_t k = 0;
             QStringList parts;
             while (Peek(k).kind == TokKind::Ident || Peek(k).kind == TokKind::QuotedIdent) {
-                parts << Peek(k).Text();
+                parts << Name(Peek(k));
                 if (!Peek(k + 1).IsOp(".")) break;
                 if (Peek(k + 2).IsOp("*")) {
                     pos_ += k + 3;
@@ -1474,10 +1540,10 @@ private:
             if (a.kind != TokKind::Ident && a.kind != TokKind::QuotedIdent && a.kind != TokKind::String &&
                 a.kind != TokKind::NString)
                 Fail();
-            item.alias = Next().Text();
+            item.alias = Name(Next());
             item.hasAlias = true;
         } else if (IsName() || Peek().kind == TokKind::String) {
-            item.alias = Next().Text();
+            item.alias = Name(Next());
             item.hasAlias = true;
         }
         q.items.push_back(item);
@@ -1520,7 +1586,7 @@ private:
         else if (IsName()) {
             // Old scripts write lock hints without parentheses (FROM t TABLOCKX).
             if (Peek().kind == TokKind::Ident && IsTableHint(Peek().text) && !IsOp(".", 1)) ++pos_;
-            else r.alias = Next().Text();
+            else r.alias = Name(Next());
         }
         if (IsOp("(") && IsTableHintParen(1)) SkipBalanced();
         if (IsWord("WITH") && IsOp("(", 1)) { ++pos_; SkipBalanced(); }
@@ -1569,9 +1635,15 @@ private:
         e->start = start;
         return e;
     }
-    ExprPtr Finish(ExprPtr e) {
+    ExprPtr&& Finish(ExprPtr& e) {
         e->end = LastEnd();
-        return e;
+        return std::move(e);
+    }
+    // The operands of a node, moved in.
+    template <class... Operands>
+    static void SetOperands(Expr& e, Operands&&... operands) {
+        e.args.reserve(sizeof...(Operands));
+        (e.args.push_back(std::forward<Operands>(operands)), ...);
     }
 
     ExprPtr ParseExpr() {
@@ -1580,7 +1652,10 @@ private:
         ExprPtr left = ParseAnd();
         while (AcceptWord("OR")) {
             auto e = Make(ExprKind::Or, st);
-            e->args = {left, ParseAnd()};
+            {
+                ExprPtr right = ParseAnd();
+                SetOperands(*e, std::move(left), std::move(right));
+            }
             left = Finish(e);
         }
         return left;
@@ -1590,7 +1665,10 @@ private:
         ExprPtr left = ParseNot();
         while (AcceptWord("AND")) {
             auto e = Make(ExprKind::And, st);
-            e->args = {left, ParseNot()};
+            {
+                ExprPtr right = ParseNot();
+                SetOperands(*e, std::move(left), std::move(right));
+            }
             left = Finish(e);
         }
         return left;
@@ -1600,7 +1678,7 @@ private:
         int st = Peek().start;
         if (AcceptWord("NOT")) {
             auto e = Make(ExprKind::Not, st);
-            e->args = {ParseNot()};
+            SetOperands(*e, ParseNot());
             return Finish(e);
         }
         return ParsePredicate();
@@ -1631,10 +1709,14 @@ private:
                           : o.IsOp("<=") || o.IsOp("!>") ? QStringLiteral("<=")
                                                           : QStringLiteral(">=");  // >= and !<
                 if (IsWord("ALL") || IsWord("ANY") || IsWord("SOME")) Fail();
-                e->args = {left, ParseAdditive()};
+                {
+                    ExprPtr right = ParseAdditive();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 left = Finish(e);
                 continue;
             }
+            if (t.kind != TokKind::Ident) break;  // the words below are all plain identifiers
             bool negated = false;
             size_t save = pos_;
             if (IsWord("NOT") && (IsWord("IN", 1) || IsWord("LIKE", 1) || IsWord("BETWEEN", 1))) {
@@ -1645,14 +1727,14 @@ private:
                 auto e = Make(ExprKind::IsNull, st);
                 e->negated = AcceptWord("NOT");
                 ExpectWord("NULL");
-                e->args = {left};
+                SetOperands(*e, std::move(left));
                 left = Finish(e);
                 continue;
             }
             if (AcceptWord("IN")) {
                 auto e = Make(ExprKind::In, st);
                 e->negated = negated;
-                e->args = {left};
+                SetOperands(*e, std::move(left));
                 ExpectOp("(");
                 if (IsWord("SELECT")) {
                     e->subquery = ParseQuery();
@@ -1666,7 +1748,10 @@ private:
             if (AcceptWord("LIKE")) {
                 auto e = Make(ExprKind::Like, st);
                 e->negated = negated;
-                e->args = {left, ParseAdditive()};
+                {
+                    ExprPtr right = ParseAdditive();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 if (AcceptWord("ESCAPE")) e->operand = ParseAdditive();
                 left = Finish(e);
                 continue;
@@ -1676,7 +1761,8 @@ private:
                 e->negated = negated;
                 ExprPtr lo = ParseAdditive();
                 ExpectWord("AND");
-                e->args = {left, lo, ParseAdditive()};
+                ExprPtr hi = ParseAdditive();
+                SetOperands(*e, std::move(left), std::move(lo), std::move(hi));
                 left = Finish(e);
                 continue;
             }
@@ -1693,8 +1779,11 @@ private:
             const Token& t = Peek();
             if (t.kind == TokKind::Op && (t.IsOp("+") || t.IsOp("-") || t.IsOp("&") || t.IsOp("|") || t.IsOp("^"))) {
                 auto e = Make(ExprKind::Binary, st);
-                e->name = Next().Text();
-                e->args = {left, ParseMultiplicative()};
+                e->name = Name(Next());
+                {
+                    ExprPtr right = ParseMultiplicative();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 left = Finish(e);
                 continue;
             }
@@ -1709,8 +1798,11 @@ private:
             const Token& t = Peek();
             if (t.kind == TokKind::Op && (t.IsOp("*") || t.IsOp("/") || t.IsOp("%"))) {
                 auto e = Make(ExprKind::Binary, st);
-                e->name = Next().Text();
-                e->args = {left, ParseUnary()};
+                e->name = Name(Next());
+                {
+                    ExprPtr right = ParseUnary();
+                    SetOperands(*e, std::move(left), std::move(right));
+                }
                 left = Finish(e);
                 continue;
             }
@@ -1722,7 +1814,7 @@ private:
         DepthGuard guard(*this);
         int st = Peek().start;
         if (IsOp("-") || IsOp("+") || IsOp("~")) {
-            QString op = Next().Text();
+            QString op = Name(Next());
             ExprPtr operand = ParseUnary();
             if (op == "+") return operand;
             if (op == "-" && operand->kind == ExprKind::Literal && operand->value.IsNumeric()) {
@@ -1737,7 +1829,7 @@ private:
             }
             auto e = Make(ExprKind::Unary, st);
             e->name = op;
-            e->args = {operand};
+            SetOperands(*e, std::move(operand));
             return Finish(e);
         }
         return ParsePrimary();
@@ -1767,7 +1859,7 @@ private:
         }
         case TokKind::Decimal:
         case TokKind::Money: {
-            QString digits = t.Text();
+            QString digits = Name(t);
             int dot = static_cast<int>(digits.indexOf(u'.'));
             int scale = dot < 0 ? 0 : static_cast<int>(digits.size()) - dot - 1;
             if (dot >= 0) digits.remove(dot, 1);
@@ -1796,7 +1888,7 @@ private:
         case TokKind::String:
         case TokKind::NString: {
             auto e = Make(ExprKind::Literal, st);
-            e->value = Value::String(t.Text(), t.kind == TokKind::NString ? XNVarChar : XVarChar);
+            e->value = Value::String(Name(t), t.kind == TokKind::NString ? XNVarChar : XVarChar);
             ++pos_;
             return Finish(e);
         }
@@ -1811,7 +1903,7 @@ private:
         }
         case TokKind::Binary: {
             auto e = Make(ExprKind::Literal, st);
-            QString hex = t.Text();
+            QString hex = Name(t);
             if (hex.size() % 2) hex.prepend(u'0');
             e->value = Value::Binary(QByteArray::fromHex(hex.toLatin1()), XVarBinary);
             ++pos_;
@@ -1819,7 +1911,7 @@ private:
         }
         case TokKind::Variable: {
             auto e = Make(ExprKind::Variable, st);
-            e->name = t.Text();
+            e->name = Name(t);
             ++pos_;
             return Finish(e);
         }
@@ -1844,57 +1936,58 @@ private:
             break;
         }
         if (t.kind == TokKind::Ident) {
-            const UpperWord u(t.text);
-            if (u == "NULL") {
+            if (UpperIs(t, "NULL")) {
                 ++pos_;
                 auto e = Make(ExprKind::Literal, st);
                 e->value = Value::Null();
                 return Finish(e);
             }
-            if (u == "CASE") return ParseCase();
-            if (u == "CAST" && IsOp("(", 1)) {
+            if (UpperIs(t, "CASE")) return ParseCase();
+            if (UpperIs(t, "CAST") && IsOp("(", 1)) {
                 pos_ += 2;
                 auto e = Make(ExprKind::Cast, st);
-                e->args = {ParseExpr()};
+                SetOperands(*e, ParseExpr());
                 ExpectWord("AS");
                 e->type = ParseType();
                 ExpectOp(")");
                 return Finish(e);
             }
-            if (u == "CONVERT" && IsOp("(", 1)) {
+            if (UpperIs(t, "CONVERT") && IsOp("(", 1)) {
                 pos_ += 2;
                 auto e = Make(ExprKind::Cast, st);
                 e->type = ParseType();
                 ExpectOp(",");
-                e->args = {ParseExpr()};
+                SetOperands(*e, ParseExpr());
                 if (AcceptOp(",")) e->args.push_back(ParseExpr());
                 ExpectOp(")");
                 return Finish(e);
             }
-            if (u == "CURRENT_USER" || u == "USER" || u == "SESSION_USER" || u == "SYSTEM_USER" ||
-                u == "CURRENT_TIMESTAMP") {
+            if (UpperIs(t, "CURRENT_USER") || UpperIs(t, "USER") || UpperIs(t, "SESSION_USER") || UpperIs(t, "SYSTEM_USER") ||
+                UpperIs(t, "CURRENT_TIMESTAMP")) {
                 ++pos_;
                 auto e = Make(ExprKind::Function, st);
-                e->name = u == "CURRENT_TIMESTAMP" ? QStringLiteral("GETDATE") : u.ToString();
+                e->name = UpperIs(t, "CURRENT_TIMESTAMP") ? QStringLiteral("GETDATE") : UpperWord(t.text).ToString();
                 return Finish(e);
             }
-            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (u == "LEFT" || u == "RIGHT" || u == "UPDATE"))) Fail();
+            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (UpperIs(t, "LEFT") || UpperIs(t, "RIGHT") || UpperIs(t, "UPDATE")))) Fail();
         }
         // Names: column references and function calls.
         QStringList parts;
-        parts << Next().Text();
+        parts << Name(Next());
         while (IsOp(".")) {
             ++pos_;
             if (IsOp(".")) { parts << QString(); continue; }
             const Token& p = Peek();
             if (p.kind != TokKind::Ident && p.kind != TokKind::QuotedIdent) Fail();
-            parts << Next().Text();
+            parts << Name(Next());
         }
         if (IsOp("(") && t.kind == TokKind::Ident) {
             ++pos_;
             auto e = Make(ExprKind::Function, st);
-            e->name = UpperWord(parts.last()).ToString();
-            e->parts = parts;
+            // Most calls are written in upper case already: the name then shares the part's string.
+            const UpperWord upper(parts.last());
+            e->name = upper.View() == parts.last() ? parts.last() : upper.ToString();
+            e->parts = std::move(parts);
             if (AcceptOp("*")) {
                 e->star = true;
             } else if (!IsOp(")")) {
@@ -1909,7 +2002,7 @@ private:
             return Finish(e);
         }
         auto e = Make(ExprKind::Column, st);
-        e->parts = parts;
+        e->parts = std::move(parts);
         return Finish(e);
     }
 

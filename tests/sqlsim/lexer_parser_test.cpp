@@ -33,6 +33,10 @@ TEST(Lexer, TokensOfHostileTexts) {
         {"tä_b.[ö]]] ıf日", true, {{K::Ident, "tä_b"}, {K::Op, "."}, {K::QuotedIdent, "ö]"}, {K::Ident, "ıf日"}}},
         {"a*=b !<>= <>", true, {{K::Ident, "a"}, {K::Op, "*="}, {K::Ident, "b"}, {K::Op, "!<"}, {K::Op, ">="}, {K::Op, "<>"}}},
         {"-- line\n/* block /* nested */ still */ b--x", true, {{K::Ident, "b"}}},
+        // Non-ASCII blanks, digits and letters are classed as QChar classes them.
+        {"a\u3000\u0661\u0662 \u00e9t\u00e9 \u00a7 . .5 a-b/c", true,
+         {{K::Ident, "a"}, {K::Integer, "\u0661\u0662"}, {K::Ident, "\u00e9t\u00e9"}, {K::Op, "\u00a7"}, {K::Op, "."},
+          {K::Decimal, ".5"}, {K::Ident, "a"}, {K::Op, "-"}, {K::Ident, "b"}, {K::Op, "/"}, {K::Ident, "c"}}},
         {"a/*]'\"*/b -- open ' [ \" /*", true, {{K::Ident, "a"}, {K::Ident, "b"}}},
         {"select 'abc", true, {}, 105},
         {"select /* abc", true, {}, 113},
@@ -244,9 +248,39 @@ TEST(Parser, KeptNodesOutliveTheirBatchAndThread) {
     });
     worker.join();
     for (int i = 0; i < 50; ++i) EXPECT_TRUE(ParseBatch(guard, true).ok);
+    // Names are strings shared with the thread's table of those made before: a name kept is not
+    // changed when its slot takes other names.
+    for (int i = 0; i < 3000; ++i) EXPECT_TRUE(computed(QStringLiteral("c%1").arg(i)));
     EXPECT_TRUE(intact(kept, "a"));
     EXPECT_TRUE(intact(fromWorker, "w"));
     fromWorker.reset();  // made and kept by a thread that has ended
     EXPECT_TRUE(intact(computed(QStringLiteral("x")), "x"));
     EXPECT_TRUE(intact(kept, "a"));
+}
+
+// The keywords an operand may be are recognised by their upper-case form as QString::toUpper
+// gives it, beyond ASCII too (the ASCII test is a shortcut of that).
+TEST(Parser, OperandKeywordsAsTheyUpperCase) {
+    const struct {
+        const char* text;
+        ExprKind kind;
+        const char* name;
+    } cases[] = {
+        {"SELECT uSeR", ExprKind::Function, "USER"},
+        {"SELECT SESS\u0131ON_USER", ExprKind::Function, "SESSION_USER"},
+        {"SELECT \u017Fy\u017Ftem_u\u017Fer", ExprKind::Function, "SYSTEM_USER"},
+        {"SELECT current_t\u0131mestamp", ExprKind::Function, "GETDATE"},
+        {"SELECT r\u0131ght('ab', 1)", ExprKind::Function, "RIGHT"},
+        {"SELECT nuLL", ExprKind::Literal, ""},
+        {"SELECT users", ExprKind::Column, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ParseResult r = ParseBatch(QString::fromUtf8(c.text), true);
+        ASSERT_TRUE(r.ok) << r.error.text.toStdString();
+        const ExprPtr& e = r.statements[0]->select->items[0].expr;
+        EXPECT_EQ(e->kind, c.kind);
+        EXPECT_EQ(e->name.toStdString(), c.name);
+    }
+    EXPECT_FALSE(ParseBatch(QString::fromUtf8("SELECT \u017Felect"), true).ok);  // reserved once upper-cased
 }

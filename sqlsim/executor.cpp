@@ -126,6 +126,43 @@ void SplitAnd(const Expr& e, std::vector<const Expr*>& out) {
     }
 }
 
+// The name text of OBJECT_ID in the plain forms the generated scripts write ('[dbo].[T1]',
+// 'dbo.T1', 'T1'): one or two parts, each bare or in brackets, of printable ASCII without
+// quotes, brackets or spaces inside. Those are split here as the function splits them, into views
+// of the text; false for any other text, which the function itself reads.
+bool SplitPlainName(QStringView text, QStringView& owner, QStringView& name) {
+    QStringView parts[2];
+    int count = 0;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (true) {
+        if (count == 2) return false;
+        QStringView part;
+        if (i < n && text[i] == u'[') {
+            const qsizetype close = text.indexOf(u']', i + 1);
+            if (close < 0) return false;
+            part = text.sliced(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            qsizetype end = i;
+            while (end < n && text[end] != u'.') ++end;
+            part = text.sliced(i, end - i);
+            i = end;
+        }
+        for (const QChar c : part) {
+            const char16_t u = c.unicode();
+            if (u <= 0x20 || u >= 0x7f || u == u'[' || u == u']' || u == u'"') return false;
+        }
+        parts[count++] = part;
+        if (i == n) break;
+        if (text[i] != u'.') return false;
+        ++i;
+    }
+    owner = count == 2 ? parts[0] : QStringView();
+    name = parts[count - 1];
+    return true;
+}
+
 std::optional<bool> ObjectExistenceTest(Executor& ex, const Expr& condition) {
     if (condition.kind != ExprKind::Exists || !condition.subquery) return std::nullopt;
     const SelectStmt& q = *condition.subquery;
@@ -158,11 +195,20 @@ std::optional<bool> ObjectExistenceTest(Executor& ex, const Expr& condition) {
     const Database& db = ex.CurrentDb();
     // A table of the database's own that takes the name is read instead of the system table.
     if (const Object* own = db.FindObject(from.owner, from.name); own && !own->IsType("S")) return std::nullopt;
-    Scope none;
-    const Value id = ex.Eval(*objectId, none);
-    if (id.IsNull()) return false;
-    if (id.GetKind() != Value::Kind::Int) return std::nullopt;
-    if (!db.FindObject(static_cast<int>(id.AsInt()))) return false;
+    Value id;
+    QStringView owner, name;
+    const Value& text = objectId->args[0]->value;
+    if (objectId->args.size() == 1 && text.GetKind() == Value::Kind::String && SplitPlainName(text.TextView(), owner, name)) {
+        const Object* named = name.isEmpty() ? nullptr : db.FindObject(owner, name);
+        if (!named) return false;
+        id = Value::Int(named->id);
+    } else {
+        Scope none;
+        id = ex.Eval(*objectId, none);
+        if (id.IsNull()) return false;
+        if (id.GetKind() != Value::Kind::Int) return std::nullopt;
+        if (!db.FindObject(static_cast<int>(id.AsInt()))) return false;
+    }
     // The object's row, as far as the conditions read it.
     const std::vector<RelColumn> columns{RelColumn{from.alias.isEmpty() ? from.name : from.alias, QStringLiteral("id"), XInt, 4, false}};
     const std::vector<Value> row{id};

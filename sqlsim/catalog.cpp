@@ -214,8 +214,9 @@ Object& Database::AddObject(Object obj) {
     if (obj.parent) childIds_[obj.parent].append(obj.id);
     AddReferrer(obj);
     objects.Changed();
-    const int id = obj.id;
-    return objects.map_.insert_or_assign(id, std::move(obj)).first->second;
+    Object& added = objects.map_[obj.id];
+    added = std::move(obj);
+    return added;
 }
 void Database::RemoveObject(int id) {
     CatalogChanged();

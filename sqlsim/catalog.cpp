@@ -18,8 +18,9 @@ unsigned long long CatalogVersion() { return g_catalogVersion.load(std::memory_o
 void CatalogChanged() { g_catalogVersion.fetch_add(1, std::memory_order_acq_rel); }
 
 // The key is made for every name a statement resolves: built in one piece, ASCII names folded
-// here (what toLower does to them), others through toLower.
-QString ObjectKey(int uid, const QString& name) {
+// here (what toLower does to them). False for a name with any other character, which
+// ObjectKey lowers through toLower.
+static bool AsciiObjectKey(QString& key, int uid, QStringView name) {
     char digits[12];  // backwards
     int count = 0;
     unsigned magnitude = uid < 0 ? 0u - static_cast<unsigned>(uid) : static_cast<unsigned>(uid);
@@ -28,16 +29,22 @@ QString ObjectKey(int uid, const QString& name) {
         magnitude /= 10;
     } while (magnitude != 0);
     if (uid < 0) digits[count++] = '-';
-    QString key(count + 1 + name.size(), Qt::Uninitialized);
+    key.resize(count + 1 + name.size());
     QChar* out = key.data();
     while (count > 0) *out++ = QLatin1Char(digits[--count]);
     *out++ = u'|';
     for (const QChar c : name) {
         const char16_t u = c.unicode();
-        if (u >= 0x80) return QString::number(uid) + u'|' + name.toLower();
+        if (u >= 0x80) return false;
         *out++ = QChar(u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u + 32) : u);
     }
-    return key;
+    return true;
+}
+
+QString ObjectKey(int uid, const QString& name) {
+    QString key;
+    if (AsciiObjectKey(key, uid, name)) return key;
+    return QString::number(uid) + u'|' + name.toLower();
 }
 
 bool SameNameNoCase(QStringView a, QStringView b) {
@@ -145,7 +152,7 @@ const Object* ObjectMap::Find(int id) const {
     return it == orderedIds_.end() || *it != id ? nullptr : ordered_[static_cast<size_t>(it - orderedIds_.begin())];
 }
 
-const User* Database::FindUser(const QString& n) const {
+const User* Database::FindUser(QStringView n) const {
     for (const User& u : users)
         if (SameNameNoCase(u.name, n)) return &u;
     return nullptr;
@@ -167,20 +174,28 @@ Object* Database::FindObject(int id) {
     if (!undo_.logs.empty()) SaveObject(id);
     return &it->second;
 }
-int Database::FindObjectId(const QString& owner, const QString& n) const {
+int Database::FindObjectId(QStringView owner, QStringView n) const {
     int uid = 1;
     if (!owner.isEmpty()) {
         const User* u = FindUser(owner);
         if (!u) return 0;
         uid = u->uid;
     }
-    return objectIds_.value(ObjectKey(uid, n), 0);
+    // Statements resolve names all the time: the key of an ASCII name is built in the thread's
+    // own buffer, which keeps its room, instead of a new string each time.
+    thread_local QString key;
+    if (AsciiObjectKey(key, uid, n)) return objectIds_.value(key, 0);
+    return objectIds_.value(QString::number(uid) + u'|' + n.toString().toLower(), 0);
 }
 Object* Database::FindObject(const QString& owner, const QString& n) {
     const int id = FindObjectId(owner, n);
     return id ? FindObject(id) : nullptr;
 }
 const Object* Database::FindObject(const QString& owner, const QString& n) const {
+    const int id = FindObjectId(owner, n);
+    return id ? FindObject(id) : nullptr;
+}
+const Object* Database::FindObject(QStringView owner, QStringView n) const {
     const int id = FindObjectId(owner, n);
     return id ? FindObject(id) : nullptr;
 }

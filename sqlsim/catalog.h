@@ -282,7 +282,7 @@ struct Database : DatabaseInfo {
     ObjectMap objects;
 
     Database();
-    const User* FindUser(const QString& name) const;
+    const User* FindUser(QStringView name) const;
     const User* FindUser(int uid) const;
     const UserType* FindUserType(const QString& name) const;
     const Object* FindObject(int id) const;
@@ -292,6 +292,8 @@ struct Database : DatabaseInfo {
     // Schema-scoped lookup (tables, views, procedures, functions, constraints, triggers).
     Object* FindObject(const QString& owner, const QString& name);
     const Object* FindObject(const QString& owner, const QString& name) const;
+    // The same for names read out of a longer text.
+    const Object* FindObject(QStringView owner, QStringView name) const;
     Object& AddObject(Object obj);
     QList<int> Children(int parentId) const { return childIds_.value(parentId); }
     // The foreign keys that reference the object and the schema-bound objects that read it, in
@@ -331,7 +333,7 @@ struct Database : DatabaseInfo {
     void Undo(DatabaseUndo& log);
 
 private:
-    int FindObjectId(const QString& owner, const QString& name) const;
+    int FindObjectId(QStringView owner, QStringView name) const;
     void SaveObject(int id);
     void SaveName(const QString& key);
     using ListLog = std::map<int, std::optional<QList<int>>>;

@@ -66,9 +66,11 @@ QStringList SchemaBoundColumnUsers(const Database& db, const Object& table, cons
 
 }  // namespace
 
-Column ColumnFromType(const Database& db, const TypeSpec& t) {
+Column ColumnFromType(const Database& db, const TypeSpec& t, bool* builtIn) {
     Column c;
-    if (const BuiltinType* b = FindBuiltinType(t.name)) {
+    const BuiltinType* b = FindBuiltinType(t.name);
+    if (builtIn) *builtIn = b != nullptr;
+    if (b) {
         c.xtype = b->xtype;
         c.xusertype = b->xtype;
         c.prec = b->prec;
@@ -142,6 +144,7 @@ void Executor::DoCreateTable(const Statement& s) {
     t.quotedIdent = session_.options.quotedIdentifier;
     int colid = 0;
     bool hasText = false;
+    t.columns.reserve(s.columns.size());
     for (const ColumnDef& cd : s.columns) {
         if (t.FindColumn(cd.name))
             throw ErrGeneric(2705, 16, QStringLiteral("Column names in each table must be unique. Column name '%1' in table '%2' is specified more than once.").arg(cd.name, t.name));
@@ -152,9 +155,10 @@ void Executor::DoCreateTable(const Statement& s) {
             c.xusertype = XInt;
             c.nullable = true;
         } else {
-            c = ColumnFromType(db, cd.type);
+            bool builtIn = false;
+            c = ColumnFromType(db, cd.type, &builtIn);
             bool typeNullable = c.nullable;
-            const bool userType = !FindBuiltinType(cd.type.name);
+            const bool userType = !builtIn;
             if (cd.nullable >= 0) c.nullable = cd.nullable == 1;
             else if (userType) c.nullable = typeNullable;
             else c.nullable = session_.options.ansiNullDefault;
@@ -182,7 +186,7 @@ void Executor::DoCreateTable(const Statement& s) {
             if (k.kind == ConstraintDef::Kind::PrimaryKey && cd.nullable != 1) c.nullable = false;
         if (c.xtype == XText || c.xtype == XNText || c.xtype == XImage) hasText = true;
         if (cd.computed) c.formula = NormalizeConstraintText(cd.computedText, t, true);
-        t.columns.push_back(c);
+        t.columns.push_back(std::move(c));
     }
     for (const ConstraintDef& k : s.constraints) {
         if (k.kind != ConstraintDef::Kind::PrimaryKey) continue;
@@ -196,7 +200,7 @@ void Executor::DoCreateTable(const Statement& s) {
         }
     }
     // Computed columns take the type of their expression.
-    {
+    if (std::any_of(t.columns.begin(), t.columns.end(), [](const Column& c) { return c.computed; })) {
         std::vector<RelColumn> cols;
         for (const Column& c : t.columns) cols.push_back(RelColumn{t.name, c.name, c.xtype, c.length, c.nullable});
         for (size_t i = 0; i < t.columns.size(); ++i) {
@@ -237,11 +241,7 @@ void Executor::DoCreateTable(const Statement& s) {
     const int tableId = table.id;
     try {
         for (const ColumnDef& cd : s.columns) {
-            for (const ConstraintDef& k : cd.constraints) {
-                ConstraintDef kk = k;
-                Object* tp = db.FindObject(tableId);
-                AddConstraint(db, *tp, kk, false, false);
-            }
+            for (const ConstraintDef& k : cd.constraints) AddConstraint(db, *db.FindObject(tableId), k, false, false);
         }
         for (const ConstraintDef& k : s.constraints) AddConstraint(db, *db.FindObject(tableId), k, false, false);
     } catch (const SqlError& e) {

@@ -315,7 +315,8 @@ public:
 // The type (xtype, length) the server gives an expression over the given columns.
 std::pair<int, int> StaticExpressionType(const Expr& e, const std::vector<RelColumn>& columns);
 // Column type from a TypeSpec and the database's user types; throws 2715 for unknown types.
-Column ColumnFromType(const Database& db, const TypeSpec& t);
+// builtIn, when given, tells whether the type is a built-in one.
+Column ColumnFromType(const Database& db, const TypeSpec& t, bool* builtIn = nullptr);
 void SetThreadDateFormat(const QString& f);
 // Splits "owner.name" or "[a].[b]" text into parts.
 QStringList SplitObjectNameText(const QString& text);

@@ -7,6 +7,7 @@
 #include <QTime>
 #include <chrono>
 #include <optional>
+#include <span>
 #include <thread>
 
 namespace sqlsim {
@@ -117,13 +118,51 @@ bool IsFunctionOfLiterals(const Expr& e, const char* name, bool idFirst) {
     return true;
 }
 
-void SplitAnd(const Expr& e, std::vector<const Expr*>& out) {
-    if (e.kind == ExprKind::And && e.args.size() == 2) {
-        SplitAnd(*e.args[0], out);
-        SplitAnd(*e.args[1], out);
-    } else {
-        out.push_back(&e);
+// The conditions of an AND chain, up to kMaxConditions of them (false for more: such a test
+// goes to the query engine).
+constexpr int kMaxConditions = 8;
+bool SplitAnd(const Expr& e, const Expr** out, int& count) {
+    if (e.kind == ExprKind::And && e.args.size() == 2) return SplitAnd(*e.args[0], out, count) && SplitAnd(*e.args[1], out, count);
+    if (count == kMaxConditions) return false;
+    out[count++] = &e;
+    return true;
+}
+
+// The name text of OBJECT_ID in the plain forms the generated scripts write ('[dbo].[T1]',
+// 'dbo.T1', 'T1'): one or two parts, each bare or in brackets, of printable ASCII without
+// quotes, brackets or spaces inside. Those are split here as the function splits them, into views
+// of the text; false for any other text, which the function itself reads.
+bool SplitPlainName(QStringView text, QStringView& owner, QStringView& name) {
+    QStringView parts[2];
+    int count = 0;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (true) {
+        if (count == 2) return false;
+        QStringView part;
+        if (i < n && text[i] == u'[') {
+            const qsizetype close = text.indexOf(u']', i + 1);
+            if (close < 0) return false;
+            part = text.sliced(i + 1, close - i - 1);
+            i = close + 1;
+        } else {
+            qsizetype end = i;
+            while (end < n && text[end] != u'.') ++end;
+            part = text.sliced(i, end - i);
+            i = end;
+        }
+        for (const QChar c : part) {
+            const char16_t u = c.unicode();
+            if (u <= 0x20 || u >= 0x7f || u == u'[' || u == u']' || u == u'"') return false;
+        }
+        parts[count++] = part;
+        if (i == n) break;
+        if (text[i] != u'.') return false;
+        ++i;
     }
+    owner = count == 2 ? parts[0] : QStringView();
+    name = parts[count - 1];
+    return true;
 }
 
 std::optional<bool> ObjectExistenceTest(Executor& ex, const Expr& condition) {
@@ -137,20 +176,21 @@ std::optional<bool> ObjectExistenceTest(Executor& ex, const Expr& condition) {
     const TableRef& from = *q.from[0];
     if (item.kind != ExprKind::Star || !item.parts.isEmpty() || from.kind != TableRef::Kind::Named ||
         !from.server.isEmpty() || !from.database.isEmpty() ||
-        !(from.owner.isEmpty() || from.owner.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0) ||
-        from.name.compare(QLatin1String("sysobjects"), Qt::CaseInsensitive) != 0)
+        !(from.owner.isEmpty() || SameNameNoCase(from.owner, u"dbo")) || !SameNameNoCase(from.name, u"sysobjects"))
         return std::nullopt;
-    std::vector<const Expr*> conjuncts;
-    SplitAnd(*q.where, conjuncts);
+    const Expr* conditions[kMaxConditions];
+    int conditionCount = 0;
+    if (!SplitAnd(*q.where, conditions, conditionCount)) return std::nullopt;
     const Expr* objectId = nullptr;
-    std::vector<const Expr*> properties;
-    for (const Expr* c : conjuncts) {
+    const Expr* properties[kMaxConditions];
+    int propertyCount = 0;
+    for (const Expr* c : std::span(conditions, static_cast<size_t>(conditionCount))) {
         if (c->kind != ExprKind::Compare || c->name != QLatin1String("=") || c->args.size() != 2) return std::nullopt;
         if (!objectId && IsIdColumn(*c->args[0]) && IsFunctionOfLiterals(*c->args[1], "OBJECT_ID", false))
             objectId = c->args[1].get();
         else if (IsFunctionOfLiterals(*c->args[0], "OBJECTPROPERTY", true) && c->args[0]->args.size() == 2 &&
                  c->args[1]->kind == ExprKind::Literal)
-            properties.push_back(c);
+            properties[propertyCount++] = c;
         else
             return std::nullopt;
     }
@@ -158,11 +198,20 @@ std::optional<bool> ObjectExistenceTest(Executor& ex, const Expr& condition) {
     const Database& db = ex.CurrentDb();
     // A table of the database's own that takes the name is read instead of the system table.
     if (const Object* own = db.FindObject(from.owner, from.name); own && !own->IsType("S")) return std::nullopt;
-    Scope none;
-    const Value id = ex.Eval(*objectId, none);
-    if (id.IsNull()) return false;
-    if (id.GetKind() != Value::Kind::Int) return std::nullopt;
-    if (!db.FindObject(static_cast<int>(id.AsInt()))) return false;
+    Value id;
+    QStringView owner, name;
+    const Value& text = objectId->args[0]->value;
+    if (objectId->args.size() == 1 && text.GetKind() == Value::Kind::String && SplitPlainName(text.TextView(), owner, name)) {
+        const Object* named = name.isEmpty() ? nullptr : db.FindObject(owner, name);
+        if (!named) return false;
+        id = Value::Int(named->id);
+    } else {
+        Scope none;
+        id = ex.Eval(*objectId, none);
+        if (id.IsNull()) return false;
+        if (id.GetKind() != Value::Kind::Int) return std::nullopt;
+        if (!db.FindObject(static_cast<int>(id.AsInt()))) return false;
+    }
     // The object's row, as far as the conditions read it.
     const std::vector<RelColumn> columns{RelColumn{from.alias.isEmpty() ? from.name : from.alias, QStringLiteral("id"), XInt, 4, false}};
     const std::vector<Value> row{id};
@@ -170,7 +219,7 @@ std::optional<bool> ObjectExistenceTest(Executor& ex, const Expr& condition) {
     scope.columns = &columns;
     scope.row = &row;
     scope.generation = NewScopeGeneration();
-    for (const Expr* c : properties)
+    for (const Expr* c : std::span(properties, static_cast<size_t>(propertyCount)))
         if (!ex.EvalPredicate(*c, scope)) return false;
     return true;
 }
@@ -219,11 +268,12 @@ Database* ServerState::Find(const QString& name) {
     // name last asked for on this thread is kept (the same name gives the same key).
     thread_local QString lastName;
     thread_local QString lastKey;
-    if (name != lastName || lastName.isNull()) {
+    const bool sameText = name.constData() == lastName.constData() && name.size() == lastName.size();
+    if (lastName.isNull() || (!sameText && name != lastName)) {
         lastName = name;
         lastKey = name.toLower();
     }
-    const QString key = lastKey;
+    const QString& key = lastKey;
     auto it = databases.find(key);
     if (it == databases.end()) return nullptr;
     if (activeSession && activeSession->tranUndo && !activeSession->tranUndo->count(key))
@@ -627,7 +677,7 @@ void Executor::DoSet(const Statement& s) {
         }
         return;
     }
-    if (s.text == "IDENTITY_INSERT") {
+    if (s.text == QLatin1String("IDENTITY_INSERT")) {
         Database* db = DatabaseFor(s.object.database);
         Object* o = db ? db->FindObject(s.object.owner, s.object.name) : nullptr;
         if (!o || !o->IsType("U")) throw ErrInvalidObject(s.object.name);
@@ -643,25 +693,25 @@ void Executor::DoSet(const Statement& s) {
         o->identityInsert = s.flag;
         return;
     }
-    if (s.text == "TRANSACTION") return;
+    if (s.text == QLatin1String("TRANSACTION")) return;
     for (const QString& opt : s.names) {
-        if (opt == "ANSI_NULLS") session_.options.ansiNulls = s.flag;
-        else if (opt == "QUOTED_IDENTIFIER") session_.options.quotedIdentifier = s.flag;
-        else if (opt == "NOCOUNT") session_.options.noCount = s.flag;
-        else if (opt == "XACT_ABORT") session_.options.xactAbort = s.flag;
-        else if (opt == "ANSI_NULL_DFLT_ON") session_.options.ansiNullDefault = s.flag;
-        else if (opt == "ANSI_NULL_DFLT_OFF") session_.options.ansiNullDefault = !s.flag;
-        else if (opt == "DATEFORMAT") {
+        if (opt == QLatin1String("ANSI_NULLS")) session_.options.ansiNulls = s.flag;
+        else if (opt == QLatin1String("QUOTED_IDENTIFIER")) session_.options.quotedIdentifier = s.flag;
+        else if (opt == QLatin1String("NOCOUNT")) session_.options.noCount = s.flag;
+        else if (opt == QLatin1String("XACT_ABORT")) session_.options.xactAbort = s.flag;
+        else if (opt == QLatin1String("ANSI_NULL_DFLT_ON")) session_.options.ansiNullDefault = s.flag;
+        else if (opt == QLatin1String("ANSI_NULL_DFLT_OFF")) session_.options.ansiNullDefault = !s.flag;
+        else if (opt == QLatin1String("DATEFORMAT")) {
             Scope empty;
             QString f = s.args.empty() ? QString() : Eval(*s.args[0], empty).AsString().toLower();
             static const QStringList formats = {"mdy", "dmy", "ymd", "ydm", "myd", "dym"};
             if (!formats.contains(f)) throw ErrGeneric(1039, 16, QStringLiteral("Option 'DATEFORMAT' specified more than once."));
             session_.options.dateFormat = f;
             SetThreadDateFormat(f);
-        } else if (opt == "ROWCOUNT") {
+        } else if (opt == QLatin1String("ROWCOUNT")) {
             Scope empty;
             session_.options.rowCount = s.args.empty() ? 0 : Eval(*s.args[0], empty).AsInt();
-        } else if (opt == "ANSI_DEFAULTS") {
+        } else if (opt == QLatin1String("ANSI_DEFAULTS")) {
             session_.options.ansiNulls = s.flag;
             session_.options.quotedIdentifier = s.flag;
             session_.options.ansiNullDefault = s.flag;

@@ -5,6 +5,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <langinfo.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 // The locale's codeset, or UTF-8 where that cannot serve.
@@ -20,7 +23,7 @@ QByteArray EncodingNameOf(const char* codeset) {
 
 // The same, worked out again only when the locale's codeset changes: an execution log encodes
 // every line it writes.
-QByteArray EncodingName() {
+const QByteArray& EncodingName() {
     const char* codeset = nl_langinfo(CODESET);
     thread_local QByteArray lastCodeset;
     thread_local QByteArray lastName;
@@ -53,13 +56,33 @@ QByteArray EncodeLocalText(const QString& text) {
 }
 
 void AppendEncodedLocalText(QByteArray& bytes, const QString& text) {
-    if (EncodingName() == "UTF-8" && QtPrivate::isAscii(QStringView(text))) {
+    if (EncodingName() == "UTF-8") {
+        // ASCII is its own UTF-8, a byte per character: copied as it is checked. A text with any
+        // other character is taken back off and encoded as a whole.
         const qsizetype had = bytes.size();
         bytes.resize(had + text.size());
-        // ASCII is its own UTF-8: the encoder writes as many bytes as the text has characters.
-        QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-        utf8.appendToBuffer(bytes.data() + had, text);
-        return;
+        char* out = bytes.data() + had;
+        const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+        const qsizetype size = text.size();
+        qsizetype i = 0;
+        bool ascii = true;
+#if defined(__SSE2__)
+        // Eight characters at a time: narrowed to bytes, their high bits gathered.
+        __m128i seen = _mm_setzero_si128();
+        for (; i + 8 <= size; i += 8) {
+            const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            seen = _mm_or_si128(seen, chars);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(chars, chars));
+        }
+        ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(seen, _mm_set1_epi16(-0x80)), _mm_setzero_si128())) == 0xffff;
+#endif
+        char16_t rest = 0;
+        for (; i < size; ++i) {
+            rest |= in[i];
+            out[i] = static_cast<char>(in[i]);
+        }
+        if (ascii && rest < 0x80) return;
+        bytes.resize(had);
     }
     bytes += EncodeLocalText(text);
 }

@@ -29,11 +29,19 @@ TEST(LocalTextTest, TheCLocaleWritesUtf8InsteadOfLosingCharacters) {
     EXPECT_EQ(DecodeLocalText(text.toUtf8()), text);
     // A text that begins with a byte order mark keeps it when written.
     EXPECT_EQ(EncodeLocalText(QStringLiteral("\ufeffx")), QByteArray("\xef\xbb\xbfx"));
-    // Appending gives the same bytes, ASCII (encoded in place) or not.
+    // Appending gives the same bytes, ASCII (copied eight characters at a time, then one by one)
+    // or not, wherever the first other character stands.
+    const QString lines[] = {QStringLiteral("GO"), text, QString(), QStringLiteral("-- STATUS=OK."),
+                             QStringLiteral("ALTER TABLE [dbo].[T1] ADD CONSTRAINT [PK_T1]\r\n\t~\x7f"),
+                             QStringLiteral("0123456\u0080"), QStringLiteral("01234567\u00ff"),
+                             QStringLiteral("0123456789abcde\u0100x"), QStringLiteral("\u00e9") + QString(20, u'a')};
     QByteArray bytes("log:");
-    for (const QString& line : {QStringLiteral("GO"), text, QString(), QStringLiteral("-- STATUS=OK.")})
+    QByteArray expected("log:");
+    for (const QString& line : lines) {
         AppendEncodedLocalText(bytes, line);
-    EXPECT_EQ(bytes, "log:GO" + text.toUtf8() + "-- STATUS=OK.");
+        expected += line.toUtf8();
+    }
+    EXPECT_EQ(bytes, expected);
 }
 
 TEST(LocalTextTest, ALatin1LocaleWritesLatin1AndRefusesWhatItCannotHold) {

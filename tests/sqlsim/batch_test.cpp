@@ -52,7 +52,8 @@ TEST_F(Scripts, DropGuardsOfRealScriptsWork) {
 TEST_F(Scripts, ExistenceGuardsAnswerAsTheirQuery) {
     One(QStringLiteral("CREATE TABLE dbo.G1 (a int NOT NULL CONSTRAINT PK_G1 PRIMARY KEY)\nGO\n"
                        "CREATE VIEW dbo.GV AS SELECT a FROM G1\nGO\nCREATE DATABASE Other\nGO\n"
-                       "CREATE TABLE Other.dbo.G2 (a int NULL)\nGO\n"));
+                       "CREATE TABLE Other.dbo.G2 (a int NULL)\nGO\nCREATE TABLE [G 3] (a int NULL)\n"
+                       "CREATE TABLE [G\u00fc] (a int NULL)\nGO\n"));
     const char* conditions[] = {
         "id = object_id('[dbo].[G1]') and OBJECTPROPERTY(id, 'IsUserTable') = 1 and OBJECTPROPERTY(id, 'IsMSShipped') = 0",
         "id = object_id(N'dbo.G1') and OBJECTPROPERTY(id, N'IsView') = 1",
@@ -61,9 +62,15 @@ TEST_F(Scripts, ExistenceGuardsAnswerAsTheirQuery) {
         "id = object_id('[dbo].[Missing]') and OBJECTPROPERTY(id, 'IsUserTable') = 1",
         "id = object_id('Other.dbo.G2')",  // an id of another database, looked up in this one's
         "id = object_id(NULL)",
+        // Name texts read in place when plain, by the function otherwise.
+        "id = object_id('dbo.G1')", "id = object_id('g1')", "id = object_id('.G1')", "id = object_id('[]')",
+        "id = object_id('')", "id = object_id('[dbo].')", "id = object_id('nobody.G1')", "id = object_id(' dbo . G1 ')",
+        "id = object_id('[dbo].[G 3]')", "id = object_id('[G\u00fc]')", "id = object_id('\"dbo\".\"G1\"')",
+        "id = object_id('[dbo]..[G1]')", "id = object_id('..G1')", "id = object_id('[dbo].[G1')", "id = object_id('[dbo]x.[G1]')",
+        "id = object_id('[G]]1]')", "id = object_id('a.b.c.d.e')", "id = object_id(1)",
     };
     for (const char* condition : conditions) {
-        const QString where = QString::fromLatin1(condition);
+        const QString where = QString::fromUtf8(condition);
         const QString engine = One(QStringLiteral("IF EXISTS (SELECT id FROM dbo.sysobjects WHERE ") + where +
                                    QStringLiteral(") SELECT 'yes' ELSE SELECT 'no'"));
         EXPECT_EQ(One(QStringLiteral("if exists (select * from dbo.sysobjects where ") + where +

@@ -638,8 +638,9 @@ JoinedRows JoinedRows::Of(std::shared_ptr<const Relation> rel, const QString& qu
         nulls.push_back(Value::Null(rel->columns[i].xtype));
     }
     j.nulls.push_back(std::move(nulls));
-    j.tuples.reserve(rel->rows.size());
-    for (size_t i = 0; i < rel->rows.size(); ++i)
+    const size_t rows = rel->RowCount();
+    j.tuples.reserve(rows);
+    for (size_t i = 0; i < rows; ++i)
         if (!keep || keep(i)) j.tuples.push_back(static_cast<uint32_t>(i));
     j.bases.push_back(std::move(rel));
     return j;
@@ -753,7 +754,7 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
     auto rightValue = [&](size_t row, int slot) -> const Value& {
         const auto [b, c] = right.places[static_cast<size_t>(slot)];
         const uint32_t r = right.Tuple(row)[b];
-        return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b]->rows[r][c];
+        return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b]->Cell(r, c);
     };
     // Integer keys on both sides (or NULLs) are hashed as integers. When only some of the AND-ed
     // keys are, the others are left to the join condition (parentobj.parent_obj = i.id AND
@@ -1029,7 +1030,8 @@ public:
     // rows, as without the verdicts.
     JoinedRows Pick(std::shared_ptr<const Relation> rel) {
         const Relation& kept = *rel;
-        if (!kept.rows.empty()) Choose(kept.columns);
+        const size_t rows = kept.RowCount();
+        if (rows != 0) Choose(kept.columns);
         std::vector<signed char*> verdicts(mine_.size(), nullptr);  // by condition: null when not kept
         if (!mine_.empty()) {
             // What the verdicts may depend on besides the row and the catalog.
@@ -1043,14 +1045,17 @@ public:
                 QString key = context;
                 if (!AppendConditionKey(mine_[i], key)) continue;
                 std::vector<signed char>& v = (*kept.verdicts)[key];
-                if (v.empty()) v.assign(kept.rows.size(), -1);
+                if (v.empty()) v.assign(rows, -1);
                 verdicts[i] = v.data();
             }
         }
-        const QString qualifier = qualifier_;
-        return JoinedRows::Of(std::move(rel), qualifier, [&](size_t r) {
-            if (mine_.empty()) return true;
-            scope_.row = &kept.rows[r];
+        JoinedRows out = JoinedRows::Of(std::move(rel), qualifier_);
+        if (mine_.empty()) return out;
+        // The conditions read each row through the result's one relation (whose rows may be held
+        // in one block); the rows that fail are dropped from it in place.
+        scope_.row = nullptr;
+        scope_.joined = &out;
+        auto passes = [&](uint32_t r) {
             for (size_t i = 0; i < mine_.size(); ++i) {
                 signed char* v = verdicts[i];
                 if (v && v[r] >= 0) {
@@ -1062,7 +1067,17 @@ public:
                 if (!pass) return false;
             }
             return true;
-        });
+        };
+        size_t passed = 0;
+        for (size_t i = 0; i < out.tuples.size(); ++i) {
+            const uint32_t r = out.tuples[i];
+            scope_.tuple = &out.tuples[i];
+            if (passes(r)) out.tuples[passed++] = r;
+        }
+        out.tuples.resize(passed);
+        scope_.joined = nullptr;
+        scope_.tuple = nullptr;
+        return out;
     }
 
 private:
@@ -1623,7 +1638,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         std::vector<std::vector<Value>> joinedRows;
         std::vector<const std::vector<Value>*> rows;
         rows.reserve(tupleRows.size());
-        if (src.Width() == 1) {
+        if (src.Width() == 1 && !src.bases[0]->flat) {
             for (const uint32_t* t : tupleRows) rows.push_back(&src.bases[0]->rows[*t]);
         } else {
             joinedRows.reserve(tupleRows.size());

@@ -70,6 +70,13 @@ struct Builder {
             for (size_t i : keep) kept.push_back(rel.columns[i]);
         else if (filter)
             kept = rel.columns;
+        if (rel.flat) rel.stride = pruning ? keep.size() : rel.columns.size();
+    }
+    // Room for the given number of rows (they need not all come).
+    void ReserveRows(size_t n) {
+        Prepare();
+        if (rel.flat) rel.cells.reserve(n * rel.stride);
+        else rel.rows.reserve(n);
     }
     // Whether the query reads the column (declared with Col before).
     bool Wants(const char* name) {
@@ -84,6 +91,15 @@ struct Builder {
     template <class F>
     void AddBy(F value) {
         Prepare();
+        if (rel.flat && !filter) {
+            // Straight into the table's block of values.
+            if (!pruning)
+                for (size_t i = 0; i < rel.columns.size(); ++i) rel.cells.push_back(value(i));
+            else
+                for (size_t i : keep) rel.cells.push_back(value(i));
+            ++rel.flatRows;
+            return;
+        }
         row.clear();
         if (!pruning) {
             row.reserve(rel.columns.size());
@@ -103,6 +119,11 @@ struct Builder {
     // The row goes into the table unless the filter rejects it.
     void Finish() {
         if (filter && !(*filter)(kept, row)) return;
+        if (rel.flat) {
+            for (Value& v : row) rel.cells.push_back(std::move(v));
+            ++rel.flatRows;
+            return;
+        }
         rel.rows.push_back(std::move(row));
         row = std::vector<Value>();
     }
@@ -187,7 +208,7 @@ void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) 
     b.Col("indexdel", XSmallInt, 2); b.Col("refdate", XDateTime, 8); b.Col("version", XInt, 4);
     b.Col("deltrig", XInt, 4); b.Col("instrig", XInt, 4); b.Col("updtrig", XInt, 4); b.Col("seltrig", XInt, 4);
     b.Col("category", XInt, 4); b.Col("cache", XSmallInt, 2);
-    rel.rows.reserve(ids ? ids->size() : db.objects.size());
+    b.ReserveRows(ids ? ids->size() : db.objects.size());
     ForObjects(db, ids, [&](int id, const Object& o) {
         b.AddBy([&](size_t column) -> Value {
             switch (column) {
@@ -232,6 +253,9 @@ void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) 
     b.Col("prec", XSmallInt, 2); b.Col("scale", XInt, 4); b.Col("iscomputed", XInt, 4);
     b.Col("isoutparam", XInt, 4); b.Col("isnullable", XInt, 4); b.Col("collation", XNVarChar, 256);
     b.Col("tdscollation", XBinary, 5);
+    size_t count = 0;
+    ForObjects(db, ids, [&](int, const Object& o) { count += o.columns.size() + o.params.size(); });
+    b.ReserveRows(count);
     ForObjects(db, ids, [&](int id, const Object& o) {
         auto add = [&](const Column& c, int number, bool outParam) {
             const bool isString = IsStringType(c.xtype);
@@ -704,6 +728,7 @@ std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QStr
     for (qsizetype i = 0; i < all->size(); ++i)
         if (have & (quint64(1) << i)) read.insert(all->at(i));
     auto built = std::make_shared<Relation>();
+    built->flat = true;
     {
         Wanted scope(&read, nullptr);
         Build(nullptr, db, name, *built, nullptr);
@@ -711,7 +736,7 @@ std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QStr
     // Built again with more columns for the same state of the catalog, the table has the same
     // rows with the same values in the columns it had: the verdicts of the conditions asked of
     // them so far (which read no other column) hold for the new one.
-    if (table && table->verdicts && table->rows.size() == built->rows.size()) built->verdicts = table->verdicts;
+    if (table && table->verdicts && table->RowCount() == built->RowCount()) built->verdicts = table->verdicts;
     table = built;
     return built;
 }

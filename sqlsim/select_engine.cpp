@@ -605,6 +605,35 @@ std::vector<uint32_t> KeyRanks(const std::vector<Value>& keys, size_t keyCount, 
     return ranks;
 }
 
+// Puts the positions 0 .. n-1 in order (the order of their keys, equal keys by position), keys
+// of at most width bits: few rows through a comparison sort, more (a catalog query's thousands)
+// by their digits, 11 bits a pass from the lowest, each pass keeping the order of the last.
+void StableSortByKey(const std::vector<unsigned long long>& keys, int width, std::vector<uint32_t>& order) {
+    const size_t n = keys.size();
+    order.resize(n);
+    for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
+    if (n < 512) {
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b] || (keys[a] == keys[b] && a < b); });
+        return;
+    }
+    constexpr int kDigit = 11;
+    std::vector<uint32_t> next(n);
+    std::vector<uint32_t> starts(size_t(1) << kDigit);
+    for (int shift = 0; shift < width; shift += kDigit) {
+        const unsigned long long mask = (1ull << kDigit) - 1;
+        std::fill(starts.begin(), starts.end(), 0u);
+        for (uint32_t r : order) ++starts[(keys[r] >> shift) & mask];
+        uint32_t sum = 0;
+        for (uint32_t& c : starts) {
+            const uint32_t count = c;
+            c = sum;
+            sum += count;
+        }
+        for (uint32_t r : order) next[starts[(keys[r] >> shift) & mask]++] = r;
+        order.swap(next);
+    }
+}
+
 bool IntOrNull(const Value& v) { return v.IsNull() || v.GetKind() == Value::Kind::Int; }
 
 }  // namespace
@@ -1863,17 +1892,14 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         }
         bool sorted = true;
         if (width <= 64) {
-            std::vector<std::pair<unsigned long long, uint32_t>> packed(out.size());
+            std::vector<unsigned long long> packed(out.size());
             for (size_t r = 0; r < out.size(); ++r) {
                 unsigned long long v = 0;
                 for (size_t i = 0; i < keyCount; ++i) v = (v << bits[i]) | ranks[i][r];
-                packed[r] = {v, static_cast<uint32_t>(r)};
-                sorted = sorted && (r == 0 || packed[r - 1].first <= v);
+                packed[r] = v;
+                sorted = sorted && (r == 0 || packed[r - 1] <= v);
             }
-            if (!sorted) {
-                std::sort(packed.begin(), packed.end());
-                for (size_t r = 0; r < out.size(); ++r) order[r] = packed[r].second;
-            }
+            if (!sorted) StableSortByKey(packed, width, order);
         } else if (!std::is_sorted(order.begin(), order.end(), before)) {
             // Rows that come in order already (a catalog read in the order its objects were made)
             // are left as they are: one pass instead of a sort.

@@ -490,27 +490,49 @@ void SysReferences(const Database& db, Relation& rel) {
                                      "rkey9", "rkey10", "rkey11", "rkey12", "rkey13", "rkey14", "rkey15", "rkey16"};
     for (const char* n : fk) b.Col(n, XSmallInt, 2);
     for (const char* n : rk) b.Col(n, XSmallInt, 2);
+    // Only the values of the columns kept are made (a query reads few of the 41).
+    auto keys = [](const std::vector<int>& columns) {
+        QByteArray bytes;
+        for (int k : columns) {
+            bytes.append(static_cast<char>(k & 0xff));
+            bytes.append(static_cast<char>(k >> 8));
+        }
+        return B(bytes);
+    };
     for (const auto& [id, o] : db.objects) {
         if (!o.IsType("F")) continue;
-        const Object* ref = db.FindObject(o.refTable);
-        int rindid = 0;
-        if (ref) {
-            for (const IndexInfo& ix : ref->indexes)
-                if (ix.unique && ix.keys.size() == o.rkeys.size()) {
-                    bool same = true;
-                    for (size_t i = 0; i < ix.keys.size(); ++i) same = same && std::find(o.rkeys.begin(), o.rkeys.end(), ix.keys[i]) != o.rkeys.end();
-                    if (same) { rindid = ix.indid; break; }
+        b.AddBy([&, id = id, &o = o](size_t column) -> Value {
+            switch (column) {
+            case 0: return I(id);
+            case 1: return I(o.parent);
+            case 2: return I(o.refTable);
+            case 3: {
+                // The unique index of the referenced table whose keys are the referenced columns.
+                int rindid = 0;
+                if (const Object* ref = db.FindObject(o.refTable)) {
+                    for (const IndexInfo& ix : ref->indexes)
+                        if (ix.unique && ix.keys.size() == o.rkeys.size()) {
+                            bool same = true;
+                            for (size_t i = 0; i < ix.keys.size(); ++i)
+                                same = same && std::find(o.rkeys.begin(), o.rkeys.end(), ix.keys[i]) != o.rkeys.end();
+                            if (same) { rindid = ix.indid; break; }
+                        }
                 }
-        }
-        std::vector<Value> r;
-        QByteArray forkeys, refkeys;
-        for (int k : o.fkeys) { forkeys.append(static_cast<char>(k & 0xff)); forkeys.append(static_cast<char>(k >> 8)); }
-        for (int k : o.rkeys) { refkeys.append(static_cast<char>(k & 0xff)); refkeys.append(static_cast<char>(k >> 8)); }
-        r = {I(id), I(o.parent), I(o.refTable), I(rindid, XSmallInt), I(static_cast<int>(o.fkeys.size()), XSmallInt),
-             B(forkeys), B(refkeys), I(0, XSmallInt), I(0, XSmallInt)};
-        for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.fkeys.size() ? o.fkeys[i] : 0, XSmallInt));
-        for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.rkeys.size() ? o.rkeys[i] : 0, XSmallInt));
-        b.Add(r);
+                return I(rindid, XSmallInt);
+            }
+            case 4: return I(static_cast<int>(o.fkeys.size()), XSmallInt);
+            case 5: return keys(o.fkeys);
+            case 6: return keys(o.rkeys);
+            case 7:
+            case 8: return I(0, XSmallInt);
+            default: {
+                // fkey1 .. fkey16, then rkey1 .. rkey16.
+                const std::vector<int>& k = column < 25 ? o.fkeys : o.rkeys;
+                const size_t i = column < 25 ? column - 9 : column - 25;
+                return I(i < k.size() ? k[i] : 0, XSmallInt);
+            }
+            }
+        });
     }
 }
 

@@ -381,7 +381,11 @@ TEST_F(Catalog, KeptTablesAnswerAsRowsBuiltForOneQuery) {
         QStringList out;
         for (const sqlsim::ResultColumn& c : rs.columns) out << QStringLiteral("%1:%2:%3").arg(c.name).arg(c.xtype).arg(c.length);
         for (const auto& row : rs.rows)
-            for (const sqlsim::Value& v : row) out << (v.IsNull() ? QStringLiteral("NULL") : v.AsString()) + u'/' + QString::number(v.XTypeCode());
+            for (const sqlsim::Value& v : row)
+                out << (v.IsNull()                                     ? QStringLiteral("NULL")
+                        : v.GetKind() == sqlsim::Value::Kind::Binary ? QString::fromLatin1("0x" + v.AsBinary().toHex())
+                                                                       : v.AsString()) +
+                           u'/' + QString::number(v.XTypeCode());
         return out.join(u'|').toStdString();
     };
     for (const char* table : {"sysobjects", "syscolumns", "syscomments", "sysindexes", "sysindexkeys"}) {
@@ -404,6 +408,11 @@ TEST_F(Catalog, KeptTablesAnswerAsRowsBuiltForOneQuery) {
     EXPECT_EQ(dump("SELECT xtype, COUNT(*), MAX(name) FROM sysobjects GROUP BY xtype"),
               dump("SELECT xtype, COUNT(*), MAX(name) FROM (SELECT * FROM sysobjects WHERE id = id) d GROUP BY xtype"));
     EXPECT_EQ(dump("SELECT COUNT(*) FROM syscolumns"), dump("SELECT COUNT(id) FROM syscolumns"));
+    // sysreferences makes only the values of the columns a query reads.
+    Run(QStringLiteral("CREATE TABLE r (x int NULL, y int NULL REFERENCES t (a))\n"));
+    const std::string keys = dump("SELECT keycnt, rkeyindid, forkeys, refkeys, fkey1, fkey2, rkey1, rkey16 FROM sysreferences");
+    EXPECT_EQ(keys.substr(keys.find("|1/")), "|1/52|1/52|0x0200/165|0x0100/165|2/52|0/52|1/52|0/52") << keys;
+    EXPECT_EQ(dump("SELECT COUNT(*) FROM sysreferences WHERE fkeyid = OBJECT_ID('r') AND rkeyid = OBJECT_ID('t')"), dump("SELECT 1"));
 }
 
 // Names are keyed, compared and ordered with ASCII folded in place; what Qt's case mapping gives is

@@ -54,6 +54,21 @@ struct RelColumn {
 struct Relation {
     std::vector<RelColumn> columns;
     std::vector<std::vector<Value>> rows;
+    // A system table kept per state of the catalog (CachedSystemTable) holds its rows in one
+    // block instead, one allocation rather than one per row: row r is cells[r * stride] and the
+    // stride values after it, and rows stays empty. Only the select engine reads such a table
+    // (through RowCount, Cell and Row).
+    bool flat = false;
+    size_t stride = 0;
+    size_t flatRows = 0;
+    std::vector<Value> cells;
+    size_t RowCount() const { return flat ? flatRows : rows.size(); }
+    const Value& Cell(size_t r, size_t c) const { return flat ? cells[r * stride + c] : rows[r][c]; }
+    std::vector<Value> Row(size_t r) const {
+        if (!flat) return rows[r];
+        const auto first = cells.begin() + static_cast<std::ptrdiff_t>(r * stride);
+        return std::vector<Value>(first, first + static_cast<std::ptrdiff_t>(stride));
+    }
     // For a system table kept per state of the catalog (CachedSystemTable): the verdicts of the
     // WHERE conditions pushed onto it so far, by condition (ConditionKey), one per row: -1 not
     // yet evaluated, 0 false or unknown, 1 true. They live as long as the table, so no longer
@@ -128,7 +143,7 @@ struct JoinedRows {
     const Value& At(const uint32_t* tuple, size_t slot) const {
         const auto [b, c] = places[slot];
         const uint32_t r = tuple[b];
-        return r == kNoRow ? nulls[b][c] : bases[b]->rows[r][c];
+        return r == kNoRow ? nulls[b][c] : bases[b]->Cell(r, c);
     }
     // One relation whose rows are taken in order.
     static JoinedRows Of(Relation&& rel);

@@ -1177,8 +1177,10 @@ Relation Executor::ResolveTable(const TableRef& ref, const std::vector<ExprPtr>*
                 return r;
             }
             r.columns = cached->columns;
-            for (const std::vector<Value>& row : cached->rows)
-                if (!filter || (*filter)(cached->columns, row)) r.rows.push_back(row);
+            for (size_t i = 0; i < cached->RowCount(); ++i) {
+                std::vector<Value> row = cached->Row(i);
+                if (!filter || (*filter)(cached->columns, row)) r.rows.push_back(std::move(row));
+            }
             for (RelColumn& c : r.columns) c.qualifier = qualifier;
             return r;
         }

@@ -605,6 +605,35 @@ std::vector<uint32_t> KeyRanks(const std::vector<Value>& keys, size_t keyCount, 
     return ranks;
 }
 
+// Puts the positions 0 .. n-1 in order (the order of their keys, equal keys by position), keys
+// of at most width bits: few rows through a comparison sort, more (a catalog query's thousands)
+// by their digits, 11 bits a pass from the lowest, each pass keeping the order of the last.
+void StableSortByKey(const std::vector<unsigned long long>& keys, int width, std::vector<uint32_t>& order) {
+    const size_t n = keys.size();
+    order.resize(n);
+    for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
+    if (n < 512) {
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b] || (keys[a] == keys[b] && a < b); });
+        return;
+    }
+    constexpr int kDigit = 11;
+    std::vector<uint32_t> next(n);
+    std::vector<uint32_t> starts(size_t(1) << kDigit);
+    for (int shift = 0; shift < width; shift += kDigit) {
+        const unsigned long long mask = (1ull << kDigit) - 1;
+        std::fill(starts.begin(), starts.end(), 0u);
+        for (uint32_t r : order) ++starts[(keys[r] >> shift) & mask];
+        uint32_t sum = 0;
+        for (uint32_t& c : starts) {
+            const uint32_t count = c;
+            c = sum;
+            sum += count;
+        }
+        for (uint32_t r : order) next[starts[(keys[r] >> shift) & mask]++] = r;
+        order.swap(next);
+    }
+}
+
 bool IntOrNull(const Value& v) { return v.IsNull() || v.GetKind() == Value::Kind::Int; }
 
 }  // namespace
@@ -638,8 +667,9 @@ JoinedRows JoinedRows::Of(std::shared_ptr<const Relation> rel, const QString& qu
         nulls.push_back(Value::Null(rel->columns[i].xtype));
     }
     j.nulls.push_back(std::move(nulls));
-    j.tuples.reserve(rel->rows.size());
-    for (size_t i = 0; i < rel->rows.size(); ++i)
+    const size_t rows = rel->RowCount();
+    j.tuples.reserve(rows);
+    for (size_t i = 0; i < rows; ++i)
         if (!keep || keep(i)) j.tuples.push_back(static_cast<uint32_t>(i));
     j.bases.push_back(std::move(rel));
     return j;
@@ -753,7 +783,7 @@ static JoinedRows JoinRelations(Executor& ex, JoinedRows&& left, JoinedRows&& ri
     auto rightValue = [&](size_t row, int slot) -> const Value& {
         const auto [b, c] = right.places[static_cast<size_t>(slot)];
         const uint32_t r = right.Tuple(row)[b];
-        return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b]->rows[r][c];
+        return r == JoinedRows::kNoRow ? out.nulls[lw + b][c] : out.bases[lw + b]->Cell(r, c);
     };
     // Integer keys on both sides (or NULLs) are hashed as integers. When only some of the AND-ed
     // keys are, the others are left to the join condition (parentobj.parent_obj = i.id AND
@@ -1029,7 +1059,8 @@ public:
     // rows, as without the verdicts.
     JoinedRows Pick(std::shared_ptr<const Relation> rel) {
         const Relation& kept = *rel;
-        if (!kept.rows.empty()) Choose(kept.columns);
+        const size_t rows = kept.RowCount();
+        if (rows != 0) Choose(kept.columns);
         std::vector<signed char*> verdicts(mine_.size(), nullptr);  // by condition: null when not kept
         if (!mine_.empty()) {
             // What the verdicts may depend on besides the row and the catalog.
@@ -1043,14 +1074,17 @@ public:
                 QString key = context;
                 if (!AppendConditionKey(mine_[i], key)) continue;
                 std::vector<signed char>& v = (*kept.verdicts)[key];
-                if (v.empty()) v.assign(kept.rows.size(), -1);
+                if (v.empty()) v.assign(rows, -1);
                 verdicts[i] = v.data();
             }
         }
-        const QString qualifier = qualifier_;
-        return JoinedRows::Of(std::move(rel), qualifier, [&](size_t r) {
-            if (mine_.empty()) return true;
-            scope_.row = &kept.rows[r];
+        JoinedRows out = JoinedRows::Of(std::move(rel), qualifier_);
+        if (mine_.empty()) return out;
+        // The conditions read each row through the result's one relation (whose rows may be held
+        // in one block); the rows that fail are dropped from it in place.
+        scope_.row = nullptr;
+        scope_.joined = &out;
+        auto passes = [&](uint32_t r) {
             for (size_t i = 0; i < mine_.size(); ++i) {
                 signed char* v = verdicts[i];
                 if (v && v[r] >= 0) {
@@ -1062,7 +1096,17 @@ public:
                 if (!pass) return false;
             }
             return true;
-        });
+        };
+        size_t passed = 0;
+        for (size_t i = 0; i < out.tuples.size(); ++i) {
+            const uint32_t r = out.tuples[i];
+            scope_.tuple = &out.tuples[i];
+            if (passes(r)) out.tuples[passed++] = r;
+        }
+        out.tuples.resize(passed);
+        scope_.joined = nullptr;
+        scope_.tuple = nullptr;
+        return out;
     }
 
 private:
@@ -1623,7 +1667,7 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         std::vector<std::vector<Value>> joinedRows;
         std::vector<const std::vector<Value>*> rows;
         rows.reserve(tupleRows.size());
-        if (src.Width() == 1) {
+        if (src.Width() == 1 && !src.bases[0]->flat) {
             for (const uint32_t* t : tupleRows) rows.push_back(&src.bases[0]->rows[*t]);
         } else {
             joinedRows.reserve(tupleRows.size());
@@ -1848,17 +1892,14 @@ Relation Executor::RunQuery(const SelectStmt& q, const Scope* outer) {
         }
         bool sorted = true;
         if (width <= 64) {
-            std::vector<std::pair<unsigned long long, uint32_t>> packed(out.size());
+            std::vector<unsigned long long> packed(out.size());
             for (size_t r = 0; r < out.size(); ++r) {
                 unsigned long long v = 0;
                 for (size_t i = 0; i < keyCount; ++i) v = (v << bits[i]) | ranks[i][r];
-                packed[r] = {v, static_cast<uint32_t>(r)};
-                sorted = sorted && (r == 0 || packed[r - 1].first <= v);
+                packed[r] = v;
+                sorted = sorted && (r == 0 || packed[r - 1] <= v);
             }
-            if (!sorted) {
-                std::sort(packed.begin(), packed.end());
-                for (size_t r = 0; r < out.size(); ++r) order[r] = packed[r].second;
-            }
+            if (!sorted) StableSortByKey(packed, width, order);
         } else if (!std::is_sorted(order.begin(), order.end(), before)) {
             // Rows that come in order already (a catalog read in the order its objects were made)
             // are left as they are: one pass instead of a sort.

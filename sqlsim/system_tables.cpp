@@ -70,6 +70,13 @@ struct Builder {
             for (size_t i : keep) kept.push_back(rel.columns[i]);
         else if (filter)
             kept = rel.columns;
+        if (rel.flat) rel.stride = pruning ? keep.size() : rel.columns.size();
+    }
+    // Room for the given number of rows (they need not all come).
+    void ReserveRows(size_t n) {
+        Prepare();
+        if (rel.flat) rel.cells.reserve(n * rel.stride);
+        else rel.rows.reserve(n);
     }
     // Whether the query reads the column (declared with Col before).
     bool Wants(const char* name) {
@@ -84,6 +91,15 @@ struct Builder {
     template <class F>
     void AddBy(F value) {
         Prepare();
+        if (rel.flat && !filter) {
+            // Straight into the table's block of values.
+            if (!pruning)
+                for (size_t i = 0; i < rel.columns.size(); ++i) rel.cells.push_back(value(i));
+            else
+                for (size_t i : keep) rel.cells.push_back(value(i));
+            ++rel.flatRows;
+            return;
+        }
         row.clear();
         if (!pruning) {
             row.reserve(rel.columns.size());
@@ -103,6 +119,11 @@ struct Builder {
     // The row goes into the table unless the filter rejects it.
     void Finish() {
         if (filter && !(*filter)(kept, row)) return;
+        if (rel.flat) {
+            for (Value& v : row) rel.cells.push_back(std::move(v));
+            ++rel.flatRows;
+            return;
+        }
         rel.rows.push_back(std::move(row));
         row = std::vector<Value>();
     }
@@ -187,7 +208,7 @@ void SysObjects(const Database& db, Relation& rel, const std::vector<int>* ids) 
     b.Col("indexdel", XSmallInt, 2); b.Col("refdate", XDateTime, 8); b.Col("version", XInt, 4);
     b.Col("deltrig", XInt, 4); b.Col("instrig", XInt, 4); b.Col("updtrig", XInt, 4); b.Col("seltrig", XInt, 4);
     b.Col("category", XInt, 4); b.Col("cache", XSmallInt, 2);
-    rel.rows.reserve(ids ? ids->size() : db.objects.size());
+    b.ReserveRows(ids ? ids->size() : db.objects.size());
     ForObjects(db, ids, [&](int id, const Object& o) {
         b.AddBy([&](size_t column) -> Value {
             switch (column) {
@@ -232,6 +253,9 @@ void SysColumns(const Database& db, Relation& rel, const std::vector<int>* ids) 
     b.Col("prec", XSmallInt, 2); b.Col("scale", XInt, 4); b.Col("iscomputed", XInt, 4);
     b.Col("isoutparam", XInt, 4); b.Col("isnullable", XInt, 4); b.Col("collation", XNVarChar, 256);
     b.Col("tdscollation", XBinary, 5);
+    size_t count = 0;
+    ForObjects(db, ids, [&](int, const Object& o) { count += o.columns.size() + o.params.size(); });
+    b.ReserveRows(count);
     ForObjects(db, ids, [&](int id, const Object& o) {
         auto add = [&](const Column& c, int number, bool outParam) {
             const bool isString = IsStringType(c.xtype);
@@ -466,27 +490,49 @@ void SysReferences(const Database& db, Relation& rel) {
                                      "rkey9", "rkey10", "rkey11", "rkey12", "rkey13", "rkey14", "rkey15", "rkey16"};
     for (const char* n : fk) b.Col(n, XSmallInt, 2);
     for (const char* n : rk) b.Col(n, XSmallInt, 2);
+    // Only the values of the columns kept are made (a query reads few of the 41).
+    auto keys = [](const std::vector<int>& columns) {
+        QByteArray bytes;
+        for (int k : columns) {
+            bytes.append(static_cast<char>(k & 0xff));
+            bytes.append(static_cast<char>(k >> 8));
+        }
+        return B(bytes);
+    };
     for (const auto& [id, o] : db.objects) {
         if (!o.IsType("F")) continue;
-        const Object* ref = db.FindObject(o.refTable);
-        int rindid = 0;
-        if (ref) {
-            for (const IndexInfo& ix : ref->indexes)
-                if (ix.unique && ix.keys.size() == o.rkeys.size()) {
-                    bool same = true;
-                    for (size_t i = 0; i < ix.keys.size(); ++i) same = same && std::find(o.rkeys.begin(), o.rkeys.end(), ix.keys[i]) != o.rkeys.end();
-                    if (same) { rindid = ix.indid; break; }
+        b.AddBy([&, id = id, &o = o](size_t column) -> Value {
+            switch (column) {
+            case 0: return I(id);
+            case 1: return I(o.parent);
+            case 2: return I(o.refTable);
+            case 3: {
+                // The unique index of the referenced table whose keys are the referenced columns.
+                int rindid = 0;
+                if (const Object* ref = db.FindObject(o.refTable)) {
+                    for (const IndexInfo& ix : ref->indexes)
+                        if (ix.unique && ix.keys.size() == o.rkeys.size()) {
+                            bool same = true;
+                            for (size_t i = 0; i < ix.keys.size(); ++i)
+                                same = same && std::find(o.rkeys.begin(), o.rkeys.end(), ix.keys[i]) != o.rkeys.end();
+                            if (same) { rindid = ix.indid; break; }
+                        }
                 }
-        }
-        std::vector<Value> r;
-        QByteArray forkeys, refkeys;
-        for (int k : o.fkeys) { forkeys.append(static_cast<char>(k & 0xff)); forkeys.append(static_cast<char>(k >> 8)); }
-        for (int k : o.rkeys) { refkeys.append(static_cast<char>(k & 0xff)); refkeys.append(static_cast<char>(k >> 8)); }
-        r = {I(id), I(o.parent), I(o.refTable), I(rindid, XSmallInt), I(static_cast<int>(o.fkeys.size()), XSmallInt),
-             B(forkeys), B(refkeys), I(0, XSmallInt), I(0, XSmallInt)};
-        for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.fkeys.size() ? o.fkeys[i] : 0, XSmallInt));
-        for (size_t i = 0; i < 16; ++i) r.push_back(I(i < o.rkeys.size() ? o.rkeys[i] : 0, XSmallInt));
-        b.Add(r);
+                return I(rindid, XSmallInt);
+            }
+            case 4: return I(static_cast<int>(o.fkeys.size()), XSmallInt);
+            case 5: return keys(o.fkeys);
+            case 6: return keys(o.rkeys);
+            case 7:
+            case 8: return I(0, XSmallInt);
+            default: {
+                // fkey1 .. fkey16, then rkey1 .. rkey16.
+                const std::vector<int>& k = column < 25 ? o.fkeys : o.rkeys;
+                const size_t i = column < 25 ? column - 9 : column - 25;
+                return I(i < k.size() ? k[i] : 0, XSmallInt);
+            }
+            }
+        });
     }
 }
 
@@ -704,6 +750,7 @@ std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QStr
     for (qsizetype i = 0; i < all->size(); ++i)
         if (have & (quint64(1) << i)) read.insert(all->at(i));
     auto built = std::make_shared<Relation>();
+    built->flat = true;
     {
         Wanted scope(&read, nullptr);
         Build(nullptr, db, name, *built, nullptr);
@@ -711,7 +758,7 @@ std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QStr
     // Built again with more columns for the same state of the catalog, the table has the same
     // rows with the same values in the columns it had: the verdicts of the conditions asked of
     // them so far (which read no other column) hold for the new one.
-    if (table && table->verdicts && table->rows.size() == built->rows.size()) built->verdicts = table->verdicts;
+    if (table && table->verdicts && table->RowCount() == built->RowCount()) built->verdicts = table->verdicts;
     table = built;
     return built;
 }

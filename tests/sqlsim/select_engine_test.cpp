@@ -1,6 +1,8 @@
 // Join, aggregate, ordering and expression semantics of the SELECT engine.
 #include "sim_test_util.h"
 
+#include <algorithm>
+
 using namespace simtest;
 
 namespace {
@@ -123,6 +125,30 @@ TEST_F(Engine, JoinsOrderingSetsAndPredicates) {
     sqlsim::BatchResult r = session_->Execute(QStringLiteral("SELECT * FROM (SELECT COUNT(*) FROM a) AS T"));
     ASSERT_FALSE(r.messages.empty());
     EXPECT_EQ(r.messages[0].number, 8155);
+}
+
+// Many rows are ordered by their keys' digits rather than by comparisons: the order must be what a
+// stable sort by the same keys gives (ties in the rows' order), NULLs first, DESC reversed.
+TEST_F(Engine, ManyRowsSortAsAStableSortOfTheirKeys) {
+    ASSERT_EQ(Errors(session_->ExecuteScript(QStringLiteral(
+                  "CREATE TABLE r (id int NOT NULL, k int NULL, s varchar(5) NOT NULL)\n"
+                  "DECLARE @i int SET @i = 0\n"
+                  "WHILE @i < 1500 BEGIN\n"
+                  "  INSERT r VALUES (@i, CASE WHEN @i % 97 = 0 THEN NULL ELSE (@i * 7919) % 1009 END, CHAR(65 + (@i * 31) % 5))\n"
+                  "  SET @i = @i + 1\n"
+                  "END\n")))
+                  .toStdString(),
+              std::string());
+    struct Row {
+        int id, k;  // k -1: NULL
+        char s;
+    };
+    std::vector<Row> rows;
+    for (int i = 0; i < 1500; ++i) rows.push_back({i, i % 97 == 0 ? -1 : (i * 7919) % 1009, static_cast<char>('A' + (i * 31) % 5)});
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.s != b.s ? a.s > b.s : a.k < b.k; });
+    std::vector<QString> expected;
+    for (const Row& r : rows) expected.push_back(QString::number(r.id));
+    EXPECT_EQ(Column(QStringLiteral("SELECT id FROM r ORDER BY s DESC, k")), expected);
 }
 
 TEST_F(Engine, GroupByWithAggregatesAndHaving) {

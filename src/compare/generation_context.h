@@ -62,6 +62,7 @@ public:
     void ResetCaches() {
         referencing_.clear();
         UnchangedColumns.clear();
+        UnchangedPairs.clear();
         granteesIncluded_.clear();
     }
     // Whether db's filter includes the grantee (asked as "gr" with one part): asked once per
@@ -70,6 +71,10 @@ public:
     // The Source tables whose columns the marking before the pass found all paired, unchanged
     // and not renamed: their column generators would write nothing, and the pass skips them.
     QSet<const Tovimar_Table*> UnchangedColumns;
+    // By place in DB1's tables (empty when not marked): the pairs the marking found unchanged,
+    // columns and contents (TableContentsUnchanged): the pass resets their run state instead of
+    // generating them, as long as UnchangedPairHolds.
+    std::vector<bool> UnchangedPairs;
     // Whether object is marked for the rebuild, as the permission generator asks it. While the
     // permissions are generated beside the tables, a table's mark is read from TablesRebuilt,
     // the marks as the pass began: the table generators write a mark only when they switch a

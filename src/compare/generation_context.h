@@ -54,7 +54,7 @@ public:
 
     // The foreign keys of table's database that reference table (self-references left out), in
     // the order of the database's tables and their relations. Built once per database and run.
-    const std::vector<Tovimar_Relation*>& ReferencingRelations(const Tovimar_Table& table);
+    std::vector<Tovimar_Relation*> ReferencingRelations(const Tovimar_Table& table);
     // Builds that lookup for db now (nothing when it is built already). It reads the tables and
     // their relations only, so it may run while another thread marks tables for the rebuild.
     void IndexReferencingRelations(const Tovimar_Database& db);
@@ -85,7 +85,9 @@ public:
 private:
     struct RelationIndex {
         bool ByName = false;  // some foreign key references a table the database does not hold
-        QHash<const Tovimar_Table*, std::vector<Tovimar_Relation*>> Tables;
+        // Unless ByName: every foreign key with its referenced table, sorted by that table and,
+        // for one table, in the order of the database's tables and their relations.
+        std::vector<std::pair<const Tovimar_Table*, Tovimar_Relation*>> Tables;
         QHash<QString, std::vector<Tovimar_Relation*>> Names;  // by case-folded FullName
     };
     QHash<const Tovimar_Database*, RelationIndex> referencing_;

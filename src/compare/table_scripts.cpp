@@ -283,7 +283,6 @@ bool FileGroupsMove(const Tovimar_Table& table, const Tovimar_Table& other) {
 // (self-references too) whose referenced columns are the key's.
 std::vector<Tovimar_Relation*> RelationsPointingTo(const Tovimar_Table& table, const Tovimar_Index* key,
                                                    GenerationContext& ctx) {
-    // Copy: generating may not change the relations, but the list must not move under us.
     std::vector<Tovimar_Relation*> relations = ctx.ReferencingRelations(table);
     if (!key) return relations;
     for (const RelationPtr& relation : table.Relations)

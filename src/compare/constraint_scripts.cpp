@@ -25,8 +25,15 @@ QString PrimaryTableFullName(const Tovimar_Relation& relation) {
     return relation.PrimaryTable ? relation.PrimaryTable->FullName() : relation.PrimaryTableFullName;
 }
 
-QString PrimaryTableName(const Tovimar_Relation& relation) {
+const QString& PrimaryTableName(const Tovimar_Relation& relation) {
     return relation.PrimaryTable ? relation.PrimaryTable->Name : relation.PrimaryTableFullName;
+}
+
+// The name of the relation's table, read in place (no copy, whose count both threads of the
+// marking would write).
+const QString& TableNameOf(const Tovimar_Relation& relation) {
+    static const QString none;
+    return relation.Table ? relation.Table->Name : none;
 }
 
 bool HasDataCopy(const Tovimar_Table* table) { return table && !table->DataCopyDefs.IsEmpty(); }
@@ -85,11 +92,10 @@ QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, co
 }
 
 bool RelationDiffers(const Tovimar_Relation& relation, const Tovimar_Relation& other) {
-    const QString tableName = relation.Table ? relation.Table->Name : QString();
-    const QString otherTableName = other.Table ? other.Table->Name : QString();
     return relation.NotForRepl != other.NotForRepl || relation.NoCheckConstraint != other.NoCheckConstraint ||
            relation.DeleteCascade != other.DeleteCascade || relation.UpdateCascade != other.UpdateCascade ||
-           TextDiffers(tableName, otherTableName) || TextDiffers(PrimaryTableName(relation), PrimaryTableName(other)) ||
+           TextDiffers(TableNameOf(relation), TableNameOf(other)) ||
+           TextDiffers(PrimaryTableName(relation), PrimaryTableName(other)) ||
            FieldNamesDiffer(relation.FieldNames, other.FieldNames) ||
            FieldNamesDiffer(relation.PrimaryFieldNames, other.PrimaryFieldNames);
 }
@@ -132,6 +138,22 @@ void Add(ScriptList& scripts, const ScriptPtr& script, const QString& sql, int& 
 }
 
 }  // namespace
+
+bool RelationUnchanged(const Tovimar_Relation& relation) {
+    const Tovimar_Relation* other = relation.OtherObj();
+    return relation.Table && other && !RenameConstraint(relation, *other) && !RelationDiffers(relation, *other);
+}
+
+bool DefaultUnchanged(const Tovimar_Default& def) {
+    const Tovimar_Default* other = def.OtherObj();
+    return def.Table && other && !RenameConstraint(def, *other) && !TextDiffers(other->Value, def.Value);
+}
+
+bool CheckUnchanged(const Tovimar_Check& check) {
+    const Tovimar_Check* other = check.OtherObj();
+    return check.Table && other && !RenameConstraint(check, *other) && check.NotForRepl == other->NotForRepl &&
+           check.NoCheckConstraint == other->NoCheckConstraint && !TextDiffers(check.Value, other->Value);
+}
 
 int GenerateScript(Tovimar_Relation& relation, bool fromSource, ScriptList& scripts, GenerationContext& ctx,
                    bool del, bool reCreate) {

@@ -54,7 +54,7 @@ public:
 
     // The foreign keys of table's database that reference table (self-references left out), in
     // the order of the database's tables and their relations. Built once per database and run.
-    const std::vector<Tovimar_Relation*>& ReferencingRelations(const Tovimar_Table& table);
+    std::vector<Tovimar_Relation*> ReferencingRelations(const Tovimar_Table& table);
     // Builds that lookup for db now (nothing when it is built already). It reads the tables and
     // their relations only, so it may run while another thread marks tables for the rebuild.
     void IndexReferencingRelations(const Tovimar_Database& db);
@@ -62,6 +62,7 @@ public:
     void ResetCaches() {
         referencing_.clear();
         UnchangedColumns.clear();
+        UnchangedPairs.clear();
         granteesIncluded_.clear();
     }
     // Whether db's filter includes the grantee (asked as "gr" with one part): asked once per
@@ -70,6 +71,10 @@ public:
     // The Source tables whose columns the marking before the pass found all paired, unchanged
     // and not renamed: their column generators would write nothing, and the pass skips them.
     QSet<const Tovimar_Table*> UnchangedColumns;
+    // By place in DB1's tables (empty when not marked): the pairs the marking found unchanged,
+    // columns and contents (TableContentsUnchanged): the pass resets their run state instead of
+    // generating them, as long as UnchangedPairHolds.
+    std::vector<bool> UnchangedPairs;
     // Whether object is marked for the rebuild, as the permission generator asks it. While the
     // permissions are generated beside the tables, a table's mark is read from TablesRebuilt,
     // the marks as the pass began: the table generators write a mark only when they switch a
@@ -80,7 +85,9 @@ public:
 private:
     struct RelationIndex {
         bool ByName = false;  // some foreign key references a table the database does not hold
-        QHash<const Tovimar_Table*, std::vector<Tovimar_Relation*>> Tables;
+        // Unless ByName: every foreign key with its referenced table, sorted by that table and,
+        // for one table, in the order of the database's tables and their relations.
+        std::vector<std::pair<const Tovimar_Table*, Tovimar_Relation*>> Tables;
         QHash<QString, std::vector<Tovimar_Relation*>> Names;  // by case-folded FullName
     };
     QHash<const Tovimar_Database*, RelationIndex> referencing_;

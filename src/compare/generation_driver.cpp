@@ -153,6 +153,23 @@ void CreateTables(GenerationContext& ctx, ScriptList& scripts) {
                                                  std::make_move_iterator(list.end()));
 }
 
+// GenerateScripts over the tables, where a pair the marking found unchanged and still holds
+// (UnchangedPairHolds) only has its run state reset, which is all its generator would do.
+void GenerateTables(GenerationContext& ctx, ScriptList& scripts) {
+    const Collection<TablePtr>& tables = ctx.DB1->Tables;
+    const bool marked = ctx.UnchangedPairs.size() == static_cast<size_t>(tables.Count());
+    for (qsizetype i = 0; i < tables.Count(); ++i) {
+        const TablePtr& table = tables[i];
+        if (!table) continue;
+        if (marked && ctx.UnchangedPairs[static_cast<size_t>(i)] && UnchangedPairHolds(*table))
+            ResetUnchangedPair(*table);
+        else
+            GenerateScript(*table, true, scripts, ctx);
+    }
+    for (const TablePtr& table : ctx.DB2->Tables)
+        if (table && !table->OtherObj()) GenerateScript(*table, false, scripts, ctx);
+}
+
 // One pass over both databases. Returns false when the pass was abandoned or ended with the
 // regeneration flag set, so that it must run again. The scripts made on the second thread in an
 // abandoned pass, and their error, are dropped with it, as if they had not been made.
@@ -168,7 +185,7 @@ bool GeneratePass(GenerationContext& ctx, bool refresh, ScriptList& scripts) {
     if (!refresh) side.emplace(ctx);
     GenerateScripts(db1.Types, db2.Types, scripts, ctx);
     if (CreatesEveryTable(ctx)) CreateTables(ctx, scripts);
-    else GenerateScripts(db1.Tables, db2.Tables, scripts, ctx);
+    else GenerateTables(ctx, scripts);
     if (ctx.Regenerate) return false;
     if (!refresh) {
         // The code objects' and permissions' generators never set the regeneration flag.
@@ -390,17 +407,23 @@ ScriptList GenerateAllScripts(GenerationContext& ctx, Progress* progress, bool r
     ResetRunState(*ctx.DB2);
     // The tables the pass would switch to the rebuild are marked before it: one pass serves
     // where it would be abandoned and run again. The loop still repeats a pass that switches one.
-    // The columns of the pairs are compared on both threads, a run of pairs at a time, while a
-    // second thread also indexes the foreign keys by referenced table: both only read (the
-    // columns; the tables' names and relations). The marking itself writes after both.
+    // The columns of the pairs, and then the rest of the pairs whose columns are unchanged, are
+    // compared on both threads, a run of pairs at a time, while a second thread also indexes the
+    // foreign keys by referenced table: all only read (the pairs' objects; the tables' names and
+    // relations). The marking itself writes after both.
     std::vector<RebuildCandidate> candidates = RebuildCandidates(*ctx.DB1);
     std::atomic<size_t> nextCandidate{0};
     const auto compareColumns = [&candidates, &nextCandidate] {
         constexpr size_t run = 64;
         for (size_t begin = nextCandidate.fetch_add(run); begin < candidates.size();
              begin = nextCandidate.fetch_add(run))
-            for (size_t i = begin; i < std::min(begin + run, candidates.size()); ++i)
-                candidates[i].Columns = ColumnsSwitchToRebuild(*candidates[i].Table, *candidates[i].Table->OtherObj());
+            for (size_t i = begin; i < std::min(begin + run, candidates.size()); ++i) {
+                RebuildCandidate& candidate = candidates[i];
+                const Tovimar_Table& other = *candidate.Table->OtherObj();
+                candidate.Columns = ColumnsSwitchToRebuild(*candidate.Table, other);
+                candidate.ContentsUnchanged =
+                    candidate.Columns.Unchanged && TableContentsUnchanged(*candidate.Table, other);
+            }
     };
     RunSideBySide(
         [&ctx, &compareColumns] {

@@ -179,17 +179,37 @@ struct ColumnRebuild {
 };
 ColumnRebuild ColumnsSwitchToRebuild(const Tovimar_Table& table, const Tovimar_Table& other);
 // The pairs of tables MarkRebuilds decides on: every included Source table with a counterpart,
-// in the order of the Source's tables, and what ColumnsSwitchToRebuild says of the pair. Columns
-// is left for the caller to fill in, on any thread (it only reads the columns).
+// in the order of the Source's tables, with its place among them, and what ColumnsSwitchToRebuild
+// and TableContentsUnchanged say of the pair. Columns and ContentsUnchanged are left for the caller
+// to fill in, on any thread (both only read the pair's objects and the tables' names).
 struct RebuildCandidate {
     Tovimar_Table* Table = nullptr;
+    qsizetype Position = 0;
     ColumnRebuild Columns;
+    bool ContentsUnchanged = false;
 };
 std::vector<RebuildCandidate> RebuildCandidates(const Tovimar_Database& source);
+// True when the generator of a Source constraint or index whose table is not rebuilt appends
+// nothing and writes nothing: it has a table and a counterpart, is not renamed and not changed.
+bool IndexUnchanged(const Tovimar_Index& index);
+bool RelationUnchanged(const Tovimar_Relation& relation);
+bool DefaultUnchanged(const Tovimar_Default& def);
+bool CheckUnchanged(const Tovimar_Check& check);
+// True when the table generator, for a pair in a pass where neither table is rebuilt, the file
+// groups do not move and the columns are unchanged, appends nothing and only resets the pair's
+// run state (ResetUnchangedPair): the same name, every check, default, index and relation of
+// either side paired with one of its own table and unchanged, no triggers, no full-text index.
+bool TableContentsUnchanged(const Tovimar_Table& table, const Tovimar_Table& other);
+// Whether the pass may take the pair of the Source table table, found unchanged by the marking
+// (its columns and TableContentsUnchanged), as it stands now: included, neither side rebuilt, the
+// file groups not moving. Then ResetUnchangedPair does what its generator would.
+bool UnchangedPairHolds(const Tovimar_Table& table);
+void ResetUnchangedPair(Tovimar_Table& table);
 // Marks, before a pass, the Source tables (and counterparts) of the candidates that the pass
 // would switch to the rebuild, as the table and column generators decide it, so that the pass
 // need not be run again for them. Marks nothing the generators would not mark. Notes in ctx the
-// tables whose columns were found unchanged, so that the pass does not compare them again.
+// tables whose columns were found unchanged, so that the pass does not compare them again, and
+// the pairs found unchanged altogether (GenerationContext::UnchangedPairs).
 void MarkRebuilds(const std::vector<RebuildCandidate>& candidates, GenerationContext& ctx);
 
 // True for the full-text script of an unchanged full-text index: its only step activates the index

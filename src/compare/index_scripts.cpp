@@ -77,6 +77,11 @@ QString Create_Delete(Tovimar_Index& index) {
     return text;
 }
 
+bool IndexUnchanged(const Tovimar_Index& index) {
+    const Tovimar_Index* other = index.OtherObj();
+    return index.Table && other && !RenameConstraint(index, *other) && !IndexDiffers(index, *other);
+}
+
 int GenerateScript(Tovimar_Index& index, bool fromSource, ScriptList& scripts, GenerationContext& ctx) {
     if (!index.Table) return 0;
     const QString typ = QStringLiteral("Index");

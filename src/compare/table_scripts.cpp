@@ -283,7 +283,6 @@ bool FileGroupsMove(const Tovimar_Table& table, const Tovimar_Table& other) {
 // (self-references too) whose referenced columns are the key's.
 std::vector<Tovimar_Relation*> RelationsPointingTo(const Tovimar_Table& table, const Tovimar_Index* key,
                                                    GenerationContext& ctx) {
-    // Copy: generating may not change the relations, but the list must not move under us.
     std::vector<Tovimar_Relation*> relations = ctx.ReferencingRelations(table);
     if (!key) return relations;
     for (const RelationPtr& relation : table.Relations)
@@ -450,21 +449,65 @@ int GenerateScript(Tovimar_Table& table, bool fromSource, ScriptList& scripts, G
     return count;
 }
 
+namespace {
+
+// Every object of the Source table's collection belongs to it and is unchanged, and every object
+// of its counterpart's has a counterpart (none is dropped).
+template <class P, class Unchanged>
+bool PairedAndUnchanged(const Tovimar_Table& table, const Collection<P>& mine, const Collection<P>& theirs,
+                        Unchanged unchanged) {
+    for (const P& object : mine)
+        if (object && (object->Table != &table || !unchanged(*object))) return false;
+    for (const P& object : theirs)
+        if (object && !object->OtherObj()) return false;
+    return true;
+}
+
+}  // namespace
+
+bool TableContentsUnchanged(const Tovimar_Table& table, const Tovimar_Table& other) {
+    return !TextDiffers(other.Name, table.Name) && table.Triggers.IsEmpty() && other.Triggers.IsEmpty() &&
+           table.FTI_Catalog.isEmpty() && other.FTI_Catalog.isEmpty() &&
+           PairedAndUnchanged(table, table.Checks, other.Checks, CheckUnchanged) &&
+           PairedAndUnchanged(table, table.Defaults, other.Defaults, DefaultUnchanged) &&
+           PairedAndUnchanged(table, table.Indexes, other.Indexes, IndexUnchanged) &&
+           PairedAndUnchanged(table, table.Relations, other.Relations, RelationUnchanged);
+}
+
+bool UnchangedPairHolds(const Tovimar_Table& table) {
+    const Tovimar_Table* other = table.OtherObj();
+    return other && table.ObjectIncluded && !table.DeleteRecreate && !other->DeleteRecreate &&
+           !FileGroupsMove(table, *other);
+}
+
+void ResetUnchangedPair(Tovimar_Table& table) {
+    table.FTI_ColumnsDropped.emplace();
+    table.FieldsAppended = 0;
+    table.FieldsDropped = 0;
+    table.OtherObj()->FTI_ColumnsDropped.emplace();
+}
+
 std::vector<RebuildCandidate> RebuildCandidates(const Tovimar_Database& source) {
     std::vector<RebuildCandidate> candidates;
     candidates.reserve(static_cast<size_t>(source.Tables.Count()));
-    for (const TablePtr& table : source.Tables)
-        if (table && table->ObjectIncluded && table->OtherObj()) candidates.push_back({table.get(), {}});
+    for (qsizetype i = 0; i < source.Tables.Count(); ++i) {
+        const TablePtr& table = source.Tables[i];
+        if (table && table->ObjectIncluded && table->OtherObj()) candidates.push_back({table.get(), i, {}, false});
+    }
     return candidates;
 }
 
 void MarkRebuilds(const std::vector<RebuildCandidate>& candidates, GenerationContext& ctx) {
     ctx.UnchangedColumns.clear();
+    ctx.UnchangedPairs.assign(static_cast<size_t>(ctx.DB1 ? ctx.DB1->Tables.Count() : 0), false);
     for (const RebuildCandidate& candidate : candidates) {
         Tovimar_Table* table = candidate.Table;
         Tovimar_Table* other = table->OtherObj();
         const ColumnRebuild& columns = candidate.Columns;
         if (columns.Unchanged) ctx.UnchangedColumns.insert(table);
+        if (columns.Unchanged && candidate.ContentsUnchanged && candidate.Position < ctx.DB1->Tables.Count() &&
+            ctx.DB1->Tables[candidate.Position].get() == table)
+            ctx.UnchangedPairs[static_cast<size_t>(candidate.Position)] = true;
         if (!table->DeleteRecreate) {
             // The table generator tests the file groups first and then leaves the columns to the
             // rebuild; a column switches both tables, a dropped one only from a Destination table

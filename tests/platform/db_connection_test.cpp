@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -128,6 +131,49 @@ TEST(DbCursor, ReadsByNameCaseInsensitivelyAndByPositionAndNamesAnUnknownColumn)
     EXPECT_TRUE(cursor.EndOfRows());
     EXPECT_THROW(cursor.Value(QStringLiteral("ID")), TovimarException);  // past the end
     EXPECT_TRUE(DbCursor().EndOfRows());
+}
+
+// A value of every kind survives copies, moves and assignment over a value of another kind, and
+// compares equal to the original only (the payload lives in a union switched on the kind).
+TEST(DbValue, EveryKindCopiesMovesAndComparesByKindAndPayload) {
+    const QDateTime when(QDate(2024, 1, 2), QTime(3, 4, 5));
+    const std::vector<std::pair<DbValue, QString>> values = {
+        {DbValue(), QString()},
+        {DbValue::Null(), QString()},
+        {DbValue::FromBool(true), QStringLiteral("True")},
+        {DbValue::FromInt(-7), QStringLiteral("-7")},
+        {DbValue::FromFloat(2.5), QStringLiteral("2.5")},
+        {DbValue::FromCurrency(QStringLiteral("-12.3456")), QStringLiteral("-12.3456")},
+        {DbValue::FromDecimal(QStringLiteral("0.050")), QStringLiteral("0.050")},
+        {DbValue::FromDateTime(when), QStringLiteral("2024-01-02 03:04:05")},
+        {DbValue::FromString(QStringLiteral("text")), QStringLiteral("text")},
+        {DbValue::FromBinary(QByteArray("\x01\xAB", 2)), QStringLiteral("0x01AB")},
+    };
+    for (size_t i = 0; i < values.size(); ++i) {
+        const DbValue& original = values[i].first;
+        SCOPED_TRACE(values[i].second.toStdString() + " #" + std::to_string(i));
+        for (size_t j = 0; j < values.size(); ++j) EXPECT_EQ(original == values[j].first, i == j) << j;
+        DbValue copy(original);
+        EXPECT_EQ(copy, original);
+        EXPECT_EQ(copy.ToString(), values[i].second);
+        const DbValue moved(std::move(copy));
+        EXPECT_EQ(moved, original);
+        for (const auto& [other, text] : values) {
+            DbValue target = other;
+            target = original;
+            EXPECT_EQ(target, original);
+            DbValue source = original;
+            target = other;
+            target = std::move(source);
+            EXPECT_EQ(target.ToString(), values[i].second);
+        }
+        DbValue self = original;
+        self = *&self;
+        EXPECT_EQ(self, original);
+    }
+    EXPECT_EQ(DbValue::FromString(QStringLiteral(" 42 ")).ToInt(), 42);
+    EXPECT_EQ(DbValue::FromDecimal(QStringLiteral("2.5")).ToInt(), 3);
+    EXPECT_EQ(DbValue::FromBool(true).ToInt(), 1);
 }
 
 // A connection on a fake server. A batch answers with its own text in one row; one starting with

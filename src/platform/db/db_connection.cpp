@@ -27,6 +27,12 @@ DbCursor::DbCursor(DbResultSet resultSet) : resultSet_(std::move(resultSet)) {
         if (!byExactName_.contains(column.Name)) byExactName_.insert(column.Name, byName_.value(column.Name.toCaseFolded()));
 }
 
+void DbCursor::MoveNext() {
+    if (EndOfRows()) return;
+    std::vector<DbValue>().swap(resultSet_.Rows[row_]);
+    ++row_;
+}
+
 const std::vector<DbValue>& DbCursor::CurrentRow() const {
     if (EndOfRows())
         throw TovimarException(3021, kCursorSource,
@@ -53,9 +59,7 @@ const DbValue& DbCursor::Value(const QString& columnName) const {
         throw TovimarException(3265, kCursorSource,
                                QStringLiteral("Item cannot be found in the collection corresponding to the "
                                               "requested name or ordinal: ") + columnName);
-    const std::vector<DbValue>& row = CurrentRow();
-    const size_t pos = static_cast<size_t>(position);
-    return pos < row.size() ? row[pos] : kMissingValue;
+    return ValueAt(position);
 }
 
 namespace {
@@ -76,7 +80,7 @@ int DbCursor::ColumnType(int position) const {
     return resultSet_.Columns[static_cast<size_t>(position)].Type;
 }
 
-const DbValue& DbCursor::ValueAt(int position) const {
+const DbValue& DbCursor::CheckedValueAt(int position) const {
     if (position < 0 || position >= ColumnCount()) throw BadPosition(position);
     const std::vector<DbValue>& row = CurrentRow();
     const size_t pos = static_cast<size_t>(position);

@@ -88,12 +88,13 @@ public:
 
     // True when there is no current row (no rows at all, or moved past the last).
     bool EndOfRows() const { return row_ >= resultSet_.Rows.size(); }
-    void MoveNext() {
-        if (!EndOfRows()) ++row_;
-    }
+    // Moves to the next row and frees the one left behind: a forward-only reader never returns
+    // to it, and its memory is given back while it is still in the cache (a large result is not
+    // freed in one sweep at the end, and the model built from it reuses that memory).
+    void MoveNext();
     // The current row's value of the named column (case-insensitive). Throws TovimarException
     // 3265 for a column the result does not have; reading past the end throws 3021. The value
-    // stays valid while the cursor lives.
+    // stays valid until the cursor moves on.
     const DbValue& Value(const QString& columnName) const;
     bool HasColumn(const QString& columnName) const;
     // The position of the named column (case-insensitive), -1 when the result has none: a reader
@@ -103,10 +104,20 @@ public:
     int ColumnCount() const { return static_cast<int>(resultSet_.Columns.size()); }
     QString ColumnName(int position) const;
     int ColumnType(int position) const;
-    const DbValue& ValueAt(int position) const;
+    // Inline: a reader of a large result asks for every value of every row.
+    const DbValue& ValueAt(int position) const {
+        const size_t pos = static_cast<size_t>(position);
+        if (pos < resultSet_.Columns.size() && row_ < resultSet_.Rows.size()) {
+            const std::vector<DbValue>& row = resultSet_.Rows[row_];
+            if (pos < row.size()) return row[pos];
+        }
+        return CheckedValueAt(position);
+    }
 
 private:
     const std::vector<DbValue>& CurrentRow() const;
+    // ValueAt of a position or row that is not there: throws, or gives null for a short row.
+    const DbValue& CheckedValueAt(int position) const;
 
     DbResultSet resultSet_;
     QHash<QString, int> byName_;       // case-folded name -> first position

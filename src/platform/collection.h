@@ -94,7 +94,8 @@ inline bool FoldedEqual(const QString& x, const QString& y) {
 
 // The index of a collection's keys: an open-addressing table of positions (-1: free) in one
 // heap block that also holds its size and the number of keyed items, so that a collection is a
-// vector and one pointer (a table holds nine of them). None while no item carries a key.
+// vector and one pointer (a table holds nine of them). None while no item carries a key, nor
+// while the collection is small enough to be searched item by item.
 class KeySlots {
 public:
     KeySlots() = default;
@@ -206,12 +207,12 @@ public:
     bool Contains(const QString& key) const { return IndexOf(key) >= 0; }
     // Position of the key, or -1.
     qsizetype IndexOf(const QString& key) const {
-        if (key.isEmpty() || slots_.IsEmpty()) return -1;
+        if (key.isEmpty() || items_.empty()) return -1;
         return Locate(key, collection_detail::FoldedHash(key));
     }
     // Position of the key of an entry of another collection, or -1 (the entry's hash is reused).
     qsizetype IndexOfKeyOf(const Entry& entry) const {
-        if (entry.Key.isEmpty() || slots_.IsEmpty()) return -1;
+        if (entry.Key.isEmpty() || items_.empty()) return -1;
         return Locate(entry.Key, entry.Hash);
     }
     // The item under key, or a default-constructed T (a null pointer, an empty string) when absent.
@@ -278,10 +279,22 @@ private:
         if (pos < 0 || pos >= Count()) throw OutOfRange();
     }
 
+    // Up to this many items are searched one by one, by their hashes, without an index: most of
+    // a table's collections (its indexes, constraints, triggers) and a permission's columns.
+    static constexpr size_t Searched = 8;
+
     // The index is an open-addressing table of positions (-1: free) in items_, at most half full,
     // probed linearly from the key's hash. It holds no copy of the keys: they stay in items_.
+    // Without it the items are searched in order (an item without a key has none to match).
     qsizetype Locate(const QString& key, size_t hash) const {
-        if (slots_.IsEmpty()) return -1;
+        if (slots_.IsEmpty()) {
+            for (size_t pos = 0; pos < items_.size(); ++pos) {
+                const Entry& entry = items_[pos];
+                if (entry.Hash == hash && !entry.Key.isEmpty() && collection_detail::FoldedEqual(entry.Key, key))
+                    return static_cast<qsizetype>(pos);
+            }
+            return -1;
+        }
         const size_t mask = slots_.Size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
             const qint32 pos = slots_[i];
@@ -294,6 +307,7 @@ private:
     // for the room reserved) and doubled when it would be more than half full.
     void IndexLast() {
         if (slots_.IsEmpty()) {
+            if (items_.size() <= Searched) return;
             size_t size = 16;
             while (size < items_.capacity() * 2) size *= 2;
             Rebuild(size);
@@ -310,15 +324,18 @@ private:
         while (slots_[i] >= 0) i = (i + 1) & mask;
         slots_[i] = pos;
     }
-    // Indexes every keyed item afresh in size slots (at least 16); no index without keys.
+    // Indexes every keyed item afresh in size slots (at least 16); no index without keys or for
+    // a collection that is searched item by item.
     void Rebuild(size_t size) {
         size_t keyed = 0;
         for (const Entry& entry : items_) keyed += entry.Key.isEmpty() ? 0 : 1;
-        if (keyed == 0) {
+        if (keyed == 0 || items_.size() <= Searched) {
             slots_.Clear();
             return;
         }
-        slots_.Reset(std::max<size_t>(size, 16));
+        size = std::max<size_t>(size, 16);
+        while (size < keyed * 2) size *= 2;
+        slots_.Reset(size);
         for (size_t pos = 0; pos < items_.size(); ++pos)
             if (!items_[pos].Key.isEmpty()) Place(static_cast<qint32>(pos));
         slots_.SetKeyed(keyed);

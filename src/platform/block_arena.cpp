@@ -4,8 +4,9 @@
 
 void BlockArena::NextChunk() {
     Retire();
-    // From the heap, so that a chunk can take memory that objects freed before have left.
-    void* memory = std::malloc(ChunkBytes);
+    // From the heap, so that a chunk can take memory that objects freed before have left;
+    // aligned to its size, so that its blocks find it (ChunkOf).
+    void* memory = std::aligned_alloc(ChunkBytes, ChunkBytes);
     if (!memory) throw std::bad_alloc();
     auto* chunk = new (memory) Chunk;
     chunk->Next = static_cast<char*>(memory) + ((sizeof(Chunk) + Align - 1) & ~(Align - 1));

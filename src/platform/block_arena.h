@@ -1,12 +1,14 @@
 #pragma once
 // BlockArena: the blocks of many shared objects made one after another on one thread (the
 // columns of a snapshot being read), cut in turn from large chunks instead of one heap block
-// each. Make<T>() returns an ordinary std::shared_ptr<T>: its block records the chunk it lies
-// in, and a chunk is given back once the arena has moved past it (or ended) and the last object
-// in it has ended, on whatever thread that happens. Meant for objects that end together (a model):
-// one that outlives the others keeps its whole chunk.
+// each. Make<T>() returns an ordinary std::shared_ptr<T>: a chunk is aligned to its size, so a
+// block finds its chunk from its own address (the block holds no pointer to it), and a chunk is
+// given back once the arena has moved past it (or ended) and the last object in it has ended, on
+// whatever thread that happens. Meant for objects that end together (a model): one that outlives
+// the others keeps its whole chunk.
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -26,13 +28,16 @@ public:
         constexpr std::size_t most = sizeof(T) + MaxOverhead;
         static_assert(most <= ChunkBytes / 4 && alignof(T) <= Align);
         if (!current_ || current_->Free() < most) NextChunk();
-        return std::allocate_shared<T>(Allocator<T>(current_));
+        // The allocator holds nothing (so the block holds no copy of it): it takes the block
+        // from the chunk named here, on this thread, within this call.
+        Taking() = current_;
+        return std::allocate_shared<T>(Allocator<T>());
     }
 
 private:
     static constexpr std::size_t ChunkBytes = std::size_t(1) << 20;
     static constexpr std::size_t MaxOverhead = 64;
-    static constexpr std::size_t Align = 16;
+    static constexpr std::size_t Align = 8;
 
     struct Chunk {
         std::atomic<std::size_t> Live{1};  // the blocks in use, and 1 while it is the arena's
@@ -52,17 +57,24 @@ private:
         }
     };
 
+    static Chunk*& Taking() {
+        thread_local Chunk* chunk = nullptr;
+        return chunk;
+    }
+    static Chunk* ChunkOf(const void* block) {
+        return reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(block) & ~(ChunkBytes - 1));
+    }
+
     template <class T>
     struct Allocator {
         using value_type = T;
-        explicit Allocator(Chunk* chunk) : chunk(chunk) {}
+        Allocator() = default;
         template <class U>
-        Allocator(const Allocator<U>& other) : chunk(other.chunk) {}
-        T* allocate(std::size_t n) { return static_cast<T*>(chunk->Take(n * sizeof(T))); }
-        void deallocate(T*, std::size_t) { chunk->Release(); }
+        Allocator(const Allocator<U>&) {}
+        T* allocate(std::size_t n) { return static_cast<T*>(Taking()->Take(n * sizeof(T))); }
+        void deallocate(T* block, std::size_t) { ChunkOf(block)->Release(); }
         template <class U>
-        bool operator==(const Allocator<U>& other) const { return chunk == other.chunk; }
-        Chunk* chunk;
+        bool operator==(const Allocator<U>&) const { return true; }
     };
 
     void NextChunk();

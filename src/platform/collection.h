@@ -10,7 +10,9 @@
 #include <QStringView>
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -90,6 +92,52 @@ inline bool FoldedEqual(const QString& x, const QString& y) {
     return x.toCaseFolded() == y.toCaseFolded();
 }
 
+// The index of a collection's keys: an open-addressing table of positions (-1: free) in one
+// heap block that also holds its size and the number of keyed items, so that a collection is a
+// vector and one pointer (a table holds nine of them). None while no item carries a key, nor
+// while the collection is small enough to be searched item by item.
+class KeySlots {
+public:
+    KeySlots() = default;
+    KeySlots(const KeySlots& other) : block_(other.block_ ? Allocate(other.Size()) : nullptr) {
+        if (block_) std::memcpy(block_, other.block_, Bytes(other.Size()));
+    }
+    KeySlots(KeySlots&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    KeySlots& operator=(KeySlots other) noexcept {
+        std::swap(block_, other.block_);
+        return *this;
+    }
+    ~KeySlots() { std::free(block_); }
+
+    bool IsEmpty() const { return block_ == nullptr; }
+    size_t Size() const { return block_ ? static_cast<size_t>(block_[0]) : 0; }
+    size_t Keyed() const { return block_ ? static_cast<size_t>(block_[1]) : 0; }
+    void SetKeyed(size_t keyed) { block_[1] = static_cast<qint32>(keyed); }
+    qint32& operator[](size_t i) { return block_[2 + i]; }
+    qint32 operator[](size_t i) const { return block_[2 + i]; }
+    // Size slots, all free, none keyed.
+    void Reset(size_t size) {
+        std::free(block_);
+        block_ = Allocate(size);
+        block_[0] = static_cast<qint32>(size);
+        block_[1] = 0;
+        std::memset(block_ + 2, 0xFF, size * sizeof(qint32));
+    }
+    void Clear() {
+        std::free(block_);
+        block_ = nullptr;
+    }
+
+private:
+    static size_t Bytes(size_t size) { return (size + 2) * sizeof(qint32); }
+    static qint32* Allocate(size_t size) {
+        void* block = std::malloc(Bytes(size));
+        if (!block) throw std::bad_alloc();
+        return static_cast<qint32*>(block);
+    }
+    qint32* block_ = nullptr;  // size, keyed items, then the slots
+};
+
 }  // namespace collection_detail
 
 template <class T>
@@ -114,7 +162,6 @@ public:
         Q_ASSERT(!key.isEmpty() && IndexOf(key) < 0);
         const size_t hash = collection_detail::FoldedHash(key);
         items_.push_back(Entry{std::move(value), key, hash});
-        ++keyed_;
         IndexLast();
     }
 
@@ -142,12 +189,11 @@ public:
         }
         items_.insert(items_.begin() + pos, Entry{std::move(value), key, hash});
         if (key.isEmpty()) {
-            if (pos != Count() - 1) Rebuild(slots_.size());  // the keyed items behind it moved
+            if (pos != Count() - 1) Rebuild(slots_.Size());  // the keyed items behind it moved
             return;
         }
-        ++keyed_;
-        if (!slots_.empty() && pos != Count() - 1)
-            Rebuild(slots_.size() * (keyed_ * 2 > slots_.size() ? 2 : 1));
+        if (!slots_.IsEmpty() && pos != Count() - 1)
+            Rebuild(slots_.Size() * ((slots_.Keyed() + 1) * 2 > slots_.Size() ? 2 : 1));
         else
             IndexLast();
     }
@@ -161,12 +207,12 @@ public:
     bool Contains(const QString& key) const { return IndexOf(key) >= 0; }
     // Position of the key, or -1.
     qsizetype IndexOf(const QString& key) const {
-        if (key.isEmpty() || keyed_ == 0) return -1;
+        if (key.isEmpty() || items_.empty()) return -1;
         return Locate(key, collection_detail::FoldedHash(key));
     }
     // Position of the key of an entry of another collection, or -1 (the entry's hash is reused).
     qsizetype IndexOfKeyOf(const Entry& entry) const {
-        if (entry.Key.isEmpty() || keyed_ == 0) return -1;
+        if (entry.Key.isEmpty() || items_.empty()) return -1;
         return Locate(entry.Key, entry.Hash);
     }
     // The item under key, or a default-constructed T (a null pointer, an empty string) when absent.
@@ -192,9 +238,8 @@ public:
 
     void RemoveAt(qsizetype pos) {
         Check(pos);
-        if (!items_[static_cast<size_t>(pos)].Key.isEmpty()) --keyed_;
         items_.erase(items_.begin() + pos);
-        Rebuild(slots_.size());
+        Rebuild(slots_.Size());
     }
     // Removes the item under key; returns false when there is none.
     bool Remove(const QString& key) {
@@ -205,8 +250,7 @@ public:
     }
     void Clear() {
         items_.clear();
-        slots_.clear();
-        keyed_ = 0;
+        slots_.Clear();
     }
 
     // Iteration over the values in order.
@@ -235,11 +279,23 @@ private:
         if (pos < 0 || pos >= Count()) throw OutOfRange();
     }
 
+    // Up to this many items are searched one by one, by their hashes, without an index: most of
+    // a table's collections (its indexes, constraints, triggers) and a permission's columns.
+    static constexpr size_t Searched = 8;
+
     // The index is an open-addressing table of positions (-1: free) in items_, at most half full,
     // probed linearly from the key's hash. It holds no copy of the keys: they stay in items_.
+    // Without it the items are searched in order (an item without a key has none to match).
     qsizetype Locate(const QString& key, size_t hash) const {
-        if (slots_.empty()) return -1;
-        const size_t mask = slots_.size() - 1;
+        if (slots_.IsEmpty()) {
+            for (size_t pos = 0; pos < items_.size(); ++pos) {
+                const Entry& entry = items_[pos];
+                if (entry.Hash == hash && !entry.Key.isEmpty() && collection_detail::FoldedEqual(entry.Key, key))
+                    return static_cast<qsizetype>(pos);
+            }
+            return -1;
+        }
+        const size_t mask = slots_.Size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
             const qint32 pos = slots_[i];
             if (pos < 0) return -1;
@@ -250,33 +306,41 @@ private:
     // Indexes the last item, which carries a key: the index is made with the first key (sized
     // for the room reserved) and doubled when it would be more than half full.
     void IndexLast() {
-        if (slots_.empty()) {
+        if (slots_.IsEmpty()) {
+            if (items_.size() <= Searched) return;
             size_t size = 16;
             while (size < items_.capacity() * 2) size *= 2;
             Rebuild(size);
-        } else if (keyed_ * 2 > slots_.size()) {
-            Rebuild(slots_.size() * 2);
+        } else if ((slots_.Keyed() + 1) * 2 > slots_.Size()) {
+            Rebuild(slots_.Size() * 2);
         } else {
             Place(static_cast<qint32>(items_.size() - 1));
+            slots_.SetKeyed(slots_.Keyed() + 1);
         }
     }
     void Place(qint32 pos) {
-        const size_t mask = slots_.size() - 1;
+        const size_t mask = slots_.Size() - 1;
         size_t i = items_[static_cast<size_t>(pos)].Hash & mask;
         while (slots_[i] >= 0) i = (i + 1) & mask;
         slots_[i] = pos;
     }
+    // Indexes every keyed item afresh in size slots (at least 16); no index without keys or for
+    // a collection that is searched item by item.
     void Rebuild(size_t size) {
-        if (keyed_ == 0) {
-            slots_.clear();
+        size_t keyed = 0;
+        for (const Entry& entry : items_) keyed += entry.Key.isEmpty() ? 0 : 1;
+        if (keyed == 0 || items_.size() <= Searched) {
+            slots_.Clear();
             return;
         }
-        slots_.assign(std::max<size_t>(size, 16), -1);
+        size = std::max<size_t>(size, 16);
+        while (size < keyed * 2) size *= 2;
+        slots_.Reset(size);
         for (size_t pos = 0; pos < items_.size(); ++pos)
             if (!items_[pos].Key.isEmpty()) Place(static_cast<qint32>(pos));
+        slots_.SetKeyed(keyed);
     }
 
     std::vector<Entry> items_;
-    std::vector<qint32> slots_;  // size 0 or a power of two
-    size_t keyed_ = 0;
+    collection_detail::KeySlots slots_;  // size 0 or a power of two
 };

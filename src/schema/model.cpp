@@ -33,6 +33,16 @@ void Tovimar_ColumnIDIndex::CheckNew(int colId) const {
 }
 
 void Tovimar_ColumnIDIndex::Add(qsizetype pos) {
+    if (byPlace_) {
+        const FieldPtr& field = fields_.At(pos);
+        if (pos == count_ && field && field->ColID == pos + 1) {
+            ++count_;
+            return;
+        }
+        byPlace_ = false;
+        Rebuild(16);  // indexes the columns before it and this one
+        return;
+    }
     if ((count_ + 1) * 2 > static_cast<qsizetype>(slots_.size())) {
         Rebuild(std::max<size_t>(16, slots_.size() * 2));  // places pos with the others
         return;
@@ -55,6 +65,12 @@ size_t ColumnIDHash(int colId) {
 // Positions that no longer name a column of Fields (Fields emptied without this index) are passed
 // over: they find nothing rather than a wrong column.
 qsizetype Tovimar_ColumnIDIndex::Locate(int colId) const {
+    if (byPlace_) {
+        const qsizetype pos = qsizetype(colId) - 1;
+        if (pos < 0 || pos >= count_ || pos >= fields_.Count()) return -1;
+        const FieldPtr& field = fields_.At(pos);
+        return field && field->ColID == colId ? pos : -1;
+    }
     if (slots_.empty()) return -1;
     const size_t mask = slots_.size() - 1;
     for (size_t i = ColumnIDHash(colId) & mask;; i = (i + 1) & mask) {

@@ -168,8 +168,10 @@ private:
     const Collection<FieldPtr>& fields_;
 };
 
-// A table's columns by column id. It holds no keys or pointers of its own: an open-addressing
-// table of positions in the table's Fields, hashed by the id, at most half full.
+// A table's columns by column id. It holds no keys or pointers of its own. While every column
+// added has the id of its place (1, 2, 3, ...), as most tables' columns do, the id is the place
+// and nothing is stored; after the first that has another id, an open-addressing table of
+// positions in the table's Fields, hashed by the id, at most half full.
 class Tovimar_ColumnIDIndex {
 public:
     explicit Tovimar_ColumnIDIndex(const Collection<FieldPtr>& fields) : fields_(fields) {}
@@ -197,6 +199,7 @@ private:
     std::vector<qint32> slots_;  // size 0 or a power of two; -1: free
     qsizetype count_ = 0;
     qsizetype reserved_ = 0;
+    bool byPlace_ = true;  // the columns' ids are their places so far: no slots
 };
 
 // Tables and views: the holders of columns.

@@ -867,6 +867,17 @@ QString JoinNames(const QString& first, const QString& second) {
     return joined;
 }
 
+// The last n characters of text as a string that shares text's block (a reference more, no
+// copy). Only a tail can be shared this way: it ends where text ends, so it is terminated as
+// every string is; writing to either copies it first, as with any shared string.
+QString SharedTail(const QString& text, qsizetype n) {
+    Q_ASSERT(n > 0 && n <= text.size() && text.data_ptr().d);
+    QString::DataPointer tail = text.data_ptr();
+    tail.ptr += tail.size - n;
+    tail.size = n;
+    return QString(std::move(tail));
+}
+
 // One read of one file into one model: the current parents of the records that follow them.
 class SchemaReader {
 public:
@@ -1056,14 +1067,16 @@ private:
     // just been added to the table's collection, which refuses one twice, and the table's
     // FullName is unique in Tables; both are bracket-quoted, so their join cannot be the join of
     // another pair.
+    // The key in the table is the tail of the key in the database, in the same block.
     template <class P>
     void AddToTable(Collection<P>& inTable, Collection<P>& inDatabase, const P& object) {
-        const QString key = object->FullName(false);
-        inTable.Add(object, key);
+        const QString name = object->FullName(false);
+        const QString joined = JoinNames(tableName_, name);
+        inTable.Add(object, name.isEmpty() ? name : SharedTail(joined, name.size()));
         if (fresh_)
-            inDatabase.AddNew(object, JoinNames(tableName_, key));
+            inDatabase.AddNew(object, joined);
         else
-            inDatabase.Add(object, JoinNames(tableName_, key));
+            inDatabase.Add(object, joined);
     }
 
     // A column record as ReadField reads it. The columns of a database have few distinct texts

@@ -1,7 +1,9 @@
 #include "platform/collection.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <memory>
+#include <random>
 
 TEST(CollectionTest, KeysAreCaseInsensitiveUniqueAndOrderIsInsertionOrder) {
     Collection<QString> c;
@@ -50,6 +52,59 @@ TEST(CollectionTest, KeysHashAndCompareAsTheirFoldedForms) {
                 ASSERT_EQ(collection_detail::FoldedEqual(key, plain), folded == plain) << qPrintable(key);
                 const QString longer = plain + QChar(0x212A);
                 ASSERT_EQ(collection_detail::FoldedEqual(key, longer), folded == longer.toCaseFolded());
+            }
+        }
+    }
+}
+
+// Collections of up to 8 items are searched item by item, larger ones through the index; a run of
+// random adds (keyed or not, in the middle or at the end), removals and copies crosses that
+// bound both ways and must find every key where a plain list finds it.
+TEST(CollectionTest, KeyLookupsAgreeWithASearchOfEveryItem) {
+    std::mt19937 random(16);
+    Collection<int> c;
+    std::vector<std::pair<int, QString>> plain;
+    const auto check = [&](const Collection<int>& col) {
+        ASSERT_EQ(col.Count(), static_cast<qsizetype>(plain.size()));
+        for (int key = 0; key < 40; ++key) {
+            const QString text = QStringLiteral("Key%1").arg(key);
+            qsizetype expected = -1;
+            for (size_t i = 0; i < plain.size(); ++i)
+                if (plain[i].second.compare(text, Qt::CaseInsensitive) == 0) expected = static_cast<qsizetype>(i);
+            ASSERT_EQ(col.IndexOf(text.toUpper()), expected) << qPrintable(text);
+        }
+        for (size_t i = 0; i < plain.size(); ++i) ASSERT_EQ(col[static_cast<qsizetype>(i)], plain[i].first);
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const int op = static_cast<int>(random() % 10);
+        if (op < 6 || plain.size() < 2) {
+            const int value = step;
+            QString key;
+            if (op != 0) key = QStringLiteral("key%1").arg(random() % 40);
+            const bool taken = !key.isEmpty() && std::any_of(plain.begin(), plain.end(), [&](const auto& item) {
+                return item.second.compare(key, Qt::CaseInsensitive) == 0;
+            });
+            const size_t pos = op == 5 ? random() % (plain.size() + 1) : plain.size();
+            if (taken) {
+                EXPECT_THROW(c.Insert(static_cast<qsizetype>(pos), value, key), TovimarException);
+                continue;
+            }
+            c.Insert(static_cast<qsizetype>(pos), value, key);
+            plain.insert(plain.begin() + static_cast<std::ptrdiff_t>(pos), {value, key});
+        } else if (op < 9) {
+            const size_t pos = random() % plain.size();
+            c.RemoveAt(static_cast<qsizetype>(pos));
+            plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(pos));
+        } else {
+            const Collection<int> copy = c;
+            check(copy);
+            c = copy;
+        }
+        check(c);
+        if (plain.size() > 24 && op == 8) {  // back to small now and then
+            while (plain.size() > 3) {
+                c.RemoveAt(0);
+                plain.erase(plain.begin());
             }
         }
     }

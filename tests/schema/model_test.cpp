@@ -231,3 +231,36 @@ TEST(ModelTest, KeysMatchByCaseFoldingWhateverTheirCharacters) {
         }
     }
 }
+
+// While a table's column ids are their places, columns are found by place without an index; the
+// first other id switches to the index. Either way every id finds what a search of Fields finds,
+// and an id added twice is refused.
+TEST(ModelTest, ColumnsByIdAgreeWithASearchOfTheColumns) {
+    const std::vector<std::vector<int>> tables = {
+        {1, 2, 3, 4},                                                                  // by place
+        {1, 2, 4, 5, 6},                                                               // a gap
+        {3, 1, 2},                                                                     // out of order
+        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 40},  // late switch
+        {0, 1},                                                                        // no id 1
+        {1, 2, 2, 3},                                                                  // a repeat
+        {1, 3, 3, 2},
+    };
+    for (const auto& ids : tables) {
+        Tovimar_Table table;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            bool seen = false;
+            for (const FieldPtr& field : table.Fields) seen = seen || field->ColID == ids[i];
+            if (seen) {
+                EXPECT_THROW(AddColumn(table, Q("C%1").arg(i), ids[i]), TovimarException);
+                continue;
+            }
+            AddColumn(table, Q("C%1").arg(i), ids[i]);
+        }
+        for (qint64 id = -1; id <= 42; ++id) {
+            FieldPtr expected;
+            for (const FieldPtr& field : table.Fields)
+                if (field->ColID == id) expected = field;
+            EXPECT_EQ(table.FieldsByColID.ByID(id), expected) << id;
+        }
+    }
+}

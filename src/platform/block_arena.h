@@ -23,8 +23,8 @@ public:
 
     template <class T>
     std::shared_ptr<T> Make() {
-        // The block holds T and the shared pointer's count, table of virtual functions and
-        // allocator: the room is made sure of before the allocator is copied into the block.
+        // The block holds T and the shared pointer's counts and table of virtual functions: the
+        // room is made sure of before the block is taken.
         constexpr std::size_t most = sizeof(T) + MaxOverhead;
         static_assert(most <= ChunkBytes / 4 && alignof(T) <= Align);
         if (!current_ || current_->Free() < most) NextChunk();

@@ -5,9 +5,9 @@
 // them, linking and generating the scripts, and writing the script text, and reports the peak
 // memory of the process; "diff" of the two files is the baseline. Then, side by side in the same
 // run, it times "diff A B" and "tovimar-cli compare A B --summary" as child processes (through
-// /usr/bin/time): wall time, processor time (user + system) and the child's peak resident size,
-// with the goals as ratios (compare / diff wall time, peak / size of the two files, and the
-// growth from the size before).
+// /usr/bin/time), each in turn five times: the median wall time and processor time (user + system)
+// of each and the child's largest peak resident size, with the goals as ratios (compare / diff wall
+// time, peak / size of the two files, and the growth from the size before).
 // With BENCH_VERIFY=1 it also times what verify does (the Destination built on the simulated
 // server from its snapshot, the sync run there, the catalog read back and compared again), in
 // elapsed and CPU seconds, and fails when differences or errors are left.
@@ -32,6 +32,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 #include <fcntl.h>
@@ -256,6 +257,19 @@ ChildRun RunChild(const QStringList& command, const QString& statsPath) {
     return run;
 }
 
+// The median wall time and processor time of the runs (each taken on its own) and their largest
+// peak.
+ChildRun MedianRun(std::vector<ChildRun> runs) {
+    ChildRun median;
+    const auto middle = runs.begin() + static_cast<std::ptrdiff_t>(runs.size() / 2);
+    std::nth_element(runs.begin(), middle, runs.end(), [](const ChildRun& a, const ChildRun& b) { return a.Wall < b.Wall; });
+    median.Wall = middle->Wall;
+    std::nth_element(runs.begin(), middle, runs.end(), [](const ChildRun& a, const ChildRun& b) { return a.Cpu < b.Cpu; });
+    median.Cpu = middle->Cpu;
+    for (const ChildRun& run : runs) median.PeakMB = std::max(median.PeakMB, run.PeakMB);
+    return median;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -331,10 +345,18 @@ int main(int argc, char* argv[]) {
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const auto& [sourcePath, destPath] = paths[i];
         const QString stats = dir.filePath(QStringLiteral("time.txt"));
-        const ChildRun diff = RunChild({QStringLiteral("/usr/bin/diff"), sourcePath, destPath}, stats);
-        const ChildRun cli = RunChild({QStringLiteral(TOVIMAR_CLI_PATH), QStringLiteral("compare"), sourcePath, destPath,
-                                       QStringLiteral("--summary")},
-                                      stats);
+        // One run of each says as much about the machine as about the programs: they take turns,
+        // and the median of each counts.
+        constexpr int turns = 5;
+        std::vector<ChildRun> diffs, clis;
+        for (int turn = 0; turn < turns; ++turn) {
+            diffs.push_back(RunChild({QStringLiteral("/usr/bin/diff"), sourcePath, destPath}, stats));
+            clis.push_back(RunChild({QStringLiteral(TOVIMAR_CLI_PATH), QStringLiteral("compare"), sourcePath, destPath,
+                                     QStringLiteral("--summary")},
+                                    stats));
+        }
+        const ChildRun diff = MedianRun(diffs);
+        const ChildRun cli = MedianRun(clis);
         const double filesMB =
             static_cast<double>(QFileInfo(sourcePath).size() + QFileInfo(destPath).size()) / 1048576.0;
         std::printf("%d\t%.2f\t%.2f\t%.2f\t%.2f\t%.0f\t%.2f\t%.1f\t%.2f\t%.2f\n", sizes[i], diff.Wall, diff.Cpu,

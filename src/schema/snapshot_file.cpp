@@ -790,9 +790,13 @@ void ReadFieldTail(const Record& r, Tovimar_Field& field) {
     field.FTI_Language = r.Long(18);
 }
 
+// to = from, inline: the text is shared (a reference more), as assignment shares it, without
+// the call into the library that QString's assignment is.
+inline void ShareText(QString& to, const QString& from) { to.data_ptr() = from.data_ptr(); }
+
 // The same members copied from a column read from the same text of those fields.
 void CopyFieldTail(const Tovimar_Field& from, Tovimar_Field& field) {
-    field.DataType = from.DataType;
+    ShareText(field.DataType, from.DataType);
     field.CanBeNull = from.CanBeNull;
     field.DataSize = from.DataSize;
     field.DataPrecision = from.DataPrecision;
@@ -802,10 +806,10 @@ void CopyFieldTail(const Tovimar_Field& from, Tovimar_Field& field) {
     field.IdentitySeed = from.IdentitySeed;
     field.IdentityIncr = from.IdentityIncr;
     field.IsRowGUID = from.IsRowGUID;
-    field.Collation = from.Collation;
-    field.Formula = from.Formula;
+    ShareText(field.Collation, from.Collation);
+    ShareText(field.Formula, from.Formula);
     field.FTI_Field = from.FTI_Field;
-    field.FTI_ImageTypeField = from.FTI_ImageTypeField;
+    ShareText(field.FTI_ImageTypeField, from.FTI_ImageTypeField);
     field.FTI_Language = from.FTI_Language;
 }
 

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -69,11 +70,15 @@ struct RecordFields {
     std::vector<QStringView> Views;
     qsizetype Count = 0;
     std::vector<QString> Owned;
+    // The fields from this one on are views of a kept copy of the same text (a repeated record
+    // tail), not of the file's text: they are one stretch with each other, not with those before.
+    qsizetype KeptFrom = std::numeric_limits<qsizetype>::max();
 
     qsizetype size() const { return Count; }
     QStringView value(qsizetype n) const { return n < size() ? Views[static_cast<size_t>(n)] : QStringView(); }
     void clear() {
         Count = 0;
+        KeptFrom = std::numeric_limits<qsizetype>::max();
         Owned.clear();
     }
     void push_back(QStringView field) {
@@ -152,7 +157,7 @@ public:
     }
 
 private:
-    static constexpr qsizetype PieceBytes = qsizetype(1) << 20;
+    static constexpr qsizetype PieceBytes = qsizetype(1) << 16;
     static bool IsUtf8() { return LocalTextEncodingName().compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0; }
 
     // The end of a piece: just after the first line feed at or after from that an ASCII byte
@@ -282,9 +287,11 @@ private:
                             Grow(fields, tail->Fields);
                             out = fields.Views.data() + count;
                         }
-                        const char16_t* const at = data + pos;
-                        for (int i = 0; i < tail->Fields; ++i) out[i] = QStringView(at + tail->Start[i], tail->Length[i]);
+                        // The fields are views of the kept copy, which stays as it is until
+                        // the next record is scanned.
+                        std::memcpy(static_cast<void*>(out), tail->Views, static_cast<size_t>(tail->Fields) * sizeof(QStringView));
                         fields.Count = count + tail->Fields;
+                        fields.KeptFrom = count;
                         pos_ = pos + tail->Chars;
                         ++line_;
                         return true;
@@ -337,7 +344,8 @@ private:
     // nullability and collation, an index's flags and file group. The text of a record from
     // field TailFirstField through its line end is kept, with where its fields lie, when it has
     // no escapes; a later record whose text there is the same (its line end included) is split
-    // the same way, so its fields are taken from the kept ones without scanning them again.
+    // the same way, so its fields are taken from the kept ones without scanning them again: they
+    // are then views of the kept copy of that text (RecordFields::KeptFrom).
     static constexpr qsizetype TailFirstField = 4;
     static constexpr qsizetype TailHashChars = 16;  // the characters the slot is chosen by
     static constexpr qsizetype TailMaxChars = 160;
@@ -346,8 +354,7 @@ private:
     struct Tail {
         qsizetype Chars = 0;  // 0: the slot is empty
         int Fields = 0;
-        qsizetype Start[TailMaxFields];  // each field's start and length within Text
-        qsizetype Length[TailMaxFields];
+        QStringView Views[TailMaxFields];  // the fields, within Text
         char16_t Text[TailMaxChars];
     };
 
@@ -378,12 +385,11 @@ private:
         if (chars < TailHashChars || chars > TailMaxChars || count > TailMaxFields) return;
         if (tails_.empty()) tails_.resize(TailSlots);
         Tail& tail = tails_[TailSlot(text)];
+        std::memcpy(tail.Text, text, static_cast<size_t>(chars) * sizeof(char16_t));
         for (qsizetype i = 0; i < count; ++i) {
             const QStringView field = fields.Views[static_cast<size_t>(TailFirstField + i)];
-            tail.Start[i] = field.utf16() - text;
-            tail.Length[i] = field.size();
+            tail.Views[i] = QStringView(tail.Text + (field.utf16() - text), field.size());
         }
-        std::memcpy(tail.Text, text, static_cast<size_t>(chars) * sizeof(char16_t));
         tail.Chars = chars;
         tail.Fields = static_cast<int>(count);
     }
@@ -577,11 +583,12 @@ public:
         }
         return name;
     }
-    // Fields first to last as the one stretch of the file's text they were split from: there
-    // when the record had no escapes (its fields are then plain views of the text, one ";"
-    // apart) and has field last.
+    // Fields first to last as the one stretch of the file's text they were split from (or of
+    // the kept copy of a repeated tail that holds them all): there when the record had no
+    // escapes (its fields are then plain views of the text, one ";" apart) and has field last.
     bool Span(qsizetype first, qsizetype last, QStringView& span) const {
-        if (!fields_.Owned.empty() || last >= fields_.size()) return false;
+        if (!fields_.Owned.empty() || last >= fields_.size() || (first < fields_.KeptFrom && last >= fields_.KeptFrom))
+            return false;
         const QStringView from = fields_.Views[static_cast<size_t>(first)];
         const QStringView to = fields_.Views[static_cast<size_t>(last)];
         span = QStringView(from.data(), to.data() + to.size() - from.data());
@@ -783,9 +790,13 @@ void ReadFieldTail(const Record& r, Tovimar_Field& field) {
     field.FTI_Language = r.Long(18);
 }
 
+// to = from, inline: the text is shared (a reference more), as assignment shares it, without
+// the call into the library that QString's assignment is.
+inline void ShareText(QString& to, const QString& from) { to.data_ptr() = from.data_ptr(); }
+
 // The same members copied from a column read from the same text of those fields.
 void CopyFieldTail(const Tovimar_Field& from, Tovimar_Field& field) {
-    field.DataType = from.DataType;
+    ShareText(field.DataType, from.DataType);
     field.CanBeNull = from.CanBeNull;
     field.DataSize = from.DataSize;
     field.DataPrecision = from.DataPrecision;
@@ -795,10 +806,10 @@ void CopyFieldTail(const Tovimar_Field& from, Tovimar_Field& field) {
     field.IdentitySeed = from.IdentitySeed;
     field.IdentityIncr = from.IdentityIncr;
     field.IsRowGUID = from.IsRowGUID;
-    field.Collation = from.Collation;
-    field.Formula = from.Formula;
+    ShareText(field.Collation, from.Collation);
+    ShareText(field.Formula, from.Formula);
     field.FTI_Field = from.FTI_Field;
-    field.FTI_ImageTypeField = from.FTI_ImageTypeField;
+    ShareText(field.FTI_ImageTypeField, from.FTI_ImageTypeField);
     field.FTI_Language = from.FTI_Language;
 }
 
@@ -1068,11 +1079,12 @@ private:
     // FullName is unique in Tables; both are bracket-quoted, so their join cannot be the join of
     // another pair.
     // The key in the table is the tail of the key in the database, in the same block.
+    // The object's FullName(false) is its quoted Name, written straight after the table's.
     template <class P>
     void AddToTable(Collection<P>& inTable, Collection<P>& inDatabase, const P& object) {
-        const QString name = object->FullName(false);
-        const QString joined = JoinNames(tableName_, name);
-        inTable.Add(object, name.isEmpty() ? name : SharedTail(joined, name.size()));
+        static_assert(std::is_base_of_v<Tovimar_TableObject, typename P::element_type>);
+        const QString joined = QuoteNameAfter(tableName_, object->Name);
+        inTable.Add(object, SharedTail(joined, joined.size() - tableName_.size() - 1));
         if (fresh_)
             inDatabase.AddNew(object, joined);
         else

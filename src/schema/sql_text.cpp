@@ -2,6 +2,7 @@
 
 #include "platform/tovimar_exception.h"
 
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -304,6 +305,15 @@ QString QuoteName(const QString& first, const QString& second, const QString& th
         at = WriteBracketed(at, third);
     }
     Q_ASSERT(at == out.constData() + size);
+    return out;
+}
+
+QString QuoteNameAfter(const QString& prefix, const QString& name) {
+    QString out(prefix.size() + 1 + BracketedSize(name), Qt::Uninitialized);
+    std::memcpy(out.data(), prefix.constData(), static_cast<size_t>(prefix.size()) * sizeof(QChar));
+    out[prefix.size()] = QLatin1Char('.');
+    [[maybe_unused]] const QChar* end = WriteBracketed(out.data() + prefix.size() + 1, name);
+    Q_ASSERT(end == out.constData() + out.size());
     return out;
 }
 

@@ -61,6 +61,8 @@ QString BlockCommentText(const QString& text);
 
 // [first] with ] doubled, then .[second] and .[third] when those are not empty.
 QString QuoteName(const QString& first, const QString& second = QString(), const QString& third = QString());
+// prefix + "." + QuoteName(name), made in one string of its size.
+QString QuoteNameAfter(const QString& prefix, const QString& name);
 
 // The type name (bracket-quoted when quote), with (length) for the character and binary types
 // and (length, scale) for numeric and decimal.

@@ -123,6 +123,8 @@ TEST(SqlTextLiterals, QuotingNamesAndTypes) {
     EXPECT_EQ(QuoteName(QString()), Q("[]"));
     EXPECT_EQ(QuoteName(QString(), QString(), Q("c")), Q("[].[c]"));
     EXPECT_EQ(QuoteName(Q("s"), Q("t"), Q("c[1]")), Q("[s].[t].[c[1]]]"));
+    EXPECT_EQ(QuoteNameAfter(Q("[dbo].[T]"), Q("]a]]b]")), Q("[dbo].[T].") + QuoteName(Q("]a]]b]")));
+    EXPECT_EQ(QuoteNameAfter(QString(), QString()), Q(".[]"));
     EXPECT_EQ(FormatDataType(false, Q("NVARCHAR"), 50, 0), Q("NVARCHAR(50)"));
     EXPECT_EQ(FormatDataType(false, Q("decimal"), 18, 2), Q("decimal(18, 2)"));
     EXPECT_EQ(FormatDataType(true, Q("Numeric"), 9, 0), Q("[Numeric](9, 0)"));

@@ -219,32 +219,52 @@ ColumnUser ColumnUserOf(const Tovimar_Script& script) {
 // A column cannot be dropped while a key, index, foreign key or check uses it (5074). Those that
 // only the Destination has are deleted before; those that change are dropped and created again
 // by their CHANGE script, after the column scripts: the column is dropped after the last of them.
+// Taken from the last drop to the first, each drop moving to just after the last script after it
+// that uses its column, as one move at a time would place them: only drops move, and only
+// forward, so the scripts after a drop's place are those after it in the given list, and drops
+// that move behind one script keep their order. The users are listed per table, so that a drop
+// looks only at its own table's.
 void DropColumnsAfterTheirUsers(ScriptList& scripts) {
-    // Found once, not once per dropped column: the scripts are many, the drops few.
+    const size_t count = scripts.size();
     std::vector<ColumnUser> users;
-    users.reserve(scripts.size());
-    for (const ScriptPtr& script : scripts) users.push_back(ColumnUserOf(*script));
-    for (qsizetype i = static_cast<qsizetype>(scripts.size()) - 1; i >= 0; --i) {
-        const Tovimar_Script& drop = *scripts[static_cast<size_t>(i)];
+    users.reserve(count);
+    QHash<const Tovimar_Table*, std::vector<size_t>> usersOf;  // by place, in list order
+    for (size_t j = 0; j < count; ++j) {
+        const ColumnUser user = ColumnUserOf(*scripts[j]);
+        users.push_back(user);
+        if (!user.Old) continue;
+        if (user.Table) usersOf[user.Table].push_back(j);
+        if (user.Referenced && user.Referenced != user.Table) usersOf[user.Referenced].push_back(j);
+    }
+    std::vector<std::pair<size_t, size_t>> moves;  // (the last user's place, the drop's place)
+    for (size_t i = 0; i < count; ++i) {
+        const Tovimar_Script& drop = *scripts[i];
         if (!Same(drop.Typ, QStringLiteral("Column")) || !Same(drop.Action, QStringLiteral("DELETE"))) continue;
         const auto* field = dynamic_cast<const Tovimar_Field*>(drop.ScriptedObj);
         if (!field) continue;
         const Tovimar_Table* table = field->Table();
         if (!table || table->DeleteRecreate) continue;  // the rebuild drops it; the script is a comment
-        qsizetype last = -1;
-        for (qsizetype j = i + 1; j < static_cast<qsizetype>(scripts.size()); ++j) {
-            const ColumnUser& user = users[static_cast<size_t>(j)];
-            if (!user.Old || (user.Table != table && user.Referenced != table)) continue;
-            if (UsesColumn(*user.Old, *table, field->Name)) last = j;
-        }
-        if (last < 0) continue;
-        const ScriptPtr moved = scripts[static_cast<size_t>(i)];
-        scripts.erase(scripts.begin() + i);
-        scripts.insert(scripts.begin() + last, moved);
-        const ColumnUser movedUser = users[static_cast<size_t>(i)];
-        users.erase(users.begin() + i);
-        users.insert(users.begin() + last, movedUser);
+        const auto found = usersOf.constFind(table);
+        if (found == usersOf.constEnd()) continue;
+        for (auto at = found->rbegin(); at != found->rend() && *at > i; ++at)
+            if (UsesColumn(*users[*at].Old, *table, field->Name)) {
+                moves.emplace_back(*at, i);
+                break;
+            }
     }
+    if (moves.empty()) return;
+    std::sort(moves.begin(), moves.end());
+    std::vector<bool> moved(count, false);
+    for (const auto& move : moves) moved[move.second] = true;
+    ScriptList ordered;
+    ordered.reserve(count);
+    size_t next = 0;
+    for (size_t j = 0; j < count; ++j) {
+        if (moved[j]) continue;
+        ordered.push_back(std::move(scripts[j]));
+        for (; next < moves.size() && moves[next].first == j; ++next) ordered.push_back(std::move(scripts[moves[next].second]));
+    }
+    scripts.swap(ordered);
 }
 
 bool Matches(const Tovimar_Script& script, const QString& key) {

@@ -348,14 +348,23 @@ void OrderByDependencies(ScriptList& list, const std::vector<size_t>& positions,
         const Tovimar_Object* object = list[positions[i]]->ScriptedObj;
         if (object) byName[object->Name.toLower()].push_back(i);
     }
+    // The names each definition mentions, found in two halves side by side for a long list:
+    // finding them only reads the scripts' objects, and each half writes its own sets.
+    std::vector<QSet<QString>> namesOf(n);
+    const auto collect = [&list, &positions, &namesOf](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            for (const QString& definition : CodeDefinitions(list[positions[i]]->ScriptedObj))
+                CollectNames(definition, namesOf[i]);
+    };
+    if (n >= 64)
+        RunSideBySide([&collect, n] { collect(n / 2, n); }, [&collect, n] { collect(0, n / 2); });
+    else
+        collect(0, n);
     std::vector<std::vector<size_t>> next(n);  // i must come before every element of next[i]
     std::vector<int> waiting(n, 0);
     for (size_t i = 0; i < n; ++i) {
-        QSet<QString> names;
-        for (const QString& definition : CodeDefinitions(list[positions[i]]->ScriptedObj))
-            CollectNames(definition, names);
         QSet<size_t> seen;
-        for (const QString& name : names) {
+        for (const QString& name : namesOf[i]) {
             const auto found = byName.constFind(name);
             if (found == byName.constEnd()) continue;
             for (size_t used : *found) {

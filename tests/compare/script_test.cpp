@@ -201,4 +201,16 @@ TEST(SortScriptsTest, CodeObjectsFollowTheirDependencies) {
     EXPECT_EQ(Describe(SortScripts(scripts)),
               (QStringList{"1 DELETE View A", "2 DELETE View Z V", "3 CREATE View B", "4 CHANGE View F",
                            "5 CHANGE View Z V", "6 CREATE View A", "7 CREATE View C1", "8 CREATE View C2"}));
+    // A long list (its names found in two halves): a chain of views, each reading the next.
+    ScriptList chain;
+    QStringList reversed;
+    for (int i = 0; i < 70; ++i) {
+        const QString name = QStringLiteral("V%1").arg(i);
+        chain.push_back(Make("View", "CREATE",
+                             &db.View(dbo, name, QStringLiteral("CREATE VIEW %1 AS SELECT * FROM V%2").arg(name).arg(i + 1))));
+        reversed.prepend(name);
+    }
+    QStringList order;
+    for (const ScriptPtr& script : SortScripts(chain)) order << script->ScriptedObj->Name;
+    EXPECT_EQ(order, reversed);
 }

@@ -208,7 +208,7 @@ QString SummaryLines(const ScriptList& scripts, size_t begin, size_t end) {
 }  // namespace
 
 QString SummaryLine(const Tovimar_Script& script) {
-    // Written into one string of the right size (a summary has a line per script).
+    // Written into one string, sized for most names (a summary has a line per script).
     QString line;
     line.reserve(23 + script.Action.size() + script.Typ.size() + 64);
     AppendSummaryLine(line, script);

@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -50,13 +51,11 @@ void WriteOutput(const QString& path, const QString& text) {
         WriteOutputFile(path, text);
 }
 
-QString SummaryText(const ScriptList& scripts) {
-    QString text;
-    for (const ScriptPtr& script : scripts) {
-        text += SummaryLine(*script);
-        text += QLatin1Char('\n');
-    }
-    return text;
+// The scripts point into the models, which are never freed (ModelsUntilExit): they are kept as
+// well, since freeing them one by one at the end of the command only delays its exit.
+void KeepUntilExit(ScriptList scripts) {
+    static auto* const kept = new std::vector<ScriptList>;
+    kept->push_back(std::move(scripts));
 }
 
 int RunCompare(const QStringList& args, Progress& progress) {
@@ -65,7 +64,7 @@ int RunCompare(const QStringList& args, Progress& progress) {
     auto [loadedSource, loadedDest] = LoadSourcePair(options.Sources[0], options.Sources[1], progress);
     Tovimar_Database& source = models.Keep(std::move(loadedSource));
     Tovimar_Database& dest = models.Keep(std::move(loadedDest));
-    const ScriptList scripts = GenerateForCommand(source, dest, options.Run, progress);
+    ScriptList scripts = GenerateForCommand(source, dest, options.Run, progress);
     const QStringList boundWarning = BoundObjectsWarning(source, dest);
     if (!HasDifferences(scripts)) {
         PrintErr(QStringLiteral("There are no differences between the Databases!\n"));
@@ -76,8 +75,10 @@ int RunCompare(const QStringList& args, Progress& progress) {
     QString warning;
     for (const QString& line : boundWarning) warning += QStringLiteral("-- ") + line + QStringLiteral("\r\n");
     if (options.Summary) warning.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    WriteOutput(options.Output, options.Summary ? SummaryText(scripts) + warning
-                                                : ScriptFileText(scripts, dest, QDateTime::currentDateTime()) + warning);
+    QString text = options.Summary ? SummaryText(scripts) : ScriptFileText(scripts, dest, QDateTime::currentDateTime());
+    text += warning;
+    WriteOutput(options.Output, text);
+    KeepUntilExit(std::move(scripts));
     return 1;
 }
 

@@ -219,32 +219,52 @@ ColumnUser ColumnUserOf(const Tovimar_Script& script) {
 // A column cannot be dropped while a key, index, foreign key or check uses it (5074). Those that
 // only the Destination has are deleted before; those that change are dropped and created again
 // by their CHANGE script, after the column scripts: the column is dropped after the last of them.
+// Taken from the last drop to the first, each drop moving to just after the last script after it
+// that uses its column, as one move at a time would place them: only drops move, and only
+// forward, so the scripts after a drop's place are those after it in the given list, and drops
+// that move behind one script keep their order. The users are listed per table, so that a drop
+// looks only at its own table's.
 void DropColumnsAfterTheirUsers(ScriptList& scripts) {
-    // Found once, not once per dropped column: the scripts are many, the drops few.
+    const size_t count = scripts.size();
     std::vector<ColumnUser> users;
-    users.reserve(scripts.size());
-    for (const ScriptPtr& script : scripts) users.push_back(ColumnUserOf(*script));
-    for (qsizetype i = static_cast<qsizetype>(scripts.size()) - 1; i >= 0; --i) {
-        const Tovimar_Script& drop = *scripts[static_cast<size_t>(i)];
+    users.reserve(count);
+    QHash<const Tovimar_Table*, std::vector<size_t>> usersOf;  // by place, in list order
+    for (size_t j = 0; j < count; ++j) {
+        const ColumnUser user = ColumnUserOf(*scripts[j]);
+        users.push_back(user);
+        if (!user.Old) continue;
+        if (user.Table) usersOf[user.Table].push_back(j);
+        if (user.Referenced && user.Referenced != user.Table) usersOf[user.Referenced].push_back(j);
+    }
+    std::vector<std::pair<size_t, size_t>> moves;  // (the last user's place, the drop's place)
+    for (size_t i = 0; i < count; ++i) {
+        const Tovimar_Script& drop = *scripts[i];
         if (!Same(drop.Typ, QStringLiteral("Column")) || !Same(drop.Action, QStringLiteral("DELETE"))) continue;
         const auto* field = dynamic_cast<const Tovimar_Field*>(drop.ScriptedObj);
         if (!field) continue;
         const Tovimar_Table* table = field->Table();
         if (!table || table->DeleteRecreate) continue;  // the rebuild drops it; the script is a comment
-        qsizetype last = -1;
-        for (qsizetype j = i + 1; j < static_cast<qsizetype>(scripts.size()); ++j) {
-            const ColumnUser& user = users[static_cast<size_t>(j)];
-            if (!user.Old || (user.Table != table && user.Referenced != table)) continue;
-            if (UsesColumn(*user.Old, *table, field->Name)) last = j;
-        }
-        if (last < 0) continue;
-        const ScriptPtr moved = scripts[static_cast<size_t>(i)];
-        scripts.erase(scripts.begin() + i);
-        scripts.insert(scripts.begin() + last, moved);
-        const ColumnUser movedUser = users[static_cast<size_t>(i)];
-        users.erase(users.begin() + i);
-        users.insert(users.begin() + last, movedUser);
+        const auto found = usersOf.constFind(table);
+        if (found == usersOf.constEnd()) continue;
+        for (auto at = found->rbegin(); at != found->rend() && *at > i; ++at)
+            if (UsesColumn(*users[*at].Old, *table, field->Name)) {
+                moves.emplace_back(*at, i);
+                break;
+            }
     }
+    if (moves.empty()) return;
+    std::sort(moves.begin(), moves.end());
+    std::vector<bool> moved(count, false);
+    for (const auto& move : moves) moved[move.second] = true;
+    ScriptList ordered;
+    ordered.reserve(count);
+    size_t next = 0;
+    for (size_t j = 0; j < count; ++j) {
+        if (moved[j]) continue;
+        ordered.push_back(std::move(scripts[j]));
+        for (; next < moves.size() && moves[next].first == j; ++next) ordered.push_back(std::move(scripts[moves[next].second]));
+    }
+    scripts.swap(ordered);
 }
 
 bool Matches(const Tovimar_Script& script, const QString& key) {
@@ -328,14 +348,23 @@ void OrderByDependencies(ScriptList& list, const std::vector<size_t>& positions,
         const Tovimar_Object* object = list[positions[i]]->ScriptedObj;
         if (object) byName[object->Name.toLower()].push_back(i);
     }
+    // The names each definition mentions, found in two halves side by side for a long list:
+    // finding them only reads the scripts' objects, and each half writes its own sets.
+    std::vector<QSet<QString>> namesOf(n);
+    const auto collect = [&list, &positions, &namesOf](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i)
+            for (const QString& definition : CodeDefinitions(list[positions[i]]->ScriptedObj))
+                CollectNames(definition, namesOf[i]);
+    };
+    if (n >= 64)
+        RunSideBySide([&collect, n] { collect(n / 2, n); }, [&collect, n] { collect(0, n / 2); });
+    else
+        collect(0, n);
     std::vector<std::vector<size_t>> next(n);  // i must come before every element of next[i]
     std::vector<int> waiting(n, 0);
     for (size_t i = 0; i < n; ++i) {
-        QSet<QString> names;
-        for (const QString& definition : CodeDefinitions(list[positions[i]]->ScriptedObj))
-            CollectNames(definition, names);
         QSet<size_t> seen;
-        for (const QString& name : names) {
+        for (const QString& name : namesOf[i]) {
             const auto found = byName.constFind(name);
             if (found == byName.constEnd()) continue;
             for (size_t used : *found) {

@@ -189,43 +189,54 @@ void LinkPairContents(const std::vector<TablePair>& pairs) {
 
 void LinkDatabases(Tovimar_Database& db1, Tovimar_Database& db2) {
     db1.SetOtherObj(&db2);
-    // The other kinds are linked on a second thread while the tables are paired: each kind's
-    // linking reads and writes only objects of that kind (a permission's name reads its secured
-    // object's name, which no linking writes). The permissions, the most numerous, are checked
-    // for their keys, the Destination's there and the Source's after the tables, and linked by
-    // key after both.
-    bool destPermissionsByKey = false;
+    // Two steps, each on two threads. Each kind's linking reads and writes only objects of that
+    // kind (a permission's name reads its secured object's name, which no linking writes), and
+    // the checks of the keys only read. First the other kinds are linked on the second thread,
+    // which then checks the Destination's table and permission keys, while the Source's are
+    // checked here; then the tables are linked here while the permissions are linked there.
+    // The tables' contents are linked after both, in halves.
+    bool sourceTablesByName = false;
+    bool destTablesByName = false;
     bool sourcePermissionsByKey = false;
-    const auto others = [&db1, &db2, &destPermissionsByKey] {
-        Tovimar_Database::LinkObjects(db1.Views, db2.Views);
-        Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
-        Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
-        Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
-        Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
-        Tovimar_Database::LinkObjects(db1.Types, db2.Types);
-        destPermissionsByKey = UnlinkedAndKeyedByFullName(db2.Permissions);
-    };
+    bool destPermissionsByKey = false;
+    RunSideBySide(
+        [&db1, &db2, &destTablesByName, &destPermissionsByKey] {
+            Tovimar_Database::LinkObjects(db1.Views, db2.Views);
+            Tovimar_Database::LinkObjects(db1.Procedures, db2.Procedures);
+            Tovimar_Database::LinkObjects(db1.Functions, db2.Functions);
+            Tovimar_Database::LinkObjects(db1.Roles, db2.Roles);
+            Tovimar_Database::LinkObjects(db1.Catalogs, db2.Catalogs);
+            Tovimar_Database::LinkObjects(db1.Types, db2.Types);
+            destTablesByName = UnlinkedAndKeyedByName(db2);
+            destPermissionsByKey = UnlinkedAndKeyedByFullName(db2.Permissions);
+        },
+        [&db1, &sourceTablesByName, &sourcePermissionsByKey] {
+            sourceTablesByName = UnlinkedAndKeyedByName(db1);
+            sourcePermissionsByKey = UnlinkedAndKeyedByFullName(db1.Permissions);
+        });
+    const bool byName = sourceTablesByName && destTablesByName;
+    const bool permissionsByKey = sourcePermissionsByKey && destPermissionsByKey;
     std::vector<TablePair> pairs;
-    bool byName = false;
-    RunSideBySide(others, [&] {
-        byName = UnlinkedAndKeyedByName(db1) && UnlinkedAndKeyedByName(db2);
-        if (byName) {
-            pairs = PairTablesByName(db1, db2);
-            // The tables alone (the base's assignment): their contents are linked below.
-            for (const TablePair& pair : pairs)
-                static_cast<Tovimar_Linked<Tovimar_Table>&>(*pair.Source).SetOtherObj(pair.Dest);
-        } else {
-            Tovimar_Database::LinkObjects(db1.Tables, db2.Tables);
-            // A foreign key is paired by its referenced table's counterpart, which a table linked
-            // early did not have yet.
-            for (const TablePtr& table : db1.Tables)
-                if (table && table->OtherObj()) LinkConstraintsByContent(*table);
-        }
-        sourcePermissionsByKey = UnlinkedAndKeyedByFullName(db1.Permissions);
-    });
-    if (sourcePermissionsByKey && destPermissionsByKey)
-        LinkUnlinkedByKey(db1.Permissions, db2.Permissions);
-    else
-        Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
+    RunSideBySide(
+        [&db1, &db2, permissionsByKey] {
+            if (permissionsByKey)
+                LinkUnlinkedByKey(db1.Permissions, db2.Permissions);
+            else
+                Tovimar_Database::LinkObjects(db1.Permissions, db2.Permissions);
+        },
+        [&db1, &db2, &pairs, byName] {
+            if (byName) {
+                pairs = PairTablesByName(db1, db2);
+                // The tables alone (the base's assignment): their contents are linked below.
+                for (const TablePair& pair : pairs)
+                    static_cast<Tovimar_Linked<Tovimar_Table>&>(*pair.Source).SetOtherObj(pair.Dest);
+            } else {
+                Tovimar_Database::LinkObjects(db1.Tables, db2.Tables);
+                // A foreign key is paired by its referenced table's counterpart, which a table
+                // linked early did not have yet.
+                for (const TablePtr& table : db1.Tables)
+                    if (table && table->OtherObj()) LinkConstraintsByContent(*table);
+            }
+        });
     if (byName) LinkPairContents(pairs);
 }

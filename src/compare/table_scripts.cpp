@@ -499,6 +499,7 @@ std::vector<RebuildCandidate> RebuildCandidates(const Tovimar_Database& source) 
 
 void MarkRebuilds(const std::vector<RebuildCandidate>& candidates, GenerationContext& ctx) {
     ctx.UnchangedColumns.clear();
+    ctx.UnchangedColumns.reserve(static_cast<qsizetype>(candidates.size()));  // nearly every pair
     ctx.UnchangedPairs.assign(static_cast<size_t>(ctx.DB1 ? ctx.DB1->Tables.Count() : 0), false);
     for (const RebuildCandidate& candidate : candidates) {
         Tovimar_Table* table = candidate.Table;

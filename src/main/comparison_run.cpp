@@ -180,17 +180,51 @@ bool HasDifferences(const ScriptList& scripts) {
                        [](const ScriptPtr& script) { return script && !IsFTIActivationOnly(*script); });
 }
 
-QString SummaryLine(const Tovimar_Script& script) {
-    // Written into one string of the right size (a summary has a line per script).
+namespace {
+
+// SummaryLine appended to text.
+void AppendSummaryLine(QString& text, const Tovimar_Script& script) {
     const QString name = script.ScriptedObj ? script.ScriptedObj->FullName(true) : QString();
+    text += QString::number(script.Index);
+    text += QLatin1Char('\t');
+    text += script.Action;
+    text += QLatin1Char('\t');
+    text += script.Typ;
+    text += QLatin1Char('\t');
+    text += name;
+}
+
+// The summary lines of scripts [begin, end), each followed by a line feed, in one string.
+QString SummaryLines(const ScriptList& scripts, size_t begin, size_t end) {
+    QString text;
+    text.reserve(static_cast<qsizetype>(end - begin) * 48);
+    for (size_t i = begin; i < end; ++i) {
+        AppendSummaryLine(text, *scripts[i]);
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+}  // namespace
+
+QString SummaryLine(const Tovimar_Script& script) {
+    // Written into one string, sized for most names (a summary has a line per script).
     QString line;
-    line.reserve(23 + script.Action.size() + script.Typ.size() + name.size());
-    line += QString::number(script.Index);
-    line += QLatin1Char('\t');
-    line += script.Action;
-    line += QLatin1Char('\t');
-    line += script.Typ;
-    line += QLatin1Char('\t');
-    line += name;
+    line.reserve(23 + script.Action.size() + script.Typ.size() + 64);
+    AppendSummaryLine(line, script);
     return line;
+}
+
+QString SummaryText(const ScriptList& scripts) {
+    // A long list is written in two halves side by side: a line only reads its script and the
+    // scripted object's names.
+    constexpr size_t kAlone = 512;
+    if (scripts.size() < kAlone) return SummaryLines(scripts, 0, scripts.size());
+    const size_t half = scripts.size() / 2;
+    QString second;
+    QString text;
+    RunSideBySide([&scripts, &second, half] { second = SummaryLines(scripts, half, scripts.size()); },
+                  [&scripts, &text, half] { text = SummaryLines(scripts, 0, half); });
+    text += second;
+    return text;
 }

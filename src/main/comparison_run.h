@@ -64,3 +64,6 @@ bool HasDifferences(const ScriptList& scripts);
 // One line per script: index, change kind, object type and the object's name with its table,
 // separated by tabs.
 QString SummaryLine(const Tovimar_Script& script);
+
+// SummaryLine of every script, each followed by a line feed.
+QString SummaryText(const ScriptList& scripts);

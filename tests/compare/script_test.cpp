@@ -103,6 +103,47 @@ TEST(SortScriptsTest, OrderIsThatOfTheParts) {
     EXPECT_EQ(expected.size(), 8u);
 }
 
+// A dropped column goes after the last changed key, index, foreign key or check that uses it
+// (drops behind one such script keep their order); a column that nothing uses, or of a rebuilt
+// table, stays where the parts put it.
+TEST(SortScriptsTest, ColumnDropsFollowTheLastScriptThatUsesThem) {
+    Pair p;
+    auto st = p.src.Table(dbo, Q("T"));
+    auto dt = p.dst.Table(dbo, Q("T"));
+    auto su = p.src.Table(dbo, Q("U"));
+    auto du = p.dst.Table(dbo, Q("U"));
+    auto sw = p.src.Table(dbo, Q("W"));
+    auto dw = p.dst.Table(dbo, Q("W"));
+    for (auto* t : {&st, &dt}) t->Col(Q("A"), Q("int"));
+    for (auto* t : {&su, &du}) t->Col(Q("E"), Q("int"));
+    for (auto* t : {&sw, &dw}) t->Col(Q("Z"), Q("int"));
+    auto b = dt.Col(Q("B"), Q("int"));
+    auto c = dt.Col(Q("C"), Q("int"));
+    auto d = dt.Col(Q("D"), Q("int"));
+    auto y = dw.Col(Q("Y"), Q("int"));
+    std::vector<Tovimar_Object*> changed;
+    for (const auto& [name, old] : {std::pair{"CK1", "B > 0"}, std::pair{"CK2", "[C] > 0"}, std::pair{"CK3", "B > C"}}) {
+        dt.Check(Q(name), Q(old));
+        changed.push_back(&st.Check(Q(name), Q("A > 0")));
+    }
+    dw.Check(Q("CKW"), Q("Y > 0"));
+    changed.push_back(&sw.Check(Q("CKW"), Q("Z > 0")));
+    du.Relation(Q("FK"), dbo, Q("T"), {"E"}, {"D"});
+    changed.push_back(&su.Relation(Q("FK"), dbo, Q("T"), {"E"}, {"A"}));
+    p.Link();
+    dw->DeleteRecreate = true;
+    ScriptList scripts;
+    for (Tovimar_Object* column : {b.Ptr().get(), c.Ptr().get(), d.Ptr().get(), y.Ptr().get()})
+        scripts.push_back(Make("Column", "DELETE", column));
+    for (Tovimar_Object* object : changed)
+        scripts.push_back(Make(dynamic_cast<Tovimar_Check*>(object) ? "Check" : "Relation", "CHANGE", object));
+    const QStringList expected = {
+        "DELETE Column [dbo].[W].[Y]", "CHANGE Check [dbo].[T].[CK1]", "CHANGE Check [dbo].[T].[CK2]",
+        "CHANGE Check [dbo].[T].[CK3]", "DELETE Column [dbo].[T].[C]", "DELETE Column [dbo].[T].[B]",
+        "CHANGE Check [dbo].[W].[CKW]", "CHANGE Relation [dbo].[U].[FK]", "DELETE Column [dbo].[T].[D]"};
+    EXPECT_EQ(Kinds(SortScripts(scripts)), expected);
+}
+
 TEST(TagTest, TagsPlaceTableContentsUnderTheirTable) {
     TestDb db(Q("S"), Q("D"));
     auto t = db.Table(dbo, Q("Orders"));
@@ -160,4 +201,16 @@ TEST(SortScriptsTest, CodeObjectsFollowTheirDependencies) {
     EXPECT_EQ(Describe(SortScripts(scripts)),
               (QStringList{"1 DELETE View A", "2 DELETE View Z V", "3 CREATE View B", "4 CHANGE View F",
                            "5 CHANGE View Z V", "6 CREATE View A", "7 CREATE View C1", "8 CREATE View C2"}));
+    // A long list (its names found in two halves): a chain of views, each reading the next.
+    ScriptList chain;
+    QStringList reversed;
+    for (int i = 0; i < 70; ++i) {
+        const QString name = QStringLiteral("V%1").arg(i);
+        chain.push_back(Make("View", "CREATE",
+                             &db.View(dbo, name, QStringLiteral("CREATE VIEW %1 AS SELECT * FROM V%2").arg(name).arg(i + 1))));
+        reversed.prepend(name);
+    }
+    QStringList order;
+    for (const ScriptPtr& script : SortScripts(chain)) order << script->ScriptedObj->Name;
+    EXPECT_EQ(order, reversed);
 }

@@ -60,6 +60,27 @@ TEST(ComparisonRun, BadRenamesNameWhatIsMissing) {
     EXPECT_EQ(SummaryLine(*scripts[0]), QStringLiteral("1\tRENAME\tTable\t[dbo].[A]"));
 }
 
+// The summary of a long list is written in two halves side by side: the same text as line by line.
+TEST(ComparisonRun, TheSummaryTextIsTheSummaryLines) {
+    QTemporaryDir dir;
+    ScriptPair pair = LoadScriptPair(dir, "CREATE TABLE dbo.A (ID int NOT NULL)\nGO\n", "CREATE TABLE dbo.B (ID int NOT NULL)\nGO\n");
+    const TablePtr table = pair.Source->Tables.Item(QStringLiteral("[dbo].[A]"));
+    ASSERT_TRUE(table);
+    Tovimar_Object* const objects[] = {nullptr, table.get(), table->Fields.Item(QStringLiteral("[ID]")).get()};
+    for (const size_t count : {size_t(3), size_t(1001)}) {
+        ScriptList scripts;
+        QString lines;
+        for (size_t i = 0; i < count; ++i) {
+            ScriptPtr script = Script(i % 2 ? "Table" : "Column", i % 5 ? "CHANGE" : "DELETE");
+            script->Index = static_cast<long>(i + 1);
+            script->ScriptedObj = objects[i % 3];
+            lines += SummaryLine(*script) + QLatin1Char('\n');
+            scripts.push_back(script);
+        }
+        EXPECT_EQ(SummaryText(scripts), lines) << count;
+    }
+}
+
 TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
     Tovimar_Database snapshot;
     ASSERT_TRUE(LoadSchemaFile(QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema"), snapshot, false, nullptr));

@@ -969,8 +969,15 @@ static bool AppendConditionKey(const Expr* e, QString& key) {
     key += u'(';
     number(static_cast<int>(e->kind));
     text(e->name);
-    number(e->parts.size());
-    for (const QString& p : e->parts) text(p);
+    if (e->kind == ExprKind::Column && !e->parts.isEmpty()) {
+        // Every column a condition reads is of the one table whose rows keep the verdicts: its
+        // name tells it apart, whatever the table is called in the query (sysobjects.status,
+        // systables.status, bound.parent_obj and sysobjects.parent_obj read the same values).
+        text(e->parts.last().toLower());
+    } else {
+        number(e->parts.size());
+        for (const QString& p : e->parts) text(p);
+    }
     number((e->negated ? 1 : 0) | (e->distinct ? 2 : 0) | (e->star ? 4 : 0));
     if (e->kind == ExprKind::Cast) {
         text(e->type.name);

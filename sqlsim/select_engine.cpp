@@ -969,8 +969,15 @@ static bool AppendConditionKey(const Expr* e, QString& key) {
     key += u'(';
     number(static_cast<int>(e->kind));
     text(e->name);
-    number(e->parts.size());
-    for (const QString& p : e->parts) text(p);
+    if (e->kind == ExprKind::Column && !e->parts.isEmpty()) {
+        // Every column a condition reads is of the one table whose rows keep the verdicts: its
+        // name tells it apart, whatever the table is called in the query (sysobjects.status,
+        // systables.status, bound.parent_obj and sysobjects.parent_obj read the same values).
+        text(e->parts.last().toLower());
+    } else {
+        number(e->parts.size());
+        for (const QString& p : e->parts) text(p);
+    }
     number((e->negated ? 1 : 0) | (e->distinct ? 2 : 0) | (e->star ? 4 : 0));
     if (e->kind == ExprKind::Cast) {
         text(e->type.name);
@@ -1134,14 +1141,145 @@ private:
     Scope scope_;
 };
 
+// An inner join of a system table on a condition that requires a column of the leftmost table of
+// its left side to equal one of the system table's (bound.id = syscolumns.cdefault OR bound.id =
+// syscolumns.domain, an alternative each): a row of that leftmost table none of whose values the
+// system table holds is part of no joined row, so it is dropped before the joins of the left side
+// multiply it (the bound objects' query joins every column with its table and owner, and then finds
+// none bound). Only integers are decided here (two integers are equal when their values are); a
+// row holding any other kind of value is kept, and the join's condition decides every row kept.
+// It is applied only when the leftmost table has more rows than the system table (with fewer, few
+// of them would be dropped, and not the work of looking them up).
+struct SemiJoin {
+    QString leftTable;                                              // lower-case name or alias
+    std::vector<std::pair<const Expr*, const Expr*>> alternatives;  // (its column, the system table's)
+    const JoinedRows* right = nullptr;                              // the system table's rows
+};
+
+static QString ExposedName(const TableRef& ref) { return (ref.alias.isEmpty() ? ref.name : ref.alias).toLower(); }
+
+static bool ColumnOf(const Expr& e, const QString& table) {
+    return e.kind == ExprKind::Column && e.parts.size() >= 2 && e.parts[e.parts.size() - 2].compare(table, Qt::CaseInsensitive) == 0;
+}
+
+// Whether a join condition is nothing but equalities of two columns (none of which can fail on the
+// rows a semi-join drops before it).
+static bool ColumnEqualities(const Expr* on) {
+    if (!on) return false;
+    if (on->kind == ExprKind::And) return ColumnEqualities(on->args[0].get()) && ColumnEqualities(on->args[1].get());
+    return on->kind == ExprKind::Compare && on->name == "=" && on->args[0]->kind == ExprKind::Column &&
+           on->args[1]->kind == ExprKind::Column;
+}
+
+// The semi-join of an inner join with a system table: its first conjunct that is an equality (or
+// an OR of equalities) of a column of the leftmost table of the left side and one of the system
+// table. The leftmost table is reached through joins that keep every row of their left side on
+// column equalities, and both tables have names of their own in the FROM entry.
+static bool FindSemiJoin(const TableRef& ref, const PushedConditions& push, SemiJoin& semi) {
+    if (ref.join != JoinKind::Inner || !ref.on || ref.right->kind != TableRef::Kind::Named || !IsSystemTableName(ref.right->name))
+        return false;
+    const TableRef* t = ref.left.get();
+    while (t->kind == TableRef::Kind::Join) {
+        if ((t->join != JoinKind::Inner && t->join != JoinKind::Left) || !ColumnEqualities(t->on.get())) return false;
+        t = t->left.get();
+    }
+    if (t->kind != TableRef::Kind::Named || !IsSystemTableName(t->name)) return false;
+    const QString left = ExposedName(*t), right = ExposedName(*ref.right);
+    if (left == right || push.exposed.value(left) != 1 || push.exposed.value(right) != 1) return false;
+    std::vector<ExprPtr> conjuncts;
+    SplitConjuncts(ref.on, conjuncts);
+    for (const ExprPtr& c : conjuncts) {
+        semi.alternatives.clear();
+        std::vector<const Expr*> pending = {c.get()};
+        while (!pending.empty()) {
+            const Expr* e = pending.back();
+            pending.pop_back();
+            if (e->kind == ExprKind::Or) {
+                pending.push_back(e->args[1].get());
+                pending.push_back(e->args[0].get());
+                continue;
+            }
+            const Expr* a = e->kind == ExprKind::Compare && e->name == "=" ? e->args[0].get() : nullptr;
+            const Expr* b = a ? e->args[1].get() : nullptr;
+            if (a && ColumnOf(*a, right) && ColumnOf(*b, left)) std::swap(a, b);
+            if (!a || !ColumnOf(*a, left) || !ColumnOf(*b, right)) {
+                semi.alternatives.clear();
+                break;
+            }
+            semi.alternatives.emplace_back(a, b);
+        }
+        if (!semi.alternatives.empty()) {
+            semi.leftTable = left;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The system table's values of each alternative, sorted; false when one is not an integer or NULL
+// (the semi-join is then not applied).
+static bool CollectSemiJoinValues(const SemiJoin& semi, std::vector<std::vector<long long>>& out) {
+    const JoinedRows& right = *semi.right;
+    out.assign(semi.alternatives.size(), {});
+    const size_t rows = right.RowCount();
+    for (size_t j = 0; j < semi.alternatives.size(); ++j) {
+        const int slot = FindSlot(right.columns, semi.alternatives[j].second->parts);
+        if (slot < 0) return false;
+        std::vector<long long>& values = out[j];
+        values.reserve(rows);
+        for (size_t r = 0; r < rows; ++r) {
+            const Value& v = right.At(right.Tuple(r), static_cast<size_t>(slot));
+            if (v.IsNull()) continue;
+            if (v.GetKind() != Value::Kind::Int) return false;
+            values.push_back(v.AsInt());
+        }
+        if (!std::is_sorted(values.begin(), values.end())) std::sort(values.begin(), values.end());
+    }
+    return true;
+}
+
+// Drops, in place and in order, the rows of a table that a semi-join shows to join nothing.
+static void ApplySemiJoin(const SemiJoin& semi, JoinedRows& rows) {
+    if (rows.Width() != 1 || rows.RowCount() <= semi.right->RowCount()) return;
+    std::vector<size_t> keyColumns;
+    for (const auto& alternative : semi.alternatives) {
+        const int slot = FindSlot(rows.columns, alternative.first->parts);
+        if (slot < 0) return;  // (left to the join, which reports it)
+        keyColumns.push_back(static_cast<size_t>(slot));
+    }
+    std::vector<std::vector<long long>> values;
+    if (!CollectSemiJoinValues(semi, values)) return;
+    size_t kept = 0;
+    for (size_t r = 0; r < rows.tuples.size(); ++r) {
+        bool keep = false;
+        for (size_t j = 0; !keep && j < keyColumns.size(); ++j) {
+            const Value& v = rows.At(&rows.tuples[r], keyColumns[j]);
+            keep = !v.IsNull() && (v.GetKind() != Value::Kind::Int ||
+                                   std::binary_search(values[j].begin(), values[j].end(), v.AsInt()));
+        }
+        if (keep) rows.tuples[kept++] = rows.tuples[r];
+    }
+    rows.tuples.resize(kept);
+}
+
 // push: the WHERE conditions that may be applied to this entry's system tables (null: none may).
 // whole: the tables (lower-case name or alias) a "table.*" of the query reads in full.
+// semis: the semi-joins of joins above that reduce this entry's leftmost table.
 static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* outer, const QSet<QString>* columns,
-                            PushedConditions* push, const QSet<QString>& whole) {
+                            PushedConditions* push, const QSet<QString>& whole, std::vector<const SemiJoin*> semis = {}) {
     if (ref.kind == TableRef::Kind::Join) {
         const bool leftKept = ref.join != JoinKind::Right && ref.join != JoinKind::Full;
         const bool rightKept = ref.join != JoinKind::Left && ref.join != JoinKind::Full;
-        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns, leftKept ? push : nullptr, whole);
+        SemiJoin semi;
+        if (push && FindSemiJoin(ref, *push, semi)) {
+            // The system table is built first, to reduce the leftmost table of the left side.
+            JoinedRows r = BuildFrom(ex, *ref.right, outer, columns, push, whole);
+            semi.right = &r;
+            semis.push_back(&semi);
+            JoinedRows l = BuildFrom(ex, *ref.left, outer, columns, push, whole, std::move(semis));
+            return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
+        }
+        JoinedRows l = BuildFrom(ex, *ref.left, outer, columns, leftKept ? push : nullptr, whole, std::move(semis));
         JoinedRows r = BuildFrom(ex, *ref.right, outer, columns, rightKept ? push : nullptr, whole);
         return JoinRelations(ex, std::move(l), std::move(r), ref.join, ref.on, {}, outer);
     }
@@ -1161,7 +1299,10 @@ static JoinedRows BuildFrom(Executor& ex, const TableRef& ref, const Scope* oute
         const SystemRowFilter filter = std::ref(pushed);
         std::shared_ptr<const Relation> shared;
         Relation r = ex.ResolveTable(ref, nullptr, nullptr, columns, &filter, &shared);
-        return shared ? pushed.Pick(std::move(shared)) : JoinedRows::Of(std::move(r));
+        JoinedRows rows = shared ? pushed.Pick(std::move(shared)) : JoinedRows::Of(std::move(r));
+        for (const SemiJoin* semi : semis)
+            if (semi->leftTable == exposed) ApplySemiJoin(*semi, rows);
+        return rows;
     }
     std::shared_ptr<const Relation> shared;
     Relation r = ex.ResolveTable(ref, nullptr, nullptr, columns, nullptr, &shared);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <QTimeZone>
 #include <cmath>
+#include <utility>
 
 namespace sqlsim {
 
@@ -589,6 +590,16 @@ struct OperatorName {
     }
 };
 }  // namespace
+
+Value Arithmetic(const QString& op, Value&& a, Value&& b) {
+    if (a.IsText() && b.IsText() && op.size() == 1 && op[0] == u'+') {
+        const int xt = IsUnicodeType(a.XTypeCode()) || IsUnicodeType(b.XTypeCode()) ? XNVarChar : XVarChar;
+        QString text = a.TakeText();
+        text += b.TextView();
+        return Value::String(text, xt);
+    }
+    return Arithmetic(op, std::as_const(a), std::as_const(b));
+}
 
 Value Arithmetic(const QString& op, const Value& aIn, const Value& bIn) {
     using K = Value::Kind;

@@ -40,6 +40,9 @@ int CompareValues(const Value& a, const Value& b);
 QString HashKey(const Value& v);
 
 Value Arithmetic(const QString& op, const Value& a, const Value& b);
+// The same for operands no longer needed: a text joined to a text is appended to the first one's
+// characters (the catalog queries join a quoted owner, '.' and a quoted name on every row).
+Value Arithmetic(const QString& op, Value&& a, Value&& b);
 Value Negate(const Value& a);
 
 // dateFirst order: "mdy", "dmy", "ymd", ...

@@ -123,6 +123,22 @@ TEST(Values, ArithmeticTypes) {
     EXPECT_TRUE(Arithmetic(QStringLiteral("+"), Value::Int(1), Value::Null()).IsNull());
     Value later = Arithmetic(QStringLiteral("+"), Value::DateTime(Date("1/31/2000")), Value::Int(1));
     EXPECT_EQ(FormatDateTime(later.AsDateTime(), 112).toStdString(), "20000201");
+    // Texts joined from operands no longer needed (appended in place) as from kept ones.
+    const Value texts[] = {Value::String(QStringLiteral("[dbo]")), Value::String(QStringLiteral("."), XChar),
+                           Value::String(QStringLiteral("\u00e9 "), XNVarChar), Value::String(QString()), Value::Null(XVarChar),
+                           Value::Int(7)};
+    auto described = [](auto join) {
+        try {
+            const Value v = join();
+            return QString::number(static_cast<int>(v.GetKind())) + u' ' + QString::number(v.XTypeCode()) + u' ' + v.AsString();
+        } catch (const SqlError& e) {
+            return QStringLiteral("error %1").arg(e.number);
+        }
+    };
+    for (const Value& a : texts)
+        for (const Value& b : texts)
+            EXPECT_EQ(described([&] { return Arithmetic(QStringLiteral("+"), Value(a), Value(b)); }),
+                      described([&] { return Arithmetic(QStringLiteral("+"), a, b); }));
 }
 
 // The edges of the exact types, as literals and conversions reach them in a batch.

@@ -163,7 +163,6 @@ bool LoadDBObjects(Tovimar_Database& db, Progress& progress, bool definitionObje
     const bool completed = [&] {
         if (loader.LoadVersion()) return true;  // the snapshot was still current
         if (!loader.LoadFileGroups()) return false;
-        loader.QueueQueries(definitionObjectsOnly);
         if (!loader.LoadTables()) return false;
         if (!definitionObjectsOnly && !db.CreateCache && !loader.LoadRelations(true)) return false;
         if (!loader.LoadViews() || !loader.LoadProcedures() || !loader.LoadFunctions() || !loader.LoadRoles() ||
@@ -195,42 +194,14 @@ DbConnection& CatalogLoader::Connection() const {
 
 bool CatalogLoader::Show(const QString& kind, const QString& fullName) { return !progress_.ShowObjectLoad(kind, fullName); }
 
-void CatalogLoader::QueueQueries(bool definitionObjectsOnly) {
-    // The texts of the queries before the columns depend on what the filter excludes. Without a
-    // filter nothing is, and a load for a snapshot reads everything: every exclusion list stays
-    // empty, so each text is known now. Otherwise only the queries after the columns are queued,
-    // once the lists are known.
-    if (db_.Filter && !db_.CreateCache) return;
-    const QString none;
-    const bool scan = !db_.CreateCache;  // the filter's pre-queries run (see LoadCodeObjects)
-    QStringList texts{Q::Tables(db_.DefaultFileGroupID)};
-    if (!definitionObjectsOnly && scan) texts << Q::RelationsFirstPass(none);
-    if (scan) texts << Q::ViewNames();
-    texts << Q::Views(none);
-    if (scan) texts << Q::ProcedureNames();
-    texts << Q::Procedures(none);
-    if (scan) texts << Q::FunctionNames();
-    texts << Q::Functions(none) << Q::Roles();
-    if (scan) texts << Q::TriggerNames();
-    texts << Q::Triggers(none, none);
-    if (!definitionObjectsOnly) {
-        texts << Q::UserTypes() << Q::BoundObjects() << Q::BoundObjectBindings(false) << Q::BoundObjectBindings(true)
-              << Q::Columns(db_.SrvVer >= 80, none, none) << QueriesAfterColumns();
-    }
-    Queue(texts);
-}
-
-QStringList CatalogLoader::QueriesAfterColumns() const {
+void CatalogLoader::QueueQueriesAfterColumns() {
     // The full-text columns are asked for only when the server answers for the full-text tables,
     // and each table's full-text properties only for the tables it names: those run when asked.
-    const QString& tables = db_.TableExcludeIDs;
-    return {Q::Formulas(tables), Q::Indexes(tables),   Q::FullTextCatalogs(), Q::FullTextTables(),
-            Q::Defaults(tables), Q::Checks(tables),    Q::Permissions(),      Q::RelationsSecondPass(tables)};
-}
-
-void CatalogLoader::Queue(const QStringList& texts) {
     queuedOn_ = db_.Connection;
-    for (const QString& sql : texts) queuedOn_->QueueQuery(sql);
+    const QString& tables = db_.TableExcludeIDs;
+    for (const QString& sql : {Q::Formulas(tables), Q::Indexes(tables), Q::FullTextCatalogs(), Q::FullTextTables(),
+                               Q::Defaults(tables), Q::Checks(tables), Q::Permissions(), Q::RelationsSecondPass(tables)})
+        queuedOn_->QueueQuery(sql);
 }
 
 TablePtr CatalogLoader::FindTable(const QString& owner, const QString& name) const {
@@ -552,8 +523,8 @@ bool CatalogLoader::LoadTriggers() {
 bool CatalogLoader::LoadColumns() {
     auto rows = Connection().RunQuery(Q::Columns(db_.SrvVer >= 80, db_.TableExcludeIDs, db_.ViewExcludeIDs));
     // The columns are the largest result of a load: while they are read, the server answers the
-    // queries of the steps that follow (queued already when their texts were known beforehand).
-    if (!queuedOn_) Queue(QueriesAfterColumns());
+    // queries of the steps that follow.
+    QueueQueriesAfterColumns();
     const Column name(*rows, "Name"), colId(*rows, "ColID"), length(*rows, "Length"), precision(*rows, "prec"),
         scale(*rows, "Scale"), collation(*rows, "Collation"), nullable(*rows, "isnullable"), dataType(*rows, "datentyp"),
         identity(*rows, "IsIdentity"), seed(*rows, "id_start"), increment(*rows, "id_schritt"),

@@ -8,7 +8,6 @@
 #include "schema/model.h"
 
 #include <QString>
-#include <QStringList>
 #include <memory>
 
 class DbConnection;
@@ -52,10 +51,6 @@ public:
     // Compatibility levels and fingerprint; true when the schema came from the snapshot.
     bool LoadVersion();
     bool LoadFileGroups();
-    // Once the file groups are read, queues the queries of the steps that follow in the order
-    // LoadDBObjects asks them, when their texts are known beforehand: the server answers each
-    // while the rows of the one before are read. LoadColumns queues the rest otherwise.
-    void QueueQueries(bool definitionObjectsOnly);
     bool LoadTables();
     bool LoadRelations(bool firstPass);
     bool LoadViews();
@@ -80,10 +75,9 @@ private:
     QString ExcludedIDs(const QString& preQuery, const QString& typeCode, bool triggers);
     TablePtr FindTable(const QString& owner, const QString& name) const;
     bool Show(const QString& kind, const QString& fullName);
-    // The queries of the steps after LoadColumns, in the order the steps ask them.
-    QStringList QueriesAfterColumns() const;
-    // Hands the connection queries before they are asked for (DbConnection::QueueQuery).
-    void Queue(const QStringList& texts);
+    // Hands the connection the queries of the steps after LoadColumns, so that it can run them
+    // while the columns are read (DbConnection::QueueQuery).
+    void QueueQueriesAfterColumns();
 
     Tovimar_Database& db_;
     Progress& progress_;

@@ -161,6 +161,33 @@ TEST(CatalogLoad, QueriesRunAheadGiveTheModelOfQueriesAskedOneByOne) {
     EXPECT_TRUE(expected.contains(CatalogQueries::FullTextTableProperties(TableOf(oneByOne, "[dbo].[Customers]")->ObjectID)));
 }
 
+// A load cancelled at any point leaves no answer run ahead behind: the next load on the same
+// connection reads the catalog as it is then (one more index each time), not what the queries
+// queued for the cancelled load gave.
+TEST(CatalogLoad, ACancelledLoadLeavesNoAnswerForTheNext) {
+    auto server = ServerWith(Scenario("shop.sql"));
+    auto connection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
+    int total = 0;
+    {
+        Tovimar_Database db;
+        LoadDatabase(db, connection);
+        RecordingProgress progress;
+        ASSERT_TRUE(LoadDBObjects(db, progress));
+        total = progress.Count;
+    }
+    ASSERT_GT(total, 20);
+    for (int n = 1; n <= total; ++n) {
+        Tovimar_Database cancelled, next;
+        LoadDatabase(cancelled, connection);
+        LoadDatabase(next, connection);
+        RecordingProgress stop(n), progress;
+        EXPECT_FALSE(LoadDBObjects(cancelled, stop)) << "cancelled at " << n;
+        RunScript(*server, QStringLiteral("shop"), QStringLiteral("CREATE INDEX IX_Heap_%1 ON dbo.Heap (ID)\n").arg(n));
+        ASSERT_TRUE(LoadDBObjects(next, progress));
+        EXPECT_EQ(TableOf(next, "[dbo].[Heap]")->Indexes.Count(), n) << "cancelled at " << n;
+    }
+}
+
 // The fingerprint the real catalog queries give is the same from load to load, so the snapshot
 // stands in for the catalog (three queries only); a change of the schema changes it.
 TEST(CatalogLoadCache, FingerprintChangesWithTheSchemaAndAMatchingSnapshotIsUsed) {

@@ -129,25 +129,43 @@ bool IsTableHint(QStringView word) {
 // property names over and over, and so does the next batch: a short text is looked up in a small
 // table per thread of the strings made before, and a string found there is shared (a count
 // changed) instead of allocated and copied again.
-QString Name(const Token& t) {
+// The slot of a short text in the tables below (the length and a few characters: the end of a
+// name tells most apart); -1 for an empty or long text, which is made anew.
+constexpr size_t kNameSlots = 1024;
+int NameSlot(QStringView text) {
     constexpr qsizetype kMaxLength = 32;
-    constexpr size_t kSlots = 1024;
-    const QStringView text = t.text;
-    if (text.isEmpty() || text.size() > kMaxLength) return text.toString();
-    // The slot by the length and a few characters (the end of a name tells most apart); the
-    // whole text is compared.
     const qsizetype n = text.size();
+    if (n == 0 || n > kMaxLength) return -1;
     size_t h = static_cast<size_t>(n);
     h = h * 31 + text[0].unicode();
     h = h * 31 + text[n / 2].unicode();
     h = h * 31 + text[n - 1].unicode();
     if (n > 1) h = h * 31 + text[n - 2].unicode();
     if (n > 2) h = h * 31 + text[n - 3].unicode();
-    static thread_local std::array<QString, kSlots> made;
-    QString& slot = made[(h ^ (h >> 10)) & (kSlots - 1)];
-    if (slot.size() != n || std::memcmp(slot.constData(), text.data(), static_cast<size_t>(n) * sizeof(QChar)) != 0)
-        slot = text.toString();
-    return slot;
+    return static_cast<int>((h ^ (h >> 10)) & (kNameSlots - 1));
+}
+bool SameText(const QString& made, QStringView text) {
+    return made.size() == text.size() &&
+           std::memcmp(made.constData(), text.data(), static_cast<size_t>(text.size()) * sizeof(QChar)) == 0;
+}
+QString Name(const Token& t) {
+    const int slot = NameSlot(t.text);
+    if (slot < 0) return t.text.toString();
+    static thread_local std::array<QString, kNameSlots> made;
+    QString& s = made[static_cast<size_t>(slot)];
+    if (!SameText(s, t.text)) s = t.text.toString();
+    return s;
+}
+// A list of the one name of a token (a column or function named without qualifier), shared the
+// same way: most column references and calls name one part, and a list made for each was an
+// allocation per operand.
+QStringList OnePartName(const Token& t) {
+    const int slot = NameSlot(t.text);
+    if (slot < 0) return QStringList{t.text.toString()};
+    static thread_local std::array<QStringList, kNameSlots> made;
+    QStringList& l = made[static_cast<size_t>(slot)];
+    if (l.size() != 1 || !SameText(l.front(), t.text)) l = QStringList{Name(t)};
+    return l;
 }
 
 struct ParseError {
@@ -190,9 +208,12 @@ private:
     struct DepthGuard {
         Parser& p;
         explicit DepthGuard(Parser& parser) : p(parser) {
-            if (++p.depth_ > kMaxDepth)
-                throw ParseError{ErrGeneric(191, 15,
-                    QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries."))};
+            if (++p.depth_ > kMaxDepth) TooDeep();
+        }
+        // Out of the way of the test above, which every level of every operand makes.
+        [[noreturn, gnu::noinline, gnu::cold]] static void TooDeep() {
+            throw ParseError{ErrGeneric(191, 15,
+                QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries."))};
         }
         ~DepthGuard() { --p.depth_; }
     };
@@ -1972,8 +1993,8 @@ private:
             if (IsReservedWord(t.text) && !(IsOp("(", 1) && (UpperIs(t, "LEFT") || UpperIs(t, "RIGHT") || UpperIs(t, "UPDATE")))) Fail();
         }
         // Names: column references and function calls.
-        QStringList parts;
-        parts << Name(Next());
+        QStringList parts = IsOp(".", 1) ? QStringList{Name(t)} : OnePartName(t);
+        ++pos_;
         while (IsOp(".")) {
             ++pos_;
             if (IsOp(".")) { parts << QString(); continue; }

@@ -148,14 +148,15 @@ bool SameText(const QString& made, QStringView text) {
     return made.size() == text.size() &&
            std::memcmp(made.constData(), text.data(), static_cast<size_t>(text.size()) * sizeof(QChar)) == 0;
 }
-QString Name(const Token& t) {
-    const int slot = NameSlot(t.text);
-    if (slot < 0) return t.text.toString();
+QString SharedText(QStringView text) {
+    const int slot = NameSlot(text);
+    if (slot < 0) return text.toString();
     static thread_local std::array<QString, kNameSlots> made;
     QString& s = made[static_cast<size_t>(slot)];
-    if (!SameText(s, t.text)) s = t.text.toString();
+    if (!SameText(s, text)) s = text.toString();
     return s;
 }
+QString Name(const Token& t) { return SharedText(t.text); }
 // A list of the one name of a token (a column or function named without qualifier), shared the
 // same way: most column references and calls name one part, and a list made for each was an
 // allocation per operand.
@@ -1038,6 +1039,7 @@ private:
         s.kind = StmtKind::CreateTable;
         s.object = ParseObjectName();
         ExpectOp("(");
+        s.columns.reserve(ItemsBeforeClose());
         do {
             if (IsOp(")")) break;  // a trailing comma before ')' is accepted by the server
             if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("FOREIGN") || IsWord("CHECK")) {
@@ -1052,6 +1054,22 @@ private:
             if (AcceptWord("TEXTIMAGE_ON")) { s.textFileGroup = ExpectAnyWord(); continue; }
             break;
         }
+    }
+
+    // How many items a parenthesised list holds from here to its closing parenthesis (its commas
+    // outside nested parentheses, plus one): room made at once for a table's columns.
+    size_t ItemsBeforeClose() const {
+        size_t items = 1;
+        int depth = 0;
+        for (size_t i = pos_; i < last_; ++i) {
+            const Token& t = tok_[i];
+            if (t.kind != TokKind::Op || t.text.size() != 1) continue;
+            const char16_t c = t.text[0].unicode();
+            if (c == u'(') ++depth;
+            else if (c == u')' && depth-- == 0) break;
+            else if (c == u',' && depth == 0) ++items;
+        }
+        return items;
     }
 
     QString TextFrom(int startTok) const {
@@ -2007,7 +2025,7 @@ private:
             auto e = Make(ExprKind::Function, st);
             // Most calls are written in upper case already: the name then shares the part's string.
             const UpperWord upper(parts.last());
-            e->name = upper.View() == parts.last() ? parts.last() : upper.ToString();
+            e->name = upper.View() == parts.last() ? parts.last() : SharedText(upper.View());
             e->parts = std::move(parts);
             if (AcceptOp("*")) {
                 e->star = true;
@@ -2016,7 +2034,11 @@ private:
                 else AcceptWord("ALL");
                 do {
                     // DATEPART-style first arguments are bare words.
-                    e->args.push_back(ParseExpr());
+                    ExprPtr arg = ParseExpr();
+                    // Room for two when a second follows: most calls with more than one argument
+                    // have two (OBJECTPROPERTY, ISNULL, ...).
+                    if (e->args.empty()) e->args.reserve(IsOp(",") ? 2 : 1);
+                    e->args.push_back(std::move(arg));
                 } while (AcceptOp(","));
             }
             ExpectOp(")");

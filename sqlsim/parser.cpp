@@ -165,7 +165,7 @@ QStringList OnePartName(const Token& t) {
     if (slot < 0) return QStringList{t.text.toString()};
     static thread_local std::array<QStringList, kNameSlots> made;
     QStringList& l = made[static_cast<size_t>(slot)];
-    if (l.size() != 1 || !SameText(l.front(), t.text)) l = QStringList{Name(t)};
+    if (l.size() != 1 || !SameText(l.constFirst(), t.text)) l = QStringList{Name(t)};
     return l;
 }
 
@@ -2024,8 +2024,10 @@ private:
             ++pos_;
             auto e = Make(ExprKind::Function, st);
             // Most calls are written in upper case already: the name then shares the part's string.
-            const UpperWord upper(parts.last());
-            e->name = upper.View() == parts.last() ? parts.last() : SharedText(upper.View());
+            // (Read through constLast: the list may be shared, and last() would copy it.)
+            const QString& last = parts.constLast();
+            const UpperWord upper(last);
+            e->name = upper.View() == last ? last : SharedText(upper.View());
             e->parts = std::move(parts);
             if (AcceptOp("*")) {
                 e->star = true;

@@ -69,9 +69,13 @@ public:
         }
     }
     bool Contains(QStringView word) const {
-        const qsizetype n = word.size();
         bool ascii = true;
-        for (qsizetype i = 0; i < n && ascii; ++i) ascii = word[i].unicode() < 0x80;
+        for (qsizetype i = 0; i < word.size() && ascii; ++i) ascii = word[i].unicode() < 0x80;
+        return Contains(word, ascii);
+    }
+    // The same, told whether the word is all ASCII (the tokenizer notes it of every plain word).
+    bool Contains(QStringView word, bool ascii) const {
+        const qsizetype n = word.size();
         if (ascii) {
             if (n == 0 || n >= static_cast<qsizetype>(kLengths)) return false;
             const char16_t first = Fold(word[0].unicode());
@@ -237,7 +241,7 @@ private:
     }
     [[noreturn]] void Fail() const { Fail(Peek()); }
     [[noreturn]] void Fail(const Token& t) const {
-        if (t.kind == TokKind::Ident && IsReservedWord(t.text))
+        if (Reserved(t))
             throw ParseError{ErrKeywordNear(Name(t))};
         QString near = t.kind == TokKind::End ? QString() : text_.mid(t.start, t.end - t.start);
         SqlError e = ErrSyntaxNear(near);
@@ -276,9 +280,11 @@ private:
     void ExpectWord(const char (&w)[N]) { if (!AcceptWord(w)) Fail(); }
     template <size_t N>
     void ExpectOp(const char (&op)[N]) { if (!AcceptOp(op)) Fail(); }
+    // A plain word the server reserves.
+    static bool Reserved(const Token& t) { return t.kind == TokKind::Ident && ReservedWords().Contains(t.text, t.ascii); }
     bool IsName(size_t ahead = 0) const {
         const Token& t = Peek(ahead);
-        return t.kind == TokKind::QuotedIdent || (t.kind == TokKind::Ident && !IsReservedWord(t.text));
+        return t.kind == TokKind::QuotedIdent || (t.kind == TokKind::Ident && !Reserved(t));
     }
     QString ExpectName() {
         if (!IsName()) Fail();
@@ -328,8 +334,27 @@ private:
         if (AcceptOp("-")) neg = true;
         else AcceptOp("+");
         if (Peek().kind != TokKind::Integer) Fail();
-        long long v = Next().text.toLongLong();
+        long long v = IntegerValue(Next().text);
         return neg ? -v : v;
+    }
+    // The value of an integer literal's digits, as QStringView::toLongLong gives it (0 and not ok
+    // when out of range). Up to 18 ASCII digits always fit and are added up in place: every type
+    // length and most literals are such, and the general conversion copies the text first.
+    static long long IntegerValue(QStringView digits, bool* ok = nullptr) {
+        if (digits.size() <= 18) {
+            long long v = 0;
+            qsizetype i = 0;
+            for (; i < digits.size(); ++i) {
+                const char16_t c = digits[i].unicode();
+                if (c < u'0' || c > u'9') break;
+                v = v * 10 + (c - u'0');
+            }
+            if (i == digits.size() && i > 0) {
+                if (ok) *ok = true;
+                return v;
+            }
+        }
+        return digits.toLongLong(ok);
     }
 
     TypeSpec ParseType() {
@@ -820,7 +845,7 @@ private:
 
     bool StartsExecArg() const {
         const Token& t = Peek();
-        if (t.kind == TokKind::Ident) return !IsReservedWord(t.text) || t.IsWord("NULL") || t.IsWord("DEFAULT");
+        if (t.kind == TokKind::Ident) return !Reserved(t) || t.IsWord("NULL") || t.IsWord("DEFAULT");
         if (t.kind == TokKind::Op) return t.IsOp("-") || t.IsOp("+") || t.IsOp("(");
         return t.kind != TokKind::End;
     }
@@ -1548,7 +1573,7 @@ private:
             return;
         }
         if ((t.kind == TokKind::Ident || t.kind == TokKind::QuotedIdent || t.kind == TokKind::String) &&
-            IsOp("=", 1) && !(t.kind == TokKind::Ident && IsReservedWord(t.text))) {
+            IsOp("=", 1) && !Reserved(t)) {
             QString alias = Name(Next());
             ++pos_;
             q.items.push_back(SelectItem{ParseExpr(), alias, true});
@@ -1890,7 +1915,7 @@ private:
         switch (t.kind) {
         case TokKind::Integer: {
             bool ok = false;
-            long long v = t.text.toLongLong(&ok);
+            long long v = IntegerValue(t.text, &ok);
             if (ok && v <= 2147483647LL) return Value::Int(v, XInt);
             // Larger integers are numeric literals in SQL Server, up to 38 digits.
             if (DigitCount(t.text) <= 38) return Value::Decimal(DigitsValue(t.text), 0, XNumeric);
@@ -2008,7 +2033,7 @@ private:
                 e->name = UpperIs(t, "CURRENT_TIMESTAMP") ? QStringLiteral("GETDATE") : UpperWord(t.text).ToString();
                 return Finish(e);
             }
-            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (UpperIs(t, "LEFT") || UpperIs(t, "RIGHT") || UpperIs(t, "UPDATE")))) Fail();
+            if (Reserved(t) && !(IsOp("(", 1) && (UpperIs(t, "LEFT") || UpperIs(t, "RIGHT") || UpperIs(t, "UPDATE")))) Fail();
         }
         // Names: column references and function calls.
         QStringList parts = IsOp(".", 1) ? QStringList{Name(t)} : OnePartName(t);

@@ -665,7 +665,7 @@ private:
             return;
         }
         QString option = ExpectAnyWord().toUpper();
-        if (option == "TRANSACTION") {
+        if (option == QLatin1String("TRANSACTION")) {
             ExpectWord("ISOLATION");
             ExpectWord("LEVEL");
             s.text = option;
@@ -674,7 +674,7 @@ private:
                 ++pos_;
             return;
         }
-        if (option == "IDENTITY_INSERT") {
+        if (option == QLatin1String("IDENTITY_INSERT")) {
             s.text = option;
             s.object = ParseObjectName();
             s.flag = ParseOnOff();
@@ -866,12 +866,12 @@ private:
     void ParseGrant(Statement& s) {
         s.kind = StmtKind::Grant;
         s.kindWord = Name(Next()).toUpper();
-        if (s.kindWord == "REVOKE" && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
+        if (s.kindWord == QLatin1String("REVOKE") && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
         // privileges
         do {
             QString p = ExpectAnyWord().toUpper();
-            if (p == "ALL") AcceptWord("PRIVILEGES");
-            if (p == "CREATE" || p == "BACKUP") p += QLatin1Char(' ') + ExpectAnyWord().toUpper();
+            if (p == QLatin1String("ALL")) AcceptWord("PRIVILEGES");
+            if (p == QLatin1String("CREATE") || p == QLatin1String("BACKUP")) p += QLatin1Char(' ') + ExpectAnyWord().toUpper();
             s.privileges << p;
             if (IsOp("(")) {
                 ++pos_;
@@ -898,8 +898,8 @@ private:
         ++pos_;
         s.kind = StmtKind::Drop;
         s.kindWord = ExpectAnyWord().toUpper();
-        if (s.kindWord == "PROC") s.kindWord = QStringLiteral("PROCEDURE");
-        if (s.kindWord == "DATABASE") {
+        if (s.kindWord == QLatin1String("PROC")) s.kindWord = QStringLiteral("PROCEDURE");
+        if (s.kindWord == QLatin1String("DATABASE")) {
             s.kind = StmtKind::DropDatabase;
             do { s.names << ExpectAnyWord(); } while (AcceptOp(","));
             return;
@@ -939,14 +939,14 @@ private:
             break;
         }
         const QString what = ExpectAnyWord().toUpper();
-        if ((unique || clustered || nonclustered) && what != "INDEX") Fail(toks_[pos_ - 1]);
+        if ((unique || clustered || nonclustered) && what != QLatin1String("INDEX")) Fail(toks_[pos_ - 1]);
         auto needFirst = [&](const char* kindText) {
             if (!firstInBatch)
                 throw ParseError{ErrGeneric(111, 15, QStringLiteral("'CREATE %1' must be the first statement in a query batch.").arg(QLatin1String(kindText)))};
         };
-        if (what == "TABLE") {
+        if (what == QLatin1String("TABLE")) {
             ParseCreateTable(s);
-        } else if (what == "INDEX") {
+        } else if (what == QLatin1String("INDEX")) {
             s.kind = StmtKind::CreateIndex;
             s.flag = unique;
             s.clustered = clustered;
@@ -961,7 +961,7 @@ private:
             ExpectOp(")");
             if (AcceptWord("WITH")) ParseIndexOptions(s.fillFactor, s.indexStatus, s.padIndex);
             if (AcceptWord("ON")) s.fileGroup = ExpectAnyWord();
-        } else if (what == "STATISTICS") {
+        } else if (what == QLatin1String("STATISTICS")) {
             // CREATE STATISTICS name ON table (columns) [WITH FULLSCAN | SAMPLE n PERCENT|ROWS, NORECOMPUTE]
             s.kind = StmtKind::CreateStatistics;
             s.text = ExpectName();
@@ -979,7 +979,7 @@ private:
                     } else ExpectWord("FULLSCAN");
                 } while (AcceptOp(","));
             }
-        } else if (what == "VIEW") {
+        } else if (what == QLatin1String("VIEW")) {
             needFirst("VIEW");
             s.kind = StmtKind::CreateView;
             s.object = ParseObjectName();
@@ -995,19 +995,19 @@ private:
             AcceptOp(";");
             if (!AtEnd()) Fail();
             s.text = CodeText(s);
-        } else if (what == "PROC" || what == "PROCEDURE") {
+        } else if (what == QLatin1String("PROC") || what == QLatin1String("PROCEDURE")) {
             needFirst("PROCEDURE");
             s.kind = StmtKind::CreateProcedure;
             ParseProcedureRest(s);
-        } else if (what == "FUNCTION") {
+        } else if (what == QLatin1String("FUNCTION")) {
             needFirst("FUNCTION");
             s.kind = StmtKind::CreateFunction;
             ParseFunctionRest(s);
-        } else if (what == "TRIGGER") {
+        } else if (what == QLatin1String("TRIGGER")) {
             needFirst("TRIGGER");
             s.kind = StmtKind::CreateTrigger;
             ParseTriggerRest(s);
-        } else if (what == "DATABASE") {
+        } else if (what == QLatin1String("DATABASE")) {
             s.kind = StmtKind::CreateDatabase;
             s.text = ExpectAnyWord();
             for (;;) {
@@ -1019,8 +1019,8 @@ private:
                 if (AcceptWord("FOR")) { ExpectAnyWord(); continue; }
                 break;
             }
-        } else if (what == "DEFAULT" || what == "RULE") {
-            needFirst(what == "DEFAULT" ? "DEFAULT" : "RULE");
+        } else if (what == QLatin1String("DEFAULT") || what == QLatin1String("RULE")) {
+            needFirst(what == QLatin1String("DEFAULT") ? "DEFAULT" : "RULE");
             s.kind = StmtKind::Noop;  // bound defaults and rules: objects with their text and expression
             s.kindWord = QStringLiteral("CREATE ") + what;
             s.object = ParseObjectName();
@@ -1035,16 +1035,16 @@ private:
     void ParseIndexOptions(int& fillFactor, int& status, bool& pad) {
         do {
             QString o = ExpectAnyWord().toUpper();
-            if (o == "FILLFACTOR") {
+            if (o == QLatin1String("FILLFACTOR")) {
                 ExpectOp("=");
                 fillFactor = static_cast<int>(ParseSignedInt());
-            } else if (o == "PAD_INDEX") {
+            } else if (o == QLatin1String("PAD_INDEX")) {
                 pad = true;
-            } else if (o == "IGNORE_DUP_KEY") {
+            } else if (o == QLatin1String("IGNORE_DUP_KEY")) {
                 status |= 1;
-            } else if (o == "STATISTICS_NORECOMPUTE") {
+            } else if (o == QLatin1String("STATISTICS_NORECOMPUTE")) {
                 status |= 16777216;
-            } else if (o == "DROP_EXISTING" || o == "SORT_IN_TEMPDB") {
+            } else if (o == QLatin1String("DROP_EXISTING") || o == QLatin1String("SORT_IN_TEMPDB")) {
             } else {
                 --pos_;
                 Fail();
@@ -1284,7 +1284,7 @@ private:
     void ParseAlter(Statement& s, bool firstInBatch) {
         ++pos_;
         const QString what = ExpectAnyWord().toUpper();
-        if (what == "TABLE") {
+        if (what == QLatin1String("TABLE")) {
             s.kind = StmtKind::AlterTable;
             s.object = ParseObjectName();
             bool withNoCheck = false;
@@ -1337,12 +1337,12 @@ private:
             }
             return;
         }
-        if (what == "VIEW" || what == "PROC" || what == "PROCEDURE" || what == "FUNCTION" || what == "TRIGGER") {
+        if (what == QLatin1String("VIEW") || what == QLatin1String("PROC") || what == QLatin1String("PROCEDURE") || what == QLatin1String("FUNCTION") || what == QLatin1String("TRIGGER")) {
             if (!firstInBatch)
-                throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == "PROC" ? QStringLiteral("PROCEDURE") : what))};
+                throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == QLatin1String("PROC") ? QStringLiteral("PROCEDURE") : what))};
             s.kindWord = QStringLiteral("ALTER");
             s.alter = true;
-            if (what == "VIEW") {
+            if (what == QLatin1String("VIEW")) {
                 s.kind = StmtKind::CreateView;
                 s.object = ParseObjectName();
                 if (IsOp("(")) SkipBalanced();
@@ -1353,10 +1353,10 @@ private:
                 AcceptOp(";");
                 if (!AtEnd()) Fail();
                 s.text = CodeText(s);
-            } else if (what == "FUNCTION") {
+            } else if (what == QLatin1String("FUNCTION")) {
                 s.kind = StmtKind::CreateFunction;
                 ParseFunctionRest(s);
-            } else if (what == "TRIGGER") {
+            } else if (what == QLatin1String("TRIGGER")) {
                 s.kind = StmtKind::CreateTrigger;
                 ParseTriggerRest(s);
             } else {
@@ -1365,7 +1365,7 @@ private:
             }
             return;
         }
-        if (what == "DATABASE") {
+        if (what == QLatin1String("DATABASE")) {
             s.kind = StmtKind::Noop;
             s.text = ExpectAnyWord();
             if (IsWord("ADD") && IsWord("FILEGROUP", 1)) {
@@ -1453,7 +1453,7 @@ private:
         }
         if (AcceptWord("WITH")) { do { s.withOptions << ExpectAnyWord().toUpper(); } while (AcceptOp(",")); }
         AcceptWord("AS");
-        if (s.kindWord == "IF") {
+        if (s.kindWord == QLatin1String("IF")) {
             ExpectWord("RETURN");
             s.select = ParseQuery();
             AcceptOp(";");
@@ -1683,10 +1683,10 @@ private:
             return inner;
         }
         ObjectName n = ParseObjectName();
-        r->server = n.server;  // a table variable keeps its @name
-        r->database = n.database;
-        r->owner = n.owner;
-        r->name = n.name;
+        r->server = std::move(n.server);  // a table variable keeps its @name
+        r->database = std::move(n.database);
+        r->owner = std::move(n.owner);
+        r->name = std::move(n.name);
         if (IsOp("(") && !IsTableHintParen(1)) Fail();  // table-valued functions are not supported
         ParseAliasAndHints(*r);
         return r;

@@ -55,7 +55,7 @@ struct Token {
         return true;
     }
     template <size_t N>
-    bool IsOp(const char (&op)[N]) const {
+    [[gnu::always_inline]] bool IsOp(const char (&op)[N]) const {
         if (kind != TokKind::Op || text.size() != static_cast<qsizetype>(N - 1)) return false;
         for (size_t i = 0; i + 1 < N; ++i)
             if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(op[i])) return false;

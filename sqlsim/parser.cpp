@@ -258,12 +258,12 @@ private:
     // Keywords and operators come as literals, so that their length is known where the call is
     // compiled.
     template <size_t N>
-    bool IsWord(const char (&w)[N], size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
+    [[gnu::always_inline]] bool IsWord(const char (&w)[N], size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
     template <size_t N>
-    bool IsOp(const char (&op)[N], size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
+    [[gnu::always_inline]] bool IsOp(const char (&op)[N], size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
     bool IsWord(QLatin1StringView w, size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
     template <size_t N>
-    bool AcceptWord(const char (&w)[N]) {
+    [[gnu::always_inline]] bool AcceptWord(const char (&w)[N]) {
         if (IsWord(w)) { ++pos_; return true; }
         return false;
     }
@@ -272,7 +272,7 @@ private:
         return false;
     }
     template <size_t N>
-    bool AcceptOp(const char (&op)[N]) {
+    [[gnu::always_inline]] bool AcceptOp(const char (&op)[N]) {
         if (IsOp(op)) { ++pos_; return true; }
         return false;
     }

@@ -123,22 +123,30 @@ LexResult::~LexResult() {
 
 LexResult Tokenize(const QString& text, bool quotedIdentifier) {
     LexResult r;
-    r.tokens = std::move(spareTokens);
+    // Filled in a list of its own (kept in registers rather than read back from the result at
+    // every token), handed to the result at the end.
+    std::vector<Token> tokens = std::move(spareTokens);
     spareTokens = std::vector<Token>();
-    r.tokens.clear();
+    tokens.clear();
     r.source = text;
     const QStringView src(r.source);
     const int n = static_cast<int>(src.size());
-    r.tokens.reserve(static_cast<size_t>(n / 5) + 2);
+    tokens.reserve(static_cast<size_t>(n / 5) + 2);
+    bool ok = true;
     auto fail = [&](int number, int pos) {
+        ok = false;
         r.ok = false;
         r.errorNumber = number;
         r.errorNear = Near(text, pos);
     };
     int i = 0;
-    while (i < n && r.ok) {
+    while (i < n && ok) {
         const QChar c = src[i];
         const char16_t u = c.unicode();
+        if (u == u' ') {  // most blanks: one space between two tokens
+            ++i;
+            continue;
+        }
         const char16_t next = i + 1 < n ? src[i + 1].unicode() : u'\0';
         // What the character starts: ASCII characters through a table, others as QChar classes
         // them (a non-ASCII space, digit or letter; anything else is an operator).
@@ -291,9 +299,10 @@ LexResult Tokenize(const QString& text, bool quotedIdentifier) {
             tokText = src.sliced(i, width);
             i += width;
         }
-        r.tokens.push_back(Token{kind, tokText, start, i, ascii});
+        tokens.push_back(Token{kind, tokText, start, i, ascii});
     }
-    r.tokens.push_back(Token{TokKind::End, QStringView(), n, n});
+    tokens.push_back(Token{TokKind::End, QStringView(), n, n});
+    r.tokens = std::move(tokens);
     return r;
 }
 

@@ -36,7 +36,7 @@ struct Token {
     // so that its length is known where the call is compiled: the kind and the length are
     // compared where the test is made, the characters only when both match.
     template <size_t N>
-    bool IsWord(const char (&upper)[N]) const {
+    [[gnu::always_inline]] bool IsWord(const char (&upper)[N]) const {
         return kind == TokKind::Ident && text.size() == static_cast<qsizetype>(N - 1) && SameWord(QLatin1StringView(upper, N - 1));
     }
     bool IsWord(QLatin1StringView word) const {  // plain identifier equal to the keyword, any case
@@ -55,7 +55,7 @@ struct Token {
         return true;
     }
     template <size_t N>
-    bool IsOp(const char (&op)[N]) const {
+    [[gnu::always_inline]] bool IsOp(const char (&op)[N]) const {
         if (kind != TokKind::Op || text.size() != static_cast<qsizetype>(N - 1)) return false;
         for (size_t i = 0; i + 1 < N; ++i)
             if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(op[i])) return false;

@@ -69,9 +69,13 @@ public:
         }
     }
     bool Contains(QStringView word) const {
-        const qsizetype n = word.size();
         bool ascii = true;
-        for (qsizetype i = 0; i < n && ascii; ++i) ascii = word[i].unicode() < 0x80;
+        for (qsizetype i = 0; i < word.size() && ascii; ++i) ascii = word[i].unicode() < 0x80;
+        return Contains(word, ascii);
+    }
+    // The same, told whether the word is all ASCII (the tokenizer notes it of every plain word).
+    bool Contains(QStringView word, bool ascii) const {
+        const qsizetype n = word.size();
         if (ascii) {
             if (n == 0 || n >= static_cast<qsizetype>(kLengths)) return false;
             const char16_t first = Fold(word[0].unicode());
@@ -129,25 +133,44 @@ bool IsTableHint(QStringView word) {
 // property names over and over, and so does the next batch: a short text is looked up in a small
 // table per thread of the strings made before, and a string found there is shared (a count
 // changed) instead of allocated and copied again.
-QString Name(const Token& t) {
+// The slot of a short text in the tables below (the length and a few characters: the end of a
+// name tells most apart); -1 for an empty or long text, which is made anew.
+constexpr size_t kNameSlots = 1024;
+int NameSlot(QStringView text) {
     constexpr qsizetype kMaxLength = 32;
-    constexpr size_t kSlots = 1024;
-    const QStringView text = t.text;
-    if (text.isEmpty() || text.size() > kMaxLength) return text.toString();
-    // The slot by the length and a few characters (the end of a name tells most apart); the
-    // whole text is compared.
     const qsizetype n = text.size();
+    if (n == 0 || n > kMaxLength) return -1;
     size_t h = static_cast<size_t>(n);
     h = h * 31 + text[0].unicode();
     h = h * 31 + text[n / 2].unicode();
     h = h * 31 + text[n - 1].unicode();
     if (n > 1) h = h * 31 + text[n - 2].unicode();
     if (n > 2) h = h * 31 + text[n - 3].unicode();
-    static thread_local std::array<QString, kSlots> made;
-    QString& slot = made[(h ^ (h >> 10)) & (kSlots - 1)];
-    if (slot.size() != n || std::memcmp(slot.constData(), text.data(), static_cast<size_t>(n) * sizeof(QChar)) != 0)
-        slot = text.toString();
-    return slot;
+    return static_cast<int>((h ^ (h >> 10)) & (kNameSlots - 1));
+}
+bool SameText(const QString& made, QStringView text) {
+    return made.size() == text.size() &&
+           std::memcmp(made.constData(), text.data(), static_cast<size_t>(text.size()) * sizeof(QChar)) == 0;
+}
+QString SharedText(QStringView text) {
+    const int slot = NameSlot(text);
+    if (slot < 0) return text.toString();
+    static thread_local std::array<QString, kNameSlots> made;
+    QString& s = made[static_cast<size_t>(slot)];
+    if (!SameText(s, text)) s = text.toString();
+    return s;
+}
+QString Name(const Token& t) { return SharedText(t.text); }
+// A list of the one name of a token (a column or function named without qualifier), shared the
+// same way: most column references and calls name one part, and a list made for each was an
+// allocation per operand.
+QStringList OnePartName(const Token& t) {
+    const int slot = NameSlot(t.text);
+    if (slot < 0) return QStringList{t.text.toString()};
+    static thread_local std::array<QStringList, kNameSlots> made;
+    QStringList& l = made[static_cast<size_t>(slot)];
+    if (l.size() != 1 || !SameText(l.constFirst(), t.text)) l = QStringList{Name(t)};
+    return l;
 }
 
 struct ParseError {
@@ -190,9 +213,12 @@ private:
     struct DepthGuard {
         Parser& p;
         explicit DepthGuard(Parser& parser) : p(parser) {
-            if (++p.depth_ > kMaxDepth)
-                throw ParseError{ErrGeneric(191, 15,
-                    QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries."))};
+            if (++p.depth_ > kMaxDepth) TooDeep();
+        }
+        // Out of the way of the test above, which every level of every operand makes.
+        [[noreturn, gnu::noinline, gnu::cold]] static void TooDeep() {
+            throw ParseError{ErrGeneric(191, 15,
+                QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or break it up into smaller queries."))};
         }
         ~DepthGuard() { --p.depth_; }
     };
@@ -215,7 +241,7 @@ private:
     }
     [[noreturn]] void Fail() const { Fail(Peek()); }
     [[noreturn]] void Fail(const Token& t) const {
-        if (t.kind == TokKind::Ident && IsReservedWord(t.text))
+        if (Reserved(t))
             throw ParseError{ErrKeywordNear(Name(t))};
         QString near = t.kind == TokKind::End ? QString() : text_.mid(t.start, t.end - t.start);
         SqlError e = ErrSyntaxNear(near);
@@ -232,12 +258,12 @@ private:
     // Keywords and operators come as literals, so that their length is known where the call is
     // compiled.
     template <size_t N>
-    bool IsWord(const char (&w)[N], size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
+    [[gnu::always_inline]] bool IsWord(const char (&w)[N], size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
     template <size_t N>
-    bool IsOp(const char (&op)[N], size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
+    [[gnu::always_inline]] bool IsOp(const char (&op)[N], size_t ahead = 0) const { return Peek(ahead).IsOp(op); }
     bool IsWord(QLatin1StringView w, size_t ahead = 0) const { return Peek(ahead).IsWord(w); }
     template <size_t N>
-    bool AcceptWord(const char (&w)[N]) {
+    [[gnu::always_inline]] bool AcceptWord(const char (&w)[N]) {
         if (IsWord(w)) { ++pos_; return true; }
         return false;
     }
@@ -246,7 +272,7 @@ private:
         return false;
     }
     template <size_t N>
-    bool AcceptOp(const char (&op)[N]) {
+    [[gnu::always_inline]] bool AcceptOp(const char (&op)[N]) {
         if (IsOp(op)) { ++pos_; return true; }
         return false;
     }
@@ -254,9 +280,11 @@ private:
     void ExpectWord(const char (&w)[N]) { if (!AcceptWord(w)) Fail(); }
     template <size_t N>
     void ExpectOp(const char (&op)[N]) { if (!AcceptOp(op)) Fail(); }
+    // A plain word the server reserves.
+    static bool Reserved(const Token& t) { return t.kind == TokKind::Ident && ReservedWords().Contains(t.text, t.ascii); }
     bool IsName(size_t ahead = 0) const {
         const Token& t = Peek(ahead);
-        return t.kind == TokKind::QuotedIdent || (t.kind == TokKind::Ident && !IsReservedWord(t.text));
+        return t.kind == TokKind::QuotedIdent || (t.kind == TokKind::Ident && !Reserved(t));
     }
     QString ExpectName() {
         if (!IsName()) Fail();
@@ -306,8 +334,27 @@ private:
         if (AcceptOp("-")) neg = true;
         else AcceptOp("+");
         if (Peek().kind != TokKind::Integer) Fail();
-        long long v = Next().text.toLongLong();
+        long long v = IntegerValue(Next().text);
         return neg ? -v : v;
+    }
+    // The value of an integer literal's digits, as QStringView::toLongLong gives it (0 and not ok
+    // when out of range). Up to 18 ASCII digits always fit and are added up in place: every type
+    // length and most literals are such, and the general conversion copies the text first.
+    static long long IntegerValue(QStringView digits, bool* ok = nullptr) {
+        if (digits.size() <= 18) {
+            long long v = 0;
+            qsizetype i = 0;
+            for (; i < digits.size(); ++i) {
+                const char16_t c = digits[i].unicode();
+                if (c < u'0' || c > u'9') break;
+                v = v * 10 + (c - u'0');
+            }
+            if (i == digits.size() && i > 0) {
+                if (ok) *ok = true;
+                return v;
+            }
+        }
+        return digits.toLongLong(ok);
     }
 
     TypeSpec ParseType() {
@@ -618,7 +665,7 @@ private:
             return;
         }
         QString option = ExpectAnyWord().toUpper();
-        if (option == "TRANSACTION") {
+        if (option == QLatin1String("TRANSACTION")) {
             ExpectWord("ISOLATION");
             ExpectWord("LEVEL");
             s.text = option;
@@ -627,7 +674,7 @@ private:
                 ++pos_;
             return;
         }
-        if (option == "IDENTITY_INSERT") {
+        if (option == QLatin1String("IDENTITY_INSERT")) {
             s.text = option;
             s.object = ParseObjectName();
             s.flag = ParseOnOff();
@@ -798,7 +845,7 @@ private:
 
     bool StartsExecArg() const {
         const Token& t = Peek();
-        if (t.kind == TokKind::Ident) return !IsReservedWord(t.text) || t.IsWord("NULL") || t.IsWord("DEFAULT");
+        if (t.kind == TokKind::Ident) return !Reserved(t) || t.IsWord("NULL") || t.IsWord("DEFAULT");
         if (t.kind == TokKind::Op) return t.IsOp("-") || t.IsOp("+") || t.IsOp("(");
         return t.kind != TokKind::End;
     }
@@ -819,12 +866,12 @@ private:
     void ParseGrant(Statement& s) {
         s.kind = StmtKind::Grant;
         s.kindWord = Name(Next()).toUpper();
-        if (s.kindWord == "REVOKE" && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
+        if (s.kindWord == QLatin1String("REVOKE") && AcceptWord("GRANT")) { ExpectWord("OPTION"); ExpectWord("FOR"); }
         // privileges
         do {
             QString p = ExpectAnyWord().toUpper();
-            if (p == "ALL") AcceptWord("PRIVILEGES");
-            if (p == "CREATE" || p == "BACKUP") p += QLatin1Char(' ') + ExpectAnyWord().toUpper();
+            if (p == QLatin1String("ALL")) AcceptWord("PRIVILEGES");
+            if (p == QLatin1String("CREATE") || p == QLatin1String("BACKUP")) p += QLatin1Char(' ') + ExpectAnyWord().toUpper();
             s.privileges << p;
             if (IsOp("(")) {
                 ++pos_;
@@ -851,8 +898,8 @@ private:
         ++pos_;
         s.kind = StmtKind::Drop;
         s.kindWord = ExpectAnyWord().toUpper();
-        if (s.kindWord == "PROC") s.kindWord = QStringLiteral("PROCEDURE");
-        if (s.kindWord == "DATABASE") {
+        if (s.kindWord == QLatin1String("PROC")) s.kindWord = QStringLiteral("PROCEDURE");
+        if (s.kindWord == QLatin1String("DATABASE")) {
             s.kind = StmtKind::DropDatabase;
             do { s.names << ExpectAnyWord(); } while (AcceptOp(","));
             return;
@@ -892,14 +939,14 @@ private:
             break;
         }
         const QString what = ExpectAnyWord().toUpper();
-        if ((unique || clustered || nonclustered) && what != "INDEX") Fail(toks_[pos_ - 1]);
+        if ((unique || clustered || nonclustered) && what != QLatin1String("INDEX")) Fail(toks_[pos_ - 1]);
         auto needFirst = [&](const char* kindText) {
             if (!firstInBatch)
                 throw ParseError{ErrGeneric(111, 15, QStringLiteral("'CREATE %1' must be the first statement in a query batch.").arg(QLatin1String(kindText)))};
         };
-        if (what == "TABLE") {
+        if (what == QLatin1String("TABLE")) {
             ParseCreateTable(s);
-        } else if (what == "INDEX") {
+        } else if (what == QLatin1String("INDEX")) {
             s.kind = StmtKind::CreateIndex;
             s.flag = unique;
             s.clustered = clustered;
@@ -914,7 +961,7 @@ private:
             ExpectOp(")");
             if (AcceptWord("WITH")) ParseIndexOptions(s.fillFactor, s.indexStatus, s.padIndex);
             if (AcceptWord("ON")) s.fileGroup = ExpectAnyWord();
-        } else if (what == "STATISTICS") {
+        } else if (what == QLatin1String("STATISTICS")) {
             // CREATE STATISTICS name ON table (columns) [WITH FULLSCAN | SAMPLE n PERCENT|ROWS, NORECOMPUTE]
             s.kind = StmtKind::CreateStatistics;
             s.text = ExpectName();
@@ -932,7 +979,7 @@ private:
                     } else ExpectWord("FULLSCAN");
                 } while (AcceptOp(","));
             }
-        } else if (what == "VIEW") {
+        } else if (what == QLatin1String("VIEW")) {
             needFirst("VIEW");
             s.kind = StmtKind::CreateView;
             s.object = ParseObjectName();
@@ -948,19 +995,19 @@ private:
             AcceptOp(";");
             if (!AtEnd()) Fail();
             s.text = CodeText(s);
-        } else if (what == "PROC" || what == "PROCEDURE") {
+        } else if (what == QLatin1String("PROC") || what == QLatin1String("PROCEDURE")) {
             needFirst("PROCEDURE");
             s.kind = StmtKind::CreateProcedure;
             ParseProcedureRest(s);
-        } else if (what == "FUNCTION") {
+        } else if (what == QLatin1String("FUNCTION")) {
             needFirst("FUNCTION");
             s.kind = StmtKind::CreateFunction;
             ParseFunctionRest(s);
-        } else if (what == "TRIGGER") {
+        } else if (what == QLatin1String("TRIGGER")) {
             needFirst("TRIGGER");
             s.kind = StmtKind::CreateTrigger;
             ParseTriggerRest(s);
-        } else if (what == "DATABASE") {
+        } else if (what == QLatin1String("DATABASE")) {
             s.kind = StmtKind::CreateDatabase;
             s.text = ExpectAnyWord();
             for (;;) {
@@ -972,8 +1019,8 @@ private:
                 if (AcceptWord("FOR")) { ExpectAnyWord(); continue; }
                 break;
             }
-        } else if (what == "DEFAULT" || what == "RULE") {
-            needFirst(what == "DEFAULT" ? "DEFAULT" : "RULE");
+        } else if (what == QLatin1String("DEFAULT") || what == QLatin1String("RULE")) {
+            needFirst(what == QLatin1String("DEFAULT") ? "DEFAULT" : "RULE");
             s.kind = StmtKind::Noop;  // bound defaults and rules: objects with their text and expression
             s.kindWord = QStringLiteral("CREATE ") + what;
             s.object = ParseObjectName();
@@ -988,16 +1035,16 @@ private:
     void ParseIndexOptions(int& fillFactor, int& status, bool& pad) {
         do {
             QString o = ExpectAnyWord().toUpper();
-            if (o == "FILLFACTOR") {
+            if (o == QLatin1String("FILLFACTOR")) {
                 ExpectOp("=");
                 fillFactor = static_cast<int>(ParseSignedInt());
-            } else if (o == "PAD_INDEX") {
+            } else if (o == QLatin1String("PAD_INDEX")) {
                 pad = true;
-            } else if (o == "IGNORE_DUP_KEY") {
+            } else if (o == QLatin1String("IGNORE_DUP_KEY")) {
                 status |= 1;
-            } else if (o == "STATISTICS_NORECOMPUTE") {
+            } else if (o == QLatin1String("STATISTICS_NORECOMPUTE")) {
                 status |= 16777216;
-            } else if (o == "DROP_EXISTING" || o == "SORT_IN_TEMPDB") {
+            } else if (o == QLatin1String("DROP_EXISTING") || o == QLatin1String("SORT_IN_TEMPDB")) {
             } else {
                 --pos_;
                 Fail();
@@ -1017,6 +1064,7 @@ private:
         s.kind = StmtKind::CreateTable;
         s.object = ParseObjectName();
         ExpectOp("(");
+        s.columns.reserve(ItemsBeforeClose());
         do {
             if (IsOp(")")) break;  // a trailing comma before ')' is accepted by the server
             if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("FOREIGN") || IsWord("CHECK")) {
@@ -1031,6 +1079,22 @@ private:
             if (AcceptWord("TEXTIMAGE_ON")) { s.textFileGroup = ExpectAnyWord(); continue; }
             break;
         }
+    }
+
+    // How many items a parenthesised list holds from here to its closing parenthesis (its commas
+    // outside nested parentheses, plus one): room made at once for a table's columns.
+    size_t ItemsBeforeClose() const {
+        size_t items = 1;
+        int depth = 0;
+        for (size_t i = pos_; i < last_; ++i) {
+            const Token& t = tok_[i];
+            if (t.kind != TokKind::Op || t.text.size() != 1) continue;
+            const char16_t c = t.text[0].unicode();
+            if (c == u'(') ++depth;
+            else if (c == u')' && depth-- == 0) break;
+            else if (c == u',' && depth == 0) ++items;
+        }
+        return items;
     }
 
     QString TextFrom(int startTok) const {
@@ -1220,7 +1284,7 @@ private:
     void ParseAlter(Statement& s, bool firstInBatch) {
         ++pos_;
         const QString what = ExpectAnyWord().toUpper();
-        if (what == "TABLE") {
+        if (what == QLatin1String("TABLE")) {
             s.kind = StmtKind::AlterTable;
             s.object = ParseObjectName();
             bool withNoCheck = false;
@@ -1273,12 +1337,12 @@ private:
             }
             return;
         }
-        if (what == "VIEW" || what == "PROC" || what == "PROCEDURE" || what == "FUNCTION" || what == "TRIGGER") {
+        if (what == QLatin1String("VIEW") || what == QLatin1String("PROC") || what == QLatin1String("PROCEDURE") || what == QLatin1String("FUNCTION") || what == QLatin1String("TRIGGER")) {
             if (!firstInBatch)
-                throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == "PROC" ? QStringLiteral("PROCEDURE") : what))};
+                throw ParseError{ErrGeneric(111, 15, QStringLiteral("'ALTER %1' must be the first statement in a query batch.").arg(what == QLatin1String("PROC") ? QStringLiteral("PROCEDURE") : what))};
             s.kindWord = QStringLiteral("ALTER");
             s.alter = true;
-            if (what == "VIEW") {
+            if (what == QLatin1String("VIEW")) {
                 s.kind = StmtKind::CreateView;
                 s.object = ParseObjectName();
                 if (IsOp("(")) SkipBalanced();
@@ -1289,10 +1353,10 @@ private:
                 AcceptOp(";");
                 if (!AtEnd()) Fail();
                 s.text = CodeText(s);
-            } else if (what == "FUNCTION") {
+            } else if (what == QLatin1String("FUNCTION")) {
                 s.kind = StmtKind::CreateFunction;
                 ParseFunctionRest(s);
-            } else if (what == "TRIGGER") {
+            } else if (what == QLatin1String("TRIGGER")) {
                 s.kind = StmtKind::CreateTrigger;
                 ParseTriggerRest(s);
             } else {
@@ -1301,7 +1365,7 @@ private:
             }
             return;
         }
-        if (what == "DATABASE") {
+        if (what == QLatin1String("DATABASE")) {
             s.kind = StmtKind::Noop;
             s.text = ExpectAnyWord();
             if (IsWord("ADD") && IsWord("FILEGROUP", 1)) {
@@ -1389,7 +1453,7 @@ private:
         }
         if (AcceptWord("WITH")) { do { s.withOptions << ExpectAnyWord().toUpper(); } while (AcceptOp(",")); }
         AcceptWord("AS");
-        if (s.kindWord == "IF") {
+        if (s.kindWord == QLatin1String("IF")) {
             ExpectWord("RETURN");
             s.select = ParseQuery();
             AcceptOp(";");
@@ -1509,7 +1573,7 @@ private:
             return;
         }
         if ((t.kind == TokKind::Ident || t.kind == TokKind::QuotedIdent || t.kind == TokKind::String) &&
-            IsOp("=", 1) && !(t.kind == TokKind::Ident && IsReservedWord(t.text))) {
+            IsOp("=", 1) && !Reserved(t)) {
             QString alias = Name(Next());
             ++pos_;
             q.items.push_back(SelectItem{ParseExpr(), alias, true});
@@ -1619,10 +1683,10 @@ private:
             return inner;
         }
         ObjectName n = ParseObjectName();
-        r->server = n.server;  // a table variable keeps its @name
-        r->database = n.database;
-        r->owner = n.owner;
-        r->name = n.name;
+        r->server = std::move(n.server);  // a table variable keeps its @name
+        r->database = std::move(n.database);
+        r->owner = std::move(n.owner);
+        r->name = std::move(n.name);
         if (IsOp("(") && !IsTableHintParen(1)) Fail();  // table-valued functions are not supported
         ParseAliasAndHints(*r);
         return r;
@@ -1851,7 +1915,7 @@ private:
         switch (t.kind) {
         case TokKind::Integer: {
             bool ok = false;
-            long long v = t.text.toLongLong(&ok);
+            long long v = IntegerValue(t.text, &ok);
             if (ok && v <= 2147483647LL) return Value::Int(v, XInt);
             // Larger integers are numeric literals in SQL Server, up to 38 digits.
             if (DigitCount(t.text) <= 38) return Value::Decimal(DigitsValue(t.text), 0, XNumeric);
@@ -1969,11 +2033,11 @@ private:
                 e->name = UpperIs(t, "CURRENT_TIMESTAMP") ? QStringLiteral("GETDATE") : UpperWord(t.text).ToString();
                 return Finish(e);
             }
-            if (IsReservedWord(t.text) && !(IsOp("(", 1) && (UpperIs(t, "LEFT") || UpperIs(t, "RIGHT") || UpperIs(t, "UPDATE")))) Fail();
+            if (Reserved(t) && !(IsOp("(", 1) && (UpperIs(t, "LEFT") || UpperIs(t, "RIGHT") || UpperIs(t, "UPDATE")))) Fail();
         }
         // Names: column references and function calls.
-        QStringList parts;
-        parts << Name(Next());
+        QStringList parts = IsOp(".", 1) ? QStringList{Name(t)} : OnePartName(t);
+        ++pos_;
         while (IsOp(".")) {
             ++pos_;
             if (IsOp(".")) { parts << QString(); continue; }
@@ -1985,8 +2049,10 @@ private:
             ++pos_;
             auto e = Make(ExprKind::Function, st);
             // Most calls are written in upper case already: the name then shares the part's string.
-            const UpperWord upper(parts.last());
-            e->name = upper.View() == parts.last() ? parts.last() : upper.ToString();
+            // (Read through constLast: the list may be shared, and last() would copy it.)
+            const QString& last = parts.constLast();
+            const UpperWord upper(last);
+            e->name = upper.View() == last ? last : SharedText(upper.View());
             e->parts = std::move(parts);
             if (AcceptOp("*")) {
                 e->star = true;
@@ -1995,7 +2061,11 @@ private:
                 else AcceptWord("ALL");
                 do {
                     // DATEPART-style first arguments are bare words.
-                    e->args.push_back(ParseExpr());
+                    ExprPtr arg = ParseExpr();
+                    // Room for two when a second follows: most calls with more than one argument
+                    // have two (OBJECTPROPERTY, ISNULL, ...).
+                    if (e->args.empty()) e->args.reserve(IsOp(",") ? 2 : 1);
+                    e->args.push_back(std::move(arg));
                 } while (AcceptOp(","));
             }
             ExpectOp(")");

@@ -256,6 +256,46 @@ TEST(Parser, KeptNodesOutliveTheirBatchAndThread) {
     fromWorker.reset();  // made and kept by a thread that has ended
     EXPECT_TRUE(intact(computed(QStringLiteral("x")), "x"));
     EXPECT_TRUE(intact(kept, "a"));
+    // A one-part name's list is shared with the table too: changing one tree's list leaves the
+    // others' and the next parse's as they were.
+    ExprPtr changed = computed(QStringLiteral("a"));
+    changed->args[0]->parts[0] = QStringLiteral("z");
+    EXPECT_TRUE(intact(kept, "a"));
+    EXPECT_TRUE(intact(computed(QStringLiteral("a")), "a"));
+}
+
+// Integer literals and type lengths of up to 18 digits are read in place; longer ones through
+// the general conversion, which the short ones must agree with.
+TEST(Parser, IntegerLiteralsShortAndLong) {
+    const struct {
+        const char* digits;
+        const char* value;  // as the literal converts to varchar
+        bool isInt;
+    } cases[] = {
+        {"0", "0", true},
+        {"2147483647", "2147483647", true},
+        {"2147483648", "2147483648", false},
+        {"123456789012345678", "123456789012345678", false},
+        {"1234567890123456789", "1234567890123456789", false},
+        {"9999999999999999999", "9999999999999999999", false},  // beyond a long long
+        {"99999999999999999999", "99999999999999999999", false},
+        {"000000000000000000000000007", "7", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.digits);
+        const ExprPtr e = ParseExpression(QLatin1String(c.digits), true);
+        ASSERT_TRUE(e && e->kind == ExprKind::Literal);
+        EXPECT_EQ(e->value.GetKind() == Value::Kind::Int, c.isInt);
+        EXPECT_EQ(e->value.AsString().toStdString(), c.value);
+    }
+    const ParseResult r = ParseBatch(QStringLiteral(
+        "CREATE TABLE t (a varchar(000000000000000000050), b varchar(99999999999999999999), c int IDENTITY(-5, 10))"), true);
+    ASSERT_TRUE(r.ok);
+    const std::vector<ColumnDef>& cols = r.statements[0]->columns;
+    EXPECT_EQ(cols[0].type.length, 50);
+    EXPECT_EQ(cols[1].type.length, 0);  // out of range: 0, as the general conversion gives it
+    EXPECT_EQ(cols[2].seed, -5);
+    EXPECT_EQ(cols[2].incr, 10);
 }
 
 // The keywords an operand may be are recognised by their upper-case form as QString::toUpper

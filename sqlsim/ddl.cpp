@@ -1041,7 +1041,7 @@ void Executor::DoDrop(const Statement& s) {
                 throw ErrGeneric(3701, 11, QStringLiteral("Cannot drop the database '%1', because it does not exist in the system catalog.").arg(n), 1);
             if (session_.database.compare(db->name, Qt::CaseInsensitive) == 0)
                 throw ErrGeneric(3702, 16, QStringLiteral("Cannot drop the database '%1' because it is currently in use.").arg(n), 3);
-            server_.databases.erase(n.toLower());
+            server_.Drop(n.toLower());
             AddMessage(3738, 10, 1, QStringLiteral("Deleting database file '%1'.").arg(n));
         }
         return;

@@ -336,7 +336,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
             ix.indid = indid;
         }
         db.AddObject(std::move(k));
-        table().indexes.push_back(ix);
+        table().indexes.push_back(std::move(ix));
         break;
     }
     case ConstraintDef::Kind::ForeignKey: {

@@ -12,12 +12,13 @@ namespace sqlsim {
 
 namespace {
 
-const char* const kDefaultCollation = "SQL_Latin1_General_CP1_CI_AS";
+// The server's collation, shared by every column that takes it (a literal: no copy per column).
+QString ServerCollation() { return QStringLiteral("SQL_Latin1_General_CP1_CI_AS"); }
 
 int DecimalLength(int prec) { return prec <= 9 ? 5 : prec <= 19 ? 9 : prec <= 28 ? 13 : 17; }
 
 // Columns created without COLLATE take the database's collation.
-QString DefaultCollation(const Database& db) { return db.collation.isEmpty() ? QString::fromLatin1(kDefaultCollation) : db.collation; }
+QString DefaultCollation(const Database& db) { return db.collation.isEmpty() ? ServerCollation() : db.collation; }
 
 QString Hex8(int id) { return QString::number(static_cast<unsigned>(id), 16).toUpper().rightJustified(8, u'0'); }
 // The middle of a generated constraint name as SQL Server 2000 forms it, within 30 characters:
@@ -100,7 +101,7 @@ Column ColumnFromType(const Database& db, const TypeSpec& t, bool* builtIn) {
         c.length = 256;
         c.prec = 0;
         c.nullable = false;
-        c.collation = QString::fromLatin1(kDefaultCollation);
+        c.collation = ServerCollation();
         return c;
     }
     if (const UserType* u = db.FindUserType(t.name)) {
@@ -215,7 +216,7 @@ void Executor::DoCreateTable(const Statement& s) {
                 c.length = length;
                 c.prec = b && !IsStringType(xtype) && !IsBinaryType(xtype) ? b->prec : 0;
                 c.scale = b ? b->scale : 0;
-                if (IsStringType(xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+                if (IsStringType(xtype)) c.collation = ServerCollation();
             }
         }
     }
@@ -335,7 +336,7 @@ void Executor::AddConstraint(Database& db, Object& tableIn, const ConstraintDef&
             ix.indid = indid;
         }
         db.AddObject(std::move(k));
-        table().indexes.push_back(ix);
+        table().indexes.push_back(std::move(ix));
         break;
     }
     case ConstraintDef::Kind::ForeignKey: {
@@ -643,7 +644,7 @@ void Executor::DoCreateCode(const Statement& s) {
                 if (IsStringType(c.xtype) || IsBinaryType(c.xtype)) c.prec = 0;
                 c.nullable = r.columns[i].nullable;
                 c.colid = ++colid;
-                if (IsStringType(c.xtype)) c.collation = QString::fromLatin1(kDefaultCollation);
+                if (IsStringType(c.xtype)) c.collation = ServerCollation();
                 o.columns.push_back(c);
             }
         } else {
@@ -942,7 +943,7 @@ void Executor::AlterColumn(Database& db, Object& t, const Statement& s) {
     nc.cdefault = col->cdefault;
     nc.domain = col->domain;
     if (!cd.collation.isEmpty()) nc.collation = cd.collation;
-    else if (IsStringType(nc.xtype)) nc.collation = col->collation.isEmpty() ? QString::fromLatin1(kDefaultCollation) : col->collation;
+    else if (IsStringType(nc.xtype)) nc.collation = col->collation.isEmpty() ? ServerCollation() : col->collation;
     if (nc.identity && nc.nullable) nc.nullable = false;
     if (nc.xtype == XTimestamp || col->xtype == XTimestamp)
         throw ErrGeneric(4927, 16, QStringLiteral("Cannot alter column '%1' to be data type timestamp.").arg(col->name));
@@ -1041,7 +1042,7 @@ void Executor::DoDrop(const Statement& s) {
                 throw ErrGeneric(3701, 11, QStringLiteral("Cannot drop the database '%1', because it does not exist in the system catalog.").arg(n), 1);
             if (session_.database.compare(db->name, Qt::CaseInsensitive) == 0)
                 throw ErrGeneric(3702, 16, QStringLiteral("Cannot drop the database '%1' because it is currently in use.").arg(n), 3);
-            server_.databases.erase(n.toLower());
+            server_.Drop(n.toLower());
             AddMessage(3738, 10, 1, QStringLiteral("Deleting database file '%1'.").arg(n));
         }
         return;

@@ -22,15 +22,26 @@ struct Login {
 };
 
 struct ServerState {
-    std::map<QString, Database> databases;  // by lower-case name
+    std::map<QString, Database> databases;  // by lower-case name; removed only through Drop
     int nextDbid = 5;
     // The session whose batch is running; inside a transaction, the first lookup of a database
     // opens an undo log on it for ROLLBACK.
     SessionState* activeSession = nullptr;
     // Logins made by sp_addlogin or given to the listener: lower-case name -> login.
     std::map<QString, Login> logins;
+    // The database of that name (any case), nullptr when there is none.
     Database* Find(const QString& name);
+    // Removes a database (by lower-case name).
+    void Drop(const QString& key);
     ServerState();
+
+private:
+    // The current database is looked up by its name several times per statement: the database
+    // last found is kept with the name it was asked by and its key. Node pointers of the map stay
+    // valid until that database is dropped, and Drop forgets it.
+    Database* lastFound_ = nullptr;
+    QString lastFoundName_;
+    QString lastFoundKey_;
 };
 
 struct SessionOptions {

@@ -264,21 +264,26 @@ ServerState::ServerState() {
 }
 
 Database* ServerState::Find(const QString& name) {
-    // The current database is looked up by its name several times per statement: the key of the
-    // name last asked for on this thread is kept (the same name gives the same key).
-    thread_local QString lastName;
-    thread_local QString lastKey;
-    const bool sameText = name.constData() == lastName.constData() && name.size() == lastName.size();
-    if (lastName.isNull() || (!sameText && name != lastName)) {
-        lastName = name;
-        lastKey = name.toLower();
+    const bool same = lastFound_ && ((name.constData() == lastFoundName_.constData() && name.size() == lastFoundName_.size()) ||
+                                     name == lastFoundName_);
+    if (!same) {
+        QString key = name.toLower();
+        auto it = databases.find(key);
+        if (it == databases.end()) return nullptr;
+        lastFound_ = &it->second;
+        lastFoundName_ = name;
+        lastFoundKey_ = std::move(key);
     }
-    const QString& key = lastKey;
-    auto it = databases.find(key);
-    if (it == databases.end()) return nullptr;
-    if (activeSession && activeSession->tranUndo && !activeSession->tranUndo->count(key))
-        it->second.BeginUndo((*activeSession->tranUndo)[key]);
-    return &it->second;
+    if (activeSession && activeSession->tranUndo && !activeSession->tranUndo->count(lastFoundKey_))
+        lastFound_->BeginUndo((*activeSession->tranUndo)[lastFoundKey_]);
+    return lastFound_;
+}
+
+void ServerState::Drop(const QString& key) {
+    lastFound_ = nullptr;
+    lastFoundName_.clear();
+    lastFoundKey_.clear();
+    databases.erase(key);
 }
 
 // Ends the transaction: each database it used either goes back to its state when the

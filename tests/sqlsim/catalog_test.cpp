@@ -157,6 +157,8 @@ TEST_F(Catalog, RefusedStatementsAndTheirNumbers) {
     const std::pair<const char*, const char*> cases[] = {
         {"EXEC sp_addrole 'r1'", "Msg 15023"},
         {"DROP DATABASE cat", "Msg 3702"},  // in use by this session
+        {"CREATE DATABASE gone USE gone USE cat DROP DATABASE gone", "<none>"},
+        {"USE gone", "Msg 911"},  // a dropped database is not found again by its name
         {"EXEC sp_dbcmptlevel 'cat', 75", "Msg 15048"},
         {"CREATE TABLE bad (a int) ON [NOSUCH]", "Msg 1921"},
         {"CREATE VIEW ordered AS SELECT a FROM r ORDER BY a", "Msg 1033"},

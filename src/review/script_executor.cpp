@@ -15,11 +15,6 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
-#include <utility>
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
@@ -61,97 +56,6 @@ ServerErrorKind ClassifyServerError(long number) {
 // ---------------------------------------------------------------------------------------------
 // The log file
 
-// Encodes and writes the blocks of a log collected in blocks, in the order they are handed over,
-// on a thread of its own, while the statements run on the caller's. A block is handed over
-// whole and not touched by the caller again (its texts are shared, never changed), and only
-// this thread uses the file until Finish; what went wrong is handed back by Finish. A failure is
-// what FlushLog makes of it: the lines of the block whose write failed, and every line after
-// them, are kept as text; a line that cannot be encoded ends the log after the lines before it.
-class ScriptExecutor::BlockWriter {
-public:
-    BlockWriter(QFile& file, const QString& path) : file_(file), path_(path), thread_([this] { Loop(); }) {}
-    ~BlockWriter() { Finish(); }
-    BlockWriter(const BlockWriter&) = delete;
-    BlockWriter& operator=(const BlockWriter&) = delete;
-
-    void Write(QStringList lines) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            blocks_.push_back(std::move(lines));
-        }
-        wake_.notify_one();
-    }
-    // Waits until every block handed over is written (or kept as text).
-    void Finish() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            closing_ = true;
-        }
-        wake_.notify_one();
-        if (thread_.joinable()) thread_.join();
-    }
-    // After Finish: why the log could not be written to the end (empty when it was), and the
-    // lines it could not take, each ended by a line feed.
-    const QString& Error() const { return error_; }
-    const QString& Unwritten() const { return unwritten_; }
-
-private:
-    void Loop() {
-        for (;;) {
-            QStringList lines;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [this] { return closing_ || !blocks_.empty(); });
-                if (blocks_.empty()) return;
-                lines = std::move(blocks_.front());
-                blocks_.pop_front();
-            }
-            WriteBlock(lines);
-        }
-    }
-    void KeepAsText(const QStringList& lines, qsizetype from, qsizetype to) {
-        for (qsizetype i = from; i < to; ++i) unwritten_ += lines[i] + QLatin1Char('\n');
-    }
-    // Writes bytes_, the encoded lines [0, count); on failure they are kept as text.
-    void Put(const QStringList& lines, qsizetype count) {
-        if (bytes_.isEmpty()) return;
-        if (file_.write(bytes_) != bytes_.size()) {
-            error_ = QStringLiteral("Cannot write to the file %1: %2").arg(path_, file_.errorString());
-            KeepAsText(lines, 0, count);
-        }
-    }
-    void WriteBlock(const QStringList& lines) {
-        if (!error_.isEmpty()) return KeepAsText(lines, 0, lines.size());
-        bytes_.resize(0);  // keeps its room for the next block
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            try {
-                // The line break is the same two bytes in every encoding a locale uses.
-                AppendEncodedLocalText(bytes_, lines[i]);
-                bytes_ += "\r\n";
-            } catch (const TovimarException& e) {
-                Put(lines, i);
-                if (error_.isEmpty()) error_ = QStringLiteral("Cannot write to the file %1: %2").arg(path_, e.Description);
-                return KeepAsText(lines, i, lines.size());
-            }
-        }
-        Put(lines, lines.size());
-    }
-
-    QFile& file_;
-    const QString path_;
-    QString error_;
-    QString unwritten_;
-    QByteArray bytes_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<QStringList> blocks_;  // handed over, not written yet
-    bool closing_ = false;
-    std::thread thread_;  // last: starts once the members above are made
-};
-
-ScriptExecutor::ScriptExecutor(Progress& progress) : progress_(progress) {}
-ScriptExecutor::~ScriptExecutor() = default;
-
 void ScriptExecutor::WriteLine(const QString& text) {
     if (textOut_) {
         *textOut_ += text + kCrLf;
@@ -163,11 +67,6 @@ void ScriptExecutor::WriteLine(const QString& text) {
     }
     QString error;
     try {
-        if (blockWriter_) {
-            pendingLines_.push_back(text);
-            pendingChars_ += text.size() + 2;
-            return;
-        }
         if (!ExportOnly) {
             // An execution log collects its lines until the next statement runs (FlushLog). The
             // line break is the same two bytes in every encoding a locale uses.
@@ -193,14 +92,6 @@ void ScriptExecutor::WriteLine(const QString& text) {
 }
 
 void ScriptExecutor::FlushLog() {
-    if (blockWriter_) {
-        if (pendingLines_.isEmpty()) return;
-        const qsizetype count = pendingLines_.size();
-        blockWriter_->Write(std::exchange(pendingLines_, QStringList()));
-        pendingLines_.reserve(count);
-        pendingChars_ = 0;
-        return;
-    }
     if (pendingLog_.isEmpty()) return;
     if (logError_.isEmpty() && file_.write(pendingLog_) != pendingLog_.size())
         logError_ = QStringLiteral("Cannot write to the file %1: %2").arg(ResultFile, file_.errorString());
@@ -251,8 +142,7 @@ void ScriptExecutor::RunScripts() {
     // ran and the title of the script that was running; a saved script file is written at once.
     // A server inside this process ends with it: a run killed there leaves no changed database
     // behind for the record to account for, so its log is collected and written in blocks (one
-    // write per statement was a tenth of a build of tens of thousands of short statements), and
-    // encoding and writing them is left to a thread beside the statements (BlockWriter). The
+    // write per statement was a tenth of a build of tens of thousands of short statements). The
     // bytes are the same; a failed write is reported as before, with the lines it held.
     logInBlocks_ = connection_ && connection_->ServerInThisProcess();
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
@@ -260,18 +150,10 @@ void ScriptExecutor::RunScripts() {
         throw TovimarException(75, kSource,
                                QStringLiteral("Cannot open the file %1: %2").arg(ResultFile, file_.errorString()));
     // Whatever ends the run, no statement keeps running and the file is closed.
-    pendingChars_ = 0;
-    if (logInBlocks_) blockWriter_ = std::make_unique<BlockWriter>(file_, ResultFile);
     CleanupGuard finish([this] {
         StopRunning();
         connection_ = nullptr;
         FlushLog();
-        if (blockWriter_) {
-            blockWriter_->Finish();
-            logError_ = blockWriter_->Error();
-            unwrittenLog_ = blockWriter_->Unwritten();
-            blockWriter_.reset();
-        }
         file_.close();
     });
     Run();
@@ -495,7 +377,7 @@ void ScriptExecutor::ExecuteBatch(const QString& sql) {
     connection_->ClearErrors();
     if (cancelled_) throw CancelledError();
     // What ran before, and the title of what runs now, is on record first.
-    if (!logInBlocks_ || pendingChars_ >= kLogBlock) FlushLog();
+    if (!logInBlocks_ || pendingLog_.size() >= kLogBlock) FlushLog();
 
     CleanupGuard stopOnError([this] { StopRunning(); }, CleanupWhen::OnError);
     connection_->ExecuteAsync(sql);

@@ -18,7 +18,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <memory>
 
 class DbConnection;
 
@@ -32,8 +31,7 @@ ServerErrorKind ClassifyServerError(long number);
 
 class ScriptExecutor {
 public:
-    explicit ScriptExecutor(Progress& progress);
-    ~ScriptExecutor();
+    explicit ScriptExecutor(Progress& progress) : progress_(progress) {}
     ScriptExecutor(const ScriptExecutor&) = delete;
     ScriptExecutor& operator=(const ScriptExecutor&) = delete;
 
@@ -117,12 +115,6 @@ private:
     QByteArray pendingLog_;
     bool logInBlocks_ = false;
     QStringList pendingLines_;  // the same lines, for unwrittenLog_ should that write fail
-    // A log written in blocks is encoded and written by blockWriter_ on a thread of its own:
-    // pendingLines_ collects the lines (pendingChars_ their characters, line breaks included)
-    // and a full block is handed over whole; pendingLog_ stays empty.
-    class BlockWriter;
-    std::unique_ptr<BlockWriter> blockWriter_;
-    qsizetype pendingChars_ = 0;
 };
 
 // The default path of a result file: the "Scripts" folder (created when missing) + "Tovimar_" +

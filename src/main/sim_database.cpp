@@ -58,10 +58,9 @@ void CreateDatabase(sqlsim::Session& session, const QString& name) {
         throw TovimarException(error->number, Source, error->text);
 }
 
-std::unique_ptr<Tovimar_Database> LoadSimulated(const std::shared_ptr<sqlsim::Server>& server, const QString& name,
-                                                Progress& progress) {
+std::unique_ptr<Tovimar_Database> LoadSimulated(std::shared_ptr<DbConnection> connection, Progress& progress) {
     auto db = std::make_unique<Tovimar_Database>();
-    LoadDatabase(*db, std::make_shared<SimConnection>(server, name, QStringLiteral("sqlsim")));
+    LoadDatabase(*db, std::move(connection));
     if (!LoadDBObjects(*db, progress, false)) return nullptr;
     return db;
 }
@@ -127,14 +126,11 @@ std::shared_ptr<DbConnection> ConnectScriptDatabase(const QStringList& paths, QS
 std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, QString database, Progress& progress) {
     auto connection = ConnectScriptDatabase(paths, database, progress);
     if (!connection) return nullptr;
-    auto db = std::make_unique<Tovimar_Database>();
-    LoadDatabase(*db, connection);
-    if (!LoadDBObjects(*db, progress, false)) return nullptr;
-    return db;
+    return LoadSimulated(std::move(connection), progress);
 }
 
-std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model, const QString& logFile,
-                                                         ErrorCollection& errors, Progress& progress) {
+std::shared_ptr<DbConnection> BuildSimulatedConnection(Tovimar_Database& model, const QString& logFile,
+                                                      ErrorCollection& errors, Progress& progress) {
     errors.clear();
     const QString name = model.Name.isEmpty() ? QStringLiteral("Destination") : model.Name;
     auto server = std::make_shared<sqlsim::Server>();
@@ -170,6 +166,7 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
     target.SrvVer = model.SrvVer;
     ComparisonOptions everything;
     everything.CompareCollationsAndFileGroups = true;
+    everything.IntoEmptyDatabase = true;
     const ScriptList scripts = GenerateComparison(model, target, everything, progress);
     if (progress.Cancelled()) return nullptr;
 
@@ -181,5 +178,12 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
     progress.Close();
     errors = std::move(executor.ErrCollection);
     if (executor.WasCancelled()) return nullptr;
-    return LoadSimulated(server, name, progress);
+    return std::make_shared<SimConnection>(server, name, QStringLiteral("sqlsim"));
+}
+
+std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model, const QString& logFile,
+                                                         ErrorCollection& errors, Progress& progress) {
+    auto connection = BuildSimulatedConnection(model, logFile, errors, progress);
+    if (!connection) return nullptr;
+    return LoadSimulated(std::move(connection), progress);
 }

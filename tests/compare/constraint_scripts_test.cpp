@@ -54,6 +54,16 @@ TEST(RelationScripts, CreateWithExistenceGuardsAndNoCheck) {
     EXPECT_EQ(S(viewer[0]->GetSQL(0)),
               "ALTER TABLE [dbo].[Orders] ADD\r\nCONSTRAINT [FK_Orders_Customers]\r\nFOREIGN KEY ([CustomerID])\r\n"
               "REFERENCES [dbo].[Customers] ([ID])");
+
+    // Into an empty database the scripts have created both tables before the key: no tests.
+    GenerationContext empty = p.NewContext();
+    empty.IntoEmptyDatabase = true;
+    ScriptList built;
+    GenerateScript(*p.so->Relations.At(0), true, built, empty);
+    ASSERT_EQ(built.size(), 1u);
+    EXPECT_EQ(S(built[0]->GetSQL(0)),
+              "BEGIN\r\nALTER TABLE [dbo].[Orders] ADD\r\nCONSTRAINT [FK_Orders_Customers]\r\nFOREIGN KEY ([CustomerID])\r\n"
+              "REFERENCES [dbo].[Customers] ([ID])\r\nEND");
 }
 
 // A foreign key to a table outside the comparison is left alone, unless its own table is rebuilt.

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 namespace {
@@ -56,6 +57,36 @@ void CreateDatabase(sqlsim::Session& session, const QString& name) {
         session.Execute(QStringLiteral("CREATE DATABASE ") + quoted + QStringLiteral("\nUSE ") + quoted);
     if (const sqlsim::Message* error = FirstError(created))
         throw TovimarException(error->number, Source, error->text);
+}
+
+// The users that own the model's objects or hold its permissions, each once: a model keeps the
+// database's roles but not its users, and no create script makes them. The server's own users and
+// the model's roles are left out.
+QStringList UsersOf(const Tovimar_Database& model) {
+    QSet<QString> known{QStringLiteral("dbo"), QStringLiteral("public"), QStringLiteral("guest")};
+    for (const RolePtr& role : model.Roles)
+        if (role) known.insert(role->Name.toCaseFolded());
+    QStringList users;
+    auto add = [&](const QString& name) {
+        if (name.isEmpty() || known.contains(name.toCaseFolded())) return;
+        known.insert(name.toCaseFolded());
+        users << name;
+    };
+    auto owners = [&](const auto& objects) {
+        for (const auto& object : objects)
+            if (object) add(object->Owner);
+    };
+    owners(model.Tables);
+    owners(model.Views);
+    owners(model.Procedures);
+    owners(model.Functions);
+    owners(model.Types);
+    for (const PermissionPtr& permission : model.Permissions) {
+        if (!permission) continue;
+        add(permission->Grantee);
+        add(permission->Grantor);
+    }
+    return users;
 }
 
 std::unique_ptr<Tovimar_Database> LoadSimulated(std::shared_ptr<DbConnection> connection, Progress& progress) {
@@ -143,6 +174,16 @@ std::shared_ptr<DbConnection> BuildSimulatedConnection(Tovimar_Database& model, 
             if (group.Name.isEmpty() || group.Name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0) continue;
             const sqlsim::BatchResult added = session->Execute(QStringLiteral("ALTER DATABASE ") + QuoteName(name) +
                                                                QStringLiteral(" ADD FILEGROUP ") + QuoteName(group.Name));
+            if (const sqlsim::Message* error = FirstError(added))
+                throw TovimarException(error->number, Source, error->text);
+        }
+        QString addUsers;
+        for (const QString& user : UsersOf(model)) {
+            const QString name = QuoteUnicodeString(user);
+            addUsers += QStringLiteral("IF NOT EXISTS (SELECT * FROM sysusers WHERE name = %1) EXEC sp_adduser %1\n").arg(name);
+        }
+        if (!addUsers.isEmpty()) {
+            const sqlsim::BatchResult added = session->Execute(addUsers);
             if (const sqlsim::Message* error = FirstError(added))
                 throw TovimarException(error->number, Source, error->text);
         }

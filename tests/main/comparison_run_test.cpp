@@ -99,7 +99,8 @@ TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
 }
 
 // The scripts that build a model's database leave out the existence tests an empty database can
-// only pass; the database they build has no difference from the model.
+// only pass; the database they build, with the users that own objects or hold permissions, has no
+// difference from the model.
 TEST(SimDatabase, ADatabaseBuiltFromAModelHasNoDifferencesFromIt) {
     QTemporaryDir dir;
     NullProgress progress;
@@ -112,7 +113,8 @@ TEST(SimDatabase, ADatabaseBuiltFromAModelHasNoDifferencesFromIt) {
                    "CREATE VIEW dbo.Big AS SELECT ID FROM dbo.Orders\nGO\n"
                    "CREATE PROCEDURE dbo.Count_ AS SELECT COUNT(*) FROM dbo.Orders\nGO\n"
                    "CREATE FUNCTION dbo.Twice (@n int) RETURNS int AS BEGIN RETURN @n * 2 END\nGO\n"
-                   "EXEC sp_addrole 'Readers'\nGO\n"
+                   "EXEC sp_addrole 'Readers'\nEXEC sp_adduser 'app'\nEXEC sp_adduser 'o''neil'\nGO\n"
+                   "CREATE TABLE app.Notes (ID int NOT NULL)\nGO\nGRANT SELECT ON app.Notes TO [o'neil]\nGO\n"
                    "GRANT SELECT ON dbo.Customers TO Readers\nGRANT SELECT, UPDATE (CustomerID) ON dbo.Orders TO Readers\n"
                    "GRANT SELECT ON dbo.Big TO Readers\nGRANT EXECUTE ON dbo.Count_ TO Readers\n"
                    "GRANT EXECUTE ON dbo.Twice TO Readers\nDENY DELETE ON dbo.Orders TO Readers\nGO\n")},

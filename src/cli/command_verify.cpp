@@ -8,6 +8,7 @@
 #include "main/sim_database.h"
 #include "main/sync_verification.h"
 #include "platform/progress.h"
+#include "schema/catalog_loader.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -40,17 +41,25 @@ Options ParseOptions(const QStringList& args) {
     return options;
 }
 
-// A snapshot of the Destination built on a simulated server by executing its own create scripts.
-std::unique_ptr<Tovimar_Database> BuildSnapshot(Tovimar_Database& snapshot, const QString& dest,
+// A snapshot of the Destination built on a simulated server by executing its own create scripts,
+// and read back from there. The snapshot's model is freed before the reading, whose model and
+// query results then take its memory.
+std::unique_ptr<Tovimar_Database> BuildSnapshot(std::unique_ptr<Tovimar_Database> snapshot, const QString& dest,
                                                 const QString& logFolder, Progress& progress) {
     ErrorCollection errors;
-    auto built = BuildSimulatedDatabase(snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
-    if (!built) throw OperationAborted();
+    auto connection =
+        BuildSimulatedConnection(*snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
+    if (!connection) throw OperationAborted();
     if (!errors.empty()) {
         PrintErr(QStringLiteral("The snapshot %1 could not be built on the simulated server:\n").arg(MaskedSource(dest)) +
                  ExecutionErrorsText(errors));
         throw CommandFailed();
     }
+    errors.clear();  // the errors point into the snapshot's model
+    snapshot.reset();
+    auto built = std::make_unique<Tovimar_Database>();
+    LoadDatabase(*built, std::move(connection));
+    if (!LoadDBObjects(*built, progress, false)) throw OperationAborted();
     return built;
 }
 
@@ -65,7 +74,7 @@ std::unique_ptr<Tovimar_Database> SimulatedDestination(const QString& dest, cons
                                 .arg(MaskedSource(dest)));
     case SourceKind::Unknown: return LoadSource(dest, progress, SourceSide::Destination);  // reports the forms it knows
     }
-    return BuildSnapshot(*LoadSource(dest, progress, SourceSide::Destination), dest, logFolder, progress);
+    return BuildSnapshot(LoadSource(dest, progress, SourceSide::Destination), dest, logFolder, progress);
 }
 
 // True when the sync would lose data: it deletes tables or columns (what sync refuses without
@@ -132,7 +141,7 @@ int RunVerify(const QStringList& args, Progress& progress) {
         // built: read on this thread, its memory serves the catalog reads that follow.
         auto [sourceDb, snapshot] = LoadSourcePair(options.Sources[0], options.Sources[1], progress, SourceSide::Source);
         source = &models.Keep(std::move(sourceDb));
-        dest = &models.Keep(BuildSnapshot(*snapshot, options.Sources[1], temp.path(), progress));
+        dest = &models.Keep(BuildSnapshot(std::move(snapshot), options.Sources[1], temp.path(), progress));
     } else {
         source = &models.Keep(LoadSource(options.Sources[0], progress, SourceSide::Source));
         dest = &models.Keep(SimulatedDestination(options.Sources[1], temp.path(), progress));
@@ -171,11 +180,12 @@ const CliCommand VerifyCommand = {
     "Prove on a simulated server that sync would bring DEST in line with SOURCE",
     "The dry run before a sync. DEST is built on a simulated SQL Server 2000 inside this program: a\n"
     "script (FILE.sql, or several as FILE1.sql+FILE2.sql) is run there; a snapshot (FILE.schema) is\n"
-    "built by executing its own create scripts. The scripts that bring DEST in line with SOURCE are\n"
-    "generated and executed there as sync would execute them, the simulated DEST is read again and\n"
-    "compared with SOURCE once more. Printed: the execution errors (per object, with the SQL that\n"
-    "failed), the differences left (one line each, as compare --summary writes them), every table's\n"
-    "rows before and after (a dropped table's rows as lost) and the values of every dropped column.\n"
+    "built by executing its own create scripts (after adding the users that own its objects or hold\n"
+    "its permissions). The scripts that bring DEST in line with SOURCE are generated and executed\n"
+    "there as sync would execute them, the simulated DEST is read again and compared with SOURCE\n"
+    "once more. Printed: the execution errors (per object, with the SQL that failed), the\n"
+    "differences left (one line each, as compare --summary writes them), every table's rows before\n"
+    "and after (a dropped table's rows as lost) and the values of every dropped column.\n"
     "The second comparison takes the objects under their new names and does not ask for the\n"
     "filters' data copies again.\n"
     "\n"

@@ -87,6 +87,9 @@ QString CreateRelationSQL(const Tovimar_Relation& relation, bool withNoCheck, co
 
     // Drop the key if it exists, then create it only when both tables exist.
     const QString property = QStringLiteral("IsUserTable");
+    // A key is created only when both its tables take part (one to a table outside the comparison
+    // is left alone), so into an empty database the scripts have created both before it.
+    if (ctx.IntoEmptyDatabase) return body;
     const QString guarded = GetSQLIfExists(table, property, GetSQLIfExists(primaryTable, property, body));
     return DropRelationSQL(relation, name) + CRLF + guarded;
 }

@@ -46,6 +46,12 @@ public:
     // True while the script window generates the definitions for the difference viewer: no
     // comment wrapping, no existence guards around foreign keys.
     bool DiffViewMode = false;
+    // True when the Destination is a new, empty database that the scripts fill: a foreign key is
+    // not dropped before it is created, and the existence tests of the tables a key joins and of
+    // the objects a permission secures are left out where the scripts create those objects. On
+    // an empty database those tests can only pass, and each one is a query the server parses
+    // and runs.
+    bool IntoEmptyDatabase = false;
     // The Source rows for the data copy; none when the Source has no connection (a data copy
     // then writes the RAISERROR statement of a failed query).
     SourceDataReader* SourceData = nullptr;

@@ -68,8 +68,9 @@ QString ColumnStatements(const Tovimar_Permission& permission, bool grantPass) {
     return any ? statements.join(CRLF) : QString();
 }
 
-// The deny statements, then the grant statements, guarded by the existence of the secured object.
-QString Create_Create(const Tovimar_Permission& permission) {
+// The deny statements, then the grant statements, guarded by the existence of the secured object
+// unless it is known to be there.
+QString Create_Create(const Tovimar_Permission& permission, bool guarded = true) {
     QString text;
     for (const bool grantPass : {false, true}) {
         const quint8 state = grantPass ? StateGranted : StateDenied;
@@ -97,7 +98,7 @@ QString Create_Create(const Tovimar_Permission& permission) {
             text += ColumnStatements(permission, grantPass);
         }
     }
-    return Guard(permission, text);
+    return guarded ? Guard(permission, text) : text;
 }
 
 // Two column collections hold the same names, in any order and letter case.
@@ -202,7 +203,9 @@ int GenerateScript(Tovimar_Permission& permission, bool fromSource, ScriptList& 
 
     if (!other) {
         if (included && fromSource)
-            return Add(scripts, true, typ, QStringLiteral("CREATE"), permission, {Create_Create(permission)});
+            // The secured object takes part, so into an empty database the scripts create it.
+            return Add(scripts, true, typ, QStringLiteral("CREATE"), permission,
+                       {Create_Create(permission, !ctx.IntoEmptyDatabase)});
         if (included && !fromSource) {
             // A permission on an object that is dropped is lost with it.
             if (securedOther && !ctx.MarkedForRebuild(*secured))

@@ -38,8 +38,8 @@ std::shared_ptr<DbConnection> ConnectSnapshot(const QString& path, const QString
     if (!database.trimmed().isEmpty()) model.Name = database.trimmed();
     QTemporaryDir logFolder;
     ErrorCollection errors;
-    auto built = BuildSimulatedDatabase(model, logFolder.filePath(QStringLiteral("build.log")), errors, progress);
-    return built ? built->Connection : nullptr;
+    // The database is read afterwards like any other: building it only hands the connection over.
+    return BuildSimulatedConnection(model, logFolder.filePath(QStringLiteral("build.log")), errors, progress);
 }
 
 }  // namespace

@@ -161,6 +161,7 @@ ScriptList GenerateComparison(Tovimar_Database& source, Tovimar_Database& dest, 
     ctx.DB1 = &source;
     ctx.DB2 = &dest;
     ctx.IgnoreDataLoss = options.IgnoreDataLoss;
+    ctx.IntoEmptyDatabase = options.IntoEmptyDatabase;
     ConnectionSourceData sourceData(source.Connection);
     if (source.Connection) ctx.SourceData = &sourceData;
     ScriptList scripts = GenerateAllScripts(ctx, &progress, false);

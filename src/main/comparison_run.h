@@ -27,6 +27,9 @@ struct ComparisonOptions {
     // Compares column collations and file groups of every table and view, whatever the default
     // filter elements say: for rebuilding a database faithfully elsewhere.
     bool CompareCollationsAndFileGroups = false;
+    // The Destination is a new, empty database that the scripts fill (a model's database built on
+    // the simulated server): the existence tests that can only pass there are left out.
+    bool IntoEmptyDatabase = false;
 };
 
 // The input of a run names something that is not there or is no name at all.

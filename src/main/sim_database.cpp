@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 namespace {
@@ -58,10 +59,39 @@ void CreateDatabase(sqlsim::Session& session, const QString& name) {
         throw TovimarException(error->number, Source, error->text);
 }
 
-std::unique_ptr<Tovimar_Database> LoadSimulated(const std::shared_ptr<sqlsim::Server>& server, const QString& name,
-                                                Progress& progress) {
+// The users that own the model's objects or hold its permissions, each once: a model keeps the
+// database's roles but not its users, and no create script makes them. The server's own users and
+// the model's roles are left out.
+QStringList UsersOf(const Tovimar_Database& model) {
+    QSet<QString> known{QStringLiteral("dbo"), QStringLiteral("public"), QStringLiteral("guest")};
+    for (const RolePtr& role : model.Roles)
+        if (role) known.insert(role->Name.toCaseFolded());
+    QStringList users;
+    auto add = [&](const QString& name) {
+        if (name.isEmpty() || known.contains(name.toCaseFolded())) return;
+        known.insert(name.toCaseFolded());
+        users << name;
+    };
+    auto owners = [&](const auto& objects) {
+        for (const auto& object : objects)
+            if (object) add(object->Owner);
+    };
+    owners(model.Tables);
+    owners(model.Views);
+    owners(model.Procedures);
+    owners(model.Functions);
+    owners(model.Types);
+    for (const PermissionPtr& permission : model.Permissions) {
+        if (!permission) continue;
+        add(permission->Grantee);
+        add(permission->Grantor);
+    }
+    return users;
+}
+
+std::unique_ptr<Tovimar_Database> LoadSimulated(std::shared_ptr<DbConnection> connection, Progress& progress) {
     auto db = std::make_unique<Tovimar_Database>();
-    LoadDatabase(*db, std::make_shared<SimConnection>(server, name, QStringLiteral("sqlsim")));
+    LoadDatabase(*db, std::move(connection));
     if (!LoadDBObjects(*db, progress, false)) return nullptr;
     return db;
 }
@@ -127,14 +157,11 @@ std::shared_ptr<DbConnection> ConnectScriptDatabase(const QStringList& paths, QS
 std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, QString database, Progress& progress) {
     auto connection = ConnectScriptDatabase(paths, database, progress);
     if (!connection) return nullptr;
-    auto db = std::make_unique<Tovimar_Database>();
-    LoadDatabase(*db, connection);
-    if (!LoadDBObjects(*db, progress, false)) return nullptr;
-    return db;
+    return LoadSimulated(std::move(connection), progress);
 }
 
-std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model, const QString& logFile,
-                                                         ErrorCollection& errors, Progress& progress) {
+std::shared_ptr<DbConnection> BuildSimulatedConnection(Tovimar_Database& model, const QString& logFile,
+                                                      ErrorCollection& errors, Progress& progress) {
     errors.clear();
     const QString name = model.Name.isEmpty() ? QStringLiteral("Destination") : model.Name;
     auto server = std::make_shared<sqlsim::Server>();
@@ -147,6 +174,16 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
             if (group.Name.isEmpty() || group.Name.compare(QLatin1String("PRIMARY"), Qt::CaseInsensitive) == 0) continue;
             const sqlsim::BatchResult added = session->Execute(QStringLiteral("ALTER DATABASE ") + QuoteName(name) +
                                                                QStringLiteral(" ADD FILEGROUP ") + QuoteName(group.Name));
+            if (const sqlsim::Message* error = FirstError(added))
+                throw TovimarException(error->number, Source, error->text);
+        }
+        QString addUsers;
+        for (const QString& user : UsersOf(model)) {
+            const QString name = QuoteUnicodeString(user);
+            addUsers += QStringLiteral("IF NOT EXISTS (SELECT * FROM sysusers WHERE name = %1) EXEC sp_adduser %1\n").arg(name);
+        }
+        if (!addUsers.isEmpty()) {
+            const sqlsim::BatchResult added = session->Execute(addUsers);
             if (const sqlsim::Message* error = FirstError(added))
                 throw TovimarException(error->number, Source, error->text);
         }
@@ -170,6 +207,7 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
     target.SrvVer = model.SrvVer;
     ComparisonOptions everything;
     everything.CompareCollationsAndFileGroups = true;
+    everything.IntoEmptyDatabase = true;
     const ScriptList scripts = GenerateComparison(model, target, everything, progress);
     if (progress.Cancelled()) return nullptr;
 
@@ -181,5 +219,12 @@ std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model
     progress.Close();
     errors = std::move(executor.ErrCollection);
     if (executor.WasCancelled()) return nullptr;
-    return LoadSimulated(server, name, progress);
+    return std::make_shared<SimConnection>(server, name, QStringLiteral("sqlsim"));
+}
+
+std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model, const QString& logFile,
+                                                         ErrorCollection& errors, Progress& progress) {
+    auto connection = BuildSimulatedConnection(model, logFile, errors, progress);
+    if (!connection) return nullptr;
+    return LoadSimulated(std::move(connection), progress);
 }

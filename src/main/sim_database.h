@@ -35,10 +35,13 @@ std::unique_ptr<Tovimar_Database> LoadScriptDatabase(const QStringList& paths, Q
 // the user cancelled; a database that does not exist fails with TovimarException 4060.
 std::shared_ptr<DbConnection> ConnectScriptDatabase(const QStringList& paths, QString& database, Progress& progress);
 
-// Creates model's database (its Name) with its file groups on a fresh simulated server, at the
-// model's compatibility level, and executes the create scripts of all its objects there through
-// the executor, which writes its log to logFile. The errors of that run are handed back in errors; the database as
-// built is loaded and returned (none when the user cancelled). Throws TovimarException when the
-// run itself fails.
+// Creates model's database (its Name) with its file groups and the users that own its objects or
+// hold its permissions on a fresh simulated server, at the model's compatibility level, and executes the create scripts of all its objects there through
+// the executor, which writes its log to logFile. The errors of that run are handed back in
+// errors; returns a connection to the database as built (none when the user cancelled). The model
+// is no longer needed then. Throws TovimarException when the run itself fails.
+std::shared_ptr<DbConnection> BuildSimulatedConnection(Tovimar_Database& model, const QString& logFile,
+                                                      ErrorCollection& errors, Progress& progress);
+// The same, and the database as built is loaded and returned (none when the user cancelled).
 std::unique_ptr<Tovimar_Database> BuildSimulatedDatabase(Tovimar_Database& model, const QString& logFile,
                                                          ErrorCollection& errors, Progress& progress);

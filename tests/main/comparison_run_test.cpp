@@ -98,6 +98,43 @@ TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
     EXPECT_EQ(built->Views.Count(), snapshot.Views.Count());
 }
 
+// The scripts that build a model's database leave out the existence tests an empty database can
+// only pass; the database they build, with the users that own objects or hold permissions, has no
+// difference from the model.
+TEST(SimDatabase, ADatabaseBuiltFromAModelHasNoDifferencesFromIt) {
+    QTemporaryDir dir;
+    NullProgress progress;
+    const auto model = LoadScriptDatabase(
+        {WriteFile(dir, QStringLiteral("shop.sql"),
+                   "CREATE TABLE dbo.Customers (ID int NOT NULL CONSTRAINT PK_Customers PRIMARY KEY, Parent int NULL "
+                   "CONSTRAINT FK_Customers_Parent REFERENCES dbo.Customers (ID))\nGO\n"
+                   "CREATE TABLE dbo.Orders (ID int NOT NULL PRIMARY KEY, CustomerID int NOT NULL "
+                   "CONSTRAINT [FK_Orders_Customers] REFERENCES dbo.Customers (ID) ON DELETE CASCADE)\nGO\n"
+                   "CREATE VIEW dbo.Big AS SELECT ID FROM dbo.Orders\nGO\n"
+                   "CREATE PROCEDURE dbo.Count_ AS SELECT COUNT(*) FROM dbo.Orders\nGO\n"
+                   "CREATE FUNCTION dbo.Twice (@n int) RETURNS int AS BEGIN RETURN @n * 2 END\nGO\n"
+                   "EXEC sp_addrole 'Readers'\nEXEC sp_adduser 'app'\nEXEC sp_adduser 'o''neil'\nGO\n"
+                   "CREATE TABLE app.Notes (ID int NOT NULL)\nGO\nGRANT SELECT ON app.Notes TO [o'neil]\nGO\n"
+                   "GRANT SELECT ON dbo.Customers TO Readers\nGRANT SELECT, UPDATE (CustomerID) ON dbo.Orders TO Readers\n"
+                   "GRANT SELECT ON dbo.Big TO Readers\nGRANT EXECUTE ON dbo.Count_ TO Readers\n"
+                   "GRANT EXECUTE ON dbo.Twice TO Readers\nDENY DELETE ON dbo.Orders TO Readers\nGO\n")},
+        QString(), progress);
+    ASSERT_TRUE(model);
+    ErrorCollection errors;
+    const auto built = BuildSimulatedDatabase(*model, dir.filePath(QStringLiteral("build.txt")), errors, progress);
+    ASSERT_TRUE(built);
+    EXPECT_TRUE(errors.empty());
+    QFile log(dir.filePath(QStringLiteral("build.txt")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().contains("if exists"));
+    const ScriptList left = GenerateComparison(*model, *built, ComparisonOptions{}, progress);
+    EXPECT_FALSE(HasDifferences(left)) << SummaryText(left).toStdString();
+    int keys = 0;
+    for (const TablePtr& table : built->Tables) keys += table->Relations.Count();
+    EXPECT_EQ(keys, 2);
+    EXPECT_GE(built->Permissions.Count(), 5);
+}
+
 TEST(SyncVerification, ARenamedTableIsCountedUnderBothNames) {
     ComparisonOptions options;
     options.Renames = {{QStringLiteral("dbo.Customers"), QStringLiteral("dbo.Clients")}};

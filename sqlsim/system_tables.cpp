@@ -736,7 +736,7 @@ const QHash<QString, quint64>& CatalogReadColumns() {
         };
         QHash<QString, quint64> out;
         for (const auto& [table, names] : read) {
-            const QStringList& all = DatabaseTableColumns()[QString::fromLatin1(table)];
+            const QStringList all = DatabaseTableColumns().value(QString::fromLatin1(table));
             const QStringList wanted = QString::fromLatin1(names).split(u' ');
             quint64 mask = 0;
             for (qsizetype i = 0; i < all.size(); ++i)
@@ -775,9 +775,10 @@ std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QStr
         if (!columns || columns->contains(all->at(i))) wanted |= quint64(1) << i;
     DropStaleSystemTables(db);
     Database::BuiltTables& cache = db.builtTables;
-    // One table per name, with every column a query has read from it so far: the queries of a
-    // catalog read ask for different columns of the same tables. A query never names the extra
-    // columns (it reads all of them through "*"), so they change no answer.
+    // One table per name, with every column a query has read from it so far and those a catalog
+    // read asks of it (CatalogReadColumns): the queries of a catalog read ask for different
+    // columns of the same tables. A query never names the extra columns (it reads all of them
+    // through "*"), so they change no answer.
     auto& [have, table] = cache.tables[name];
     if (table && (have & wanted) == wanted) return table;
     have |= wanted | CatalogReadColumns().value(name);

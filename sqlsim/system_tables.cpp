@@ -713,6 +713,41 @@ const QHash<QString, QStringList>& DatabaseTableColumns() {
     return columns;
 }
 
+// The columns of each table that a catalog read asks for, over all its queries, as bits in the
+// table's order. A kept table is built with these from its first query on: the queries of one read
+// name a few columns each, and a table kept with only those would be built again for each query
+// naming one more (sysobjects six times in a database's first read). The extra columns change no
+// answer: a query reads only the columns it names, or all of them through "*".
+const QHash<QString, quint64>& CatalogReadColumns() {
+    static const QHash<QString, quint64> bits = [] {
+        static const char* const read[][2] = {
+            {"sysobjects", "name id xtype uid status parent_obj schema_ver type"},
+            {"sysusers", "uid status name sid updatedate issqlrole isapprole"},
+            {"syspermissions", "*"},
+            {"sysfilegroups", "groupid groupname"},
+            {"sysindexes", "id status indid groupid name"},
+            {"sysreferences", "*"},
+            {"syscomments", "id number colid status text"},
+            {"sysmembers", "*"},
+            {"systypes", "name xtype status xusertype length tdefault domain uid allownulls type prec scale collation"},
+            {"syscolumns", "name id xtype xusertype length colid cdefault domain status type prec scale isnullable collation"},
+            {"sysindexkeys", "*"},
+            {"sysfulltextcatalogs", "name"},
+        };
+        QHash<QString, quint64> out;
+        for (const auto& [table, names] : read) {
+            const QStringList all = DatabaseTableColumns().value(QString::fromLatin1(table));
+            const QStringList wanted = QString::fromLatin1(names).split(u' ');
+            quint64 mask = 0;
+            for (qsizetype i = 0; i < all.size(); ++i)
+                if (wanted.contains(QStringLiteral("*")) || wanted.contains(all[i])) mask |= quint64(1) << i;
+            out.insert(QString::fromLatin1(table), mask);
+        }
+        return out;
+    }();
+    return bits;
+}
+
 }  // namespace
 
 bool BuildSystemTable(const ServerState& server, const Database& db, const QString& nameIn, Relation& out,
@@ -740,12 +775,13 @@ std::shared_ptr<const Relation> CachedSystemTable(const Database& db, const QStr
         if (!columns || columns->contains(all->at(i))) wanted |= quint64(1) << i;
     DropStaleSystemTables(db);
     Database::BuiltTables& cache = db.builtTables;
-    // One table per name, with every column a query has read from it so far: the queries of a
-    // catalog read ask for different columns of the same tables. A query never names the extra
-    // columns (it reads all of them through "*"), so they change no answer.
+    // One table per name, with every column a query has read from it so far and those a catalog
+    // read asks of it (CatalogReadColumns): the queries of a catalog read ask for different
+    // columns of the same tables. A query never names the extra columns (it reads all of them
+    // through "*"), so they change no answer.
     auto& [have, table] = cache.tables[name];
     if (table && (have & wanted) == wanted) return table;
-    have |= wanted;
+    have |= wanted | CatalogReadColumns().value(name);
     QSet<QString> read;
     for (qsizetype i = 0; i < all->size(); ++i)
         if (have & (quint64(1) << i)) read.insert(all->at(i));

@@ -101,10 +101,11 @@ Server::~Server() = default;
 // What a query can reach from a copy, and why none of it is shared with the original in a way
 // that a query on one can change under a query on the other:
 // - the databases: copied by value, then Database::Unshare gives each object its own parse
-//   trees (their nodes cache name bindings), its own rows and no cached unique keys. A copied
-//   database starts without kept system tables (and so without their pushed conditions'
-//   verdicts), without undo logs and without the list of its objects in id order, which would
-//   point into the original;
+//   trees (their nodes cache name bindings), its own rows and no cached unique keys; it gets deep
+//   copies of the system tables kept for the catalog's present state (with the verdicts of the
+//   conditions pushed onto them, which the select engine adds to as it reads), and starts
+//   without undo logs and without the list of its objects in id order, which would point into
+//   the original;
 // - the server's state: logins and counters by value; no active session and no remembered
 //   database (a pointer into the original's map);
 // - statics a query reaches: the catalog and rows versions and the scope generations are atomic
@@ -117,9 +118,30 @@ std::unique_ptr<Server> Server::Copy() const {
     return copy;
 }
 
+namespace {
+// The system tables a database keeps for the present state of the catalog, into its copy (which
+// starts without any): deep copies with the verdicts found so far, since the select engine adds
+// verdicts to a kept table as it reads it. Copying them costs a fraction of building them again.
+void CopyKeptSystemTables(const Database& from, Database& to) {
+    const Database::BuiltTables& kept = from.builtTables;
+    if (kept.version != CatalogVersion()) return;
+    to.builtTables.version = kept.version;
+    for (auto it = kept.tables.cbegin(); it != kept.tables.cend(); ++it) {
+        const auto& [columns, table] = it.value();
+        if (!table) continue;
+        auto copy = std::make_shared<Relation>(*table);
+        if (table->verdicts) copy->verdicts = std::make_shared<Relation::Verdicts>(*table->verdicts);
+        to.builtTables.tables.insert(it.key(), {columns, std::move(copy)});
+    }
+}
+}  // namespace
+
 ServerState::ServerState(const ServerState& other)
     : databases(other.databases), nextDbid(other.nextDbid), logins(other.logins) {
-    for (auto& [key, db] : databases) db.Unshare();
+    for (auto& [key, db] : databases) {
+        db.Unshare();
+        CopyKeptSystemTables(other.databases.at(key), db);
+    }
 }
 
 std::unique_ptr<Session> Server::Connect(const QString& database) {

@@ -375,57 +375,6 @@ void Database::Undo(DatabaseUndo& log) {
 // The id `step` after `id`; past the largest int it starts again near the bottom (from 1000, above
 // the system tables' ids), so that ids stay positive as on the server (some 10,650 objects
 // reach the top from where a database starts).
-// Deep copies of parse trees: a copy of a node that holds copies of its children, so that the
-// copy's binding caches are its own.
-static ExprPtr CloneExpr(const ExprPtr& e);
-static SelectPtr CloneSelect(const SelectPtr& q);
-
-static std::shared_ptr<TableRef> CloneTableRef(const std::shared_ptr<TableRef>& ref) {
-    if (!ref) return nullptr;
-    auto copy = std::make_shared<TableRef>(*ref);
-    copy->derived = CloneSelect(ref->derived);
-    copy->left = CloneTableRef(ref->left);
-    copy->right = CloneTableRef(ref->right);
-    copy->on = CloneExpr(ref->on);
-    return copy;
-}
-
-static ExprPtr CloneExpr(const ExprPtr& e) {
-    if (!e) return nullptr;
-    auto copy = std::make_shared<Expr>(*e);
-    for (ExprPtr& arg : copy->args) arg = CloneExpr(arg);
-    copy->operand = CloneExpr(e->operand);
-    copy->elseExpr = CloneExpr(e->elseExpr);
-    copy->subquery = CloneSelect(e->subquery);
-    return copy;
-}
-
-static SelectPtr CloneSelect(const SelectPtr& q) {
-    if (!q) return nullptr;
-    auto copy = std::make_shared<SelectStmt>(*q);
-    copy->top = CloneExpr(q->top);
-    for (SelectItem& item : copy->items) item.expr = CloneExpr(item.expr);
-    for (auto& assignment : copy->assignments) assignment.second = CloneExpr(assignment.second);
-    for (TableRefPtr& ref : copy->from) ref = CloneTableRef(ref);
-    copy->where = CloneExpr(q->where);
-    for (ExprPtr& e : copy->groupBy) e = CloneExpr(e);
-    copy->having = CloneExpr(q->having);
-    copy->unionNext = CloneSelect(q->unionNext);
-    for (OrderItem& item : copy->orderBy) item.expr = CloneExpr(item.expr);
-    return copy;
-}
-
-void Database::Unshare() {
-    for (auto& [id, obj] : objects.map_) {
-        obj.keyCache.reset();
-        if (!obj.rows.empty()) obj.rows = RowStore::Rows(obj.rows.Get());
-        obj.expr = CloneExpr(obj.expr);
-        obj.viewQuery = CloneSelect(obj.viewQuery);
-        for (Column& column : obj.columns) column.computedExpr = CloneExpr(column.computedExpr);
-        for (ProcParam& param : obj.params) param.defaultValue = CloneExpr(param.defaultValue);
-    }
-}
-
 static int IdAfter(int id, int step) {
     const long long next = static_cast<long long>(id) + step;
     return next <= std::numeric_limits<int>::max() ? static_cast<int>(next)

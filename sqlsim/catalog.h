@@ -302,12 +302,6 @@ struct Database : DatabaseInfo {
     // The foreign keys that reference the table, in ascending id order.
     std::vector<const Object*> ForeignKeysTo(int tableId) const;
     void RemoveObject(int id);
-    // Makes a copy of a database share nothing a query can change with the database it was
-    // copied from, so that the two can be read and changed on two threads at once: each object
-    // gets its own parse trees (evaluating one caches name bindings in its nodes) and its own
-    // rows, and no cached unique keys. What stays shared is read-only or counted atomically:
-    // QString, QByteArray, QDateTime and QHash data (implicitly shared, copied before a write).
-    void Unshare();
     // Gives an object (found through the non-const FindObject) a new owner and name.
     void RenameObject(Object& obj, int uid, const QString& name);
     // ALTER of a view or function: whether it is schema-bound and what it reads.

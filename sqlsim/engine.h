@@ -34,10 +34,6 @@ struct ServerState {
     // Removes a database (by lower-case name).
     void Drop(const QString& key);
     ServerState();
-    // A copy of every database and login (see Server::Copy): no session of the copy runs yet,
-    // and it remembers no database of the original.
-    ServerState(const ServerState& other);
-    ServerState& operator=(const ServerState&) = delete;
 
 private:
     // The current database is looked up by its name several times per statement: the database

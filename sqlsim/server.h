@@ -184,16 +184,6 @@ public:
     // after its last batch had ended).
     void ClearCancel();
     QString CurrentDatabase() const;
-    // True while a transaction is open (@@TRANCOUNT above 0).
-    bool InTransaction() const;
-    // A session on copy (a Server::Copy of this session's server) with this session's database
-    // and SET options, and no transaction or cursors.
-    std::unique_ptr<Session> CopyOn(Server& copy) const;
-    // What the answer of a query depends on besides its text: equal marks taken at two moments
-    // mean that no catalog, rows, SET option or current database changed in between (every
-    // statement that may change a catalog, rows or an option moves CatalogVersion, and USE
-    // changes the database).
-    QString StateMark() const;
 
 private:
     friend class Server;
@@ -218,10 +208,6 @@ public:
     // The login's default database when the name (any case) and password (exact) match a login.
     std::optional<QString> CheckLogin(const QString& name, const QString& password);
     ServerState& State() { return *state_; }
-    // A copy of the server as it is now, for reading on another thread while this one goes on:
-    // the two share nothing that a query on either can change. Made on the thread that drives
-    // this server, while none of its sessions runs a batch.
-    std::unique_ptr<Server> Copy() const;
 
 private:
     std::unique_ptr<ServerState> state_;

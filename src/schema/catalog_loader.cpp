@@ -521,10 +521,10 @@ bool CatalogLoader::LoadTriggers() {
 }
 
 bool CatalogLoader::LoadColumns() {
-    // The columns are the largest result of a load: while they are asked for and read, the
-    // queries of the steps that follow are answered beside them.
-    QueueQueriesAfterColumns();
     auto rows = Connection().RunQuery(Q::Columns(db_.SrvVer >= 80, db_.TableExcludeIDs, db_.ViewExcludeIDs));
+    // The columns are the largest result of a load: while they are read, the server answers the
+    // queries of the steps that follow.
+    QueueQueriesAfterColumns();
     const Column name(*rows, "Name"), colId(*rows, "ColID"), length(*rows, "Length"), precision(*rows, "prec"),
         scale(*rows, "Scale"), collation(*rows, "Collation"), nullable(*rows, "isnullable"), dataType(*rows, "datentyp"),
         identity(*rows, "IsIdentity"), seed(*rows, "id_start"), increment(*rows, "id_schritt"),

@@ -76,7 +76,7 @@ private:
     TablePtr FindTable(const QString& owner, const QString& name) const;
     bool Show(const QString& kind, const QString& fullName);
     // Hands the connection the queries of the steps after LoadColumns, so that it can run them
-    // while the columns are asked for and read (DbConnection::QueueQuery).
+    // while the columns are read (DbConnection::QueueQuery).
     void QueueQueriesAfterColumns();
 
     Tovimar_Database& db_;

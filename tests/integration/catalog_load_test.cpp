@@ -16,11 +16,6 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <utility>
-
 namespace {
 
 QString ReadScript(const QString& path) {
@@ -43,57 +38,6 @@ protected:
         Sent.append(sql);
         return SimConnection::RunBatch(sql);
     }
-};
-
-// A recording connection that also records the queries its copy answers (on the worker). With
-// HoldForCopy(n), the first query the caller sends after queuing waits until the copy has
-// answered n queries, so that a test knows which side answered what.
-class CopyRecordingConnection : public RecordingSimConnection {
-public:
-    using RecordingSimConnection::RecordingSimConnection;
-    ~CopyRecordingConnection() override { JoinWorker(); }  // the copy reports to the members below
-    void HoldForCopy(int n) { hold_ = n; }
-    // Waits (at most ten seconds) until the copy has answered n queries; what it answered.
-    QStringList WaitForCopy(int n) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ran_.wait_for(lock, std::chrono::seconds(10), [&] { return onCopy_.size() >= n; });
-        return onCopy_;
-    }
-
-protected:
-    DbBatchOutcome RunBatch(const QString& sql) override {
-        if (std::exchange(holdNext_, false)) WaitForCopy(hold_);
-        return RecordingSimConnection::RunBatch(sql);
-    }
-    std::unique_ptr<ReadCopy> MakeReadCopy() override {
-        class Recording : public ReadCopy {
-        public:
-            Recording(std::unique_ptr<ReadCopy> inner, CopyRecordingConnection& owner)
-                : inner_(std::move(inner)), owner_(owner) {}
-            DbBatchOutcome RunBatch(const QString& sql) override {
-                DbBatchOutcome outcome = inner_->RunBatch(sql);
-                std::lock_guard<std::mutex> lock(owner_.mutex_);
-                owner_.onCopy_.append(sql);
-                owner_.ran_.notify_all();
-                return outcome;
-            }
-            void Cancel() override { inner_->Cancel(); }
-
-        private:
-            std::unique_ptr<ReadCopy> inner_;
-            CopyRecordingConnection& owner_;
-        };
-        std::unique_ptr<ReadCopy> inner = SimConnection::MakeReadCopy();
-        holdNext_ = inner && hold_ > 0;
-        return inner ? std::make_unique<Recording>(std::move(inner), *this) : nullptr;
-    }
-
-private:
-    int hold_ = 0;
-    bool holdNext_ = false;  // the caller's thread only
-    std::mutex mutex_;
-    std::condition_variable ran_;
-    QStringList onCopy_;
 };
 
 struct Loaded {
@@ -189,10 +133,9 @@ TEST(CatalogLoad, FilterSetsDriveTheExclusionLists) {
     EXPECT_EQ(TableOf(db, "[dbo].[Customers]")->Fields.Count(), 4);
 }
 
-// The loader queues the queries that follow the columns, so that a copy of the server answers
-// them while the columns are asked for and read: the model is the one the queries asked one by
-// one give, and no query is sent twice or in vain (the shop's full-text table asks for its
-// properties in between).
+// The loader queues the queries that follow the columns, so that the server answers them while it
+// reads the columns: the model is the one the queries asked one by one give, and no query is sent
+// twice or in vain (the shop's full-text table asks for its properties in between).
 TEST(CatalogLoad, QueriesRunAheadGiveTheModelOfQueriesAskedOneByOne) {
     class OneByOne : public RecordingSimConnection {
     public:
@@ -203,56 +146,19 @@ TEST(CatalogLoad, QueriesRunAheadGiveTheModelOfQueriesAskedOneByOne) {
     };
     auto server = ServerWith(Scenario("shop.sql"));
     Tovimar_Database ahead, oneByOne;
-    auto aheadConnection = std::make_shared<CopyRecordingConnection>(server, QStringLiteral("shop"));
+    auto aheadConnection = std::make_shared<RecordingSimConnection>(server, QStringLiteral("shop"));
     auto oneByOneConnection = std::make_shared<OneByOne>(server, QStringLiteral("shop"));
-    constexpr int kQueued = 8;  // every query after the columns but the per-table full-text ones
-    aheadConnection->HoldForCopy(kQueued);
     LoadDatabase(ahead, aheadConnection);
     LoadDatabase(oneByOne, oneByOneConnection);
     RecordingProgress progress;
     ASSERT_TRUE(LoadDBObjects(ahead, progress));
     ASSERT_TRUE(LoadDBObjects(oneByOne, progress));
     EXPECT_EQ(SchemaFileText(ahead), SchemaFileText(oneByOne));
-    const QStringList onCopy = aheadConnection->WaitForCopy(kQueued);
-    EXPECT_EQ(onCopy.size(), kQueued);
-    QStringList sent = aheadConnection->Sent + onCopy, expected = oneByOneConnection->Sent;
+    QStringList sent = aheadConnection->Sent, expected = oneByOneConnection->Sent;
     sent.sort();
     expected.sort();
     EXPECT_EQ(sent, expected);
     EXPECT_TRUE(expected.contains(CatalogQueries::FullTextTableProperties(TableOf(oneByOne, "[dbo].[Customers]")->ObjectID)));
-}
-
-// An answer of the copy is taken only while the server and the session are as they were when the
-// copy was made: after a change of the catalog (by another connection), of a SET option or of the
-// current database, the query runs again on the connection and answers as the connection does.
-TEST(CatalogLoad, AQueuedAnswerIsTakenOnlyWhileNothingChangedSinceTheCopy) {
-    const QString query = QStringLiteral("SELECT name FROM sysobjects WHERE xtype = 'U' ORDER BY name");
-    const auto names = [&query](DbConnection& connection) {
-        QStringList out;
-        for (auto rows = connection.RunQuery(query); !rows->EndOfRows(); rows->MoveNext())
-            out << rows->Value(QStringLiteral("name")).ToString();
-        return out;
-    };
-    const struct {
-        const char* Change;
-        bool OtherConnection;
-    } cases[] = {{"", false}, {"CREATE TABLE dbo.Added (ID int)", true}, {"SET ROWCOUNT 1", false}, {"USE master", false}};
-    auto server = ServerWith(Scenario("shop.sql"));
-    for (const auto& c : cases) {
-        const QString change = QLatin1String(c.Change);
-        CopyRecordingConnection connection(server, QStringLiteral("shop"));
-        const QStringList before = names(connection);
-        connection.QueueQuery(query);
-        ASSERT_EQ(connection.WaitForCopy(1).size(), 1) << c.Change;
-        if (c.OtherConnection)
-            RunScript(*server, QStringLiteral("shop"), change);
-        else if (!change.isEmpty())
-            connection.RunQuery(change);
-        const QStringList taken = names(connection), asked = names(connection);
-        EXPECT_EQ(taken, asked) << c.Change;
-        EXPECT_EQ(connection.Sent.count(query), change.isEmpty() ? 2 : 3) << c.Change;
-        EXPECT_EQ(asked == before, change.isEmpty()) << c.Change;
-    }
 }
 
 // A load cancelled at any point leaves no answer run ahead behind: the next load on the same

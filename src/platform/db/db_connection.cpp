@@ -126,9 +126,7 @@ void DbConnection::WorkerLoop() {
     std::unique_lock<std::mutex> lock(runMutex_);
     for (;;) {
         QueuedQuery* query = nullptr;
-        batchReady_.wait(lock, [&] {
-            return batchPending_ || stopWorker_ || retiredCopy_ || (query = NextQueued()) != nullptr;
-        });
+        batchReady_.wait(lock, [&] { return batchPending_ || stopWorker_ || (query = NextQueued()) != nullptr; });
         if (batchPending_) {
             batchPending_ = false;
             const QString sql = std::move(pendingSql_);
@@ -143,28 +141,16 @@ void DbConnection::WorkerLoop() {
             lock.lock();
             continue;
         }
-        if (retiredCopy_) {
-            // A copy is freed here rather than on the caller, which has work of its own.
-            std::unique_ptr<ReadCopy> retired = std::move(retiredCopy_);
-            lock.unlock();
-            retired.reset();
-            lock.lock();
-            continue;
-        }
         if (stopWorker_) return;
         query->Now = QueuedQuery::State::Running;
-        // The copy stays while the queue holds this query (see RetireCopyWhenEmpty).
-        ReadCopy* copy = query->OnCopy ? readCopy_.get() : nullptr;
-        if (!copy) {
-            PrepareRun();
-            phase_ = RunPhase::Running;
-        }
+        PrepareRun();
+        phase_ = RunPhase::Running;
         const QString sql = query->Sql;
         lock.unlock();
         DbBatchOutcome outcome;
         std::exception_ptr error;
         try {
-            outcome = copy ? copy->RunBatch(sql) : RunBatch(sql);
+            outcome = RunBatch(sql);
         } catch (...) {
             error = std::current_exception();
         }
@@ -172,7 +158,7 @@ void DbConnection::WorkerLoop() {
         query->Outcome = std::move(outcome);
         query->Error = error;
         query->Now = QueuedQuery::State::Done;
-        if (!copy) phase_ = RunPhase::Idle;
+        phase_ = RunPhase::Idle;
         lock.unlock();
         finished_.notify_all();
         lock.lock();
@@ -187,13 +173,6 @@ DbConnection::QueuedQuery* DbConnection::NextQueued() {
         if (!first) first = &query;
     }
     return first;
-}
-
-void DbConnection::RetireCopyWhenEmpty() {
-    if (!queued_.empty() || !readCopy_) return;
-    retiredCopy_ = std::move(readCopy_);
-    readCopyMark_.clear();
-    batchReady_.notify_one();
 }
 
 void DbConnection::StartWorker() {
@@ -336,55 +315,18 @@ DbBatchOutcome DbConnection::FinishExecute() {
 
 void DbConnection::QueueQuery(const QString& sql) {
     if (!RunsQueriesAhead() || executing_.load()) return;
-    std::unique_lock<std::mutex> lock(runMutex_);
-    if (queued_.empty()) {
-        // With nothing queued the worker touches neither the connection nor a copy (it may still
-        // free a retired one), and only this thread adds to the queue: the copy is made from the
-        // connection as it is now, outside the mutex.
-        lock.unlock();
-        std::unique_ptr<ReadCopy> copy = MakeReadCopy();
-        QString mark = copy ? StateMark() : QString();
-        lock.lock();
-        readCopy_ = std::move(copy);
-        readCopyMark_ = std::move(mark);
+    {
+        std::lock_guard<std::mutex> lock(runMutex_);
+        queued_.emplace_back();
+        queued_.back().Sql = sql;
     }
-    queued_.emplace_back();
-    queued_.back().Sql = sql;
-    queued_.back().OnCopy = readCopy_ != nullptr;
-    lock.unlock();
     StartWorker();
     batchReady_.notify_one();
-}
-
-bool DbConnection::TakeQueuedFromCopy(std::unique_lock<std::mutex>& lock, const QString& sql, DbBatchOutcome& outcome) {
-    auto query = std::find_if(queued_.begin(), queued_.end(), [&sql](const QueuedQuery& q) { return q.Sql == sql; });
-    // Not queued: the caller's own queries run on the connection, beside the worker.
-    if (query == queued_.end()) return false;
-    if (query->Now == QueuedQuery::State::Waiting) {
-        // Not started: it runs here at once rather than after the queries ahead of it.
-        queued_.erase(query);
-        RetireCopyWhenEmpty();
-        return false;
-    }
-    finished_.wait(lock, [&query] { return query->Now == QueuedQuery::State::Done; });
-    DbBatchOutcome answer = std::move(query->Outcome);
-    const bool ran = !query->Error && !answer.Failed && !answer.Cancelled;
-    const QString mark = readCopyMark_;
-    queued_.erase(query);
-    RetireCopyWhenEmpty();
-    lock.unlock();
-    // The copy's answer is the connection's only while nothing it depends on has changed since
-    // the copy was made; a failure is asked of the connection itself.
-    if (!ran || StateMark() != mark) return false;
-    errors_ = answer.Errors;
-    outcome = std::move(answer);
-    return true;
 }
 
 bool DbConnection::TakeQueued(const QString& sql, DbBatchOutcome& outcome) {
     std::unique_lock<std::mutex> lock(runMutex_);
     if (queued_.empty()) return false;
-    if (readCopy_) return TakeQueuedFromCopy(lock, sql, outcome);
     auto query = std::find_if(queued_.begin(), queued_.end(), [&sql](const QueuedQuery& q) { return q.Sql == sql; });
     if (query == queued_.end()) {
         // Not queued: it runs here unless the worker is still busy with the queue, and then next.
@@ -421,14 +363,10 @@ void DbConnection::DropQueuedQueries() {
         it = next;
     }
     if (running()) {
-        if (readCopy_)
-            readCopy_->Cancel();
-        else if (phase_ == RunPhase::Running)
-            CancelRunning();
+        if (phase_ == RunPhase::Running) CancelRunning();
         finished_.wait(lock, [&running] { return !running(); });
     }
     dropped.splice(dropped.end(), queued_);
-    RetireCopyWhenEmpty();
     lock.unlock();
 }
 

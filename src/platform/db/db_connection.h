@@ -166,28 +166,10 @@ public:
     // read, whose answer nothing the caller runs meanwhile can change: the server may see them
     // before queries asked for earlier. Execute, ExecuteSQL and ExecuteAsync first drop whatever
     // is queued, and so does the end of the connection. Elsewhere (ODBC) QueueQuery does nothing
-    // and each query runs when it is asked for. Where the connection can copy its server
-    // (MakeReadCopy), the queued queries run on the copy while the caller runs its other queries
-    // on the connection at the same time; a queued query the worker has not started when it is
-    // asked for runs on the caller instead, and an answer from the copy is used only while
-    // nothing it depends on has changed since the copy was made (StateMark), else the query runs
-    // again on the connection.
+    // and each query runs when it is asked for.
     void QueueQuery(const QString& sql);
     // Drops the queued queries and what they gave; one that is running is cancelled and waited for.
     void DropQueuedQueries();
-
-    // A copy of the server's state for the queued queries: made on the caller's thread when a
-    // query is queued on an empty queue, then used and freed only on the worker, while the caller
-    // goes on with its own queries on the original. It shares nothing with the original that a
-    // query on either can change.
-    class ReadCopy {
-    public:
-        virtual ~ReadCopy() = default;
-        // Runs one batch on the copy (on the worker).
-        virtual DbBatchOutcome RunBatch(const QString& sql) = 0;
-        // Thread-safe: stops the batch running on the copy.
-        virtual void Cancel() = 0;
-    };
 
     // The messages of the last statement, in server order.
     const QList<DbError>& Errors() const { return errors_; }
@@ -213,15 +195,6 @@ protected:
     // True when queued queries may run on the worker while the caller works: a server in this
     // process, whose session may be driven from either thread in turn.
     virtual bool RunsQueriesAhead() const { return false; }
-
-    // Called on the caller's thread while the worker touches neither the connection nor a copy:
-    // a copy for the queued queries, or none to run them on the connection itself, as when the
-    // connection is inside a transaction.
-    virtual std::unique_ptr<ReadCopy> MakeReadCopy() { return nullptr; }
-    // Called on the caller's thread: the state of the connection's server and session that an
-    // answer depends on. An answer from a copy is taken only when the mark is still the one the
-    // copy was made at.
-    virtual QString StateMark() const { return {}; }
     // Implementations call this in their destructor so that no worker outlives them: a running
     // batch is cancelled and waited for, and the worker ends.
     void JoinWorker();
@@ -239,7 +212,6 @@ private:
         QString Sql;
         State Now = State::Waiting;
         bool Wanted = false;  // RunQuery waits for it: it runs next
-        bool OnCopy = false;  // runs on readCopy_, not on the connection
         DbBatchOutcome Outcome;
         std::exception_ptr Error;
     };
@@ -248,10 +220,6 @@ private:
     // The outcome of sql from the queue (waiting for its run, which is moved to the front when it
     // has not started); false when sql is not queued and nothing queued is waiting or running.
     bool TakeQueued(const QString& sql, DbBatchOutcome& outcome);
-    // TakeQueued while the queued queries run on a copy (lock holds runMutex_; it is released).
-    bool TakeQueuedFromCopy(std::unique_lock<std::mutex>& lock, const QString& sql, DbBatchOutcome& outcome);
-    // Once the queue is empty, hands its copy to the worker to free (under runMutex_).
-    void RetireCopyWhenEmpty();
     // The queued query the worker runs next (under runMutex_), none when none waits.
     QueuedQuery* NextQueued();
     void StartWorker();
@@ -282,12 +250,6 @@ private:
     DbBatchOutcome asyncOutcome_;
     std::exception_ptr asyncError_;
     std::list<QueuedQuery> queued_;  // in the order handed over; guarded by runMutex_
-    // While queued_ holds queries that run on a copy: the copy (used only by the worker) and the
-    // caller's StateMark when it was made. A copy no longer needed is left in retiredCopy_ for
-    // the worker to free. All guarded by runMutex_.
-    std::unique_ptr<ReadCopy> readCopy_;
-    QString readCopyMark_;
-    std::unique_ptr<ReadCopy> retiredCopy_;
 };
 
 // The first error of an outcome that is not a notice (or the first message); a fallback entry

@@ -59,9 +59,29 @@ DbValue ToDbValue(sqlsim::Value& value) {
     }
     return DbValue::Null();
 }
+}  // namespace
 
-// What a batch produced, as the connection hands it over; the rows are moved, not copied.
-DbBatchOutcome Outcome(sqlsim::BatchResult& result) {
+SimConnection::SimConnection(std::shared_ptr<sqlsim::Server> server, const QString& databaseName,
+                             const QString& serverName)
+    : server_(std::move(server)), databaseName_(databaseName), serverName_(serverName) {
+    if (!server_) throw TovimarException(17, QStringLiteral("OpenConnection"), QStringLiteral("SQL Server does not exist or access denied."));
+    session_ = server_->Connect(databaseName);
+    if (!session_)
+        throw TovimarException(4060, QStringLiteral("OpenConnection"),
+                               QStringLiteral("Cannot open database requested in login '%1'. Login fails.")
+                                   .arg(databaseName));
+}
+
+SimConnection::~SimConnection() { JoinWorker(); }
+
+void SimConnection::CancelRunning() { session_->Cancel(); }
+
+// The simulated server keeps a cancel request until a batch has seen it; one that came in after
+// the previous batch had ended was meant for that batch, not for this one.
+void SimConnection::PrepareRun() { session_->ClearCancel(); }
+
+DbBatchOutcome SimConnection::RunBatch(const QString& sql) {
+    sqlsim::BatchResult result = session_->Execute(sql);
     DbBatchOutcome outcome;
     outcome.Cancelled = result.cancelled;
     outcome.RowsAffected = result.rowsAffected;
@@ -91,54 +111,3 @@ DbBatchOutcome Outcome(sqlsim::BatchResult& result) {
     }
     return outcome;
 }
-
-// A copy of the server and a session on it like the connection's own; the copy shares nothing
-// with the original that a query on either can change (see sqlsim::Server::Copy).
-class SimReadCopy : public DbConnection::ReadCopy {
-public:
-    SimReadCopy(const sqlsim::Server& server, const sqlsim::Session& session)
-        : server_(server.Copy()), session_(session.CopyOn(*server_)) {}
-    DbBatchOutcome RunBatch(const QString& sql) override {
-        sqlsim::BatchResult result = session_->Execute(sql);
-        return Outcome(result);
-    }
-    void Cancel() override { session_->Cancel(); }
-
-private:
-    std::unique_ptr<sqlsim::Server> server_;
-    std::unique_ptr<sqlsim::Session> session_;  // ends before the server it runs on
-};
-}  // namespace
-
-SimConnection::SimConnection(std::shared_ptr<sqlsim::Server> server, const QString& databaseName,
-                             const QString& serverName)
-    : server_(std::move(server)), databaseName_(databaseName), serverName_(serverName) {
-    if (!server_) throw TovimarException(17, QStringLiteral("OpenConnection"), QStringLiteral("SQL Server does not exist or access denied."));
-    session_ = server_->Connect(databaseName);
-    if (!session_)
-        throw TovimarException(4060, QStringLiteral("OpenConnection"),
-                               QStringLiteral("Cannot open database requested in login '%1'. Login fails.")
-                                   .arg(databaseName));
-}
-
-SimConnection::~SimConnection() { JoinWorker(); }
-
-void SimConnection::CancelRunning() { session_->Cancel(); }
-
-// The simulated server keeps a cancel request until a batch has seen it; one that came in after
-// the previous batch had ended was meant for that batch, not for this one.
-void SimConnection::PrepareRun() { session_->ClearCancel(); }
-
-DbBatchOutcome SimConnection::RunBatch(const QString& sql) {
-    sqlsim::BatchResult result = session_->Execute(sql);
-    return Outcome(result);
-}
-
-std::unique_ptr<DbConnection::ReadCopy> SimConnection::MakeReadCopy() {
-    // Inside a transaction the session's changes and undo logs stay with the server: the queued
-    // queries run on the connection, after the caller's.
-    if (session_->InTransaction()) return nullptr;
-    return std::make_unique<SimReadCopy>(*server_, *session_);
-}
-
-QString SimConnection::StateMark() const { return session_->StateMark(); }

@@ -36,10 +36,6 @@ protected:
     // The server is in this process and its session may be driven from either thread in turn:
     // queued queries run on the worker while the caller reads the rows of earlier ones.
     bool RunsQueriesAhead() const override { return true; }
-    // Outside a transaction, queued queries run on a copy of the server (sqlsim::Server::Copy)
-    // with a session like this one: the caller's own queries run on the server meanwhile.
-    std::unique_ptr<ReadCopy> MakeReadCopy() override;
-    QString StateMark() const override;
 
 private:
     std::shared_ptr<sqlsim::Server> server_;

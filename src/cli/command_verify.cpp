@@ -41,40 +41,76 @@ Options ParseOptions(const QStringList& args) {
     return options;
 }
 
-// A snapshot of the Destination built on a simulated server by executing its own create scripts,
-// and read back from there. The snapshot's model is freed before the reading, whose model and
-// query results then take its memory.
-std::unique_ptr<Tovimar_Database> BuildSnapshot(std::unique_ptr<Tovimar_Database> snapshot, const QString& dest,
-                                                const QString& logFolder, Progress& progress) {
+// Builds the Destination's snapshot on a fresh simulated server by executing its own create scripts
+// and connects the snapshot's model to the database built there.
+void BuildSnapshot(Tovimar_Database& snapshot, const QString& dest, const QString& logFolder, Progress& progress) {
     ErrorCollection errors;
     auto connection =
-        BuildSimulatedConnection(*snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
+        BuildSimulatedConnection(snapshot, QDir(logFolder).filePath(QStringLiteral("build.txt")), errors, progress);
     if (!connection) throw OperationAborted();
     if (!errors.empty()) {
         PrintErr(QStringLiteral("The snapshot %1 could not be built on the simulated server:\n").arg(MaskedSource(dest)) +
                  ExecutionErrorsText(errors));
         throw CommandFailed();
     }
-    errors.clear();  // the errors point into the snapshot's model
-    snapshot.reset();
+    LoadDatabase(snapshot, std::move(connection));
+}
+
+// The Destination as the simulated server holds it after building the snapshot again on a fresh
+// server, read back from there.
+std::unique_ptr<Tovimar_Database> BuildAndReadSnapshot(Tovimar_Database& snapshot, const QString& dest,
+                                                       const QString& logFolder, Progress& progress) {
     auto built = std::make_unique<Tovimar_Database>();
-    LoadDatabase(*built, std::move(connection));
+    BuildSnapshot(snapshot, dest, logFolder, progress);
+    LoadDatabase(*built, snapshot.Connection);
     if (!LoadDBObjects(*built, progress, false)) throw OperationAborted();
     return built;
 }
 
-// The Destination on a simulated server: a script runs there; a snapshot is built there.
-std::unique_ptr<Tovimar_Database> SimulatedDestination(const QString& dest, const QString& logFolder, Progress& progress) {
-    switch (SourceKindOf(dest)) {
-    case SourceKind::Script: return LoadSource(dest, progress, SourceSide::Destination);
-    case SourceKind::Snapshot: break;
-    case SourceKind::Server:
+// The Destination given as a script, run on a simulated server.
+std::unique_ptr<Tovimar_Database> ScriptDestination(const QString& dest, Progress& progress) {
+    if (SourceKindOf(dest) == SourceKind::Server)
         throw CliUsageError(QStringLiteral("verify builds DEST on a simulated server: give a .sql script or a .schema "
                                            "snapshot (tovimar-cli snapshot %1 -o FILE.schema writes one)")
                                 .arg(MaskedSource(dest)));
-    case SourceKind::Unknown: return LoadSource(dest, progress, SourceSide::Destination);  // reports the forms it knows
+    return LoadSource(dest, progress, SourceSide::Destination);  // Unknown: reports the forms it knows
+}
+
+// VerifySync, with a bad rename reported as bad input; the model read back after the sync is
+// handed over to reloaded.
+VerificationReport Verify(Tovimar_Database& source, Tovimar_Database& dest, const ComparisonOptions& options,
+                          const QString& log, Progress& progress, std::unique_ptr<Tovimar_Database>& reloaded) {
+    try {
+        return VerifySync(source, dest, options, log, progress, &reloaded);
+    } catch (const ComparisonInputError& e) {
+        throw CliUsageError(e.Message());
     }
-    return BuildSnapshot(LoadSource(dest, progress, SourceSide::Destination), dest, logFolder, progress);
+}
+
+// The sync to a snapshot is verified with the snapshot itself as the Destination, connected to the
+// database built from it: the scripts are those sync generates for the database the snapshot was
+// taken of, and the database needs no reading before the sync. A database built from create
+// scripts cannot hold everything a snapshot records (a view's columns as they were before its
+// table changed, role members without their users): when the scripts do not converge there, the
+// snapshot is built again on a fresh server, read back, and the sync to the database as read is
+// verified instead, as for a Destination given as a script.
+VerificationReport VerifySnapshot(Tovimar_Database& source, Tovimar_Database& snapshot, const Options& options,
+                                  const QString& log, const QString& logFolder, Progress& progress,
+                                  ModelsUntilExit& models) {
+    BuildSnapshot(snapshot, options.Sources[1], logFolder, progress);
+    std::unique_ptr<Tovimar_Database> reloaded;
+    VerificationReport report = Verify(source, snapshot, options.Run, log, progress, reloaded);
+    if (report.Cancelled || report.Converged()) {
+        if (reloaded) models.Keep(std::move(reloaded));
+        return report;
+    }
+    // The first server goes with the model read from it.
+    report = VerificationReport();
+    reloaded.reset();
+    Tovimar_Database& dest = models.Keep(BuildAndReadSnapshot(snapshot, options.Sources[1], logFolder, progress));
+    report = Verify(source, dest, options.Run, log, progress, reloaded);
+    if (reloaded) models.Keep(std::move(reloaded));
+    return report;
 }
 
 // True when the sync would lose data: it deletes tables or columns (what sync refuses without
@@ -134,26 +170,27 @@ int RunVerify(const QStringList& args, Progress& progress) {
     // The models are left to the end of the process (their connections closed when the command
     // ends); declared before the report, whose scripts point into them.
     ModelsUntilExit models;
-    Tovimar_Database* source = nullptr;
-    Tovimar_Database* dest = nullptr;
-    if (SourceKindOf(options.Sources[0]) == SourceKind::Snapshot && SourceKindOf(options.Sources[1]) == SourceKind::Snapshot) {
-        // Two snapshots are read at once, as compare reads them. The Destination's is freed once
-        // built: read on this thread, its memory serves the catalog reads that follow.
-        auto [sourceDb, snapshot] = LoadSourcePair(options.Sources[0], options.Sources[1], progress, SourceSide::Source);
-        source = &models.Keep(std::move(sourceDb));
-        dest = &models.Keep(BuildSnapshot(std::move(snapshot), options.Sources[1], temp.path(), progress));
-    } else {
-        source = &models.Keep(LoadSource(options.Sources[0], progress, SourceSide::Source));
-        dest = &models.Keep(SimulatedDestination(options.Sources[1], temp.path(), progress));
-    }
     const QString log = options.Log.isEmpty() ? temp.filePath(QStringLiteral("verify.txt")) : options.Log;
     VerificationReport report;
-    try {
+    if (SourceKindOf(options.Sources[1]) == SourceKind::Snapshot) {
+        Tovimar_Database* source = nullptr;
+        std::unique_ptr<Tovimar_Database> snapshot;
+        if (SourceKindOf(options.Sources[0]) == SourceKind::Snapshot) {
+            // Two snapshots are read at once, as compare reads them.
+            auto [sourceDb, destDb] = LoadSourcePair(options.Sources[0], options.Sources[1], progress, SourceSide::Source);
+            source = &models.Keep(std::move(sourceDb));
+            snapshot = std::move(destDb);
+        } else {
+            source = &models.Keep(LoadSource(options.Sources[0], progress, SourceSide::Source));
+            snapshot = LoadSource(options.Sources[1], progress, SourceSide::Destination);
+        }
+        report = VerifySnapshot(*source, models.Keep(std::move(snapshot)), options, log, temp.path(), progress, models);
+    } else {
+        Tovimar_Database& source = models.Keep(LoadSource(options.Sources[0], progress, SourceSide::Source));
+        Tovimar_Database& dest = models.Keep(ScriptDestination(options.Sources[1], progress));
         std::unique_ptr<Tovimar_Database> reloaded;
-        report = VerifySync(*source, *dest, options.Run, log, progress, &reloaded);
+        report = Verify(source, dest, options.Run, log, progress, reloaded);
         if (reloaded) models.Keep(std::move(reloaded));
-    } catch (const ComparisonInputError& e) {
-        throw CliUsageError(e.Message());
     }
     if (report.Cancelled) throw OperationAborted();
     if (!report.Impossible.empty()) {
@@ -187,7 +224,11 @@ const CliCommand VerifyCommand = {
     "differences left (one line each, as compare --summary writes them), every table's rows before\n"
     "and after (a dropped table's rows as lost) and the values of every dropped column.\n"
     "The second comparison takes the objects under their new names and does not ask for the\n"
-    "filters' data copies again.\n"
+    "filters' data copies again. For a snapshot the scripts are first those generated for the\n"
+    "snapshot itself, as sync generates them for the database it was taken of; when they leave\n"
+    "differences or errors on the database built from it (create scripts cannot rebuild everything\n"
+    "a snapshot records, such as a view's columns from before its table changed), the snapshot is\n"
+    "built again, read back, and the scripts for the database as read are verified instead.\n"
     "\n"
     "Options:\n"
     TOVIMAR_COMPARISON_OPTIONS_HELP

@@ -1,14 +1,17 @@
 // The comparison run without windows: the checks on a script list, databases built on the
 // simulated server, and the verification of a sync.
+#include "main/comparison_flow.h"
 #include "main/comparison_run.h"
 #include "main/sim_database.h"
 #include "main/sync_verification.h"
 #include "platform/db/db_connection.h"
 #include "platform/tovimar_exception.h"
 #include "platform/progress.h"
+#include "schema/catalog_loader.h"
 #include "schema/snapshot_file.h"
 #include "support/qt_print.h"
 #include "support/script_pair.h"
+#include "support/scripted_prompt.h"
 
 namespace {
 
@@ -96,6 +99,17 @@ TEST(SimDatabase, ASnapshotIsBuiltWithItsFileGroups) {
     ASSERT_TRUE(books);
     EXPECT_EQ(books->TextFileGroupName, QStringLiteral("ARCHIVE"));
     EXPECT_EQ(built->Views.Count(), snapshot.Views.Count());
+
+    // The start window opens a snapshot the same way: built, then read like any database.
+    ScriptedPrompt prompt;
+    ConnectionParams params;
+    params.Server = QStringLiteral(TOVIMAR_SOURCE_DIR "/examples/sample.schema");
+    params.Database = QStringLiteral("Bookshop");
+    const auto opened = OpenDatabaseSource(params, progress, prompt);
+    ASSERT_TRUE(opened && opened->Connection);
+    EXPECT_TRUE(prompt.Questions.isEmpty());
+    ASSERT_TRUE(LoadDBObjects(*opened, progress, false));
+    EXPECT_EQ(opened->Tables.Count(), snapshot.Tables.Count());
 }
 
 // The scripts that build a model's database leave out the existence tests an empty database can

@@ -104,9 +104,7 @@ VerificationReport VerifySnapshot(Tovimar_Database& source, Tovimar_Database& sn
         if (reloaded) models.Keep(std::move(reloaded));
         return report;
     }
-    // The first server goes with the model read from it.
-    report = VerificationReport();
-    reloaded.reset();
+    reloaded.reset();  // the first server goes with the model read from it
     Tovimar_Database& dest = models.Keep(BuildAndReadSnapshot(snapshot, options.Sources[1], logFolder, progress));
     report = Verify(source, dest, options.Run, log, progress, reloaded);
     if (reloaded) models.Keep(std::move(reloaded));
